@@ -1,0 +1,238 @@
+#include "platform/Codepage.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace korvel {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// For each UTF-16 code unit of the basic plane, its CP932 form: 0 when there is none,
+// else the single byte (< 0x100) or the two bytes (lead << 8 | trail).
+// For each CP932 code (single byte at its value, double byte at lead << 8 | trail), its
+// UTF-16 unit, or 0xFFFD when undefined.
+struct Tables {
+  std::array<std::uint16_t, 0x10000> toCp932{};
+  std::array<char16_t, 0x10000> toUnicode{};
+};
+
+std::uint16_t IconvOneToCp932(iconv_t cd, char16_t unit) {
+  char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  char out[8];
+  char* inp = in;
+  char* outp = out;
+  std::size_t inLeft = 2;
+  std::size_t outLeft = sizeof out;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1)) return 0;
+  std::size_t n = sizeof out - outLeft;
+  auto b0 = static_cast<unsigned char>(out[0]);
+  if (n == 1) return b0;
+  if (n == 2) return static_cast<std::uint16_t>(b0 << 8 | static_cast<unsigned char>(out[1]));
+  return 0;
+}
+
+char16_t IconvOneToUnicode(iconv_t cd, const unsigned char* bytes, std::size_t n) {
+  char in[2] = {static_cast<char>(bytes[0]), n > 1 ? static_cast<char>(bytes[1]) : '\0'};
+  char out[8];
+  char* inp = in;
+  char* outp = out;
+  std::size_t inLeft = n;
+  std::size_t outLeft = sizeof out;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0 ||
+      sizeof out - outLeft != 2) {
+    return kReplacement;
+  }
+  return static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
+                               static_cast<unsigned char>(out[1]) << 8);
+}
+
+std::unique_ptr<Tables> BuildTables() {
+  auto t = std::make_unique<Tables>();
+  t->toUnicode.fill(kReplacement);
+  iconv_t toSjis = iconv_open("CP932", "UTF-16LE");
+  iconv_t toUtf16 = iconv_open("UTF-16LE", "CP932");
+  if (toSjis == reinterpret_cast<iconv_t>(-1) || toUtf16 == reinterpret_cast<iconv_t>(-1)) {
+    // Without iconv's CP932 the program can still pass ASCII through.
+    for (unsigned c = 0; c < 0x80; ++c) {
+      t->toCp932[c] = static_cast<std::uint16_t>(c);
+      t->toUnicode[c] = static_cast<char16_t>(c);
+    }
+    return t;
+  }
+  for (unsigned u = 1; u < 0x10000; ++u) {
+    if (u >= 0xD800 && u <= 0xDFFF) continue;
+    t->toCp932[u] = IconvOneToCp932(toSjis, static_cast<char16_t>(u));
+  }
+  unsigned char b[2];
+  for (unsigned c = 0; c < 0x100; ++c) {
+    if (IsLeadByte(static_cast<unsigned char>(c))) {
+      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+        b[0] = static_cast<unsigned char>(c);
+        b[1] = static_cast<unsigned char>(trail);
+        t->toUnicode[c << 8 | trail] = IconvOneToUnicode(toUtf16, b, 2);
+      }
+    } else {
+      b[0] = static_cast<unsigned char>(c);
+      t->toUnicode[c] = c == 0 ? u'\0' : IconvOneToUnicode(toUtf16, b, 1);
+    }
+  }
+  iconv_close(toSjis);
+  iconv_close(toUtf16);
+  return t;
+}
+
+const Tables& GetTables() {
+  static const std::unique_ptr<Tables> tables = BuildTables();
+  return *tables;
+}
+
+inline void AppendCp932(const Tables& t, std::uint32_t codePoint, std::string& out) {
+  std::uint16_t c = codePoint < 0x10000 ? t.toCp932[codePoint] : 0;
+  if (codePoint == 0) {
+    out.push_back('\0');
+  } else if (c == 0) {
+    out.push_back('?');
+  } else if (c < 0x100) {
+    out.push_back(static_cast<char>(c));
+  } else {
+    out.push_back(static_cast<char>(c >> 8));
+    out.push_back(static_cast<char>(c & 0xFF));
+  }
+}
+
+}  // namespace
+
+void Utf8ToCp932(const char* text, std::size_t n, std::string& out) {
+  const Tables& t = GetTables();
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* end = p + n;
+  out.reserve(out.size() + n);
+  while (p < end) {
+    unsigned char c = *p;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      ++p;
+      continue;
+    }
+    std::size_t len;
+    std::uint32_t cp;
+    std::uint32_t min;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2, cp = c & 0x1F, min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3, cp = c & 0x0F, min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4, cp = c & 0x07, min = 0x10000;
+    } else {
+      out.push_back('?');  // a stray continuation byte or a byte no UTF-8 text holds
+      ++p;
+      continue;
+    }
+    std::size_t i = 1;
+    for (; i < len && p + i < end && (p[i] & 0xC0) == 0x80; ++i) cp = cp << 6 | (p[i] & 0x3F);
+    if (i < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out.push_back('?');  // a broken sequence counts as one invalid character up to its break
+      p += i;
+      continue;
+    }
+    AppendCp932(t, cp, out);
+    p += len;
+  }
+}
+
+std::string Utf8ToCp932(std::string_view utf8) {
+  std::string out;
+  Utf8ToCp932(utf8.data(), utf8.size(), out);
+  return out;
+}
+
+void Utf16BytesToCp932(const unsigned char* p, std::size_t n, bool bigEndian, std::string& out) {
+  const Tables& t = GetTables();
+  out.reserve(out.size() + n);
+  auto unitAt = [&](std::size_t i) -> char16_t {
+    return bigEndian ? static_cast<char16_t>(p[i] << 8 | p[i + 1])
+                     : static_cast<char16_t>(p[i] | p[i + 1] << 8);
+  };
+  std::size_t i = 0;
+  for (; i + 1 < n; i += 2) {
+    char16_t u = unitAt(i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < n) {
+      char16_t low = unitAt(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        out.push_back('?');  // outside the basic plane: no CP932 form
+        i += 2;
+        continue;
+      }
+    }
+    if (u >= 0xD800 && u <= 0xDFFF) {
+      out.push_back('?');
+      continue;
+    }
+    AppendCp932(t, u, out);
+  }
+  if (i < n) out.push_back('?');
+}
+
+std::string Utf16ToCp932(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (char16_t u : text) {
+    bytes.push_back(static_cast<char>(u & 0xFF));
+    bytes.push_back(static_cast<char>(u >> 8));
+  }
+  std::string out;
+  Utf16BytesToCp932(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), false,
+                    out);
+  return out;
+}
+
+std::u16string Cp932ToUtf16(std::string_view cp932) {
+  const Tables& t = GetTables();
+  std::u16string out;
+  out.reserve(cp932.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(cp932.data());
+  std::size_t n = cp932.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char c = p[i];
+    if (IsLeadByte(c)) {
+      if (i + 1 < n) {
+        out.push_back(t.toUnicode[c << 8 | p[i + 1]]);
+        ++i;
+      } else {
+        out.push_back(kReplacement);
+      }
+    } else {
+      out.push_back(t.toUnicode[c]);
+    }
+  }
+  return out;
+}
+
+std::string Cp932ToUtf8(std::string_view cp932) {
+  std::u16string u16 = Cp932ToUtf16(cp932);
+  std::string out;
+  out.reserve(u16.size() * 3);
+  for (char16_t u : u16) {
+    if (u < 0x80) {
+      out.push_back(static_cast<char>(u));
+    } else if (u < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | u >> 6));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | u >> 12));
+      out.push_back(static_cast<char>(0x80 | (u >> 6 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string Sjis(std::string_view utf8) { return Utf8ToCp932(utf8); }
+
+}  // namespace korvel

@@ -1,0 +1,91 @@
+#include "platform/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace korvel {
+namespace {
+
+FileSystem* installed = nullptr;
+
+FileSystem& RealFileSystem() {
+  static FileSystem fs;
+  return fs;
+}
+
+}  // namespace
+
+int FileSystem::Open(const std::string& path, OpenMode mode) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case OpenMode::kRead:
+      flags |= O_RDONLY;
+      break;
+    case OpenMode::kWrite:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+    case OpenMode::kReadWrite:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
+  }
+  int fd = ::open(path.c_str(), flags, 0666);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+ssize_t FileSystem::Read(int fd, void* buffer, std::size_t count) {
+  auto* p = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::read(fd, p + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+ssize_t FileSystem::Write(int fd, const void* buffer, std::size_t count) {
+  const auto* p = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(fd, p + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return done > 0 ? static_cast<ssize_t>(done) : -1;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+int FileSystem::Close(int fd) { return ::close(fd); }
+
+FileSystem& CurrentFileSystem() { return installed ? *installed : RealFileSystem(); }
+
+FileSystem* SetFileSystem(FileSystem* fs) {
+  FileSystem* previous = installed;
+  installed = fs;
+  return previous;
+}
+
+PathKind GetPathKind(const std::string& path) {
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::kMissing;
+  if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+  if (S_ISREG(st.st_mode)) return PathKind::kFile;
+  return PathKind::kOther;
+}
+
+}  // namespace korvel

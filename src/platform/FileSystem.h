@@ -1,0 +1,36 @@
+#pragma once
+// The file calls the engine makes, behind one interface, so that tests can make a read or
+// a write fail at a chosen point. Paths are the file system's own (UTF-8) strings.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+
+namespace korvel {
+
+class FileSystem {
+ public:
+  enum class OpenMode { kRead, kWrite, kReadWrite };
+
+  virtual ~FileSystem() = default;
+  // A descriptor, or -1. Write modes create the file or empty an existing one. A folder
+  // cannot be opened.
+  virtual int Open(const std::string& path, OpenMode mode);
+  // Bytes read (0 at the end of the file), or -1 on failure. Short reads happen only at
+  // the end of the file.
+  virtual ssize_t Read(int fd, void* buffer, std::size_t count);
+  // Bytes written; fewer than `count`, or -1, on failure.
+  virtual ssize_t Write(int fd, const void* buffer, std::size_t count);
+  virtual int Close(int fd);
+};
+
+// The file system in force; never null.
+FileSystem& CurrentFileSystem();
+// Installs `fs` (not owned; null restores the real one) and returns the previous one.
+FileSystem* SetFileSystem(FileSystem* fs);
+
+enum class PathKind { kMissing, kFile, kFolder, kOther };
+PathKind GetPathKind(const std::string& path);
+
+}  // namespace korvel

@@ -1,0 +1,85 @@
+#include "platform/Notifier.h"
+
+#include <cstdio>
+
+#include "platform/Codepage.h"
+
+namespace korvel {
+namespace {
+
+Notifier* installed = nullptr;
+
+StderrNotifier& DefaultNotifier() {
+  static StderrNotifier notifier;
+  return notifier;
+}
+
+bool ShowBox(std::string_view text, const char* captionUtf8, MessageIcon icon,
+             MessageButtons buttons) {
+  MessageBoxSpec box{std::string(text), Sjis(captionUtf8), icon, buttons};
+  return CurrentNotifier().Show(box);
+}
+
+}  // namespace
+
+Notifier& CurrentNotifier() { return installed ? *installed : DefaultNotifier(); }
+
+Notifier* SetNotifier(Notifier* notifier) {
+  Notifier* previous = installed;
+  installed = notifier;
+  return previous;
+}
+
+void Warn(std::string_view text) {
+  ShowBox(text, "注意", MessageIcon::kWarning, MessageButtons::kOk);
+}
+bool Ask(std::string_view text) {
+  return ShowBox(text, "確認", MessageIcon::kQuestion, MessageButtons::kYesNo);
+}
+void Info(std::string_view text) {
+  ShowBox(text, "確認", MessageIcon::kInformation, MessageButtons::kOk);
+}
+void Error(std::string_view text) {
+  ShowBox(text, "エラー", MessageIcon::kError, MessageButtons::kOk);
+}
+void Alert(std::string_view text) {
+  ShowBox(text, "注意", MessageIcon::kNone, MessageButtons::kOk);
+}
+void Beep() { CurrentNotifier().Beep(); }
+
+bool StderrNotifier::Show(const MessageBoxSpec& box) {
+  std::string line = Cp932ToUtf8(box.text);
+  line.push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+  return box.buttons == MessageButtons::kOk;
+}
+
+void StderrNotifier::Beep() {}
+
+bool RecordingNotifier::Show(const MessageBoxSpec& box) {
+  entries_.push_back({box, false});
+  if (box.buttons == MessageButtons::kOk) return true;
+  if (answers_.empty()) return false;
+  bool yes = answers_.front();
+  answers_.pop_front();
+  return yes;
+}
+
+void RecordingNotifier::Beep() { entries_.push_back({{}, true}); }
+
+std::vector<std::string> RecordingNotifier::Texts() const {
+  std::vector<std::string> texts;
+  for (const Entry& e : entries_) {
+    if (!e.beep) texts.push_back(Cp932ToUtf8(e.box.text));
+  }
+  return texts;
+}
+
+int RecordingNotifier::BeepCount() const {
+  int n = 0;
+  for (const Entry& e : entries_) n += e.beep ? 1 : 0;
+  return n;
+}
+
+}  // namespace korvel

@@ -1,0 +1,94 @@
+#pragma once
+// The program's message boxes and beeps, behind one interface.
+//
+// Every text is CP932, as everywhere in the engine. The desktop program installs a notifier
+// that shows message boxes, korvel-cli one that prints to standard error, and tests one that
+// records the calls (RecordingNotifier). Boxes are task-modal and have no owner window: the
+// notifier is process-wide.
+
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvel {
+
+enum class MessageIcon { kNone, kWarning, kQuestion, kInformation, kError };
+enum class MessageButtons { kOk, kYesNo };
+
+struct MessageBoxSpec {
+  std::string text;     // CP932
+  std::string caption;  // CP932
+  MessageIcon icon = MessageIcon::kNone;
+  MessageButtons buttons = MessageButtons::kOk;
+};
+
+class Notifier {
+ public:
+  virtual ~Notifier() = default;
+  // Shows the box and waits for it; true when the user answered Yes (always true for OK).
+  virtual bool Show(const MessageBoxSpec& box) = 0;
+  // A plain beep: an operation found nothing to do.
+  virtual void Beep() = 0;
+};
+
+// The notifier in force. Never null: until one is installed, a StderrNotifier is used.
+Notifier& CurrentNotifier();
+// Installs `notifier` (not owned; null restores the default) and returns the previous one.
+Notifier* SetNotifier(Notifier* notifier);
+
+// The program's kinds of box (captions and icons are fixed by kind).
+void Warn(std::string_view text);   // "注意", warning icon: a refusal or a failure
+bool Ask(std::string_view text);    // "確認", question icon, Yes/No; true for Yes
+void Info(std::string_view text);   // "確認", information icon: a completion notice
+void Error(std::string_view text);  // "エラー", error icon: an internal consistency message
+void Alert(std::string_view text);  // "注意", no icon, OK only: the readers' memory message
+void Beep();
+
+// Prints each box's text as UTF-8, one a line, to standard error; questions are printed
+// and answered No. Used by korvel-cli and as the default.
+class StderrNotifier : public Notifier {
+ public:
+  bool Show(const MessageBoxSpec& box) override;
+  void Beep() override;
+};
+
+// Records every call; questions are answered from a queue (default No once it is empty).
+class RecordingNotifier : public Notifier {
+ public:
+  struct Entry {
+    MessageBoxSpec box;  // caption and text are CP932
+    bool beep = false;
+  };
+
+  bool Show(const MessageBoxSpec& box) override;
+  void Beep() override;
+
+  void QueueAnswer(bool yes) { answers_.push_back(yes); }
+  void Clear() {
+    entries_.clear();
+    answers_.clear();
+  }
+  const std::vector<Entry>& Entries() const { return entries_; }
+  // The texts of the boxes shown, in UTF-8, for readable assertions.
+  std::vector<std::string> Texts() const;
+  int BeepCount() const;
+
+ private:
+  std::vector<Entry> entries_;
+  std::deque<bool> answers_;
+};
+
+// Installs a notifier for the lifetime of a scope.
+class ScopedNotifier {
+ public:
+  explicit ScopedNotifier(Notifier* notifier) : previous_(SetNotifier(notifier)) {}
+  ~ScopedNotifier() { SetNotifier(previous_); }
+  ScopedNotifier(const ScopedNotifier&) = delete;
+  ScopedNotifier& operator=(const ScopedNotifier&) = delete;
+
+ private:
+  Notifier* previous_;
+};
+
+}  // namespace korvel

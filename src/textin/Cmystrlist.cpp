@@ -1,0 +1,191 @@
+#include "textin/Cmystrlist.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/Codepage.h"
+#include "platform/Notifier.h"
+#include "textin/Cmyfile.h"
+
+namespace korvel {
+namespace {
+
+constexpr int kSlotSlack = 10;
+constexpr int kLineLimit = 1024;
+const char kEmptyText[1] = {'\0'};
+
+}  // namespace
+
+CMyStrList::CMyStrList(int blockSize) : blockSize_(blockSize > 0 ? blockSize : 2048) { Clear(); }
+
+CMyStrList::~CMyStrList() = default;
+
+void CMyStrList::Clear() {
+  blocks_.clear();
+  items_.clear();
+  items_.shrink_to_fit();
+  blocks_.reserve(10);
+  (void)AddBlock(blockSize_);
+}
+
+bool CMyStrList::AddBlock(int minSize) {
+  try {
+    Block block;
+    block.capacity = minSize > blockSize_ ? minSize : blockSize_;
+    block.memory.reset(new char[static_cast<std::size_t>(block.capacity)]());
+    blocks_.push_back(std::move(block));
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool CMyStrList::AppendEmptyItems(int countAfter) {
+  try {
+    if (static_cast<std::size_t>(countAfter) > items_.capacity()) {
+      items_.reserve(std::max<std::size_t>(static_cast<std::size_t>(countAfter),
+                                           items_.capacity() * 2 + 10));
+    }
+    items_.resize(static_cast<std::size_t>(countAfter));
+    return true;
+  } catch (const std::bad_alloc&) {
+    Warn(Sjis("メモリが足りません。"));
+    return false;
+  }
+}
+
+int CMyStrList::Set(int index, const void* bytes, int length) {
+  if (index < 0 || length < 0) return 0;
+  if (index >= Count() && !AppendEmptyItems(index + 1)) return 0;
+  Entry& item = items_[static_cast<std::size_t>(index)];
+  if (item.slotSize > 0 && length + 2 < item.slotSize) {
+    item.length = length;
+    if (bytes && length > 0) std::memmove(item.bytes, bytes, static_cast<std::size_t>(length));
+    item.bytes[length] = '\0';
+    return 1;
+  }
+  const int need = length + kSlotSlack;
+  Block* current = &blocks_.back();
+  if (current->capacity - current->used < need) {
+    if (!AddBlock(need)) return 0;
+    current = &blocks_.back();
+  }
+  const int newBlock = static_cast<int>(blocks_.size()) - 1;
+  char* slot = current->memory.get() + current->used;
+  current->used += need;
+  current->itemCount += 1;
+  if (bytes && length > 0) std::memcpy(slot, bytes, static_cast<std::size_t>(length));
+  slot[length] = '\0';
+
+  const bool hadSlot = item.slotSize > 0;
+  const int oldBlock = item.block;
+  item.bytes = slot;
+  item.length = length;
+  item.block = newBlock;
+  item.slotSize = need;
+  if (hadSlot && oldBlock != newBlock) {
+    Block& old = blocks_[static_cast<std::size_t>(oldBlock)];
+    old.itemCount -= 1;
+    // A block emptied of items is released unless it is the first or the current one;
+    // its record stays so that block indexes keep their meaning.
+    if (old.itemCount == 0 && oldBlock != 0) {
+      old.memory.reset();
+      old.used = old.capacity = 0;
+    }
+  }
+  return 1;
+}
+
+int CMyStrList::SetText(int index, const char* text) {
+  if (!text) return Set(index, nullptr, 0);
+  return Set(index, text, StoreLength(text, -1));
+}
+
+int CMyStrList::StoreLength(const char* text, int maxLength) {
+  int n = 0;
+  // A NUL (possible inside converted input) is a byte below 0x20 as well.
+  while ((maxLength < 0 || n < maxLength) && text[n] != '\0') {
+    auto c = static_cast<unsigned char>(text[n]);
+    if (c < 0x20 && c != '\t') break;
+    ++n;
+  }
+  return n;
+}
+
+int CMyStrList::Insert(int index) {
+  if (index < 0) return 0;
+  if (index >= Count()) return AppendEmptyItems(index + 1) ? 1 : 0;
+  if (!AppendEmptyItems(Count() + 1)) return 0;
+  std::memmove(&items_[static_cast<std::size_t>(index) + 1], &items_[static_cast<std::size_t>(index)],
+               (items_.size() - 1 - static_cast<std::size_t>(index)) * sizeof(Entry));
+  items_[static_cast<std::size_t>(index)] = Entry{};
+  return 1;
+}
+
+const char* CMyStrList::Get(int index) const {
+  if (index < 0 || index >= Count()) return nullptr;
+  return items_[static_cast<std::size_t>(index)].bytes;
+}
+
+const char* CMyStrList::GetText(int index) const {
+  if (index < 0 || index >= Count()) return kEmptyText;
+  const Entry& item = items_[static_cast<std::size_t>(index)];
+  if (!item.bytes) return kEmptyText;
+  item.bytes[item.length] = '\0';
+  return item.bytes;
+}
+
+std::string_view CMyStrList::GetView(int index) const {
+  if (index < 0 || index >= Count()) return {};
+  const Entry& item = items_[static_cast<std::size_t>(index)];
+  if (!item.bytes) return {};
+  return {item.bytes, static_cast<std::size_t>(item.length)};
+}
+
+const CMyStrList::Entry* CMyStrList::GetEntry(int index) const {
+  if (index < 0 || index >= Count()) return nullptr;
+  return &items_[static_cast<std::size_t>(index)];
+}
+
+int CMyStrList::LoadFromFile(const std::string& path) {
+  Clear();
+  CMyFile file;
+  if (file.Open(path, CMyFile::kModeRead, kEncodingSjis) != 0) return -1;
+  char block[kLineLimit];
+  char line[kLineLimit];
+  int lineLength = 0;
+  int added = 0;
+  auto addLine = [&]() {
+    if (Add(line, lineLength) == 0) return false;
+    ++added;
+    lineLength = 0;
+    return true;
+  };
+  for (;;) {
+    int n = file.Read(block, kLineLimit);
+    for (int i = 0; i < n; ++i) {
+      char c = block[i];
+      if (c == '\r') {
+        if (!addLine()) return -2;
+      } else if (c != '\n') {
+        line[lineLength++] = c;
+        if (lineLength == kLineLimit && !addLine()) return -2;
+      }
+    }
+    if (n < kLineLimit) break;
+  }
+  if (lineLength > 0 && !addLine()) return -2;
+  return added;
+}
+
+int CMyStrList::SaveToFile(const std::string& path) const {
+  CMyFile file;
+  if (file.Open(path, CMyFile::kModeWrite, kEncodingSjis) != 0) return -1;
+  for (const Entry& item : items_) {
+    if (item.length > 0 && file.Write(item.bytes, item.length) != item.length) return -3;
+    if (file.WriteNewline() != 2) return -3;
+  }
+  return Count();
+}
+
+}  // namespace korvel

@@ -1,0 +1,32 @@
+#pragma once
+// Helpers shared by the engine tests: a private temporary folder and byte-exact files.
+
+#include <string>
+#include <string_view>
+
+namespace korvel::test {
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // The path of `name` inside the folder.
+  std::string File(std::string_view name) const;
+  // Writes `bytes` to `name` inside the folder and returns its path.
+  std::string Write(std::string_view name, std::string_view bytes) const;
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFileBytes(const std::string& path);
+
+// The CP932 form of a UTF-8 text (shorthand for the tests' expectations).
+std::string S(std::string_view utf8);
+
+}  // namespace korvel::test
