@@ -187,8 +187,7 @@ std::string Utf16ToCp932(std::u16string_view text) {
     bytes.push_back(static_cast<char>(u >> 8));
   }
   std::string out;
-  Utf16BytesToCp932(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), false,
-                    out);
+  Utf16BytesToCp932(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), false, out);
   return out;
 }
 

@@ -27,6 +27,7 @@ struct CMyCsv::RecordState {
   bool quoted = false;
   bool ended = false;
   std::size_t lineBreak = kNoLineBreak;  // TAB rules: position of the cell's first line break
+  bool control = false;                  // the cell may hold a byte below 0x20 other than TAB
 };
 
 CMyCsv::CMyCsv() { BuildClasses(); }
@@ -44,10 +45,14 @@ void CMyCsv::BuildClasses() {
     unquotedClass_[c] = cls;
     quotedClass_[c] = cls;
   }
-  for (unsigned char c : {'\r', '\n', '"'}) {
+  // Control bytes go the slow way so that a cell is known to need the store rule's scan.
+  for (int c = 0; c < 0x20; ++c) {
     unquotedClass_[c] = kSpecial;
     quotedClass_[c] = kSpecial;
   }
+  unquotedClass_[static_cast<unsigned char>('"')] = kSpecial;
+  quotedClass_[static_cast<unsigned char>('"')] = kSpecial;
+  unquotedClass_[static_cast<unsigned char>('\t')] = kPlain;
   // A delimiter is special outside quotes only; under the TAB rules a TAB also ends a
   // one-line quoted cell. A lead byte stays a lead byte whatever the delimiter.
   auto d = static_cast<unsigned char>(delimiter_);
@@ -59,6 +64,7 @@ void CMyCsv::Close() {
   std::string().swap(cell_);
   std::string().swap(window_);
   pos_ = 0;
+  pendingStart_ = kNoPending;
   file_.Close();
   open_ = false;
   fieldCount_ = 0;
@@ -117,6 +123,7 @@ int CMyCsv::Open(const std::string& path, int nameMode, int encoding, int adoptM
 }
 
 CMyCsv::Fetch CMyCsv::FetchPiece() {
+  FlushPending();
   if (inputEnded_) return Fetch::kEnded;
   int length = 0;
   const char* piece = file_.ReadChunk(&length);
@@ -190,7 +197,7 @@ bool CMyCsv::Store(RecordState& st, const char* bytes, std::size_t length) {
     return true;
   }
   // The store rule: a value ends before its first byte below 0x20 other than TAB.
-  std::size_t n = 0;
+  std::size_t n = st.control ? 0 : length;
   while (n < length) {
     auto c = static_cast<unsigned char>(bytes[n]);
     if (c < 0x20 && c != '\t') break;
@@ -210,7 +217,7 @@ void CMyCsv::ScanPlain(RecordState& st) {
   while (p < end) {
     unsigned char k = cls[b[p]];
     if (k == kPlain) {
-      if (sizeChecked && cell_.size() + (p - pos_) > kMaxQuotedCell) break;
+      if (sizeChecked && CellSize() + (p - pos_) > kMaxQuotedCell) break;
       ++p;
     } else if (k == kLead && p + 1 < end) {
       p += 2;
@@ -219,10 +226,21 @@ void CMyCsv::ScanPlain(RecordState& st) {
     }
   }
   if (p > pos_) {
-    cell_.append(window_, pos_, p - pos_);
+    // The run stays in the window until the cell is stored or changed otherwise.
+    if (pendingStart_ == kNoPending) pendingStart_ = pos_;
     pos_ = p;
     st.fieldStart = false;
   }
+}
+
+void CMyCsv::FlushPending() {
+  if (pendingStart_ == kNoPending) return;
+  cell_.append(window_, pendingStart_, pos_ - pendingStart_);
+  pendingStart_ = kNoPending;
+}
+
+std::size_t CMyCsv::CellSize() const {
+  return cell_.size() + (pendingStart_ == kNoPending ? 0 : pos_ - pendingStart_);
 }
 
 void CMyCsv::FinishMultiLineCell(std::string& text) const {
@@ -280,11 +298,25 @@ int CMyCsv::ReadRecordBody() {
   const bool tabRules = TabRules();
   const auto delimiter = static_cast<unsigned char>(delimiter_);
   cell_.clear();
+  pendingStart_ = kNoPending;
 
   auto endField = [&]() {
-    Store(st, cell_.data(), cell_.size());
+    if (pendingStart_ != kNoPending && cell_.empty()) {
+      // The common case: the whole cell is one run of the window, stored without a copy.
+      Store(st, window_.data() + pendingStart_, pos_ - pendingStart_);
+      pendingStart_ = kNoPending;
+    } else {
+      FlushPending();
+      Store(st, cell_.data(), cell_.size());
+    }
     st.fields += 1;
     cell_.clear();
+    st.control = false;
+  };
+  auto copyByte = [&](unsigned char c) {
+    cell_.push_back(static_cast<char>(c));
+    if (c < 0x20 && c != '\t') st.control = true;
+    ++pos_;
   };
   // Consumes a line break at pos_ (CR LF as one) and ends the record.
   auto endLine = [&]() -> bool {
@@ -315,6 +347,9 @@ int CMyCsv::ReadRecordBody() {
       break;
     }
     auto c = static_cast<unsigned char>(window_[pos_]);
+    // Only a field's end may use the pending run in place; every other step changes the
+    // cell or skips a byte, so the run joins the cell first.
+    if (st.quoted || !(IsLineBreak(c) || c == (tabRules ? '\t' : delimiter))) FlushPending();
     if (IsLeadByte(c)) {
       if (Ensure(2) == Fetch::kFailed) break;
       std::size_t w = pos_ + 1 < window_.size() ? 2 : 1;
@@ -335,8 +370,7 @@ int CMyCsv::ReadRecordBody() {
           endField();
           if (!endLine()) break;
         } else {
-          cell_.push_back(static_cast<char>(c));
-          ++pos_;
+          copyByte(c);
         }
       } else if (c == '"') {
         if (Ensure(2) == Fetch::kFailed) break;
@@ -349,6 +383,7 @@ int CMyCsv::ReadRecordBody() {
         }
       } else if (IsLineBreak(c)) {
         cell_.append(NewlineReplacement());
+        st.control = true;
         if (c == '\r') {
           if (Ensure(2) == Fetch::kFailed) break;
           pos_ += (pos_ + 1 < window_.size() && window_[pos_ + 1] == '\n') ? 2 : 1;
@@ -356,8 +391,7 @@ int CMyCsv::ReadRecordBody() {
           ++pos_;
         }
       } else {
-        cell_.push_back(static_cast<char>(c));
-        ++pos_;
+        copyByte(c);
       }
       continue;
     }
@@ -377,13 +411,12 @@ int CMyCsv::ReadRecordBody() {
         cell_.push_back('"');
         ++pos_;
       } else {
-        cell_.push_back(static_cast<char>(c));
+        copyByte(c);
         st.fieldStart = false;
-        ++pos_;
       }
       continue;
     }
-    if (cell_.size() > kMaxQuotedCell) {
+    if (CellSize() > kMaxQuotedCell) {
       if (st.lineBreak == kNoLineBreak) {
         SetCellTooLargeMessage();
         fieldCount_ = 0;
@@ -439,6 +472,7 @@ int CMyCsv::ReadRecordBody() {
     } else if (IsLineBreak(c)) {
       if (st.lineBreak == kNoLineBreak) st.lineBreak = cell_.size();
       cell_.append("\r\n");
+      st.control = true;
       if (c == '\r') {
         if (Ensure(2) == Fetch::kFailed) break;
         pos_ += (pos_ + 1 < window_.size() && window_[pos_ + 1] == '\n') ? 2 : 1;
@@ -446,8 +480,7 @@ int CMyCsv::ReadRecordBody() {
         ++pos_;
       }
     } else {
-      cell_.push_back(static_cast<char>(c));
-      ++pos_;
+      copyByte(c);
     }
   }
 

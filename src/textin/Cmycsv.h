@@ -28,12 +28,12 @@ class CMyCsv {
  public:
   // Open results.
   static constexpr int kOpenOk = 0;
-  static constexpr int kOpenFailed = 1;     // missing, empty, foreign mark, unreadable
-  static constexpr int kOpenNoFields = 2;   // the field-name record has no fields
-  static constexpr int kOpenTooMany = 4;    // the field-name record has over 1000 fields
+  static constexpr int kOpenFailed = 1;    // missing, empty, foreign mark, unreadable
+  static constexpr int kOpenNoFields = 2;  // the field-name record has no fields
+  static constexpr int kOpenTooMany = 4;   // the field-name record has over 1000 fields
   static constexpr int kOpenNoMemory = 5;
   // ReadRecord failures.
-  static constexpr int kReadTooMany = -2;   // name mode: a record with over 1000 fields
+  static constexpr int kReadTooMany = -2;       // name mode: a record with over 1000 fields
   static constexpr int kReadCellTooLarge = -9;  // also: no memory
   static constexpr int kReadFailed = -99;
 
@@ -78,6 +78,9 @@ class CMyCsv {
   void ScanPlain(RecordState& st);
   bool Store(RecordState& st, const char* bytes, std::size_t length);
   void FinishMultiLineCell(std::string& text) const;
+  // Joins the pending run of the window to the cell.
+  void FlushPending();
+  std::size_t CellSize() const;
   void FallBack(RecordState& st);
   void SetCellTooLargeMessage();
   std::string_view NewlineReplacement() const;
@@ -100,6 +103,9 @@ class CMyCsv {
   // Unread input: the current piece(s) from pos_ on; a fallback puts its re-read text here.
   std::string window_;
   std::size_t pos_ = 0;
+  // The cell is cell_ followed by the window's bytes from pendingStart_ to pos_.
+  static constexpr std::size_t kNoPending = static_cast<std::size_t>(-1);
+  std::size_t pendingStart_ = kNoPending;
   // Byte classes for the unquoted and the quoted state (plain, lead byte, special).
   unsigned char unquotedClass_[256];
   unsigned char quotedClass_[256];

@@ -153,32 +153,72 @@ int CMyFile::CheckBom(bool adopt, int* encoding) {
   return result;
 }
 
-std::size_t CMyFile::FindCut(std::size_t onHand) const {
-  const unsigned char* b = piece_;
-  std::size_t pos = 0;
-  if (IsUtf16(encoding_)) {
-    const bool be = encoding_ == kEncodingUtf16Be;
-    auto unit = [&](std::size_t i) -> unsigned {
-      return be ? static_cast<unsigned>(b[i] << 8 | b[i + 1])
-                : static_cast<unsigned>(b[i] | b[i + 1] << 8);
-    };
+// The cut walk steps from the start of the piece. Walking all of it for every piece costs
+// as much as reading the piece, so each walk starts instead at a resume point: a position
+// near the end that the walk from the start is sure to land on, because no step taken
+// before it can jump over it. A step jumps over a position only from a few bytes before it
+// (a character, a quote pair, or an LF taken along), which the checks below rule out.
+namespace {
+
+std::size_t SjisResumePoint(const unsigned char* b) {
+  // A byte outside the lead range always ends a character.
+  for (std::size_t s = 1017; s > 0; --s) {
+    if (!IsLeadByte(b[s - 1]) && b[s] != '\n' && b[s] != '"') return s;
+  }
+  return 0;
+}
+
+std::size_t Utf8ResumePoint(const unsigned char* b) {
+  for (std::size_t s = 1017; s >= 5; --s) {
+    if (b[s] == '\n' || b[s] == '"') continue;
+    bool covered = false;
+    for (std::size_t k = 1; k <= 5 && !covered; ++k) covered = Utf8SequenceLength(b[s - k]) > k;
+    if (!covered) return s;
+  }
+  return 0;
+}
+
+unsigned Utf16Unit(const unsigned char* b, std::size_t i, bool bigEndian) {
+  return bigEndian ? static_cast<unsigned>(b[i] << 8 | b[i + 1])
+                   : static_cast<unsigned>(b[i] | b[i + 1] << 8);
+}
+
+std::size_t Utf16ResumePoint(const unsigned char* b, bool be) {
+  for (std::size_t s = 1012; s >= 2; s -= 2) {
+    unsigned u = Utf16Unit(b, s, be);
+    unsigned before = Utf16Unit(b, s - 2, be);
+    if (u != '\n' && u != '"' && (before < 0xD800 || before > 0xDFFF)) return s;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::size_t FindPieceCut(const unsigned char* b, std::size_t onHand, int encoding) {
+  std::size_t pos;
+  if (IsUtf16(encoding)) {
+    const bool be = encoding == kEncodingUtf16Be;
+    pos = Utf16ResumePoint(b, be);
     while (pos < 1014) {
-      unsigned u = unit(pos);
+      unsigned u = Utf16Unit(b, pos, be);
       if (u >= 0xD800 && u <= 0xDFFF) {
         pos += 4;
       } else {
-        pos += (u == '"' && unit(pos + 2) == '"') ? 4 : 2;
+        pos += (u == '"' && Utf16Unit(b, pos + 2, be) == '"') ? 4 : 2;
       }
-      if (unit(pos) == '\n') pos += 2;
+      if (Utf16Unit(b, pos, be) == '\n') pos += 2;
     }
-    unsigned u = unit(pos);
+    unsigned u = Utf16Unit(b, pos, be);
     if (u == '\t') {
       pos += 2;
     } else if (u == '\r' || u == '\n') {
       pos += 2;
-      if (unit(pos) == '\n') pos += 2;
+      if (Utf16Unit(b, pos, be) == '\n') pos += 2;
     }
-  } else if (encoding_ == kEncodingUtf8) {
+    return std::min(pos, onHand);
+  }
+  if (encoding == kEncodingUtf8) {
+    pos = Utf8ResumePoint(b);
     while (pos < 1018) {
       unsigned char c = b[pos];
       if (c == '"') {
@@ -189,6 +229,7 @@ std::size_t CMyFile::FindCut(std::size_t onHand) const {
       if (b[pos] == '\n') pos += 1;
     }
   } else {
+    pos = SjisResumePoint(b);
     while (pos < 1018) {
       unsigned char c = b[pos];
       if (IsLeadByte(c) || (c == '"' && b[pos + 1] == '"') || b[pos + 1] == '\n') {
@@ -198,13 +239,11 @@ std::size_t CMyFile::FindCut(std::size_t onHand) const {
       }
     }
   }
-  if (!IsUtf16(encoding_)) {
-    if (b[pos] == '\t') {
-      pos += 1;
-    } else if (b[pos] == '\r' || b[pos] == '\n') {
-      pos += 1;
-      if (b[pos] == '\n') pos += 1;
-    }
+  if (b[pos] == '\t') {
+    pos += 1;
+  } else if (b[pos] == '\r' || b[pos] == '\n') {
+    pos += 1;
+    if (b[pos] == '\n') pos += 1;
   }
   return std::min(pos, onHand);
 }
@@ -219,7 +258,7 @@ const char* CMyFile::ReadChunk(int* length) {
   // NULs after the bytes on hand let the cut rules look a few bytes ahead safely.
   std::memset(piece_ + onHand, 0, sizeof piece_ - onHand);
   std::size_t cut = onHand;
-  if (onHand >= static_cast<std::size_t>(kPieceSize)) cut = FindCut(onHand);
+  if (onHand >= static_cast<std::size_t>(kPieceSize)) cut = FindPieceCut(piece_, onHand, encoding_);
   carryLength_ = onHand - cut;
   std::memcpy(carry_, piece_ + cut, carryLength_);
   std::memset(piece_ + cut, 0, sizeof piece_ - cut);

@@ -62,7 +62,6 @@ class CMyFile {
  private:
   // Reads up to `count` bytes through the read-ahead buffer; -1 on failure.
   long Fill(unsigned char* dst, std::size_t count);
-  std::size_t FindCut(std::size_t onHand) const;
 
   int fd_ = -1;
   int mode_ = kModeRead;
@@ -79,6 +78,13 @@ class CMyFile {
   std::size_t readAheadEnd_ = 0;
   bool readAheadFailed_ = false;
 };
+
+// The length of the piece cut from `onHand` (at least 1024) bytes of input in `encoding`:
+// a walk from the start steps over characters (a double-byte character, a UTF-8 sequence, a
+// surrogate pair), doubled quotes and LFs following a character until at least 1018 bytes
+// (UTF-16: 1014) are passed, then takes a TAB, or a CR or LF with an LF right after it.
+// `bytes` must hold at least 1040 readable bytes (NULs after the input).
+std::size_t FindPieceCut(const unsigned char* bytes, std::size_t onHand, int encoding);
 
 // True when `path` may be written: false for an empty path; true for a missing path;
 // a folder gets the warning "フォルダが指定されています。" and false; an existing file gets

@@ -43,8 +43,8 @@ bool CMyStrList::AddBlock(int minSize) {
 bool CMyStrList::AppendEmptyItems(int countAfter) {
   try {
     if (static_cast<std::size_t>(countAfter) > items_.capacity()) {
-      items_.reserve(std::max<std::size_t>(static_cast<std::size_t>(countAfter),
-                                           items_.capacity() * 2 + 10));
+      items_.reserve(
+          std::max<std::size_t>(static_cast<std::size_t>(countAfter), items_.capacity() * 2 + 10));
     }
     items_.resize(static_cast<std::size_t>(countAfter));
     return true;
@@ -116,7 +116,8 @@ int CMyStrList::Insert(int index) {
   if (index < 0) return 0;
   if (index >= Count()) return AppendEmptyItems(index + 1) ? 1 : 0;
   if (!AppendEmptyItems(Count() + 1)) return 0;
-  std::memmove(&items_[static_cast<std::size_t>(index) + 1], &items_[static_cast<std::size_t>(index)],
+  std::memmove(&items_[static_cast<std::size_t>(index) + 1],
+               &items_[static_cast<std::size_t>(index)],
                (items_.size() - 1 - static_cast<std::size_t>(index)) * sizeof(Entry));
   items_[static_cast<std::size_t>(index)] = Entry{};
   return 1;
