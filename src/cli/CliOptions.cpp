@@ -1,0 +1,288 @@
+#include "cli/CliOptions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <set>
+
+namespace korvel::cli {
+namespace {
+
+bool ParseFieldNumber(const std::string& text, int* field) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > 1000) {
+    return false;
+  }
+  *field = value;
+  return true;
+}
+
+bool ParseFieldList(const std::string& text, std::vector<int>* fields) {
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t comma = text.find(',', start);
+    int field = 0;
+    if (!ParseFieldNumber(text.substr(start, comma - start), &field)) return false;
+    fields->push_back(field);
+    if (comma == std::string::npos) return true;
+    start = comma + 1;
+  }
+}
+
+bool ParseKey(const std::string& text, KeyOption* key) {
+  std::string number = text;
+  key->numeric = false;
+  if (text.size() > 4 && text.compare(text.size() - 4, 4, ":num") == 0) {
+    number = text.substr(0, text.size() - 4);
+    key->numeric = true;
+  }
+  return ParseFieldNumber(number, &key->field);
+}
+
+bool ParseExtract(const std::string& text, CliOptions* o) {
+  static const std::pair<const char*, ExtractOption> kPlain[] = {
+      {"diff", ExtractOption::kDiff},
+      {"diff-all", ExtractOption::kDiffAll},
+      {"equal", ExtractOption::kEqual},
+      {"left-only", ExtractOption::kLeftOnly},
+      {"right-only", ExtractOption::kRightOnly}};
+  for (const auto& [name, kind] : kPlain) {
+    if (text == name) {
+      o->extract = kind;
+      return true;
+    }
+  }
+  for (const auto& [prefix, kind] :
+       {std::pair{std::string("field-diff:"), ExtractOption::kFieldDiff},
+        std::pair{std::string("field-equal:"), ExtractOption::kFieldEqual}}) {
+    if (text.rfind(prefix, 0) == 0) {
+      o->extract = kind;
+      return ParseFieldNumber(text.substr(prefix.size()), &o->extractField);
+    }
+  }
+  return false;
+}
+
+// The options that take a value.
+const std::set<std::string>& ValueOptions() {
+  static const std::set<std::string> kOptions = {
+      "--kind",   "--delimiter",     "--encoding",     "--newline",    "--fixed-def",
+      "--key",    "--ignore-spaces", "--not-compared", "--not-loaded", "--extract",
+      "--export", "--format",        "--layout"};
+  return kOptions;
+}
+
+bool ApplyValue(const std::string& name, const std::string& value, CliOptions* o,
+                std::string* error) {
+  auto bad = [&]() {
+    *error = name + " の値が正しくありません: " + value;
+    return false;
+  };
+  if (name == "--kind") {
+    if (value == "csv")
+      o->kind = FileKindOption::kCsv;
+    else if (value == "tab")
+      o->kind = FileKindOption::kTab;
+    else if (value == "other")
+      o->kind = FileKindOption::kOther;
+    else if (value == "fixed")
+      o->kind = FileKindOption::kFixed;
+    else
+      return bad();
+  } else if (name == "--delimiter") {
+    if (value.size() != 1) {
+      *error = "--delimiter には1バイトの文字を指定してください。";
+      return false;
+    }
+    o->delimiter = value[0];
+    o->delimiterGiven = true;
+  } else if (name == "--encoding") {
+    if (value == "sjis")
+      o->encoding = 0;
+    else if (value == "utf16")
+      o->encoding = 10;
+    else if (value == "utf8")
+      o->encoding = 15;
+    else
+      return bad();
+  } else if (name == "--newline") {
+    if (value == "0" || value == "1" || value == "2")
+      o->newlineMode = value[0] - '0';
+    else
+      return bad();
+  } else if (name == "--fixed-def") {
+    if (value.empty()) return bad();
+    o->fixedDef = value;
+  } else if (name == "--key") {
+    KeyOption key;
+    if (!ParseKey(value, &key)) return bad();
+    o->keys.push_back(key);
+  } else if (name == "--ignore-spaces") {
+    if (!ParseFieldList(value, &o->ignoreSpaces)) return bad();
+  } else if (name == "--not-compared") {
+    if (!ParseFieldList(value, &o->notCompared)) return bad();
+  } else if (name == "--not-loaded") {
+    if (!ParseFieldList(value, &o->notLoaded)) return bad();
+  } else if (name == "--extract") {
+    if (!ParseExtract(value, o)) return bad();
+  } else if (name == "--export") {
+    if (value.empty()) return bad();
+    o->exportPath = value;
+  } else if (name == "--format") {
+    if (value == "xml")
+      o->format = ExportFormat::kXml;
+    else if (value == "csv")
+      o->format = ExportFormat::kCsv;
+    else
+      return bad();
+  } else if (name == "--layout") {
+    if (value == "sheet")
+      o->layout = ExportLayout::kSheet;
+    else if (value == "field")
+      o->layout = ExportLayout::kField;
+    else if (value == "row")
+      o->layout = ExportLayout::kRow;
+    else
+      return bad();
+  }
+  return true;
+}
+
+bool CheckCombinations(CliOptions* o, std::string* error) {
+  if (o->delimiterGiven && o->kind != FileKindOption::kOther) {
+    *error = "--delimiter は --kind other と共に指定してください。";
+    return false;
+  }
+  if (o->kind == FileKindOption::kFixed && o->fixedDef.empty()) {
+    *error = "--kind fixed には --fixed-def で定義ファイルを指定してください。";
+    return false;
+  }
+  if (o->kind != FileKindOption::kFixed && !o->fixedDef.empty()) {
+    *error = "--fixed-def は --kind fixed と共に指定してください。";
+    return false;
+  }
+  if (o->kind == FileKindOption::kOther && (o->delimiter == '\r' || o->delimiter == '\n' ||
+                                            o->delimiter == '"' || o->delimiter == '\0')) {
+    *error = "--delimiter に改行や引用符は指定できません。";
+    return false;
+  }
+  std::set<int> keyFields;
+  for (const KeyOption& k : o->keys) {
+    if (!keyFields.insert(k.field).second) {
+      *error = "--key でフィールド " + std::to_string(k.field) + " が重複しています。";
+      return false;
+    }
+  }
+  for (const auto* list : {&o->ignoreSpaces, &o->notCompared}) {
+    for (int f : *list) {
+      if (keyFields.count(f)) {
+        *error = std::string(list == &o->ignoreSpaces ? "--ignore-spaces" : "--not-compared") +
+                 " はキーのフィールド " + std::to_string(f) + " には指定できません。";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* o, std::string* error) {
+  *o = CliOptions{};
+  std::vector<std::string> paths;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      paths.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "-h" || arg == "--help") {
+      o->help = true;
+    } else if (arg == "--version") {
+      o->version = true;
+    } else if (arg == "--header") {
+      o->header = true;
+    } else if (arg == "--no-bom") {
+      o->noBom = true;
+    } else if (arg == "--tab-old") {
+      o->tabOld = true;
+    } else if (arg == "--pairs") {
+      o->pairs = true;
+    } else if (arg == "--force") {
+      o->force = true;
+    } else {
+      std::string name = arg;
+      std::string value;
+      bool hasValue = false;
+      if (std::size_t eq = arg.find('='); eq != std::string::npos && arg.rfind("--", 0) == 0) {
+        name = arg.substr(0, eq);
+        value = arg.substr(eq + 1);
+        hasValue = true;
+      }
+      if (!ValueOptions().count(name)) {
+        *error = "不明なオプションです: " + arg;
+        return false;
+      }
+      if (!hasValue) {
+        if (i + 1 >= args.size()) {
+          *error = name + " には値が必要です。";
+          return false;
+        }
+        value = args[++i];
+      }
+      if (!ApplyValue(name, value, o, error)) return false;
+    }
+  }
+  if (o->help || o->version) return true;
+  if (paths.size() != 2) {
+    *error = paths.size() < 2 ? "比較する2つのファイルを指定してください。"
+                              : "ファイルは2つだけ指定してください。";
+    return false;
+  }
+  o->left = paths[0];
+  o->right = paths[1];
+  return CheckCombinations(o, error);
+}
+
+std::string UsageText() {
+  return R"(使い方: korvel-cli [オプション] 左ファイル 右ファイル
+
+2つの表形式テキストファイルをレコード単位・項目単位で比較し、結果の件数を表示します。
+
+ファイルの種類と読込:
+  --kind csv|tab|other|fixed  ファイル種別: カンマ区切り, TAB区切り, --delimiter の文字で区切り,
+                              固定長 (既定: csv)
+  --delimiter C               --kind other の区切り文字 (1バイト, 既定: |)
+  --header                    先頭行フィールド (先頭行に項目名がある)
+  --encoding sjis|utf16|utf8  文字コード (既定: 設定ファイルの CODE, なければ sjis)
+  --no-bom                    他の文字コードを示すBOMを採用しない
+  --tab-old                   TAB区切りファイルをCSVの規則で読む
+  --newline 0|1|2             引用符内の改行の置換: 0 なし, 1 全角空白, 2 ¶
+  --fixed-def FILE            固定長の定義ファイル (項目名 TAB サイズ の行; --kind fixed で必須)
+
+項目の指定 (N はフィールド番号, 1から):
+  --key N[:num]               連携キー (最大6個; :num で数値として比較・整列)
+  --ignore-spaces N[,N...]    半角・全角の空白を除いて比較 (SPC除く)
+  --not-compared N[,N...]     比較しない (不要)
+  --not-loaded N[,N...]       読み込まない (未取込, 最大4個)
+
+結果:
+  --extract KIND              表示する行: diff, diff-all, equal, left-only, right-only,
+                              field-diff:N, field-equal:N
+  --pairs                     表示行を出力 (Status TAB 左行 TAB 右行; 行は0から, なしは -1)
+  --export FILE               表示行をファイルへ出力
+  --format xml|csv            出力形式 (既定: xml)
+  --layout sheet|field|row    出力方法: シート別, 項目毎交互, 行交互 (既定: field)
+  --force                     既存の出力ファイルを上書きする
+
+  -h, --help                  この説明を表示
+  --version                   製品名とバージョンを表示
+
+終了コード: 0 相違なし, 1 相違あり, 2 失敗
+)";
+}
+
+}  // namespace korvel::cli
