@@ -1,0 +1,31 @@
+#pragma once
+// The detail line under the grid: which columns of the cursor cell's two texts differ, and
+// whether the texts are numbers whose difference is shown.
+
+#include <string_view>
+#include <vector>
+
+namespace korvel {
+
+// True for a text that reads as a number: not empty; one optional leading '-'; then only
+// single-byte digits and '.', at most one '.', at most 10 digits. A lone '-' or '.' counts
+// (as 0); a double-byte character never does.
+bool IsNumericText(std::string_view text);
+
+// The value of a text for which IsNumericText holds (0 for a lone sign or point).
+double NumericValue(std::string_view text);
+
+// A run of display columns [start, end) where the two texts differ.
+struct DiffBand {
+  int start = 0;
+  int end = 0;
+  bool operator==(const DiffBand&) const = default;
+};
+
+// Walks the two CP932 texts together in display columns (a double-byte character takes two,
+// any other one) and returns the runs in which they differ, in order. A text that has ended
+// keeps growing by one column per step while the other goes on, so a longer text's tail is
+// one run.
+std::vector<DiffBand> DetailDiffBands(std::string_view left, std::string_view right);
+
+}  // namespace korvel

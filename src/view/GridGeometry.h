@@ -1,0 +1,108 @@
+#pragma once
+// Geometry of the result grid: where columns are placed, which column or border a mouse
+// position hits, the splitter's resting place and the scroll ranges. Pure arithmetic over
+// the field widths and the view state; the window feeds it and draws.
+//
+// x runs over the paint box from 0; the header row is y 0 to 20; the row-number column is x
+// 0 to 40, the difference column 40 to 85, the key fields start at 85. Non-key fields appear
+// twice, in the left pane (up to SplitX) and in the right pane (from SplitX on), both from
+// the field KeyCount + horizontal position.
+
+#include <vector>
+
+namespace korvel {
+
+inline constexpr int kHeaderHeight = 20;
+inline constexpr int kRowNumberWidth = 40;
+inline constexpr int kRowHeaderWidth = 85;  // row-number and difference columns together
+
+// Column codes besides field indexes.
+inline constexpr int kRowNumberColumn = -1;
+inline constexpr int kDiffColumn = -2;
+
+// The grid's horizontal state at one moment.
+struct GridFrame {
+  std::vector<int> widths;  // Width of every field, in Fields order (keys first)
+  int keyCount = 0;
+  int splitX = 0;
+  int width = 0;                   // paint box width
+  int hpos = 0;                    // non-key fields scrolled out of both panes
+  int keyEndX = 0;                 // x just right of the keys, as last painted
+  std::vector<int> leftX, rightX;  // as last painted; 0 = not shown in that pane
+
+  int FieldCount() const { return static_cast<int>(widths.size()); }
+  int KeyWidths() const;  // sum of the keys' widths
+  int FirstPaneField() const { return keyCount + hpos; }
+  // The field's x in pane 1 (left) or 2 (right); 0 when not shown or out of range.
+  int PaneX(int field, int pane) const;
+};
+
+// One column as the painting places it. pane 0: a key field (same x in both panes).
+struct PlacedColumn {
+  int field = 0;
+  int pane = 0;
+  int x = 0;
+};
+
+struct ColumnPlan {
+  std::vector<PlacedColumn> columns;  // in painting order
+  std::vector<int> leftX, rightX;     // per field, 0 = not shown
+  int keysDrawn = 0;
+};
+
+// The painting's column walk: keys from x 85, then the left pane until x reaches SplitX or
+// the fields end, then the right pane from SplitX. Everything stops once a column's right
+// edge reaches the width (that column is still placed) or a field is missing.
+ColumnPlan LayoutColumns(const GridFrame& frame);
+
+// The painting's header walk that yields KeyEndX: 84 plus the keys' widths.
+int KeyEndAfterPaint(const GridFrame& frame);
+
+// SplitX that centres the panes in the room right of the keys (never left of them).
+int ResetSplitX(const std::vector<int>& widths, int keyCount, int paintWidth);
+
+struct HeaderHit {
+  bool hit = false;
+  int column = 0;  // -1 row numbers, -2 differences, else a field index
+  int side = 0;    // 0 key or fixed area, 1 left pane, 2 right pane
+};
+HeaderHit HitHeader(const GridFrame& frame, int x);
+
+// The column under x while a selection is dragged in `pane`: a field index, or -3 (x <= 0),
+// -1 (row numbers), -2 (differences), -4 (left of the right pane), -10 (beyond the pane's
+// right edge), -5 (anything else).
+int ColumnAtX(const GridFrame& frame, int x, int pane);
+
+struct BorderHit {
+  bool hit = false;
+  int target = -2;  // -1 the splitter, else the field whose right border it is
+  int minX = 0;     // the drag may not go left of this
+};
+// The border a press at (x, y) would drag. The key block's right border and the splitter
+// are hit at any height of the grid, the other column borders only in the header row.
+BorderHit HitBorder(const GridFrame& frame, int x, int y, int gridBottom);
+
+// The width a field gets from a border drag released at `resizeX`: never below 3.
+int DraggedWidth(int resizeX, int minX);
+
+// Rows that fit between the header and the detail area.
+int VisibleRows(int paintHeight, int rowHeight, int detailHeight);
+
+// The vertical scroll bar for n rows, in the program's terms: the largest value is
+// `maximum`, a page shows `pageSize` rows, and the first shown row can go up to
+// maximum - pageSize + 1.
+struct RowScrollRange {
+  bool enabled = false;
+  int pageSize = 0;
+  int maximum = 0;
+  int LastPosition() const { return enabled ? maximum - pageSize + 1 : 0; }
+};
+RowScrollRange RowScrollFor(int rowCount, int paintHeight, int rowHeight, int detailHeight);
+
+// Horizontal position that brings field `col` into view in `pane` after a move rightwards,
+// or -1 when it is shown whole already. Keys bring the position back to 0 (-1 when it is 0).
+int ScrollRightTarget(const GridFrame& frame, int col, int pane);
+// The same after a move leftwards: only a field not shown at all scrolls.
+int ScrollLeftTarget(const GridFrame& frame, int col, int pane);
+
+}  // namespace korvel
