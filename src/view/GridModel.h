@@ -6,6 +6,7 @@
 // Texts are CP932. Views returned stay valid until the result changes (a comparison run,
 // a re-setting, an extraction or its release).
 
+#include <string>
 #include <string_view>
 
 namespace korvel {
@@ -29,6 +30,8 @@ struct GridField {
   bool ignoreSpaces = false;
   int diffCount = 0;
   int width = 0;
+  int leftX = 0;   // as last painted; 0 = not shown in that pane
+  int rightX = 0;
   std::string_view name;  // up to its NUL
 };
 
@@ -58,6 +61,19 @@ class GridModel {
   // width.
   virtual void SetFieldX(int field, int leftX, int rightX) = 0;
   virtual void SetFieldWidth(int field, int width) = 0;
+
+  // Extraction (the rows shown become a filtered copy of all rows).
+  virtual bool ExtractActive() const = 0;
+  // Fills the extraction list with the paired records whose cells of `field` differ (or
+  // agree); false after the engine's message when there is no such field.
+  virtual bool ExtractColumn(int field, bool differing) = 0;
+  // Fills the extraction list by record status: kind -1 differing, -2 left only, -3 right
+  // only, -4 not equal; without `differing` the equal records. True when done.
+  virtual bool ExtractByStatus(int kind, bool differing) = 0;
+  // The caption status text of the last extraction (CP932).
+  virtual std::string ExtractStatusText() const = 0;
+  // Shows the extraction list (true) or all rows again (false).
+  virtual void ShowExtraction(bool active) = 0;
 };
 
 }  // namespace korvel

@@ -1,0 +1,265 @@
+#pragma once
+// TfrmMain: the program's one top-level window. It shows a comparison result in a grid
+// painted by the program itself, lets the user move, select and scroll through it, and
+// offers the commands of the menus, the toolbar and the header popup.
+//
+// The window keeps only view state. The result is read through a GridModel (view/GridModel.h)
+// that the comparison session provides; the window writes back only the painted x positions
+// and dragged widths of the fields. Commands that run dialogs of other parts (the file-open
+// chain, the re-setting, the help) call hooks installed by those parts.
+//
+// Painting: the grid is painted into BackBuffer, copied to the screen image that the paint
+// box shows, and the selection and the cursor are drawn over the screen image by
+// exclusive-or, so that drawing them again removes them and the grid never has to be
+// painted again for a cursor move.
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPoint>
+#include <QPointer>
+#include <QRect>
+#include <QScrollBar>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "view/GridGeometry.h"
+#include "view/GridModel.h"
+#include "view/GridNavigation.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace korvel {
+
+// The paint box: shows the window's screen image and hands its events to the window.
+class PaintBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit PaintBox(QWidget* parent);
+  std::function<void(QMouseEvent*)> onPress, onMove, onRelease;
+  std::function<void()> onResize;
+  const QImage* image = nullptr;  // the screen image (not owned)
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+};
+
+// The scroll bar that holds the keyboard focus: every grid key arrives through it.
+class KeyBar : public QScrollBar {
+  Q_OBJECT
+ public:
+  explicit KeyBar(QWidget* parent);
+  std::function<void(QKeyEvent*)> onKey;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  bool focusNextPrevChild(bool) override { return false; }
+};
+
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  static constexpr int kWindowWidth = 811;
+  static constexpr int kWindowHeight = 548;
+
+  explicit TfrmMain(QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  // ---- The result shown ------------------------------------------------------------------
+  // The result to show (not owned; null shows the empty grid). The caller repaints.
+  void SetModel(GridModel* model) { model_ = model; }
+  GridModel* Model() const { return model_; }
+
+  // ---- Hooks of the commands other parts provide -----------------------------------------
+  std::function<void()> runComparison;  // the file-open dialog chain and the run
+  std::function<void()> reGrid;         // the re-setting command
+  std::function<void()> showHelp;       // the help command
+  // Called by the close before the window goes: the settings are saved there.
+  std::function<void()> onClose;
+
+  // ---- Operations offered to the other parts of the view --------------------------------
+  void SetCaption(const std::string& status);  // status CP932
+  bool ExtractActive() const { return model_ != nullptr && model_->ExtractActive(); }
+  void SetPaths(const std::string& pathL, const std::string& pathR);
+  void RunExtraction(int differing);
+  void RunExtractionByStatus(int kind);  // the left-only and right-only popup items
+  void ReleaseExtraction();
+  void ResetSplit();
+  void ResetRowScroll();
+  void ResetColumnScroll();  // position 0, range by the field count
+  void FullRepaint();
+  void ShowEncodings(int encodingL, int encodingR);
+  void SetSummary(const std::string& text);  // status panel 1, CP932
+  void ClearStatus();
+  void EnableReset(bool enabled);  // tb_Reset
+  void Beep();
+
+  // ---- View state (names as the other parts know them) ----------------------------------
+  int CurSide = 1;
+  int CurCol = 0;
+  int CurRow = 0;
+  int HitColumn = 0;
+  int HitSide = 0;
+  int DragMode = 0;
+  int SelSide = 0, SelAnchorCol = -1, SelAnchorRow = -1, SelEndCol = -1, SelEndRow = -1;
+  int SplitX = 0;
+  int KeyEndX = 0;
+  bool PaintLock = false;
+  bool CopyWithHeader = false;
+  bool CopyWithMarks = false;
+  int ResizeTarget = -2, ResizeMinX = 0, ResizeX = 0;
+  int AutoScrollV = 0, AutoScrollH = 0;
+  int DropCount = 0;
+  std::string DropPathL, DropPathR;
+  int CharWidth = 0, CharHeight = 0;
+
+  static constexpr int RowHeight = 16;
+  static constexpr int DetailHeight = 50;
+  static const QColor HeaderColor, LeftDiffColor, RightDiffColor, MissingColor, NotComparedColor;
+
+  // The shown selection: pane -1 when none.
+  struct Selection {
+    int pane = -1;
+    int col1 = 0, row1 = 0, col2 = 0, row2 = 0;
+    bool operator==(const Selection&) const = default;
+  };
+  const Selection& ShownSel() const { return shownSel_; }
+  void ClearShownSel() { shownSel_ = Selection{}; }
+
+  // Files dropped on the window, in the order they arrive; two start the file-open command.
+  void DropFiles(const std::vector<std::string>& paths);
+  // The dropped pair for the file selection: true and both paths when two have been
+  // dropped (DropCount is then reset to 0).
+  bool TakeDroppedPaths(std::string& pathL, std::string& pathR);
+
+  // ---- Parts of the window, for the other parts and the tests ---------------------------
+  PaintBox* paiMain() const { return paiMain_; }
+  QScrollBar* scr_Right() const { return scrRight_; }
+  QScrollBar* scr_Bottom() const { return scrBottom_; }
+  KeyBar* scr_Tab() const { return scrTab_; }
+  QToolBar* ToolBar1() const { return toolBar_; }
+  QMenu* PopupMenu() const { return popup_; }
+  QTimer* Timer1() const { return timer_; }
+  QLabel* StatusPanel(int index) const { return index == 0 ? panel0_ : panel1_; }
+  QAction* Action(const char* name) const;  // a menu item or toolbar button by its name
+  const QImage& BackBuffer() const { return backBuffer_; }
+  const QImage& ScreenImage() const { return screen_; }
+
+  // Rows that fit in the grid (V) and the grid's bottom edge.
+  int VisibleRowCount() const;
+  int GridBottom() const;
+  int FirstRow() const;
+  // The grid's horizontal state for the geometry rules.
+  GridFrame Frame() const;
+  // The navigation view of the shown rows.
+  NavigationSource Navigation() const;
+
+  // ---- Commands (menu items and toolbar buttons) -----------------------------------------
+  void mnuFileOpenClick();
+  void mnuFileReGridClick();
+  void mnuFileExitClick() { close(); }
+  void mnuEditCopyHeadClick();
+  void mnuEditCopyMarkClick();
+  void mnuFindSelDfClick();
+  void mnuFindSelDfAllClick();
+  void mnuFindSelDfNonClick();
+  void mnuHelpHelpClick();
+  void mnuHelpAboutClick();
+  void JumpToDiff(Direction direction);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  // F_main.cpp: the window's parts.
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreatePopup();
+  void CreateClientArea();
+  void CreateStatusBar();
+  QAction* AddAction(const char* name, const char* caption);
+  void ShowHeaderPopup(int x, int y);
+  void FormResize();
+  void ShowExtractedRows();
+
+  // F_mainpaint.cpp: painting and overlays.
+  void PaintGrid(QImage& image);
+  void PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows, int gridBottom, int h);
+  void PaintCell(QPainter& p, const PlacedColumn& column, const GridField& field,
+                 const GridPair& pair, int top);
+  void PaintHeader(QPainter& p, int bottomB, int w);
+  void PaintDetail(QImage& image);
+  void PaintDetailOnScreen();
+  void FillBox(QPainter& p, int x, int y, int width, int height, const QColor& color);
+  void DrawSeparator(QPainter& p, int kind, int x, int fromY, int toY);
+  void DrawText(QPainter& p, int x, int y, std::string_view cp932);
+  void ShowSelection(bool eraseFirst, int pane, int anchorCol, int anchorRow, int endCol,
+                     int endRow);
+  std::vector<QRect> SelectionRects(const Selection& sel) const;
+  void ShowCursor(bool eraseFirst, int col, int row, int side);
+  void CursorRects(int col, int row, int side, int pane, std::vector<QRect>& pen,
+                   std::vector<QRect>& inverse) const;
+  void XorRects(const std::vector<QRect>& rects, const QColor& color);
+  void MoveDragLine(int x);
+  int ShownRowCount(int gridBottom) const;
+
+  // F_mainnav.cpp: mouse, wheel, keys, timer.
+  void paiMainMouseDown(QMouseEvent* event);
+  void paiMainMouseMove(QMouseEvent* event);
+  void paiMainMouseUp(QMouseEvent* event);
+  void DragSelection(int x, int y);
+  void scr_TabKeyDown(QKeyEvent* event);
+  void AfterKeyMove(NavKey key, bool shift);
+  void Timer1Timer();
+  void AutoScrollStep(int kind);
+  bool SetRowPosition(int position);     // with PaintLock; true when it moved
+  bool SetColumnPosition(int position);  // with PaintLock; true when it moved
+  void ScrollChanged();
+
+  GridModel* model_ = nullptr;
+  std::string pathL_, pathR_;
+
+  PaintBox* paiMain_ = nullptr;
+  QScrollBar* scrRight_ = nullptr;
+  QScrollBar* scrBottom_ = nullptr;
+  KeyBar* scrTab_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  QMenu* popup_ = nullptr;
+  QTimer* timer_ = nullptr;
+  QLabel* panel0_ = nullptr;
+  QLabel* panel1_ = nullptr;
+  std::vector<QAction*> actions_;
+
+  QFont* gridFont_ = nullptr;
+  QImage backBuffer_;
+  QImage screen_;
+
+  Selection shownSel_;
+  std::vector<QRect> shownSelRects_;
+  struct CursorMark {
+    int col = -1, row = -1, side = 0;
+    bool drawn[3] = {false, false, false};
+    std::vector<QRect> pen[3], inverse[3];
+  } shownCursor_;
+  bool dragLineShown_ = false;
+  int dragLineX_ = 0;
+  QPoint lastMouse_, prevMouse_;
+  int lastMouseRow_ = 0;
+};
+
+}  // namespace korvel
