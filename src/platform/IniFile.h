@@ -28,12 +28,15 @@ class IniFile {
 
   // Replaces the contents with `text`.
   void Parse(std::string_view text);
-  // Replaces the contents with the file's text. False when the file cannot be read (the
-  // contents are then empty): a missing file reads as an empty one.
+  // Replaces the contents with the file's text. A missing file reads as an empty one
+  // (true); false when the path exists but cannot be read (the contents are then empty).
   bool Load(const std::string& path);
   // The whole text, as it would be written.
   std::string Text() const;
   // Writes the text to `path`, replacing the file. False when it cannot be written whole.
+  // The text goes to "<path>.tmp" first, which then takes the file's place, so a failed
+  // write leaves the old file as it was; where no such side file can be created, the file
+  // is rewritten in place.
   [[nodiscard]] bool Save(const std::string& path) const;
 
   // The value of `key` in `section`, or `defaultValue` when either is missing.
