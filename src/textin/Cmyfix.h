@@ -76,8 +76,10 @@ class CMyFix {
   int DefinitionLength(int index) const;
 
   // `skipLines`: the number of leading lines passed over (1 when the first line holds
-  // field names). `adoptMark` 1: a byte-order mark of another encoding is adopted.
-  // kOpenOk, kOpenFailed, kOpenNoHeader or kOpenNoMemory.
+  // field names; skipping needs no definitions, and a last line without CR counts as a
+  // line). `adoptMark` 1: a byte-order mark of another encoding is adopted.
+  // kOpenOk, kOpenFailed (also when a read fails while skipping), kOpenNoHeader or
+  // kOpenNoMemory.
   [[nodiscard]] int Open(const std::string& path, int skipLines, int encoding, int adoptMark);
   // Number of fields filled (at least 1); 0 at the end of the data or when no file is open;
   // kReadStraddle, kReadNoMemory or kReadFailed.
