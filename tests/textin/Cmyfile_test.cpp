@@ -508,17 +508,21 @@ TEST(CMyFileTest, FirstCutPoints) {
       {Repeat(a, 1018) + "\t" + tail, kEncodingSjis, 1019},
       {Repeat(a, 1018) + "\n" + tail, kEncodingSjis, 1019},
       {Repeat(a, 1016) + "\x95\x5C\n" + tail, kEncodingSjis, 1019},
+      // A byte before an LF is stepped over with it, so the line break that follows is taken.
+      {Repeat(a, 1018) + "\n\r" + tail, kEncodingSjis, 1020},
       {Repeat(a, 1017) + tail, kEncodingUtf8, 1018},
       {Repeat(a, 1017) + "あ" + tail, kEncodingUtf8, 1019},  // 3 bytes -> 2
       {Repeat(a, 1017) + "𠮷" + tail, kEncodingUtf8, 1018},  // 4 bytes -> '?'
       {Repeat(a, 1017) + "\n" + tail, kEncodingUtf8, 1018},
       {Repeat(a, 1017) + "\"\"" + tail, kEncodingUtf8, 1019},
       {Repeat(a, 1018) + "\r\n" + tail, kEncodingUtf8, 1020},
+      {Repeat(a, 1018) + "\n\r" + tail, kEncodingUtf8, 1020},
       {Utf16Bytes(Repeat16(u"a", 600), false), kEncodingUtf16, 507},
       {Utf16Bytes(Repeat16(u"a", 506) + u"𠮷" + Repeat16(u"z", 100), false), kEncodingUtf16, 507},
       {Utf16Bytes(Repeat16(u"a", 506) + u"\"\"" + Repeat16(u"z", 100), false), kEncodingUtf16, 508},
       {Utf16Bytes(Repeat16(u"a", 507) + u"\r\n" + Repeat16(u"z", 100), false), kEncodingUtf16, 509},
       {Utf16Bytes(Repeat16(u"a", 507) + u"\t" + Repeat16(u"z", 100), false), kEncodingUtf16, 508},
+      {Utf16Bytes(Repeat16(u"a", 507) + u"\n\r" + Repeat16(u"z", 100), false), kEncodingUtf16, 509},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "encoding " << c.encoding << ", expected " << c.firstPiece);
