@@ -43,8 +43,8 @@ bool CMyStrList::AddBlock(int minSize) {
 bool CMyStrList::AppendEmptyItems(int countAfter) {
   try {
     if (static_cast<std::size_t>(countAfter) > items_.capacity()) {
-      items_.reserve(std::max<std::size_t>(static_cast<std::size_t>(countAfter),
-                                           items_.capacity() * 2 + 10));
+      items_.reserve(
+          std::max<std::size_t>(static_cast<std::size_t>(countAfter), items_.capacity() * 2 + 10));
     }
     items_.resize(static_cast<std::size_t>(countAfter));
     return true;
@@ -116,7 +116,8 @@ int CMyStrList::Insert(int index) {
   if (index < 0) return 0;
   if (index >= Count()) return AppendEmptyItems(index + 1) ? 1 : 0;
   if (!AppendEmptyItems(Count() + 1)) return 0;
-  std::memmove(&items_[static_cast<std::size_t>(index) + 1], &items_[static_cast<std::size_t>(index)],
+  std::memmove(&items_[static_cast<std::size_t>(index) + 1],
+               &items_[static_cast<std::size_t>(index)],
                (items_.size() - 1 - static_cast<std::size_t>(index)) * sizeof(Entry));
   items_[static_cast<std::size_t>(index)] = Entry{};
   return 1;
@@ -151,7 +152,6 @@ int CMyStrList::LoadFromFile(const std::string& path) {
   Clear();
   CMyFile file;
   if (file.Open(path, CMyFile::kModeRead, kEncodingSjis) != 0) return -1;
-  char block[kLineLimit];
   char line[kLineLimit];
   int lineLength = 0;
   int added = 0;
@@ -161,10 +161,19 @@ int CMyStrList::LoadFromFile(const std::string& path) {
     lineLength = 0;
     return true;
   };
+  // Pieces rather than plain reads: a plain read cannot tell a failure from the end of the
+  // file, and a failed read must not pass for a shorter file. With code 0 the pieces are the
+  // file's bytes as they stand; where they are cut does not matter to the line rules.
   for (;;) {
-    int n = file.Read(block, kLineLimit);
+    int n = 0;
+    const char* piece = file.ReadChunk(&n);
+    if (!piece) {
+      Clear();
+      return -3;
+    }
+    if (n == 0) break;
     for (int i = 0; i < n; ++i) {
-      char c = block[i];
+      char c = piece[i];
       if (c == '\r') {
         if (!addLine()) return -2;
       } else if (c != '\n') {
@@ -172,7 +181,6 @@ int CMyStrList::LoadFromFile(const std::string& path) {
         if (lineLength == kLineLimit && !addLine()) return -2;
       }
     }
-    if (n < kLineLimit) break;
   }
   if (lineLength > 0 && !addLine()) return -2;
   return added;

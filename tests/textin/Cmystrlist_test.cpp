@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -245,6 +246,12 @@ TEST(CMyStrListTest, LoadFromFileLineRules) {
       {"\r\r\n\r", {"", "", ""}},
       {"\n\n", {}},
       {"x\n\ry", {"x", "y"}},
+      // No mark is looked for: the bytes are taken as they stand.
+      {"\xEF\xBB\xBF"
+       "a\r\n\xFF\xFE",
+       {"\xEF\xBB\xBF"
+        "a",
+        "\xFF\xFE"}},
       {"\x95\x5C\t1\r\n\x83\x5C\tz\0z\r\n"s, {"\x95\x5C\t1", "\x83\x5C\tz\0z"s}},
       // A line is cut every 1024 bytes; a line of exactly 1024 bytes is followed by an empty
       // one when its CR comes.
@@ -310,6 +317,39 @@ TEST(CMyStrListTest, SaveToFileReportsAFailedWrite) {
   int result = list.SaveToFile(dir.File("out.txt"));
   SetFileSystem(previous);
   EXPECT_EQ(result, -3);
+}
+
+// Reads deliver `budget` bytes in all, then fail.
+class FailingReads : public FileSystem {
+ public:
+  explicit FailingReads(std::size_t budget) : budget_(budget) {}
+  ssize_t Read(int fd, void* buffer, std::size_t count) override {
+    if (budget_ == 0) return -1;
+    ssize_t n = FileSystem::Read(fd, buffer, std::min(count, budget_));
+    if (n > 0) budget_ -= static_cast<std::size_t>(n);
+    return n;
+  }
+
+ private:
+  std::size_t budget_;
+};
+
+TEST(CMyStrListTest, LoadFromFileReportsAFailedRead) {
+  TempDir dir;
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\r\n";
+  const std::string path = dir.Write("in.txt", text);
+  for (std::size_t budget : {std::size_t{0}, std::size_t{5000}, std::size_t{65536}}) {
+    SCOPED_TRACE(budget);
+    FailingReads failing(budget);
+    FileSystem* previous = SetFileSystem(&failing);
+    CMyStrList list;
+    int result = list.LoadFromFile(path);
+    SetFileSystem(previous);
+    // Not a short file: a failure, and no half list.
+    EXPECT_EQ(result, -3);
+    EXPECT_EQ(list.Count(), 0);
+  }
 }
 
 TEST(CMyStrListTest, SaveAndLoadRoundTrip) {
