@@ -66,6 +66,15 @@ class BusyCursor {
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// Tab enters a group of radio buttons at its chosen button, as it always has on the
+// program's first platform; the arrow keys move within the group.
+void KeepTabStopOnChecked(QRadioButton* radio) {
+  radio->setFocusPolicy(radio->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+  QObject::connect(radio, &QRadioButton::toggled, radio, [radio](bool checked) {
+    radio->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
+  });
+}
+
 QRadioButton* NewRadio(QWidget* parent, const char* caption, const QRect& geometry) {
   auto* radio = new QRadioButton(Q(caption), parent);
   radio->setGeometry(geometry);
@@ -127,6 +136,8 @@ void TfrmExport::BuildFormatGroup() {
   rdo_ExpFormatXML = NewRadio(grp_ExpFormat, "XML", QRect(16, 16, 65, 17));
   rdo_ExpFormatCSV = NewRadio(grp_ExpFormat, "CSV(カンマ区切り)", QRect(88, 16, 145, 17));
   rdo_ExpFormatXML->setChecked(true);
+  KeepTabStopOnChecked(rdo_ExpFormatXML);
+  KeepTabStopOnChecked(rdo_ExpFormatCSV);
   // Like the buttons' click event of old, this fires when a button becomes the chosen one,
   // not when the chosen one is clicked again.
   connect(rdo_ExpFormatXML, &QRadioButton::toggled, this, [this](bool checked) {
@@ -144,6 +155,9 @@ void TfrmExport::BuildLayoutGroup() {
   rdo_ExpKindCol = NewRadio(grp_ExpKind, "項目毎交互", QRect(104, 16, 97, 17));
   rdo_ExpKindRow = NewRadio(grp_ExpKind, "行交互", QRect(208, 16, 97, 17));
   rdo_ExpKindCol->setChecked(true);
+  for (QRadioButton* radio : {rdo_ExpKindSheet, rdo_ExpKindCol, rdo_ExpKindRow}) {
+    KeepTabStopOnChecked(radio);
+  }
 }
 
 void TfrmExport::BuildPathRow() {
