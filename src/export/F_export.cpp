@@ -66,13 +66,25 @@ class BusyCursor {
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-// Tab enters a group of radio buttons at its chosen button, as it always has on the
-// program's first platform; the arrow keys move within the group.
+// Tab enters a group of radio buttons at its chosen button rather than at its first one,
+// so the keyboard lands on the choice in force; the arrow keys move within the group.
 void KeepTabStopOnChecked(QRadioButton* radio) {
   radio->setFocusPolicy(radio->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
   QObject::connect(radio, &QRadioButton::toggled, radio, [radio](bool checked) {
     radio->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
   });
+}
+
+// A group box whose caption sits on its top border, so that buttons placed 16 pixels down
+// are inside the frame whatever style draws the window (some styles put the caption above
+// the frame and push the frame down).
+QGroupBox* NewGroup(QWidget* parent, const char* caption, const QRect& geometry) {
+  auto* group = new QGroupBox(Q(caption), parent);
+  group->setGeometry(geometry);
+  group->setStyleSheet(QStringLiteral(
+      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+      "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0px 2px; }"));
+  return group;
 }
 
 QRadioButton* NewRadio(QWidget* parent, const char* caption, const QRect& geometry) {
@@ -131,15 +143,14 @@ TfrmExport::TfrmExport(const ExportSource& source, QWidget* parent)
 }
 
 void TfrmExport::BuildFormatGroup() {
-  grp_ExpFormat = new QGroupBox(Q("出力形式"), this);
-  grp_ExpFormat->setGeometry(16, 8, 345, 41);
+  grp_ExpFormat = NewGroup(this, "出力形式", QRect(16, 8, 345, 41));
   rdo_ExpFormatXML = NewRadio(grp_ExpFormat, "XML", QRect(16, 16, 65, 17));
   rdo_ExpFormatCSV = NewRadio(grp_ExpFormat, "CSV(カンマ区切り)", QRect(88, 16, 145, 17));
   rdo_ExpFormatXML->setChecked(true);
   KeepTabStopOnChecked(rdo_ExpFormatXML);
   KeepTabStopOnChecked(rdo_ExpFormatCSV);
-  // Like the buttons' click event of old, this fires when a button becomes the chosen one,
-  // not when the chosen one is clicked again.
+  // The extension follows the format when a button becomes the chosen one (by mouse or by
+  // arrow key); clicking the format already chosen leaves a typed extension alone.
   connect(rdo_ExpFormatXML, &QRadioButton::toggled, this, [this](bool checked) {
     if (checked) rdo_ExpFormatXMLClick();
   });
@@ -149,8 +160,7 @@ void TfrmExport::BuildFormatGroup() {
 }
 
 void TfrmExport::BuildLayoutGroup() {
-  grp_ExpKind = new QGroupBox(Q("出力方法"), this);
-  grp_ExpKind->setGeometry(16, 56, 345, 41);
+  grp_ExpKind = NewGroup(this, "出力方法", QRect(16, 56, 345, 41));
   rdo_ExpKindSheet = NewRadio(grp_ExpKind, "シート別", QRect(16, 16, 81, 17));
   rdo_ExpKindCol = NewRadio(grp_ExpKind, "項目毎交互", QRect(104, 16, 97, 17));
   rdo_ExpKindRow = NewRadio(grp_ExpKind, "行交互", QRect(208, 16, 97, 17));

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -173,6 +175,7 @@ class ExportDialogTest : public QObject {
   void largeXmlExportAsksAfterTheOverwriteQuestion();
   void refusalsAndFailuresAreReportedAndLeaveFilesAlone();
   void readOnlyFileIsNotReplaced();
+  void defaultPickerShowsTheProgramsFilters();
   void busyCursorCoversOnlyTheWriting();
   void staysOpenForFurtherExportsUntilCancelled();
 };
@@ -501,6 +504,44 @@ void ExportDialogTest::readOnlyFileIsNotReplaced() {
   Click(f.dialog.cmd_Run);
   QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite, kOpenFailed}));
   QCOMPARE(ReadFileBytes(path), std::string("keep me"));
+}
+
+void ExportDialogTest::defaultPickerShowsTheProgramsFilters() {
+  TempDir dir;
+  // An existing name: the picker must not ask about replacing it (the export asks).
+  const std::string existing = dir.Write("list.csv", "x");
+  SaveDialogRequest request;
+  request.nameFilters =
+      ToQtNameFilters(Q("xmlファイル(*.xml)|*.xml|csvファイル(*.csv)|*.csv|"
+                        "全てのファイル(*.*)|*.*"));
+  request.filterIndex = 2;
+  request.fileName = QPath(existing);
+  QString shownFilter;
+  QStringList shownNames;
+  bool sawPicker = false;
+  QTimer::singleShot(0, [&] {
+    auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!picker) return;
+    sawPicker = true;
+    shownFilter = picker->selectedNameFilter();
+    if (auto* combo = picker->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+      for (int i = 0; i < combo->count(); ++i) shownNames.append(combo->itemText(i));
+    }
+    auto* name = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (name) QTest::keyClick(name, Qt::Key_Return);
+  });
+  // Ends any box left open, so that a fault fails the test instead of hanging it.
+  QTimer guard;
+  connect(&guard, &QTimer::timeout, [] {
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  });
+  guard.start(5000);
+  const QString picked = ShowSaveFileDialog(nullptr, request);
+  QVERIFY(sawPicker);
+  QCOMPARE(picked, QPath(existing));
+  QCOMPARE(shownFilter, Q("csvファイル(*.csv)"));
+  QCOMPARE(shownNames, (QStringList{Q("xmlファイル(*.xml)"), Q("csvファイル(*.csv)"),
+                                    Q("全てのファイル(*.*)")}));
 }
 
 void ExportDialogTest::busyCursorCoversOnlyTheWriting() {
