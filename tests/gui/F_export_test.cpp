@@ -48,8 +48,7 @@ class CheckingNotifier : public RecordingNotifier {
   int shownBusy = 0;
 };
 
-// Real file calls, except that every write fails (a full disk) and that the busy cursor's
-// presence during the writes is noted.
+// Real file calls, except that every write fails (a full disk); counts the writes tried.
 class FailingWriteFileSystem : public FileSystem {
  public:
   ssize_t Write(int, const void*, std::size_t) override {
