@@ -43,7 +43,7 @@ constexpr int kFirstPanelWidth = 70;
 constexpr int kTimerStart = 700;
 
 QFont GridFontFor() {
-  QFont font(Ui("Noto Sans Mono CJK JP"));
+  QFont font(Q("Noto Sans Mono CJK JP"));
   font.setPixelSize(12);
   font.setFixedPitch(true);
   font.setStyleHint(QFont::Monospace);
@@ -100,10 +100,10 @@ void KeyBar::keyPressEvent(QKeyEvent* event) {
 // ---- Creation -------------------------------------------------------------------------
 
 TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
-  QFont windowFont(Ui("Noto Sans CJK JP"));
+  QFont windowFont(Q("Noto Sans CJK JP"));
   windowFont.setPixelSize(12);
   setFont(windowFont);
-  setWindowTitle(Ui("KORVEL"));
+  setWindowTitle(Q("KORVEL"));
   setAcceptDrops(true);
 
   gridFont_ = new QFont(GridFontFor());
@@ -138,7 +138,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 TfrmMain::~TfrmMain() { delete gridFont_; }
 
 QAction* TfrmMain::AddAction(const char* name, const char* caption) {
-  auto* action = new QAction(Ui(caption), this);
+  auto* action = new QAction(Q(caption), this);
   action->setObjectName(QString::fromLatin1(name));
   actions_.push_back(action);
   return action;
@@ -205,7 +205,7 @@ void TfrmMain::CreateMenus() {
     actions_.push_back(action);
   };
   auto menu = [this](const char* name, const char* caption) {
-    QMenu* m = menuBar()->addMenu(Ui(caption));
+    QMenu* m = menuBar()->addMenu(Q(caption));
     m->setObjectName(QString::fromLatin1(name));
     m->menuAction()->setObjectName(QString::fromLatin1(name));
     actions_.push_back(m->menuAction());
@@ -263,9 +263,9 @@ void TfrmMain::CreateToolBar() {
   addToolBar(Qt::TopToolBarArea, toolBar_);
 
   auto button = [this](const char* name, ToolImage image, const char* hint) {
-    auto* action = new QAction(MakeToolIcon(image), hint ? Ui(hint) : QString(), this);
+    auto* action = new QAction(MakeToolIcon(image), hint ? Q(hint) : QString(), this);
     action->setObjectName(QString::fromLatin1(name));
-    if (hint) action->setToolTip(Ui(hint));
+    if (hint) action->setToolTip(Q(hint));
     actions_.push_back(action);
     toolBar_->addAction(action);
     return action;
@@ -449,8 +449,8 @@ void TfrmMain::mnuHelpHelpClick() {
 }
 
 void TfrmMain::mnuHelpAboutClick() {
-  QMessageBox about(QMessageBox::Information, Ui("バージョン情報"),
-                    Ui("KORVEL\nバージョン ") + QCoreApplication::applicationVersion(),
+  QMessageBox about(QMessageBox::Information, Q("バージョン情報"),
+                    Q("KORVEL\nバージョン ") + QCoreApplication::applicationVersion(),
                     QMessageBox::Ok, this);
   about.setObjectName(QStringLiteral("AboutBox"));
   about.exec();

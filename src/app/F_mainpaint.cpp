@@ -174,19 +174,19 @@ void TfrmMain::PaintCell(QPainter& p, const PlacedColumn& column, const GridFiel
     // Key cells are never coloured; a right-only record shows the right file's key.
     const bool right = pair.leftRow == -1;
     DrawText(p, column.x, top + 2,
-             model_->Cell(right ? kRightSide : kLeftSide, column.field,
+             model_->Cell(right ? kRightPane : kLeftPane, column.field,
                           right ? pair.rightRow : pair.leftRow));
     return;
   }
-  const int side = column.pane == 1 ? kLeftSide : kRightSide;
-  const int row = side == kLeftSide ? pair.leftRow : pair.rightRow;
+  const int side = column.pane == 1 ? kLeftPane : kRightPane;
+  const int row = side == kLeftPane ? pair.leftRow : pair.rightRow;
   if (field.notCompared) {
     FillBox(p, column.x, top, field.width, RowHeight, NotComparedColor);
   } else if (row == -1) {
     FillBox(p, column.x, top, field.width, RowHeight, MissingColor);
   } else if (model_->CellsDiffer(pair, column.field)) {
     FillBox(p, column.x, top, field.width, RowHeight,
-            side == kLeftSide ? LeftDiffColor : RightDiffColor);
+            side == kLeftPane ? LeftDiffColor : RightDiffColor);
   }
   DrawText(p, column.x, top + 2, model_->Cell(side, column.field, row));
 }
@@ -262,8 +262,8 @@ void TfrmMain::PaintDetail(QImage& image) {
   if (!hasPair || !hasField) return;
 
   const GridPair pair = model_->Pair(CurRow);
-  const std::string_view left = model_->Cell(kLeftSide, CurCol, pair.leftRow);
-  const std::string_view right = model_->Cell(kRightSide, CurCol, pair.rightRow);
+  const std::string_view left = model_->Cell(kLeftPane, CurCol, pair.leftRow);
+  const std::string_view right = model_->Cell(kRightPane, CurCol, pair.rightRow);
   p.setPen(kBlack);
   DrawText(p, 10, t + 16, Sjis("左:"));
   DrawText(p, 10, t + 32, Sjis("右:"));

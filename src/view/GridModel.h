@@ -11,9 +11,9 @@
 
 namespace korvel {
 
-// Sides of a pair, as the panes show them.
-inline constexpr int kLeftSide = 1;
-inline constexpr int kRightSide = 2;
+// Panes of the grid; a pane shows one side of every pair.
+inline constexpr int kLeftPane = 1;
+inline constexpr int kRightPane = 2;
 
 // One shown row: Status (> 0 differing fields, 0 equal, -1 right only, -2 left only) and the
 // row indexes of both sides (-1 for none).
@@ -30,7 +30,7 @@ struct GridField {
   bool ignoreSpaces = false;
   int diffCount = 0;
   int width = 0;
-  int leftX = 0;   // as last painted; 0 = not shown in that pane
+  int leftX = 0;  // as last painted; 0 = not shown in that pane
   int rightX = 0;
   std::string_view name;  // up to its NUL
 };
@@ -50,8 +50,8 @@ class GridModel {
   // Field `field` in [0, FieldCount()).
   virtual GridField Field(int field) const = 0;
 
-  // The text of `field` on `side` (kLeftSide, kRightSide) of a table row; "" when the row is
-  // -1 or the cell is missing.
+  // The text of `field` on `side` (kLeftPane: the left file, kRightPane: the right one) of a table
+  // row; "" when the row is -1 or the cell is missing.
   virtual std::string_view Cell(int side, int field, int tableRow) const = 0;
   // The two cells of `field` in `pair` differ, honouring the field's ignore-spaces flag (a
   // missing side reads as ""). The NotCompared flag is not consulted.

@@ -21,8 +21,8 @@
 #include "app/QtText.h"
 #include "platform/Notifier.h"
 
+using korvel::Q;
 using korvel::TfrmMain;
-using korvel::Ui;
 
 namespace {
 
@@ -62,7 +62,7 @@ void MainWindowTest::LayoutAndCaptionAtStart() {
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
   QCOMPARE(w.size(), QSize(811, 548));
-  QCOMPARE(w.windowTitle(), Ui("KORVEL"));
+  QCOMPARE(w.windowTitle(), Q("KORVEL"));
   QCOMPARE(w.ToolBar1()->height(), 28);
   QCOMPARE(w.statusBar()->height(), 20);
   QCOMPARE(w.scr_Right()->width(), 16);
@@ -96,10 +96,10 @@ void MainWindowTest::MenuItemsCaptionsShortcutsAndEnabling() {
            QStringLiteral("mnuFindFind,mnuFindFindUp,mnuFindFindDown,N3,mnuFindSelDf,"
                           "mnuFindSelDfAll,mnuFindSelDfNon,N7,mnuFindSelOut"));
   QCOMPARE(MenuItems(TopMenu(w, "mnuHelp")), QStringLiteral("mnuHelpHelp,mnuHelpAbout"));
-  QCOMPARE(TopMenu(w, "mnuFile")->title(), Ui("ファイル(&F)"));
-  QCOMPARE(TopMenu(w, "mnuEdit")->title(), Ui("編集(&E)"));
-  QCOMPARE(TopMenu(w, "mnuFind")->title(), Ui("検索(&S)"));
-  QCOMPARE(TopMenu(w, "mnuHelp")->title(), Ui("ヘルプ(&H)"));
+  QCOMPARE(TopMenu(w, "mnuFile")->title(), Q("ファイル(&F)"));
+  QCOMPARE(TopMenu(w, "mnuEdit")->title(), Q("編集(&E)"));
+  QCOMPARE(TopMenu(w, "mnuFind")->title(), Q("検索(&S)"));
+  QCOMPARE(TopMenu(w, "mnuHelp")->title(), Q("ヘルプ(&H)"));
 
   const struct {
     const char* name;
@@ -127,7 +127,7 @@ void MainWindowTest::MenuItemsCaptionsShortcutsAndEnabling() {
   for (const auto& c : captions) {
     QAction* a = w.Action(c.name);
     QVERIFY2(a != nullptr, c.name);
-    QCOMPARE(a->text(), Ui(c.caption));
+    QCOMPARE(a->text(), Q(c.caption));
   }
   QCOMPARE(w.Action("mnuEditCopy")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
   QCOMPARE(w.Action("mnuFindFind")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
@@ -177,8 +177,8 @@ void MainWindowTest::ToolBarButtonsAndCopyOptions() {
   QCOMPARE(names.join(QLatin1Char(',')),
            QStringLiteral("tb_FileOpen,tb_Reset,tb_FileExp,tb_FindUp,tb_FindDown,tb_CopyHead,"
                           "tb_CopyMark"));
-  QCOMPARE(hints.mid(0, 5), QStringList({Ui("比較ファイル選択"), Ui("項目再設定"),
-                                         Ui("結果エクスポート"), Ui("上検索"), Ui("下検索")}));
+  QCOMPARE(hints.mid(0, 5), QStringList({Q("比較ファイル選択"), Q("項目再設定"),
+                                         Q("結果エクスポート"), Q("上検索"), Q("下検索")}));
   QVERIFY(w.Action("tb_CopyHead")->isCheckable());
   QVERIFY(w.Action("tb_CopyMark")->isCheckable());
 
@@ -205,12 +205,12 @@ void MainWindowTest::StatusBarPanels() {
   w.show();
   QCOMPARE(w.StatusPanel(0)->width(), 70);
   w.ShowEncodings(0, 0);
-  QCOMPARE(w.StatusPanel(0)->text(), Ui("SHIFT-JIS"));
+  QCOMPARE(w.StatusPanel(0)->text(), Q("SHIFT-JIS"));
   w.ShowEncodings(15, 10);
-  QCOMPARE(w.StatusPanel(0)->text(), Ui("U8/U16"));
+  QCOMPARE(w.StatusPanel(0)->text(), Q("U8/U16"));
   w.SetSummary(korvel::test::S("左総数:1件 右総数:2件 相違レコード数:0件 左のみ:0件 右のみ:1件"));
   QCOMPARE(w.StatusPanel(1)->text(),
-           Ui("左総数:1件 右総数:2件 相違レコード数:0件 左のみ:0件 右のみ:1件"));
+           Q("左総数:1件 右総数:2件 相違レコード数:0件 左のみ:0件 右のみ:1件"));
   w.ClearStatus();
   QVERIFY(w.StatusPanel(0)->text().isEmpty());
   QVERIFY(w.StatusPanel(1)->text().isEmpty());
@@ -219,13 +219,13 @@ void MainWindowTest::StatusBarPanels() {
 void MainWindowTest::CaptionFollowsPathsAndStatus() {
   TfrmMain w;
   w.SetCaption(korvel::test::S("(相違分抽出中...0件)"));
-  QCOMPARE(w.windowTitle(), Ui("KORVEL(相違分抽出中...0件)"));
+  QCOMPARE(w.windowTitle(), Q("KORVEL(相違分抽出中...0件)"));
   w.SetPaths("/a/x/data/f.csv", "/a/y/data/f.csv");
   w.SetCaption("");
-  QCOMPARE(w.windowTitle(), Ui("KORVEL【左】x/・・・/f.csv  - 【右】y/・・・/f.csv"));
+  QCOMPARE(w.windowTitle(), Q("KORVEL【左】x/・・・/f.csv  - 【右】y/・・・/f.csv"));
   w.SetPaths("/h/表.csv", "/h/表.csv");
   w.SetCaption("");
-  QCOMPARE(w.windowTitle(), Ui("KORVEL【左右同じファイル】表.csv"));
+  QCOMPARE(w.windowTitle(), Q("KORVEL【左右同じファイル】表.csv"));
 }
 
 void MainWindowTest::DroppedFilesStartTheFileOpenCommand() {
@@ -279,16 +279,16 @@ void MainWindowTest::HeaderPopupWithoutResult() {
   QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
   QTRY_VERIFY(w.PopupMenu()->isVisible());
   QCOMPARE(w.HitColumn, -1);
-  QCOMPARE(w.Action("mnusDfSel")->text(), Ui("相違分（『右のみ』『左のみ』含む）を抽出"));
-  QCOMPARE(w.Action("mnusDfNon")->text(), Ui("相違なし分を抽出"));
-  QCOMPARE(w.Action("mnusDfSelL")->text(), Ui("『左のみ』の抽出(&L)"));
-  QCOMPARE(w.Action("mnusDfSelR")->text(), Ui("『右のみ』の抽出(&R)"));
+  QCOMPARE(w.Action("mnusDfSel")->text(), Q("相違分（『右のみ』『左のみ』含む）を抽出"));
+  QCOMPARE(w.Action("mnusDfNon")->text(), Q("相違なし分を抽出"));
+  QCOMPARE(w.Action("mnusDfSelL")->text(), Q("『左のみ』の抽出(&L)"));
+  QCOMPARE(w.Action("mnusDfSelR")->text(), Q("『右のみ』の抽出(&R)"));
   QVERIFY(!w.Action("mnusDfSelOut")->isEnabled());
   w.PopupMenu()->hide();
   QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(60, 20));
   QTRY_VERIFY(w.PopupMenu()->isVisible());
   QCOMPARE(w.HitColumn, -2);
-  QCOMPARE(w.Action("mnusDfSel")->text(), Ui("相違分を抽出"));
+  QCOMPARE(w.Action("mnusDfSel")->text(), Q("相違分を抽出"));
   w.PopupMenu()->hide();
   // Below the header row the right button opens nothing.
   QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(60, 21));
@@ -388,22 +388,22 @@ void MainWindowTest::NotifierShowsBoxesByKind() {
   };
   answer(QMessageBox::Ok);
   korvel::Warn(korvel::test::S("項目設定がされていません。"));
-  QCOMPARE(title, Ui("注意"));
+  QCOMPARE(title, Q("注意"));
   QCOMPARE(icon, QMessageBox::Warning);
-  QCOMPARE(text, Ui("項目設定がされていません。"));
+  QCOMPARE(text, Q("項目設定がされていません。"));
   answer(QMessageBox::Yes);
   QVERIFY(korvel::Ask(korvel::test::S("上書きしますか？")));
-  QCOMPARE(title, Ui("確認"));
+  QCOMPARE(title, Q("確認"));
   QCOMPARE(icon, QMessageBox::Question);
   answer(QMessageBox::No);
   QVERIFY(!korvel::Ask(korvel::test::S("上書きしますか？")));
   answer(QMessageBox::Ok);
   korvel::Info(korvel::test::S("終了しました。"));
-  QCOMPARE(title, Ui("確認"));
+  QCOMPARE(title, Q("確認"));
   QCOMPARE(icon, QMessageBox::Information);
   answer(QMessageBox::Ok);
   korvel::Error(korvel::test::S("内部エラー"));
-  QCOMPARE(title, Ui("エラー"));
+  QCOMPARE(title, Q("エラー"));
   QCOMPARE(icon, QMessageBox::Critical);
 }
 

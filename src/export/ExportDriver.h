@@ -1,0 +1,60 @@
+#pragma once
+// The window-free part of an export: the checks before it, the writing of the file in the
+// chosen format and layout, and the report after it.
+//
+// The export dialog runs, in this order: CheckExportPath, ConfirmOverwrite,
+// ConfirmLargeExport (ConfirmExport runs all three), then WriteExport under the busy
+// cursor, then ReportExport. korvel-cli calls ConfirmOverwrite only without --force and
+// never asks about the size. Every message goes through platform/Notifier.h.
+//
+// Nothing touches the output file before WriteExport, so an existing file stays as it was
+// unless the caller has the user's consent to replace it.
+
+#include <string>
+
+#include "export/ExportSource.h"
+
+namespace korvel {
+
+enum class ExportFormat { kXml, kCsv };
+
+// The layouts, by the captions of their buttons.
+enum class ExportLayout {
+  kPerSheet,         // "シート別": each side on its own (XML: one worksheet per side)
+  kAlternateFields,  // "項目毎交互": one row per pair, left and right side by side per field
+  kAlternateRows,    // "行交互": one row per side of every pair
+};
+
+// Results of WriteExport and RunExport.
+inline constexpr int kExportDone = 0;
+inline constexpr int kExportOpenFailed = -1;   // the file could not be created
+inline constexpr int kExportWriteFailed = -2;  // the file was created, a write failed
+
+// An XML export of more pairs than this asks first.
+inline constexpr int kLargeXmlExportPairs = 500;
+
+// False, after the warning "出力先を指定してください。", when `path` is empty.
+[[nodiscard]] bool CheckExportPath(const std::string& path);
+// True when no file of that name exists (a folder does not count); else asks
+// "既にファイルが存在します。上書きしてよろしいですか？" and returns the answer.
+[[nodiscard]] bool ConfirmOverwrite(const std::string& path);
+// True for CSV and for at most kLargeXmlExportPairs pairs; else asks
+// "データ件数が多いため出力に時間がかかりますがよろしいですか？" and returns the answer.
+[[nodiscard]] bool ConfirmLargeExport(ExportFormat format, int pairCount);
+// The three checks above in the dialog's order; stops at the first refusal.
+[[nodiscard]] bool ConfirmExport(const std::string& path, ExportFormat format, int pairCount);
+
+// Creates `path` (replacing an existing file), writes the whole export of `source` in
+// `format` and `layout`, and closes the file. Shows no message. Returns kExportDone,
+// kExportOpenFailed (nothing was written) or kExportWriteFailed (the file holds a part of
+// the export).
+[[nodiscard]] int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
+                              const std::string& path);
+// Shows the outcome of WriteExport: "出力を完了しました。" (information) for kExportDone,
+// "ファイルオープンに失敗しました。" or "書き込みに失敗しました。" (warnings) for the failures.
+void ReportExport(int result);
+// WriteExport, then ReportExport; returns the result.
+int RunExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
+              const std::string& path);
+
+}  // namespace korvel

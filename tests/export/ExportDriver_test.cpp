@@ -1,0 +1,215 @@
+#include "export/ExportDriver.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "ExportTestSource.h"
+#include "TestUtil.h"
+#include "platform/FileSystem.h"
+#include "platform/Notifier.h"
+
+namespace korvel {
+namespace {
+
+using test::MemoryExportSource;
+using test::ReadFileBytes;
+using test::S;
+using test::SampleSource;
+using test::TempDir;
+
+using Texts = std::vector<std::string>;
+
+const ExportFormat kFormats[] = {ExportFormat::kXml, ExportFormat::kCsv};
+const ExportLayout kLayouts[] = {ExportLayout::kPerSheet, ExportLayout::kAlternateFields,
+                                 ExportLayout::kAlternateRows};
+
+// Lets the first `limit` bytes through, then fails every write (a full disk); counts calls.
+class FullDiskFileSystem : public FileSystem {
+ public:
+  explicit FullDiskFileSystem(std::size_t limit) : limit_(limit) {}
+
+  ssize_t Write(int fd, const void* buffer, std::size_t count) override {
+    ++calls_;
+    std::size_t room = limit_ - written_;
+    std::size_t n = count < room ? count : room;
+    if (n == 0) return -1;
+    ssize_t done = FileSystem::Write(fd, buffer, n);
+    if (done > 0) written_ += static_cast<std::size_t>(done);
+    return done;
+  }
+  int Calls() const { return calls_; }
+  std::size_t Written() const { return written_; }
+
+ private:
+  std::size_t limit_;
+  std::size_t written_ = 0;
+  int calls_ = 0;
+};
+
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem* fs) : previous_(SetFileSystem(fs)) {}
+  ~ScopedFileSystem() { SetFileSystem(previous_); }
+
+ private:
+  FileSystem* previous_;
+};
+
+// `pairs` equal pairs of ten short fields, the first a key.
+MemoryExportSource ManyPairs(int pairs) {
+  MemoryExportSource s;
+  for (int f = 1; f <= 10; ++f) s.fields.push_back({f, f == 1, false, "F" + std::to_string(f)});
+  for (int i = 0; i < pairs; ++i) {
+    MemoryExportSource::Row row;
+    for (int f = 1; f <= 10; ++f) row.push_back(S("値") + std::to_string(i * 10 + f));
+    s.left.push_back(row);
+    s.right.push_back(row);
+    s.pairs.push_back({0, i, i});
+  }
+  return s;
+}
+
+TEST(ExportDriverTest, ChecksBeforeWritingComeInTheDialogsOrder) {
+  RecordingNotifier notifier;
+  ScopedNotifier scoped(&notifier);
+  TempDir dir;
+  const std::string existing = dir.Write("old.xml", "keep me");
+  const std::string fresh = dir.File("new.xml");
+
+  EXPECT_FALSE(CheckExportPath(""));
+  EXPECT_TRUE(CheckExportPath(fresh));
+  ASSERT_EQ(notifier.Texts(), Texts{"出力先を指定してください。"});
+  EXPECT_EQ(notifier.Entries()[0].box.caption, S("注意"));
+  EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kWarning);
+
+  // Nothing to ask about a new name or a folder (creating a folder's name fails later).
+  notifier.Clear();
+  EXPECT_TRUE(ConfirmOverwrite(fresh));
+  EXPECT_TRUE(ConfirmOverwrite(dir.Path()));
+  EXPECT_TRUE(notifier.Texts().empty());
+
+  notifier.QueueAnswer(false);
+  EXPECT_FALSE(ConfirmOverwrite(existing));
+  notifier.QueueAnswer(true);
+  EXPECT_TRUE(ConfirmOverwrite(existing));
+  const std::string overwrite = "既にファイルが存在します。上書きしてよろしいですか？";
+  EXPECT_EQ(notifier.Texts(), (Texts{overwrite, overwrite}));
+  EXPECT_EQ(notifier.Entries()[0].box.buttons, MessageButtons::kYesNo);
+
+  // Only an XML export of more than 500 pairs asks about its length.
+  notifier.Clear();
+  EXPECT_TRUE(ConfirmLargeExport(ExportFormat::kXml, 500));
+  EXPECT_TRUE(ConfirmLargeExport(ExportFormat::kCsv, 1000000));
+  EXPECT_TRUE(notifier.Texts().empty());
+  EXPECT_FALSE(ConfirmLargeExport(ExportFormat::kXml, 501));
+  const std::string large = "データ件数が多いため出力に時間がかかりますがよろしいですか？";
+  EXPECT_EQ(notifier.Texts(), Texts{large});
+
+  // All three: the overwrite question first; a refusal stops the checks.
+  notifier.Clear();
+  notifier.QueueAnswer(true);
+  notifier.QueueAnswer(true);
+  EXPECT_TRUE(ConfirmExport(existing, ExportFormat::kXml, 501));
+  EXPECT_EQ(notifier.Texts(), (Texts{overwrite, large}));
+  notifier.Clear();
+  notifier.QueueAnswer(false);
+  EXPECT_FALSE(ConfirmExport(existing, ExportFormat::kXml, 501));
+  EXPECT_EQ(notifier.Texts(), Texts{overwrite});
+  notifier.Clear();
+  notifier.QueueAnswer(true);
+  notifier.QueueAnswer(false);
+  EXPECT_FALSE(ConfirmExport(existing, ExportFormat::kXml, 501));
+  notifier.Clear();
+  EXPECT_FALSE(ConfirmExport("", ExportFormat::kXml, 501));
+  EXPECT_EQ(notifier.Texts(), Texts{"出力先を指定してください。"});
+
+  // No check touches the file.
+  EXPECT_EQ(ReadFileBytes(existing), "keep me");
+  EXPECT_EQ(GetPathKind(fresh), PathKind::kMissing);
+}
+
+TEST(ExportDriverTest, CompletedExportReplacesTheFileAndSaysSo) {
+  RecordingNotifier notifier;
+  ScopedNotifier scoped(&notifier);
+  TempDir dir;
+  const std::string path = dir.Write("out.csv", std::string(100000, 'z'));
+  MemoryExportSource s = SampleSource();
+  EXPECT_EQ(RunExport(s, ExportFormat::kCsv, ExportLayout::kAlternateFields, path), kExportDone);
+  ASSERT_EQ(notifier.Texts(), Texts{"出力を完了しました。"});
+  EXPECT_EQ(notifier.Entries()[0].box.caption, S("確認"));
+  EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kInformation);
+  EXPECT_EQ(ReadFileBytes(path),
+            test::ExportBytes(s, ExportFormat::kCsv, ExportLayout::kAlternateFields));
+}
+
+TEST(ExportDriverTest, UncreatableFileIsReported) {
+  RecordingNotifier notifier;
+  ScopedNotifier scoped(&notifier);
+  TempDir dir;
+  MemoryExportSource s = SampleSource();
+  EXPECT_EQ(RunExport(s, ExportFormat::kXml, ExportLayout::kPerSheet, dir.File("no/such.xml")),
+            kExportOpenFailed);
+  EXPECT_EQ(RunExport(s, ExportFormat::kCsv, ExportLayout::kPerSheet, dir.Path()),
+            kExportOpenFailed);
+  EXPECT_EQ(RunExport(s, ExportFormat::kCsv, ExportLayout::kPerSheet, ""), kExportOpenFailed);
+  const std::string failed = "ファイルオープンに失敗しました。";
+  EXPECT_EQ(notifier.Texts(), (Texts{failed, failed, failed}));
+  EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kWarning);
+  EXPECT_EQ(GetPathKind(dir.Path()), PathKind::kFolder);
+}
+
+TEST(ExportDriverTest, FailedWriteIsReportedInsteadOfCompletion) {
+  RecordingNotifier notifier;
+  ScopedNotifier scoped(&notifier);
+  TempDir dir;
+  const std::string path = dir.File("out");
+  MemoryExportSource small = SampleSource();
+  for (ExportFormat format : kFormats) {
+    for (ExportLayout layout : kLayouts) {
+      SCOPED_TRACE(testing::Message() << "format " << static_cast<int>(format) << " layout "
+                                      << static_cast<int>(layout));
+      const std::size_t size = test::ExportBytes(small, format, layout).size();
+      // Failing at once, in the middle, and on the very last byte.
+      for (std::size_t limit : {std::size_t{0}, size / 2, size - 1}) {
+        FullDiskFileSystem fs(limit);
+        ScopedFileSystem scopedFs(&fs);
+        notifier.Clear();
+        EXPECT_EQ(RunExport(small, format, layout, path), kExportWriteFailed);
+        EXPECT_EQ(notifier.Texts(), Texts{"書き込みに失敗しました。"});
+        EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kWarning);
+      }
+      FullDiskFileSystem exact(size);
+      ScopedFileSystem scopedFs(&exact);
+      EXPECT_EQ(WriteExport(small, format, layout, path), kExportDone);
+    }
+  }
+}
+
+TEST(ExportDriverTest, WritesInLargeBlocksAndStopsAfterAFailure) {
+  TempDir dir;
+  const std::string path = dir.File("out");
+  MemoryExportSource s = ManyPairs(2000);
+  for (ExportFormat format : kFormats) {
+    const std::size_t size = test::ExportBytes(s, format, ExportLayout::kAlternateRows).size();
+    ASSERT_GT(size, 400000u);
+    {
+      FullDiskFileSystem fs(size);
+      ScopedFileSystem scopedFs(&fs);
+      ASSERT_EQ(WriteExport(s, format, ExportLayout::kAlternateRows, path), kExportDone);
+      // Blocks are all but full: a cell that does not fit in what is left starts the next.
+      EXPECT_LE(fs.Calls(), static_cast<int>(size / (60 * 1024)) + 1);
+    }
+    // Once a write has failed nothing more is handed to the file system.
+    FullDiskFileSystem fs(200000);
+    ScopedFileSystem scopedFs(&fs);
+    EXPECT_EQ(WriteExport(s, format, ExportLayout::kAlternateRows, path), kExportWriteFailed);
+    EXPECT_EQ(fs.Written(), 200000u);
+    EXPECT_EQ(fs.Calls(), 4);
+  }
+}
+
+}  // namespace
+}  // namespace korvel
