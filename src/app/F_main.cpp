@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGridLayout>
@@ -99,7 +100,13 @@ void KeyBar::keyPressEvent(QKeyEvent* event) {
 
 // ---- Creation -------------------------------------------------------------------------
 
-TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
+TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), global_(std::make_unique<CMyGlobal>()) {
+  global_->LoadSettings();
+  Encoding = global_->GetEncoding();
+  DetectBom = global_->GetDetectBom();
+  openHelpPage = [](const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+  };
   QFont windowFont(Q("Noto Sans CJK JP"));
   windowFont.setPixelSize(12);
   setFont(windowFont);
@@ -445,7 +452,7 @@ void TfrmMain::mnuFindSelDfNonClick() {
 }
 
 void TfrmMain::mnuHelpHelpClick() {
-  if (showHelp) showHelp();
+  if (global_->CheckHelp() && openHelpPage) openHelpPage(global_->HelpPath());
 }
 
 void TfrmMain::mnuHelpAboutClick() {
@@ -541,7 +548,10 @@ void TfrmMain::changeEvent(QEvent* event) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   timer_->stop();
-  if (onClose) onClose();
+  // Only the reading choices outlive the program; a failed write is not reported.
+  global_->SetEncoding(Encoding);
+  global_->SetDetectBom(DetectBom);
+  (void)global_->SaveSettings();
   event->accept();
 }
 

@@ -21,9 +21,11 @@
 #include <QScrollBar>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "settings/Cmyglobal.h"
 #include "view/GridGeometry.h"
 #include "view/GridModel.h"
 #include "view/GridNavigation.h"
@@ -83,9 +85,15 @@ class TfrmMain : public QMainWindow {
   // ---- Hooks of the commands other parts provide -----------------------------------------
   std::function<void()> runComparison;  // the file-open dialog chain and the run
   std::function<void()> reGrid;         // the re-setting command
-  std::function<void()> showHelp;       // the help command
-  // Called by the close before the window goes: the settings are saved there.
-  std::function<void()> onClose;
+  // Opens the help page (a UTF-8 path) in the desktop's browser; replaceable so that tests
+  // never start one.
+  std::function<void(const std::string& path)> openHelpPage;
+  // The settings object, created with the window (settings loaded) and saved at close.
+  CMyGlobal& Global() { return *global_; }
+  // Working copies of the reading settings, taken from the settings object at start and
+  // written back when the window closes.
+  int Encoding = 0;
+  bool DetectBom = true;
 
   // ---- Operations offered to the other parts of the view --------------------------------
   void SetCaption(const std::string& status);  // status CP932
@@ -231,6 +239,7 @@ class TfrmMain : public QMainWindow {
   bool SetColumnPosition(int position);  // with PaintLock; true when it moved
   void ScrollChanged();
 
+  std::unique_ptr<CMyGlobal> global_;
   GridModel* model_ = nullptr;
   std::string pathL_, pathR_;
 

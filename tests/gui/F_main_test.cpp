@@ -44,6 +44,8 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
+  // Every window of this test keeps its settings in a private folder.
+  void initTestCase() { qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path())); }
   void LayoutAndCaptionAtStart();
   void MenuItemsCaptionsShortcutsAndEnabling();
   void ToolBarButtonsAndCopyOptions();
@@ -53,8 +55,11 @@ class MainWindowTest : public QObject {
   void HeaderPopupWithoutResult();
   void EmptyGridPainting();
   void ResizeGrowsTheBackBufferAndKeepsFocusBar();
-  void CloseRunsTheSettingsSeam();
+  void SettingsAreLoadedAtStartAndSavedAtClose();
   void NotifierShowsBoxesByKind();
+
+ private:
+  korvel::test::TempDir home_;
 };
 
 void MainWindowTest::LayoutAndCaptionAtStart() {
@@ -151,17 +156,14 @@ void MainWindowTest::MenuItemsCaptionsShortcutsAndEnabling() {
   QVERIFY(!w.Action("mnuFindSelOut")->isEnabled());
 
   // The commands call the hooks of the parts that provide them.
-  int opened = 0, regridded = 0, helped = 0;
+  int opened = 0, regridded = 0;
   w.runComparison = [&] { ++opened; };
   w.reGrid = [&] { ++regridded; };
-  w.showHelp = [&] { ++helped; };
   w.Action("mnuFileOpen")->trigger();
   w.Action("tb_FileOpen")->trigger();
   w.Action("mnuFileReGrid")->trigger();
-  w.Action("mnuHelpHelp")->trigger();
   QCOMPARE(opened, 2);
   QCOMPARE(regridded, 1);
-  QCOMPARE(helped, 1);
 }
 
 void MainWindowTest::ToolBarButtonsAndCopyOptions() {
@@ -360,14 +362,41 @@ void MainWindowTest::ResizeGrowsTheBackBufferAndKeepsFocusBar() {
   QTRY_COMPARE(w.SplitX, w.paiMain()->width() / 2);
 }
 
-void MainWindowTest::CloseRunsTheSettingsSeam() {
+void MainWindowTest::SettingsAreLoadedAtStartAndSavedAtClose() {
+  korvel::test::TempDir home;
+  qputenv("KORVEL_HOME", QByteArray::fromStdString(home.Path()));
+  home.Write("korvel.ini", "[MOZI]\r\nCODE=15\r\nBOM=0\r\n[ETC]\r\nRET_M_IDX=2\r\n");
+  {
+    TfrmMain w;
+    QCOMPARE(w.Encoding, 15);
+    QCOMPARE(w.DetectBom, false);
+    QCOMPARE(w.Global().GetNewlineMode(), 2);
+    w.show();
+    w.Encoding = 10;
+    w.DetectBom = true;
+    w.Action("mnuFileExit")->trigger();
+    QVERIFY(!w.isVisible());
+  }
+  const std::string ini = korvel::test::ReadFileBytes(home.File("korvel.ini"));
+  QVERIFY(ini.find("CODE=10") != std::string::npos);
+  QVERIFY(ini.find("BOM=1") != std::string::npos);
+  QVERIFY(ini.find("RET_M_IDX=2") != std::string::npos);
+
+  // The help command: a missing page is reported, an existing one is opened.
+  korvel::RecordingNotifier recorder;
+  korvel::ScopedNotifier scoped(&recorder);
   TfrmMain w;
-  w.show();
-  int saved = 0;
-  w.onClose = [&] { ++saved; };
-  w.Action("mnuFileExit")->trigger();
-  QCOMPARE(saved, 1);
-  QVERIFY(!w.isVisible());
+  std::string opened;
+  w.openHelpPage = [&](const std::string& path) { opened = path; };
+  w.Action("mnuHelpHelp")->trigger();
+  QCOMPARE(recorder.Texts().size(), size_t{1});
+  QCOMPARE(recorder.Texts()[0], std::string("ファイルが見付かりません。"));
+  QCOMPARE(recorder.Entries()[0].box.caption, korvel::test::S("注意"));
+  QVERIFY(opened.empty());
+  home.Write("korvel.html", "<html></html>");
+  w.Action("mnuHelpHelp")->trigger();
+  QCOMPARE(opened, home.File("korvel.html"));
+  qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
 }
 
 void MainWindowTest::NotifierShowsBoxesByKind() {
