@@ -1,6 +1,9 @@
 #include "compare/Cmyrec.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -13,6 +16,23 @@ namespace {
 
 constexpr std::size_t kFirstBlock = 64 * 1024;
 constexpr std::size_t kLargestBlock = 16 * 1024 * 1024;
+
+// Blocks of at least this size are laid on huge pages where the system offers them:
+// pairing and classification read rows all over the arena, and with small pages most of
+// those reads would first miss the address translation cache.
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+
+// A block of at least `*size` bytes (rounded up to whole huge pages for large blocks), or
+// null. Freed with std::free.
+char* AllocateBlock(std::size_t* size) {
+  if (*size < kHugePage) return static_cast<char*>(std::malloc(*size));
+  *size = (*size + kHugePage - 1) / kHugePage * kHugePage;
+  void* p = std::aligned_alloc(kHugePage, *size);
+#ifdef MADV_HUGEPAGE
+  if (p != nullptr) (void)madvise(p, *size, MADV_HUGEPAGE);
+#endif
+  return static_cast<char*>(p);
+}
 
 std::uint32_t Load32(const char* p) {
   std::uint32_t v;
@@ -65,6 +85,8 @@ std::string_view CMyRowView::Cell(int col) const {
   return std::string_view(base_ + begin, end - begin - 1);
 }
 
+void CMyTable::FreeBlock::operator()(char* p) const { std::free(p); }
+
 CMyTable::CMyTable() = default;
 CMyTable::~CMyTable() = default;
 
@@ -115,7 +137,7 @@ char* CMyTable::Reserve(std::size_t size, RowPlace* place) {
         blocks_.empty() ? kFirstBlock : std::min(blocks_.back().capacity * 2, kLargestBlock);
     next = std::max(next, size);
     Block block;
-    block.bytes.reset(new (std::nothrow) char[next]);
+    block.bytes.reset(AllocateBlock(&next));
     if (!block.bytes) return nullptr;
     block.capacity = next;
     try {
@@ -138,7 +160,8 @@ int CMyTable::CommitRow() {
   std::size_t size = header;
   for (const std::string& cell : work_) size += cell.size() + 1;
   try {
-    rows_.reserve(rows_.size() + 1);
+    // Room for the row's place first, so that a failure leaves no half-added row.
+    if (rows_.size() == rows_.capacity()) rows_.reserve(rows_.size() * 2 + 64);
   } catch (const std::bad_alloc&) {
     return kNoMemory;
   }
@@ -176,6 +199,20 @@ const char* CMyTable::GetCell(int col, int row) const {
   return cell.data();
 }
 
+// Pairing and classification visit rows in key order, all over the arena; asking for
+// them a few steps ahead hides most of the memory latency.
+void CMyTable::PrefetchPlace(int row) const {
+  if (row >= 0 && row < RowCount()) __builtin_prefetch(&rows_[static_cast<std::size_t>(row)]);
+}
+
+void CMyTable::PrefetchRow(int row) const {
+  const char* base = RowBase(row);
+  if (base == nullptr) return;
+  __builtin_prefetch(base);
+  __builtin_prefetch(base + 64);
+  __builtin_prefetch(base + 128);
+}
+
 bool CMyTable::IsMarked(int row) const {
   const char* base = RowBase(row);
   return base != nullptr && (base[0] & 1) != 0;
@@ -191,7 +228,7 @@ void CMyTable::SetMarked(int row, bool marked) {
 // The key order.
 //
 // Sorting a million rows compares tens of millions of times, so the keys are fetched
-// once: each sort item carries its first key (an 8-byte folded prefix that decides most
+// once: each sort item carries its first key (a 16-byte folded prefix that decides most
 // comparisons, and the text itself), further keys sit in a table indexed by row. The
 // order is exactly the key comparison; the caches only make it cheaper.
 
@@ -204,30 +241,40 @@ struct KeyValue {
   std::string_view View() const { return std::string_view(text == nullptr ? "" : text, length); }
 };
 
+constexpr std::uint32_t kPrefixBytes = 16;
+
 struct SortItem {
-  std::uint64_t prefix;  // order-preserving image of the first key's leading bytes
+  // Order-preserving image of the first key: for a text, its first 16 folded bytes
+  // big-endian and padded with zeros; for a number, its value.
+  std::uint64_t high;
+  std::uint64_t low;
   const char* text;
   std::uint32_t length;
   std::int32_t row;
 };
 
-// The first 8 bytes of the folded text, big-endian, padded with zeros: comparing these
-// integers compares the texts as SortCompare does, as far as 8 bytes go.
-std::uint64_t FoldedPrefix(std::string_view s) {
-  std::uint64_t v = 0;
+// Fills the prefix of `item` from a text key: comparing the two integers compares the
+// texts as SortCompare does, as far as 16 bytes go.
+void SetFoldedPrefix(SortItem& item, std::string_view s) {
+  std::uint64_t v[2] = {0, 0};
   bool trail = false;
-  std::size_t i = 0;
-  for (; i < 8 && i < s.size(); ++i) {
-    auto c = static_cast<unsigned char>(s[i]);
-    if (!trail && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
-    trail = !trail && IsLeadByte(c);
-    v = (v << 8) | c;
+  for (std::uint32_t i = 0; i < kPrefixBytes; ++i) {
+    unsigned char c = 0;
+    if (i < s.size()) {
+      c = static_cast<unsigned char>(s[i]);
+      if (!trail && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
+      trail = !trail && IsLeadByte(c);
+    }
+    v[i / 8] = (v[i / 8] << 8) | c;
   }
-  for (; i < 8; ++i) v <<= 8;
-  return v;
+  item.high = v[0];
+  item.low = v[1];
 }
 
-int Sign(bool less, bool greater) { return less ? -1 : (greater ? 1 : 0); }
+template <typename T>
+int Order(T a, T b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
 
 class KeyOrder {
  public:
@@ -248,9 +295,12 @@ class KeyOrder {
       item.text = cell.data() == nullptr ? "" : cell.data();
       item.length = static_cast<std::uint32_t>(cell.size());
       item.row = row;
-      item.prefix = first.numeric ? static_cast<std::uint64_t>(
-                                        static_cast<std::uint32_t>(KeyNumber(cell)) ^ 0x80000000u)
-                                  : FoldedPrefix(cell);
+      if (first.numeric) {
+        item.high = static_cast<std::uint32_t>(KeyNumber(cell)) ^ 0x80000000u;
+        item.low = 0;
+      } else {
+        SetFoldedPrefix(item, cell);
+      }
       for (std::size_t k = 0; k < restCount_; ++k) {
         const CMyRec::Key& key = keys_[k + 1];
         std::string_view c = view.Cell(key.column);
@@ -271,8 +321,7 @@ class KeyOrder {
       const CMyRec::Key& key = keys_[k + 1];
       const KeyValue& x = Rest(a.row, k);
       const KeyValue& y = Rest(b.row, k);
-      c = key.numeric ? Sign(x.number<y.number, x.number> y.number)
-                      : SortCompare(x.View(), y.View());
+      c = key.numeric ? Order(x.number, y.number) : SortCompare(x.View(), y.View());
       if (c != 0) return key.descending ? -c : c;
     }
     return 0;
@@ -294,10 +343,11 @@ class KeyOrder {
 
  private:
   int CompareFirst(const SortItem& a, const SortItem& b) const {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    if (a.high != b.high) return Order(a.high, b.high);
+    if (a.low != b.low) return Order(a.low, b.low);
     if (keys_[0].numeric) return 0;
-    // Equal prefixes of texts within 8 bytes: the texts agree up to the shorter length.
-    if (a.length <= 8 && b.length <= 8) return Sign(a.length<b.length, a.length> b.length);
+    // Equal prefixes of texts within 16 bytes: the texts agree up to the shorter length.
+    if (a.length <= kPrefixBytes && b.length <= kPrefixBytes) return Order(a.length, b.length);
     return SortCompare(std::string_view(a.text, a.length), std::string_view(b.text, b.length));
   }
 
@@ -495,6 +545,12 @@ int CMyRec::Sort() {
     return kNoMemory;
   }
   return 0;
+}
+
+void CMyRec::ClearSelection() {
+  std::vector<std::int32_t>().swap(selection_);
+  cursor_ = -1;
+  eof_ = 1;
 }
 
 int CMyRec::First() {

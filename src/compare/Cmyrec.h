@@ -109,13 +109,21 @@ class CMyTable {
   // The same as a view (null data() when missing).
   std::string_view CellView(int col, int row) const { return Row(row).Cell(col); }
 
+  // Hints that row `row` will be read soon; PrefetchPlace a little earlier than
+  // PrefetchRow. No effect on the contents; rows that do not exist are ignored.
+  void PrefetchPlace(int row) const;
+  void PrefetchRow(int row) const;
+
   // Bit 0 of a row's status byte; false for a row that does not exist.
   bool IsMarked(int row) const;
   void SetMarked(int row, bool marked);
 
  private:
+  struct FreeBlock {
+    void operator()(char* p) const;
+  };
   struct Block {
-    std::unique_ptr<char[]> bytes;
+    std::unique_ptr<char, FreeBlock> bytes;
     std::size_t capacity = 0;
     std::size_t used = 0;
   };
@@ -194,6 +202,8 @@ class CMyRec {
   std::string_view FieldView(int col) const;
 
   const std::vector<std::int32_t>& Selection() const { return selection_; }
+  // Empties the selection and frees its memory: cursor -1, end flag 1.
+  void ClearSelection();
 
  private:
   int FindColumn(std::string_view name) const;

@@ -1,6 +1,7 @@
 #include "compare/Collation.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/Codepage.h"
@@ -19,6 +20,22 @@ std::size_t CharLength(std::string_view s, std::size_t i) {
   return IsLeadByte(s[i]) && i + 1 < s.size() ? 2 : 1;
 }
 
+// The first index from `from` on (below `n`) where the bytes differ; `n` when none does.
+std::size_t Mismatch(const char* a, const char* b, std::size_t from, std::size_t n) {
+  std::size_t i = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 8 <= n; i += 8) {
+      std::uint64_t x;
+      std::uint64_t y;
+      std::memcpy(&x, a + i, 8);
+      std::memcpy(&y, b + i, 8);
+      if (x != y) return i + static_cast<std::size_t>(std::countr_zero(x ^ y) / 8);
+    }
+  }
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
 void SkipSpaces(std::string_view s, std::size_t& i) {
   while (i < s.size()) {
     if (s[i] == ' ') {
@@ -35,22 +52,29 @@ void SkipSpaces(std::string_view s, std::size_t& i) {
 }  // namespace
 
 int SortCompare(std::string_view a, std::string_view b) {
-  std::size_t n = std::min(a.size(), b.size());
-  // While the texts agree so far, both are at the same place of their character
-  // structure: folding never turns a byte into or out of the lead-byte ranges.
-  bool trail = false;
-  for (std::size_t i = 0; i < n; ++i) {
+  const std::size_t n = std::min(a.size(), b.size());
+  // Identical bytes compare equal whatever they are, so the search jumps to the next
+  // differing byte. Only there does it matter whether the byte is the trail of a
+  // double-byte character: that holds when an odd number of lead-range bytes directly
+  // precede it, counted back to the last byte outside the lead range (which always ends
+  // a character) or to a known character start.
+  std::size_t start = 0;  // a character starts here in both texts
+  std::size_t i = 0;
+  for (;;) {
+    i = Mismatch(a.data(), b.data(), i, n);
+    if (i == n) return CompareLengths(a.size(), b.size());
+    std::size_t run = 0;
+    while (i - run > start && IsLeadByte(a[i - run - 1])) ++run;
     auto ca = static_cast<unsigned char>(a[i]);
     auto cb = static_cast<unsigned char>(b[i]);
-    if (ca != cb) {
-      if (trail) return ca < cb ? -1 : 1;
-      ca = Fold(ca);
-      cb = Fold(cb);
-      if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    trail = !trail && IsLeadByte(ca);
+    if (run % 2 == 1) return ca < cb ? -1 : 1;
+    ca = Fold(ca);
+    cb = Fold(cb);
+    if (ca != cb) return ca < cb ? -1 : 1;
+    // The same letter in another case: a single-byte character, so the next one starts
+    // right after it.
+    start = ++i;
   }
-  return CompareLengths(a.size(), b.size());
 }
 
 int PairCompare(std::string_view a, std::string_view b) {

@@ -409,23 +409,23 @@ TEST(CMyRecTest, SortMatchesTheLiteralSortOnRandomInputs) {
 }
 
 TEST(CMyRecTest, LongCommonPrefixesSortLikeTheLiteralSort) {
-  // Keys longer than 8 bytes that share their beginning, with letter case and double-byte
-  // characters past the eighth byte.
+  // Keys around 16 bytes that share their beginning, with letter case and double-byte
+  // characters near and past the sixteenth byte.
   CMyTable table;
   Define(table, 1);
   std::mt19937 rng(5);
   for (int r = 0; r < 500; ++r) {
-    std::string key = "ID000000";
-    int tail = static_cast<int>(rng() % 3);
+    std::string key = "ID000000000000";
+    int tail = static_cast<int>(rng() % 4);
     for (int i = 0; i < tail; ++i) key += "aAbBc\x82\x41\x82\x61"[rng() % 9];
-    if (rng() % 7 == 0) key = key.substr(0, rng() % 9);
+    if (rng() % 7 == 0) key = key.substr(0, rng() % 17);
     AddRow(table, {key});
   }
-  // Keys of 6 to 10 bytes over two letters (one in both cases), so that many keys agree
-  // up to the seventh or eighth byte and differ after it.
+  // Keys of 14 to 18 bytes over two letters (one in both cases), so that many keys agree
+  // up to the fifteenth or sixteenth byte and differ after it.
   for (int r = 0; r < 500; ++r) {
-    std::string key;
-    int length = 6 + static_cast<int>(rng() % 5);
+    std::string key(12, '0');
+    int length = 2 + static_cast<int>(rng() % 5);
     for (int i = 0; i < length; ++i) key += "0aA"[rng() % 3];
     AddRow(table, {key});
   }

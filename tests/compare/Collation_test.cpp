@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "TestUtil.h"
+#include "platform/Codepage.h"
 
 namespace korvel {
 namespace {
@@ -30,6 +32,50 @@ TEST(CollationTest, SortCompareFoldsOnlySingleByteLetters) {
   // ... while a single-byte letter after a double-byte character is folded again.
   EXPECT_EQ(SortCompare("\x82\xA0Q", "\x82\xA0q"), 0);
   EXPECT_EQ(SortCompare(S("あいうA"), S("あいうa")), 0);
+}
+
+// The sort order walked character by character, as it is defined.
+int ReferenceSortCompare(const std::string& a, const std::string& b) {
+  std::size_t i = 0;
+  while (i < a.size() && i < b.size()) {
+    auto ca = static_cast<unsigned char>(a[i]);
+    auto cb = static_cast<unsigned char>(b[i]);
+    if (IsLeadByte(ca) && IsLeadByte(cb) && ca == cb && i + 1 < a.size() && i + 1 < b.size()) {
+      auto ta = static_cast<unsigned char>(a[i + 1]);
+      auto tb = static_cast<unsigned char>(b[i + 1]);
+      if (ta != tb) return ta < tb ? -1 : 1;
+      i += 2;
+      continue;
+    }
+    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca + 32);
+    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb + 32);
+    if (ca != cb) return ca < cb ? -1 : 1;
+    ++i;
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+TEST(CollationTest, SortCompareAgreesWithACharacterWalk) {
+  std::mt19937 rng(17);
+  // Letters in both cases, lead bytes, bytes that are letters as trail bytes.
+  const std::string bytes = "aAbBzZ09 \x82\x81\x9F\xE0\x41\x61\x5A\x7A\xA0";
+  for (int round = 0; round < 20000; ++round) {
+    std::string a;
+    int length = static_cast<int>(rng() % 40);
+    for (int i = 0; i < length; ++i) a += bytes[rng() % bytes.size()];
+    std::string b = a;
+    // Change a few bytes, often only the case of a letter, anywhere in the text.
+    int changes = static_cast<int>(rng() % 3);
+    for (int c = 0; c < changes && !b.empty(); ++c) {
+      std::size_t at = rng() % b.size();
+      b[at] = rng() % 2 ? bytes[rng() % bytes.size()] : static_cast<char>(b[at] ^ 0x20);
+    }
+    if (rng() % 4 == 0) b.resize(rng() % (b.size() + 1));
+    int expected = ReferenceSortCompare(a, b);
+    int actual = SortCompare(a, b);
+    ASSERT_EQ(actual < 0, expected < 0) << round;
+    ASSERT_EQ(actual > 0, expected > 0) << round;
+  }
 }
 
 TEST(CollationTest, PairCompareKeepsCaseAfterTheSortOrder) {
