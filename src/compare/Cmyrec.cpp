@@ -469,30 +469,31 @@ int CMyRec::FindColumn(std::string_view name) const {
   return -1;
 }
 
-int CMyRec::SetSortKeys(std::string_view spec, int sortNow) {
+int CMyRec::SetSortKeys(std::string_view keyList, int sortNow) {
   keys_.clear();
   int result = 0;
   std::size_t pos = 0;
-  const std::size_t n = spec.size();
+  const std::size_t n = keyList.size();
   while (static_cast<int>(keys_.size()) < kMaxKeys) {
-    if (pos < n && spec[pos] == ',') ++pos;
-    while (pos < n && IsBlank(spec[pos])) ++pos;
+    if (pos < n && keyList[pos] == ',') ++pos;
+    while (pos < n && IsBlank(keyList[pos])) ++pos;
     if (pos >= n) break;
     std::size_t start = pos;
-    while (pos < n && !IsBlank(spec[pos]) && spec[pos] != ',') pos += CharLength(spec, pos);
+    while (pos < n && !IsBlank(keyList[pos]) && keyList[pos] != ',')
+      pos += CharLength(keyList, pos);
     Key key;
-    key.column = FindColumn(spec.substr(start, pos - start));
+    key.column = FindColumn(keyList.substr(start, pos - start));
     if (key.column < 0) {
       result = kUnknownName;
       break;
     }
-    while (pos < n && IsBlank(spec[pos])) ++pos;
-    if (pos < n && spec[pos] != ',') {
-      if (spec[pos] == 'N' || spec[pos] == 'n') {
+    while (pos < n && IsBlank(keyList[pos])) ++pos;
+    if (pos < n && keyList[pos] != ',') {
+      if (keyList[pos] == 'N' || keyList[pos] == 'n') {
         key.numeric = true;
         ++pos;
       }
-      char order = pos < n ? spec[pos] : '\0';
+      char order = pos < n ? keyList[pos] : '\0';
       if (order == 'D' || order == 'd') {
         key.descending = true;
       } else if (order != 'U' && order != 'u') {
@@ -501,7 +502,7 @@ int CMyRec::SetSortKeys(std::string_view spec, int sortNow) {
       }
       ++pos;
     }
-    while (pos < n && spec[pos] != ',') pos += CharLength(spec, pos);
+    while (pos < n && keyList[pos] != ',') pos += CharLength(keyList, pos);
     keys_.push_back(key);
   }
   if (sortNow == 1 && Sort() != 0 && result == 0) result = kNoMemory;

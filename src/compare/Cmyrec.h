@@ -165,13 +165,13 @@ class CMyRec {
   // and the selection; call Select again.
   void Attach(CMyTable* table) { table_ = table; }
 
-  // Parses a key specification: items separated by commas, each a column name (letter
+  // Parses a key list: items separated by commas, each a column name (letter
   // case ignored) optionally followed by blanks and an order word: "U" ascending, "D"
   // descending, either preceded by "N" for a numeric key (e.g. "FD001,FD003 NU"); no word
   // means a text key, ascending. At most 10 keys are taken. 0; kUnknownName or kBadOrder
   // end the parsing with the keys found so far in force. With `sortNow` 1 the selection is
   // sorted afterwards (kNoMemory when that fails).
-  [[nodiscard]] int SetSortKeys(std::string_view spec, int sortNow);
+  [[nodiscard]] int SetSortKeys(std::string_view keyList, int sortNow);
   int KeyCount() const { return static_cast<int>(keys_.size()); }
   const Key& GetKey(int i) const { return keys_[static_cast<std::size_t>(i)]; }
 

@@ -110,7 +110,7 @@ int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
   rightRec_.ClearSelection();
   leftTable_.Clear();
   rightTable_.Clear();
-  keySpec_ = layout_.BuildFieldList(grid, Settings.TopRowNames, Settings.FileKind);
+  sortKeys_ = layout_.BuildFieldList(grid, Settings.TopRowNames, Settings.FileKind);
 
   if (LoadSide(leftTable_, Settings.PathL, Side::kLeft) != 0) return -1;
   if (PrepareSide(leftRec_, leftTable_) != 0) return -1;
@@ -140,7 +140,7 @@ int CompareSession::PrepareSide(CMyRec& rec, CMyTable& table) {
   rec.SetExactTieOrder(true);
   // A key field beyond this side's columns ends the key list (-6): its cells read "" in
   // every row, and the key fields after it are beyond the columns as well.
-  (void)rec.SetSortKeys(keySpec_, 0);
+  (void)rec.SetSortKeys(sortKeys_, 0);
   if (rec.Select() == CMyRec::kNoMemory) {
     WarnNoMemory();
     return -1;

@@ -201,7 +201,7 @@ class CompareSession {
   GridFillState fill_;
 
   FieldLayout layout_;
-  std::string keySpec_;  // the key specification of the last run's layout
+  std::string sortKeys_;  // the key list of the last run's layout
   CMyTable leftTable_;
   CMyTable rightTable_;
   CMyRec leftRec_;

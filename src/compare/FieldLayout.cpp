@@ -35,7 +35,7 @@ void FieldLayout::Clear() {
 
 std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind) {
   Clear();
-  std::string keySpec;
+  std::string keyList;
   const bool namesFromGrid = fileKind == kFileKindFixed || topRowNames;
   auto makeField = [&](int j, bool isKey) {
     CMyField f;
@@ -60,15 +60,15 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
   for (int j = 1; j < grid.RowCount(); ++j) {
     if (!grid.IsMarked(j, FieldGrid::kKey)) continue;
     makeField(j, true);
-    if (!keySpec.empty()) keySpec += ',';
-    keySpec += FieldColumnName(j);
-    if (grid.IsMarked(j, FieldGrid::kNumeric)) keySpec += " NU";
+    if (!keyList.empty()) keyList += ',';
+    keyList += FieldColumnName(j);
+    if (grid.IsMarked(j, FieldGrid::kNumeric)) keyList += " NU";
   }
   KeyCount = static_cast<int>(Fields.size());
   for (int j = 1; j < grid.RowCount(); ++j) {
     if (!grid.IsMarked(j, FieldGrid::kKey)) makeField(j, false);
   }
-  return keySpec;
+  return keyList;
 }
 
 bool FieldLayout::IsNotLoaded(int fieldNo) const {

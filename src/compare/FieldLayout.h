@@ -44,7 +44,7 @@ class FieldLayout {
   // Rebuilds Fields, KeyCount and NotLoadedList from the grid's rows 1 .. last: first the
   // rows marked 連携 (keys), then the others, each in ascending field number. Names are
   // the A項目 text, else the B項目 text, for fixed-length files or with top-row names;
-  // otherwise FD001, FD002, ... Returns the key specification for CMyRec::SetSortKeys,
+  // otherwise FD001, FD002, ... Returns the key list for CMyRec::SetSortKeys,
   // e.g. "FD001,FD003 NU".
   std::string BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind);
   // True when field number `fieldNo` is in NotLoadedList.

@@ -39,11 +39,11 @@ void AddRow(CMyTable& table, const std::vector<std::string>& cells) {
   ASSERT_EQ(table.CommitRow(), 0);
 }
 
-std::vector<int> SortedRows(CMyTable& table, const std::string& spec, bool exactTies = false) {
+std::vector<int> SortedRows(CMyTable& table, const std::string& keyList, bool exactTies = false) {
   CMyRec rec;
   rec.Attach(&table);
   rec.SetExactTieOrder(exactTies);
-  EXPECT_EQ(rec.SetSortKeys(spec, 0), 0);
+  EXPECT_EQ(rec.SetSortKeys(keyList, 0), 0);
   EXPECT_EQ(rec.Select(), 0);
   return std::vector<int>(rec.Selection().begin(), rec.Selection().end());
 }
@@ -147,7 +147,7 @@ TEST(CMyTableTest, ManyRowsAcrossBlocksReadBack) {
   }
 }
 
-TEST(CMyRecTest, SortKeySpecificationParsing) {
+TEST(CMyRecTest, SortKeyListParsing) {
   CMyTable table;
   Define(table, 4);
   CMyRec rec;
@@ -356,10 +356,10 @@ class LiteralSort {
   std::vector<CMyRec::Key> keys_;
 };
 
-std::vector<CMyRec::Key> KeysOf(CMyTable& table, const std::string& spec) {
+std::vector<CMyRec::Key> KeysOf(CMyTable& table, const std::string& keyList) {
   CMyRec rec;
   rec.Attach(&table);
-  EXPECT_EQ(rec.SetSortKeys(spec, 0), 0);
+  EXPECT_EQ(rec.SetSortKeys(keyList, 0), 0);
   std::vector<CMyRec::Key> keys;
   for (int i = 0; i < rec.KeyCount(); ++i) keys.push_back(rec.GetKey(i));
   return keys;
@@ -383,8 +383,8 @@ TEST(CMyRecTest, LongRunsOfEqualKeysFollowTheQuicksortPhase) {
 
 TEST(CMyRecTest, SortMatchesTheLiteralSortOnRandomInputs) {
   std::mt19937 rng(2024);
-  const char* specs[] = {"FD001", "FD002 NU", "FD001 D,FD002 NU", "FD002 ND,FD003",
-                         "FD003,FD001,FD002 NU"};
+  const char* keyLists[] = {"FD001", "FD002 NU", "FD001 D,FD002 NU", "FD002 ND,FD003",
+                            "FD003,FD001,FD002 NU"};
   for (int round = 0; round < 120; ++round) {
     CMyTable table;
     Define(table, 3);
@@ -400,10 +400,10 @@ TEST(CMyRecTest, SortMatchesTheLiteralSortOnRandomInputs) {
       std::string third(1, static_cast<char>('a' + rng() % static_cast<unsigned>(spread % 5 + 1)));
       AddRow(table, {text, number, third});
     }
-    for (const char* spec : specs) {
-      LiteralSort literal(table, KeysOf(table, spec));
-      ASSERT_EQ(SortedRows(table, spec), literal.Sort(table.RowCount()))
-          << "round " << round << " spec " << spec << " rows " << rows;
+    for (const char* keyList : keyLists) {
+      LiteralSort literal(table, KeysOf(table, keyList));
+      ASSERT_EQ(SortedRows(table, keyList), literal.Sort(table.RowCount()))
+          << "round " << round << " keyList " << keyList << " rows " << rows;
     }
   }
 }

@@ -35,7 +35,7 @@ std::vector<int> FieldNumbers(const FieldLayout& layout) {
   return numbers;
 }
 
-TEST(FieldLayoutTest, KeysComeFirstAndMakeTheKeySpecification) {
+TEST(FieldLayoutTest, KeysComeFirstAndMakeTheKeyList) {
   FieldGrid grid = GridWithNames({"a", "b", "c", "d"}, {"a", "b", "c", "d"});
   grid.Toggle(3, FieldGrid::kKey);
   grid.Toggle(3, FieldGrid::kNumeric);
@@ -64,7 +64,7 @@ TEST(FieldLayoutTest, KeysComeFirstAndMakeTheKeySpecification) {
   EXPECT_TRUE(layout.IsNotLoaded(4));
   EXPECT_FALSE(layout.IsNotLoaded(3));
 
-  // Rebuilding starts afresh: no key, empty specification.
+  // Rebuilding starts afresh: no key, empty key list.
   FieldGrid plain = GridWithNames({"a", "b"}, {});
   EXPECT_EQ(layout.BuildFieldList(plain, false, kFileKindCsv), "");
   EXPECT_EQ(layout.KeyCount, 0);
