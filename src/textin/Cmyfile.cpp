@@ -253,7 +253,9 @@ const char* CMyFile::ReadChunk(int* length) {
   if (!IsOpen()) return nullptr;
   std::memcpy(piece_, carry_, carryLength_);
   long n = Fill(piece_ + carryLength_, kPieceSize - carryLength_);
-  if (n < 0) return nullptr;
+  // A read that failed part-way leaves a short piece that only looks like the end of the file:
+  // its end cannot be judged, so nothing of it is delivered.
+  if (n < 0 || readAheadFailed_) return nullptr;
   std::size_t onHand = carryLength_ + static_cast<std::size_t>(n);
   // NULs after the bytes on hand let the cut rules look a few bytes ahead safely.
   std::memset(piece_ + onHand, 0, sizeof piece_ - onHand);

@@ -53,8 +53,9 @@ class CMyFile {
   [[nodiscard]] int CheckBom(bool adopt, int* encoding);
 
   // The next piece as Shift-JIS text, NUL-terminated, its length in `*length`; the empty
-  // text at the end of the file; null when the file cannot be read. The text lives in
-  // this object until the next ReadChunk or Close.
+  // text at the end of the file; null when the file cannot be read (from the first failed
+  // read on, and without delivering the bytes gathered for the piece it broke off). The
+  // text lives in this object until the next ReadChunk or Close.
   const char* ReadChunk(int* length);
 
   int GetEncoding() const { return encoding_; }

@@ -152,7 +152,6 @@ int CMyStrList::LoadFromFile(const std::string& path) {
   Clear();
   CMyFile file;
   if (file.Open(path, CMyFile::kModeRead, kEncodingSjis) != 0) return -1;
-  char block[kLineLimit];
   char line[kLineLimit];
   int lineLength = 0;
   int added = 0;
@@ -162,10 +161,19 @@ int CMyStrList::LoadFromFile(const std::string& path) {
     lineLength = 0;
     return true;
   };
+  // Pieces rather than plain reads: a plain read cannot tell a failure from the end of the
+  // file, and a failed read must not pass for a shorter file. With code 0 the pieces are the
+  // file's bytes as they stand; where they are cut does not matter to the line rules.
   for (;;) {
-    int n = file.Read(block, kLineLimit);
+    int n = 0;
+    const char* piece = file.ReadChunk(&n);
+    if (!piece) {
+      Clear();
+      return -3;
+    }
+    if (n == 0) break;
     for (int i = 0; i < n; ++i) {
-      char c = block[i];
+      char c = piece[i];
       if (c == '\r') {
         if (!addLine()) return -2;
       } else if (c != '\n') {
@@ -173,7 +181,6 @@ int CMyStrList::LoadFromFile(const std::string& path) {
         if (lineLength == kLineLimit && !addLine()) return -2;
       }
     }
-    if (n < kLineLimit) break;
   }
   if (lineLength > 0 && !addLine()) return -2;
   return added;

@@ -1,1 +1,215 @@
+#include "platform/Codepage.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+
+namespace korvel {
+namespace {
+
+using namespace std::string_literals;
+
+std::string Hex(std::string_view bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (!out.empty()) out.push_back(' ');
+    out.push_back(kDigits[c >> 4]);
+    out.push_back(kDigits[c & 0xF]);
+  }
+  return out;
+}
+
+// UTF-16 code units as little- or big-endian bytes.
+std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
+  std::string bytes;
+  for (char16_t u : text) {
+    char lo = static_cast<char>(u & 0xFF);
+    char hi = static_cast<char>(u >> 8);
+    bytes.push_back(bigEndian ? hi : lo);
+    bytes.push_back(bigEndian ? lo : hi);
+  }
+  return bytes;
+}
+
+std::string FromUtf16Bytes(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  Utf16BytesToCp932(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), bigEndian,
+                    out);
+  return out;
+}
+
+TEST(CodepageTest, LeadByteRanges) {
+  for (int c = 0; c < 0x100; ++c) {
+    bool expected = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    EXPECT_EQ(IsLeadByte(static_cast<unsigned char>(c)), expected) << "byte " << c;
+    EXPECT_EQ(IsLeadByte(static_cast<char>(c)), expected) << "byte " << c;
+  }
+  // Half-width katakana and the bytes just outside the ranges are single bytes.
+  static_assert(!IsLeadByte(static_cast<unsigned char>(0x80)));
+  static_assert(IsLeadByte(static_cast<unsigned char>(0x81)));
+  static_assert(IsLeadByte(static_cast<unsigned char>(0x9F)));
+  static_assert(!IsLeadByte(static_cast<unsigned char>(0xA0)));
+  static_assert(!IsLeadByte(static_cast<unsigned char>(0xDF)));
+  static_assert(IsLeadByte(static_cast<unsigned char>(0xE0)));
+  static_assert(IsLeadByte(static_cast<unsigned char>(0xFC)));
+  static_assert(!IsLeadByte(static_cast<unsigned char>(0xFD)));
+}
+
+TEST(CodepageTest, JapaneseTextRoundTripsThroughEveryForm) {
+  const std::string utf8 = "ABC あいう 漢字 表示 ソ ｱｲｳﾟ ① ～ 髙";
+  const std::string cp932 =
+      "ABC \x82\xA0\x82\xA2\x82\xA4 \x8A\xBF\x8E\x9A \x95\x5C\x8E\xA6 \x83\x5C "
+      "\xB1\xB2\xB3\xDF \x87\x40 \x81\x60 \xFB\xFC"s;
+  EXPECT_EQ(Hex(Utf8ToCp932(utf8)), Hex(cp932));
+  EXPECT_EQ(Cp932ToUtf8(cp932), utf8);
+
+  const std::u16string utf16 = u"ABC あいう 漢字 表示 ソ ｱｲｳﾟ ① ～ 髙";
+  EXPECT_EQ(Cp932ToUtf16(cp932), utf16);
+  EXPECT_EQ(Hex(Utf16ToCp932(utf16)), Hex(cp932));
+  EXPECT_EQ(Hex(FromUtf16Bytes(Utf16Bytes(utf16, false), false)), Hex(cp932));
+  EXPECT_EQ(Hex(FromUtf16Bytes(Utf16Bytes(utf16, true), true)), Hex(cp932));
+
+  EXPECT_EQ(Sjis(utf8), cp932);
+}
+
+TEST(CodepageTest, HalfWidthKatakanaAreSingleBytes) {
+  for (int c = 0xA1; c <= 0xDF; ++c) {
+    std::string byte(1, static_cast<char>(c));
+    std::u16string unit = Cp932ToUtf16(byte);
+    ASSERT_EQ(unit.size(), 1u);
+    EXPECT_EQ(unit[0], static_cast<char16_t>(0xFF61 + (c - 0xA1))) << "byte " << c;
+    EXPECT_EQ(Utf16ToCp932(unit), byte) << "byte " << c;
+    EXPECT_EQ(Utf8ToCp932(Cp932ToUtf8(byte)), byte) << "byte " << c;
+  }
+}
+
+TEST(CodepageTest, AsciiIsKeptAsItIs) {
+  for (int c = 1; c < 0x80; ++c) {
+    std::string byte(1, static_cast<char>(c));
+    EXPECT_EQ(Cp932ToUtf16(byte), std::u16string(1, static_cast<char16_t>(c))) << "byte " << c;
+    EXPECT_EQ(Utf8ToCp932(byte), byte);
+    EXPECT_EQ(Cp932ToUtf8(byte), byte);
+  }
+}
+
+// Every defined double-byte code survives CP932 -> UTF-16 -> CP932 as the same character; in
+// the JIS rows (symbols, kana, both kanji levels) it comes back as the very same code, while
+// the NEC and IBM duplicates settle on the one code the converter writes.
+TEST(CodepageTest, EveryDoubleByteCodeRoundTrips) {
+  int defined = 0;
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    if (!IsLeadByte(static_cast<unsigned char>(lead))) continue;
+    for (int trail = 0x40; trail <= 0xFC; ++trail) {
+      std::string code{static_cast<char>(lead), static_cast<char>(trail)};
+      std::u16string unicode = Cp932ToUtf16(code);
+      ASSERT_EQ(unicode.size(), 1u) << Hex(code);
+      if (unicode[0] == 0xFFFD) continue;
+      ++defined;
+      std::string back = Utf16ToCp932(unicode);
+      ASSERT_EQ(back.size(), 2u) << Hex(code);
+      EXPECT_EQ(Cp932ToUtf16(back), unicode) << Hex(code);
+      bool jisRow =
+          lead <= 0x84 || (lead >= 0x88 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEA);
+      if (jisRow) {
+        EXPECT_EQ(Hex(back), Hex(code));
+      }
+      EXPECT_EQ(Utf8ToCp932(Cp932ToUtf8(code)), back) << Hex(code);
+    }
+  }
+  // CP932 defines 7915 double-byte characters; a broken table would lose most of them.
+  EXPECT_GT(defined, 7000);
+}
+
+TEST(CodepageTest, DuplicateCodesSettleOnOneCode) {
+  // NEC row 13 "≒" and the JIS one: the JIS code is written.
+  EXPECT_EQ(Cp932ToUtf16("\x87\x90"), u"≒");
+  EXPECT_EQ(Hex(Utf8ToCp932("≒")), "81 E0");
+  // NEC-selected IBM "ⅰ" and IBM "ⅰ": the IBM code is written.
+  EXPECT_EQ(Cp932ToUtf16("\xEE\xEF"), u"ⅰ");
+  EXPECT_EQ(Cp932ToUtf16("\xFA\x40"), u"ⅰ");
+  EXPECT_EQ(Hex(Utf8ToCp932("ⅰ")), "FA 40");
+}
+
+TEST(CodepageTest, CharactersWithoutCp932FormBecomeQuestionMarks) {
+  EXPECT_EQ(Utf8ToCp932("a€b"), "a?b");
+  EXPECT_EQ(Utf8ToCp932("é한"), "??");
+  // Outside the basic plane: one character, one '?', in UTF-8 and as a surrogate pair.
+  EXPECT_EQ(Utf8ToCp932("x𠮷y"), "x?y");
+  EXPECT_EQ(Utf16ToCp932(u"x𠮷y"), "x?y");
+  EXPECT_EQ(FromUtf16Bytes(Utf16Bytes(u"𠮷𠮷", true), true), "??");
+}
+
+TEST(CodepageTest, InvalidUtf8NeverStopsTheConversion) {
+  EXPECT_EQ(Utf8ToCp932("a\x80z"), "a?z");                      // stray continuation byte
+  EXPECT_EQ(Utf8ToCp932("a\xFFz"), "a?z");                      // never in UTF-8
+  EXPECT_EQ(Utf8ToCp932("a\xE3\x81"), "a?");                    // cut short by the end
+  EXPECT_EQ(Utf8ToCp932("\xE3\x81z"), "?z");                    // cut short by a plain byte
+  EXPECT_EQ(Utf8ToCp932("\xE3\x81\xE3\x81\x82"), "?\x82\xA0");  // cut short by a new sequence
+  EXPECT_EQ(Utf8ToCp932("\xC0\xAF"), "??");                     // overlong '/'
+  EXPECT_EQ(Utf8ToCp932("\xE0\x80\xAF"), "?");                  // overlong, three bytes
+  EXPECT_EQ(Utf8ToCp932("\xED\xA0\x80z"), "?z");                // an encoded surrogate
+  EXPECT_EQ(Utf8ToCp932("\xF4\x90\x80\x80z"), "?z");            // beyond U+10FFFF
+  EXPECT_EQ(Utf8ToCp932("\xF5\x80"), "??");
+}
+
+TEST(CodepageTest, InvalidUtf16NeverStopsTheConversion) {
+  for (bool be : {false, true}) {
+    SCOPED_TRACE(be ? "big-endian" : "little-endian");
+    EXPECT_EQ(FromUtf16Bytes(Utf16Bytes(u"\xD800"
+                                        u"A",
+                                        be),
+                             be),
+              "?A");  // lone high half
+    EXPECT_EQ(FromUtf16Bytes(Utf16Bytes(u"A\xDC00"
+                                        u"B",
+                                        be),
+                             be),
+              "A?B");                                                      // lone low half
+    EXPECT_EQ(FromUtf16Bytes(Utf16Bytes(u"A\xD800", be), be), "A?");       // high half at the end
+    EXPECT_EQ(FromUtf16Bytes(Utf16Bytes(u"\xDC00\xD800", be), be), "??");  // halves reversed
+    // A trailing odd byte is one invalid unit.
+    EXPECT_EQ(FromUtf16Bytes(Utf16Bytes(u"あ", be) + "\x41", be), "\x82\xA0?");
+    EXPECT_EQ(FromUtf16Bytes("\x41", be), "?");
+  }
+  // The byte order matters: the same two bytes are different characters.
+  EXPECT_EQ(Hex(FromUtf16Bytes("\x42\x30", false)), "82 A0");  // U+3042
+  EXPECT_EQ(FromUtf16Bytes("\x42\x30", true), "?");            // U+4230 has no CP932 form
+}
+
+TEST(CodepageTest, InvalidCp932BecomesReplacementCharacter) {
+  EXPECT_EQ(Cp932ToUtf16("\x80"), u"\xFFFD");
+  EXPECT_EQ(Cp932ToUtf16("\xA0\xFD\xFE\xFF"), u"\xFFFD\xFFFD\xFFFD\xFFFD");
+  EXPECT_EQ(Cp932ToUtf16("a\x85\x40z"), u"a\xFFFDz");  // undefined double-byte code: one character
+  EXPECT_EQ(Cp932ToUtf16("a\x95"), u"a\xFFFD");        // lead byte at the end
+  EXPECT_EQ(Cp932ToUtf8("a\x95"), "a\xEF\xBF\xBD");
+}
+
+TEST(CodepageTest, NulIsCarriedInEveryDirection) {
+  const std::string cp932 = "a\0\x95\x5C\0"s;
+  EXPECT_EQ(Cp932ToUtf16(cp932), u"a\0表\0"s);
+  EXPECT_EQ(Cp932ToUtf8(cp932), "a\0表\0"s);
+  EXPECT_EQ(Utf8ToCp932("a\0表\0"s), cp932);
+  EXPECT_EQ(Utf16ToCp932(u"a\0表\0"s), cp932);
+  EXPECT_EQ(FromUtf16Bytes(Utf16Bytes(u"a\0表\0"s, true), true), cp932);
+}
+
+TEST(CodepageTest, ConversionsAppendToTheOutput) {
+  std::string out = "x";
+  Utf8ToCp932("あ", 3, out);
+  EXPECT_EQ(out, "x\x82\xA0");
+  Utf16BytesToCp932(reinterpret_cast<const unsigned char*>("A\0"), 2, false, out);
+  EXPECT_EQ(out,
+            "x\x82\xA0"
+            "A");
+  // Only the given count is read.
+  Utf8ToCp932("bc", 1, out);
+  EXPECT_EQ(out,
+            "x\x82\xA0"
+            "Ab");
+  EXPECT_EQ(Utf8ToCp932(""), "");
+  EXPECT_EQ(Cp932ToUtf16(""), u"");
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,1 +1,132 @@
+#include "platform/Notifier.h"
+
 #include <gtest/gtest.h>
+
+#include "TestUtil.h"
+#include "platform/Codepage.h"
+
+namespace korvel {
+namespace {
+
+using test::S;
+
+TEST(NotifierTest, EachKindHasItsCaptionIconAndButtons) {
+  RecordingNotifier recorder;
+  ScopedNotifier scope(&recorder);
+  Warn(S("警告です"));
+  recorder.QueueAnswer(true);
+  EXPECT_TRUE(Ask(S("よろしいですか？")));
+  Info(S("完了しました。"));
+  Error(S("内部エラー"));
+  Alert(S("メモリが足りません。"));
+
+  const auto& e = recorder.Entries();
+  ASSERT_EQ(e.size(), 5u);
+  struct Expected {
+    const char* caption;
+    MessageIcon icon;
+    MessageButtons buttons;
+    const char* text;
+  };
+  const Expected expected[] = {
+      {"注意", MessageIcon::kWarning, MessageButtons::kOk, "警告です"},
+      {"確認", MessageIcon::kQuestion, MessageButtons::kYesNo, "よろしいですか？"},
+      {"確認", MessageIcon::kInformation, MessageButtons::kOk, "完了しました。"},
+      {"エラー", MessageIcon::kError, MessageButtons::kOk, "内部エラー"},
+      {"注意", MessageIcon::kNone, MessageButtons::kOk, "メモリが足りません。"},
+  };
+  for (std::size_t i = 0; i < e.size(); ++i) {
+    SCOPED_TRACE(expected[i].text);
+    EXPECT_FALSE(e[i].beep);
+    // Captions and texts are CP932 bytes, like every text of the engine.
+    EXPECT_EQ(e[i].box.caption, S(expected[i].caption));
+    EXPECT_EQ(e[i].box.text, S(expected[i].text));
+    EXPECT_EQ(e[i].box.icon, expected[i].icon);
+    EXPECT_EQ(e[i].box.buttons, expected[i].buttons);
+  }
+  EXPECT_EQ(recorder.BeepCount(), 0);
+}
+
+TEST(NotifierTest, QuestionsTakeQueuedAnswersInOrderThenNo) {
+  RecordingNotifier recorder;
+  ScopedNotifier scope(&recorder);
+  recorder.QueueAnswer(true);
+  recorder.QueueAnswer(false);
+  recorder.QueueAnswer(true);
+  EXPECT_TRUE(Ask("1"));
+  // An OK box does not use up an answer.
+  Warn("w");
+  Info("i");
+  EXPECT_FALSE(Ask("2"));
+  EXPECT_TRUE(Ask("3"));
+  EXPECT_FALSE(Ask("4"));
+  EXPECT_FALSE(Ask("5"));
+  EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{"1", "w", "i", "2", "3", "4", "5"}));
+}
+
+TEST(NotifierTest, BeepsAreRecordedApartFromTexts) {
+  RecordingNotifier recorder;
+  ScopedNotifier scope(&recorder);
+  Beep();
+  Warn(S("見つかりません"));
+  Beep();
+  EXPECT_EQ(recorder.BeepCount(), 2);
+  ASSERT_EQ(recorder.Entries().size(), 3u);
+  EXPECT_TRUE(recorder.Entries()[0].beep);
+  EXPECT_FALSE(recorder.Entries()[1].beep);
+  // Texts are handed back in UTF-8.
+  EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"見つかりません"});
+
+  recorder.QueueAnswer(true);
+  recorder.Clear();
+  EXPECT_TRUE(recorder.Entries().empty());
+  EXPECT_EQ(recorder.BeepCount(), 0);
+  // Clearing drops the queued answers too.
+  EXPECT_FALSE(Ask("q"));
+}
+
+TEST(NotifierTest, ScopedNotifierRestoresThePreviousOne) {
+  Notifier* const outside = &CurrentNotifier();
+  // Until one is installed, the standard-error notifier is in force.
+  EXPECT_NE(dynamic_cast<StderrNotifier*>(outside), nullptr);
+  RecordingNotifier outer;
+  RecordingNotifier inner;
+  {
+    ScopedNotifier outerScope(&outer);
+    EXPECT_EQ(&CurrentNotifier(), &outer);
+    {
+      ScopedNotifier innerScope(&inner);
+      EXPECT_EQ(&CurrentNotifier(), &inner);
+      Warn("to inner");
+    }
+    EXPECT_EQ(&CurrentNotifier(), &outer);
+    Warn("to outer");
+  }
+  EXPECT_EQ(&CurrentNotifier(), outside);
+  EXPECT_EQ(inner.Texts(), std::vector<std::string>{"to inner"});
+  EXPECT_EQ(outer.Texts(), std::vector<std::string>{"to outer"});
+}
+
+TEST(NotifierTest, SetNotifierReturnsThePreviousAndNullRestoresTheDefault) {
+  RecordingNotifier recorder;
+  Notifier* previous = SetNotifier(&recorder);
+  EXPECT_EQ(previous, nullptr);
+  EXPECT_EQ(&CurrentNotifier(), &recorder);
+  EXPECT_EQ(SetNotifier(nullptr), &recorder);
+  EXPECT_NE(dynamic_cast<StderrNotifier*>(&CurrentNotifier()), nullptr);
+}
+
+TEST(NotifierTest, StderrNotifierPrintsUtf8AndAnswersNo) {
+  StderrNotifier notifier;
+  ScopedNotifier scope(&notifier);
+  testing::internal::CaptureStderr();
+  Warn(S("ファイルが見つかりません。"));
+  bool answer = Ask(S("上書きしますか？"));
+  Beep();
+  std::string printed = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(answer);
+  EXPECT_EQ(printed, "ファイルが見つかりません。\n上書きしますか？\n");
+}
+
+}  // namespace
+}  // namespace korvel

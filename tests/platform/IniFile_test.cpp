@@ -1,0 +1,182 @@
+#include "platform/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include "TestUtil.h"
+#include "platform/FileSystem.h"
+
+namespace korvel {
+namespace {
+
+using test::ReadFileBytes;
+using test::TempDir;
+
+TEST(IniFileTest, LooksUpSectionsAndKeysLikeTheProfileFunctions) {
+  IniFile ini;
+  ini.Parse(
+      "; settings\n"
+      "orphan=1\n"
+      "[Mozi]\n"
+      "  code = 15  \n"
+      "Code=99\n"
+      "garbage line without equals\n"
+      "[\n"
+      "quoted=\"  a b \"\n"
+      "single='x'\n"
+      "half=\"x\n"
+      "empty=\n"
+      "[ etc ]\r"
+      "TAB_OLDTYPE=1\r\n"
+      "[MOZI]\n"
+      "CODE=10\n"
+      "BOM=0");
+  EXPECT_EQ(ini.GetString("MOZI", "CODE", "d"), "15");  // first section, first key
+  EXPECT_EQ(ini.GetString("mozi", "bom", "d"), "d");    // only the first MOZI is looked in
+  EXPECT_EQ(ini.GetString("MOZI", "quoted", "d"), "  a b ");
+  EXPECT_EQ(ini.GetString("MOZI", "single", "d"), "x");
+  EXPECT_EQ(ini.GetString("MOZI", "half", "d"), "\"x");
+  EXPECT_EQ(ini.GetString("MOZI", "empty", "d"), "");
+  EXPECT_EQ(ini.GetString("MOZI", "garbage line without equals", "d"), "d");
+  EXPECT_EQ(ini.GetString("MOZI", "orphan", "d"), "d");
+  EXPECT_EQ(ini.GetString("ETC", "tab_oldtype", "d"), "1");  // lone CR ends a line
+  EXPECT_EQ(ini.GetString("NONE", "CODE", "d"), "d");
+  EXPECT_EQ(ini.GetString("MOZI", "MISSING", "d"), "d");
+}
+
+TEST(IniFileTest, ReadsIntegersOnlyWhenTheWholeValueIsOne) {
+  IniFile ini;
+  ini.Parse(
+      "[S]\r\nA=15\r\nB=-3\r\nC=+7\r\nD=abc\r\nE=12abc\r\nF=\r\nG=99999999999\r\nH=1.5\r\n"
+      "I=0x10\r\nJ= 42 \r\nK=-\r\n");
+  EXPECT_EQ(ini.GetInt("S", "A", -1), 15);
+  EXPECT_EQ(ini.GetInt("S", "B", -1), -3);
+  EXPECT_EQ(ini.GetInt("S", "C", -1), 7);
+  EXPECT_EQ(ini.GetInt("S", "J", -1), 42);
+  for (const char* key : {"D", "E", "F", "G", "H", "I", "K", "MISSING"}) {
+    EXPECT_EQ(ini.GetInt("S", key, -1), -1) << key;
+  }
+}
+
+TEST(IniFileTest, WritingAKeyKeepsEveryOtherLine) {
+  IniFile ini;
+  const std::string original =
+      "\xEF\xBB\xBF; comment\n"
+      "[mozi]\n"
+      "code = 0 \n"
+      "junk\n"
+      "\n"
+      "[Other]\r\n"
+      "x=1";
+  ini.Parse(original);
+  ASSERT_TRUE(ini.SetString("MOZI", "CODE", "15"));
+  ASSERT_TRUE(ini.SetString("MOZI", "BOM", "1"));
+  ASSERT_TRUE(ini.SetString("other", "y", "2"));
+  ASSERT_TRUE(ini.SetString("ETC", "RET_M_IDX", "2"));
+  EXPECT_EQ(ini.Text(),
+            "\xEF\xBB\xBF; comment\n"
+            "[mozi]\n"
+            "code=15\n"
+            "junk\n"
+            "BOM=1\r\n"
+            "\n"
+            "[Other]\r\n"
+            "x=1\r\n"
+            "y=2\r\n"
+            "[ETC]\r\n"
+            "RET_M_IDX=2\r\n");
+  EXPECT_EQ(ini.GetString("Mozi", "Code", "d"), "15");
+
+  // Texts that would break the line structure are refused and change nothing.
+  const std::string before = ini.Text();
+  EXPECT_FALSE(ini.SetString("MOZI", "CODE", "1\r\n[X]"));
+  EXPECT_FALSE(ini.SetString("MOZI", "A=B", "1"));
+  EXPECT_FALSE(ini.SetString("A]B", "K", "1"));
+  EXPECT_FALSE(ini.SetString("", "K", "1"));
+  EXPECT_FALSE(ini.SetString("S", " ", "1"));
+  EXPECT_FALSE(ini.SetString("S", ";K", "1"));
+  EXPECT_EQ(ini.Text(), before);
+}
+
+TEST(IniFileTest, NamesCompareDoubleByteCharactersExactly) {
+  IniFile ini;
+  // 0x83 0x41 and 0x83 0x61 are different katakana whose second bytes are 'A' and 'a'.
+  ini.Parse("[\x83\x41]\r\nk=1\r\n[x\x83]]\r\nk=2\r\n");
+  EXPECT_EQ(ini.GetString("\x83\x61", "k", "d"), "d");
+  EXPECT_EQ(ini.GetString("\x83\x41", "K", "d"), "1");
+  // A ']' that is the second byte of a character does not close the header.
+  EXPECT_EQ(ini.GetString("x\x83]", "k", "d"), "2");
+}
+
+TEST(IniFileTest, FilesAreCreatedReadAndRewritten) {
+  TempDir dir;
+  const std::string path = dir.File("korvel.ini");
+  EXPECT_EQ(ReadIniString(path, "MOZI", "CODE", "0"), "0");
+  ASSERT_TRUE(WriteIniString(path, "MOZI", "CODE", "10"));
+  ASSERT_TRUE(WriteIniString(path, "MOZI", "BOM", "1"));
+  ASSERT_TRUE(WriteIniString(path, "ETC", "TAB_OLDTYPE", "0"));
+  ASSERT_TRUE(WriteIniString(path, "MOZI", "code", "15"));
+  EXPECT_EQ(ReadFileBytes(path), "[MOZI]\r\nCODE=15\r\nBOM=1\r\n[ETC]\r\nTAB_OLDTYPE=0\r\n");
+  EXPECT_EQ(ReadIniString(path, "mozi", "Code", "0"), "15");
+
+  // A folder in the way, or a file that cannot be created, is reported.
+  EXPECT_FALSE(WriteIniString(dir.Path(), "MOZI", "CODE", "1"));
+  EXPECT_FALSE(WriteIniString(dir.File("no/such/folder.ini"), "MOZI", "CODE", "1"));
+  EXPECT_EQ(ReadIniString(dir.Path(), "MOZI", "CODE", "d"), "d");
+}
+
+class FailingWrites : public FileSystem {
+ public:
+  ssize_t Write(int fd, const void* buffer, std::size_t count) override {
+    (void)FileSystem::Write(fd, buffer, count / 2);
+    return -1;
+  }
+};
+
+// Refuses to create side files, as a folder that is not writable would.
+class NoSideFiles : public FileSystem {
+ public:
+  int Open(const std::string& path, OpenMode mode) override {
+    if (path.ends_with(".tmp")) return -1;
+    return FileSystem::Open(path, mode);
+  }
+};
+
+class FailingReads : public FileSystem {
+ public:
+  ssize_t Read(int, void*, std::size_t) override { return -1; }
+};
+
+TEST(IniFileTest, FailedReadsAndWritesAreReported) {
+  TempDir dir;
+  const std::string path = dir.Write("a.ini", "[A]\r\nk=1\r\nkeep=me\r\n");
+  {
+    FailingWrites fs;
+    FileSystem* previous = SetFileSystem(&fs);
+    EXPECT_FALSE(WriteIniString(path, "A", "k", "2"));
+    SetFileSystem(previous);
+    // The half-written text never replaces the file.
+    EXPECT_EQ(ReadFileBytes(path), "[A]\r\nk=1\r\nkeep=me\r\n");
+    EXPECT_EQ(GetPathKind(path + ".tmp"), PathKind::kMissing);
+  }
+  {
+    // Without a side file the file is rewritten in place.
+    NoSideFiles fs;
+    FileSystem* previous = SetFileSystem(&fs);
+    EXPECT_TRUE(WriteIniString(path, "A", "k", "5"));
+    SetFileSystem(previous);
+    EXPECT_EQ(ReadFileBytes(path), "[A]\r\nk=5\r\nkeep=me\r\n");
+  }
+  {
+    // An unreadable file is not replaced by one holding only the new key.
+    ASSERT_TRUE(WriteIniString(path, "A", "k", "3"));
+    FailingReads fs;
+    FileSystem* previous = SetFileSystem(&fs);
+    EXPECT_FALSE(WriteIniString(path, "A", "k", "4"));
+    EXPECT_EQ(ReadIniString(path, "A", "k", "d"), "d");
+    SetFileSystem(previous);
+    EXPECT_EQ(ReadFileBytes(path), "[A]\r\nk=3\r\nkeep=me\r\n");
+  }
+}
+
+}  // namespace
+}  // namespace korvel
