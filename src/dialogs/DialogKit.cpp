@@ -2,7 +2,12 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QGroupBox>
 #include <QGuiApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygon>
+#include <QRadioButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -53,6 +58,33 @@ QString PathToQString(const std::string& path) {
 }
 
 std::string QStringToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+void PutCaptionOnBorder(QGroupBox* group) {
+  // Some styles put the caption above the frame and push the frame down.
+  group->setStyleSheet(QStringLiteral(
+      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+      "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0px 2px; }"));
+}
+
+void KeepTabStopOnChecked(QRadioButton* radio) {
+  radio->setFocusPolicy(radio->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+  QObject::connect(radio, &QRadioButton::toggled, radio, [radio](bool checked) {
+    radio->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
+  });
+}
+
+QIcon FolderIcon() {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setPen(QColor(128, 96, 0));
+  painter.setBrush(QColor(255, 214, 80));
+  painter.drawPolygon(QPolygon(
+      {QPoint(1, 3), QPoint(6, 3), QPoint(8, 5), QPoint(14, 5), QPoint(14, 13), QPoint(1, 13)}));
+  painter.setBrush(QColor(255, 236, 150));
+  painter.drawRect(1, 6, 13, 7);
+  return QIcon(pixmap);
+}
 
 BusyCursor::BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
 BusyCursor::~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }

@@ -8,9 +8,13 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QIcon>
 #include <QRect>
 #include <QString>
 #include <string>
+
+class QGroupBox;
+class QRadioButton;
 
 namespace korvel {
 
@@ -51,6 +55,17 @@ QString PathToQString(const std::string& path);
 std::string QStringToPath(const QString& path);
 
 // Sets the busy cursor for the lifetime of the object.
+// A group box whose caption sits on its top border, so that controls placed 16 pixels down
+// are inside the frame whatever style draws the window.
+void PutCaptionOnBorder(QGroupBox* group);
+
+// Tab enters a group of radio buttons at its chosen button rather than at its first one;
+// the arrow keys move within the group.
+void KeepTabStopOnChecked(QRadioButton* radio);
+
+// The small closed folder of the browse buttons, drawn so that no picture files are needed.
+QIcon FolderIcon();
+
 class BusyCursor {
  public:
   BusyCursor();

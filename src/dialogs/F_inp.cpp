@@ -9,12 +9,12 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QToolButton>
 #include <new>
 #include <vector>
 
 #include "app/QtText.h"
+#include "compare/InputFiles.h"
 #include "dialogs/DialogKit.h"
 #include "dialogs/FileChooser.h"
 #include "platform/Codepage.h"
@@ -25,9 +25,6 @@
 
 namespace korvel {
 namespace {
-
-// The confirmation reads this much of each file to see that it has data.
-constexpr int kProbeBytes = 100;
 
 // Qt hands clipboard text over with LF line ends on every system, while the readers (the
 // fixed-length one above all) end lines at CR. The system's 8-bit clipboard text has CR LF,
@@ -89,6 +86,7 @@ void TfrmInp::CreateControls() {
 void TfrmInp::CreateKindGroup() {
   auto* group = PlaceControl<QGroupBox>(this, "grp_FileKind", {16, 8, 481, 41});
   group->setTitle(Q("ファイル種類"));
+  PutCaptionOnBorder(group);
   auto radio = [group](const char* name, int left, const char* caption) {
     auto* button = PlaceControl<QRadioButton>(group, name, {left, 16, 0, 17});
     button->setText(Q(caption));
@@ -100,6 +98,9 @@ void TfrmInp::CreateKindGroup() {
   grp_FileKindFix_ = radio("grp_FileKindFix", 256, "固定長");
   grp_FileKindEtc_ = radio("grp_FileKindEtc", 336, "区切り(");
   grp_FileKindCSV_->setChecked(true);
+  for (QRadioButton* r : {grp_FileKindCSV_, grp_FileKindTab_, grp_FileKindFix_, grp_FileKindEtc_}) {
+    KeepTabStopOnChecked(r);
+  }
 
   txt_FileKindCr_ = PlaceControl<QLineEdit>(group, "txt_FileKindCr", {400, 14, 25, 20});
   txt_FileKindCr_->setMaxLength(1);
@@ -124,7 +125,7 @@ void TfrmInp::CreatePathRow(Side side, int top) {
       PlaceControl<QToolButton>(this, left ? "cmd_PathA" : "cmd_PathB", {440, top, 41, 20});
   browse->setAutoRaise(true);
   browse->setFocusPolicy(Qt::NoFocus);
-  browse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+  browse->setIcon(FolderIcon());
   connect(browse, &QToolButton::clicked, this, [this, side]() { BrowseClick(side); });
 
   auto* capture =
@@ -189,6 +190,10 @@ void TfrmInp::SetFileKind(int fileKind, char delimiter) {
     grp_FileKindFix_->setChecked(true);
   } else {
     grp_FileKindCSV_->setChecked(true);
+    for (QRadioButton* r :
+         {grp_FileKindCSV_, grp_FileKindTab_, grp_FileKindFix_, grp_FileKindEtc_}) {
+      KeepTabStopOnChecked(r);
+    }
   }
 }
 
@@ -242,31 +247,13 @@ void TfrmInp::cmd_RunClick() {
     txt_FileKindCr_->setFocus();
     return;
   }
-  if (!CheckSideFile(Side::kLeft) || !CheckSideFile(Side::kRight)) return;
+  const InputSide failed = ConfirmInputFiles(PathL(), PathR());
+  if (failed != InputSide::kNone) {
+    PathEdit(failed == InputSide::kLeft ? Side::kLeft : Side::kRight)->setFocus();
+    return;
+  }
   result_ = 1;
   accept();
-}
-
-bool TfrmInp::CheckSideFile(Side side) {
-  const bool left = side == Side::kLeft;
-  QLineEdit* edit = PathEdit(side);
-  CMyFile file;
-  if (file.Open(QStringToPath(edit->text()), CMyFile::kModeRead, kEncodingSjis) != 0) {
-    Warn(left ? Sjis("パス(画面左)に該当のファイルが見付かりません。")
-              : Sjis("パス(画面右)に該当のファイルが見付かりません。"));
-    edit->setFocus();
-    return false;
-  }
-  char probe[kProbeBytes];
-  int got = file.Read(probe, kProbeBytes);
-  file.Close();
-  if (got <= 0) {
-    Warn(left ? Sjis("パス(画面左)のファイルにデータがありません。")
-              : Sjis("パス(画面右)のファイルにデータがありません。"));
-    edit->setFocus();
-    return false;
-  }
-  return true;
 }
 
 void TfrmInp::cmd_CancelClick() {

@@ -104,8 +104,6 @@ class TfrmInp : public QDialog {
   void cmd_OptionClick();
   void BrowseClick(Side side);
   void CaptureClipboardClick(Side side);
-  // The confirmation checks of one side; false after the message (focus on its path).
-  bool CheckSideFile(Side side);
 
   CMyGlobal& global_;
   int result_ = 0;

@@ -3,47 +3,50 @@
 #include <QFileDialog>
 #include <QStringList>
 
+#include "export/F_export.h"
+
 namespace korvel {
 namespace {
 
 FileChooser* installed = nullptr;
 
-// QFileDialog takes its patterns from the parentheses of the text. "*.*" would hide files
-// without a dot here, so every file is matched by "*".
-QString QtFilter(const FileFilter& filter) {
-  QString pattern = filter.pattern == QStringLiteral("*.*") ? QStringLiteral("*") : filter.pattern;
-  QString description = filter.description;
-  qsizetype open = description.lastIndexOf(QLatin1Char('('));
-  if (open > 0 && description.endsWith(QLatin1Char(')'))) description.truncate(open);
-  return description + QLatin1Char('(') + pattern + QLatin1Char(')');
-}
-
+// The program's own texts are shown whole; the patterns only steer the matching.
 QStringList QtFilters(const std::vector<FileFilter>& filters) {
-  QStringList list;
-  for (const FileFilter& f : filters) list.append(QtFilter(f));
-  return list;
+  QStringList pairs;
+  for (const FileFilter& f : filters) pairs << f.description << f.pattern;
+  return ToQtNameFilters(pairs.join(QLatin1Char('|')));
 }
 
-QString Selected(const QStringList& list, int filterIndex) {
-  return filterIndex >= 1 && filterIndex <= list.size() ? list.at(filterIndex - 1) : QString();
+QString Run(QFileDialog& dialog, const std::vector<FileFilter>& filters, int filterIndex) {
+  const QStringList list = QtFilters(filters);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilters(list);
+  if (filterIndex >= 1 && filterIndex <= list.size()) {
+    dialog.selectNameFilter(list.at(filterIndex - 1));
+  }
+  if (dialog.exec() != QDialog::Accepted) return QString();
+  const QStringList files = dialog.selectedFiles();
+  return files.isEmpty() ? QString() : files.first();
 }
 
 }  // namespace
 
 QString FileChooser::ChooseOpenFile(QWidget* parent, const std::vector<FileFilter>& filters,
                                     int filterIndex) {
-  QStringList list = QtFilters(filters);
-  QString selected = Selected(list, filterIndex);
-  return QFileDialog::getOpenFileName(parent, QString(), QString(), list.join(QStringLiteral(";;")),
-                                      &selected);
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  return Run(dialog, filters, filterIndex);
 }
 
 QString FileChooser::ChooseSaveFile(QWidget* parent, const std::vector<FileFilter>& filters,
                                     int filterIndex) {
-  QStringList list = QtFilters(filters);
-  QString selected = Selected(list, filterIndex);
-  return QFileDialog::getSaveFileName(parent, QString(), QString(), list.join(QStringLiteral(";;")),
-                                      &selected, QFileDialog::DontConfirmOverwrite);
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // The caller asks before replacing a file, once it has completed the name.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  return Run(dialog, filters, filterIndex);
 }
 
 FileChooser& CurrentFileChooser() {

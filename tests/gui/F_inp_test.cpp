@@ -369,6 +369,28 @@ class FileSelectionDialogTest : public QObject {
     QCOMPARE(dialog.EncodingChoice(), 10);
   }
 
+  void TabOrderEntersTheKindGroupAtTheChosenButton() {
+    TfrmInp dialog(*global_);
+    FileSelection kept;
+    kept.fileKind = 2;
+    dialog.Preset(kept);
+    QStringList order;
+    korvel::test::WhenModalShown([&order](QWidget* modal) {
+      modal->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(modal));
+      for (int i = 0; i < 9; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        order.append(focus ? focus->objectName() : QString());
+        QTest::keyClick(focus ? focus : modal, Qt::Key_Tab);
+      }
+      Click(Child<QPushButton>(modal, "cmd_Cancel"));
+    });
+    dialog.exec();
+    QCOMPARE(order, QStringList({Q("txt_PathA"), Q("txt_PathB"), Q("cmd_Run"), Q("cmd_Cancel"),
+                                 Q("cmd_Option"), Q("grp_FileKindFix"), Q("txt_FileKindCr"),
+                                 Q("chk_TopField"), Q("txt_PathA")}));
+  }
+
   void ModalRunEndsWithCancelOrTheCloseBox() {
     for (int way = 0; way < 2; ++way) {
       TfrmInp dialog(*global_);
