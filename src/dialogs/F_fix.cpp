@@ -195,6 +195,7 @@ void TfrmFix::CreateGrid(QWidget* panel) {
   griMain_ = PlaceControl<QTableWidget>(panel, "griMain", {16, 32, 465, 241});
   griMain_->setColumnCount(4);
   griMain_->setHorizontalHeaderLabels({Q("NO"), Q("先頭位置"), Q("名前"), Q("サイズ")});
+  griMain_->horizontalHeader()->setMinimumSectionSize(8);
   const int widths[] = {38, 77, 189, 64};
   for (int c = 0; c < 4; ++c) griMain_->setColumnWidth(c, widths[c]);
   griMain_->verticalHeader()->hide();
@@ -212,11 +213,6 @@ void TfrmFix::CreateGrid(QWidget* panel) {
   connect(griMain_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
     if (!renumbering_ && item->column() >= kColName) Renumber();
   });
-  // The number and start columns are fixed: the current cell never rests on them.
-  connect(griMain_, &QTableWidget::currentCellChanged, this, [this](int row, int column) {
-    if (row >= 0 && column >= 0 && column < kColName) griMain_->setCurrentCell(row, kColName);
-  });
-
   gridMenu_ = new QMenu(griMain_);
   gridMenu_->setObjectName(Q("popMain"));
   auto* deleteLine = gridMenu_->addAction(Q("行削除(&D)"));
@@ -322,8 +318,11 @@ void TfrmFix::SetCellText(int row, int column, const std::string& text) {
   if (!item) {
     item = new QTableWidgetItem;
     if (column < kColName) {
-      item->setFlags(Qt::ItemIsEnabled);
+      // The number and start columns are fixed: never current, never edited, reached by
+      // neither clicks nor keys; they keep the normal text colour.
+      item->setFlags(Qt::NoItemFlags);
       item->setBackground(griMain_->palette().button());
+      item->setForeground(griMain_->palette().windowText());
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
     griMain_->setItem(row, column, item);

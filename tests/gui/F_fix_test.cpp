@@ -262,6 +262,10 @@ class FixDefinitionDialogTest : public QObject {
     QCOMPARE(Column(dialog, 1), QStringList({Q("   1"), Q("   4"), Q("  16")}));
     // The number columns are not editable and never hold the current cell.
     ClickCell(grid, 1, 0);
+    QCOMPARE(grid->currentRow(), 0);
+    QCOMPARE(grid->currentColumn(), 3);
+    ClickCell(grid, 1, 2);
+    QTest::keyClick(grid, Qt::Key_Left);
     QCOMPARE(grid->currentColumn(), 2);
   }
 
