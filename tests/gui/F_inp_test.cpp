@@ -124,6 +124,47 @@ class FileSelectionDialogTest : public QObject {
     QCOMPARE(back.otherDelimiter, '\0');
   }
 
+  void ConfirmedValuesPresetTheNextShowing() {
+    korvel::test::TempDir files;
+    const std::string left = files.Write("l.txt", "x");
+    const std::string right = files.Write("r.txt", "y");
+    FileSelection kept;
+    {
+      TfrmInp dialog(*global_);
+      dialog.Preset(kept);
+      dialog.show();
+      Click(Child<QRadioButton>(&dialog, "grp_FileKindEtc"));
+      auto* other = Child<QLineEdit>(&dialog, "txt_FileKindCr");
+      other->selectAll();
+      QTest::keyClicks(other, Q(";"));
+      Click(Child<QCheckBox>(&dialog, "chk_TopField"));
+      QTest::keyClicks(Child<QLineEdit>(&dialog, "txt_PathA"), korvel::PathToQString(left));
+      QTest::keyClicks(Child<QLineEdit>(&dialog, "txt_PathB"), korvel::PathToQString(right));
+      Click(Child<QPushButton>(&dialog, "cmd_Run"));
+      QCOMPARE(dialog.Result(), 1);
+      dialog.ReadBack(kept);
+    }
+    QCOMPARE(kept.fileKind, 1);
+    QCOMPARE(kept.delimiter, ';');
+    QVERIFY(kept.topRowNames);
+    QCOMPARE(kept.pathL, left);
+
+    // Back from a later step: the dialog shows what was just confirmed.
+    TfrmInp again(*global_);
+    again.Preset(kept);
+    FileSelection shown;
+    again.ReadBack(shown);
+    QCOMPARE(shown.fileKind, kept.fileKind);
+    QCOMPARE(shown.delimiter, kept.delimiter);
+    QCOMPARE(shown.otherDelimiter, kept.otherDelimiter);
+    QCOMPARE(shown.topRowNames, kept.topRowNames);
+    QCOMPARE(shown.pathL, kept.pathL);
+    QCOMPARE(shown.pathR, kept.pathR);
+    QCOMPARE(shown.encoding, kept.encoding);
+    QCOMPARE(shown.detectBom, kept.detectBom);
+    QCOMPARE(shown.fromClipboard, kept.fromClipboard);
+  }
+
   void ChecksRunInOrderWithTheirMessagesAndFocus() {
     korvel::test::TempDir files;
     const std::string good = files.Write("good.csv", "a");  // one byte passes
