@@ -10,7 +10,6 @@
 #include <QWidget>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,20 +30,21 @@ inline void Click(QAbstractButton* button) {
   QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
 }
 
-// Runs `act` on the next modal window once it is shown (from inside its exec()), polling
+// Runs `act` on the next modal window once it is shown (from inside its exec()), looking
 // every 10 ms for up to about 5 seconds. `act` must close it.
 inline void WhenModalShown(std::function<void(QWidget*)> act) {
-  auto attempts = std::make_shared<int>(0);
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [act, attempts, poll]() {
+  auto* timer = new QTimer(QCoreApplication::instance());
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, act, attempts = 0]() mutable {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal && modal->isVisible()) {
-      act(modal);
-      return;
+    const bool shown = modal && modal->isVisible();
+    if (shown || ++attempts >= 500) {
+      timer->stop();
+      timer->deleteLater();
     }
-    if (++*attempts < 500) QTimer::singleShot(10, *poll);
-  };
-  QTimer::singleShot(0, *poll);
+    if (shown) act(modal);
+  });
+  timer->start();
 }
 
 // Answers the file dialogs from a queue of paths (the empty path cancels) and records the
