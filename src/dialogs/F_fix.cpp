@@ -104,6 +104,9 @@ class FixPreview : public QWidget {
  public:
   FixPreview(TfrmFix* dialog, QWidget* parent) : QWidget(parent), dialog_(dialog) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Taking the focus on a click ends an edit in the grid first, so that the click works
+    // on the text just typed.
+    setFocusPolicy(Qt::ClickFocus);
   }
 
  protected:

@@ -219,6 +219,21 @@ class FixDefinitionDialogTest : public QObject {
     QCOMPARE(Cell(dialog, Grid(dialog)->rowCount() - 1, 2), QString());
   }
 
+  void AClickInThePreviewEndsAnEditFirst() {
+    TfrmFix dialog(*fix_);
+    dialog.Preset(leftPath_, 0, true);
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTableWidget* grid = Grid(dialog);
+    ClickCell(grid, 0, 3);
+    QTest::keyClick(grid, '6');  // the size of A becomes 6, not yet confirmed
+    QVERIFY(OpenEditor(grid));
+    ClickBoundary(dialog, 8);  // inside B, which now starts at byte 6
+    QVERIFY(dialog.DefinitionRows() ==
+            FixDefinitionRows({{"A", "6"}, {"FD001", "2"}, {"B", "3"}, {"C", "20"}}));
+  }
+
   void ClicksOutsideTheLineChangeNothing() {
     TfrmFix dialog(*fix_);
     dialog.Preset(leftPath_, 0, true);
