@@ -16,6 +16,8 @@
 #include <QDialog>
 #include <string>
 
+#include "compare/SideReader.h"  // the file kinds
+
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -25,11 +27,6 @@ class QToolButton;
 namespace korvel {
 
 class CMyGlobal;
-
-// File kinds of the comparison settings.
-inline constexpr int kFileKindCsv = 0;
-inline constexpr int kFileKindDelimited = 1;
-inline constexpr int kFileKindFixed = 2;
 
 // The values the chain keeps between showings of the dialog.
 struct FileSelection {
