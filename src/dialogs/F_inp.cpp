@@ -144,39 +144,39 @@ QLineEdit* TfrmInp::PathEdit(Side side) const {
 // ---------------------------------------------------------------------------
 // Presets and read-back
 
-void TfrmInp::Preset(const FileSelection& values) {
-  SetOtherDelimiter(values.otherDelimiter);
-  SetFileKind(values.fileKind, values.delimiter);
-  SetTopRowNames(values.topRowNames);
-  SetPaths(values.pathL, values.pathR);
-  SetEncodingChoice(values.encoding, values.fromClipboard);
-  SetBomChoice(values.detectBom);
+void TfrmInp::Preset(const CompareSettings& values) {
+  SetOtherDelimiter(values.OtherDelimiter);
+  SetFileKind(values.FileKind, values.Delimiter);
+  SetTopRowNames(values.TopRowNames);
+  SetPaths(values.PathL, values.PathR);
+  SetEncodingChoice(values.Encoding, values.FromClipboard);
+  SetBomChoice(values.DetectBom);
 }
 
-void TfrmInp::ReadBack(FileSelection& values) const {
-  values.otherDelimiter = OtherDelimiter();
+void TfrmInp::ReadBack(CompareSettings& values) const {
+  values.OtherDelimiter = OtherDelimiter();
   switch (CheckedKind()) {
     case KindButton::kCsv:
-      values.fileKind = kFileKindCsv;
+      values.FileKind = kFileKindCsv;
       break;
     case KindButton::kTab:
-      values.fileKind = kFileKindDelimited;
-      values.delimiter = '\t';
+      values.FileKind = kFileKindDelimited;
+      values.Delimiter = '\t';
       break;
     case KindButton::kFixed:
-      values.fileKind = kFileKindFixed;
+      values.FileKind = kFileKindFixed;
       break;
     case KindButton::kOther:
-      values.fileKind = kFileKindDelimited;
-      values.delimiter = values.otherDelimiter;
+      values.FileKind = kFileKindDelimited;
+      values.Delimiter = values.OtherDelimiter;
       break;
   }
-  values.topRowNames = TopRowNames();
-  values.encoding = encoding_;
-  values.detectBom = bom_;
-  values.fromClipboard = clipboardFlag_;
-  values.pathL = PathL();
-  values.pathR = PathR();
+  values.TopRowNames = TopRowNames();
+  values.Encoding = encoding_;
+  values.DetectBom = bom_;
+  values.FromClipboard = clipboardFlag_;
+  values.PathL = PathL();
+  values.PathR = PathR();
 }
 
 void TfrmInp::SetOtherDelimiter(char delimiter) {

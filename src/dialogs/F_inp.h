@@ -16,7 +16,7 @@
 #include <QDialog>
 #include <string>
 
-#include "compare/SideReader.h"  // the file kinds
+#include "compare/CompareSession.h"  // CompareSettings and the file kinds
 
 class QCheckBox;
 class QLineEdit;
@@ -27,19 +27,6 @@ class QToolButton;
 namespace korvel {
 
 class CMyGlobal;
-
-// The values the chain keeps between showings of the dialog.
-struct FileSelection {
-  int fileKind = kFileKindCsv;  // 0 comma, 1 `delimiter`, 2 fixed-length
-  char delimiter = '\t';        // for kind 1: TAB, or the other delimiter
-  char otherDelimiter = '|';    // the character of the other-delimiter box (0: empty)
-  bool topRowNames = false;
-  std::string pathL;  // the file system's own bytes
-  std::string pathR;
-  int encoding = 0;  // 0 Shift-JIS, 10 UTF-16, 15 UTF-8
-  bool detectBom = true;
-  bool fromClipboard = false;
-};
 
 class TfrmInp : public QDialog {
   Q_OBJECT
@@ -52,16 +39,16 @@ class TfrmInp : public QDialog {
   // dialog; it must outlive this dialog.
   explicit TfrmInp(CMyGlobal& global, QWidget* parent = nullptr);
 
-  // Presets every control and state from `values`: the delimiter box, the kind (kind 1
-  // checks TAB when `delimiter` is TAB, the other-delimiter button otherwise), the check
-  // box, the paths, then the encoding with the clipboard flag, and the BOM flag. A caller
-  // with two dropped files puts them in pathL and pathR with fromClipboard false.
-  void Preset(const FileSelection& values);
-  // Writes back what the user confirmed: the other delimiter (first byte of its box, 0
-  // when empty); the kind (CSV: 0, `delimiter` kept; TAB: 1 with TAB; fixed: 2, `delimiter`
-  // kept; other: 1 with the new other delimiter); the check box; the encoding, BOM and
-  // clipboard flags; the two paths.
-  void ReadBack(FileSelection& values) const;
+  // Presets every control and state from the chain's settings: the delimiter box, the kind
+  // (kind 1 checks TAB when Delimiter is TAB, the other-delimiter button otherwise), the
+  // check box, the paths, then the encoding with the clipboard flag, and the BOM flag. A
+  // caller with two dropped files puts them in PathL and PathR with FromClipboard false.
+  void Preset(const CompareSettings& values);
+  // Writes back what the user confirmed: OtherDelimiter (first byte of its box, 0 when
+  // empty); the kind (CSV: 0, Delimiter kept; TAB: 1 with TAB; fixed: 2, Delimiter kept;
+  // other: 1 with the new OtherDelimiter); TopRowNames; Encoding, DetectBom and
+  // FromClipboard; PathL and PathR. The other members are left alone.
+  void ReadBack(CompareSettings& values) const;
 
   // The single operations Preset and ReadBack are made of.
   void SetOtherDelimiter(char delimiter);

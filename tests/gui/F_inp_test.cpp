@@ -24,7 +24,7 @@
 #include "platform/Notifier.h"
 #include "settings/Cmyglobal.h"
 
-using korvel::FileSelection;
+using korvel::CompareSettings;
 using korvel::Q;
 using korvel::TfrmInp;
 using korvel::test::Child;
@@ -61,16 +61,16 @@ class FileSelectionDialogTest : public QObject {
     QCOMPARE(Child<QLineEdit>(&dialog, "txt_FileKindCr")->text(), Q("|"));
     QVERIFY(Child<QRadioButton>(&dialog, "grp_FileKindCSV")->isChecked());
 
-    FileSelection kept;
-    kept.fileKind = 1;
-    kept.delimiter = ';';
-    kept.otherDelimiter = ';';
-    kept.topRowNames = true;
-    kept.pathL = "/left/a.csv";
-    kept.pathR = "/right/b.csv";
-    kept.encoding = 15;
-    kept.detectBom = false;
-    kept.fromClipboard = true;
+    CompareSettings kept;
+    kept.FileKind = 1;
+    kept.Delimiter = ';';
+    kept.OtherDelimiter = ';';
+    kept.TopRowNames = true;
+    kept.PathL = "/left/a.csv";
+    kept.PathR = "/right/b.csv";
+    kept.Encoding = 15;
+    kept.DetectBom = false;
+    kept.FromClipboard = true;
     dialog.Preset(kept);
     QVERIFY(Child<QRadioButton>(&dialog, "grp_FileKindEtc")->isChecked());
     QCOMPARE(Child<QLineEdit>(&dialog, "txt_FileKindCr")->text(), Q(";"));
@@ -81,26 +81,26 @@ class FileSelectionDialogTest : public QObject {
     QCOMPARE(dialog.BomChoice(), false);
     QVERIFY(dialog.FromClipboard());
 
-    FileSelection back = kept;
+    CompareSettings back = kept;
     dialog.ReadBack(back);
-    QCOMPARE(back.fileKind, 1);
-    QCOMPARE(back.delimiter, ';');
+    QCOMPARE(back.FileKind, 1);
+    QCOMPARE(back.Delimiter, ';');
 
     // TAB kind with a TAB delimiter checks the TAB button; the other box stays.
-    kept.delimiter = '\t';
+    kept.Delimiter = '\t';
     dialog.Preset(kept);
     QVERIFY(Child<QRadioButton>(&dialog, "grp_FileKindTab")->isChecked());
     dialog.show();
     Click(Child<QRadioButton>(&dialog, "grp_FileKindFix"));
     back = kept;
     dialog.ReadBack(back);
-    QCOMPARE(back.fileKind, 2);
-    QCOMPARE(back.delimiter, '\t');  // fixed-length keeps the delimiter
+    QCOMPARE(back.FileKind, 2);
+    QCOMPARE(back.Delimiter, '\t');  // fixed-length keeps the delimiter
 
     Click(Child<QRadioButton>(&dialog, "grp_FileKindCSV"));
     dialog.ReadBack(back);
-    QCOMPARE(back.fileKind, 0);
-    QCOMPARE(back.delimiter, '\t');
+    QCOMPARE(back.FileKind, 0);
+    QCOMPARE(back.Delimiter, '\t');
 
     Click(Child<QRadioButton>(&dialog, "grp_FileKindEtc"));
     auto* other = Child<QLineEdit>(&dialog, "txt_FileKindCr");
@@ -108,27 +108,27 @@ class FileSelectionDialogTest : public QObject {
     QTest::keyClicks(other, Q("#x"));  // one character at most
     QCOMPARE(other->text(), Q("#"));
     dialog.ReadBack(back);
-    QCOMPARE(back.fileKind, 1);
-    QCOMPARE(back.delimiter, '#');
-    QCOMPARE(back.otherDelimiter, '#');
-    QVERIFY(back.topRowNames);
+    QCOMPARE(back.FileKind, 1);
+    QCOMPARE(back.Delimiter, '#');
+    QCOMPARE(back.OtherDelimiter, '#');
+    QVERIFY(back.TopRowNames);
     Click(Child<QCheckBox>(&dialog, "chk_TopField"));
     dialog.ReadBack(back);
-    QVERIFY(!back.topRowNames);
+    QVERIFY(!back.TopRowNames);
 
     Click(Child<QRadioButton>(&dialog, "grp_FileKindTab"));
     other->clear();
     dialog.ReadBack(back);
-    QCOMPARE(back.fileKind, 1);
-    QCOMPARE(back.delimiter, '\t');
-    QCOMPARE(back.otherDelimiter, '\0');
+    QCOMPARE(back.FileKind, 1);
+    QCOMPARE(back.Delimiter, '\t');
+    QCOMPARE(back.OtherDelimiter, '\0');
   }
 
   void ConfirmedValuesPresetTheNextShowing() {
     korvel::test::TempDir files;
     const std::string left = files.Write("l.txt", "x");
     const std::string right = files.Write("r.txt", "y");
-    FileSelection kept;
+    CompareSettings kept;
     {
       TfrmInp dialog(*global_);
       dialog.Preset(kept);
@@ -144,25 +144,25 @@ class FileSelectionDialogTest : public QObject {
       QCOMPARE(dialog.Result(), 1);
       dialog.ReadBack(kept);
     }
-    QCOMPARE(kept.fileKind, 1);
-    QCOMPARE(kept.delimiter, ';');
-    QVERIFY(kept.topRowNames);
-    QCOMPARE(kept.pathL, left);
+    QCOMPARE(kept.FileKind, 1);
+    QCOMPARE(kept.Delimiter, ';');
+    QVERIFY(kept.TopRowNames);
+    QCOMPARE(kept.PathL, left);
 
     // Back from a later step: the dialog shows what was just confirmed.
     TfrmInp again(*global_);
     again.Preset(kept);
-    FileSelection shown;
+    CompareSettings shown;
     again.ReadBack(shown);
-    QCOMPARE(shown.fileKind, kept.fileKind);
-    QCOMPARE(shown.delimiter, kept.delimiter);
-    QCOMPARE(shown.otherDelimiter, kept.otherDelimiter);
-    QCOMPARE(shown.topRowNames, kept.topRowNames);
-    QCOMPARE(shown.pathL, kept.pathL);
-    QCOMPARE(shown.pathR, kept.pathR);
-    QCOMPARE(shown.encoding, kept.encoding);
-    QCOMPARE(shown.detectBom, kept.detectBom);
-    QCOMPARE(shown.fromClipboard, kept.fromClipboard);
+    QCOMPARE(shown.FileKind, kept.FileKind);
+    QCOMPARE(shown.Delimiter, kept.Delimiter);
+    QCOMPARE(shown.OtherDelimiter, kept.OtherDelimiter);
+    QCOMPARE(shown.TopRowNames, kept.TopRowNames);
+    QCOMPARE(shown.PathL, kept.PathL);
+    QCOMPARE(shown.PathR, kept.PathR);
+    QCOMPARE(shown.Encoding, kept.Encoding);
+    QCOMPARE(shown.DetectBom, kept.DetectBom);
+    QCOMPARE(shown.FromClipboard, kept.FromClipboard);
   }
 
   void ChecksRunInOrderWithTheirMessagesAndFocus() {
@@ -227,8 +227,8 @@ class FileSelectionDialogTest : public QObject {
   void ClipboardCaptureWritesCp932WithCrLf() {
     korvel::ScopedNotifier scoped(&notifier_);
     TfrmInp dialog(*global_);
-    FileSelection kept;
-    kept.encoding = 15;
+    CompareSettings kept;
+    kept.Encoding = 15;
     dialog.Preset(kept);
     dialog.show();
     QGuiApplication::clipboard()->setText(Q("名前,値\n甲,1\r\n乙,2"));
@@ -254,11 +254,11 @@ class FileSelectionDialogTest : public QObject {
     QTest::keyClicks(Child<QLineEdit>(&dialog, "txt_PathB"), Q("z"));
     QVERIFY(!dialog.FromClipboard());
 
-    FileSelection back;
+    CompareSettings back;
     dialog.ReadBack(back);
-    QCOMPARE(back.pathL, target);
-    QCOMPARE(back.encoding, 15);
-    QVERIFY(!back.fromClipboard);
+    QCOMPARE(back.PathL, target);
+    QCOMPARE(back.Encoding, 15);
+    QVERIFY(!back.FromClipboard);
   }
 
   void ClipboardRefusalsLeaveTheFieldsAndTheEarlierFile() {
@@ -365,9 +365,9 @@ class FileSelectionDialogTest : public QObject {
   void OptionsDialogLocksTheEncodingAfterACapture() {
     korvel::ScopedNotifier scoped(&notifier_);
     TfrmInp dialog(*global_);
-    FileSelection kept;
-    kept.encoding = 15;
-    kept.detectBom = true;
+    CompareSettings kept;
+    kept.Encoding = 15;
+    kept.DetectBom = true;
     dialog.Preset(kept);
     dialog.show();
     QGuiApplication::clipboard()->setText(Q("a"));
@@ -412,8 +412,8 @@ class FileSelectionDialogTest : public QObject {
 
   void TabOrderEntersTheKindGroupAtTheChosenButton() {
     TfrmInp dialog(*global_);
-    FileSelection kept;
-    kept.fileKind = 2;
+    CompareSettings kept;
+    kept.FileKind = 2;
     dialog.Preset(kept);
     QStringList order;
     korvel::test::WhenModalShown([&order](QWidget* modal) {
