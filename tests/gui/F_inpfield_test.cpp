@@ -14,6 +14,7 @@
 #include "GuiTest.h"
 #include "TestUtil.h"
 #include "app/QtText.h"
+#include "compare/CompareSession.h"
 #include "compare/FieldGrid.h"
 #include "platform/Notifier.h"
 
@@ -275,6 +276,43 @@ class FieldControlDialogTest : public QObject {
     QCOMPARE(dialog.Result(), TfrmInpField::kRun);
     QVERIFY(dialog.Grid().IsMarked(4, FieldGrid::kIgnoreSpaces));
     QVERIFY(!dialog.Grid().IsMarked(3, FieldGrid::kNotCompared));
+  }
+
+  void ClickedMarksDriveTheComparisonAndTheReSetting() {
+    korvel::test::TempDir files;
+    korvel::CompareSession session;
+    session.Settings.TopRowNames = true;
+    session.Settings.PathL = files.Write("l.csv", "id,name,city\r\n1,a,x\r\n2,b,y\r\n3,c,z\r\n");
+    session.Settings.PathR = files.Write("r.csv", "id,name,city\r\n2,B,y\r\n1,a,X\r\n4,d,w\r\n");
+    session.StartSetUp();
+
+    TfrmInpField dialog;
+    QCOMPARE(session.FillFieldGrids(dialog.Grid()), 0);
+    dialog.show();
+    QCOMPARE(Grid(dialog)->rowCount(), 3);
+    QCOMPARE(Grid(dialog)->item(2, 5)->text(), Q("city"));
+    QCOMPARE(Grid(dialog)->item(2, 6)->text(), Q("city"));
+    ClickCell(dialog, 1, 1);
+    Click(Child<QPushButton>(&dialog, "cmd_Run"));
+    QCOMPARE(dialog.Result(), TfrmInpField::kRun);
+    QCOMPARE(session.CompareSides(dialog.Grid(), 8), 0);
+    QCOMPARE(session.KeyCount(), 1);
+    QCOMPARE(session.DiffRecordCount(), 2);
+    QCOMPARE(session.LeftOnlyCount(), 1);
+    QCOMPARE(session.RightOnlyCount(), 1);
+
+    // The re-setting shows the layout (key first) and hands back SPC除く and 不要.
+    TfrmInpField regrid(TfrmInpField::Mode::kReGrid);
+    regrid.Grid() = session.MakeReGridGrid();
+    regrid.show();
+    QCOMPARE(Marks(regrid, 1), QStringList({kMark, QString(), kDash, kDash}));
+    QCOMPARE(Grid(regrid)->item(1, 5)->text(), Q("name"));
+    ClickCell(regrid, 2, 4);  // name is no longer compared
+    Click(Child<QPushButton>(&regrid, "cmd_Run"));
+    QCOMPARE(regrid.Result(), TfrmInpField::kRun);
+    session.ApplyReGrid(regrid.Grid());
+    QCOMPARE(session.DiffRecordCount(), 1);  // only the city of id 1 still differs
+    QVERIFY(session.Fields()[1].NotCompared);
   }
 
  private:
