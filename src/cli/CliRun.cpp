@@ -1,0 +1,198 @@
+#include "cli/CliRun.h"
+
+#include <algorithm>
+#include <set>
+
+#include "cli/CliOptions.h"
+#include "compare/CompareSession.h"
+#include "compare/FixDefinitionFile.h"
+#include "compare/FixSource.h"
+#include "compare/InputFiles.h"
+#include "export/ExportDriver.h"
+#include "export/SessionExportSource.h"
+#include "platform/Codepage.h"
+#include "settings/Cmyglobal.h"
+
+namespace korvel::cli {
+namespace {
+
+// The grid's column width is measured in pixels of "W"; a window-free run uses a nominal one.
+constexpr int kNominalCharWidth = 8;
+
+int UsageError(std::ostream& err, const std::string& reason) {
+  err << "korvel-cli: " << reason << '\n';
+  return kExitFailed;
+}
+
+void ApplySettings(const CliOptions& o, const CMyGlobal& global, CompareSettings& s) {
+  switch (o.kind) {
+    case FileKindOption::kCsv:
+      s.FileKind = kFileKindCsv;
+      break;
+    case FileKindOption::kTab:
+      s.FileKind = kFileKindDelimited;
+      s.Delimiter = '\t';
+      break;
+    case FileKindOption::kOther:
+      s.FileKind = kFileKindDelimited;
+      s.Delimiter = o.delimiter;
+      s.OtherDelimiter = o.delimiter;
+      break;
+    case FileKindOption::kFixed:
+      s.FileKind = kFileKindFixed;
+      break;
+  }
+  s.TopRowNames = o.header;
+  s.Encoding = o.encoding.value_or(global.GetEncoding());
+  s.DetectBom = o.noBom ? false : global.GetDetectBom();
+  s.FromClipboard = false;
+  s.PathL = o.left;
+  s.PathR = o.right;
+  s.TabOldType = o.tabOld ? 1 : global.GetTabOldType();
+  s.NewlineMode = o.newlineMode.value_or(global.GetNewlineMode());
+}
+
+// Loads and checks the definition file into the shared fixed-length reader.
+bool LoadFixedDefinitions(const std::string& path, CMyFix& fix) {
+  FixDefinitionRows rows;
+  if (LoadFixDefinitionFile(path, rows) != 0) return false;
+  if (CheckFixDefinitions(rows) != kFixCheckOk) return false;
+  return ApplyFixDefinitions(rows, fix) == kFixCheckOk;
+}
+
+std::vector<int> Unique(std::vector<int> fields) {
+  std::sort(fields.begin(), fields.end());
+  fields.erase(std::unique(fields.begin(), fields.end()), fields.end());
+  return fields;
+}
+
+// Marks the grid as the field-control dialog would after the user's clicks.
+bool MarkGrid(const CliOptions& o, FieldGrid& grid, std::ostream& err) {
+  const int rows = grid.RowCount() - 1;
+  auto check = [&](int field, const char* option) {
+    if (field <= rows) return true;
+    UsageError(err, std::string(option) + " のフィールド " + std::to_string(field) +
+                        " はありません(フィールド数 " + std::to_string(rows) + ")。");
+    return false;
+  };
+  for (const KeyOption& key : o.keys) {
+    if (!check(key.field, "--key")) return false;
+  }
+  for (int f : o.ignoreSpaces) {
+    if (!check(f, "--ignore-spaces")) return false;
+  }
+  for (int f : o.notCompared) {
+    if (!check(f, "--not-compared")) return false;
+  }
+  for (int f : o.notLoaded) {
+    if (!check(f, "--not-loaded")) return false;
+  }
+  if (o.extractField > 0 && !check(o.extractField, "--extract")) return false;
+  for (const KeyOption& key : o.keys) {
+    grid.Toggle(key.field, FieldGrid::kKey);
+    if (key.numeric) grid.Toggle(key.field, FieldGrid::kNumeric);
+  }
+  for (int f : Unique(o.ignoreSpaces)) grid.Toggle(f, FieldGrid::kIgnoreSpaces);
+  for (int f : Unique(o.notCompared)) grid.Toggle(f, FieldGrid::kNotCompared);
+  for (int f : Unique(o.notLoaded)) grid.Toggle(f, FieldGrid::kNotLoaded);
+  return true;
+}
+
+bool Extract(const CliOptions& o, CompareSession& session) {
+  bool ok = true;
+  switch (o.extract) {
+    case ExtractOption::kNone:
+      return true;
+    case ExtractOption::kDiff:
+      ok = session.ExtractByStatus(kExtractDiffering, true);
+      break;
+    case ExtractOption::kDiffAll:
+      ok = session.ExtractByStatus(kExtractNotEqual, true);
+      break;
+    case ExtractOption::kEqual:
+      ok = session.ExtractByStatus(kExtractDiffering, false);
+      break;
+    case ExtractOption::kLeftOnly:
+      ok = session.ExtractByStatus(kExtractLeftOnly, true);
+      break;
+    case ExtractOption::kRightOnly:
+      ok = session.ExtractByStatus(kExtractRightOnly, true);
+      break;
+    case ExtractOption::kFieldDiff:
+    case ExtractOption::kFieldEqual: {
+      // The extraction names a position in the field layout (keys first).
+      const auto& fields = session.Fields();
+      int position = static_cast<int>(fields.size());
+      for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].FieldNo == o.extractField) position = static_cast<int>(i);
+      }
+      ok = session.ExtractColumn(position, o.extract == ExtractOption::kFieldDiff);
+      break;
+    }
+  }
+  if (ok) session.ActivateExtraction();
+  return ok;
+}
+
+int Export(const CliOptions& o, const CompareSession& session) {
+  if (!CheckExportPath(o.exportPath)) return kExitFailed;
+  if (!o.force && !ConfirmOverwrite(o.exportPath)) return kExitFailed;
+  korvel::ExportFormat format =
+      o.format == cli::ExportFormat::kCsv ? korvel::ExportFormat::kCsv : korvel::ExportFormat::kXml;
+  korvel::ExportLayout layout =
+      o.layout == cli::ExportLayout::kSheet ? korvel::ExportLayout::kPerSheet
+      : o.layout == cli::ExportLayout::kRow ? korvel::ExportLayout::kAlternateRows
+                                            : korvel::ExportLayout::kAlternateFields;
+  SessionExportSource source(session);
+  return RunExport(source, format, layout, o.exportPath) == kExportDone ? 0 : kExitFailed;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CliOptions o;
+  std::string reason;
+  if (!ParseCliOptions(args, &o, &reason)) return UsageError(err, reason);
+  if (o.help) {
+    out << UsageText();
+    return 0;
+  }
+  if (o.version) {
+    out << "KORVEL korvel-cli " << KORVEL_VERSION << '\n';
+    return 0;
+  }
+
+  CMyGlobal global;
+  global.LoadSettings();
+  CompareSession session;
+  ApplySettings(o, global, session.Settings);
+
+  if (ConfirmInputFiles(o.left, o.right) != InputSide::kNone) return kExitFailed;
+  CMyFixSource fixSource(global.FixReader());
+  if (o.kind == FileKindOption::kFixed) {
+    if (!LoadFixedDefinitions(o.fixedDef, global.FixReader())) return kExitFailed;
+    session.SetFixedSource(&fixSource);
+  }
+
+  session.StartSetUp();
+  FieldGrid grid;
+  if (session.FillFieldGrids(grid) != 0) return kExitFailed;
+  if (!MarkGrid(o, grid, err)) return kExitFailed;
+  if (!grid.ConfirmMarks()) return kExitFailed;
+  if (session.CompareSides(grid, kNominalCharWidth) != 0) return kExitFailed;
+
+  out << Cp932ToUtf8(session.SummaryText()) << '\n';
+  const bool different =
+      session.DiffRecordCount() > 0 || session.LeftOnlyCount() > 0 || session.RightOnlyCount() > 0;
+  if (!Extract(o, session)) return kExitFailed;
+  if (o.pairs) {
+    for (const CMyPair& p : session.ViewPairs()) {
+      out << p.Status << '\t' << p.LeftRow << '\t' << p.RightRow << '\n';
+    }
+  }
+  out.flush();
+  if (!o.exportPath.empty() && Export(o, session) != 0) return kExitFailed;
+  return different ? kExitDifferent : kExitSame;
+}
+
+}  // namespace korvel::cli

@@ -1,0 +1,20 @@
+#pragma once
+// One run of korvel-cli: the checks in their order, the comparison, the extraction, the
+// printed rows and the export, on the same engine as the desktop program.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace korvel::cli {
+
+inline constexpr int kExitSame = 0;       // no record of the whole result differs
+inline constexpr int kExitDifferent = 1;  // the run completed with differences
+inline constexpr int kExitFailed = 2;     // bad option, reader error, refused export, ...
+
+// Runs the command line `args` (without the program name). What the desktop program would
+// show in a box goes through the notifier in force (korvel-cli's main installs one that
+// prints to standard error); the summary and the rows go to `out`, usage errors to `err`.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace korvel::cli

@@ -1,0 +1,219 @@
+#pragma once
+// The row table of one input side and the key-ordered walk over it.
+//
+//  - CMyTableDef: the column definitions (name, largest cell size) a table is built from.
+//  - CMyTable: every record of one file, each packed once into a row of cell texts. Rows
+//    live in large arena blocks that never move, so a cell is read in place as a
+//    std::string_view into its row.
+//  - CMyRec: a selection of a table's rows, ordered by up to ten key columns, and a cursor.
+//
+// Packed row layout (little-endian), n = column count:
+//   offset 0            1 byte         status byte: bit 0 set by CMyRec::Select
+//   offset 1            4 x (n + 1)    for column k, the unsigned 32-bit offset from the row
+//                                      start to cell k's text; entry n is the row's size
+//   offset 1 + 4(n+1)   rest           the cell texts in column order, each followed by 0
+// 32-bit offsets keep every row the limits allow (255 columns of 500 bytes) whole.
+//
+// Texts are CP932 bytes. All operations report by result codes; none throws.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvel {
+
+// One column definition.
+struct CMyColumnDef {
+  std::string Name;  // at most 30 bytes, unique within a definition (letter case ignored)
+  int MaxSize = 0;   // largest cell length in bytes, at most 5000
+};
+
+class CMyTableDef {
+ public:
+  static constexpr int kMaxNameBytes = 30;
+  static constexpr int kMaxCellSize = 5000;
+  static constexpr int kTooLarge = 401;   // Add: MaxSize above 5000
+  static constexpr int kDuplicate = 200;  // Add: a column of that name exists
+
+  void Clear() { defs_.clear(); }
+  // Appends a definition; a name longer than 30 bytes is cut there (a double-byte
+  // character is never split). 0, kTooLarge or kDuplicate (nothing added then).
+  [[nodiscard]] int Add(std::string_view name, int maxSize);
+  int Count() const { return static_cast<int>(defs_.size()); }
+  // Definition i; null when out of range.
+  const CMyColumnDef* Get(int i) const;
+
+ private:
+  std::vector<CMyColumnDef> defs_;
+};
+
+class CMyTable;
+
+// A read-only view of one packed row. Valid until the table's rows are removed
+// (SetDefinition, Clear) or the table is destroyed.
+class CMyRowView {
+ public:
+  CMyRowView() = default;
+  bool Exists() const { return base_ != nullptr; }
+  // Cell `col` in place; a view with a null data() when the row or the column does not
+  // exist (callers that treat a missing cell as "" can use the view as it is).
+  std::string_view Cell(int col) const;
+
+ private:
+  friend class CMyTable;
+  CMyRowView(const char* base, int columns) : base_(base), columns_(columns) {}
+  const char* base_ = nullptr;
+  int columns_ = 0;
+};
+
+class CMyTable {
+ public:
+  static constexpr int kOk = 0;
+  static constexpr int kNoColumn = 50;    // SetDefinition: empty def; SetCell: col >= n
+  static constexpr int kNoMemory = 51;    // memory could not be had
+  static constexpr int kTooLong = 100;    // SetCell: text longer than the column's MaxSize
+  static constexpr int kBadColumn = 202;  // SetCell: a negative column
+
+  CMyTable();
+  ~CMyTable();
+  CMyTable(const CMyTable&) = delete;
+  CMyTable& operator=(const CMyTable&) = delete;
+
+  // Copies the definitions as the columns, empties the working row (n empty texts) and
+  // removes all rows. kOk; kNoColumn when `def` is empty (nothing changes); kNoMemory
+  // (the table then has no columns).
+  [[nodiscard]] int SetDefinition(const CMyTableDef& def);
+  // Removes all rows and frees their memory; the columns stay.
+  void Clear();
+
+  // Sets every working cell to "".
+  void NewRow();
+  // Stores `text` (copied) as working cell `col`: kOk, kBadColumn, kNoColumn, kTooLong (the
+  // cell keeps its previous text) or kNoMemory.
+  [[nodiscard]] int SetCell(int col, std::string_view text);
+  // Packs the working row and appends it as the next row: kOk, or kNoMemory (no row added).
+  [[nodiscard]] int CommitRow();
+
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  int ColumnCount() const { return static_cast<int>(columns_.size()); }
+  const std::vector<CMyColumnDef>& Columns() const { return columns_; }
+
+  // Row `row` in place; a view without row when it does not exist.
+  CMyRowView Row(int row) const;
+  // Cell `col` of row `row` as NUL-terminated text in place, or null when the column or
+  // the row does not exist. Lives as long as the row (see CMyRowView).
+  const char* GetCell(int col, int row) const;
+  // The same as a view (null data() when missing).
+  std::string_view CellView(int col, int row) const { return Row(row).Cell(col); }
+
+  // Hints that row `row` will be read soon; PrefetchPlace a little earlier than
+  // PrefetchRow. No effect on the contents; rows that do not exist are ignored.
+  void PrefetchPlace(int row) const;
+  void PrefetchRow(int row) const;
+
+  // Bit 0 of a row's status byte; false for a row that does not exist.
+  bool IsMarked(int row) const;
+  void SetMarked(int row, bool marked);
+
+ private:
+  struct FreeBlock {
+    void operator()(char* p) const;
+  };
+  struct Block {
+    std::unique_ptr<char, FreeBlock> bytes;
+    std::size_t capacity = 0;
+    std::size_t used = 0;
+  };
+  struct RowPlace {
+    std::uint32_t block;
+    std::uint32_t offset;
+  };
+
+  char* RowBase(int row) const;
+  // Room for `size` bytes at the end of the last block, adding a block when needed; null
+  // when memory runs out.
+  char* Reserve(std::size_t size, RowPlace* place);
+
+  std::vector<CMyColumnDef> columns_;
+  std::vector<std::string> work_;  // the working row; strings keep their capacity
+  std::vector<Block> blocks_;
+  std::vector<RowPlace> rows_;
+};
+
+class CMyRec {
+ public:
+  static constexpr int kMaxKeys = 10;
+  static constexpr int kUnknownName = -6;  // SetSortKeys: a name matches no column
+  static constexpr int kBadOrder = -7;     // SetSortKeys: a bad order letter
+  static constexpr int kNoMemory = -1;     // Select, Sort: memory could not be had
+  static constexpr int kNoRows = 202;      // Select: the table has no rows
+
+  struct Key {
+    int column = 0;
+    bool numeric = false;
+    bool descending = false;
+  };
+
+  CMyRec() = default;
+  CMyRec(const CMyRec&) = delete;
+  CMyRec& operator=(const CMyRec&) = delete;
+
+  // Sets the table (not owned; it must outlive this object's use of it). Keeps the keys
+  // and the selection; call Select again.
+  void Attach(CMyTable* table) { table_ = table; }
+
+  // Parses a key list: items separated by commas, each a column name (letter
+  // case ignored) optionally followed by blanks and an order word: "U" ascending, "D"
+  // descending, either preceded by "N" for a numeric key (e.g. "FD001,FD003 NU"); no word
+  // means a text key, ascending. At most 10 keys are taken. 0; kUnknownName or kBadOrder
+  // end the parsing with the keys found so far in force. With `sortNow` 1 the selection is
+  // sorted afterwards (kNoMemory when that fails).
+  [[nodiscard]] int SetSortKeys(std::string_view keyList, int sortNow);
+  int KeyCount() const { return static_cast<int>(keys_.size()); }
+  const Key& GetKey(int i) const { return keys_[static_cast<std::size_t>(i)]; }
+
+  // Rows whose keys the sort finds equal but whose key bytes differ (letter case) are
+  // ordered by their bytes when this is on, so that a merge comparing case-sensitively
+  // meets them in the same order on both sides. Off by default.
+  void SetExactTieOrder(bool on) { exactTies_ = on; }
+
+  // Selects every row of the table in table order, marks them (status bit 0), sorts, and
+  // positions at the first row: 0; kNoRows (end flag 1, cursor -1); kNoMemory (the
+  // selection is emptied).
+  [[nodiscard]] int Select();
+  // Orders the selection by the keys: ascending by the keys, rows whose keys compare equal
+  // in the reverse of the order a bounded quicksort leaves them in. Without keys nothing
+  // changes. 0, or kNoMemory (the order is left as it was).
+  [[nodiscard]] int Sort();
+
+  // Cursor 0, end flag 0; with an empty selection cursor -1, end flag 1 and -1.
+  int First();
+  // Sets the end flag; 2 when already past the end; else advances and returns 1 when now
+  // past the end (end flag stays 1), otherwise clears the end flag and returns 0.
+  int Next();
+  int IsEof() const { return eof_; }
+  // The table row at the cursor, -1 when the cursor is outside the selection.
+  int CurrentRow() const;
+  // GetCell(col, CurrentRow()) of the table; null outside the selection.
+  const char* GetField(int col) const;
+  std::string_view FieldView(int col) const;
+
+  const std::vector<std::int32_t>& Selection() const { return selection_; }
+  // Empties the selection and frees its memory: cursor -1, end flag 1.
+  void ClearSelection();
+
+ private:
+  int FindColumn(std::string_view name) const;
+
+  CMyTable* table_ = nullptr;
+  std::vector<Key> keys_;
+  std::vector<std::int32_t> selection_;
+  int cursor_ = -1;
+  int eof_ = 1;
+  bool exactTies_ = false;
+};
+
+}  // namespace korvel

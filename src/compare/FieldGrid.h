@@ -1,0 +1,104 @@
+#pragma once
+// The field-control grid as a model of text cells, without a window.
+//
+// One header row (row 0) and one row per field position (row j for field number j). The
+// columns are FieldGrid::Column; a cell is marked when its text is exactly "●", and "－"
+// stands in a cell that cannot be marked. The field-control dialog shows this model and
+// forwards clicks to Toggle; the set-up chain fills it (FillFieldGrid,
+// FillFieldGridFixed); the comparison reads it (FieldLayout::BuildFieldList).
+//
+// The re-setting uses the same model with seven columns (no 未取込) and the first three
+// columns fixed, so that the key and numeric marks cannot be clicked.
+//
+// All texts are CP932.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare/SideReader.h"
+
+namespace korvel {
+
+class FieldGrid {
+ public:
+  enum Column : int {
+    kNumber = 0,        // the row number "%4d"
+    kKey = 1,           // 連携
+    kNumeric = 2,       // 数値
+    kIgnoreSpaces = 3,  // SPC除く
+    kNotCompared = 4,   // 不要
+    kNameA = 5,         // A項目: the left side's name (or sample value)
+    kNameB = 6,         // B項目: the right side's name
+    kNotLoaded = 7,     // 未取込
+  };
+  static constexpr int kColumnCount = 8;
+  static constexpr int kReGridColumnCount = 7;
+
+  // A grid of the header row only, its header texts written. `columnCount` is 8 for the
+  // set-up chain and 7 for the re-setting; `fixedColumns` the leading columns that a
+  // click does not change (1, or 3 for the re-setting).
+  explicit FieldGrid(int columnCount = kColumnCount, int fixedColumns = 1);
+  // The grid of the re-setting: seven columns, three fixed.
+  static FieldGrid ForReGrid() { return FieldGrid(kReGridColumnCount, 3); }
+
+  int RowCount() const { return rowCount_; }
+  int ColumnCount() const { return columnCount_; }
+  int FixedColumns() const { return fixedColumns_; }
+  // Grows the grid to `rowCount` rows (header included) with empty cells; never shrinks.
+  void GrowRows(int rowCount);
+
+  // The cell's text; "" outside the grid.
+  const std::string& Cell(int row, int col) const;
+  // Sets the cell's text; ignored outside the grid.
+  void SetCell(int row, int col, std::string_view text);
+  bool IsMarked(int row, int col) const { return Cell(row, col) == MarkText(); }
+
+  // A click on cell (row, col): the dialog's toggling rules. Making a row a key empties
+  // 数値 and puts "－" into SPC除く and 不要; removing the key puts "－" into 数値 and
+  // empties SPC除く and 不要. 数値, SPC除く and 不要 flip between "" and "●" unless they
+  // hold "－"; 未取込 flips on any row. The header row, fixed columns and the name columns
+  // do not change.
+  void Toggle(int row, int col);
+
+  // The status-bar hint for a column ("" for the number and name columns).
+  static std::string ColumnHint(int col);
+  static const std::string& MarkText();         // "●"
+  static const std::string& UnavailableText();  // "－"
+
+  // The confirmation of the field-control dialog: seven or more keys, then (with the
+  // 未取込 column) five or more not-loaded marks, are refused with their message (Warn).
+  // True when the marks are accepted.
+  bool ConfirmMarks() const;
+
+ private:
+  int CountMarked(int col) const;
+
+  int columnCount_;
+  int fixedColumns_;
+  int rowCount_ = 1;
+  std::vector<std::string> cells_;  // row-major
+};
+
+// What one filling of the grid from the two delimited files shares.
+struct GridFillState {
+  int MaxNameCount = 0;          // the larger header-name count (top-row-names mode only)
+  bool FieldOverWarned = false;  // the 255-field warning has been shown
+};
+
+// Fills the rows of one side from a delimited file: column 0 "%4d", column 2 "－", and
+// column `column` (kNameA or kNameB) the header name clipped to 30 bytes (top-row-names
+// mode) or the value of the field in the first record. The grid grows, never shrinks. More
+// than 255 fields keep the first 255 after a warning shown once per `state`. 0, or -1
+// after the message (the reader's, "フィールドが存在しません。" or
+// "フィールド数をオーバーしました。").
+[[nodiscard]] int FillFieldGrid(FieldGrid& grid, int column, const DelimitedReading& reading,
+                                bool topRowNames, const std::string& path, GridFillState& state);
+
+// Fills the rows of one side from the fixed-length field definitions (both sides show
+// the same names). `source` may be null (no fixed-length reader: no definitions). 0; -1
+// when there are no definitions ("フィールドが存在しません。"); -2 when a definition
+// record is missing ("整合性がとれませんでした。").
+[[nodiscard]] int FillFieldGridFixed(FieldGrid& grid, int column, const FixedLengthSource* source);
+
+}  // namespace korvel

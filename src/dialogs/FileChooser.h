@@ -1,0 +1,50 @@
+#pragma once
+// The common open and save file dialogs, behind one interface, so that tests can answer
+// them without a native dialog. The dialogs reach them only through CurrentFileChooser().
+
+#include <QString>
+#include <vector>
+
+class QWidget;
+
+namespace korvel {
+
+// One entry of a file dialog's type list: the text shown and the name pattern it stands for
+// ("*.*" stands for every file).
+struct FileFilter {
+  QString description;
+  QString pattern;
+};
+
+class FileChooser {
+ public:
+  virtual ~FileChooser() = default;
+  // Lets the user pick an existing file. `filterIndex` (from 1) is the entry of `filters`
+  // selected at the start. The chosen path, or the empty text when the user cancelled.
+  virtual QString ChooseOpenFile(QWidget* parent, const std::vector<FileFilter>& filters,
+                                 int filterIndex);
+  // Lets the user name a file to write. Overwriting is not confirmed here: the caller asks,
+  // after it has completed the name. The path, or the empty text when cancelled.
+  virtual QString ChooseSaveFile(QWidget* parent, const std::vector<FileFilter>& filters,
+                                 int filterIndex);
+};
+
+// The chooser in force; never null (until one is installed, the one above that shows
+// QFileDialog).
+FileChooser& CurrentFileChooser();
+// Installs `chooser` (not owned; null restores the default) and returns the previous one.
+FileChooser* SetFileChooser(FileChooser* chooser);
+
+// Installs a chooser for the lifetime of a scope.
+class ScopedFileChooser {
+ public:
+  explicit ScopedFileChooser(FileChooser* chooser) : previous_(SetFileChooser(chooser)) {}
+  ~ScopedFileChooser() { SetFileChooser(previous_); }
+  ScopedFileChooser(const ScopedFileChooser&) = delete;
+  ScopedFileChooser& operator=(const ScopedFileChooser&) = delete;
+
+ private:
+  FileChooser* previous_;
+};
+
+}  // namespace korvel

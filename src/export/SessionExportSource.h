@@ -1,0 +1,27 @@
+#pragma once
+// The export writers' view of a comparison session: the pairs in view (so an active
+// extraction limits an export), the field layout, the cells of both tables and the paths.
+
+#include "compare/CompareSession.h"
+#include "export/ExportSource.h"
+
+namespace korvel {
+
+class SessionExportSource : public ExportSource {
+ public:
+  // `session` is not owned and must outlive the export; its result must not change while
+  // an export runs.
+  explicit SessionExportSource(const CompareSession& session) : session_(session) {}
+
+  int PairCount() const override;
+  ExportPair Pair(int index) const override;
+  int FieldCount() const override;
+  ExportField Field(int index) const override;
+  std::string_view Cell(int side, int row, int fieldNo) const override;
+  std::string_view Path(int side) const override;
+
+ private:
+  const CompareSession& session_;
+};
+
+}  // namespace korvel

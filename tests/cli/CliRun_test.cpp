@@ -1,0 +1,228 @@
+#include "cli/CliRun.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "TestUtil.h"
+#include "platform/Codepage.h"
+#include "platform/Notifier.h"
+
+namespace korvel::cli {
+namespace {
+
+using test::S;
+
+class CliRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("KORVEL_HOME");
+    if (old) oldHome_ = old;
+    hadHome_ = old != nullptr;
+    ::setenv("KORVEL_HOME", home_.Path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadHome_) {
+      ::setenv("KORVEL_HOME", oldHome_.c_str(), 1);
+    } else {
+      ::unsetenv("KORVEL_HOME");
+    }
+  }
+
+  int Run(std::vector<std::string> args) {
+    out_.str("");
+    err_.str("");
+    notifier_.Clear();
+    return RunCli(args, out_, err_);
+  }
+  std::string Out() const { return out_.str(); }
+  std::string Err() const { return err_.str(); }
+  std::vector<std::string> Messages() const { return notifier_.Texts(); }
+
+  test::TempDir home_;
+  test::TempDir dir_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+  RecordingNotifier notifier_;
+  ScopedNotifier scoped_{&notifier_};
+  std::string oldHome_;
+  bool hadHome_ = false;
+};
+
+const char kSummaryPrefix[] = "左総数:";
+
+TEST_F(CliRunTest, SamplesGiveTheSummaryAndTheExitStatus) {
+  const std::string left = std::string(KORVEL_SOURCE_DIR) + "/samples/staff_old_sjis.csv";
+  const std::string right = std::string(KORVEL_SOURCE_DIR) + "/samples/staff_new_utf8bom.csv";
+  EXPECT_EQ(Run({"--header", "--key", "1", left, right}), kExitDifferent);
+  EXPECT_EQ(Out(), "左総数:7件 右総数:8件 相違レコード数:4件 左のみ:0件 右のみ:1件\n");
+  EXPECT_TRUE(Messages().empty());
+  // Full-width and half-width spaces ignored in the name field: one difference less.
+  EXPECT_EQ(Run({"--header", "--key", "1", "--ignore-spaces", "2", left, right}), kExitDifferent);
+  EXPECT_EQ(Out(), "左総数:7件 右総数:8件 相違レコード数:3件 左のみ:0件 右のみ:1件\n");
+  EXPECT_EQ(Run({"--header", "--key", "1", left, left}), kExitSame);
+  EXPECT_EQ(Out(), "左総数:7件 右総数:7件 相違レコード数:0件 左のみ:0件 右のみ:0件\n");
+}
+
+TEST_F(CliRunTest, PairsAndExtractionsPrintTheShownRows) {
+  const std::string left = dir_.Write("l.csv", "1,a,x\r\n2,b,y\r\n3,c,z\r\n");
+  const std::string right = dir_.Write("r.csv", "3,c,Z\r\n1,a,x\r\n4,d,w\r\n");
+  EXPECT_EQ(Run({"--key", "1", "--pairs", left, right}), kExitDifferent);
+  EXPECT_EQ(Out(),
+            "左総数:3件 右総数:3件 相違レコード数:1件 左のみ:1件 右のみ:1件\n"
+            "0\t0\t1\n-2\t1\t-1\n1\t2\t0\n-1\t-1\t2\n");
+  struct Case {
+    const char* extract;
+    const char* rows;
+  };
+  const Case cases[] = {
+      {"diff", "1\t2\t0\n"},          {"diff-all", "-2\t1\t-1\n1\t2\t0\n-1\t-1\t2\n"},
+      {"equal", "0\t0\t1\n"},         {"left-only", "-2\t1\t-1\n"},
+      {"right-only", "-1\t-1\t2\n"},  {"field-diff:3", "1\t2\t0\n"},
+      {"field-equal:3", "0\t0\t1\n"}, {"field-diff:2", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run({"--key", "1", "--pairs", "--extract", c.extract, left, right}), kExitDifferent)
+        << c.extract;
+    const std::string out = Out();
+    EXPECT_EQ(out.substr(out.find('\n') + 1), c.rows) << c.extract;
+  }
+  // The exit status speaks of the whole result, not of the extraction.
+  EXPECT_EQ(Run({"--key", "1", "--extract", "equal", left, right}), kExitDifferent);
+}
+
+TEST_F(CliRunTest, ChecksRunInTheirOrder) {
+  const std::string good = dir_.Write("g.csv", "1,a\r\n");
+  const std::string empty = dir_.Write("e.csv", "");
+  // 1. Options first: nothing else is looked at.
+  EXPECT_EQ(Run({"--key", "1", "--not-compared", "1", dir_.File("missing"), good}), kExitFailed);
+  EXPECT_EQ(Err(), "korvel-cli: --not-compared はキーのフィールド 1 には指定できません。\n");
+  EXPECT_TRUE(Messages().empty());
+  // 2. The paths, left before right.
+  EXPECT_EQ(Run({dir_.File("missing"), empty}), kExitFailed);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"パス(画面左)に該当のファイルが見付かりません。"});
+  EXPECT_EQ(Run({good, empty}), kExitFailed);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"パス(画面右)のファイルにデータがありません。"});
+  EXPECT_EQ(Out(), "");
+  // 3. The grid is filled before a field number is judged.
+  const std::string bomOnly = dir_.Write("b.csv", "\xEF\xBB\xBF");
+  EXPECT_EQ(Run({"--key", "9", "--encoding", "utf8", "--header", bomOnly, good}), kExitFailed);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"フィールドが存在しません。"});
+  EXPECT_EQ(Err(), "");
+  EXPECT_EQ(Run({"--key", "9", good, good}), kExitFailed);
+  EXPECT_NE(Err().find("--key"), std::string::npos);
+  // Then the dialog's limits, keys first.
+  const std::string wide = dir_.Write("w.csv", "1,2,3,4,5,6,7,8,9\r\n");
+  EXPECT_EQ(Run({"--key", "1", "--key", "2", "--key", "3", "--key", "4", "--key", "5", "--key", "6",
+                 "--key", "7", "--not-loaded", "8", wide, wide}),
+            kExitFailed);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Out(), "");
+  EXPECT_EQ(Run({"--not-loaded", "1,2,3,4,5", wide, wide}), kExitFailed);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Run({"--not-loaded", "1,2,3,4", wide, wide}), kExitSame);
+}
+
+TEST_F(CliRunTest, ReaderFailuresEndWithoutSummary) {
+  const std::string left = dir_.Write("l.csv", "1,a\r\n");
+  const std::string longCell = dir_.Write("r.csv", "1," + std::string(501, 'x') + "\r\n");
+  EXPECT_EQ(Run({"--key", "1", left, longCell}), kExitFailed);
+  EXPECT_EQ(Out(), "");
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find("r.csv"), std::string::npos);
+  EXPECT_NE(Messages()[0].find("サイズオーバー"), std::string::npos);
+}
+
+TEST_F(CliRunTest, SettingsFileGivesTheDefaultsAndOptionsOverride) {
+  const std::string utf8 = dir_.Write("u.csv",
+                                      "\xEF\xBB\xBF"
+                                      "1,\xE8\xA1\xA8\r\n");
+  const std::string sjis = dir_.Write("s.csv", "1," + S("表") + "\r\n");
+  // With marks adopted (the default) the UTF-8 file reads as the same text.
+  EXPECT_EQ(Run({"--key", "1", utf8, sjis}), kExitSame);
+  // BOM=0 in the settings file: the mark of another encoding is refused.
+  home_.Write("korvel.ini", "[MOZI]\r\nCODE=0\r\nBOM=0\r\n");
+  EXPECT_EQ(Run({"--key", "1", utf8, sjis}), kExitFailed);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"文字コードが異なります。"});
+  EXPECT_EQ(Run({"--key", "1", "--encoding", "utf8", utf8, utf8}), kExitSame);
+  // RET_M_IDX=2 keeps every line of a quoted cell.
+  home_.Write("korvel.ini", "[ETC]\r\nRET_M_IDX=2\r\n");
+  const std::string a = dir_.Write("a.csv", "1,\"x\r\ny\"\r\n");
+  const std::string b = dir_.Write("b.csv", "1,\"x\r\nz\"\r\n");
+  EXPECT_EQ(Run({"--key", "1", a, b}), kExitDifferent);
+  EXPECT_EQ(Run({"--key", "1", "--newline", "0", a, b}), kExitSame);
+}
+
+TEST_F(CliRunTest, FixedLengthFilesWithADefinitionFile) {
+  const std::string def = dir_.Write("def.dat", S("コード") + "\t3\r\n" + S("名前") + "\t4\r\n");
+  const std::string left = dir_.Write("l.txt", "001" + S("山田") + "\r\n002abcd\r\n");
+  const std::string right = dir_.Write("r.txt", "002abce\r\n001" + S("山田") + "\r\n");
+  EXPECT_EQ(Run({"--kind", "fixed", "--fixed-def", def, "--key", "1", "--pairs", left, right}),
+            kExitDifferent);
+  EXPECT_EQ(Out(),
+            "左総数:2件 右総数:2件 相違レコード数:1件 左のみ:0件 右のみ:0件\n"
+            "0\t0\t1\n1\t1\t0\n");
+  const std::string bad = dir_.Write("bad.dat", "name\tabc\r\n");
+  EXPECT_EQ(Run({"--kind", "fixed", "--fixed-def", bad, left, right}), kExitFailed);
+  EXPECT_EQ(Out(), "");
+  EXPECT_FALSE(Messages().empty());
+}
+
+TEST_F(CliRunTest, ExportReplacesAFileOnlyWithForce) {
+  const std::string left = dir_.Write("l.csv", "1,a\r\n2,b\r\n");
+  const std::string right = dir_.Write("r.csv", "1,a\r\n2,c\r\n");
+  const std::string out = dir_.Write("out.csv", "keep me");
+  EXPECT_EQ(Run({"--key", "1", "--export", out, "--format", "csv", left, right}), kExitFailed);
+  EXPECT_EQ(test::ReadFileBytes(out), "keep me");
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"既にファイルが存在します。上書きしてよろしいですか？"});
+  EXPECT_EQ(Run({"--key", "1", "--export", out, "--format", "csv", "--force", left, right}),
+            kExitDifferent);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"出力を完了しました。"});
+  EXPECT_NE(test::ReadFileBytes(out), "keep me");
+  EXPECT_EQ(Run({"--key", "1", "--export", dir_.Path(), "--force", left, right}), kExitFailed);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"ファイルオープンに失敗しました。"});
+}
+
+// The workbook that korvel-cli writes opens in a real XML parser, and its cells read back
+// as the compared values.
+TEST_F(CliRunTest, XmlExportParsesAndHoldsTheValues) {
+  if (std::system("python3 -c 'import xml.etree.ElementTree' >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "python3 with xml.etree is not available";
+  }
+  const std::string left = dir_.Write("l.csv", S("キー,名前\r\n1,山田&<>\r\n2,鈴木\r\n"));
+  const std::string right = dir_.Write("r.csv", S("キー,名前\r\n1,山田&<>\r\n2,佐藤\r\n"));
+  for (const char* layout : {"sheet", "field", "row"}) {
+    const std::string xml = dir_.File(std::string("out-") + layout + ".xml");
+    ASSERT_EQ(Run({"--header", "--key", "1", "--export", xml, "--layout", layout, left, right}),
+              kExitDifferent);
+    const std::string script =
+        dir_.Write("read.py",
+                   "import sys, xml.etree.ElementTree as ET\n"
+                   "ns = {'ss': 'urn:schemas-microsoft-com:office:spreadsheet'}\n"
+                   "root = ET.parse(sys.argv[1]).getroot()\n"
+                   "cells = [d.text or '' for d in root.iter('{urn:schemas-microsoft-com:office:"
+                   "spreadsheet}Data')]\n"
+                   "open(sys.argv[2], 'w', encoding='utf-8').write('\\n'.join(cells))\n");
+    const std::string texts = dir_.File("cells.txt");
+    ASSERT_EQ(std::system(("python3 " + script + " " + xml + " " + texts).c_str()), 0) << layout;
+    const std::string cells = test::ReadFileBytes(texts);
+    for (const char* value : {"山田&<>", "鈴木", "佐藤"}) {
+      EXPECT_NE(cells.find(value), std::string::npos) << layout << " " << value;
+    }
+  }
+}
+
+TEST_F(CliRunTest, HelpAndVersion) {
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_NE(Out().find("使い方: korvel-cli"), std::string::npos);
+  EXPECT_EQ(Run({"--version"}), 0);
+  EXPECT_EQ(Out().rfind("KORVEL", 0), 0u);
+  EXPECT_EQ(Run({}), kExitFailed);
+  EXPECT_EQ(Err().rfind("korvel-cli: ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace korvel::cli
