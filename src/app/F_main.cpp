@@ -20,9 +20,11 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <QWheelEvent>
 
 #include "app/QtText.h"
 #include "app/ToolIcons.h"
+#include "export/F_export.h"
 #include "platform/Notifier.h"
 #include "view/CaptionText.h"
 #include "view/StatusTexts.h"
@@ -84,6 +86,13 @@ void PaintBox::mouseMoveEvent(QMouseEvent* event) {
 void PaintBox::mouseReleaseEvent(QMouseEvent* event) {
   if (onRelease) onRelease(event);
 }
+void PaintBox::wheelEvent(QWheelEvent* event) {
+  if (onWheel) {
+    onWheel(event);
+  } else {
+    event->ignore();
+  }
+}
 void PaintBox::resizeEvent(QResizeEvent*) {
   if (onResize) onResize();
 }
@@ -102,8 +111,8 @@ void KeyBar::keyPressEvent(QKeyEvent* event) {
 
 TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), global_(std::make_unique<CMyGlobal>()) {
   global_->LoadSettings();
-  Encoding = global_->GetEncoding();
-  DetectBom = global_->GetDetectBom();
+  session_.Settings.Encoding = global_->GetEncoding();
+  session_.Settings.DetectBom = global_->GetDetectBom();
   openHelpPage = [](const std::string& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
   };
@@ -117,6 +126,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), global_(std::make_uni
   QFontMetrics metrics(*gridFont_);
   CharWidth = metrics.horizontalAdvance(QLatin1Char('W'));
   CharHeight = metrics.height();
+  gridAscent_ = metrics.ascent();
 
   QSize screen(1024, 768);
   if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size();
@@ -162,8 +172,8 @@ QAction* TfrmMain::Action(const char* name) const {
 void TfrmMain::CreateActions() {
   connect(AddAction("mnuFileOpen", "比較ファイル選択(&I)..."), &QAction::triggered, this,
           &TfrmMain::mnuFileOpenClick);
-  // Export, copy and find arrive with their own dialogs; until then they stay unavailable.
-  AddAction("mnuFileExport", "結果エクスポート(&E)...")->setEnabled(false);
+  connect(AddAction("mnuFileExport", "結果エクスポート(&E)..."), &QAction::triggered, this,
+          &TfrmMain::mnuFileExportClick);
   connect(AddAction("mnuFileReGrid", "項目再設定(&F)..."), &QAction::triggered, this,
           &TfrmMain::mnuFileReGridClick);
   connect(AddAction("mnuFileExit", "終了(&Q)"), &QAction::triggered, this,
@@ -171,6 +181,7 @@ void TfrmMain::CreateActions() {
 
   QAction* copy = AddAction("mnuEditCopy", "選択範囲の内容をコピー(&C)");
   copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  // Copy and find arrive with their own parts; until then they stay unavailable.
   copy->setEnabled(false);
   AddAction("mnuEditCopyGyaku", "選択範囲の相対側の内容コピー(&A)")->setEnabled(false);
   QAction* head = AddAction("mnuEditCopyHead", "ヘッダ名を付けてコピー(&H)");
@@ -282,7 +293,8 @@ void TfrmMain::CreateToolBar() {
   QAction* reset = button("tb_Reset", ToolImage::kReset, "項目再設定");
   reset->setEnabled(false);
   connect(reset, &QAction::triggered, this, &TfrmMain::mnuFileReGridClick);
-  button("tb_FileExp", ToolImage::kExport, "結果エクスポート")->setEnabled(false);
+  connect(button("tb_FileExp", ToolImage::kExport, "結果エクスポート"), &QAction::triggered, this,
+          &TfrmMain::mnuFileExportClick);
   toolBar_->addWidget(Spacer(toolBar_, 8));
   connect(button("tb_FindUp", ToolImage::kUp, "上検索"), &QAction::triggered, this,
           [this] { JumpToDiff(Direction::kUp); });
@@ -331,6 +343,7 @@ void TfrmMain::CreateClientArea() {
   paiMain_->onMove = [this](QMouseEvent* e) { paiMainMouseMove(e); };
   paiMain_->onRelease = [this](QMouseEvent* e) { paiMainMouseUp(e); };
   paiMain_->onResize = [this] { FormResize(); };
+  paiMain_->onWheel = [this](QWheelEvent* e) { wheelEvent(e); };
   grid->addWidget(paiMain_, 0, 0);
 
   auto* panel2 = new QWidget(client);
@@ -390,13 +403,8 @@ void TfrmMain::CreateStatusBar() {
 
 // ---- Caption, status bar ------------------------------------------------------------------
 
-void TfrmMain::SetPaths(const std::string& pathL, const std::string& pathR) {
-  pathL_ = pathL;
-  pathR_ = pathR;
-}
-
 void TfrmMain::SetCaption(const std::string& status) {
-  setWindowTitle(ToQString(BuildCaption(status, pathL_, pathR_)));
+  setWindowTitle(ToQString(BuildCaption(status, session_.Settings.PathL, session_.Settings.PathR)));
 }
 
 void TfrmMain::ShowEncodings(int encodingL, int encodingR) {
@@ -418,6 +426,12 @@ void TfrmMain::Beep() { korvel::Beep(); }
 
 void TfrmMain::mnuFileOpenClick() {
   if (runComparison) runComparison();
+}
+
+void TfrmMain::mnuFileExportClick() {
+  // The export reads what is shown: an active extraction is what gets exported.
+  TfrmExport dialog(exportSource_, this);
+  dialog.exec();
 }
 
 void TfrmMain::mnuFileReGridClick() {
@@ -549,8 +563,8 @@ void TfrmMain::changeEvent(QEvent* event) {
 void TfrmMain::closeEvent(QCloseEvent* event) {
   timer_->stop();
   // Only the reading choices outlive the program; a failed write is not reported.
-  global_->SetEncoding(Encoding);
-  global_->SetDetectBom(DetectBom);
+  global_->SetEncoding(session_.Settings.Encoding);
+  global_->SetDetectBom(session_.Settings.DetectBom);
   (void)global_->SaveSettings();
   event->accept();
 }
@@ -631,6 +645,41 @@ NavigationSource TfrmMain::Navigation() const {
 }  // namespace korvel
 
 namespace korvel {
+
+// ---- Showing a comparison ------------------------------------------------------------------
+
+int TfrmMain::CompareAndShow(const FieldGrid& grid) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const int result = session_.CompareSides(grid, CharWidth);
+  QApplication::restoreOverrideCursor();
+  if (result != 0) {
+    ShowEmptyResult();
+    return result;
+  }
+  CurCol = 0;
+  CurRow = 0;
+  ClearShownSel();
+  ResetSplit();
+  SetSummary(session_.SummaryText());
+  ShowEncodings(session_.EncodingL(), session_.EncodingR());
+  SetCaption("");
+  ResetRowScroll();
+  ResetColumnScroll();
+  EnableReset(true);
+  FullRepaint();
+  return result;
+}
+
+void TfrmMain::ShowEmptyResult() {
+  CurSide = 0;
+  CurCol = 0;
+  CurRow = 0;
+  ClearShownSel();
+  ClearStatus();
+  ResetRowScroll();
+  ResetColumnScroll();
+  FullRepaint();
+}
 
 // ---- Extraction -----------------------------------------------------------------------------
 

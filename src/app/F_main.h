@@ -3,10 +3,11 @@
 // painted by the program itself, lets the user move, select and scroll through it, and
 // offers the commands of the menus, the toolbar and the header popup.
 //
-// The window keeps only view state. The result is read through a GridModel (view/GridModel.h)
-// that the comparison session provides; the window writes back only the painted x positions
-// and dragged widths of the fields. Commands that run dialogs of other parts (the file-open
-// chain, the re-setting, the help) call hooks installed by those parts.
+// The window owns the one comparison session and keeps only view state. It reads the result
+// through a GridModel over the session (view/SessionGridModel.h) and writes back only the
+// painted x positions and dragged widths of the fields. The file-open dialog chain and the
+// re-setting belong to other parts; they are installed as hooks and end by calling
+// CompareAndShow (or the re-setting's own display).
 //
 // Painting: the grid is painted into BackBuffer, copied to the screen image that the paint
 // box shows, and the selection and the cursor are drawn over the screen image by
@@ -25,10 +26,13 @@
 #include <string>
 #include <vector>
 
+#include "compare/CompareSession.h"
+#include "export/SessionExportSource.h"
 #include "settings/Cmyglobal.h"
 #include "view/GridGeometry.h"
 #include "view/GridModel.h"
 #include "view/GridNavigation.h"
+#include "view/SessionGridModel.h"
 
 class QAction;
 class QLabel;
@@ -45,6 +49,7 @@ class PaintBox : public QWidget {
  public:
   explicit PaintBox(QWidget* parent);
   std::function<void(QMouseEvent*)> onPress, onMove, onRelease;
+  std::function<void(QWheelEvent*)> onWheel;
   std::function<void()> onResize;
   const QImage* image = nullptr;  // the screen image (not owned)
 
@@ -53,6 +58,7 @@ class PaintBox : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 };
 
@@ -78,9 +84,13 @@ class TfrmMain : public QMainWindow {
   ~TfrmMain() override;
 
   // ---- The result shown ------------------------------------------------------------------
-  // The result to show (not owned; null shows the empty grid). The caller repaints.
-  void SetModel(GridModel* model) { model_ = model; }
+  CompareSession& Session() { return session_; }
   GridModel* Model() const { return model_; }
+  // Runs the comparison of the session's settings with the confirmed field-control grid
+  // and shows it: summary and encodings in the status bar, caption, scroll ranges, cursor
+  // at the first cell, tb_Reset enabled. After a failure (the message has been shown) the
+  // empty result is shown. The CompareSides result: 0, or -1.
+  int CompareAndShow(const FieldGrid& grid);
 
   // ---- Hooks of the commands other parts provide -----------------------------------------
   std::function<void()> runComparison;  // the file-open dialog chain and the run
@@ -90,15 +100,12 @@ class TfrmMain : public QMainWindow {
   std::function<void(const std::string& path)> openHelpPage;
   // The settings object, created with the window (settings loaded) and saved at close.
   CMyGlobal& Global() { return *global_; }
-  // Working copies of the reading settings, taken from the settings object at start and
-  // written back when the window closes.
-  int Encoding = 0;
-  bool DetectBom = true;
+  // The session's Settings.Encoding and Settings.DetectBom are the working copies of the
+  // reading settings: taken from the settings object at start, written back at close.
 
   // ---- Operations offered to the other parts of the view --------------------------------
   void SetCaption(const std::string& status);  // status CP932
   bool ExtractActive() const { return model_ != nullptr && model_->ExtractActive(); }
-  void SetPaths(const std::string& pathL, const std::string& pathR);
   void RunExtraction(int differing);
   void RunExtractionByStatus(int kind);  // the left-only and right-only popup items
   void ReleaseExtraction();
@@ -174,6 +181,7 @@ class TfrmMain : public QMainWindow {
 
   // ---- Commands (menu items and toolbar buttons) -----------------------------------------
   void mnuFileOpenClick();
+  void mnuFileExportClick();
   void mnuFileReGridClick();
   void mnuFileExitClick() { close(); }
   void mnuEditCopyHeadClick();
@@ -184,6 +192,7 @@ class TfrmMain : public QMainWindow {
   void mnuHelpHelpClick();
   void mnuHelpAboutClick();
   void JumpToDiff(Direction direction);
+  void Timer1Timer();  // one tick of the auto-scroll
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -204,6 +213,7 @@ class TfrmMain : public QMainWindow {
   void ShowHeaderPopup(int x, int y);
   void FormResize();
   void ShowExtractedRows();
+  void ShowEmptyResult();
 
   // F_mainpaint.cpp: painting and overlays.
   void PaintGrid(QImage& image);
@@ -233,15 +243,16 @@ class TfrmMain : public QMainWindow {
   void DragSelection(int x, int y);
   void scr_TabKeyDown(QKeyEvent* event);
   void AfterKeyMove(NavKey key, bool shift);
-  void Timer1Timer();
   void AutoScrollStep(int kind);
   bool SetRowPosition(int position);     // with PaintLock; true when it moved
   bool SetColumnPosition(int position);  // with PaintLock; true when it moved
   void ScrollChanged();
 
   std::unique_ptr<CMyGlobal> global_;
-  GridModel* model_ = nullptr;
-  std::string pathL_, pathR_;
+  CompareSession session_;
+  SessionGridModel gridModel_{session_};
+  SessionExportSource exportSource_{session_};
+  GridModel* model_ = &gridModel_;
 
   PaintBox* paiMain_ = nullptr;
   QScrollBar* scrRight_ = nullptr;
@@ -255,6 +266,7 @@ class TfrmMain : public QMainWindow {
   std::vector<QAction*> actions_;
 
   QFont* gridFont_ = nullptr;
+  int gridAscent_ = 0;  // where a text's top lies above its baseline
   QImage backBuffer_;
   QImage screen_;
 

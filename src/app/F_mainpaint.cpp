@@ -72,7 +72,7 @@ void TfrmMain::DrawSeparator(QPainter& p, int kind, int x, int fromY, int toY) {
 
 void TfrmMain::DrawText(QPainter& p, int x, int y, std::string_view cp932) {
   if (cp932.empty()) return;
-  p.drawText(x, y + p.fontMetrics().ascent(), ToQString(cp932));
+  p.drawText(x, y + gridAscent_, ToQString(cp932));
 }
 
 int TfrmMain::ShownRowCount(int gridBottom) const {

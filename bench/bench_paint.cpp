@@ -1,0 +1,101 @@
+// Painting speed of the result grid: compares two generated files of N records x 10
+// fields (default 1,000,000), shows the result in a 1920 x 1080 paint box and reports the
+// milliseconds of a full repaint and of a cursor move (which must not repaint the grid).
+// Targets: under 16 ms and under 2 ms. Usage: bench_paint [records] [folder]
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "app/F_main.h"
+#include "compare/FieldGrid.h"
+#include "platform/Notifier.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Every seventh record differs in one field, every 1000th is one-sided.
+void WriteFile(const std::string& path, long records, bool right) {
+  std::ofstream out(path, std::ios::binary);
+  std::string line;
+  for (long r = 0; r < records; ++r) {
+    if (r % 1000 == 999 && (r / 1000) % 2 == (right ? 1 : 0)) continue;
+    line = std::to_string(1000000 + r);
+    for (int f = 1; f < 10; ++f) {
+      line += ',';
+      line += "value";
+      line += std::to_string((r * 7 + f) % 997);
+      if (right && r % 7 == 0 && f == 1 + r % 9) line += 'x';
+    }
+    line += "\r\n";
+    out << line;
+  }
+}
+
+void SendKey(korvel::TfrmMain& w, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QApplication::sendEvent(w.scr_Tab(), &press);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const long records = argc > 1 ? std::atol(argv[1]) : 1000000;
+  const std::string folder = argc > 2 ? argv[2] : "/tmp";
+  const std::string left = folder + "/bench_paint_left.csv";
+  const std::string right = folder + "/bench_paint_right.csv";
+  WriteFile(left, records, false);
+  WriteFile(right, records, true);
+
+  korvel::RecordingNotifier notifier;
+  korvel::ScopedNotifier scoped(&notifier);
+  korvel::TfrmMain w;
+  w.show();
+  // Grow the window until the paint box is 1920 x 1080.
+  w.resize(1920 + 16, 1080 + 16 + w.menuBar()->sizeHint().height() + 28 + 20);
+  QApplication::processEvents();
+  w.resize(w.width() + 1920 - w.paiMain()->width(), w.height() + 1080 - w.paiMain()->height());
+  QApplication::processEvents();
+
+  korvel::CompareSession& s = w.Session();
+  s.Settings.PathL = left;
+  s.Settings.PathR = right;
+  s.StartSetUp();
+  korvel::FieldGrid grid;
+  if (s.FillFieldGrids(grid) != 0) return 1;
+  grid.Toggle(1, korvel::FieldGrid::kKey);
+  Clock::time_point start = Clock::now();
+  if (w.CompareAndShow(grid) != 0) return 1;
+  const double compareMs = Ms(Clock::now() - start);
+
+  const int repeats = 30;
+  start = Clock::now();
+  for (int i = 0; i < repeats; ++i) w.FullRepaint();
+  const double repaintMs = Ms(Clock::now() - start) / repeats;
+
+  // Cursor moves inside the shown page: the detail line and the overlays only.
+  const int moves = 200;
+  start = Clock::now();
+  for (int i = 0; i < moves; ++i) SendKey(w, i % 2 == 0 ? Qt::Key_Down : Qt::Key_Up);
+  const double moveMs = Ms(Clock::now() - start) / moves;
+
+  std::printf("paint box %dx%d, %d pairs x %d fields (comparison %.0f ms)\n", w.paiMain()->width(),
+              w.paiMain()->height(), w.Model()->RowCount(), w.Model()->FieldCount(), compareMs);
+  std::printf("full repaint: %.2f ms (target < 16)\n", repaintMs);
+  std::printf("cursor move:  %.3f ms (target < 2)\n", moveMs);
+  std::remove(left.c_str());
+  std::remove(right.c_str());
+  return 0;
+}
