@@ -670,6 +670,18 @@ int TfrmMain::CompareAndShow(const FieldGrid& grid) {
   return result;
 }
 
+void TfrmMain::ShowReclassified() {
+  CurCol = 0;
+  CurRow = 0;
+  ClearShownSel();
+  ResetSplit();
+  SetSummary(session_.SummaryText());
+  SetCaption("");
+  ResetRowScroll();
+  ResetColumnScroll();
+  FullRepaint();
+}
+
 void TfrmMain::ShowEmptyResult() {
   CurSide = 0;
   CurCol = 0;

@@ -91,6 +91,10 @@ class TfrmMain : public QMainWindow {
   // at the first cell, tb_Reset enabled. After a failure (the message has been shown) the
   // empty result is shown. The CompareSides result: 0, or -1.
   int CompareAndShow(const FieldGrid& grid);
+  // Shows the result again after the re-setting has re-classified it (the session has
+  // released any extraction): cursor at the first cell, splitter and scroll ranges reset,
+  // summary and caption written again. The column widths stay.
+  void ShowReclassified();
 
   // ---- Hooks of the commands other parts provide -----------------------------------------
   std::function<void()> runComparison;  // the file-open dialog chain and the run

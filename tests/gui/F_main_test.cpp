@@ -19,6 +19,7 @@
 #include "TestUtil.h"
 #include "app/QtNotifier.h"
 #include "app/QtText.h"
+#include "export/F_export.h"
 #include "platform/Notifier.h"
 
 using korvel::Q;
@@ -173,6 +174,16 @@ void MainWindowTest::MenuItemsCaptionsShortcutsAndEnabling() {
   w.Action("mnuFileReGrid")->trigger();
   QCOMPARE(opened, 2);
   QCOMPARE(regridded, 1);
+  // Export opens the export dialog over what is shown.
+  QString dialogTitle;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<korvel::TfrmExport*>(QApplication::activeModalWidget());
+    QVERIFY(dialog != nullptr);
+    dialogTitle = dialog->windowTitle();
+    dialog->reject();
+  });
+  w.Action("tb_FileExp")->trigger();
+  QCOMPARE(dialogTitle, Q("結果エクスポート"));
 }
 
 void MainWindowTest::ToolBarButtonsAndCopyOptions() {

@@ -1,6 +1,9 @@
 // The painted grid of a known small result: cell colours, lines, separators, the detail
 // line with its difference bands and numeric difference, and the cursor overlay.
 
+#include <QAction>
+#include <QLabel>
+#include <QScrollBar>
 #include <QtTest>
 
 #include "GridTestUtil.h"
@@ -44,6 +47,8 @@ class GridPaintTest : public QObject {
   void DetailLineBandsAndNumericDifference();
   void CursorOverlayMovesWithoutTrace();
   void KeysReachingTheSplitterPushItRight();
+  void ReclassifiedResultIsShownAgain();
+  void FailedRunShowsTheEmptyResult();
 
  private:
   TempDir home_;
@@ -250,6 +255,53 @@ void GridPaintTest::KeysReachingTheSplitterPushItRight() {
   // Painted again with the new splitter: its separator is there.
   QCOMPARE(Rgb(w.BackBuffer(), w.SplitX - 2, 10), Rgb(0, 0, 0));
   QCOMPARE(w.Model()->Field(1).rightX, w.SplitX);
+}
+
+void GridPaintTest::ReclassifiedResultIsShownAgain() {
+  TfrmMain& w = *window_;
+  QCOMPARE(w.StatusPanel(1)->text(),
+           korvel::Q("左総数:3件 右総数:3件 相違レコード数:1件 左のみ:1件 右のみ:1件"));
+  QCOMPARE(w.StatusPanel(0)->text(), korvel::Q("SHIFT-JIS"));
+  QVERIFY(w.Action("tb_Reset")->isEnabled());
+  w.Action("mnuFindSelDf")->trigger();
+  QVERIFY(w.ExtractActive());
+  QTest::keyClick(w.scr_Tab(), Qt::Key_Right);
+  // The re-setting marks FD002, FD003 and FD005 not compared: row 0 becomes equal.
+  korvel::CompareSession& s = w.Session();
+  korvel::FieldGrid grid = s.MakeReGridGrid();
+  for (int row : {2, 3, 5}) grid.Toggle(row, korvel::FieldGrid::kNotCompared);
+  s.ApplyReGrid(grid);
+  w.ShowReclassified();
+  QVERIFY(!w.ExtractActive());
+  QCOMPARE(w.Model()->RowCount(), 4);
+  QCOMPARE(w.CurCol, 0);
+  QCOMPARE(w.Model()->Pair(0).status, 0);
+  QCOMPARE(w.StatusPanel(1)->text(),
+           korvel::Q("左総数:3件 右総数:3件 相違レコード数:0件 左のみ:1件 右のみ:1件"));
+  QVERIFY(w.windowTitle().startsWith(korvel::Q("KORVEL【左】left.csv")));
+  const korvel::GridField f = w.Model()->Field(1);
+  QCOMPARE(Rgb(w.BackBuffer(), f.leftX + f.width - 6, RowTop(0) + 8), Rgb(200, 200, 200));
+}
+
+void GridPaintTest::FailedRunShowsTheEmptyResult() {
+  TfrmMain& w = *window_;
+  w.Action("mnuFindSelDf")->trigger();
+  QTest::keyClick(w.scr_Tab(), Qt::Key_Right);
+  // A cell over 500 bytes stops the run with its message.
+  const std::string wide(501, 'w');
+  QCOMPARE(CompareInWindow(w, dir_, Lines({"1," + wide}), Lines({"1,a"}), {{1}, {}, {}}), -1);
+  QVERIFY(!notifier_.Texts().empty());
+  QCOMPARE(w.Model()->RowCount(), 0);
+  QCOMPARE(w.Model()->FieldCount(), 0);
+  QCOMPARE(w.CurSide, 0);
+  QCOMPARE(w.CurCol, 0);
+  QVERIFY(w.StatusPanel(0)->text().isEmpty());
+  QVERIFY(w.StatusPanel(1)->text().isEmpty());
+  QVERIFY(!w.scr_Right()->isEnabled());
+  QVERIFY(!w.scr_Bottom()->isEnabled());
+  // The grid shows only its fixed parts: white where the fields were.
+  QCOMPARE(Rgb(w.BackBuffer(), 150, RowTop(0) + 8), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(w.ScreenImage(), 150, RowTop(0) + 8), Rgb(255, 255, 255));
 }
 
 QTEST_MAIN(GridPaintTest)
