@@ -59,13 +59,6 @@ std::string EncodingsText(int encodingL, int encodingR) {
   return ShortName(encodingL) + "/" + ShortName(encodingR);
 }
 
-std::string SummaryText(int leftTotal, int rightTotal, int diffRecords, int leftOnly,
-                        int rightOnly) {
-  static const std::string format =
-      Sjis("左総数:%d件 右総数:%d件 相違レコード数:%d件 左のみ:%d件 右のみ:%d件");
-  return Format(format, leftTotal, rightTotal, diffRecords, leftOnly, rightOnly);
-}
-
 std::string DetailStatusText(std::string_view name, int curRow, int diffCount) {
   static const std::string format = Sjis("詳細(列:%s, 行:%d, 相違:%d)");
   return Format(format, Arg(name).c_str(), curRow + 1, diffCount);

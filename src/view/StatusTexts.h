@@ -11,10 +11,6 @@ namespace korvel {
 // ("SJS", "U16", "U16B", "U8"). An unknown code has the empty name.
 std::string EncodingsText(int encodingL, int encodingR);
 
-// Status bar panel 1: the totals and counters of a result.
-std::string SummaryText(int leftTotal, int rightTotal, int diffRecords, int leftOnly,
-                        int rightOnly);
-
 // The detail line's status for a cursor on an existing field (`name` CP932).
 std::string DetailStatusText(std::string_view name, int curRow, int diffCount);
 // The same when the cursor's column is not a field (row-number or difference column, or no

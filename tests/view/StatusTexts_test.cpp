@@ -19,9 +19,7 @@ TEST(StatusTexts, EncodingsPanel) {
   EXPECT_EQ(EncodingsText(11, 10), "U16B/U16");
 }
 
-TEST(StatusTexts, SummaryAndDetailStatus) {
-  EXPECT_EQ(SummaryText(10, 12, 3, 1, 2),
-            S("左総数:10件 右総数:12件 相違レコード数:3件 左のみ:1件 右のみ:2件"));
+TEST(StatusTexts, DetailStatus) {
   EXPECT_EQ(DetailStatusText(S("氏名"), 4, 7), S("詳細(列:氏名, 行:5, 相違:7)"));
   EXPECT_EQ(DetailStatusTextNoField(0, 0), S("詳細(列:1, 行:1, 相違:--)"));
   // A click in the row-header strip leaves the column at -1 or -2.
