@@ -578,3 +578,34 @@ TEST_F(CompareSessionTest, PairingInvariantsOnRandomInputs) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// Both sides are read at once; the messages must still come as a run that reads the left
+// side first would show them: only the left side's when both fail.
+TEST_F(CompareSessionTest, MessagesOfBothSidesComeInTheirOrder) {
+  const std::string over(501, 'y');
+  ASSERT_EQ(Run(Lines({"1," + over}), Lines({"1," + over})), -1);
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"left.csv\n2カラム-1行目でサイズオーバー"});
+  ExpectEmptyResult();
+  notifier_.Clear();
+  ASSERT_EQ(Run(Lines({"1,a"}), Lines({"1," + over})), -1);
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{"right.csv\n2カラム-1行目でサイズオーバー"});
+  notifier_.Clear();
+  // A side that cannot be opened at all stops the run the same way.
+  session_.Settings.PathL = dir_.File("gone.csv");
+  session_.Settings.PathR = dir_.File("right.csv");
+  ASSERT_EQ(session_.CompareSides(grid_, 8), -1);
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルが見つかりません。"});
+  ExpectEmptyResult();
+  // And the messages did not stay on the helper thread's notifier: a later run is clean.
+  notifier_.Clear();
+  ASSERT_EQ(Run(Lines({"1,a", "2,b"}), Lines({"2,b", "1,a"}), {{1}}), 0);
+  EXPECT_TRUE(notifier_.Entries().empty());
+  EXPECT_EQ(session_.AllPairs().size(), 2u);
+}
+
+}  // namespace
+}  // namespace korvel
