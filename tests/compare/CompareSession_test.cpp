@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <mutex>
 #include <random>
 #include <string>
 #include <tuple>
@@ -437,20 +438,38 @@ TEST_F(CompareSessionTest, NameCountWidensTheShorterSide) {
 }
 
 // Fails every read of files whose path contains `marker` after the first read.
+// Fails every read of the file whose path holds `marker` after its first read. Both sides
+// are read at once on two threads, and a descriptor may be reused once its file is closed,
+// so the failing descriptor is forgotten at its close and all state is guarded.
 class FailingReads : public FileSystem {
  public:
   explicit FailingReads(std::string marker) : marker_(std::move(marker)) {}
   int Open(const std::string& path, OpenMode mode) override {
     int fd = FileSystem::Open(path, mode);
-    if (path.find(marker_) != std::string::npos) failing_ = fd;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (path.find(marker_) != std::string::npos) {
+      failing_ = fd;
+      reads_ = 0;
+    }
     return fd;
   }
   ssize_t Read(int fd, void* buffer, std::size_t count) override {
-    if (fd == failing_ && reads_++ > 0) return -1;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (fd == failing_ && reads_++ > 0) return -1;
+    }
     return FileSystem::Read(fd, buffer, count);
+  }
+  int Close(int fd) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (fd == failing_) failing_ = -2;
+    }
+    return FileSystem::Close(fd);
   }
 
  private:
+  std::mutex mutex_;
   std::string marker_;
   int failing_ = -2;
   int reads_ = 0;
