@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "platform/Codepage.h"
 #include "platform/Notifier.h"
@@ -112,10 +114,7 @@ int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
   rightTable_.Clear();
   sortKeys_ = layout_.BuildFieldList(grid, Settings.TopRowNames, Settings.FileKind);
 
-  if (LoadSide(leftTable_, Settings.PathL, Side::kLeft) != 0) return -1;
-  if (PrepareSide(leftRec_, leftTable_) != 0) return -1;
-  if (LoadSide(rightTable_, Settings.PathR, Side::kRight) != 0) return -1;
-  if (PrepareSide(rightRec_, rightTable_) != 0) return -1;
+  if (LoadBothSides() != 0) return -1;
   layout_.MeasureColumns(leftTable_, charWidth);
   int paired = PairRecords();
   leftRec_.ClearSelection();
@@ -123,6 +122,57 @@ int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
   if (paired != 0) return -1;
   ClassifyPairs();
   return 0;
+}
+
+int CompareSession::LoadAndPrepare(Side side) {
+  try {
+    if (side == Side::kLeft) {
+      if (LoadSide(leftTable_, Settings.PathL, Side::kLeft) != 0) return -1;
+      return PrepareSide(leftRec_, leftTable_);
+    }
+    if (LoadSide(rightTable_, Settings.PathR, Side::kRight) != 0) return -1;
+    return PrepareSide(rightRec_, rightTable_);
+  } catch (const std::bad_alloc&) {
+    WarnNoMemory();
+    return -1;
+  }
+}
+
+// The two sides share nothing while they are read and sorted, so the right side is read on
+// a helper thread while this thread reads the left one: on a two-core machine that nearly
+// halves the wait. Each side's messages are held back and shown afterwards as a sequential
+// run would show them: the left side's, and the right side's only when the left side
+// succeeded. The fixed-length reader is one shared object, so those files are read in turn.
+int CompareSession::LoadBothSides() {
+  if (Settings.FileKind == kFileKindFixed) {
+    if (LoadAndPrepare(Side::kLeft) != 0) return -1;
+    return LoadAndPrepare(Side::kRight);
+  }
+  RecordingNotifier leftMessages;
+  RecordingNotifier rightMessages;
+  int rightResult = -1;
+  std::thread worker;
+  try {
+    worker = std::thread([this, &rightMessages, &rightResult] {
+      ScopedThreadNotifier scoped(&rightMessages);
+      rightResult = LoadAndPrepare(Side::kRight);
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: read the sides in turn.
+    if (LoadAndPrepare(Side::kLeft) != 0) return -1;
+    return LoadAndPrepare(Side::kRight);
+  }
+  int leftResult;
+  {
+    ScopedThreadNotifier scoped(&leftMessages);
+    leftResult = LoadAndPrepare(Side::kLeft);
+  }
+  worker.join();
+  Notifier& target = CurrentNotifier();
+  ReplayMessages(leftMessages, target);
+  if (leftResult != 0) return -1;
+  ReplayMessages(rightMessages, target);
+  return rightResult;
 }
 
 int CompareSession::LoadSide(CMyTable& table, const std::string& path, Side side) {

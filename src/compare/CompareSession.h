@@ -190,6 +190,8 @@ class CompareSession {
   int StoreRecord(SideRecordReader& reader, CMyTable& table, const std::vector<char>& skip,
                   int recordIndex, const std::string& path, bool topRowNames);
   int LoadSide(CMyTable& table, const std::string& path, Side side);
+  int LoadAndPrepare(Side side);
+  int LoadBothSides();
   int PrepareSide(CMyRec& rec, CMyTable& table);
   int CompareKeys(int leftRow, int rightRow) const;
   void SetEncoding(Side side, int encoding);

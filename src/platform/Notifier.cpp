@@ -8,6 +8,7 @@ namespace korvel {
 namespace {
 
 Notifier* installed = nullptr;
+thread_local Notifier* threadNotifier = nullptr;
 
 StderrNotifier& DefaultNotifier() {
   static StderrNotifier notifier;
@@ -22,7 +23,26 @@ bool ShowBox(std::string_view text, const char* captionUtf8, MessageIcon icon,
 
 }  // namespace
 
-Notifier& CurrentNotifier() { return installed ? *installed : DefaultNotifier(); }
+Notifier& CurrentNotifier() {
+  if (threadNotifier) return *threadNotifier;
+  return installed ? *installed : DefaultNotifier();
+}
+
+Notifier* SetThreadNotifier(Notifier* notifier) {
+  Notifier* previous = threadNotifier;
+  threadNotifier = notifier;
+  return previous;
+}
+
+void ReplayMessages(const RecordingNotifier& recorded, Notifier& target) {
+  for (const RecordingNotifier::Entry& e : recorded.Entries()) {
+    if (e.beep) {
+      target.Beep();
+    } else {
+      target.Show(e.box);
+    }
+  }
+}
 
 Notifier* SetNotifier(Notifier* notifier) {
   Notifier* previous = installed;

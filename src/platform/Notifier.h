@@ -32,10 +32,15 @@ class Notifier {
   virtual void Beep() = 0;
 };
 
-// The notifier in force. Never null: until one is installed, a StderrNotifier is used.
+// The notifier in force on the calling thread: the thread's own one if it has one, else
+// the process-wide one. Never null: until one is installed, a StderrNotifier is used.
 Notifier& CurrentNotifier();
 // Installs `notifier` (not owned; null restores the default) and returns the previous one.
 Notifier* SetNotifier(Notifier* notifier);
+// Installs a notifier for the calling thread only (null removes it); returns the previous
+// one. Work done on a helper thread records its messages this way and the thread that
+// waits for it shows them afterwards, in order (ReplayMessages).
+Notifier* SetThreadNotifier(Notifier* notifier);
 
 // The program's kinds of box (captions and icons are fixed by kind).
 void Warn(std::string_view text);   // "注意", warning icon: a refusal or a failure
@@ -77,6 +82,21 @@ class RecordingNotifier : public Notifier {
  private:
   std::vector<Entry> entries_;
   std::deque<bool> answers_;
+};
+
+// Shows again, through `target`, every box and beep that `recorded` holds, in order.
+void ReplayMessages(const RecordingNotifier& recorded, Notifier& target);
+
+// Installs a notifier for the calling thread for the lifetime of a scope.
+class ScopedThreadNotifier {
+ public:
+  explicit ScopedThreadNotifier(Notifier* notifier) : previous_(SetThreadNotifier(notifier)) {}
+  ~ScopedThreadNotifier() { SetThreadNotifier(previous_); }
+  ScopedThreadNotifier(const ScopedThreadNotifier&) = delete;
+  ScopedThreadNotifier& operator=(const ScopedThreadNotifier&) = delete;
+
+ private:
+  Notifier* previous_;
 };
 
 // Installs a notifier for the lifetime of a scope.

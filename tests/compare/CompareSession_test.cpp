@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <mutex>
 #include <random>
 #include <string>
 #include <tuple>
@@ -437,20 +438,38 @@ TEST_F(CompareSessionTest, NameCountWidensTheShorterSide) {
 }
 
 // Fails every read of files whose path contains `marker` after the first read.
+// Fails every read of the file whose path holds `marker` after its first read. Both sides
+// are read at once on two threads, and a descriptor may be reused once its file is closed,
+// so the failing descriptor is forgotten at its close and all state is guarded.
 class FailingReads : public FileSystem {
  public:
   explicit FailingReads(std::string marker) : marker_(std::move(marker)) {}
   int Open(const std::string& path, OpenMode mode) override {
     int fd = FileSystem::Open(path, mode);
-    if (path.find(marker_) != std::string::npos) failing_ = fd;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (path.find(marker_) != std::string::npos) {
+      failing_ = fd;
+      reads_ = 0;
+    }
     return fd;
   }
   ssize_t Read(int fd, void* buffer, std::size_t count) override {
-    if (fd == failing_ && reads_++ > 0) return -1;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (fd == failing_ && reads_++ > 0) return -1;
+    }
     return FileSystem::Read(fd, buffer, count);
+  }
+  int Close(int fd) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (fd == failing_) failing_ = -2;
+    }
+    return FileSystem::Close(fd);
   }
 
  private:
+  std::mutex mutex_;
   std::string marker_;
   int failing_ = -2;
   int reads_ = 0;
@@ -574,6 +593,37 @@ TEST_F(CompareSessionTest, PairingInvariantsOnRandomInputs) {
       EXPECT_EQ(paired[key], std::min(c.first, c.second)) << "round " << round << " key " << key;
     }
   }
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// Both sides are read at once; the messages must still come as a run that reads the left
+// side first would show them: only the left side's when both fail.
+TEST_F(CompareSessionTest, MessagesOfBothSidesComeInTheirOrder) {
+  const std::string over(501, 'y');
+  ASSERT_EQ(Run(Lines({"1," + over}), Lines({"1," + over})), -1);
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"left.csv\n2カラム-1行目でサイズオーバー"});
+  ExpectEmptyResult();
+  notifier_.Clear();
+  ASSERT_EQ(Run(Lines({"1,a"}), Lines({"1," + over})), -1);
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{"right.csv\n2カラム-1行目でサイズオーバー"});
+  notifier_.Clear();
+  // A side that cannot be opened at all stops the run the same way.
+  session_.Settings.PathL = dir_.File("gone.csv");
+  session_.Settings.PathR = dir_.File("right.csv");
+  ASSERT_EQ(session_.CompareSides(grid_, 8), -1);
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルが見つかりません。"});
+  ExpectEmptyResult();
+  // And the messages did not stay on the helper thread's notifier: a later run is clean.
+  notifier_.Clear();
+  ASSERT_EQ(Run(Lines({"1,a", "2,b"}), Lines({"2,b", "1,a"}), {{1}}), 0);
+  EXPECT_TRUE(notifier_.Entries().empty());
+  EXPECT_EQ(session_.AllPairs().size(), 2u);
 }
 
 }  // namespace

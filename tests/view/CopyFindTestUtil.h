@@ -1,0 +1,55 @@
+#pragma once
+// A real comparison result for the copy and find tests: two CSV files written into a
+// temporary folder, compared through the session as the set-up chain does it.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "compare/CompareSession.h"
+#include "compare/FieldGrid.h"
+#include "platform/Notifier.h"
+
+namespace korvel::test {
+
+// Field numbers to mark in the field-control grid.
+struct FieldMarks {
+  std::vector<int> keys = {};
+  std::vector<int> ignoreSpaces = {};
+  std::vector<int> notCompared = {};
+};
+
+inline std::string CrLfLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+class ComparedFilesTest : public ::testing::Test {
+ protected:
+  ComparedFilesTest() : scoped_(&notifier_) {}
+
+  // Compares two CSV texts (CP932) with the first line as names; 0 when the run completed.
+  int Compare(const std::string& left, const std::string& right, const FieldMarks& marks,
+              bool topRowNames = true) {
+    session_.Settings.TopRowNames = topRowNames;
+    session_.Settings.PathL = dir_.Write("left.csv", left);
+    session_.Settings.PathR = dir_.Write("right.csv", right);
+    session_.StartSetUp();
+    FieldGrid grid;
+    if (session_.FillFieldGrids(grid) != 0) return -100;
+    for (int j : marks.keys) grid.Toggle(j, FieldGrid::kKey);
+    for (int j : marks.ignoreSpaces) grid.Toggle(j, FieldGrid::kIgnoreSpaces);
+    for (int j : marks.notCompared) grid.Toggle(j, FieldGrid::kNotCompared);
+    return session_.CompareSides(grid, 8);
+  }
+
+  TempDir dir_;
+  RecordingNotifier notifier_;
+  ScopedNotifier scoped_;
+  CompareSession session_;
+};
+
+}  // namespace korvel::test
