@@ -77,16 +77,7 @@ int CMyCsv::Open(const std::string& path, int nameMode, int encoding, int adoptM
   inputEnded_ = false;
   dataEnded_ = false;
   readFailed_ = false;
-  encoding_ = encoding;
-  if (file_.Open(path, CMyFile::kModeRead, encoding) != 0) {
-    message_ = Sjis("ファイルが見つかりません。");
-    return kOpenFailed;
-  }
-  int bom = file_.CheckBom(adoptMark == 1, &encoding_);
-  if (bom == -1 || bom == -2 || bom == -3) {
-    message_ = Sjis(bom == -1   ? "データがありません。"
-                    : bom == -2 ? "文字コードが異なります。"
-                                : "読込できないファイルです。");
+  if (OpenInputFile(file_, path, encoding, adoptMark == 1, &encoding_, &message_) != 0) {
     return kOpenFailed;
   }
   try {
@@ -233,6 +224,16 @@ void CMyCsv::ScanPlain(RecordState& st) {
   }
 }
 
+bool CMyCsv::ConsumeLineBreak() {
+  if (window_[pos_] == '\r') {
+    if (Ensure(2) == Fetch::kFailed) return false;
+    pos_ += (pos_ + 1 < window_.size() && window_[pos_ + 1] == '\n') ? 2 : 1;
+  } else {
+    pos_ += 1;
+  }
+  return true;
+}
+
 void CMyCsv::FlushPending() {
   if (pendingStart_ == kNoPending) return;
   cell_.append(window_, pendingStart_, pos_ - pendingStart_);
@@ -320,12 +321,7 @@ int CMyCsv::ReadRecordBody() {
   };
   // Consumes a line break at pos_ (CR LF as one) and ends the record.
   auto endLine = [&]() -> bool {
-    if (window_[pos_] == '\r') {
-      if (Ensure(2) == Fetch::kFailed) return false;
-      pos_ += (pos_ + 1 < window_.size() && window_[pos_ + 1] == '\n') ? 2 : 1;
-    } else {
-      pos_ += 1;
-    }
+    if (!ConsumeLineBreak()) return false;
     st.ended = true;
     return true;
   };
@@ -384,12 +380,7 @@ int CMyCsv::ReadRecordBody() {
       } else if (IsLineBreak(c)) {
         cell_.append(NewlineReplacement());
         st.control = true;
-        if (c == '\r') {
-          if (Ensure(2) == Fetch::kFailed) break;
-          pos_ += (pos_ + 1 < window_.size() && window_[pos_ + 1] == '\n') ? 2 : 1;
-        } else {
-          ++pos_;
-        }
+        if (!ConsumeLineBreak()) break;
       } else {
         copyByte(c);
       }
@@ -473,12 +464,7 @@ int CMyCsv::ReadRecordBody() {
       if (st.lineBreak == kNoLineBreak) st.lineBreak = cell_.size();
       cell_.append("\r\n");
       st.control = true;
-      if (c == '\r') {
-        if (Ensure(2) == Fetch::kFailed) break;
-        pos_ += (pos_ + 1 < window_.size() && window_[pos_ + 1] == '\n') ? 2 : 1;
-      } else {
-        ++pos_;
-      }
+      if (!ConsumeLineBreak()) break;
     } else {
       copyByte(c);
     }

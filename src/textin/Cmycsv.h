@@ -78,6 +78,9 @@ class CMyCsv {
   void ScanPlain(RecordState& st);
   bool Store(RecordState& st, const char* bytes, std::size_t length);
   void FinishMultiLineCell(std::string& text) const;
+  // Steps over the line break at the read position, CR LF as one; false when the look-ahead
+  // could not be read.
+  bool ConsumeLineBreak();
   // Joins the pending run of the window to the cell.
   void FlushPending();
   std::size_t CellSize() const;

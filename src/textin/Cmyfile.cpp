@@ -279,6 +279,28 @@ const char* CMyFile::ReadChunk(int* length) {
   return converted_.c_str();
 }
 
+int OpenInputFile(CMyFile& file, const std::string& path, int requestedEncoding, bool adoptMark,
+                  int* encoding, std::string* message) {
+  *encoding = requestedEncoding;
+  if (file.Open(path, CMyFile::kModeRead, requestedEncoding) != 0) {
+    *message = Sjis("ファイルが見つかりません。");
+    return 1;
+  }
+  switch (file.CheckBom(adoptMark, encoding)) {
+    case -1:
+      *message = Sjis("データがありません。");
+      return 1;
+    case -2:
+      *message = Sjis("文字コードが異なります。");
+      return 1;
+    case -3:
+      *message = Sjis("読込できないファイルです。");
+      return 1;
+    default:
+      return 0;
+  }
+}
+
 bool CheckOutputPath(const std::string& path) {
   if (path.empty()) return false;
   switch (GetPathKind(path)) {

@@ -80,6 +80,13 @@ class CMyFile {
   bool readAheadFailed_ = false;
 };
 
+// Opens `path` for a reader: CMyFile::Open for reading, then CheckBom. 0 on success, with
+// `*encoding` the encoding in force; 1 on failure, with `*message` the reader's text
+// ("ファイルが見つかりません。", "データがありません。", "文字コードが異なります。" or
+// "読込できないファイルです。"). On a failed mark check the file stays open.
+[[nodiscard]] int OpenInputFile(CMyFile& file, const std::string& path, int requestedEncoding,
+                                bool adoptMark, int* encoding, std::string* message);
+
 // The length of the piece cut from `onHand` (at least 1024) bytes of input in `encoding`:
 // a walk from the start steps over characters (a double-byte character, a UTF-8 sequence, a
 // surrogate pair), doubled quotes and LFs following a character until at least 1018 bytes

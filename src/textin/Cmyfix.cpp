@@ -90,15 +90,7 @@ int CMyFix::Open(const std::string& path, int skipLines, int encoding, int adopt
   readFailed_ = false;
   dropLeadingLf_ = false;
   skipNextByte_ = false;
-  if (file_.Open(path, CMyFile::kModeRead, encoding) != 0) {
-    message_ = Sjis("ファイルが見つかりません。");
-    return kOpenFailed;
-  }
-  int bom = file_.CheckBom(adoptMark == 1, &encoding_);
-  if (bom == -1 || bom == -2 || bom == -3) {
-    message_ = Sjis(bom == -1   ? "データがありません。"
-                    : bom == -2 ? "文字コードが異なります。"
-                                : "読込できないファイルです。");
+  if (OpenInputFile(file_, path, encoding, adoptMark == 1, &encoding_, &message_) != 0) {
     file_.Close();
     return kOpenFailed;
   }
