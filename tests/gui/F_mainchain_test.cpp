@@ -66,19 +66,26 @@ class ModalScript {
 
   void Tick() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || Handled(modal)) {
-      ++idle_;
-      // A window that its step left open (a failed check) is closed after about 5 seconds;
-      // after about 20 seconds without the expected window the script gives up.
-      if (idle_ == 500 && modal && modal->isVisible()) {
-        Close(modal);
-        QFAIL("a window was left open");
+    if (modal && !modal->isVisible()) modal = nullptr;
+    if (finished_) {
+      // After the last step only its own window is watched, until it has closed; later
+      // scripts of the same test see their windows.
+      if (modal && modal == last_) {
+        CloseIfLeftOpen(modal);
+      } else {
+        timer_.stop();
       }
-      if (idle_ > 2000) timer_.stop();
+      return;
+    }
+    if (!modal || Handled(modal)) {
+      if (modal) CloseIfLeftOpen(modal);
+      // About 20 seconds without the expected window: give up rather than hang.
+      if (++idle_ > 2000) timer_.stop();
       return;
     }
     idle_ = 0;
     handled_.push_back(modal);
+    last_ = modal;
     seen_ << QString::fromLatin1(modal->metaObject()->className()).remove(Q("korvel::"));
     if (steps_.empty()) {
       Close(modal);
@@ -86,14 +93,20 @@ class ModalScript {
     }
     Step step = std::move(steps_.front());
     steps_.pop_front();
-    // The last step ends the watch, so that a later script of the same test sees its own
-    // windows (a script started without steps keeps watching for any window).
-    if (steps_.empty()) timer_.stop();
+    // A script started without steps keeps watching for any window.
+    finished_ = steps_.empty();
     if (seen_.last() != QString::fromLatin1(step.className)) {
       Close(modal);
       QFAIL(qPrintable(Q("unexpected window ") + seen_.last()));
     }
     step.act(modal);
+  }
+  // A window that its step left open (a failed check) is closed after about 5 seconds.
+  void CloseIfLeftOpen(QWidget* modal) {
+    if (++open_ < 500) return;
+    open_ = 0;
+    Close(modal);
+    QFAIL("a window was left open");
   }
   bool Handled(QWidget* modal) const {
     for (const QPointer<QWidget>& seen : handled_) {
@@ -108,8 +121,11 @@ class ModalScript {
   QTimer timer_;
   std::deque<Step> steps_;
   std::vector<QPointer<QWidget>> handled_;
+  QPointer<QWidget> last_;
   QStringList seen_;
+  bool finished_ = false;
   int idle_ = 0;
+  int open_ = 0;
 };
 
 QLineEdit* Edit(QWidget* dialog, const char* name) { return Child<QLineEdit>(dialog, name); }
