@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -95,12 +97,19 @@ std::string CsvLine(int fields, const std::string& prefix) {
 class SetUpChainTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (const char* old = std::getenv("KORVEL_HOME")) previousHome_ = old;
     ::setenv("KORVEL_HOME", home_.Path().c_str(), 1);
     global_ = std::make_unique<CMyGlobal>();
     left_ = dir_.Write("left.csv", "id,name\r\n1,a\r\n2,b\r\n");
     right_ = dir_.Write("right.csv", "id,name,extra\r\n1,a,x\r\n");
   }
-  void TearDown() override { ::unsetenv("KORVEL_HOME"); }
+  void TearDown() override {
+    if (previousHome_) {
+      ::setenv("KORVEL_HOME", previousHome_->c_str(), 1);
+    } else {
+      ::unsetenv("KORVEL_HOME");
+    }
+  }
 
   // The names in one name column of a grid, rows 1 to the last.
   static std::vector<std::string> Names(const FieldGrid& grid, int column) {
@@ -110,6 +119,7 @@ class SetUpChainTest : public ::testing::Test {
   }
 
   test::TempDir home_;
+  std::optional<std::string> previousHome_;
   test::TempDir dir_;
   std::unique_ptr<CMyGlobal> global_;
   CompareSession session_;
