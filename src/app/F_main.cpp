@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include "app/F_mainchain.h"
 #include "app/QtText.h"
 #include "app/ToolIcons.h"
 #include "export/F_export.h"
@@ -150,6 +151,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent), global_(std::make_uni
     move(s->availableGeometry().center() - rect().center());
   }
   SplitX = paiMain_->width() / 2;
+  InstallSetUpCommands(*this);
 }
 
 TfrmMain::~TfrmMain() { delete gridFont_; }

@@ -97,6 +97,7 @@ class TfrmMain : public QMainWindow {
   void ShowReclassified();
 
   // ---- Hooks of the commands other parts provide -----------------------------------------
+  // Installed when the window is created (InstallSetUpCommands, app/F_mainchain.h).
   std::function<void()> runComparison;  // the file-open dialog chain and the run
   std::function<void()> reGrid;         // the re-setting command
   // Opens the help page (a UTF-8 path) in the desktop's browser; replaceable so that tests

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/F_main.h"
+#include "app/F_mainchain.h"
 #include "app/QtNotifier.h"
 #include "app/QtText.h"
 #include "platform/Codepage.h"
@@ -19,6 +20,8 @@ int main(int argc, char* argv[]) {
   try {
     korvel::TfrmMain window;
     window.show();
+    // `korvel LEFT RIGHT` compares the two files as if they had been dropped on the window.
+    korvel::OpenCommandLinePaths(window, QApplication::arguments().mid(1));
     return app.exec();
   } catch (const std::bad_alloc&) {
     korvel::Warn(korvel::Sjis("メモリが足りません。"));
