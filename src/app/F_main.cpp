@@ -183,26 +183,27 @@ void TfrmMain::CreateActions() {
 
   QAction* copy = AddAction("mnuEditCopy", "選択範囲の内容をコピー(&C)");
   copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-  // Copy and find arrive with their own parts; until then they stay unavailable.
-  copy->setEnabled(false);
-  AddAction("mnuEditCopyGyaku", "選択範囲の相対側の内容コピー(&A)")->setEnabled(false);
+  connect(copy, &QAction::triggered, this, &TfrmMain::mnuEditCopyClick);
+  connect(AddAction("mnuEditCopyGyaku", "選択範囲の相対側の内容コピー(&A)"), &QAction::triggered,
+          this, &TfrmMain::mnuEditCopyGyakuClick);
   QAction* head = AddAction("mnuEditCopyHead", "ヘッダ名を付けてコピー(&H)");
   head->setCheckable(true);
   connect(head, &QAction::triggered, this, &TfrmMain::mnuEditCopyHeadClick);
   QAction* mark = AddAction("mnuEditCopyMark", "相違にマークを付けてコピー(&M)");
   mark->setCheckable(true);
   connect(mark, &QAction::triggered, this, &TfrmMain::mnuEditCopyMarkClick);
-  AddAction("mnuEditCopyRow", "カーソル行の比較コピー(&D)")->setEnabled(false);
+  connect(AddAction("mnuEditCopyRow", "カーソル行の比較コピー(&D)"), &QAction::triggered, this,
+          &TfrmMain::mnuEditCopyRowClick);
 
   QAction* find = AddAction("mnuFindFind", "検索(&S)");
   find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-  find->setEnabled(false);
+  connect(find, &QAction::triggered, this, [this] { FindNext(0); });
   QAction* findUp = AddAction("mnuFindFindUp", "上検索(&U)");
   findUp->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
-  findUp->setEnabled(false);
+  connect(findUp, &QAction::triggered, this, [this] { FindNext(-1); });
   QAction* findDown = AddAction("mnuFindFindDown", "下検索(&D)");
   findDown->setShortcut(QKeySequence(Qt::Key_F3));
-  findDown->setEnabled(false);
+  connect(findDown, &QAction::triggered, this, [this] { FindNext(1); });
   connect(AddAction("mnuFindSelDf", "相違分を抽出(&I)"), &QAction::triggered, this,
           &TfrmMain::mnuFindSelDfClick);
   connect(AddAction("mnuFindSelDfAll", "相違分（『右のみ』『左のみ』含む）を抽出(&A)"),
@@ -305,10 +306,16 @@ void TfrmMain::CreateToolBar() {
   toolBar_->addWidget(Spacer(toolBar_, 8));
   QAction* head = button("tb_CopyHead", ToolImage::kCopyHead, nullptr);
   head->setCheckable(true);
-  connect(head, &QAction::toggled, this, [this](bool down) { CopyWithHeader = down; });
+  connect(head, &QAction::toggled, this, [this](bool down) {
+    CopyWithHeader = down;
+    Action("mnuEditCopyHead")->setChecked(down);
+  });
   QAction* mark = button("tb_CopyMark", ToolImage::kCopyMark, nullptr);
   mark->setCheckable(true);
-  connect(mark, &QAction::toggled, this, [this](bool down) { CopyWithMarks = down; });
+  connect(mark, &QAction::toggled, this, [this](bool down) {
+    CopyWithMarks = down;
+    Action("mnuEditCopyMark")->setChecked(down);
+  });
 }
 
 void TfrmMain::CreatePopup() {

@@ -137,6 +137,8 @@ class TfrmMain : public QMainWindow {
   bool PaintLock = false;
   bool CopyWithHeader = false;
   bool CopyWithMarks = false;
+  std::string FindText;  // the last search text, CP932, at most 255 bytes (view/FindText.h)
+  int FindMode = 3;      // 3 case ignored, 7 exact
   int ResizeTarget = -2, ResizeMinX = 0, ResizeX = 0;
   int AutoScrollV = 0, AutoScrollH = 0;
   int DropCount = 0;
@@ -191,6 +193,13 @@ class TfrmMain : public QMainWindow {
   void mnuFileExitClick() { close(); }
   void mnuEditCopyHeadClick();
   void mnuEditCopyMarkClick();
+  // F_maincopy.cpp: the three copies put their text on the clipboard, or show why not.
+  void mnuEditCopyClick();
+  void mnuEditCopyGyakuClick();
+  void mnuEditCopyRowClick();
+  // F_mainfind.cpp: the text search. Direction 0 (or no FindText yet) asks with the find
+  // dialog first; -1 searches upward, 1 downward, from the cursor on CurSide's file.
+  void FindNext(int direction);
   void mnuFindSelDfClick();
   void mnuFindSelDfAllClick();
   void mnuFindSelDfNonClick();
@@ -240,6 +249,12 @@ class TfrmMain : public QMainWindow {
   void XorRects(const std::vector<QRect>& rects, const QColor& color);
   void MoveDragLine(int x);
   int ShownRowCount(int gridBottom) const;
+
+  // F_maincopy.cpp, F_mainfind.cpp.
+  void CopyRange(bool otherSide);
+  void PutOnClipboard(const std::string& cp932);
+  bool AskFind(int& direction);
+  void ShowFoundCell(int direction);
 
   // F_mainnav.cpp: mouse, wheel, keys, timer.
   void paiMainMouseDown(QMouseEvent* event);

@@ -163,14 +163,20 @@ RowScrollRange RowScrollFor(int rowCount, int paintHeight, int rowHeight, int de
   return {true, rowCount, rowCount};
 }
 
-int ScrollRightTarget(const GridFrame& frame, int col, int pane) {
-  if (col < 0 || col >= frame.FieldCount()) return -1;
-  if (col < frame.keyCount) return frame.hpos != 0 ? 0 : -1;
-  const int space = pane == 2 ? frame.width - frame.splitX
-                              : std::max(0, frame.splitX - (kRowHeaderWidth + frame.KeyWidths()));
+namespace {
+
+bool ShownWhole(const GridFrame& frame, int col, int pane) {
   const int paneRight = pane == 2 ? frame.width : frame.splitX;
   const int x = frame.PaneX(col, pane == 2 ? 2 : 1);
-  if (x != 0 && x + frame.widths[col] <= paneRight) return -1;
+  return x != 0 && x + frame.widths[col] <= paneRight;
+}
+
+}  // namespace
+
+int RightEndPosition(const GridFrame& frame, int col, int pane) {
+  if (col < frame.keyCount || col >= frame.FieldCount()) return -1;
+  const int space = pane == 2 ? frame.width - frame.splitX
+                              : std::max(0, frame.splitX - (kRowHeaderWidth + frame.KeyWidths()));
   int first = col;
   int sum = frame.widths[col];
   while (first - 1 >= frame.keyCount && sum + frame.widths[first - 1] <= space) {
@@ -178,6 +184,25 @@ int ScrollRightTarget(const GridFrame& frame, int col, int pane) {
     sum += frame.widths[first];
   }
   return std::max(0, first - frame.keyCount);
+}
+
+int ScrollRightTarget(const GridFrame& frame, int col, int pane) {
+  if (col < 0 || col >= frame.FieldCount()) return -1;
+  if (col < frame.keyCount) return frame.hpos != 0 ? 0 : -1;
+  if (ShownWhole(frame, col, pane)) return -1;
+  return RightEndPosition(frame, col, pane);
+}
+
+int FindScrollTarget(const GridFrame& frame, int col, int pane, bool rowsScrolled) {
+  if (col < 0 || col >= frame.FieldCount()) return -1;
+  if (col < frame.FirstPaneField()) {
+    // A key, or a field scrolled out to the left: only one that is not shown moves the
+    // panes, so that it becomes the first field shown.
+    if (frame.PaneX(col, pane == 2 ? 2 : 1) != 0) return -1;
+    return std::max(0, col - frame.keyCount);
+  }
+  if (!rowsScrolled && ShownWhole(frame, col, pane)) return -1;
+  return RightEndPosition(frame, col, pane);
 }
 
 int ScrollLeftTarget(const GridFrame& frame, int col, int pane) {

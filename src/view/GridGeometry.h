@@ -105,4 +105,17 @@ int ScrollRightTarget(const GridFrame& frame, int col, int pane);
 // The same after a move leftwards: only a field not shown at all scrolls.
 int ScrollLeftTarget(const GridFrame& frame, int col, int pane);
 
+// The horizontal position that shows non-key field `col` at the right end of `pane`, with
+// as many fields before it as fit in the pane's room (the field alone when it is wider);
+// -1 for a key or a column that is not a field.
+int RightEndPosition(const GridFrame& frame, int col, int pane);
+
+// Horizontal position that brings the cell a search found, in field `col`, into view in
+// `pane`, or -1 to stay. A key, or a field left of the first field shown, moves the panes
+// only when it is not shown in `pane`: it then becomes the first field shown. Another field
+// moves them as after the Right key, and also whenever the rows were scrolled to reach the
+// hit (`rowsScrolled`), so that a hit on another page shows its field at the pane's right
+// end.
+int FindScrollTarget(const GridFrame& frame, int col, int pane, bool rowsScrolled);
+
 }  // namespace korvel

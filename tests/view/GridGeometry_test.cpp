@@ -195,5 +195,35 @@ TEST(GridGeometry, HorizontalScrollTargets) {
   EXPECT_EQ(ScrollLeftTarget(scrolled, 0, 2), -1);
 }
 
+TEST(GridGeometry, FoundCellScrollTargets) {
+  GridFrame f = TwoKeysFrame();
+  // Shown whole and on the same page: the panes stay; after a row scroll the field is put
+  // at the pane's right end with as many fields before it as fit (210 pixels on the left:
+  // 70 + 100 fit for field 3, 295 on the right: 100 + 70 fit, + the keys never).
+  EXPECT_EQ(FindScrollTarget(f, 3, 1, false), -1);
+  EXPECT_EQ(FindScrollTarget(f, 3, 1, true), 0);
+  EXPECT_EQ(FindScrollTarget(f, 4, 1, true), 1);
+  EXPECT_EQ(FindScrollTarget(f, 4, 2, false), -1);
+  EXPECT_EQ(FindScrollTarget(f, 5, 2, true), 1);
+  EXPECT_EQ(RightEndPosition(f, 5, 1), 2);
+  // Running past the pane's edge or not shown: as the Right key.
+  EXPECT_EQ(FindScrollTarget(f, 4, 1, false), ScrollRightTarget(f, 4, 1));
+  EXPECT_EQ(FindScrollTarget(f, 5, 1, false), 2);
+  // Keys never move a row-scrolled page sideways while they are shown.
+  EXPECT_EQ(FindScrollTarget(f, 0, 1, true), -1);
+  EXPECT_EQ(FindScrollTarget(f, 1, 2, false), -1);
+  EXPECT_EQ(RightEndPosition(f, 1, 1), -1);
+  // A field scrolled out to the left becomes the first one shown, whatever the rows did.
+  GridFrame scrolled = f;
+  scrolled.hpos = 3;
+  ColumnPlan plan = LayoutColumns(scrolled);
+  scrolled.leftX = plan.leftX;
+  scrolled.rightX = plan.rightX;
+  EXPECT_EQ(FindScrollTarget(scrolled, 2, 1, false), 0);
+  EXPECT_EQ(FindScrollTarget(scrolled, 3, 2, true), 1);
+  EXPECT_EQ(FindScrollTarget(scrolled, 6, 1, false), -1);
+  EXPECT_EQ(FindScrollTarget(scrolled, -1, 1, false), -1);
+}
+
 }  // namespace
 }  // namespace korvel
