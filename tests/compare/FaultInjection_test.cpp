@@ -4,9 +4,10 @@
 //
 // Memory faults are injected by this test program's own global operator new (all its
 // forms), which passes every allocation to malloc until a test arms it to fail the n-th
-// allocation from then on, or that one and every later one. Everything the engine
+// allocation from then on, or that one and every later one. Everything the engine itself
 // allocates goes through operator new (the row tables' blocks included), so a sweep over n
-// reaches every allocation of a run, on both reader threads.
+// reaches every allocation of a run, on both reader threads. (Under valgrind, run with
+// --soname-synonyms=somalloc=nouserintercepts, or valgrind's own operator new takes over.)
 
 #include <gtest/gtest.h>
 
