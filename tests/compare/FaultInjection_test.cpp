@@ -76,6 +76,13 @@ long DisarmAllocationFailure() {
 
 }  // namespace
 
+// These are the replacement allocation functions themselves: memory from malloc goes back
+// through free, which the compiler cannot tell from a mismatch once it inlines them.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t size) {
   if (void* p = Allocate(size)) return p;
   throw std::bad_alloc();
@@ -108,6 +115,10 @@ void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::fre
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace korvel {
 namespace {
