@@ -10,7 +10,8 @@
 // rows agreeing in their keys, the pairs in key order, and no key left on both sides
 // unpaired; without keys, rows paired by position. The tables must hold what a reader of
 // the same file delivers, identical sides must compare equal, and the extraction must
-// select what its filter says and show it through ViewPairs.
+// select what its filter says and show it through ViewPairs. Last, what is shown is
+// exported; an XML export must be well-formed text.
 
 #include <map>
 #include <string>
@@ -19,6 +20,8 @@
 #include "FuzzSupport.h"
 #include "compare/CompareSession.h"
 #include "compare/FixSource.h"
+#include "export/ExportDriver.h"
+#include "export/SessionExportSource.h"
 #include "platform/Codepage.h"
 
 namespace {
@@ -283,6 +286,45 @@ void CheckReGrid(CompareSession& s, OptionBytes& in) {
   CheckResult(s);
 }
 
+// An XML Spreadsheet must be UTF-8 and hold no character that XML 1.0 forbids.
+bool IsXmlText(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > bytes.size()) return false;
+    std::uint32_t u = n == 1 ? c : c & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+      const auto t = static_cast<unsigned char>(bytes[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      u = u << 6 | (t & 0x3F);
+    }
+    const bool allowed = u == 0x9 || u == 0xA || u == 0xD || (u >= 0x20 && u <= 0xD7FF) ||
+                         (u >= 0xE000 && u <= 0xFFFD) || (u >= 0x10000 && u <= 0x10FFFF);
+    if (!allowed) return false;
+    i += n;
+  }
+  return true;
+}
+
+// Exports what is shown, in a fuzzed format and layout, into the memory file system.
+void CheckExport(CompareSession& s, OptionBytes& in) {
+  if (in.Flag()) {
+    (void)s.ExtractByStatus(kExtractNotEqual, true);
+    s.ActivateExtraction();
+  }
+  const ExportFormat format = in.Flag() ? ExportFormat::kXml : ExportFormat::kCsv;
+  static const ExportLayout kLayouts[] = {ExportLayout::kPerSheet, ExportLayout::kAlternateFields,
+                                          ExportLayout::kAlternateRows};
+  const ExportLayout layout = kLayouts[in.Below(3)];
+  const SessionExportSource source(s);
+  Require(WriteExport(source, format, layout, "export.out") == kExportDone, "an export failed");
+  Require(FuzzEnvironment::Get().files.OpenCount() == 0, "the export left its file open");
+  const std::string bytes = FuzzEnvironment::Get().files.Get("export.out");
+  Require(!bytes.empty(), "an export wrote nothing");
+  if (format == ExportFormat::kXml) Require(IsXmlText(bytes), "an export is not XML text");
+  s.ReleaseExtraction();
+}
+
 void CheckIdentical(const CompareSession& s) {
   Require(s.LeftOnlyCount() == 0 && s.RightOnlyCount() == 0 && s.DiffRecordCount() == 0,
           "identical sides do not compare equal");
@@ -375,5 +417,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckExtraction(session, later);
   CheckReGrid(session, later);
   if (identical) CheckIdentical(session);
+  CheckExport(session, later);
   return 0;
 }
