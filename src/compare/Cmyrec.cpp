@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -22,14 +21,18 @@ constexpr std::size_t kLargestBlock = 16 * 1024 * 1024;
 // those reads would first miss the address translation cache.
 constexpr std::size_t kHugePage = 2 * 1024 * 1024;
 
+// The alignment of a block of `size` bytes: whole huge pages for large blocks.
+std::size_t BlockAlignment(std::size_t size) { return size < kHugePage ? 64 : kHugePage; }
+
 // A block of at least `*size` bytes (rounded up to whole huge pages for large blocks), or
-// null. Freed with std::free.
+// null. Taken from the C++ allocator like every other allocation of the engine, so that
+// one allocation failure path serves all; freed by CMyTable::FreeBlock.
 char* AllocateBlock(std::size_t* size) {
-  if (*size < kHugePage) return static_cast<char*>(std::malloc(*size));
-  *size = (*size + kHugePage - 1) / kHugePage * kHugePage;
-  void* p = std::aligned_alloc(kHugePage, *size);
+  const std::size_t align = BlockAlignment(*size);
+  if (align == kHugePage) *size = (*size + kHugePage - 1) / kHugePage * kHugePage;
+  void* p = ::operator new(*size, std::align_val_t(align), std::nothrow);
 #ifdef MADV_HUGEPAGE
-  if (p != nullptr) (void)madvise(p, *size, MADV_HUGEPAGE);
+  if (p != nullptr && align == kHugePage) (void)madvise(p, *size, MADV_HUGEPAGE);
 #endif
   return static_cast<char*>(p);
 }
@@ -85,7 +88,9 @@ std::string_view CMyRowView::Cell(int col) const {
   return std::string_view(base_ + begin, end - begin - 1);
 }
 
-void CMyTable::FreeBlock::operator()(char* p) const { std::free(p); }
+void CMyTable::FreeBlock::operator()(char* p) const {
+  ::operator delete(p, std::align_val_t(BlockAlignment(size)));
+}
 
 CMyTable::CMyTable() = default;
 CMyTable::~CMyTable() = default;
@@ -137,8 +142,9 @@ char* CMyTable::Reserve(std::size_t size, RowPlace* place) {
         blocks_.empty() ? kFirstBlock : std::min(blocks_.back().capacity * 2, kLargestBlock);
     next = std::max(next, size);
     Block block;
-    block.bytes.reset(AllocateBlock(&next));
-    if (!block.bytes) return nullptr;
+    char* bytes = AllocateBlock(&next);
+    if (bytes == nullptr) return nullptr;
+    block.bytes = std::unique_ptr<char, FreeBlock>(bytes, FreeBlock{next});
     block.capacity = next;
     try {
       blocks_.push_back(std::move(block));

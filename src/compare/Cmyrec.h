@@ -120,7 +120,10 @@ class CMyTable {
 
  private:
   struct FreeBlock {
+    FreeBlock() noexcept : size(0) {}
+    explicit FreeBlock(std::size_t blockSize) noexcept : size(blockSize) {}
     void operator()(char* p) const;
+    std::size_t size;  // the block's size, which decides its alignment
   };
   struct Block {
     std::unique_ptr<char, FreeBlock> bytes;

@@ -92,14 +92,17 @@ int CompareSession::FillFieldGridFixed(FieldGrid& grid, int column) {
 // The run
 
 int CompareSession::CompareSides(const FieldGrid& grid, int charWidth) {
-  int result;
+  int result = -1;
+  bool noMemory = false;
   try {
     result = RunSteps(grid, charWidth);
   } catch (const std::bad_alloc&) {
-    WarnNoMemory();
-    result = -1;
+    noMemory = true;
   }
+  // The result is emptied before the message: should even the message find no memory,
+  // what escapes to the program's boundary leaves no half-made result behind.
   if (result != 0) ResetResult();
+  if (noMemory) WarnNoMemory();
   return result;
 }
 
@@ -150,29 +153,44 @@ int CompareSession::LoadBothSides() {
   }
   RecordingNotifier leftMessages;
   RecordingNotifier rightMessages;
-  int rightResult = -1;
+  SideLoad left;
+  SideLoad right;
   std::thread worker;
   try {
-    worker = std::thread([this, &rightMessages, &rightResult] {
+    worker = std::thread([this, &rightMessages, &right] {
       ScopedThreadNotifier scoped(&rightMessages);
-      rightResult = LoadAndPrepare(Side::kRight);
+      right = LoadAndPrepareCaught(Side::kRight);
     });
   } catch (const std::system_error&) {
     // No thread to be had: read the sides in turn.
     if (LoadAndPrepare(Side::kLeft) != 0) return -1;
     return LoadAndPrepare(Side::kRight);
   }
-  int leftResult;
   {
     ScopedThreadNotifier scoped(&leftMessages);
-    leftResult = LoadAndPrepare(Side::kLeft);
+    left = LoadAndPrepareCaught(Side::kLeft);
   }
   worker.join();
   Notifier& target = CurrentNotifier();
   ReplayMessages(leftMessages, target);
-  if (leftResult != 0) return -1;
+  if (left.noMemory) WarnNoMemory();
+  if (left.result != 0) return -1;
   ReplayMessages(rightMessages, target);
-  return rightResult;
+  if (right.noMemory) WarnNoMemory();
+  return right.result;
+}
+
+// Nothing may escape between the start of the helper thread and its join (an exception
+// leaving the thread's function, or passing a joinable thread, ends the program). A side
+// whose memory message could not even be recorded has it shown after the join.
+CompareSession::SideLoad CompareSession::LoadAndPrepareCaught(Side side) {
+  SideLoad load;
+  try {
+    load.result = LoadAndPrepare(side);
+  } catch (const std::bad_alloc&) {
+    load.noMemory = true;
+  }
+  return load;
 }
 
 int CompareSession::LoadSide(CMyTable& table, const std::string& path, Side side) {

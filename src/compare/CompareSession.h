@@ -190,7 +190,12 @@ class CompareSession {
   int StoreRecord(SideRecordReader& reader, CMyTable& table, const std::vector<char>& skip,
                   int recordIndex, const std::string& path, bool topRowNames);
   int LoadSide(CMyTable& table, const std::string& path, Side side);
+  struct SideLoad {
+    int result = -1;
+    bool noMemory = false;  // the memory message is still to be shown
+  };
   int LoadAndPrepare(Side side);
+  SideLoad LoadAndPrepareCaught(Side side);
   int LoadBothSides();
   int PrepareSide(CMyRec& rec, CMyTable& table);
   int CompareKeys(int leftRow, int rightRow) const;

@@ -86,8 +86,9 @@ int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout la
     }
     written = out.Flush();
   }
-  file.Close();
-  return written ? kExportDone : kExportWriteFailed;
+  // A failed close may have lost what the system still held back.
+  const bool closed = file.Close() == 0;
+  return written && closed ? kExportDone : kExportWriteFailed;
 }
 
 void ReportExport(int result) {

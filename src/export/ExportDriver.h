@@ -28,7 +28,7 @@ enum class ExportLayout {
 // Results of WriteExport and RunExport.
 inline constexpr int kExportDone = 0;
 inline constexpr int kExportOpenFailed = -1;   // the file could not be created
-inline constexpr int kExportWriteFailed = -2;  // the file was created, a write failed
+inline constexpr int kExportWriteFailed = -2;  // the file was created, a write or its close failed
 
 // An XML export of more pairs than this asks first.
 inline constexpr int kLargeXmlExportPairs = 500;

@@ -102,6 +102,13 @@ std::unique_ptr<XmlTables> BuildXmlTables() {
   SetEntity(t->single['&'], "&amp;");
   SetEntity(t->single['\r'], "&#13;");
   SetEntity(t->single['\n'], "&#10;");
+  // XML 1.0 has no form at all, not even a reference, for the other control characters,
+  // and one of them makes the whole workbook unreadable. Cells never hold them, but field
+  // names from a definition file and paths may: they become the code page's default
+  // character.
+  for (unsigned c = 0; c < 0x20; ++c) {
+    if (c != '\t' && c != '\r' && c != '\n') SetEntity(t->single[c], "?");
+  }
   return t;
 }
 

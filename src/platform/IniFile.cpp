@@ -63,6 +63,14 @@ bool HasLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
+// A name whose last byte is a lone lead byte would take the ']' or '=' written after it
+// as its second byte, and its line would never be read as a section or a key again.
+bool EndsInsideCharacter(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) i += IsLeadByte(text[i]) ? 2 : 1;
+  return i > text.size();
+}
+
 }  // namespace
 
 IniFile::Line IniFile::MakeLine(std::string text, std::string end) {
@@ -209,7 +217,8 @@ bool IniFile::SetString(std::string_view section, std::string_view key, std::str
   key = Trim(key);
   if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) ||
       HasLineBreak(value) || FindByte(section, ']') != std::string_view::npos ||
-      FindByte(key, '=') != std::string_view::npos || key.front() == '[' || key.front() == ';') {
+      FindByte(key, '=') != std::string_view::npos || key.front() == '[' || key.front() == ';' ||
+      EndsInsideCharacter(section) || EndsInsideCharacter(key)) {
     return false;
   }
   const std::string newValue(Trim(value));

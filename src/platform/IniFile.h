@@ -47,7 +47,7 @@ class IniFile {
   int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
   // Sets `key` in `section` to `value`. False, changing nothing, when a name is empty or a
   // text would break the line structure (a line break anywhere, '=' in the key, ']' in the
-  // section name).
+  // section name, a name ending in the first byte of a double-byte character).
   bool SetString(std::string_view section, std::string_view key, std::string_view value);
 
  private:

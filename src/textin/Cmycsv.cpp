@@ -210,7 +210,9 @@ void CMyCsv::ScanPlain(RecordState& st) {
     if (k == kPlain) {
       if (sizeChecked && CellSize() + (p - pos_) > kMaxQuotedCell) break;
       ++p;
-    } else if (k == kLead && p + 1 < end) {
+    } else if (k == kLead && p + 1 < end && b[p + 1] >= 0x20) {
+      // A control byte after a lead byte is still a control byte to the store rule; such
+      // a pair takes the slow way, which notes it.
       p += 2;
     } else {
       break;
@@ -349,6 +351,10 @@ int CMyCsv::ReadRecordBody() {
     if (IsLeadByte(c)) {
       if (Ensure(2) == Fetch::kFailed) break;
       std::size_t w = pos_ + 1 < window_.size() ? 2 : 1;
+      if (w == 2) {
+        const auto trail = static_cast<unsigned char>(window_[pos_ + 1]);
+        if (trail < 0x20 && trail != '\t') st.control = true;
+      }
       cell_.append(window_, pos_, w);
       pos_ += w;
       st.fieldStart = false;

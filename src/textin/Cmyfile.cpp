@@ -56,15 +56,15 @@ int CMyFile::Open(const std::string& path, int mode, int encoding) {
   return 0;
 }
 
-void CMyFile::Close() {
+int CMyFile::Close() {
   std::string().swap(converted_);
   std::vector<unsigned char>().swap(readAhead_);
   readAheadPos_ = readAheadEnd_ = 0;
   carryLength_ = 0;
-  if (fd_ >= 0) {
-    CurrentFileSystem().Close(fd_);
-    fd_ = -1;
-  }
+  if (fd_ < 0) return 0;
+  const int closed = CurrentFileSystem().Close(fd_);
+  fd_ = -1;
+  return closed == 0 ? 0 : -1;
 }
 
 long CMyFile::Fill(unsigned char* dst, std::size_t count) {

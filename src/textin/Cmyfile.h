@@ -34,8 +34,9 @@ class CMyFile {
   // -2 a file is already open on this object (it stays open). Empties the carry and
   // remembers `encoding`.
   [[nodiscard]] int Open(const std::string& path, int mode, int encoding);
-  // Frees the conversion buffers and closes the file, if one is open.
-  void Close();
+  // Frees the conversion buffers and closes the file, if one is open. 0, or -1 when the
+  // system reports a failed close (for a written file: bytes may not have reached it).
+  int Close();
   bool IsOpen() const { return fd_ >= 0; }
 
   // Bytes read; 0 at the end of the file or on failure.

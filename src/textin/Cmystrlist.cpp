@@ -65,8 +65,9 @@ int CMyStrList::Set(int index, const void* bytes, int length) {
     return 1;
   }
   const int need = length + kSlotSlack;
-  Block* current = &blocks_.back();
-  if (current->capacity - current->used < need) {
+  // The list may have no block at all: the one Clear takes may not have been had.
+  Block* current = blocks_.empty() ? nullptr : &blocks_.back();
+  if (current == nullptr || current->capacity - current->used < need) {
     if (!AddBlock(need)) return 0;
     current = &blocks_.back();
   }
@@ -193,6 +194,7 @@ int CMyStrList::SaveToFile(const std::string& path) const {
     if (item.length > 0 && file.Write(item.bytes, item.length) != item.length) return -3;
     if (file.WriteNewline() != 2) return -3;
   }
+  if (file.Close() != 0) return -3;
   return Count();
 }
 

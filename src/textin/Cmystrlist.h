@@ -61,7 +61,7 @@ class CMyStrList {
   // -3 a read failed (the list is then empty).
   int LoadFromFile(const std::string& path);
   // Writes every item followed by CR LF, replacing the file. Count; -1 the file cannot be
-  // created; -3 a write failed (the file is then incomplete).
+  // created; -3 a write or the closing of the file failed (the file is then incomplete).
   int SaveToFile(const std::string& path) const;
 
   // Length of a text up to its first byte below 0x20 other than TAB (the store rule).

@@ -481,6 +481,9 @@ TEST(XmlExportWriterTest, CellTextsBecomeEscapedUtf8) {
   EXPECT_EQ(LeftCellLine(S("<×>&\"\r\n")), "&lt;×&gt;&amp;&quot;&#13;&#10;");
   // A lead byte that ends the text is one broken character, never an unfinished sequence.
   EXPECT_EQ(LeftCellLine(std::string("a\x82", 2)), "a\xEF\xBF\xBD");
+  // Control characters that XML cannot hold in any form are replaced; TAB, CR and LF stay.
+  const std::string controls = "a\x01" + std::string("b") + '\0' + "c\x1F\t";
+  EXPECT_EQ(LeftCellLine(controls), "a?b?c?\t");
 }
 
 TEST(XmlExportWriterTest, LongCellsAreWrittenWhole) {

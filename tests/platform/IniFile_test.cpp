@@ -94,7 +94,12 @@ TEST(IniFileTest, WritingAKeyKeepsEveryOtherLine) {
   EXPECT_FALSE(ini.SetString("", "K", "1"));
   EXPECT_FALSE(ini.SetString("S", " ", "1"));
   EXPECT_FALSE(ini.SetString("S", ";K", "1"));
+  // A name ending in a lead byte would swallow the ']' or '=' after it and never be found.
+  EXPECT_FALSE(ini.SetString("S\x83", "K", "1"));
+  EXPECT_FALSE(ini.SetString("S", "K\x83 ", "1"));
   EXPECT_EQ(ini.Text(), before);
+  ASSERT_TRUE(ini.SetString("S\x83\x41", "K\x83\x5D", "v\x83"));
+  EXPECT_EQ(ini.GetString("S\x83\x41", "K\x83\x5D", "d"), "v\x83");
 }
 
 TEST(IniFileTest, NamesCompareDoubleByteCharactersExactly) {

@@ -174,6 +174,30 @@ TEST_F(CsvTest, DoubleByteCharactersAreNeverSplit) {
   EXPECT_EQ(Read("\xB1\xB2,\xB3\r\n"), (Records{{"\xB1\xB2", "\xB3"}}));
 }
 
+// A lead byte takes the next byte with it even when that is a control byte, but the store
+// rule still ends the value there: no value may hold a line break or a NUL.
+TEST_F(CsvTest, AControlByteAfterALeadByteStillEndsTheValue) {
+  auto views = [this](std::string_view bytes, const ReadOptions& o) {
+    CMyCsv csv;
+    csv.SetDelimiter(o.delimiter);
+    Records records;
+    if (csv.Open(dir_.Write("in.txt", bytes), 0, kEncodingSjis, 1) != 0) return records;
+    for (int n; (n = csv.ReadRecord()) > 0;) {
+      std::vector<std::string> fields;
+      for (int i = 0; i < n; ++i) fields.emplace_back(csv.FieldView(i));
+      records.push_back(fields);
+    }
+    return records;
+  };
+  const std::string cr("a\x81\rb", 4);
+  const std::string nul("x\x82\0y", 4);
+  EXPECT_EQ(views(cr + ",c\r\n" + nul + ",z\r\n", {}), (Records{{"a\x81", "c"}, {"x\x82", "z"}}));
+  EXPECT_EQ(views(cr + "\tc\r\n", Tab()), (Records{{"a\x81", "c"}}));
+  EXPECT_EQ(views("\"" + nul + "\",z\r\n", {}), (Records{{"x\x82", "z"}}));
+  // A TAB after a lead byte is no control byte.
+  EXPECT_EQ(views("a\x83\tb,c\r\n", {}), (Records{{"a\x83\tb", "c"}}));
+}
+
 TEST_F(CsvTest, NameModeAndFieldLimits) {
   std::string names;
   for (int i = 0; i < 1000; ++i) names += (i ? "," : "") + std::to_string(i);

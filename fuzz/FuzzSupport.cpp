@@ -1,0 +1,153 @@
+#include "FuzzSupport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/Codepage.h"
+
+namespace korvel::fuzz {
+
+void MemoryFileSystem::Put(const std::string& path, std::string bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  files_[path] = std::make_shared<const std::string>(std::move(bytes));
+}
+
+std::string MemoryFileSystem::Get(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = files_.find(path);
+  return it == files_.end() ? std::string() : *it->second;
+}
+
+void MemoryFileSystem::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  files_.clear();
+  open_.clear();
+}
+
+std::size_t MemoryFileSystem::OpenCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return open_.size();
+}
+
+int MemoryFileSystem::Open(const std::string& path, OpenMode mode) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  OpenFile file;
+  file.path = path;
+  if (mode == OpenMode::kRead) {
+    auto it = files_.find(path);
+    if (it == files_.end()) return -1;
+    file.bytes = it->second;
+  } else {
+    file.writing = true;
+    file.bytes = std::make_shared<const std::string>();
+    files_[path] = file.bytes;  // created and emptied at once, as the real call does
+  }
+  const int fd = nextFd_++;
+  open_.emplace(fd, std::move(file));
+  return fd;
+}
+
+ssize_t MemoryFileSystem::Read(int fd, void* buffer, std::size_t count) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = open_.find(fd);
+  if (it == open_.end()) return -1;
+  OpenFile& file = it->second;
+  const std::string& bytes = file.writing ? file.written : *file.bytes;
+  std::size_t n = std::min(count, bytes.size() - std::min(file.pos, bytes.size()));
+  if (n > 0) std::memcpy(buffer, bytes.data() + file.pos, n);
+  file.pos += n;
+  return static_cast<ssize_t>(n);
+}
+
+ssize_t MemoryFileSystem::Write(int fd, const void* buffer, std::size_t count) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = open_.find(fd);
+  if (it == open_.end() || !it->second.writing) return -1;
+  it->second.written.append(static_cast<const char*>(buffer), count);
+  return static_cast<ssize_t>(count);
+}
+
+int MemoryFileSystem::Close(int fd) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = open_.find(fd);
+  if (it == open_.end()) return -1;
+  if (it->second.writing) {
+    files_[it->second.path] = std::make_shared<const std::string>(std::move(it->second.written));
+  }
+  open_.erase(it);
+  return 0;
+}
+
+FuzzEnvironment& FuzzEnvironment::Get() {
+  static FuzzEnvironment* environment = [] {
+    auto* e = new FuzzEnvironment;
+    SetFileSystem(&e->files);
+    SetNotifier(&e->notes);
+    return e;
+  }();
+  return *environment;
+}
+
+void FuzzEnvironment::Reset() {
+  files.Clear();
+  notes.Clear();
+}
+
+std::uint8_t OptionBytes::Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+
+std::string_view OptionBytes::Take(std::size_t n) {
+  n = std::min(n, size_ - std::min(pos_, size_));
+  std::string_view out(reinterpret_cast<const char*>(data_) + pos_, n);
+  pos_ += n;
+  return out;
+}
+
+std::string_view OptionBytes::Rest() { return Take(size_); }
+
+std::string EncodeSjis(std::string_view text, int encoding) {
+  if (encoding == kEncodingUtf8) return Cp932ToUtf8(text);
+  if (encoding != kEncodingUtf16 && encoding != kEncodingUtf16Be) return std::string(text);
+  std::string out;
+  for (char16_t unit : Cp932ToUtf16(text)) {
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    out += encoding == kEncodingUtf16 ? std::string{low, high} : std::string{high, low};
+  }
+  return out;
+}
+
+std::string MarkOf(int encoding) {
+  switch (encoding) {
+    case kEncodingUtf16:
+      return "\xFF\xFE";
+    case kEncodingUtf16Be:
+      return "\xFE\xFF";
+    case kEncodingUtf8:
+      return "\xEF\xBB\xBF";
+    default:
+      return "";
+  }
+}
+
+bool SurvivesEncoding(std::string_view text, int encoding) {
+  if (encoding == kEncodingSjis) return true;
+  if (encoding == kEncodingUtf8) return Utf8ToCp932(Cp932ToUtf8(text)) == text;
+  const std::string bytes = EncodeSjis(text, encoding);
+  std::string back;
+  Utf16BytesToCp932(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                    encoding == kEncodingUtf16Be, back);
+  return back == text;
+}
+
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
+  std::abort();
+}
+
+void Require(bool condition, const char* what) {
+  if (!condition) Fail(what);
+}
+
+}  // namespace korvel::fuzz

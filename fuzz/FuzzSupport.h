@@ -1,0 +1,96 @@
+#pragma once
+// What the fuzz targets share: a file system in memory, a reader of the option bytes at
+// the start of an input, the encodings of a text, and the check that stops a run.
+//
+// A target installs the memory file system and a RecordingNotifier once
+// (FuzzEnvironment), so that no input touches the disk and no message is printed; both
+// are emptied before each input.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "platform/FileSystem.h"
+#include "platform/Notifier.h"
+
+namespace korvel::fuzz {
+
+// Files held in memory. Safe for the two reader threads of a comparison: every call takes
+// the lock, and descriptors are never handed out twice, so no state outlives its file.
+// A file written is visible under its path once its descriptor is closed.
+class MemoryFileSystem : public FileSystem {
+ public:
+  void Put(const std::string& path, std::string bytes);
+  // The bytes of `path`; empty when there is no such file.
+  std::string Get(const std::string& path) const;
+  void Clear();
+  // Open descriptors; a target checks that every reader closed its file.
+  std::size_t OpenCount() const;
+
+  int Open(const std::string& path, OpenMode mode) override;
+  ssize_t Read(int fd, void* buffer, std::size_t count) override;
+  ssize_t Write(int fd, const void* buffer, std::size_t count) override;
+  int Close(int fd) override;
+
+ private:
+  struct OpenFile {
+    std::string path;
+    std::shared_ptr<const std::string> bytes;  // reading: the contents when opened
+    std::size_t pos = 0;
+    bool writing = false;
+    std::string written;
+  };
+
+  mutable std::mutex mutex_;
+  std::map<std::string, std::shared_ptr<const std::string>> files_;
+  std::map<int, OpenFile> open_;
+  int nextFd_ = 1000;
+};
+
+// The file system and the notifier of a target, installed on first use.
+struct FuzzEnvironment {
+  MemoryFileSystem files;
+  RecordingNotifier notes;
+
+  static FuzzEnvironment& Get();
+  // Empties both for the next input.
+  void Reset();
+};
+
+// Takes option bytes from the front of an input; past its end every byte reads as 0.
+class OptionBytes {
+ public:
+  OptionBytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::uint8_t Byte();
+  // A value from 0 to `limit` - 1.
+  int Below(int limit) { return limit <= 0 ? 0 : Byte() % limit; }
+  bool Flag() { return (Byte() & 1) != 0; }
+  // The next `n` bytes (fewer at the end).
+  std::string_view Take(std::size_t n);
+  // Everything not taken yet.
+  std::string_view Rest();
+  bool Empty() const { return pos_ >= size_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+};
+
+// The bytes of Shift-JIS `text` in `encoding` (0, 10, 11 or 15), without a mark.
+std::string EncodeSjis(std::string_view text, int encoding);
+// The byte-order mark of an encoding ("" for Shift-JIS).
+std::string MarkOf(int encoding);
+// True when `text` comes back unchanged from `encoding`, so that reading it in that
+// encoding must give what reading it as Shift-JIS gives.
+bool SurvivesEncoding(std::string_view text, int encoding);
+
+// Stops the run with `what` when `condition` does not hold.
+void Require(bool condition, const char* what);
+[[noreturn]] void Fail(const std::string& what);
+
+}  // namespace korvel::fuzz

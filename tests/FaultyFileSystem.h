@@ -1,0 +1,122 @@
+#pragma once
+// A file system for the engine tests that passes every call to the real one and makes the
+// chosen ones fail: reads of a file after some good reads, writes once a budget of bytes is
+// spent (a full disk), the closing of written files. Both sides of a comparison are read on
+// two threads at once, so every call takes a lock; and the state of an opened file is kept
+// by its descriptor only until it is closed, since the system hands the same descriptor out
+// again afterwards.
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/FileSystem.h"
+
+namespace korvel::test {
+
+class FaultyFileSystem : public FileSystem {
+ public:
+  // Reads of a file whose path contains `marker` fail once `goodReads` reads of that opening
+  // of it have succeeded.
+  void FailReads(std::string marker, int goodReads) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    readMarker_ = std::move(marker);
+    goodReads_ = goodReads;
+  }
+  // Writes fail, after writing what still fits, once `bytes` bytes have been written.
+  void LimitWrites(std::size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    writeBudget_ = bytes;
+    limited_ = true;
+  }
+  // Closing a file opened for writing closes it but reports a failure.
+  void FailWriteCloses() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failWriteCloses_ = true;
+  }
+  // Calls that failed because of the faults above.
+  int Failures() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failures_;
+  }
+
+  int Open(const std::string& path, OpenMode mode) override {
+    const int fd = FileSystem::Open(path, mode);
+    if (fd < 0) return fd;
+    std::lock_guard<std::mutex> lock(mutex_);
+    Opened& opened = open_[fd];
+    opened = Opened{};
+    opened.writing = mode != OpenMode::kRead;
+    opened.failingReads = !readMarker_.empty() && path.find(readMarker_) != std::string::npos;
+    return fd;
+  }
+  ssize_t Read(int fd, void* buffer, std::size_t count) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = open_.find(fd);
+      if (it != open_.end() && it->second.failingReads && it->second.reads++ >= goodReads_) {
+        ++failures_;
+        return -1;
+      }
+    }
+    return FileSystem::Read(fd, buffer, count);
+  }
+  ssize_t Write(int fd, const void* buffer, std::size_t count) override {
+    std::size_t allowed = count;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (limited_) {
+        allowed = std::min(count, writeBudget_);
+        writeBudget_ -= allowed;
+        if (allowed < count) ++failures_;
+      }
+    }
+    if (allowed == 0 && count > 0) return -1;
+    return FileSystem::Write(fd, buffer, allowed);
+  }
+  int Close(int fd) override {
+    bool fail = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = open_.find(fd);
+      if (it != open_.end()) {
+        fail = failWriteCloses_ && it->second.writing;
+        open_.erase(it);
+      }
+      if (fail) ++failures_;
+    }
+    const int closed = FileSystem::Close(fd);
+    return fail ? -1 : closed;
+  }
+
+ private:
+  struct Opened {
+    bool writing = false;
+    bool failingReads = false;
+    int reads = 0;
+  };
+
+  mutable std::mutex mutex_;
+  std::map<int, Opened> open_;
+  std::string readMarker_;
+  int goodReads_ = 0;
+  bool limited_ = false;
+  std::size_t writeBudget_ = 0;
+  bool failWriteCloses_ = false;
+  int failures_ = 0;
+};
+
+// Installs a file system for the lifetime of a scope.
+class ScopedFaultyFileSystem {
+ public:
+  explicit ScopedFaultyFileSystem(FileSystem* fs) : previous_(SetFileSystem(fs)) {}
+  ~ScopedFaultyFileSystem() { SetFileSystem(previous_); }
+  ScopedFaultyFileSystem(const ScopedFaultyFileSystem&) = delete;
+  ScopedFaultyFileSystem& operator=(const ScopedFaultyFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+}  // namespace korvel::test

@@ -1,0 +1,90 @@
+// Faults of the disk during an export and during the saving of a definition file: a file
+// that cannot be closed cleanly may have lost bytes the system still held, and a disk that
+// fills up in the middle of an export of a real comparison. Neither may be announced as
+// done.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ExportTestSource.h"
+#include "FaultyFileSystem.h"
+#include "TestUtil.h"
+#include "compare/CompareSession.h"
+#include "compare/FixDefinitionFile.h"
+#include "export/ExportDriver.h"
+#include "export/SessionExportSource.h"
+#include "platform/Notifier.h"
+
+namespace korvel {
+namespace {
+
+using test::FaultyFileSystem;
+using test::ScopedFaultyFileSystem;
+using Texts = std::vector<std::string>;
+
+TEST(ExportFaultsTest, AFailedCloseIsAFailedWrite) {
+  RecordingNotifier notes;
+  ScopedNotifier scoped(&notes);
+  test::TempDir dir;
+  const test::MemoryExportSource source = test::SampleSource();
+  for (ExportFormat format : {ExportFormat::kXml, ExportFormat::kCsv}) {
+    for (ExportLayout layout :
+         {ExportLayout::kPerSheet, ExportLayout::kAlternateFields, ExportLayout::kAlternateRows}) {
+      FaultyFileSystem fs;
+      fs.FailWriteCloses();
+      ScopedFaultyFileSystem scopedFs(&fs);
+      notes.Clear();
+      EXPECT_EQ(RunExport(source, format, layout, dir.File("out")), kExportWriteFailed);
+      EXPECT_EQ(notes.Texts(), Texts{"書き込みに失敗しました。"});
+      EXPECT_EQ(fs.Failures(), 1);
+    }
+  }
+
+  // The definition file as well.
+  FaultyFileSystem fs;
+  fs.FailWriteCloses();
+  ScopedFaultyFileSystem scopedFs(&fs);
+  notes.Clear();
+  EXPECT_EQ(WriteFixDefinitionFile(dir.File("def.dat"), {{"A", "1"}, {"B", "2"}}), -1);
+  EXPECT_EQ(notes.Texts(), Texts{"保存に失敗しました。"});
+}
+
+TEST(ExportFaultsTest, ADiskFillingUpDuringTheExportOfAComparison) {
+  RecordingNotifier notes;
+  ScopedNotifier scoped(&notes);
+  test::TempDir dir;
+  std::string left;
+  std::string right;
+  for (int i = 0; i < 3000; ++i) {
+    left += std::to_string(i) + ",left value " + std::to_string(i % 7) + "\r\n";
+    right += std::to_string(i) + ",left value " + std::to_string(i % 5) + "\r\n";
+  }
+  CompareSession session;
+  session.Settings.PathL = dir.Write("l.csv", left);
+  session.Settings.PathR = dir.Write("r.csv", right);
+  FieldGrid grid;
+  ASSERT_EQ(session.FillFieldGrids(grid), 0);
+  grid.Toggle(1, FieldGrid::kKey);
+  ASSERT_EQ(session.CompareSides(grid, 8), 0);
+  ASSERT_TRUE(session.ExtractByStatus(kExtractDiffering, true));
+  session.ActivateExtraction();
+  const SessionExportSource source(session);
+  ASSERT_GT(source.PairCount(), 1000);
+  for (ExportFormat format : {ExportFormat::kXml, ExportFormat::kCsv}) {
+    const std::string whole = test::ExportBytes(source, format, ExportLayout::kAlternateRows);
+    ASSERT_GT(whole.size(), 100000u);
+    FaultyFileSystem fs;
+    fs.LimitWrites(whole.size() / 2);
+    ScopedFaultyFileSystem scopedFs(&fs);
+    notes.Clear();
+    EXPECT_EQ(RunExport(source, format, ExportLayout::kAlternateRows, dir.File("out")),
+              kExportWriteFailed);
+    EXPECT_EQ(notes.Texts(), Texts{"書き込みに失敗しました。"});
+    EXPECT_EQ(test::ReadFileBytes(dir.File("out")), whole.substr(0, whole.size() / 2));
+  }
+}
+
+}  // namespace
+}  // namespace korvel
