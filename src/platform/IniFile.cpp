@@ -242,7 +242,11 @@ bool IniFile::SetString(std::string_view section, std::string_view key, std::str
     return true;
   }
   if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
-  lines_.push_back(MakeLine("[" + std::string(section) + "]", "\r\n"));
+  // Built by appending: g++ 12 at -O3 misreads "[" + std::string(...) as an overlapping copy.
+  std::string sectionLine;
+  sectionLine.reserve(section.size() + 2);
+  sectionLine.append("[").append(section).append("]");
+  lines_.push_back(MakeLine(std::move(sectionLine), "\r\n"));
   lines_.push_back(MakeLine(std::string(key) + "=" + newValue, "\r\n"));
   return true;
 }
