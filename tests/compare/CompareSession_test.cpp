@@ -417,8 +417,13 @@ TEST_F(CompareSessionTest, WideFilesWarnOnceAndKeep255Fields) {
   session_.Settings.TopRowNames = true;
   std::string names, values;
   for (int i = 1; i <= 300; ++i) {
-    names += (i > 1 ? "," : "") + std::string("N") + std::to_string(i);
-    values += (i > 1 ? "," : "") + std::to_string(i);
+    if (i > 1) {
+      names += ',';
+      values += ',';
+    }
+    names += 'N';
+    names += std::to_string(i);
+    values += std::to_string(i);
   }
   ASSERT_EQ(Run(Lines({names, values}), Lines({names, values})), 0);
   EXPECT_EQ(notifier_.Texts(),
@@ -576,7 +581,11 @@ TEST_F(CompareSessionTest, PairingInvariantsOnRandomInputs) {
     auto keyOf = [&](Side side, int row) {
       std::string k1 = Cell(side, row, 1);
       if (numeric) k1 = std::to_string(KeyNumber(k1));
-      return k1 + (twoKeys ? "\x01" + Cell(side, row, 2) : "");
+      if (twoKeys) {
+        k1 += '\x01';
+        k1 += Cell(side, row, 2);
+      }
+      return k1;
     };
     std::map<std::string, std::pair<int, int>> counts;
     for (int r = 0; r < session_.LeftTable().RowCount(); ++r) ++counts[keyOf(Side::kLeft, r)].first;

@@ -37,8 +37,8 @@ void Fill(FieldGrid& grid, int rows) {
     std::snprintf(number, sizeof number, "%4d", i);
     grid.SetCell(i, FieldGrid::kNumber, number);
     grid.SetCell(i, FieldGrid::kNumeric, S("－"));
-    grid.SetCell(i, FieldGrid::kNameA, "L" + std::to_string(i));
-    grid.SetCell(i, FieldGrid::kNameB, "R" + std::to_string(i));
+    grid.SetCell(i, FieldGrid::kNameA, korvel::test::Cat("L", std::to_string(i)));
+    grid.SetCell(i, FieldGrid::kNameB, korvel::test::Cat("R", std::to_string(i)));
   }
 }
 
@@ -250,8 +250,8 @@ class FieldControlDialogTest : public QObject {
       model.SetCell(i, FieldGrid::kKey, key ? S("●") : "");
       model.SetCell(i, FieldGrid::kIgnoreSpaces, key ? S("－") : "");
       model.SetCell(i, FieldGrid::kNotCompared, key ? S("－") : (i == 3 ? S("●") : ""));
-      model.SetCell(i, FieldGrid::kNameA, "F" + std::to_string(i));
-      model.SetCell(i, FieldGrid::kNameB, "F" + std::to_string(i));
+      model.SetCell(i, FieldGrid::kNameA, korvel::test::Cat("F", std::to_string(i)));
+      model.SetCell(i, FieldGrid::kNameB, korvel::test::Cat("F", std::to_string(i)));
     }
     dialog.show();
     QTableWidget* grid = Grid(dialog);

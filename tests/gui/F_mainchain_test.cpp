@@ -528,8 +528,14 @@ void SetUpCommandsTest::FieldLimitWarningOncePerFilling() {
   auto wide = [this](const char* name, char prefix) {
     std::string names, values;
     for (int i = 1; i <= 300; ++i) {
-      names += (i > 1 ? "," : "") + std::string(1, prefix) + std::to_string(i);
-      values += (i > 1 ? ",v" : "v") + std::to_string(i);
+      if (i > 1) {
+        names += ',';
+        values += ',';
+      }
+      names += prefix;
+      names += std::to_string(i);
+      values += 'v';
+      values += std::to_string(i);
     }
     return dir_.Write(name, names + "\r\n" + values + "\r\n");
   };

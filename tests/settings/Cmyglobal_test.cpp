@@ -54,7 +54,8 @@ std::string FolderOfLength(const std::string& base, std::size_t length) {
   std::string folder = base;
   while (folder.size() + 1 < length) {
     std::size_t part = std::min<std::size_t>(100, length - folder.size() - 2);
-    folder += "/" + std::string(std::max<std::size_t>(part, 1), 'd');
+    folder += '/';
+    folder.append(std::max<std::size_t>(part, 1), 'd');
   }
   std::filesystem::create_directories(folder);
   return folder + "/";

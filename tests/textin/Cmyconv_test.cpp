@@ -9,6 +9,7 @@
 namespace korvel {
 namespace {
 
+using test::Cat;
 using test::S;
 
 std::string Repeat(std::string_view s, std::size_t n) {
@@ -99,13 +100,13 @@ TEST(CMyConvTest, GetTokenIsCutTo100Bytes) {
       {std::string(98, 'a') + kanji + kanji, std::string(98, 'a') + kanji},
       {std::string(100, 'a') + kanji, std::string(100, 'a')},
       {Repeat(kanji, 60), Repeat(kanji, 50)},
-      {"a" + Repeat(kanji, 60), "a" + Repeat(kanji, 50)},
+      {Cat("a", Repeat(kanji, 60)), Cat("a", Repeat(kanji, 50))},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.token.size());
     EXPECT_EQ(CMyConv::GetToken(c.token, 0, '\t'), c.result);
     // The cut does not disturb the counting of the tokens after it.
-    const std::string line = "x\t" + c.token + "\tafter";
+    const std::string line = Cat("x\t", c.token, "\tafter");
     EXPECT_EQ(CMyConv::GetToken(line, 1, '\t'), c.result);
     EXPECT_EQ(CMyConv::GetToken(line, 2, '\t'), "after");
   }

@@ -13,6 +13,7 @@
 namespace korvel {
 namespace {
 
+using test::Cat;
 using test::S;
 using test::TempDir;
 
@@ -20,7 +21,7 @@ void Define(CMyFix& fix, const std::vector<int>& lengths) {
   fix.ClearDefinitions();
   int i = 0;
   for (int length : lengths) {
-    ASSERT_EQ(fix.AddDefinition("F" + std::to_string(++i), length), CMyFix::kAddOk);
+    ASSERT_EQ(fix.AddDefinition(Cat("F", std::to_string(++i)), length), CMyFix::kAddOk);
   }
 }
 
@@ -138,7 +139,8 @@ TEST(CMyFixTest, DoubleByteCharactersCountTwoAndMustNotStraddleABoundary) {
 
   // Beyond the last definition nothing is checked.
   Define(fix, {1});
-  ASSERT_EQ(fix.Open(dir.Write("tail.txt", "a" + S("あ") + "\r\nb\r\n"), 0, kEncodingSjis, 1), 0);
+  ASSERT_EQ(fix.Open(dir.Write("tail.txt", Cat("a", S("あ"), "\r\nb\r\n")), 0, kEncodingSjis, 1),
+            0);
   EXPECT_EQ(ReadAll(fix), (Records{{"a"}, {"b"}}));
   EXPECT_TRUE(notes.Entries().empty());
 }

@@ -77,9 +77,9 @@ TEST(FindDialogTest, KeywordChecksAndClipping) {
   EXPECT_EQ(ClipFindText("abc"), "abc");
   std::string wide;
   for (int i = 0; i < 200; ++i) wide += S("あ");
-  const std::string clipped = ClipFindText("a" + wide);
+  const std::string clipped = ClipFindText(test::Cat("a", wide));
   EXPECT_EQ(clipped.size(), 255u);
-  EXPECT_EQ(clipped, "a" + wide.substr(0, 254));
+  EXPECT_EQ(clipped, test::Cat("a", wide.substr(0, 254)));
   // A double-byte character that would end at byte 256 is left out whole.
   EXPECT_EQ(ClipFindText(std::string(254, 'a') + S("あ")), std::string(254, 'a'));
 }
