@@ -1,6 +1,6 @@
 // Reading speed of the delimited reader: generates a 100 MB comma-separated file in
-// Shift-JIS and the same content in UTF-8, reads each whole through CMyCsv and reports MB/s
-// of input. Usage: bench_csv_read [megabytes] [folder]
+// Shift-JIS and the same content in UTF-8, reads each whole through DelimitedReader and reports
+// MB/s of input. Usage: bench_csv_read [megabytes] [folder]
 
 #include <chrono>
 #include <cstdio>
@@ -9,12 +9,12 @@
 #include <random>
 #include <string>
 
+#include "io/DelimitedReader.h"
 #include "platform/Codepage.h"
-#include "textin/Cmycsv.h"
 
 namespace {
 
-using korvel::CMyCsv;
+using korvel::DelimitedReader;
 
 std::string MakeSjisContent(std::size_t bytes) {
   const std::string words[] = {korvel::Sjis("東京都千代田区"),
@@ -43,7 +43,7 @@ std::string MakeSjisContent(std::size_t bytes) {
 
 double ReadSeconds(const std::string& path, int encoding, long* records, long* bytesSeen) {
   auto start = std::chrono::steady_clock::now();
-  CMyCsv csv;
+  DelimitedReader csv;
   if (csv.Open(path, 0, encoding, 1) != 0) {
     std::fprintf(stderr, "open failed: %s\n", path.c_str());
     std::exit(1);

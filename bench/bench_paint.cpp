@@ -14,8 +14,8 @@
 #include <fstream>
 #include <string>
 
-#include "app/F_main.h"
 #include "compare/FieldGrid.h"
+#include "mainwindow/MainWindow.h"
 #include "platform/Notifier.h"
 
 namespace {
@@ -42,7 +42,7 @@ void WriteFile(const std::string& path, long records, bool right) {
   }
 }
 
-void SendKey(korvel::TfrmMain& w, int key) {
+void SendKey(korvel::MainWindow& w, int key) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
   QApplication::sendEvent(w.scr_Tab(), &press);
 }
@@ -61,7 +61,7 @@ int main(int argc, char* argv[]) {
 
   korvel::RecordingNotifier notifier;
   korvel::ScopedNotifier scoped(&notifier);
-  korvel::TfrmMain w;
+  korvel::MainWindow w;
   w.show();
   // Grow the window until the paint box is 1920 x 1080.
   w.resize(1920 + 16, 1080 + 16 + w.menuBar()->sizeHint().height() + 28 + 20);

@@ -19,7 +19,7 @@
 
 #include "FuzzSupport.h"
 #include "compare/CompareSession.h"
-#include "compare/FixSource.h"
+#include "compare/FixedWidthRecordReader.h"
 #include "export/ExportDriver.h"
 #include "export/SessionExportSource.h"
 #include "platform/Codepage.h"
@@ -41,7 +41,7 @@ int CompareKeyRows(const CompareSession& s, int leftRow, Side leftSide, int righ
                    Side rightSide) {
   for (int pass = 0; pass < 2; ++pass) {
     for (int k = 0; k < s.KeyCount(); ++k) {
-      const CMyField& f = s.Fields()[static_cast<std::size_t>(k)];
+      const LayoutField& f = s.Fields()[static_cast<std::size_t>(k)];
       std::string_view a = s.CellText(leftSide, leftRow, f.FieldNo);
       std::string_view b = s.CellText(rightSide, rightRow, f.FieldNo);
       int c = 0;
@@ -58,17 +58,17 @@ int CompareKeyRows(const CompareSession& s, int leftRow, Side leftSide, int righ
 }
 
 // The side and row that stand for a pair's keys.
-std::pair<Side, int> KeyRow(const CMyPair& p) {
+std::pair<Side, int> KeyRow(const RecordPair& p) {
   return p.LeftRow >= 0 ? std::pair{Side::kLeft, p.LeftRow} : std::pair{Side::kRight, p.RightRow};
 }
 
 void CheckKeys(const CompareSession& s) {
-  const std::vector<CMyPair>& pairs = s.AllPairs();
+  const std::vector<RecordPair>& pairs = s.AllPairs();
   if (s.KeyCount() == 0) {
     const int both = std::min(s.LeftTable().RowCount(), s.RightTable().RowCount());
     for (std::size_t i = 0; i < pairs.size(); ++i) {
       const int at = static_cast<int>(i);
-      const CMyPair& p = pairs[i];
+      const RecordPair& p = pairs[i];
       if (at < both) {
         Require(p.LeftRow == at && p.RightRow == at, "without keys rows pair by position");
       } else {
@@ -80,7 +80,7 @@ void CheckKeys(const CompareSession& s) {
     return;
   }
   for (std::size_t i = 0; i < pairs.size(); ++i) {
-    const CMyPair& p = pairs[i];
+    const RecordPair& p = pairs[i];
     if (p.IsPaired()) {
       if (CompareKeyRows(s, p.LeftRow, Side::kLeft, p.RightRow, Side::kRight) != 0) {
         Fail(Describe("paired rows differ in their keys", i));
@@ -107,13 +107,13 @@ void CheckKeys(const CompareSession& s) {
 }
 
 void CheckResult(const CompareSession& s) {
-  const std::vector<CMyPair>& pairs = s.AllPairs();
+  const std::vector<RecordPair>& pairs = s.AllPairs();
   std::vector<int> leftSeen(static_cast<std::size_t>(s.LeftTable().RowCount()));
   std::vector<int> rightSeen(static_cast<std::size_t>(s.RightTable().RowCount()));
   std::vector<int> perField(s.Fields().size());
   int differing = 0, leftOnly = 0, rightOnly = 0, cells = 0;
   for (std::size_t i = 0; i < pairs.size(); ++i) {
-    const CMyPair& p = pairs[i];
+    const RecordPair& p = pairs[i];
     Require(p.LeftRow >= -1 && p.LeftRow < static_cast<int>(leftSeen.size()), "a bad left row");
     Require(p.RightRow >= -1 && p.RightRow < static_cast<int>(rightSeen.size()), "a bad right row");
     if (p.LeftRow < 0 && p.RightRow < 0) Fail(Describe("a pair names no row", i));
@@ -127,7 +127,7 @@ void CheckResult(const CompareSession& s) {
     }
     int k = 0;
     for (std::size_t f = 0; f < s.Fields().size(); ++f) {
-      const CMyField& field = s.Fields()[f];
+      const LayoutField& field = s.Fields()[f];
       if (field.NotCompared) continue;
       if (CompareSession::CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNo),
                                       s.CellText(Side::kRight, p.RightRow, field.FieldNo),
@@ -150,7 +150,7 @@ void CheckResult(const CompareSession& s) {
     Require(s.Fields()[f].DiffCount == perField[f], "a field's DiffCount");
   }
   int keys = 0;
-  for (const CMyField& f : s.Fields()) keys += f.IsKey;
+  for (const LayoutField& f : s.Fields()) keys += f.IsKey;
   Require(keys == s.KeyCount(), "KeyCount");
   for (int k = 0; k < s.KeyCount(); ++k) Require(s.Fields()[k].IsKey == 1, "keys come first");
   CheckKeys(s);
@@ -165,13 +165,14 @@ void CheckEmpty(const CompareSession& s) {
 }
 
 // Reads the side again with a reader of its own and compares the table with it.
-void CheckTable(const CompareSession& s, Side side, const std::string& path, CMyFix* fix) {
-  const CMyTable& table = s.Table(side);
+void CheckTable(const CompareSession& s, Side side, const std::string& path,
+                FixedWidthReader* fix) {
+  const RowTable& table = s.Table(side);
   const bool names = s.Settings.TopRowNames;
-  CMyCsv csv;
+  DelimitedReader csv;
   CsvRecordReader csvReader(csv);
   SideRecordReader* reader = &csvReader;
-  CMyFixSource fixSource(*fix);
+  FixedWidthRecordReader fixSource(*fix);
   if (s.Settings.FileKind == kFileKindFixed) {
     Require(fix->Open(path, names ? 1 : 0, s.ReadingEncoding(), s.Settings.DetectBom) == 0,
             "the file read by the run does not open again");
@@ -197,8 +198,8 @@ void CheckTable(const CompareSession& s, Side side, const std::string& path, CMy
 }
 
 void CheckExtraction(CompareSession& s, OptionBytes& in) {
-  const std::vector<CMyPair> all = s.AllPairs();
-  auto same = [](const std::vector<CMyPair>& a, const std::vector<CMyPair>& b) {
+  const std::vector<RecordPair> all = s.AllPairs();
+  auto same = [](const std::vector<RecordPair>& a, const std::vector<RecordPair>& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
       if (a[i].Status != b[i].Status || a[i].LeftRow != b[i].LeftRow ||
@@ -218,8 +219,8 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
   for (int kind : {kExtractDiffering, kExtractLeftOnly, kExtractRightOnly, kExtractNotEqual}) {
     for (bool differing : {true, false}) {
       Require(s.ExtractByStatus(kind, differing), "an extraction by status failed");
-      std::vector<CMyPair> expected;
-      for (const CMyPair& p : all) {
+      std::vector<RecordPair> expected;
+      for (const RecordPair& p : all) {
         bool take = p.Status == 0;
         if (differing) {
           take = kind == kExtractDiffering   ? p.Status > 0
@@ -243,9 +244,9 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
       Require(s.ExtractPairs().empty(), "a failed extraction left pairs");
       continue;
     }
-    const CMyField& f = s.Fields()[static_cast<std::size_t>(position)];
-    std::vector<CMyPair> expected;
-    for (const CMyPair& p : all) {
+    const LayoutField& f = s.Fields()[static_cast<std::size_t>(position)];
+    std::vector<RecordPair> expected;
+    for (const RecordPair& p : all) {
       if (!p.IsPaired()) continue;
       const bool differs = CompareSession::CellsDiffer(
           s.CellText(Side::kLeft, p.LeftRow, f.FieldNo),
@@ -267,16 +268,16 @@ void CheckReGrid(CompareSession& s, OptionBytes& in) {
     grid.Toggle(in.Below(grid.RowCount()), in.Below(grid.ColumnCount()));
   }
   std::vector<std::pair<int, int>> rows;
-  for (const CMyPair& p : s.AllPairs()) rows.emplace_back(p.LeftRow, p.RightRow);
+  for (const RecordPair& p : s.AllPairs()) rows.emplace_back(p.LeftRow, p.RightRow);
   (void)s.ExtractByStatus(kExtractNotEqual, true);
   s.ActivateExtraction();
   s.ApplyReGrid(grid);
   Require(!s.ExtractActive(), "the re-setting kept an extraction shown");
   std::vector<std::pair<int, int>> after;
-  for (const CMyPair& p : s.AllPairs()) after.emplace_back(p.LeftRow, p.RightRow);
+  for (const RecordPair& p : s.AllPairs()) after.emplace_back(p.LeftRow, p.RightRow);
   Require(after == rows, "the re-setting changed the pairs");
   for (std::size_t i = 0; i < s.Fields().size(); ++i) {
-    const CMyField& f = s.Fields()[i];
+    const LayoutField& f = s.Fields()[i];
     if (f.IsKey) continue;
     const int row = static_cast<int>(i) + 1;
     Require(f.IgnoreSpaces == (grid.IsMarked(row, FieldGrid::kIgnoreSpaces) ? 1 : 0) &&
@@ -357,8 +358,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const int kMarks[] = {-1, kEncodingUtf16, kEncodingUtf16Be, kEncodingUtf8};
   const int mark = kMarks[in.Below(4)];
 
-  CMyFix fix;
-  CMyFixSource fixSource(fix);
+  FixedWidthReader fix;
+  FixedWidthRecordReader fixSource(fix);
   const int definitions = in.Below(6) + 1;
   for (int i = 0; i < definitions; ++i) {
     (void)fix.AddDefinition("F" + std::to_string(i), in.Below(12) + 1);

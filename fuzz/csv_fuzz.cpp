@@ -1,4 +1,4 @@
-// CMyCsv under both rule sets, every newline mode and every encoding with and without a
+// DelimitedReader under both rule sets, every newline mode and every encoding with and without a
 // byte-order mark. The first bytes choose the options, the rest is the file. Besides the
 // sanitizers' checks, every run checks that the reader stops, that every value keeps the
 // store rule, and that a text read through UTF-16 or UTF-8 gives exactly the records that
@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "io/DelimitedReader.h"
 #include "platform/Codepage.h"
-#include "textin/Cmycsv.h"
 
 namespace {
 
-using korvel::CMyCsv;
+using korvel::DelimitedReader;
 using namespace korvel::fuzz;
 
 struct Options {
@@ -47,13 +47,13 @@ void CheckValue(std::string_view value, const char* text) {
 
 Outcome Read(const std::string& path, const Options& o, std::size_t inputSize) {
   Outcome out;
-  CMyCsv csv;
+  DelimitedReader csv;
   csv.SetTabOldType(o.tabOldType);
   csv.SetNewlineMode(o.newlineMode);
   csv.SetDelimiter(o.delimiter);
   out.open = csv.Open(path, o.nameMode ? 1 : 0, o.encoding, o.adoptMark ? 1 : 0);
-  if (out.open != CMyCsv::kOpenOk) {
-    Require(*csv.GetError() != '\0' || out.open == CMyCsv::kOpenNoMemory,
+  if (out.open != DelimitedReader::kOpenOk) {
+    Require(*csv.GetError() != '\0' || out.open == DelimitedReader::kOpenNoMemory,
             "a failed Open without a message");
     out.messages.push_back(csv.GetError());
     csv.Close();
@@ -71,8 +71,8 @@ Outcome Read(const std::string& path, const Options& o, std::size_t inputSize) {
     if (n <= 0) {
       Require(n == 0 || *csv.GetError() != '\0', "a failed ReadRecord without a message");
       out.messages.push_back(csv.GetError());
-      if (n == 0 || n == CMyCsv::kReadFailed) break;
-      Require(n == CMyCsv::kReadTooMany || n == CMyCsv::kReadCellTooLarge,
+      if (n == 0 || n == DelimitedReader::kReadFailed) break;
+      Require(n == DelimitedReader::kReadTooMany || n == DelimitedReader::kReadCellTooLarge,
               "an undocumented ReadRecord result");
       continue;
     }
@@ -140,13 +140,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Read through a mark that is taken, the text must give what it gives as Shift-JIS.
   const bool markTaken = mark < 0 || mark == o.encoding || o.adoptMark;
   if (encodeText && written != korvel::kEncodingSjis && markTaken &&
-      outcome.open == CMyCsv::kOpenOk && SurvivesEncoding(body, written)) {
+      outcome.open == DelimitedReader::kOpenOk && SurvivesEncoding(body, written)) {
     env.files.Put("sjis.csv", body);
     Options plain = o;
     plain.encoding = korvel::kEncodingSjis;
     plain.adoptMark = false;
     Outcome reference = Read("sjis.csv", plain, body.size());
-    if (reference.open == CMyCsv::kOpenOk && reference != outcome) {
+    if (reference.open == DelimitedReader::kOpenOk && reference != outcome) {
       Fail("the records depend on the encoding");
     }
   }

@@ -1,4 +1,4 @@
-// CMyFix with random definitions, every encoding with and without a byte-order mark, and
+// FixedWidthReader with random definitions, every encoding with and without a byte-order mark, and
 // lines to skip. The first bytes choose the options and the definitions, the rest is the
 // file. Every run checks that the reader stops, that no value is longer than its field or
 // breaks the store rule, and that a text read through UTF-16 or UTF-8 gives exactly the
@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "io/FixedWidthReader.h"
 #include "platform/Codepage.h"
-#include "textin/Cmyfix.h"
 
 namespace {
 
-using korvel::CMyFix;
+using korvel::FixedWidthReader;
 using namespace korvel::fuzz;
 
 struct Definition {
@@ -37,13 +37,13 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
-void Define(CMyFix& fix, const Options& o) {
+void Define(FixedWidthReader& fix, const Options& o) {
   fix.ClearDefinitions();
   int added = 0;
   for (const Definition& d : o.definitions) {
     const int before = fix.DefinitionCount();
     const int result = fix.AddDefinition(d.name, d.length);
-    if (result == CMyFix::kAddOk) {
+    if (result == FixedWidthReader::kAddOk) {
       Require(fix.DefinitionCount() == before + 1, "AddDefinition added nothing");
       Require(fix.DefinitionLength(added) == d.length, "a definition lost its length");
       Require(d.name.find('\0') != std::string::npos ||
@@ -52,8 +52,9 @@ void Define(CMyFix& fix, const Options& o) {
       ++added;
     } else {
       Require(fix.DefinitionCount() == before, "a refused definition was added");
-      Require(result == (d.name.size() > CMyFix::kMaxNameBytes ? CMyFix::kAddNameTooLong
-                                                               : CMyFix::kAddBadLength),
+      Require(result == (d.name.size() > FixedWidthReader::kMaxNameBytes
+                             ? FixedWidthReader::kAddNameTooLong
+                             : FixedWidthReader::kAddBadLength),
               "an unexpected AddDefinition result");
     }
   }
@@ -61,11 +62,11 @@ void Define(CMyFix& fix, const Options& o) {
 
 Outcome Read(const std::string& path, const Options& o, std::size_t inputSize) {
   Outcome out;
-  CMyFix fix;
+  FixedWidthReader fix;
   Define(fix, o);
   const int n = fix.DefinitionCount();
   out.open = fix.Open(path, o.skipLines, o.encoding, o.adoptMark ? 1 : 0);
-  if (out.open != CMyFix::kOpenOk) {
+  if (out.open != FixedWidthReader::kOpenOk) {
     Require(*fix.GetError() != '\0', "a failed Open without a message");
     out.messages.push_back(fix.GetError());
     fix.Close();
@@ -79,7 +80,8 @@ Outcome Read(const std::string& path, const Options& o, std::size_t inputSize) {
     out.results.push_back(result);
     if (result <= 0) {
       Require(result == 0 || *fix.GetError() != '\0', "a failed ReadRecord without a message");
-      Require(result == 0 || result == CMyFix::kReadStraddle || result == CMyFix::kReadFailed,
+      Require(result == 0 || result == FixedWidthReader::kReadStraddle ||
+                  result == FixedWidthReader::kReadFailed,
               "an undocumented ReadRecord result");
       out.messages.push_back(fix.GetError());
       break;
@@ -132,8 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // size the dialog takes, an empty field or a name over the limit.
     d.length = b == 0 ? 0 : (b == 255 ? 500 : b % 40 + 1);
     d.name = "F" + std::to_string(i);
-    if (b == 254) d.name = std::string(CMyFix::kMaxNameBytes + 1, 'N');
-    if (b == 253) d.name = std::string(in.Take(CMyFix::kMaxNameBytes));
+    if (b == 254) d.name = std::string(FixedWidthReader::kMaxNameBytes + 1, 'N');
+    if (b == 253) d.name = std::string(in.Take(FixedWidthReader::kMaxNameBytes));
     o.definitions.push_back(d);
   }
   const std::string body(in.Rest());
@@ -146,13 +148,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const bool markTaken = mark < 0 || mark == o.encoding || o.adoptMark;
   if (encodeText && written != korvel::kEncodingSjis && markTaken &&
-      outcome.open == CMyFix::kOpenOk && SurvivesEncoding(body, written)) {
+      outcome.open == FixedWidthReader::kOpenOk && SurvivesEncoding(body, written)) {
     env.files.Put("sjis.dat", body);
     Options plain = o;
     plain.encoding = korvel::kEncodingSjis;
     plain.adoptMark = false;
     Outcome reference = Read("sjis.dat", plain, body.size());
-    if (reference.open == CMyFix::kOpenOk && reference != outcome) {
+    if (reference.open == FixedWidthReader::kOpenOk && reference != outcome) {
       Fail("the records depend on the encoding");
     }
   }

@@ -7,7 +7,7 @@
 
 #include "FuzzSupport.h"
 #include "compare/FixDefinitionFile.h"
-#include "textin/Cmyfix.h"
+#include "io/FixedWidthReader.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int check = CheckFixDefinitions(rows, &failedRow);
   Require((check == kFixCheckOk || check == kFixNoDefinition) == (failedRow == -1),
           "the failed row and the check disagree");
-  CMyFix fix;
+  FixedWidthReader fix;
   const int applied = ApplyFixDefinitions(rows, fix);
   Require(applied == check, "applying and checking disagree");
   if (check != kFixCheckOk) {

@@ -1,4 +1,4 @@
-// CMyStrList::LoadFromFile and SaveToFile, and the pooled item storage behind them. The
+// StringList::LoadFromFile and SaveToFile, and the pooled item storage behind them. The
 // first byte gives a number of edits (each three bytes: kind, index, length) made after
 // loading; the rest is the file. Every run checks the loaded lines against the line rules,
 // the edits against a plain list of strings, and that saving and loading again keeps the
@@ -9,22 +9,22 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "textin/Cmystrlist.h"
+#include "io/StringList.h"
 
 namespace {
 
-using korvel::CMyStrList;
+using korvel::StringList;
 using namespace korvel::fuzz;
 
 constexpr std::size_t kLineLimit = 1024;
 
-std::vector<std::string> Items(const CMyStrList& list) {
+std::vector<std::string> Items(const StringList& list) {
   std::vector<std::string> items;
   for (int i = 0; i < list.Count(); ++i) items.emplace_back(list.GetView(i));
   return items;
 }
 
-void CheckLoaded(const CMyStrList& list, std::string_view file) {
+void CheckLoaded(const StringList& list, std::string_view file) {
   std::string joined;
   for (int i = 0; i < list.Count(); ++i) {
     std::string_view item = list.GetView(i);
@@ -43,7 +43,7 @@ void CheckLoaded(const CMyStrList& list, std::string_view file) {
 }
 
 // Edits the list and a model of it alike and compares them.
-void Edit(CMyStrList& list, std::vector<std::string>& model, OptionBytes& ops, int count) {
+void Edit(StringList& list, std::vector<std::string>& model, OptionBytes& ops, int count) {
   for (int k = 0; k < count; ++k) {
     const int kind = ops.Below(3);
     const int index = ops.Below(static_cast<int>(model.size()) + 4);
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string file(in.Rest());
   env.files.Put("lines.dat", file);
 
-  CMyStrList list;
+  StringList list;
   const int loaded = list.LoadFromFile("lines.dat");
   Require(loaded == list.Count(), "LoadFromFile counted other than it stored");
   Require(env.files.OpenCount() == 0, "LoadFromFile left its file open");
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Edit(list, model, ops, edits);
 
   Require(list.SaveToFile("saved.dat") == list.Count(), "SaveToFile failed");
-  CMyStrList again;
+  StringList again;
   Require(again.LoadFromFile("saved.dat") >= 0, "a saved file does not load");
   bool shortItems = true;
   for (const std::string& item : model) shortItems = shortItems && item.size() < kLineLimit;

@@ -6,12 +6,12 @@
 #include "cli/CliOptions.h"
 #include "compare/CompareSession.h"
 #include "compare/FixDefinitionFile.h"
-#include "compare/FixSource.h"
+#include "compare/FixedWidthRecordReader.h"
 #include "compare/InputFiles.h"
 #include "export/ExportDriver.h"
 #include "export/SessionExportSource.h"
 #include "platform/Codepage.h"
-#include "settings/Cmyglobal.h"
+#include "settings/SettingsStore.h"
 
 namespace korvel::cli {
 namespace {
@@ -24,7 +24,7 @@ int UsageError(std::ostream& err, const std::string& reason) {
   return kExitFailed;
 }
 
-void ApplySettings(const CliOptions& o, const CMyGlobal& global, CompareSettings& s) {
+void ApplySettings(const CliOptions& o, const SettingsStore& global, CompareSettings& s) {
   switch (o.kind) {
     case FileKindOption::kCsv:
       s.FileKind = kFileKindCsv;
@@ -53,7 +53,7 @@ void ApplySettings(const CliOptions& o, const CMyGlobal& global, CompareSettings
 }
 
 // Loads and checks the definition file into the shared fixed-length reader.
-bool LoadFixedDefinitions(const std::string& path, CMyFix& fix) {
+bool LoadFixedDefinitions(const std::string& path, FixedWidthReader& fix) {
   FixDefinitionRows rows;
   if (LoadFixDefinitionFile(path, rows) != 0) return false;
   if (CheckFixDefinitions(rows) != kFixCheckOk) return false;
@@ -162,13 +162,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 0;
   }
 
-  CMyGlobal global;
+  SettingsStore global;
   global.LoadSettings();
   CompareSession session;
   ApplySettings(o, global, session.Settings);
 
   if (ConfirmInputFiles(o.left, o.right) != InputSide::kNone) return kExitFailed;
-  CMyFixSource fixSource(global.FixReader());
+  FixedWidthRecordReader fixSource(global.FixReader());
   if (o.kind == FileKindOption::kFixed) {
     if (!LoadFixedDefinitions(o.fixedDef, global.FixReader())) return kExitFailed;
     session.SetFixedSource(&fixSource);
@@ -186,7 +186,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       session.DiffRecordCount() > 0 || session.LeftOnlyCount() > 0 || session.RightOnlyCount() > 0;
   if (!Extract(o, session)) return kExitFailed;
   if (o.pairs) {
-    for (const CMyPair& p : session.ViewPairs()) {
+    for (const RecordPair& p : session.ViewPairs()) {
       out << p.Status << '\t' << p.LeftRow << '\t' << p.RightRow << '\n';
     }
   }

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers of the grid window tests: a real comparison of two small files, shown in a
-// TfrmMain, and pixel reading.
+// MainWindow, and pixel reading.
 
 #include <QImage>
 #include <QTest>
@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "app/F_main.h"
 #include "compare/FieldGrid.h"
+#include "mainwindow/MainWindow.h"
 
 namespace korvel::test {
 
@@ -29,7 +29,7 @@ struct GridMarks {
 
 // Writes the two CSV files into `dir`, fills and marks the field-control grid as the
 // set-up chain does, and runs the comparison in the window. The CompareAndShow result.
-inline int CompareInWindow(TfrmMain& w, const TempDir& dir, const std::string& left,
+inline int CompareInWindow(MainWindow& w, const TempDir& dir, const std::string& left,
                            const std::string& right, const GridMarks& marks) {
   CompareSession& s = w.Session();
   s.Settings.FileKind = kFileKindCsv;
@@ -49,14 +49,14 @@ inline QRgb Rgb(const QColor& color) { return color.rgb() & 0xFFFFFFu; }
 inline QRgb Rgb(int r, int g, int b) { return qRgb(r, g, b) & 0xFFFFFFu; }
 
 // The screen pixel is the back buffer's pixel inverted with `color` (exclusive-or).
-inline bool XoredWith(const TfrmMain& w, int x, int y, const QColor& color) {
+inline bool XoredWith(const MainWindow& w, int x, int y, const QColor& color) {
   return Rgb(w.ScreenImage(), x, y) == (Rgb(w.BackBuffer(), x, y) ^ Rgb(color));
 }
-inline bool Untouched(const TfrmMain& w, int x, int y) {
+inline bool Untouched(const MainWindow& w, int x, int y) {
   return Rgb(w.ScreenImage(), x, y) == Rgb(w.BackBuffer(), x, y);
 }
 
 // The top of shown row k.
-inline int RowTop(int k) { return 20 + k * TfrmMain::RowHeight; }
+inline int RowTop(int k) { return 20 + k * MainWindow::RowHeight; }
 
 }  // namespace korvel::test

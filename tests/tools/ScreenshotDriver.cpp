@@ -20,14 +20,14 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/F_main.h"
-#include "app/F_mainchain.h"
-#include "app/QtText.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/SetUpCommands.h"
 #include "platform/Notifier.h"
+#include "qt/QtText.h"
 
 namespace {
 
-using korvel::TfrmMain;
+using korvel::MainWindow;
 
 // Prints every box instead of showing it, and remembers that one came.
 class FailingNotifier : public korvel::Notifier {
@@ -53,7 +53,7 @@ void ClickButton(QAbstractButton* button) {
 
 class Driver {
  public:
-  Driver(TfrmMain& window, QDir output) : window_(window), output_(std::move(output)) {}
+  Driver(MainWindow& window, QDir output) : window_(window), output_(std::move(output)) {}
 
   void Start() {
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Tick(); });
@@ -69,9 +69,9 @@ class Driver {
     if (modal != nullptr && modal->isVisible() && modal != answered_) {
       answered_ = modal;
       const QString kind = QString::fromLatin1(modal->metaObject()->className());
-      if (kind.endsWith(QStringLiteral("TfrmInp"))) {
+      if (kind.endsWith(QStringLiteral("FileSelectionDialog"))) {
         Later([this, modal] { AnswerFileSelection(modal); });
-      } else if (kind.endsWith(QStringLiteral("TfrmInpField"))) {
+      } else if (kind.endsWith(QStringLiteral("FieldControlDialog"))) {
         Later([this, modal] { AnswerFieldControl(modal); });
       } else {
         Finish("unexpected window " + kind.toStdString());
@@ -133,7 +133,7 @@ class Driver {
     QCoreApplication::quit();
   }
 
-  TfrmMain& window_;
+  MainWindow& window_;
   QDir output_;
   QTimer timer_;
   QPointer<QWidget> answered_;
@@ -155,7 +155,7 @@ int main(int argc, char* argv[]) {
   FailingNotifier notifier;
   korvel::ScopedNotifier scoped(&notifier);
 
-  TfrmMain window;
+  MainWindow window;
   window.show();
   korvel::OpenCommandLinePaths(window, {args[2], args[3]});
   Driver driver(window, QDir(args[1]));

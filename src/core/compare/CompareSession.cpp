@@ -1,0 +1,588 @@
+#include "compare/CompareSession.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "io/PathText.h"
+#include "platform/Codepage.h"
+#include "platform/Notifier.h"
+
+namespace korvel {
+namespace {
+
+// printf-style formatting of one of the program's texts (UTF-8 in the source, CP932 out).
+template <typename... Args>
+std::string Format(std::string_view utf8Format, Args... args) {
+  const std::string format = Sjis(utf8Format);
+  int n = std::snprintf(nullptr, 0, format.c_str(), args...);
+  if (n <= 0) return {};
+  std::string out(static_cast<std::size_t>(n) + 1, '\0');
+  std::snprintf(out.data(), out.size(), format.c_str(), args...);
+  out.resize(static_cast<std::size_t>(n));
+  return out;
+}
+
+void ShowReaderError(const char* text) {
+  // A reader that ran out of memory has shown its own box and left the text empty.
+  if (text != nullptr && *text != '\0') Warn(text);
+}
+
+void WarnNoMemory() { Warn(Sjis("メモリが足りません。")); }
+
+int Sign(long long a, long long b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+// How many rows ahead the key-order passes ask for the rows they will read.
+constexpr std::size_t kReadAhead = 8;
+
+void Prefetch(const RowTable& table, const std::vector<std::int32_t>& order, std::size_t at) {
+  if (at + 2 * kReadAhead < order.size()) table.PrefetchPlace(order[at + 2 * kReadAhead]);
+  if (at + kReadAhead < order.size()) table.PrefetchRow(order[at + kReadAhead]);
+}
+
+}  // namespace
+
+CompareSession::CompareSession() = default;
+CompareSession::~CompareSession() = default;
+
+// ---------------------------------------------------------------------------
+// Set-up chain
+
+void CompareSession::StartSetUp() {
+  ReleaseExtraction();
+  fill_.MaxNameCount = 0;
+}
+
+DelimitedReading CompareSession::Reading(int fileKind) const {
+  DelimitedReading reading;
+  reading.FileKind = fileKind;
+  reading.Delimiter = Settings.Delimiter;
+  reading.Encoding = ReadingEncoding();
+  reading.DetectBom = Settings.DetectBom;
+  reading.TabOldType = Settings.TabOldType;
+  reading.NewlineMode = Settings.NewlineMode;
+  return reading;
+}
+
+int CompareSession::FillFieldGrids(FieldGrid& grid) {
+  if (Settings.FileKind == kFileKindFixed) {
+    int result = FillFieldGridFixed(grid, FieldGrid::kNameA);
+    return result != 0 ? result : FillFieldGridFixed(grid, FieldGrid::kNameB);
+  }
+  fill_.FieldOverWarned = false;
+  int result = FillFieldGrid(grid, FieldGrid::kNameA, Settings.FileKind, Settings.TopRowNames,
+                             Settings.PathL);
+  if (result != 0) return result;
+  return FillFieldGrid(grid, FieldGrid::kNameB, Settings.FileKind, Settings.TopRowNames,
+                       Settings.PathR);
+}
+
+int CompareSession::FillFieldGrid(FieldGrid& grid, int column, int fileKind, bool topRowNames,
+                                  const std::string& path) {
+  return korvel::FillFieldGrid(grid, column, Reading(fileKind), topRowNames, path, fill_);
+}
+
+int CompareSession::FillFieldGridFixed(FieldGrid& grid, int column) {
+  return korvel::FillFieldGridFixed(grid, column, fixed_);
+}
+
+// ---------------------------------------------------------------------------
+// The run
+
+int CompareSession::CompareSides(const FieldGrid& grid, int charWidth) {
+  int result = -1;
+  bool noMemory = false;
+  try {
+    result = RunSteps(grid, charWidth);
+  } catch (const std::bad_alloc&) {
+    noMemory = true;
+  }
+  // The result is emptied before the message: should even the message find no memory,
+  // what escapes to the program's boundary leaves no half-made result behind.
+  if (result != 0) ResetResult();
+  if (noMemory) WarnNoMemory();
+  return result;
+}
+
+int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
+  ReleaseExtraction();
+  std::vector<RecordPair>().swap(allPairs_);
+  // Nothing shows the old rows any more; freeing them before reading keeps the peak of a
+  // repeated comparison of large files at one set of tables.
+  leftRec_.ClearSelection();
+  rightRec_.ClearSelection();
+  leftTable_.Clear();
+  rightTable_.Clear();
+  sortKeys_ = layout_.BuildFieldList(grid, Settings.TopRowNames, Settings.FileKind);
+
+  if (LoadBothSides() != 0) return -1;
+  layout_.MeasureColumns(leftTable_, charWidth);
+  int paired = PairRecords();
+  leftRec_.ClearSelection();
+  rightRec_.ClearSelection();
+  if (paired != 0) return -1;
+  ClassifyPairs();
+  return 0;
+}
+
+int CompareSession::LoadAndPrepare(Side side) {
+  try {
+    if (side == Side::kLeft) {
+      if (LoadSide(leftTable_, Settings.PathL, Side::kLeft) != 0) return -1;
+      return PrepareSide(leftRec_, leftTable_);
+    }
+    if (LoadSide(rightTable_, Settings.PathR, Side::kRight) != 0) return -1;
+    return PrepareSide(rightRec_, rightTable_);
+  } catch (const std::bad_alloc&) {
+    WarnNoMemory();
+    return -1;
+  }
+}
+
+// The two sides share nothing while they are read and sorted, so the right side is read on
+// a helper thread while this thread reads the left one: on a two-core machine that nearly
+// halves the wait. Each side's messages are held back and shown afterwards as a sequential
+// run would show them: the left side's, and the right side's only when the left side
+// succeeded. The fixed-length reader is one shared object, so those files are read in turn.
+int CompareSession::LoadBothSides() {
+  if (Settings.FileKind == kFileKindFixed) {
+    if (LoadAndPrepare(Side::kLeft) != 0) return -1;
+    return LoadAndPrepare(Side::kRight);
+  }
+  RecordingNotifier leftMessages;
+  RecordingNotifier rightMessages;
+  SideLoad left;
+  SideLoad right;
+  std::thread worker;
+  try {
+    worker = std::thread([this, &rightMessages, &right] {
+      ScopedThreadNotifier scoped(&rightMessages);
+      right = LoadAndPrepareCaught(Side::kRight);
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: read the sides in turn.
+    if (LoadAndPrepare(Side::kLeft) != 0) return -1;
+    return LoadAndPrepare(Side::kRight);
+  }
+  {
+    ScopedThreadNotifier scoped(&leftMessages);
+    left = LoadAndPrepareCaught(Side::kLeft);
+  }
+  worker.join();
+  Notifier& target = CurrentNotifier();
+  ReplayMessages(leftMessages, target);
+  if (left.noMemory) WarnNoMemory();
+  if (left.result != 0) return -1;
+  ReplayMessages(rightMessages, target);
+  if (right.noMemory) WarnNoMemory();
+  return right.result;
+}
+
+// Nothing may escape between the start of the helper thread and its join (an exception
+// leaving the thread's function, or passing a joinable thread, ends the program). A side
+// whose memory message could not even be recorded has it shown after the join.
+CompareSession::SideLoad CompareSession::LoadAndPrepareCaught(Side side) {
+  SideLoad load;
+  try {
+    load.result = LoadAndPrepare(side);
+  } catch (const std::bad_alloc&) {
+    load.noMemory = true;
+  }
+  return load;
+}
+
+int CompareSession::LoadSide(RowTable& table, const std::string& path, Side side) {
+  if (Settings.FileKind == kFileKindFixed) {
+    return LoadFixedSide(table, path, side, Settings.TopRowNames);
+  }
+  return LoadDelimitedSide(table, path, side, Settings.FileKind, Settings.TopRowNames);
+}
+
+int CompareSession::PrepareSide(SortedSelection& rec, RowTable& table) {
+  rec.Attach(&table);
+  // The merge tells keys apart by case after the case-blind order; ordering rows whose
+  // keys differ only in case by their bytes lets it meet them in the same order on both
+  // sides, so that identical keys always pair.
+  rec.SetExactTieOrder(true);
+  // A key field beyond this side's columns ends the key list (-6): its cells read "" in
+  // every row, and the key fields after it are beyond the columns as well.
+  (void)rec.SetSortKeys(sortKeys_, 0);
+  if (rec.Select() == SortedSelection::kNoMemory) {
+    WarnNoMemory();
+    return -1;
+  }
+  return 0;
+}
+
+void CompareSession::SetEncoding(Side side, int encoding) {
+  (side == Side::kLeft ? encodingL_ : encodingR_) = encoding;
+}
+
+int CompareSession::LoadDelimitedSide(RowTable& table, const std::string& path, Side side,
+                                      int fileKind, bool topRowNames) {
+  DelimitedReader csv;
+  if (OpenDelimited(csv, Reading(fileKind), path, topRowNames) != DelimitedReader::kOpenOk) {
+    ShowReaderError(csv.GetError());
+    return -1;
+  }
+  SetEncoding(side, csv.GetEncoding());
+  table.Clear();
+  CsvRecordReader reader(csv);
+  int result = LoadRecords(reader, table, path, true, topRowNames);
+  csv.Close();
+  return result;
+}
+
+int CompareSession::LoadFixedSide(RowTable& table, const std::string& path, Side side,
+                                  bool topRowNames) {
+  if (fixed_ == nullptr) {
+    Warn(Sjis("フィールドが存在しません。"));
+    return -1;
+  }
+  if (fixed_->Open(path, topRowNames ? 1 : 0, ReadingEncoding(), Settings.DetectBom ? 1 : 0) != 0) {
+    ShowReaderError(fixed_->GetError());
+    fixed_->Close();
+    return -1;
+  }
+  SetEncoding(side, fixed_->GetEncoding());
+  table.Clear();
+  int result = LoadRecords(*fixed_, table, path, false, topRowNames);
+  fixed_->Close();
+  return result;
+}
+
+int CompareSession::DefineColumns(RowTable& table, int fieldCount) {
+  ColumnDefs def;
+  if (def.Add(Sjis("区分"), kKindColumnBytes) != 0) return RowTable::kNoColumn;
+  for (int k = 1; k <= fieldCount; ++k) {
+    if (def.Add(FieldColumnName(k), kMaxCellBytes) != 0) return RowTable::kNoColumn;
+  }
+  return table.SetDefinition(def);
+}
+
+int CompareSession::LoadRecords(SideRecordReader& reader, RowTable& table, const std::string& path,
+                                bool delimited, bool topRowNames) {
+  int n = 0;
+  std::vector<char> skip;  // by column: not loaded
+  for (int r = 0;; ++r) {
+    int count = reader.ReadRecord();
+    if (count == 0) return 0;
+    if (count < 0) {
+      ShowReaderError(reader.GetError());
+      return -1;
+    }
+    if (r == 0) {
+      n = count;
+      if (delimited) {
+        if (topRowNames && n < fill_.MaxNameCount) n = fill_.MaxNameCount;
+        n = std::min(n, kMaxComparedFields);
+      }
+      if (DefineColumns(table, n) != RowTable::kOk) {
+        WarnNoMemory();
+        return -1;
+      }
+      skip.assign(static_cast<std::size_t>(n) + 1, 0);
+      for (int k = 1; k <= n; ++k) skip[static_cast<std::size_t>(k)] = layout_.IsNotLoaded(k);
+    }
+    if (StoreRecord(reader, table, skip, r, path, topRowNames) != 0) return -1;
+  }
+}
+
+int CompareSession::StoreRecord(SideRecordReader& reader, RowTable& table,
+                                const std::vector<char>& skip, int recordIndex,
+                                const std::string& path, bool topRowNames) {
+  table.NewRow();
+  const int n = static_cast<int>(skip.size()) - 1;
+  for (int k = 1; k <= n; ++k) {
+    std::string_view text =
+        skip[static_cast<std::size_t>(k)] ? std::string_view() : reader.Field(k - 1);
+    int stored = table.SetCell(k, text);
+    if (stored == RowTable::kTooLong) {
+      int line = recordIndex + 1 + (topRowNames ? 1 : 0);
+      std::string name = Utf8ToCp932(std::string_view(path).substr(PathText::FileNamePart(path)));
+      Warn(name + "\n" + Format("%dカラム-%d行目でサイズオーバー", k, line));
+      return -1;
+    }
+    if (stored != RowTable::kOk) {
+      WarnNoMemory();
+      return -1;
+    }
+  }
+  if (table.CommitRow() != RowTable::kOk) {
+    WarnNoMemory();
+    return -1;
+  }
+  return 0;
+}
+
+int CompareSession::CompareKeys(int leftRow, int rightRow) const {
+  RowView left = leftTable_.Row(leftRow);
+  RowView right = rightTable_.Row(rightRow);
+  const int keys = layout_.KeyCount;
+  // First the order both sides were sorted by; where it finds all keys equal, the bytes
+  // decide (the sort placed such rows by their bytes, see PrepareSide).
+  for (int k = 0; k < keys; ++k) {
+    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(k)];
+    std::string_view a = left.Cell(f.FieldNo);
+    std::string_view b = right.Cell(f.FieldNo);
+    int c = f.Numeric ? Sign(KeyNumber(a), KeyNumber(b)) : SortCompare(a, b);
+    if (c != 0) return c;
+  }
+  for (int k = 0; k < keys; ++k) {
+    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(k)];
+    if (f.Numeric) continue;
+    int c = left.Cell(f.FieldNo).compare(right.Cell(f.FieldNo));
+    if (c != 0) return c < 0 ? -1 : 1;
+  }
+  return 0;
+}
+
+int CompareSession::PairRecords() {
+  try {
+    allPairs_.clear();
+    allPairs_.reserve(leftRec_.Selection().size() + rightRec_.Selection().size());
+  } catch (const std::bad_alloc&) {
+    WarnNoMemory();
+    return -1;
+  }
+  leftRec_.First();
+  rightRec_.First();
+  const std::vector<std::int32_t>& leftOrder = leftRec_.Selection();
+  const std::vector<std::int32_t>& rightOrder = rightRec_.Selection();
+  std::size_t li = 0;  // the cursors' positions, for reading ahead
+  std::size_t ri = 0;
+  for (;;) {
+    const bool leftEnd = leftRec_.IsEof() != 0;
+    const bool rightEnd = rightRec_.IsEof() != 0;
+    if (leftEnd && rightEnd) break;
+    Prefetch(leftTable_, leftOrder, li);
+    Prefetch(rightTable_, rightOrder, ri);
+    int order = 0;  // below 0: the left row alone; above 0: the right row alone
+    if (leftEnd) {
+      order = 1;
+    } else if (rightEnd) {
+      order = -1;
+    } else if (layout_.KeyCount > 0) {
+      order = CompareKeys(leftRec_.CurrentRow(), rightRec_.CurrentRow());
+    }
+    RecordPair pair;
+    if (order <= 0) {
+      pair.LeftRow = leftRec_.CurrentRow();
+      leftRec_.Next();
+      ++li;
+    }
+    if (order >= 0) {
+      pair.RightRow = rightRec_.CurrentRow();
+      rightRec_.Next();
+      ++ri;
+    }
+    allPairs_.push_back(pair);  // within the reserved capacity
+  }
+  return 0;
+}
+
+void CompareSession::ClassifyPairs() {
+  ReleaseExtraction();
+  for (LayoutField& f : layout_.Fields) f.DiffCount = 0;
+  diffRecordCount_ = 0;
+  leftOnlyCount_ = 0;
+  rightOnlyCount_ = 0;
+  diffCellCount_ = 0;
+  const std::size_t count = allPairs_.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i + 2 * kReadAhead < count) {
+      leftTable_.PrefetchPlace(allPairs_[i + 2 * kReadAhead].LeftRow);
+      rightTable_.PrefetchPlace(allPairs_[i + 2 * kReadAhead].RightRow);
+    }
+    if (i + kReadAhead < count) {
+      leftTable_.PrefetchRow(allPairs_[i + kReadAhead].LeftRow);
+      rightTable_.PrefetchRow(allPairs_[i + kReadAhead].RightRow);
+    }
+    RecordPair& pair = allPairs_[i];
+    if (pair.LeftRow < 0) {
+      pair.Status = kStatusRightOnly;
+      ++rightOnlyCount_;
+      continue;
+    }
+    if (pair.RightRow < 0) {
+      pair.Status = kStatusLeftOnly;
+      ++leftOnlyCount_;
+      continue;
+    }
+    RowView left = leftTable_.Row(pair.LeftRow);
+    RowView right = rightTable_.Row(pair.RightRow);
+    int differing = 0;
+    for (LayoutField& f : layout_.Fields) {
+      if (f.NotCompared) continue;
+      if (korvel::CellsDiffer(left.Cell(f.FieldNo), right.Cell(f.FieldNo), f.IgnoreSpaces != 0)) {
+        ++f.DiffCount;
+        ++differing;
+      }
+    }
+    pair.Status = differing;
+    diffCellCount_ += differing;
+    if (differing > 0) ++diffRecordCount_;
+  }
+}
+
+void CompareSession::ResetResult() {
+  ReleaseExtraction();
+  std::vector<RecordPair>().swap(allPairs_);
+  layout_.Clear();
+  diffRecordCount_ = 0;
+  leftOnlyCount_ = 0;
+  rightOnlyCount_ = 0;
+  diffCellCount_ = 0;
+}
+
+std::string CompareSession::SummaryText() const {
+  return Format("左総数:%d件 右総数:%d件 相違レコード数:%d件 左のみ:%d件 右のみ:%d件",
+                leftTable_.RowCount(), rightTable_.RowCount(), diffRecordCount_, leftOnlyCount_,
+                rightOnlyCount_);
+}
+
+// ---------------------------------------------------------------------------
+// The result
+
+void CompareSession::SetFieldWidth(int index, int width) {
+  if (index < 0 || index >= static_cast<int>(layout_.Fields.size())) return;
+  layout_.Fields[static_cast<std::size_t>(index)].Width = width;
+}
+
+void CompareSession::SetFieldX(int index, int leftX, int rightX) {
+  if (index < 0 || index >= static_cast<int>(layout_.Fields.size())) return;
+  LayoutField& f = layout_.Fields[static_cast<std::size_t>(index)];
+  f.LeftX = leftX;
+  f.RightX = rightX;
+}
+
+std::string_view CompareSession::CellText(Side side, int row, int fieldNo) const {
+  std::string_view cell = Table(side).CellView(fieldNo, row);
+  return cell.data() == nullptr ? std::string_view("") : cell;
+}
+
+// ---------------------------------------------------------------------------
+// Extraction
+
+bool CompareSession::ExtractColumn(int position, bool differing) {
+  try {
+    return FillExtractColumn(position, differing);
+  } catch (const std::bad_alloc&) {
+    std::vector<RecordPair>().swap(extractPairs_);
+    WarnNoMemory();
+    return false;
+  }
+}
+
+bool CompareSession::ExtractByStatus(int kind, bool differing) {
+  try {
+    return FillExtractByStatus(kind, differing);
+  } catch (const std::bad_alloc&) {
+    std::vector<RecordPair>().swap(extractPairs_);
+    WarnNoMemory();
+    return false;
+  }
+}
+
+bool CompareSession::FillExtractColumn(int position, bool differing) {
+  extractPairs_.clear();
+  if (position < 0 || position >= static_cast<int>(layout_.Fields.size())) {
+    Warn(Sjis("該当のカラムが見付かりません。"));
+    return false;
+  }
+  const LayoutField& f = layout_.Fields[static_cast<std::size_t>(position)];
+  for (const RecordPair& pair : allPairs_) {
+    if (!pair.IsPaired()) continue;
+    bool differs =
+        korvel::CellsDiffer(leftTable_.CellView(f.FieldNo, pair.LeftRow),
+                            rightTable_.CellView(f.FieldNo, pair.RightRow), f.IgnoreSpaces != 0);
+    if (differs == differing) extractPairs_.push_back(pair);
+  }
+  const int count = static_cast<int>(extractPairs_.size());
+  extractStatus_ = differing ? Format("(『%s』の相違分抽出中...%d件)", f.Name, count)
+                             : Format("(『%s』の相違なし分抽出中...%d件)", f.Name, count);
+  return true;
+}
+
+bool CompareSession::FillExtractByStatus(int kind, bool differing) {
+  extractPairs_.clear();
+  auto qualifies = [kind, differing](std::int32_t status) {
+    if (!differing) return status == 0;
+    switch (kind) {
+      case kExtractDiffering:
+        return status > 0;
+      case kExtractLeftOnly:
+        return status == kStatusLeftOnly;
+      case kExtractRightOnly:
+        return status == kStatusRightOnly;
+      case kExtractNotEqual:
+        return status != 0;
+      default:
+        return false;
+    }
+  };
+  if (differing && (kind < kExtractNotEqual || kind > kExtractDiffering)) return false;
+  for (const RecordPair& pair : allPairs_) {
+    if (qualifies(pair.Status)) extractPairs_.push_back(pair);
+  }
+  const int count = static_cast<int>(extractPairs_.size());
+  if (!differing) {
+    extractStatus_ = Format("(相違なし分抽出中...%d件)", count);
+  } else if (kind == kExtractDiffering) {
+    extractStatus_ = Format("(相違分抽出中...%d件)", count);
+  } else if (kind == kExtractLeftOnly) {
+    extractStatus_ = Format("(『左のみ』を抽出中...%d件)", count);
+  } else if (kind == kExtractRightOnly) {
+    extractStatus_ = Format("(『右のみ』を抽出中...%d件)", count);
+  } else {
+    extractStatus_ = Format("(相違分(『左のみ』、『右のみ』含む）抽出中...%d件)", count);
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Re-setting
+
+bool CompareSession::CanReGrid() const {
+  if (!layout_.Fields.empty()) return true;
+  Warn(Sjis("項目設定がされていません。"));
+  return false;
+}
+
+FieldGrid CompareSession::MakeReGridGrid() const {
+  FieldGrid grid = FieldGrid::ForReGrid();
+  const int n = static_cast<int>(layout_.Fields.size());
+  grid.GrowRows(n + 1);
+  const std::string& mark = FieldGrid::MarkText();
+  const std::string& dash = FieldGrid::UnavailableText();
+  for (int i = 1; i <= n; ++i) {
+    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(i - 1)];
+    char number[16];
+    std::snprintf(number, sizeof number, "%4d", i);
+    grid.SetCell(i, FieldGrid::kNumber, number);
+    grid.SetCell(i, FieldGrid::kKey, f.IsKey ? mark : std::string());
+    grid.SetCell(i, FieldGrid::kNumeric, f.Numeric ? mark : std::string());
+    grid.SetCell(i, FieldGrid::kIgnoreSpaces,
+                 f.IsKey ? dash : (f.IgnoreSpaces ? mark : std::string()));
+    grid.SetCell(i, FieldGrid::kNotCompared,
+                 f.IsKey ? dash : (f.NotCompared ? mark : std::string()));
+    grid.SetCell(i, FieldGrid::kNameA, f.NameView());
+    grid.SetCell(i, FieldGrid::kNameB, f.NameView());
+  }
+  return grid;
+}
+
+void CompareSession::ApplyReGrid(const FieldGrid& grid) {
+  for (std::size_t i = 0; i < layout_.Fields.size(); ++i) {
+    LayoutField& f = layout_.Fields[i];
+    if (f.IsKey) continue;
+    const int row = static_cast<int>(i) + 1;
+    f.IgnoreSpaces = grid.IsMarked(row, FieldGrid::kIgnoreSpaces) ? 1 : 0;
+    f.NotCompared = grid.IsMarked(row, FieldGrid::kNotCompared) ? 1 : 0;
+  }
+  ClassifyPairs();
+}
+
+}  // namespace korvel

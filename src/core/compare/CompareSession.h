@@ -1,0 +1,231 @@
+#pragma once
+// CompareSession: one comparison of two tabular files, without a window.
+//
+// The session holds the comparison settings, the two row tables, the field layout and the
+// result (the pairs, the extraction and the counters), and offers every step of a
+// comparison that needs no window: filling the field-control grid from the files, the run
+// (CompareSides), the classification, the extraction filters and the re-classification
+// of the re-setting. The desktop program's main window owns one session and keeps only
+// view state; korvel-cli drives the same session.
+//
+// Messages go through platform/Notifier.h (all with the caption "注意"); every failure of
+// a run ends in the empty result after its message. Texts are CP932; paths are the file
+// system's own (UTF-8) strings.
+//
+// Lifetimes: the tables, fields and pair lists are owned by the session. References and
+// views returned by its accessors stay valid until the next call that changes the result
+// (CompareSides, ResetResult, the extraction calls for ExtractPairs/ViewPairs).
+//
+// Fixed-length files: the session reads them through a FixedLengthSource (SideReader.h)
+// handed in with SetFixedSource; without one, a fixed-length comparison fails with
+// "フィールドが存在しません。".
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare/Collation.h"
+#include "compare/FieldGrid.h"
+#include "compare/FieldLayout.h"
+#include "compare/ResultModel.h"
+#include "compare/RowTable.h"
+#include "compare/SideReader.h"
+#include "compare/SortedSelection.h"
+
+namespace korvel {
+
+enum class Side { kLeft, kRight };
+
+// The choices the set-up chain presets its dialogs from and writes back into.
+struct CompareSettings {
+  int FileKind = kFileKindCsv;  // kFileKindCsv, kFileKindDelimited, kFileKindFixed
+  char Delimiter = '\t';        // for kFileKindDelimited
+  char OtherDelimiter = '|';    // last typed other delimiter, shown again next time
+  bool TopRowNames = false;     // 先頭行フィールド
+  int Encoding = 0;             // 0 Shift-JIS, 10 UTF-16, 15 UTF-8
+  bool DetectBom = true;        // a byte-order mark decides the encoding
+  bool FromClipboard = false;   // the paths are clipboard captures: read as Shift-JIS
+  std::string PathL;
+  std::string PathR;
+  // From the settings store, handed in before a run (TAB_OLDTYPE, RET_M_IDX).
+  int TabOldType = 0;
+  int NewlineMode = 0;
+};
+
+class CompareSession {
+ public:
+  static constexpr int kMaxComparedFields = 255;
+  static constexpr int kMaxCellBytes = 500;
+  static constexpr int kKindColumnBytes = 10;
+
+  CompareSession();
+  ~CompareSession();
+  CompareSession(const CompareSession&) = delete;
+  CompareSession& operator=(const CompareSession&) = delete;
+
+  CompareSettings Settings;
+
+  // ---- Set-up chain -------------------------------------------------------------------
+
+  // The start of the file-open command: releases an extraction, MaxNameCount 0.
+  void StartSetUp();
+  // The fixed-length reader (not owned; null to remove). Must outlive its use here.
+  void SetFixedSource(FixedLengthSource* source) { fixed_ = source; }
+  // The encoding a file is read with: Shift-JIS for clipboard captures, else Encoding.
+  int ReadingEncoding() const { return Settings.FromClipboard ? 0 : Settings.Encoding; }
+  // The delimited reader's set-up for `fileKind` from the settings.
+  DelimitedReading Reading(int fileKind) const;
+
+  // Fills the grid before the field-control dialog: for fixed-length files both name
+  // columns from the definitions, else both sides from PathL and PathR (the 255-field
+  // warning at most once). 0; -1 or -2 after the message.
+  [[nodiscard]] int FillFieldGrids(FieldGrid& grid);
+  // One side from a delimited file (column kNameA or kNameB); raises MaxNameCount.
+  [[nodiscard]] int FillFieldGrid(FieldGrid& grid, int column, int fileKind, bool topRowNames,
+                                  const std::string& path);
+  // One side from the fixed-length definitions.
+  [[nodiscard]] int FillFieldGridFixed(FieldGrid& grid, int column);
+  int MaxNameCount() const { return fill_.MaxNameCount; }
+  bool FieldOverWarned() const { return fill_.FieldOverWarned; }
+
+  // ---- The run --------------------------------------------------------------------------
+
+  // Compares PathL and PathR by the confirmed grid: builds the field layout, loads and
+  // sorts both sides, pairs, classifies and counts. `charWidth` is the pixel width of "W"
+  // in the grid font (for the column widths). 0 when the run completed; -1 when it failed:
+  // the message was shown and the result is empty (ResetResult). Afterwards the caller
+  // shows SummaryText(), the encodings and the caption, and repaints.
+  int CompareSides(const FieldGrid& grid, int charWidth);
+
+  // Loads one delimited side into `table`: 0, or -1 after the message (reader errors, a
+  // cell over 500 bytes: "<file>\n<k>カラム-<L>行目でサイズオーバー"). Sets EncodingL/R.
+  [[nodiscard]] int LoadDelimitedSide(RowTable& table, const std::string& path, Side side,
+                                      int fileKind, bool topRowNames);
+  // Loads one fixed-length side through the fixed-length source; same results.
+  [[nodiscard]] int LoadFixedSide(RowTable& table, const std::string& path, Side side,
+                                  bool topRowNames);
+  // Gives `table` the columns 区分 (10 bytes) and FD001 .. FDn (500 bytes each) and no
+  // rows. The RowTable::SetDefinition result.
+  [[nodiscard]] int DefineColumns(RowTable& table, int fieldCount);
+  // Merges the two sorted sides into AllPairs (statuses are left to ClassifyPairs): keys
+  // equal under the sort order and in their bytes pair up; without key fields, rows pair
+  // by position. 0, or -1 after the memory message.
+  [[nodiscard]] int PairRecords();
+  // Sets every pair's Status, every field's DiffCount and the counters from the cells.
+  // Releases an active extraction first, so that the shown list is the classified one.
+  void ClassifyPairs();
+  // The cell comparison (Collation.h): true when the texts differ.
+  static bool CellsDiffer(std::string_view left, std::string_view right, bool ignoreSpaces) {
+    return korvel::CellsDiffer(left, right, ignoreSpaces);
+  }
+  // The empty result: no pairs, no fields, counters 0, no extraction. Tables and
+  // settings stay.
+  void ResetResult();
+  // "左総数:%d件 右総数:%d件 相違レコード数:%d件 左のみ:%d件 右のみ:%d件".
+  std::string SummaryText() const;
+
+  // ---- The result ---------------------------------------------------------------------
+
+  const std::vector<RecordPair>& AllPairs() const { return allPairs_; }
+  const std::vector<RecordPair>& ExtractPairs() const { return extractPairs_; }
+  // The list shown and read: ExtractPairs while an extraction is active, else AllPairs.
+  const std::vector<RecordPair>& ViewPairs() const {
+    return extractActive_ ? extractPairs_ : allPairs_;
+  }
+  bool ExtractActive() const { return extractActive_; }
+
+  const std::vector<LayoutField>& Fields() const { return layout_.Fields; }
+  int KeyCount() const { return layout_.KeyCount; }
+  bool IsNotLoaded(int fieldNo) const { return layout_.IsNotLoaded(fieldNo); }
+  // The view's writes into the layout: a dragged column width, the painted x positions.
+  void SetFieldWidth(int index, int width);
+  void SetFieldX(int index, int leftX, int rightX);
+
+  const RowTable& LeftTable() const { return leftTable_; }
+  const RowTable& RightTable() const { return rightTable_; }
+  const RowTable& Table(Side side) const { return side == Side::kLeft ? leftTable_ : rightTable_; }
+  // The text of field number `fieldNo` in row `row` of one side, in place; "" for a
+  // missing cell. A row index of -1 has no cell: callers test it first.
+  std::string_view CellText(Side side, int row, int fieldNo) const;
+
+  int DiffRecordCount() const { return diffRecordCount_; }
+  int LeftOnlyCount() const { return leftOnlyCount_; }
+  int RightOnlyCount() const { return rightOnlyCount_; }
+  int DiffCellCount() const { return diffCellCount_; }
+  int EncodingL() const { return encodingL_; }
+  int EncodingR() const { return encodingR_; }
+
+  // ---- Extraction ---------------------------------------------------------------------
+
+  // Fills ExtractPairs with the paired records whose cells of field `position` (an index
+  // into Fields) differ (`differing`) or agree, in AllPairs order; NotCompared plays no
+  // part. False after "該当のカラムが見付かりません。" when there is no such field
+  // (ExtractPairs is left empty), or after the memory message.
+  bool ExtractColumn(int position, bool differing);
+  // Fills ExtractPairs by status: with `differing`, kind kExtractDiffering,
+  // kExtractLeftOnly, kExtractRightOnly or kExtractNotEqual; without it the equal records.
+  // False (nothing extracted) for another kind with `differing`, or after the memory
+  // message.
+  bool ExtractByStatus(int kind, bool differing);
+  // The caption status text of the last extraction, e.g. "(相違分抽出中...3件)".
+  const std::string& ExtractStatusText() const { return extractStatus_; }
+  // Shows the extraction: ViewPairs becomes ExtractPairs.
+  void ActivateExtraction() { extractActive_ = true; }
+  // Shows AllPairs again; ExtractPairs keeps its items.
+  void ReleaseExtraction() { extractActive_ = false; }
+
+  // ---- Re-setting ---------------------------------------------------------------------
+
+  // False after "項目設定がされていません。" when there is no field layout.
+  bool CanReGrid() const;
+  // The re-setting grid: row i for item i - 1 of Fields (keys first), seven columns.
+  FieldGrid MakeReGridGrid() const;
+  // Takes SPC除く and 不要 of the non-key fields from a confirmed re-setting grid,
+  // releases an extraction and classifies again. Pairs and their order stay.
+  void ApplyReGrid(const FieldGrid& grid);
+
+ private:
+  int LoadRecords(SideRecordReader& reader, RowTable& table, const std::string& path,
+                  bool delimited, bool topRowNames);
+  int StoreRecord(SideRecordReader& reader, RowTable& table, const std::vector<char>& skip,
+                  int recordIndex, const std::string& path, bool topRowNames);
+  int LoadSide(RowTable& table, const std::string& path, Side side);
+  struct SideLoad {
+    int result = -1;
+    bool noMemory = false;  // the memory message is still to be shown
+  };
+  int LoadAndPrepare(Side side);
+  SideLoad LoadAndPrepareCaught(Side side);
+  int LoadBothSides();
+  int PrepareSide(SortedSelection& rec, RowTable& table);
+  int CompareKeys(int leftRow, int rightRow) const;
+  void SetEncoding(Side side, int encoding);
+  int RunSteps(const FieldGrid& grid, int charWidth);
+  bool FillExtractColumn(int position, bool differing);
+  bool FillExtractByStatus(int kind, bool differing);
+
+  FixedLengthSource* fixed_ = nullptr;
+  GridFillState fill_;
+
+  FieldLayout layout_;
+  std::string sortKeys_;  // the key list of the last run's layout
+  RowTable leftTable_;
+  RowTable rightTable_;
+  SortedSelection leftRec_;
+  SortedSelection rightRec_;
+
+  std::vector<RecordPair> allPairs_;
+  std::vector<RecordPair> extractPairs_;
+  bool extractActive_ = false;
+  std::string extractStatus_;
+
+  int diffRecordCount_ = 0;
+  int leftOnlyCount_ = 0;
+  int rightOnlyCount_ = 0;
+  int diffCellCount_ = 0;
+  int encodingL_ = 0;
+  int encodingR_ = 0;
+};
+
+}  // namespace korvel

@@ -1,0 +1,66 @@
+#pragma once
+// The field layout of a comparison: the fields both sides share, in the order they are
+// shown (the key fields first), with the per-field choices of the field-control grid and
+// the per-field results.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare/FieldGrid.h"
+
+namespace korvel {
+
+class RowTable;
+
+// One field; a fixed 104-byte record.
+struct LayoutField {
+  std::int32_t IsKey = 0;         // 1 = key field
+  std::int32_t FieldNo = 0;       // 1-based field number = column in both row tables
+  std::int32_t Numeric = 0;       // 1 = the key sorts and pairs as an integer (keys only)
+  std::int32_t IgnoreSpaces = 0;  // 1 = cells compared without half- and full-width spaces
+  std::int32_t NotCompared = 0;   // 1 = never counts as different, never marked
+  std::int32_t NotLoaded = 0;     // 1 = cells not loaded; "" on both sides
+  std::int32_t DiffCount = 0;     // paired records whose cells differ here (classification)
+  std::int32_t LeftX = 0;         // x of the field's cells, written by the grid painting;
+  std::int32_t RightX = 0;        //   0 = not visible
+  std::int32_t Width = 64;        // column width in pixels
+  char Name[64] = {};             // display name, CP932, NUL-terminated (at most 63 bytes)
+
+  std::string_view NameView() const { return Name; }
+  void SetName(std::string_view name);
+};
+static_assert(sizeof(LayoutField) == 104);
+
+class FieldLayout {
+ public:
+  static constexpr int kMaxNotLoaded = 10;  // not-loaded field numbers kept
+  static constexpr int kBuiltWidth = 64;
+  static constexpr int kMinWidth = 48;
+  static constexpr int kMaxWidth = 200;
+  static constexpr int kMeasuredRows = 100;
+
+  // Rebuilds Fields, KeyCount and NotLoadedList from the grid's rows 1 .. last: first the
+  // rows marked 連携 (keys), then the others, each in ascending field number. Names are
+  // the A項目 text, else the B項目 text, for fixed-length files or with top-row names;
+  // otherwise FD001, FD002, ... Returns the key list for SortedSelection::SetSortKeys,
+  // e.g. "FD001,FD003 NU".
+  std::string BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind);
+  // True when field number `fieldNo` is in NotLoadedList.
+  bool IsNotLoaded(int fieldNo) const;
+  // Width of every field from the longest cell of the field in the first 100 rows of
+  // `left`: (bytes + 1) x charWidth, kept within 48 .. 200.
+  void MeasureColumns(const RowTable& left, int charWidth);
+  // Empties the layout.
+  void Clear();
+
+  std::vector<LayoutField> Fields;
+  int KeyCount = 0;                // the first KeyCount fields are the keys
+  std::vector<int> NotLoadedList;  // field numbers marked 未取込, at most 10
+};
+
+// "FD%03d" of a field number: the column name of that field in a row table.
+std::string FieldColumnName(int fieldNo);
+
+}  // namespace korvel

@@ -1,0 +1,77 @@
+#pragma once
+// What the comparison needs from the readers of an input side, so that one loading loop
+// serves delimited and fixed-length files alike.
+//
+//  - DelimitedReading / OpenDelimited: the one way a delimited file is set up and opened,
+//    shared by the filling of the field-control grid and the loading of a side.
+//  - SideRecordReader: the records of an opened reader.
+//  - FixedLengthSource: the fixed-length reader as the comparison uses it. The program has
+//    one fixed-length reader (FixedWidthReader, owned by the settings object); an adapter over it
+//    implements this interface and is handed to the comparison session, which never owns
+//    it (see CompareSession::SetFixedSource).
+
+#include <string>
+#include <string_view>
+
+#include "io/DelimitedReader.h"
+
+namespace korvel {
+
+// File kinds of the comparison settings.
+inline constexpr int kFileKindCsv = 0;
+inline constexpr int kFileKindDelimited = 1;  // delimited by DelimitedReading::Delimiter
+inline constexpr int kFileKindFixed = 2;
+
+struct DelimitedReading {
+  int FileKind = kFileKindCsv;
+  char Delimiter = '\t';  // used when FileKind is kFileKindDelimited
+  int Encoding = 0;       // the encoding code to read with
+  bool DetectBom = true;  // a byte-order mark of another encoding is adopted
+  int TabOldType = 0;
+  int NewlineMode = 0;
+};
+
+// Sets up `csv` (TAB rule, newline replacement, delimiter: ',' unless the file kind is
+// kFileKindDelimited) and opens `path`, the first line being names when `nameLine`.
+// The DelimitedReader::Open result (0 = success; otherwise csv.GetError() holds the text).
+[[nodiscard]] int OpenDelimited(DelimitedReader& csv, const DelimitedReading& reading,
+                                const std::string& path, bool nameLine);
+
+class SideRecordReader {
+ public:
+  virtual ~SideRecordReader() = default;
+  // The next record's field count (above 0), 0 at the end, below 0 on an error; then
+  // GetError() holds the text to show (empty when the reader showed its own box).
+  virtual int ReadRecord() = 0;
+  // Field `index` (from 0) of the record read; "" beyond its fields. Valid until the next
+  // ReadRecord.
+  virtual std::string_view Field(int index) const = 0;
+  virtual const char* GetError() const = 0;
+};
+
+// The records of an opened DelimitedReader (not owned).
+class CsvRecordReader : public SideRecordReader {
+ public:
+  explicit CsvRecordReader(DelimitedReader& csv) : csv_(csv) {}
+  int ReadRecord() override { return csv_.ReadRecord(); }
+  std::string_view Field(int index) const override { return csv_.FieldView(index); }
+  const char* GetError() const override { return csv_.GetError(); }
+
+ private:
+  DelimitedReader& csv_;
+};
+
+class FixedLengthSource : public SideRecordReader {
+ public:
+  // Number of field definitions; 0 or less when there are none.
+  virtual int DefinitionCount() const = 0;
+  // The name of definition `index` (from 0), CP932; null when there is no such record.
+  virtual const char* DefinitionName(int index) const = 0;
+  // Opens `path`, passing over `skipLines` leading lines: 0, or nonzero with GetError()
+  // holding the text to show.
+  virtual int Open(const std::string& path, int skipLines, int encoding, int adoptMark) = 0;
+  virtual int GetEncoding() const = 0;
+  virtual void Close() = 0;
+};
+
+}  // namespace korvel

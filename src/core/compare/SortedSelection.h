@@ -1,0 +1,90 @@
+#pragma once
+// SortedSelection: a selection of a RowTable's rows, ordered by up to ten key columns, and
+// a cursor over them. Select marks the rows through the status byte of each packed row
+// (RowTable.h); Sort orders them by the key comparison of Collation.h.
+//
+// Texts are CP932 bytes. All operations report by result codes; none throws.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare/RowTable.h"
+
+namespace korvel {
+
+class SortedSelection {
+ public:
+  static constexpr int kMaxKeys = 10;
+  static constexpr int kUnknownName = -6;  // SetSortKeys: a name matches no column
+  static constexpr int kBadOrder = -7;     // SetSortKeys: a bad order letter
+  static constexpr int kNoMemory = -1;     // Select, Sort: memory could not be had
+  static constexpr int kNoRows = 202;      // Select: the table has no rows
+
+  struct Key {
+    int column = 0;
+    bool numeric = false;
+    bool descending = false;
+  };
+
+  SortedSelection() = default;
+  SortedSelection(const SortedSelection&) = delete;
+  SortedSelection& operator=(const SortedSelection&) = delete;
+
+  // Sets the table (not owned; it must outlive this object's use of it). Keeps the keys
+  // and the selection; call Select again.
+  void Attach(RowTable* table) { table_ = table; }
+
+  // Parses a key list: items separated by commas, each a column name (letter
+  // case ignored) optionally followed by blanks and an order word: "U" ascending, "D"
+  // descending, either preceded by "N" for a numeric key (e.g. "FD001,FD003 NU"); no word
+  // means a text key, ascending. At most 10 keys are taken. 0; kUnknownName or kBadOrder
+  // end the parsing with the keys found so far in force. With `sortNow` 1 the selection is
+  // sorted afterwards (kNoMemory when that fails).
+  [[nodiscard]] int SetSortKeys(std::string_view keyList, int sortNow);
+  int KeyCount() const { return static_cast<int>(keys_.size()); }
+  const Key& GetKey(int i) const { return keys_[static_cast<std::size_t>(i)]; }
+
+  // Rows whose keys the sort finds equal but whose key bytes differ (letter case) are
+  // ordered by their bytes when this is on, so that a merge comparing case-sensitively
+  // meets them in the same order on both sides. Off by default.
+  void SetExactTieOrder(bool on) { exactTies_ = on; }
+
+  // Selects every row of the table in table order, marks them (status bit 0), sorts, and
+  // positions at the first row: 0; kNoRows (end flag 1, cursor -1); kNoMemory (the
+  // selection is emptied).
+  [[nodiscard]] int Select();
+  // Orders the selection by the keys: ascending by the keys, rows whose keys compare equal
+  // in the reverse of the order a bounded quicksort leaves them in. Without keys nothing
+  // changes. 0, or kNoMemory (the order is left as it was).
+  [[nodiscard]] int Sort();
+
+  // Cursor 0, end flag 0; with an empty selection cursor -1, end flag 1 and -1.
+  int First();
+  // Sets the end flag; 2 when already past the end; else advances and returns 1 when now
+  // past the end (end flag stays 1), otherwise clears the end flag and returns 0.
+  int Next();
+  int IsEof() const { return eof_; }
+  // The table row at the cursor, -1 when the cursor is outside the selection.
+  int CurrentRow() const;
+  // GetCell(col, CurrentRow()) of the table; null outside the selection.
+  const char* GetField(int col) const;
+  std::string_view FieldView(int col) const;
+
+  const std::vector<std::int32_t>& Selection() const { return selection_; }
+  // Empties the selection and frees its memory: cursor -1, end flag 1.
+  void ClearSelection();
+
+ private:
+  int FindColumn(std::string_view name) const;
+
+  RowTable* table_ = nullptr;
+  std::vector<Key> keys_;
+  std::vector<std::int32_t> selection_;
+  int cursor_ = -1;
+  int eof_ = 1;
+  bool exactTies_ = false;
+};
+
+}  // namespace korvel

@@ -1,0 +1,188 @@
+#include "grid/CopyText.h"
+
+#include <algorithm>
+#include <new>
+#include <string_view>
+
+#include "platform/Codepage.h"
+#include "platform/Notifier.h"
+
+namespace korvel {
+namespace {
+
+// One routine produces every copy text twice: a sink without a string only counts, so the
+// measuring pass and the writing pass cannot drift apart.
+class TextSink {
+ public:
+  explicit TextSink(std::string* out) : out_(out) {}
+
+  void Put(std::string_view text) {
+    length_ += text.size();
+    if (out_ != nullptr) out_->append(text);
+  }
+  void Tab() { Put("\t"); }
+  void EndLine() { Put("\r\n"); }
+  std::size_t Length() const { return length_; }
+
+ private:
+  std::string* out_;
+  std::size_t length_ = 0;
+};
+
+// Cells are zero-terminated texts to the rest of the program (and to the clipboard), so a
+// zero byte that a reader let through ends the cell here too.
+std::string_view UpToZero(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+// The cell of `field` on `side` in table row `row`; "" when the side has no record.
+std::string_view Cell(const CompareSession& session, Side side, int row, const LayoutField& field) {
+  if (row < 0) return {};
+  return UpToZero(session.CellText(side, row, field.FieldNo));
+}
+
+// A key is shown from the left file unless the left record is missing or its cell empty:
+// so a right-only record still shows its key, whichever side is copied.
+std::string_view KeyCell(const CompareSession& session, const RecordPair& pair,
+                         const LayoutField& field) {
+  std::string_view left = Cell(session, Side::kLeft, pair.LeftRow, field);
+  if (!left.empty()) return left;
+  return Cell(session, Side::kRight, pair.RightRow, field);
+}
+
+void PutRangeCell(const CompareSession& session, const RecordPair& pair, const LayoutField& field,
+                  bool leftPane, bool marks, TextSink& sink) {
+  if (field.IsKey != 0) {
+    sink.Put(KeyCell(session, pair, field));
+    return;
+  }
+  const Side side = leftPane ? Side::kLeft : Side::kRight;
+  const Side other = leftPane ? Side::kRight : Side::kLeft;
+  std::string_view text = Cell(session, side, leftPane ? pair.LeftRow : pair.RightRow, field);
+  sink.Put(text);
+  if (!marks || field.NotCompared != 0) return;
+  std::string_view otherText = Cell(session, other, leftPane ? pair.RightRow : pair.LeftRow, field);
+  if (CompareSession::CellsDiffer(text, otherText, field.IgnoreSpaces != 0)) sink.Put("(*)");
+}
+
+void PutNames(const std::vector<LayoutField>& fields, int c1, int c2, TextSink& sink) {
+  for (int c = c1; c <= c2; ++c) {
+    if (c > c1) sink.Tab();
+    sink.Put(fields[static_cast<std::size_t>(c)].NameView());
+  }
+  sink.EndLine();
+}
+
+// Measures, then (when the length is acceptable) builds; the messages of the copy commands.
+template <typename Produce>
+int MeasureAndBuild(Produce produce, std::string& text) {
+  text.clear();
+  const std::size_t length = produce(nullptr);
+  if (length == 0) {
+    Warn(Sjis("コピーするデータがありません。"));
+    return kCopyNoData;
+  }
+  if (length > kCopyLimitBytes) {
+    Warn(Sjis("サイズをオーバーしました。640Kバイト以上のコピーはできません。"));
+    return kCopyTooLarge;
+  }
+  try {
+    text.reserve(length);
+  } catch (const std::bad_alloc&) {
+    Warn(Sjis("領域確保に失敗しました。"));
+    return kCopyNoMemory;
+  }
+  produce(&text);
+  return kCopyDone;
+}
+
+}  // namespace
+
+CopyRect RectToCopy(const CopyViewState& view, bool otherSide) {
+  CopyRect rect = view.shownSel;
+  if (rect.pane == -1) rect = {view.curSide, view.curCol, view.curRow, view.curCol, view.curRow};
+  if (otherSide) rect.pane = rect.pane == 1 ? 2 : 1;
+  return rect;
+}
+
+std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool marks, bool header,
+                      std::string* out) {
+  const std::vector<LayoutField>& fields = session.Fields();
+  const std::vector<RecordPair>& pairs = session.ViewPairs();
+  const int c1 = std::min(rect.anchorCol, rect.endCol);
+  const int c2 = std::max(rect.anchorCol, rect.endCol);
+  int r1 = std::min(rect.anchorRow, rect.endRow);
+  int r2 = std::max(rect.anchorRow, rect.endRow);
+  if (r1 == -1) r1 = 0;  // a whole-column selection starts at the first row
+  const int lastRow = static_cast<int>(pairs.size()) - 1;
+  if (r2 > lastRow) r2 = lastRow;
+  if (c1 < 0 || c2 >= static_cast<int>(fields.size()) || r1 < 0) {
+    Beep();
+    return 0;
+  }
+
+  TextSink sink(out);
+  if (header) PutNames(fields, c1, c2, sink);
+  for (int r = r1; r <= r2; ++r) {
+    const RecordPair& pair = pairs[static_cast<std::size_t>(r)];
+    for (int c = c1; c <= c2; ++c) {
+      if (c > c1) sink.Tab();
+      PutRangeCell(session, pair, fields[static_cast<std::size_t>(c)], rect.pane == 1, marks, sink);
+    }
+    sink.EndLine();
+  }
+  return sink.Length();
+}
+
+std::size_t RowCompareText(const CompareSession& session, int row, std::string* out) {
+  const std::vector<LayoutField>& fields = session.Fields();
+  const std::vector<RecordPair>& pairs = session.ViewPairs();
+  if (fields.empty() || row < 0 || row >= static_cast<int>(pairs.size())) {
+    Beep();
+    return 0;
+  }
+  const RecordPair& pair = pairs[static_cast<std::size_t>(row)];
+  const int last = static_cast<int>(fields.size()) - 1;
+
+  TextSink sink(out);
+  PutNames(fields, 0, last, sink);
+  for (Side side : {Side::kLeft, Side::kRight}) {
+    const int tableRow = side == Side::kLeft ? pair.LeftRow : pair.RightRow;
+    for (int c = 0; c <= last; ++c) {
+      if (c > 0) sink.Tab();
+      sink.Put(Cell(session, side, tableRow, fields[static_cast<std::size_t>(c)]));
+    }
+    sink.EndLine();
+  }
+  for (int c = 0; c <= last; ++c) {
+    if (c > 0) sink.Tab();
+    const LayoutField& field = fields[static_cast<std::size_t>(c)];
+    if (CompareSession::CellsDiffer(Cell(session, Side::kLeft, pair.LeftRow, field),
+                                    Cell(session, Side::kRight, pair.RightRow, field),
+                                    field.IgnoreSpaces != 0)) {
+      sink.Put("*");
+    }
+  }
+  sink.EndLine();
+  return sink.Length();
+}
+
+int CopySelectionText(const CompareSession& session, const CopyViewState& view, bool otherSide,
+                      std::string& text) {
+  const CopyRect rect = RectToCopy(view, otherSide);
+  return MeasureAndBuild(
+      [&](std::string* out) {
+        return RangeText(session, rect, view.withMarks, view.withHeader, out);
+      },
+      text);
+}
+
+int CopyRowCompareText(const CompareSession& session, int curRow, std::string& text) {
+  text.clear();
+  if (curRow < 0) {
+    Beep();
+    return kCopyNoRow;
+  }
+  return MeasureAndBuild([&](std::string* out) { return RowCompareText(session, curRow, out); },
+                         text);
+}
+
+}  // namespace korvel

@@ -1,0 +1,492 @@
+#include "io/DelimitedReader.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/Codepage.h"
+#include "platform/Notifier.h"
+
+namespace korvel {
+namespace {
+
+constexpr unsigned char kPlain = 0;
+constexpr unsigned char kLead = 1;
+constexpr unsigned char kSpecial = 2;
+constexpr std::size_t kCellCapacity = 2048;
+constexpr std::size_t kNoLineBreak = std::string::npos;
+const char kEmptyText[1] = {'\0'};
+
+bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
+
+}  // namespace
+
+struct DelimitedReader::RecordState {
+  int fields = 0;  // j: the index of the field being read
+  int error = 0;
+  bool fieldStart = true;
+  bool quoted = false;
+  bool ended = false;
+  std::size_t lineBreak = kNoLineBreak;  // TAB rules: position of the cell's first line break
+  bool control = false;                  // the cell may hold a byte below 0x20 other than TAB
+};
+
+DelimitedReader::DelimitedReader() { BuildClasses(); }
+
+DelimitedReader::~DelimitedReader() { Close(); }
+
+void DelimitedReader::SetDelimiter(char delimiter) {
+  delimiter_ = delimiter;
+  BuildClasses();
+}
+
+void DelimitedReader::BuildClasses() {
+  for (int c = 0; c < 256; ++c) {
+    unsigned char cls = IsLeadByte(static_cast<unsigned char>(c)) ? kLead : kPlain;
+    unquotedClass_[c] = cls;
+    quotedClass_[c] = cls;
+  }
+  // Control bytes go the slow way so that a cell is known to need the store rule's scan.
+  for (int c = 0; c < 0x20; ++c) {
+    unquotedClass_[c] = kSpecial;
+    quotedClass_[c] = kSpecial;
+  }
+  unquotedClass_[static_cast<unsigned char>('"')] = kSpecial;
+  quotedClass_[static_cast<unsigned char>('"')] = kSpecial;
+  unquotedClass_[static_cast<unsigned char>('\t')] = kPlain;
+  // A delimiter is special outside quotes only; under the TAB rules a TAB also ends a
+  // one-line quoted cell. A lead byte stays a lead byte whatever the delimiter.
+  auto d = static_cast<unsigned char>(delimiter_);
+  if (!IsLeadByte(d)) unquotedClass_[d] = kSpecial;
+  quotedClass_[static_cast<unsigned char>('\t')] = kSpecial;
+}
+
+void DelimitedReader::Close() {
+  std::string().swap(cell_);
+  std::string().swap(window_);
+  pos_ = 0;
+  pendingStart_ = kNoPending;
+  file_.Close();
+  open_ = false;
+  fieldCount_ = 0;
+}
+
+int DelimitedReader::Open(const std::string& path, int nameMode, int encoding, int adoptMark) {
+  Close();
+  message_.clear();
+  nameMode_ = 0;
+  inputEnded_ = false;
+  dataEnded_ = false;
+  readFailed_ = false;
+  if (OpenInputFile(file_, path, encoding, adoptMark == 1, &encoding_, &message_) != 0) {
+    return kOpenFailed;
+  }
+  try {
+    cell_.reserve(kCellCapacity);
+    window_.reserve(2 * TextFile::kPieceSize);
+  } catch (const std::bad_alloc&) {
+    Alert(Sjis("メモリが足りません。(-070407)"));
+    return kOpenNoMemory;
+  }
+  open_ = true;
+  names_.Clear();
+  if (nameMode == 1) {
+    int n = ReadRecord();
+    if (n <= 0) {
+      Close();
+      message_ = Sjis("フィールドが存在しません。");
+      return kOpenNoFields;
+    }
+    if (n > kMaxFields) {
+      Close();
+      message_ = Sjis("フィールド数をオーバーしました。");
+      return kOpenTooMany;
+    }
+    for (int i = 0; i < n; ++i) {
+      if (!names_.SetText(i, values_.GetText(i))) {
+        Close();
+        return kOpenNoMemory;
+      }
+    }
+    fieldCount_ = 0;
+  }
+  nameMode_ = nameMode;
+  return kOpenOk;
+}
+
+DelimitedReader::Fetch DelimitedReader::FetchPiece() {
+  FlushPending();
+  if (inputEnded_) return Fetch::kEnded;
+  int length = 0;
+  const char* piece = file_.ReadChunk(&length);
+  if (!piece) {
+    readFailed_ = true;
+    return Fetch::kFailed;
+  }
+  if (length == 0) {
+    inputEnded_ = true;
+    return Fetch::kEnded;
+  }
+  // Drop what has been read; keep the unread rest in front of the new piece.
+  window_.erase(0, pos_);
+  pos_ = 0;
+  window_.append(piece, static_cast<std::size_t>(length));
+  return Fetch::kMore;
+}
+
+DelimitedReader::Fetch DelimitedReader::Ensure(std::size_t count) {
+  while (window_.size() - pos_ < count) {
+    Fetch f = FetchPiece();
+    if (f != Fetch::kMore) return f;
+  }
+  return Fetch::kMore;
+}
+
+const char* DelimitedReader::GetField(int index) const {
+  if (index < 0 || index >= fieldCount_) return kEmptyText;
+  return values_.GetText(index);
+}
+
+std::string_view DelimitedReader::FieldView(int index) const {
+  if (index < 0 || index >= fieldCount_) return {};
+  return values_.GetView(index);
+}
+
+std::string_view DelimitedReader::NewlineReplacement() const {
+  switch (newlineMode_) {
+    case 1:
+      return "\x81\x40";  // full-width space
+    case 2:
+      return "\x81\xF7";  // pilcrow
+    default:
+      return "\r\n";
+  }
+}
+
+int DelimitedReader::ReadRecord() {
+  message_.clear();
+  fieldCount_ = 0;
+  if (!open_ || dataEnded_) return 0;
+  if (readFailed_) {
+    message_ = Sjis("ファイルの読込に失敗しました。");
+    return kReadFailed;
+  }
+  try {
+    return ReadRecordBody();
+  } catch (const std::bad_alloc&) {
+    Alert(Sjis("メモリが足りません。(-070407)"));
+    message_.clear();
+    fieldCount_ = 0;
+    return kReadCellTooLarge;
+  }
+}
+
+bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t length) {
+  if (st.error != 0) return true;
+  if (nameMode_ != 0 && st.fields >= kMaxFields) {
+    st.error = kReadTooMany;
+    message_ = Sjis("フィールド数をオーバーしました。");
+    return true;
+  }
+  // The store rule: a value ends before its first byte below 0x20 other than TAB.
+  std::size_t n = st.control ? 0 : length;
+  while (n < length) {
+    auto c = static_cast<unsigned char>(bytes[n]);
+    if (c < 0x20 && c != '\t') break;
+    ++n;
+  }
+  if (!values_.Set(st.fields, bytes, static_cast<int>(n))) throw std::bad_alloc();
+  return true;
+}
+
+// Copies a run of bytes that no rule looks at into the cell in one step.
+void DelimitedReader::ScanPlain(RecordState& st) {
+  const auto* b = reinterpret_cast<const unsigned char*>(window_.data());
+  const std::size_t end = window_.size();
+  const unsigned char* cls = st.quoted ? quotedClass_ : unquotedClass_;
+  const bool sizeChecked = st.quoted && TabRules();
+  std::size_t p = pos_;
+  while (p < end) {
+    unsigned char k = cls[b[p]];
+    if (k == kPlain) {
+      if (sizeChecked && CellSize() + (p - pos_) > kMaxQuotedCell) break;
+      ++p;
+    } else if (k == kLead && p + 1 < end && b[p + 1] >= 0x20) {
+      // A control byte after a lead byte is still a control byte to the store rule; such
+      // a pair takes the slow way, which notes it.
+      p += 2;
+    } else {
+      break;
+    }
+  }
+  if (p > pos_) {
+    // The run stays in the window until the cell is stored or changed otherwise.
+    if (pendingStart_ == kNoPending) pendingStart_ = pos_;
+    pos_ = p;
+    st.fieldStart = false;
+  }
+}
+
+bool DelimitedReader::ConsumeLineBreak() {
+  if (window_[pos_] == '\r') {
+    if (Ensure(2) == Fetch::kFailed) return false;
+    pos_ += (pos_ + 1 < window_.size() && window_[pos_ + 1] == '\n') ? 2 : 1;
+  } else {
+    pos_ += 1;
+  }
+  return true;
+}
+
+void DelimitedReader::FlushPending() {
+  if (pendingStart_ == kNoPending) return;
+  cell_.append(window_, pendingStart_, pos_ - pendingStart_);
+  pendingStart_ = kNoPending;
+}
+
+std::size_t DelimitedReader::CellSize() const {
+  return cell_.size() + (pendingStart_ == kNoPending ? 0 : pos_ - pendingStart_);
+}
+
+void DelimitedReader::FinishMultiLineCell(std::string& text) const {
+  std::string out;
+  out.reserve(text.size());
+  const std::string_view replacement = NewlineReplacement();
+  // Step 2 drops the opening quote; steps 1 and 3 run in one pass over the rest.
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(c) && i + 1 < text.size()) {
+      out.push_back(text[i]);
+      out.push_back(text[++i]);
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n' && newlineMode_ != 0) {
+      out.append(replacement);
+      ++i;
+    } else if (c == '"') {
+      if (i + 1 < text.size() && text[i + 1] == '"') {
+        out.push_back('"');
+        ++i;
+      } else {
+        break;  // a lone quote ends the text
+      }
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  text.swap(out);
+}
+
+// A quoted cell that spans lines but does not end properly: the record ends at the cell's
+// first line break, and the rest of the cell is read again as the start of the next record,
+// followed by the byte at which the fallback happened (not consumed).
+void DelimitedReader::FallBack(RecordState& st) {
+  std::string rest = cell_.substr(st.lineBreak + 2);
+  Store(st, cell_.data(), st.lineBreak);
+  st.fields += 1;
+  window_.replace(0, pos_, rest);
+  pos_ = 0;
+  st.ended = true;
+}
+
+void DelimitedReader::SetCellTooLargeMessage() {
+  std::string head;
+  for (std::size_t i = 0; i < cell_.size();) {
+    std::size_t w = IsLeadByte(cell_[i]) ? 2 : 1;
+    if (head.size() + w > 20 || i + w > cell_.size()) break;
+    head.append(cell_, i, w);
+    i += w;
+  }
+  message_ = Sjis("セル内のデータが大きすぎます。(") + head + Sjis("・・・)");
+}
+
+int DelimitedReader::ReadRecordBody() {
+  RecordState st;
+  const bool tabRules = TabRules();
+  const auto delimiter = static_cast<unsigned char>(delimiter_);
+  cell_.clear();
+  pendingStart_ = kNoPending;
+
+  auto endField = [&]() {
+    if (pendingStart_ != kNoPending && cell_.empty()) {
+      // The common case: the whole cell is one run of the window, stored without a copy.
+      Store(st, window_.data() + pendingStart_, pos_ - pendingStart_);
+      pendingStart_ = kNoPending;
+    } else {
+      FlushPending();
+      Store(st, cell_.data(), cell_.size());
+    }
+    st.fields += 1;
+    cell_.clear();
+    st.control = false;
+  };
+  auto copyByte = [&](unsigned char c) {
+    cell_.push_back(static_cast<char>(c));
+    if (c < 0x20 && c != '\t') st.control = true;
+    ++pos_;
+  };
+  // Consumes a line break at pos_ (CR LF as one) and ends the record.
+  auto endLine = [&]() -> bool {
+    if (!ConsumeLineBreak()) return false;
+    st.ended = true;
+    return true;
+  };
+
+  while (!st.ended) {
+    ScanPlain(st);
+    if (pos_ >= window_.size()) {
+      Fetch f = FetchPiece();
+      if (f == Fetch::kFailed) break;
+      if (f == Fetch::kMore) continue;
+      // End of the input.
+      if (tabRules && st.quoted && st.lineBreak != kNoLineBreak) {
+        // An unclosed quoted cell that spans lines would lose every line after its first;
+        // it falls back like any other broken multi-line cell.
+        FallBack(st);
+      } else if (!cell_.empty()) {
+        endField();
+      }
+      break;
+    }
+    auto c = static_cast<unsigned char>(window_[pos_]);
+    // Only a field's end may use the pending run in place; every other step changes the
+    // cell or skips a byte, so the run joins the cell first.
+    if (st.quoted || !(IsLineBreak(c) || c == (tabRules ? '\t' : delimiter))) FlushPending();
+    if (IsLeadByte(c)) {
+      if (Ensure(2) == Fetch::kFailed) break;
+      std::size_t w = pos_ + 1 < window_.size() ? 2 : 1;
+      if (w == 2) {
+        const auto trail = static_cast<unsigned char>(window_[pos_ + 1]);
+        if (trail < 0x20 && trail != '\t') st.control = true;
+      }
+      cell_.append(window_, pos_, w);
+      pos_ += w;
+      st.fieldStart = false;
+      continue;
+    }
+    if (!tabRules) {
+      if (!st.quoted) {
+        if (c == '"') {
+          st.quoted = true;
+          ++pos_;
+        } else if (c == delimiter) {
+          endField();
+          ++pos_;
+        } else if (IsLineBreak(c)) {
+          endField();
+          if (!endLine()) break;
+        } else {
+          copyByte(c);
+        }
+      } else if (c == '"') {
+        if (Ensure(2) == Fetch::kFailed) break;
+        if (pos_ + 1 < window_.size() && window_[pos_ + 1] == '"') {
+          cell_.push_back('"');
+          pos_ += 2;
+        } else {
+          st.quoted = false;
+          ++pos_;
+        }
+      } else if (IsLineBreak(c)) {
+        cell_.append(NewlineReplacement());
+        st.control = true;
+        if (!ConsumeLineBreak()) break;
+      } else {
+        copyByte(c);
+      }
+      continue;
+    }
+
+    // TAB rules.
+    if (!st.quoted) {
+      if (c == '\t') {
+        endField();
+        st.fieldStart = true;
+        ++pos_;
+      } else if (IsLineBreak(c)) {
+        endField();
+        if (!endLine()) break;
+      } else if (c == '"' && st.fieldStart) {
+        st.quoted = true;
+        st.lineBreak = kNoLineBreak;
+        cell_.push_back('"');
+        ++pos_;
+      } else {
+        copyByte(c);
+        st.fieldStart = false;
+      }
+      continue;
+    }
+    if (CellSize() > kMaxQuotedCell) {
+      if (st.lineBreak == kNoLineBreak) {
+        SetCellTooLargeMessage();
+        fieldCount_ = 0;
+        return kReadCellTooLarge;
+      }
+      FallBack(st);
+      break;
+    }
+    if (c == '\t') {
+      if (st.lineBreak != kNoLineBreak) {
+        FallBack(st);
+        break;
+      }
+      endField();
+      st.quoted = false;
+      st.fieldStart = true;
+      ++pos_;
+    } else if (c == '"') {
+      if (Ensure(2) == Fetch::kFailed) break;
+      const bool atEnd = pos_ + 1 >= window_.size();
+      const auto next = atEnd ? 0 : static_cast<unsigned char>(window_[pos_ + 1]);
+      if (!atEnd && next == '"') {
+        cell_.append("\"\"");
+        pos_ += 2;
+      } else if (atEnd || next == '\t' || IsLineBreak(next)) {
+        // A closing quote; at the very end of the input it closes as if a line break
+        // followed.
+        if (st.lineBreak == kNoLineBreak) {
+          cell_.push_back('"');
+        } else {
+          FinishMultiLineCell(cell_);
+        }
+        endField();
+        ++pos_;
+        if (next == '\t') {
+          ++pos_;
+          st.quoted = false;
+          st.fieldStart = true;
+        } else if (atEnd) {
+          st.ended = true;
+        } else if (!endLine()) {
+          break;
+        }
+      } else if (st.lineBreak == kNoLineBreak) {
+        cell_.push_back('"');
+        ++pos_;
+        st.quoted = false;
+        st.fieldStart = false;
+      } else {
+        FallBack(st);
+        break;
+      }
+    } else if (IsLineBreak(c)) {
+      if (st.lineBreak == kNoLineBreak) st.lineBreak = cell_.size();
+      cell_.append("\r\n");
+      st.control = true;
+      if (!ConsumeLineBreak()) break;
+    } else {
+      copyByte(c);
+    }
+  }
+
+  if (readFailed_) {
+    message_ = Sjis("ファイルの読込に失敗しました。");
+    return kReadFailed;
+  }
+  if (st.error != 0) {
+    fieldCount_ = 0;
+    return st.error;
+  }
+  if (st.fields == 0) dataEnded_ = true;
+  fieldCount_ = st.fields;
+  return st.fields;
+}
+
+}  // namespace korvel

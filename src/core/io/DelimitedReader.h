@@ -1,0 +1,117 @@
+#pragma once
+// DelimitedReader: reads a delimited text file record by record into field values.
+//
+// Two rule sets: the CSV rules (comma files, other delimiters, and TAB files when
+// TabOldType is on) and the TAB rules (TAB files otherwise), under which quotes are taken
+// apart only for a quoted cell that spans lines and a broken multi-line cell falls back to
+// a line-by-line reading without losing or repeating input. Input arrives through a
+// TextFile as Shift-JIS pieces; the reader treats them as one continuous text.
+//
+// Calling order: create; SetTabOldType, SetNewlineMode, SetDelimiter; Open; on 0, ReadRecord
+// until it returns 0 or less, reading GetField(0 .. n-1) after each positive result; Close.
+// On a nonzero Open or a negative ReadRecord, GetError() holds the text to show (empty after
+// the memory failures, which show their own box).
+//
+// Returned texts are NUL-terminated Shift-JIS and stay valid until the next call on the
+// reader.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "io/StringList.h"
+#include "io/TextFile.h"
+
+namespace korvel {
+
+class DelimitedReader {
+ public:
+  // Open results.
+  static constexpr int kOpenOk = 0;
+  static constexpr int kOpenFailed = 1;    // missing, empty, foreign mark, unreadable
+  static constexpr int kOpenNoFields = 2;  // the field-name record has no fields
+  static constexpr int kOpenTooMany = 4;   // the field-name record has over 1000 fields
+  static constexpr int kOpenNoMemory = 5;
+  // ReadRecord failures.
+  static constexpr int kReadTooMany = -2;       // name mode: a record with over 1000 fields
+  static constexpr int kReadCellTooLarge = -9;  // also: no memory
+  static constexpr int kReadFailed = -99;
+
+  static constexpr int kMaxFields = 1000;
+  static constexpr std::size_t kMaxQuotedCell = 10000;  // TAB rules, one-line quoted cell
+
+  DelimitedReader();
+  ~DelimitedReader();
+  DelimitedReader(const DelimitedReader&) = delete;
+  DelimitedReader& operator=(const DelimitedReader&) = delete;
+
+  void SetDelimiter(char delimiter);
+  void SetTabOldType(int tabOldType) { tabOldType_ = tabOldType; }
+  void SetNewlineMode(int mode) { newlineMode_ = mode; }
+
+  // `nameMode` 1: the first record holds the field names (read here, not delivered).
+  // `adoptMark` 1: a byte-order mark of another encoding is adopted.
+  [[nodiscard]] int Open(const std::string& path, int nameMode, int encoding, int adoptMark);
+  // Number of fields of the record read (at least 1); 0 at the end of the data or when no
+  // file is open; kReadTooMany, kReadCellTooLarge or kReadFailed.
+  [[nodiscard]] int ReadRecord();
+  void Close();
+
+  const char* GetField(int index) const;
+  std::string_view FieldView(int index) const;
+  int FieldCount() const { return fieldCount_; }
+  int FieldNameCount() const { return names_.Count(); }
+  const char* GetFieldName(int index) const { return names_.GetText(index); }
+  const char* GetError() const { return message_.c_str(); }
+  int GetEncoding() const { return encoding_; }
+
+ private:
+  enum class Fetch { kMore, kEnded, kFailed };
+  struct RecordState;
+
+  bool TabRules() const { return delimiter_ == '\t' && tabOldType_ == 0; }
+  void BuildClasses();
+  Fetch FetchPiece();
+  // Makes at least `count` unread bytes available unless the input ends first.
+  Fetch Ensure(std::size_t count);
+  int ReadRecordBody();
+  void ScanPlain(RecordState& st);
+  bool Store(RecordState& st, const char* bytes, std::size_t length);
+  void FinishMultiLineCell(std::string& text) const;
+  // Steps over the line break at the read position, CR LF as one; false when the look-ahead
+  // could not be read.
+  bool ConsumeLineBreak();
+  // Joins the pending run of the window to the cell.
+  void FlushPending();
+  std::size_t CellSize() const;
+  void FallBack(RecordState& st);
+  void SetCellTooLargeMessage();
+  std::string_view NewlineReplacement() const;
+
+  TextFile file_;
+  char delimiter_ = ',';
+  int tabOldType_ = 0;
+  int newlineMode_ = 0;
+  StringList values_{2048};
+  StringList names_{2048};
+  int nameMode_ = 0;
+  int fieldCount_ = 0;
+  std::string message_;
+  int encoding_ = 0;
+  bool open_ = false;
+  bool inputEnded_ = false;  // the file has delivered its last piece
+  bool dataEnded_ = false;   // ReadRecord has returned 0
+  bool readFailed_ = false;  // a piece could not be read
+  std::string cell_;
+  // Unread input: the current piece(s) from pos_ on; a fallback puts its re-read text here.
+  std::string window_;
+  std::size_t pos_ = 0;
+  // The cell is cell_ followed by the window's bytes from pendingStart_ to pos_.
+  static constexpr std::size_t kNoPending = static_cast<std::size_t>(-1);
+  std::size_t pendingStart_ = kNoPending;
+  // Byte classes for the unquoted and the quoted state (plain, lead byte, special).
+  unsigned char unquotedClass_[256];
+  unsigned char quotedClass_[256];
+};
+
+}  // namespace korvel

@@ -1,0 +1,319 @@
+#include "io/FixedWidthReader.h"
+
+#include <array>
+#include <cstring>
+#include <new>
+
+#include "platform/Codepage.h"
+#include "platform/Notifier.h"
+
+namespace korvel {
+namespace {
+
+constexpr std::size_t kCellCapacity = 2048;
+const char kEmptyText[1] = {'\0'};
+
+// Byte classes of the cutting loop: only a lead byte and CR need a decision.
+constexpr unsigned char kPlain = 0;
+constexpr unsigned char kLead = 1;
+constexpr unsigned char kCr = 2;
+
+constexpr std::array<unsigned char, 256> BuildClasses() {
+  std::array<unsigned char, 256> classes{};
+  for (int c = 0; c < 256; ++c) {
+    classes[c] = IsLeadByte(static_cast<unsigned char>(c)) ? kLead : kPlain;
+  }
+  classes['\r'] = kCr;
+  return classes;
+}
+constexpr std::array<unsigned char, 256> kClass = BuildClasses();
+
+}  // namespace
+
+FixedWidthReader::FixedWidthReader() = default;
+
+FixedWidthReader::~FixedWidthReader() { Close(); }
+
+void FixedWidthReader::ClearDefinitions() { definitions_.Clear(); }
+
+int FixedWidthReader::AddDefinition(std::string_view name, int length) {
+  if (name.size() > static_cast<std::size_t>(kMaxNameBytes)) {
+    Error(Sjis("P:フィールド名のサイズが大きい"));
+    return kAddNameTooLong;
+  }
+  // A field of no bytes could never be cut: the first byte read would already overrun it.
+  if (length < 1) return kAddBadLength;
+  FixDefinition record{};
+  std::memcpy(record.name, name.data(), name.size());
+  record.length = length;
+  if (definitions_.Add(&record, static_cast<int>(sizeof record)) == 0) {
+    Warn(Sjis("メモリが足りません。"));
+    return kAddNoMemory;
+  }
+  return kAddOk;
+}
+
+bool FixedWidthReader::GetDefinition(int index, FixDefinition& out) const {
+  const StringList::Entry* entry = definitions_.GetEntry(index);
+  if (!entry || !entry->bytes || entry->length != static_cast<int>(sizeof(FixDefinition))) {
+    return false;
+  }
+  std::memcpy(&out, entry->bytes, sizeof out);
+  return true;
+}
+
+const char* FixedWidthReader::DefinitionName(int index) const {
+  const char* record = definitions_.Get(index);
+  return record ? record : kEmptyText;
+}
+
+int FixedWidthReader::DefinitionLength(int index) const {
+  FixDefinition record;
+  return GetDefinition(index, record) ? record.length : 0;
+}
+
+void FixedWidthReader::Close() {
+  std::string().swap(cell_);
+  file_.Close();
+  open_ = false;
+  fieldCount_ = 0;
+  piece_ = kEmptyText;
+  pieceLength_ = 0;
+  pos_ = 0;
+}
+
+int FixedWidthReader::Open(const std::string& path, int skipLines, int encoding, int adoptMark) {
+  Close();
+  message_.clear();
+  encoding_ = encoding;
+  inputEnded_ = false;
+  readFailed_ = false;
+  dropLeadingLf_ = false;
+  skipNextByte_ = false;
+  if (OpenInputFile(file_, path, encoding, adoptMark == 1, &encoding_, &message_) != 0) {
+    file_.Close();
+    return kOpenFailed;
+  }
+  try {
+    cell_.reserve(kCellCapacity);
+  } catch (const std::bad_alloc&) {
+    Alert(Sjis("メモリが足りません。(-070407)"));
+    file_.Close();
+    return kOpenNoMemory;
+  }
+  open_ = true;
+  for (int i = 0; i < skipLines; ++i) {
+    int skipped = SkipLine();
+    if (skipped > 0) continue;
+    Close();
+    // A failed read is told as such, not as a missing line.
+    message_ =
+        Sjis(skipped < 0 ? "ファイルの読込に失敗しました。" : "ヘッダー情報が存在しません。");
+    return skipped < 0 ? kOpenFailed : kOpenNoHeader;
+  }
+  return kOpenOk;
+}
+
+FixedWidthReader::Fetch FixedWidthReader::FetchPiece() {
+  if (inputEnded_) return Fetch::kEnded;
+  int length = 0;
+  const char* piece = file_.ReadChunk(&length);
+  if (!piece) {
+    readFailed_ = true;
+    return Fetch::kFailed;
+  }
+  piece_ = piece;
+  pieceLength_ = static_cast<std::size_t>(length);
+  pos_ = 0;
+  if (length == 0) {
+    inputEnded_ = true;
+    skipNextByte_ = dropLeadingLf_ = false;
+    return Fetch::kEnded;
+  }
+  if (skipNextByte_) {
+    pos_ = 1;
+  } else if (dropLeadingLf_ && piece_[0] == '\n') {
+    pos_ = 1;
+  }
+  skipNextByte_ = dropLeadingLf_ = false;
+  return Fetch::kMore;
+}
+
+// Consumes the CR at pos_ and an LF right after it, even when the LF opens the next piece.
+void FixedWidthReader::TakeLineEnd() {
+  ++pos_;
+  if (pos_ < pieceLength_) {
+    if (piece_[pos_] == '\n') ++pos_;
+  } else {
+    dropLeadingLf_ = true;
+  }
+}
+
+// Passes over bytes up to the next CR, taking double-byte characters whole (a CR can be the
+// second byte of one). True with pos_ on the CR; false when the piece ran out first.
+bool FixedWidthReader::ScanToLineEnd() {
+  const auto* b = reinterpret_cast<const unsigned char*>(piece_);
+  std::size_t p = pos_;
+  const std::size_t end = pieceLength_;
+  while (p < end) {
+    unsigned char k = kClass[b[p]];
+    if (k == kCr) {
+      pos_ = p;
+      return true;
+    }
+    if (k == kLead) {
+      if (p + 1 >= end) {
+        skipNextByte_ = true;
+        break;
+      }
+      p += 2;
+    } else {
+      ++p;
+    }
+  }
+  pos_ = end;
+  return false;
+}
+
+int FixedWidthReader::SkipLine() {
+  bool consumed = false;
+  for (;;) {
+    if (pos_ >= pieceLength_) {
+      Fetch f = FetchPiece();
+      if (f == Fetch::kFailed) return kReadFailed;
+      // A last line without CR is still a line, however its bytes fall.
+      if (f == Fetch::kEnded) return consumed ? 1 : 0;
+    }
+    consumed = true;
+    if (ScanToLineEnd()) {
+      TakeLineEnd();
+      return 1;
+    }
+  }
+}
+
+void FixedWidthReader::StoreCell(int index) {
+  const int length = StringList::StoreLength(cell_.c_str(), static_cast<int>(cell_.size()));
+  if (values_.Set(index, cell_.data(), length) == 0) throw std::bad_alloc();
+  fieldCount_ = index + 1;
+}
+
+int FixedWidthReader::ReadRecord() {
+  message_.clear();
+  fieldCount_ = 0;
+  if (!open_) return 0;
+  if (definitions_.Count() == 0) {
+    message_ = Sjis("フィールドの指定がありません。");
+    return kReadFailed;
+  }
+  if (readFailed_) {
+    message_ = Sjis("ファイルの読込に失敗しました。");
+    return kReadFailed;
+  }
+  try {
+    return ReadRecordBody();
+  } catch (const std::bad_alloc&) {
+    Alert(Sjis("メモリが足りません。(-070407)"));
+    message_.clear();
+    fieldCount_ = 0;
+    return kReadNoMemory;
+  }
+}
+
+int FixedWidthReader::ReadRecordBody() {
+  const int n = definitions_.Count();
+  int j = 0;
+  // Bytes still wanted by field j; 64 bits so that no definition length can overflow it.
+  long long left = DefinitionLength(0);
+  cell_.clear();
+
+  for (;;) {
+    if (j < n) {
+      if (left < 0) {
+        message_ = Sjis("区切りの途中で全角が発生しました。");
+        return kReadStraddle;
+      }
+      if (left == 0) {
+        StoreCell(j);
+        ++j;
+        cell_.clear();
+        left = j < n ? DefinitionLength(j) : 0;
+        continue;
+      }
+    }
+    if (pos_ >= pieceLength_) {
+      Fetch f = FetchPiece();
+      if (f == Fetch::kFailed) {
+        message_ = Sjis("ファイルの読込に失敗しました。");
+        return kReadFailed;
+      }
+      if (f == Fetch::kEnded) {
+        if (!cell_.empty() && j < n) StoreCell(j++);
+        break;
+      }
+    }
+    if (j >= n) {
+      // The rest of the line beyond the definitions is read and ignored.
+      if (ScanToLineEnd()) {
+        TakeLineEnd();
+        break;
+      }
+      continue;
+    }
+
+    // Cut as much of field j as this piece holds, copying it in one step.
+    const auto* b = reinterpret_cast<const unsigned char*>(piece_);
+    const std::size_t end = pieceLength_;
+    std::size_t p = pos_;
+    while (p < end && left > 0) {
+      unsigned char k = kClass[b[p]];
+      if (k == kPlain) {
+        ++p;
+        --left;
+      } else if (k == kLead && p + 1 < end) {
+        p += 2;
+        left -= 2;
+      } else {
+        break;
+      }
+    }
+    cell_.append(piece_ + pos_, p - pos_);
+    pos_ = p;
+    if (left <= 0 || p >= end) continue;
+    if (b[p] == '\r') {
+      StoreCell(j++);
+      TakeLineEnd();
+      break;
+    }
+    // A lead byte closes the piece; its second byte opens the next one.
+    const char lead = piece_[p];
+    pos_ = end;
+    Fetch f = FetchPiece();
+    if (f == Fetch::kFailed) {
+      message_ = Sjis("ファイルの読込に失敗しました。");
+      return kReadFailed;
+    }
+    cell_.push_back(lead);
+    if (f == Fetch::kMore) {
+      cell_.push_back(piece_[0]);
+      pos_ = 1;
+      left -= 2;
+    } else {
+      left -= 1;  // the input ends on a lone lead byte
+    }
+  }
+  fieldCount_ = j;
+  return j;
+}
+
+const char* FixedWidthReader::GetField(int index) const {
+  if (index < 0 || index >= fieldCount_) return kEmptyText;
+  return values_.GetText(index);
+}
+
+std::string_view FixedWidthReader::FieldView(int index) const {
+  if (index < 0 || index >= fieldCount_) return {};
+  return values_.GetView(index);
+}
+
+}  // namespace korvel

@@ -1,0 +1,317 @@
+#include "io/TextFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/Codepage.h"
+#include "platform/FileSystem.h"
+#include "platform/Notifier.h"
+
+namespace korvel {
+namespace {
+
+constexpr std::size_t kReadAheadSize = 64 * 1024;
+
+bool IsUtf16(int encoding) { return encoding == kEncodingUtf16 || encoding == kEncodingUtf16Be; }
+
+std::size_t Utf8SequenceLength(unsigned char c) {
+  if (c >= 0xC0 && c <= 0xDF) return 2;
+  if (c >= 0xE0 && c <= 0xEF) return 3;
+  if (c >= 0xF0 && c <= 0xF7) return 4;
+  if (c >= 0xF8 && c <= 0xFB) return 5;
+  if (c >= 0xFC && c <= 0xFD) return 6;
+  return 1;
+}
+
+}  // namespace
+
+TextFile::TextFile() = default;
+
+TextFile::~TextFile() { Close(); }
+
+int TextFile::Open(const std::string& path, int mode, int encoding) {
+  if (IsOpen()) return -2;
+  FileSystem::OpenMode fsMode;
+  switch (mode) {
+    case kModeRead:
+      fsMode = FileSystem::OpenMode::kRead;
+      break;
+    case kModeWrite:
+      fsMode = FileSystem::OpenMode::kWrite;
+      break;
+    case kModeReadWrite:
+      fsMode = FileSystem::OpenMode::kReadWrite;
+      break;
+    default:
+      return -1;
+  }
+  int fd = CurrentFileSystem().Open(path, fsMode);
+  if (fd < 0) return -1;
+  fd_ = fd;
+  mode_ = mode;
+  encoding_ = encoding;
+  carryLength_ = 0;
+  readAheadPos_ = readAheadEnd_ = 0;
+  readAheadFailed_ = false;
+  return 0;
+}
+
+int TextFile::Close() {
+  std::string().swap(converted_);
+  std::vector<unsigned char>().swap(readAhead_);
+  readAheadPos_ = readAheadEnd_ = 0;
+  carryLength_ = 0;
+  if (fd_ < 0) return 0;
+  const int closed = CurrentFileSystem().Close(fd_);
+  fd_ = -1;
+  return closed == 0 ? 0 : -1;
+}
+
+long TextFile::Fill(unsigned char* dst, std::size_t count) {
+  if (!IsOpen()) return -1;
+  if (mode_ != kModeRead) {
+    ssize_t n = CurrentFileSystem().Read(fd_, dst, count);
+    return n < 0 ? -1 : static_cast<long>(n);
+  }
+  std::size_t done = 0;
+  while (done < count) {
+    if (readAheadPos_ == readAheadEnd_) {
+      if (readAheadFailed_) return -1;
+      if (readAhead_.empty()) readAhead_.resize(kReadAheadSize);
+      ssize_t n = CurrentFileSystem().Read(fd_, readAhead_.data(), readAhead_.size());
+      if (n < 0) {
+        // Bytes already gathered are delivered; the failure shows on the next call.
+        readAheadFailed_ = true;
+        if (done == 0) return -1;
+        break;
+      }
+      readAheadPos_ = 0;
+      readAheadEnd_ = static_cast<std::size_t>(n);
+      if (n == 0) break;
+    }
+    std::size_t take = std::min(count - done, readAheadEnd_ - readAheadPos_);
+    std::memcpy(dst + done, readAhead_.data() + readAheadPos_, take);
+    readAheadPos_ += take;
+    done += take;
+  }
+  return static_cast<long>(done);
+}
+
+int TextFile::Read(void* buffer, int count) {
+  if (count <= 0) return 0;
+  long n = Fill(static_cast<unsigned char*>(buffer), static_cast<std::size_t>(count));
+  return n < 0 ? 0 : static_cast<int>(n);
+}
+
+int TextFile::Write(const void* buffer, int count) {
+  if (!IsOpen() || count < 0) return 0;
+  if (count == 0) return 0;
+  ssize_t n = CurrentFileSystem().Write(fd_, buffer, static_cast<std::size_t>(count));
+  return n == count ? count : 0;
+}
+
+int TextFile::WriteNewline() { return Write("\r\n", 2); }
+
+int TextFile::CheckBom(bool adopt, int* encoding) {
+  long n = Fill(carry_, 2);
+  if (n < 0) {
+    if (encoding) *encoding = encoding_;
+    return -3;
+  }
+  carryLength_ = static_cast<std::size_t>(n);
+  int mark = -1;
+  int result = 0;
+  if (n == 0) {
+    result = -1;
+  } else if (n == 2) {
+    if (carry_[0] == 0xFF && carry_[1] == 0xFE) {
+      mark = kEncodingUtf16;
+    } else if (carry_[0] == 0xFE && carry_[1] == 0xFF) {
+      mark = kEncodingUtf16Be;
+    } else if (carry_[0] == 0xEF && carry_[1] == 0xBB) {
+      long third = Fill(carry_ + 2, 1);
+      if (third < 0) {
+        if (encoding) *encoding = encoding_;
+        return -3;
+      }
+      carryLength_ += static_cast<std::size_t>(third);
+      if (third == 1 && carry_[2] == 0xBF) mark = kEncodingUtf8;
+    }
+  }
+  if (mark >= 0) {
+    carryLength_ = 0;
+    if (mark == encoding_) {
+      result = 1;
+    } else if (adopt) {
+      encoding_ = mark;
+      result = 2;
+    } else {
+      result = -2;
+    }
+  }
+  if (encoding) *encoding = encoding_;
+  return result;
+}
+
+// The cut walk steps from the start of the piece. Walking all of it for every piece costs
+// as much as reading the piece, so each walk starts instead at a resume point: a position
+// near the end that the walk from the start is sure to land on, because no step taken
+// before it can jump over it. A step jumps over a position only from a few bytes before it
+// (a character, a quote pair, or an LF taken along), which the checks below rule out.
+namespace {
+
+std::size_t SjisResumePoint(const unsigned char* b) {
+  // A byte outside the lead range always ends a character.
+  for (std::size_t s = 1017; s > 0; --s) {
+    if (!IsLeadByte(b[s - 1]) && b[s] != '\n' && b[s] != '"') return s;
+  }
+  return 0;
+}
+
+std::size_t Utf8ResumePoint(const unsigned char* b) {
+  for (std::size_t s = 1017; s >= 5; --s) {
+    if (b[s] == '\n' || b[s] == '"') continue;
+    bool covered = false;
+    for (std::size_t k = 1; k <= 5 && !covered; ++k) covered = Utf8SequenceLength(b[s - k]) > k;
+    if (!covered) return s;
+  }
+  return 0;
+}
+
+unsigned Utf16Unit(const unsigned char* b, std::size_t i, bool bigEndian) {
+  return bigEndian ? static_cast<unsigned>(b[i] << 8 | b[i + 1])
+                   : static_cast<unsigned>(b[i] | b[i + 1] << 8);
+}
+
+std::size_t Utf16ResumePoint(const unsigned char* b, bool be) {
+  for (std::size_t s = 1012; s >= 2; s -= 2) {
+    unsigned u = Utf16Unit(b, s, be);
+    unsigned before = Utf16Unit(b, s - 2, be);
+    if (u != '\n' && u != '"' && (before < 0xD800 || before > 0xDFFF)) return s;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::size_t FindPieceCut(const unsigned char* b, std::size_t onHand, int encoding) {
+  std::size_t pos;
+  if (IsUtf16(encoding)) {
+    const bool be = encoding == kEncodingUtf16Be;
+    pos = Utf16ResumePoint(b, be);
+    while (pos < 1014) {
+      unsigned u = Utf16Unit(b, pos, be);
+      if (u >= 0xD800 && u <= 0xDFFF) {
+        pos += 4;
+      } else {
+        pos += (u == '"' && Utf16Unit(b, pos + 2, be) == '"') ? 4 : 2;
+      }
+      if (Utf16Unit(b, pos, be) == '\n') pos += 2;
+    }
+    unsigned u = Utf16Unit(b, pos, be);
+    if (u == '\t') {
+      pos += 2;
+    } else if (u == '\r' || u == '\n') {
+      pos += 2;
+      if (Utf16Unit(b, pos, be) == '\n') pos += 2;
+    }
+    return std::min(pos, onHand);
+  }
+  if (encoding == kEncodingUtf8) {
+    pos = Utf8ResumePoint(b);
+    while (pos < 1018) {
+      unsigned char c = b[pos];
+      if (c == '"') {
+        pos += b[pos + 1] == '"' ? 2 : 1;
+      } else {
+        pos += Utf8SequenceLength(c);
+      }
+      if (b[pos] == '\n') pos += 1;
+    }
+  } else {
+    pos = SjisResumePoint(b);
+    while (pos < 1018) {
+      unsigned char c = b[pos];
+      if (IsLeadByte(c) || (c == '"' && b[pos + 1] == '"') || b[pos + 1] == '\n') {
+        pos += 2;
+      } else {
+        pos += 1;
+      }
+    }
+  }
+  if (b[pos] == '\t') {
+    pos += 1;
+  } else if (b[pos] == '\r' || b[pos] == '\n') {
+    pos += 1;
+    if (b[pos] == '\n') pos += 1;
+  }
+  return std::min(pos, onHand);
+}
+
+const char* TextFile::ReadChunk(int* length) {
+  if (length) *length = 0;
+  if (!IsOpen()) return nullptr;
+  std::memcpy(piece_, carry_, carryLength_);
+  long n = Fill(piece_ + carryLength_, kPieceSize - carryLength_);
+  // A read that failed part-way leaves a short piece that only looks like the end of the file:
+  // its end cannot be judged, so nothing of it is delivered.
+  if (n < 0 || readAheadFailed_) return nullptr;
+  std::size_t onHand = carryLength_ + static_cast<std::size_t>(n);
+  // NULs after the bytes on hand let the cut rules look a few bytes ahead safely.
+  std::memset(piece_ + onHand, 0, sizeof piece_ - onHand);
+  std::size_t cut = onHand;
+  if (onHand >= static_cast<std::size_t>(kPieceSize)) cut = FindPieceCut(piece_, onHand, encoding_);
+  carryLength_ = onHand - cut;
+  std::memcpy(carry_, piece_ + cut, carryLength_);
+  std::memset(piece_ + cut, 0, sizeof piece_ - cut);
+
+  if (IsUtf16(encoding_)) {
+    converted_.clear();
+    Utf16BytesToCp932(piece_, cut, encoding_ == kEncodingUtf16Be, converted_);
+  } else if (encoding_ == kEncodingUtf8) {
+    converted_.clear();
+    Utf8ToCp932(reinterpret_cast<const char*>(piece_), cut, converted_);
+  } else {
+    if (length) *length = static_cast<int>(cut);
+    return reinterpret_cast<const char*>(piece_);
+  }
+  if (length) *length = static_cast<int>(converted_.size());
+  return converted_.c_str();
+}
+
+int OpenInputFile(TextFile& file, const std::string& path, int requestedEncoding, bool adoptMark,
+                  int* encoding, std::string* message) {
+  *encoding = requestedEncoding;
+  if (file.Open(path, TextFile::kModeRead, requestedEncoding) != 0) {
+    *message = Sjis("ファイルが見つかりません。");
+    return 1;
+  }
+  switch (file.CheckBom(adoptMark, encoding)) {
+    case -1:
+      *message = Sjis("データがありません。");
+      return 1;
+    case -2:
+      *message = Sjis("文字コードが異なります。");
+      return 1;
+    case -3:
+      *message = Sjis("読込できないファイルです。");
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+bool CheckOutputPath(const std::string& path) {
+  if (path.empty()) return false;
+  switch (GetPathKind(path)) {
+    case PathKind::kMissing:
+      return true;
+    case PathKind::kFolder:
+      Warn(Sjis("フォルダが指定されています。"));
+      return false;
+    default:
+      return Ask(Sjis("既にファイルが存在します。上書きしてよろしいですか？"));
+  }
+}
+
+}  // namespace korvel

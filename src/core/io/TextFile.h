@@ -1,0 +1,103 @@
+#pragma once
+// TextFile: one open file, raw reads and writes, and for the readers the byte-order-mark
+// check and the delivery of an input file as Shift-JIS pieces.
+//
+// A piece holds at most 1024 bytes of the file before conversion. Pieces are cut so that
+// no double-byte character, UTF-8 sequence, surrogate pair, doubled quote or CR LF pair is
+// split, and never just before a TAB or a line break. UTF-16 (either byte order) and UTF-8
+// are converted to CP932 piece by piece (platform/Codepage.h).
+//
+// Calling order for input files: Open (mode 0), CheckBom once, ReadChunk until it returns
+// the empty text, Close. All file access goes through platform/FileSystem.h.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+class TextFile {
+ public:
+  static constexpr int kPieceSize = 1024;
+
+  // Modes of Open.
+  static constexpr int kModeRead = 0;       // the file must exist
+  static constexpr int kModeWrite = 1;      // created, replacing an existing file
+  static constexpr int kModeReadWrite = 2;  // created, replacing an existing file
+
+  TextFile();
+  ~TextFile();
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+
+  // 0 opened; -1 the file cannot be opened (or is a folder, or the mode is unknown);
+  // -2 a file is already open on this object (it stays open). Empties the carry and
+  // remembers `encoding`.
+  [[nodiscard]] int Open(const std::string& path, int mode, int encoding);
+  // Frees the conversion buffers and closes the file, if one is open. 0, or -1 when the
+  // system reports a failed close (for a written file: bytes may not have reached it).
+  int Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Bytes read; 0 at the end of the file or on failure.
+  int Read(void* buffer, int count);
+  // Bytes written; 0 on failure (a short write counts as failure).
+  int Write(const void* buffer, int count);
+  // Writes CR LF; bytes written (2), 0 on failure.
+  int WriteNewline();
+
+  // Judges the byte-order mark at the start of the file:
+  //  -3 the first bytes cannot be read; -1 the file is empty;
+  //   0 no mark (the bytes read stay as data); 1 a mark of the requested encoding;
+  //   2 a mark of another encoding, adopted (`adopt`); -2 a mark of another encoding, not
+  //   adopted. `*encoding` receives the encoding in force afterwards.
+  [[nodiscard]] int CheckBom(bool adopt, int* encoding);
+
+  // The next piece as Shift-JIS text, NUL-terminated, its length in `*length`; the empty
+  // text at the end of the file; null when the file cannot be read (from the first failed
+  // read on, and without delivering the bytes gathered for the piece it broke off). The
+  // text lives in this object until the next ReadChunk or Close.
+  const char* ReadChunk(int* length);
+
+  int GetEncoding() const { return encoding_; }
+
+ private:
+  // Reads up to `count` bytes through the read-ahead buffer; -1 on failure.
+  long Fill(unsigned char* dst, std::size_t count);
+
+  int fd_ = -1;
+  int mode_ = kModeRead;
+  int encoding_ = 0;
+  // Bytes not yet delivered: the rest of the last piece after its cut, or bytes that
+  // CheckBom read and found to be no mark.
+  unsigned char carry_[kPieceSize];
+  std::size_t carryLength_ = 0;
+  unsigned char piece_[kPieceSize + 16];
+  std::string converted_;
+  // The operating system is asked for large blocks; pieces are served from them.
+  std::vector<unsigned char> readAhead_;
+  std::size_t readAheadPos_ = 0;
+  std::size_t readAheadEnd_ = 0;
+  bool readAheadFailed_ = false;
+};
+
+// Opens `path` for a reader: TextFile::Open for reading, then CheckBom. 0 on success, with
+// `*encoding` the encoding in force; 1 on failure, with `*message` the reader's text
+// ("ファイルが見つかりません。", "データがありません。", "文字コードが異なります。" or
+// "読込できないファイルです。"). On a failed mark check the file stays open.
+[[nodiscard]] int OpenInputFile(TextFile& file, const std::string& path, int requestedEncoding,
+                                bool adoptMark, int* encoding, std::string* message);
+
+// The length of the piece cut from `onHand` (at least 1024) bytes of input in `encoding`:
+// a walk from the start steps over characters (a double-byte character, a UTF-8 sequence, a
+// surrogate pair), doubled quotes and LFs following a character until at least 1018 bytes
+// (UTF-16: 1014) are passed, then takes a TAB, or a CR or LF with an LF right after it.
+// `bytes` must hold at least 1040 readable bytes (NULs after the input).
+std::size_t FindPieceCut(const unsigned char* bytes, std::size_t onHand, int encoding);
+
+// True when `path` may be written: false for an empty path; true for a missing path;
+// a folder gets the warning "フォルダが指定されています。" and false; an existing file gets
+// the question "既にファイルが存在します。上書きしてよろしいですか？" and its answer.
+bool CheckOutputPath(const std::string& path);
+
+}  // namespace korvel

@@ -1,0 +1,63 @@
+#include "dialogs/FileChooser.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+#include "dialogs/ExportDialog.h"
+
+namespace korvel {
+namespace {
+
+FileChooser* installed = nullptr;
+
+// The program's own texts are shown whole; the patterns only steer the matching.
+QStringList QtFilters(const std::vector<FileFilter>& filters) {
+  QStringList pairs;
+  for (const FileFilter& f : filters) pairs << f.description << f.pattern;
+  return ToQtNameFilters(pairs.join(QLatin1Char('|')));
+}
+
+QString Run(QFileDialog& dialog, const std::vector<FileFilter>& filters, int filterIndex) {
+  const QStringList list = QtFilters(filters);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilters(list);
+  if (filterIndex >= 1 && filterIndex <= list.size()) {
+    dialog.selectNameFilter(list.at(filterIndex - 1));
+  }
+  if (dialog.exec() != QDialog::Accepted) return QString();
+  const QStringList files = dialog.selectedFiles();
+  return files.isEmpty() ? QString() : files.first();
+}
+
+}  // namespace
+
+QString FileChooser::ChooseOpenFile(QWidget* parent, const std::vector<FileFilter>& filters,
+                                    int filterIndex) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  return Run(dialog, filters, filterIndex);
+}
+
+QString FileChooser::ChooseSaveFile(QWidget* parent, const std::vector<FileFilter>& filters,
+                                    int filterIndex) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // The caller asks before replacing a file, once it has completed the name.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  return Run(dialog, filters, filterIndex);
+}
+
+FileChooser& CurrentFileChooser() {
+  static FileChooser standard;
+  return installed ? *installed : standard;
+}
+
+FileChooser* SetFileChooser(FileChooser* chooser) {
+  FileChooser* previous = installed;
+  installed = chooser;
+  return previous;
+}
+
+}  // namespace korvel

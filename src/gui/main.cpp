@@ -1,0 +1,32 @@
+// The desktop program: one main window, running until it closes.
+
+#include <QApplication>
+#include <QMessageBox>
+#include <new>
+
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/SetUpCommands.h"
+#include "platform/Codepage.h"
+#include "platform/Notifier.h"
+#include "qt/QtNotifier.h"
+#include "qt/QtText.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("KORVEL"));
+  QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+  korvel::QtNotifier notifier;
+  korvel::ScopedNotifier scoped(&notifier);
+  try {
+    korvel::MainWindow window;
+    window.show();
+    // `korvel LEFT RIGHT` compares the two files as if they had been dropped on the window.
+    korvel::OpenCommandLinePaths(window, QApplication::arguments().mid(1));
+    return app.exec();
+  } catch (const std::bad_alloc&) {
+    korvel::Warn(korvel::Sjis("メモリが足りません。"));
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, QStringLiteral("KORVEL"), QString::fromLocal8Bit(e.what()));
+  }
+  return 1;
+}

@@ -1,0 +1,746 @@
+#include "mainwindow/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include "dialogs/ExportDialog.h"
+#include "grid/CaptionText.h"
+#include "grid/StatusTexts.h"
+#include "mainwindow/SetUpCommands.h"
+#include "mainwindow/ToolIcons.h"
+#include "platform/Notifier.h"
+#include "qt/QtText.h"
+
+namespace korvel {
+
+const QColor MainWindow::HeaderColor(192, 192, 192);
+const QColor MainWindow::LeftDiffColor(250, 242, 0);
+const QColor MainWindow::RightDiffColor(155, 240, 240);
+const QColor MainWindow::MissingColor(150, 150, 150);
+const QColor MainWindow::NotComparedColor(200, 200, 200);
+
+namespace {
+
+constexpr int kToolBarHeight = 28;
+constexpr int kStripSize = 16;
+constexpr int kStatusBarHeight = 20;
+constexpr int kFirstPanelWidth = 70;
+constexpr int kTimerStart = 700;
+
+QFont GridFontFor() {
+  QFont font(Q("Noto Sans Mono CJK JP"));
+  font.setPixelSize(12);
+  font.setFixedPitch(true);
+  font.setStyleHint(QFont::Monospace);
+  font.setStyleStrategy(QFont::PreferAntialias);
+  return font;
+}
+
+QWidget* Spacer(QWidget* parent, int width) {
+  auto* spacer = new QWidget(parent);
+  spacer->setFixedWidth(width);
+  return spacer;
+}
+
+}  // namespace
+
+// ---- PaintBox and KeyBar ----------------------------------------------------------------
+
+PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+}
+
+void PaintBox::paintEvent(QPaintEvent* event) {
+  if (image == nullptr || image->isNull()) return;
+  QPainter p(this);
+  const QRect r = event->rect();
+  p.drawImage(r.topLeft(), *image, r);
+}
+
+void PaintBox::mousePressEvent(QMouseEvent* event) {
+  if (onPress) onPress(event);
+}
+void PaintBox::mouseMoveEvent(QMouseEvent* event) {
+  if (onMove) onMove(event);
+}
+void PaintBox::mouseReleaseEvent(QMouseEvent* event) {
+  if (onRelease) onRelease(event);
+}
+void PaintBox::wheelEvent(QWheelEvent* event) {
+  if (onWheel) {
+    onWheel(event);
+  } else {
+    event->ignore();
+  }
+}
+void PaintBox::resizeEvent(QResizeEvent*) {
+  if (onResize) onResize();
+}
+
+KeyBar::KeyBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void KeyBar::keyPressEvent(QKeyEvent* event) {
+  // The bar never scrolls itself: it only carries the grid's keys.
+  if (onKey) onKey(event);
+  event->accept();
+}
+
+// ---- Creation -------------------------------------------------------------------------
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), global_(std::make_unique<SettingsStore>()) {
+  global_->LoadSettings();
+  session_.Settings.Encoding = global_->GetEncoding();
+  session_.Settings.DetectBom = global_->GetDetectBom();
+  openHelpPage = [](const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+  };
+  QFont windowFont(Q("Noto Sans CJK JP"));
+  windowFont.setPixelSize(12);
+  setFont(windowFont);
+  setWindowTitle(Q("KORVEL"));
+  setAcceptDrops(true);
+
+  gridFont_ = new QFont(GridFontFor());
+  QFontMetrics metrics(*gridFont_);
+  CharWidth = metrics.horizontalAdvance(QLatin1Char('W'));
+  CharHeight = metrics.height();
+  gridAscent_ = metrics.ascent();
+
+  QSize screen(1024, 768);
+  if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size();
+  backBuffer_ = QImage(screen.width() + 50, screen.height() + 50, QImage::Format_RGB32);
+  backBuffer_.fill(Qt::white);
+  screen_ = backBuffer_.copy();
+
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreatePopup();
+  CreateClientArea();
+  CreateStatusBar();
+
+  timer_ = new QTimer(this);
+  timer_->setInterval(kTimerStart);
+  connect(timer_, &QTimer::timeout, this, &MainWindow::Timer1Timer);
+
+  resize(kWindowWidth, kWindowHeight);
+  if (QScreen* s = QGuiApplication::primaryScreen()) {
+    move(s->availableGeometry().center() - rect().center());
+  }
+  SplitX = paiMain_->width() / 2;
+  InstallSetUpCommands(*this);
+}
+
+MainWindow::~MainWindow() { delete gridFont_; }
+
+QAction* MainWindow::AddAction(const char* name, const char* caption) {
+  auto* action = new QAction(Q(caption), this);
+  action->setObjectName(QString::fromLatin1(name));
+  actions_.push_back(action);
+  return action;
+}
+
+QAction* MainWindow::Action(const char* name) const {
+  const QString wanted = QString::fromLatin1(name);
+  for (QAction* action : actions_) {
+    if (action->objectName() == wanted) return action;
+  }
+  return nullptr;
+}
+
+void MainWindow::CreateActions() {
+  connect(AddAction("mnuFileOpen", "比較ファイル選択(&I)..."), &QAction::triggered, this,
+          &MainWindow::mnuFileOpenClick);
+  connect(AddAction("mnuFileExport", "結果エクスポート(&E)..."), &QAction::triggered, this,
+          &MainWindow::mnuFileExportClick);
+  connect(AddAction("mnuFileReGrid", "項目再設定(&F)..."), &QAction::triggered, this,
+          &MainWindow::mnuFileReGridClick);
+  connect(AddAction("mnuFileExit", "終了(&Q)"), &QAction::triggered, this,
+          &MainWindow::mnuFileExitClick);
+
+  QAction* copy = AddAction("mnuEditCopy", "選択範囲の内容をコピー(&C)");
+  copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  connect(copy, &QAction::triggered, this, &MainWindow::mnuEditCopyClick);
+  connect(AddAction("mnuEditCopyGyaku", "選択範囲の相対側の内容コピー(&A)"), &QAction::triggered,
+          this, &MainWindow::mnuEditCopyGyakuClick);
+  QAction* head = AddAction("mnuEditCopyHead", "ヘッダ名を付けてコピー(&H)");
+  head->setCheckable(true);
+  connect(head, &QAction::triggered, this, &MainWindow::mnuEditCopyHeadClick);
+  QAction* mark = AddAction("mnuEditCopyMark", "相違にマークを付けてコピー(&M)");
+  mark->setCheckable(true);
+  connect(mark, &QAction::triggered, this, &MainWindow::mnuEditCopyMarkClick);
+  connect(AddAction("mnuEditCopyRow", "カーソル行の比較コピー(&D)"), &QAction::triggered, this,
+          &MainWindow::mnuEditCopyRowClick);
+
+  QAction* find = AddAction("mnuFindFind", "検索(&S)");
+  find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  connect(find, &QAction::triggered, this, [this] { FindNext(0); });
+  QAction* findUp = AddAction("mnuFindFindUp", "上検索(&U)");
+  findUp->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+  connect(findUp, &QAction::triggered, this, [this] { FindNext(-1); });
+  QAction* findDown = AddAction("mnuFindFindDown", "下検索(&D)");
+  findDown->setShortcut(QKeySequence(Qt::Key_F3));
+  connect(findDown, &QAction::triggered, this, [this] { FindNext(1); });
+  connect(AddAction("mnuFindSelDf", "相違分を抽出(&I)"), &QAction::triggered, this,
+          &MainWindow::mnuFindSelDfClick);
+  connect(AddAction("mnuFindSelDfAll", "相違分（『右のみ』『左のみ』含む）を抽出(&A)"),
+          &QAction::triggered, this, &MainWindow::mnuFindSelDfAllClick);
+  connect(AddAction("mnuFindSelDfNon", "相違なし分を抽出(&N)"), &QAction::triggered, this,
+          &MainWindow::mnuFindSelDfNonClick);
+  connect(AddAction("mnuFindSelOut", "抽出の解除(&E)"), &QAction::triggered, this,
+          &MainWindow::ReleaseExtraction);
+
+  connect(AddAction("mnuHelpHelp", "ヘルプ(&H)"), &QAction::triggered, this,
+          &MainWindow::mnuHelpHelpClick);
+  connect(AddAction("mnuHelpAbout", "バージョン情報(&A)..."), &QAction::triggered, this,
+          &MainWindow::mnuHelpAboutClick);
+}
+
+void MainWindow::CreateMenus() {
+  auto separator = [this](QMenu* menu, const char* name) {
+    QAction* action = menu->addSeparator();
+    action->setObjectName(QString::fromLatin1(name));
+    actions_.push_back(action);
+  };
+  auto menu = [this](const char* name, const char* caption) {
+    QMenu* m = menuBar()->addMenu(Q(caption));
+    m->setObjectName(QString::fromLatin1(name));
+    m->menuAction()->setObjectName(QString::fromLatin1(name));
+    actions_.push_back(m->menuAction());
+    return m;
+  };
+
+  QMenu* file = menu("mnuFile", "ファイル(&F)");
+  file->addAction(Action("mnuFileOpen"));
+  file->addAction(Action("mnuFileExport"));
+  separator(file, "N4");
+  file->addAction(Action("mnuFileReGrid"));
+  separator(file, "N1");
+  file->addAction(Action("mnuFileExit"));
+
+  QMenu* edit = menu("mnuEdit", "編集(&E)");
+  edit->addAction(Action("mnuEditCopy"));
+  edit->addAction(Action("mnuEditCopyGyaku"));
+  separator(edit, "N5");
+  edit->addAction(Action("mnuEditCopyHead"));
+  edit->addAction(Action("mnuEditCopyMark"));
+  separator(edit, "N6");
+  edit->addAction(Action("mnuEditCopyRow"));
+  connect(edit, &QMenu::aboutToShow, this, [this] {
+    Action("mnuEditCopyHead")->setChecked(CopyWithHeader);
+    Action("mnuEditCopyMark")->setChecked(CopyWithMarks);
+  });
+
+  QMenu* search = menu("mnuFind", "検索(&S)");
+  search->addAction(Action("mnuFindFind"));
+  search->addAction(Action("mnuFindFindUp"));
+  search->addAction(Action("mnuFindFindDown"));
+  separator(search, "N3");
+  search->addAction(Action("mnuFindSelDf"));
+  search->addAction(Action("mnuFindSelDfAll"));
+  search->addAction(Action("mnuFindSelDfNon"));
+  separator(search, "N7");
+  search->addAction(Action("mnuFindSelOut"));
+  connect(search, &QMenu::aboutToShow, this,
+          [this] { Action("mnuFindSelOut")->setEnabled(ExtractActive()); });
+
+  QMenu* help = menu("mnuHelp", "ヘルプ(&H)");
+  help->addAction(Action("mnuHelpHelp"));
+  help->addAction(Action("mnuHelpAbout"));
+}
+
+void MainWindow::CreateToolBar() {
+  toolBar_ = new QToolBar(this);
+  toolBar_->setObjectName(QStringLiteral("ToolBar1"));
+  toolBar_->setMovable(false);
+  toolBar_->setFloatable(false);
+  toolBar_->setIconSize(QSize(16, 16));
+  toolBar_->setFixedHeight(kToolBarHeight);
+  toolBar_->setContextMenuPolicy(Qt::PreventContextMenu);
+  toolBar_->setCursor(Qt::ArrowCursor);
+  addToolBar(Qt::TopToolBarArea, toolBar_);
+
+  auto button = [this](const char* name, ToolImage image, const char* hint) {
+    auto* action = new QAction(MakeToolIcon(image), hint ? Q(hint) : QString(), this);
+    action->setObjectName(QString::fromLatin1(name));
+    if (hint) action->setToolTip(Q(hint));
+    actions_.push_back(action);
+    toolBar_->addAction(action);
+    return action;
+  };
+  connect(button("tb_FileOpen", ToolImage::kOpen, "比較ファイル選択"), &QAction::triggered, this,
+          &MainWindow::mnuFileOpenClick);
+  QAction* reset = button("tb_Reset", ToolImage::kReset, "項目再設定");
+  reset->setEnabled(false);
+  connect(reset, &QAction::triggered, this, &MainWindow::mnuFileReGridClick);
+  connect(button("tb_FileExp", ToolImage::kExport, "結果エクスポート"), &QAction::triggered, this,
+          &MainWindow::mnuFileExportClick);
+  toolBar_->addWidget(Spacer(toolBar_, 8));
+  connect(button("tb_FindUp", ToolImage::kUp, "上検索"), &QAction::triggered, this,
+          [this] { JumpToDiff(Direction::kUp); });
+  connect(button("tb_FindDown", ToolImage::kDown, "下検索"), &QAction::triggered, this,
+          [this] { JumpToDiff(Direction::kDown); });
+  toolBar_->addWidget(Spacer(toolBar_, 8));
+  QAction* head = button("tb_CopyHead", ToolImage::kCopyHead, nullptr);
+  head->setCheckable(true);
+  connect(head, &QAction::toggled, this, [this](bool down) {
+    CopyWithHeader = down;
+    Action("mnuEditCopyHead")->setChecked(down);
+  });
+  QAction* mark = button("tb_CopyMark", ToolImage::kCopyMark, nullptr);
+  mark->setCheckable(true);
+  connect(mark, &QAction::toggled, this, [this](bool down) {
+    CopyWithMarks = down;
+    Action("mnuEditCopyMark")->setChecked(down);
+  });
+}
+
+void MainWindow::CreatePopup() {
+  popup_ = new QMenu(this);
+  popup_->setObjectName(QStringLiteral("PopupMenu"));
+  auto item = [this](const char* name, const char* caption) {
+    QAction* action = AddAction(name, caption);
+    popup_->addAction(action);
+    return action;
+  };
+  connect(item("mnusDfSel", ""), &QAction::triggered, this, [this] { RunExtraction(1); });
+  connect(item("mnusDfNon", ""), &QAction::triggered, this, [this] { RunExtraction(0); });
+  connect(item("mnusDfSelL", "『左のみ』の抽出(&L)"), &QAction::triggered, this,
+          [this] { RunExtractionByStatus(-2); });
+  connect(item("mnusDfSelR", "『右のみ』の抽出(&R)"), &QAction::triggered, this,
+          [this] { RunExtractionByStatus(-3); });
+  QAction* n2 = popup_->addSeparator();
+  n2->setObjectName(QStringLiteral("N2"));
+  actions_.push_back(n2);
+  connect(item("mnusDfSelOut", "抽出の解除"), &QAction::triggered, this,
+          &MainWindow::ReleaseExtraction);
+}
+
+void MainWindow::CreateClientArea() {
+  auto* client = new QWidget(this);
+  auto* grid = new QGridLayout(client);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setSpacing(0);
+
+  paiMain_ = new PaintBox(client);
+  paiMain_->setObjectName(QStringLiteral("paiMain"));
+  paiMain_->image = &screen_;
+  paiMain_->onPress = [this](QMouseEvent* e) { paiMainMouseDown(e); };
+  paiMain_->onMove = [this](QMouseEvent* e) { paiMainMouseMove(e); };
+  paiMain_->onRelease = [this](QMouseEvent* e) { paiMainMouseUp(e); };
+  paiMain_->onResize = [this] { FormResize(); };
+  paiMain_->onWheel = [this](QWheelEvent* e) { wheelEvent(e); };
+  grid->addWidget(paiMain_, 0, 0);
+
+  auto* panel2 = new QWidget(client);
+  panel2->setObjectName(QStringLiteral("Panel2"));
+  panel2->setFixedWidth(kStripSize);
+  auto* panel2Layout = new QHBoxLayout(panel2);
+  panel2Layout->setContentsMargins(0, 0, 0, 0);
+  scrRight_ = new QScrollBar(Qt::Vertical, panel2);
+  scrRight_->setObjectName(QStringLiteral("scr_Right"));
+  scrRight_->setFocusPolicy(Qt::NoFocus);
+  scrRight_->setFixedWidth(kStripSize);
+  scrRight_->setEnabled(false);
+  panel2Layout->addWidget(scrRight_);
+  grid->addWidget(panel2, 0, 1);
+
+  auto* panel1 = new QWidget(client);
+  panel1->setObjectName(QStringLiteral("Panel1"));
+  panel1->setFixedHeight(kStripSize);
+  auto* panel1Layout = new QHBoxLayout(panel1);
+  panel1Layout->setContentsMargins(0, 0, 0, 0);
+  panel1Layout->setSpacing(0);
+  // The focus holder lies under the horizontal bar: present, able to take the focus, unseen.
+  scrTab_ = new KeyBar(panel1);
+  scrTab_->setObjectName(QStringLiteral("scr_Tab"));
+  scrTab_->setGeometry(3, 0, 54, 17);
+  scrTab_->onKey = [this](QKeyEvent* e) { scr_TabKeyDown(e); };
+  scrBottom_ = new QScrollBar(Qt::Horizontal, panel1);
+  scrBottom_->setObjectName(QStringLiteral("scr_Bottom"));
+  scrBottom_->setFocusPolicy(Qt::NoFocus);
+  scrBottom_->setFixedHeight(kStripSize);
+  scrBottom_->setRange(0, 1);
+  scrBottom_->setEnabled(false);
+  panel1Layout->addWidget(scrBottom_);
+  auto* panel3 = new QWidget(panel1);
+  panel3->setObjectName(QStringLiteral("Panel3"));
+  panel3->setFixedSize(kStripSize, kStripSize);
+  panel1Layout->addWidget(panel3);
+  scrTab_->lower();
+  grid->addWidget(panel1, 1, 0, 1, 2);
+
+  connect(scrRight_, &QScrollBar::valueChanged, this, &MainWindow::ScrollChanged);
+  connect(scrBottom_, &QScrollBar::valueChanged, this, &MainWindow::ScrollChanged);
+  setCentralWidget(client);
+}
+
+void MainWindow::CreateStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("StatusBar"));
+  bar->setFixedHeight(kStatusBarHeight);
+  bar->setSizeGripEnabled(false);
+  panel0_ = new QLabel(bar);
+  panel0_->setFixedWidth(kFirstPanelWidth);
+  panel1_ = new QLabel(bar);
+  bar->addWidget(panel0_);
+  bar->addWidget(panel1_, 1);
+}
+
+// ---- Caption, status bar ------------------------------------------------------------------
+
+void MainWindow::SetCaption(const std::string& status) {
+  setWindowTitle(ToQString(BuildCaption(status, session_.Settings.PathL, session_.Settings.PathR)));
+}
+
+void MainWindow::ShowEncodings(int encodingL, int encodingR) {
+  panel0_->setText(ToQString(EncodingsText(encodingL, encodingR)));
+}
+
+void MainWindow::SetSummary(const std::string& text) { panel1_->setText(ToQString(text)); }
+
+void MainWindow::ClearStatus() {
+  panel0_->clear();
+  panel1_->clear();
+}
+
+void MainWindow::EnableReset(bool enabled) { Action("tb_Reset")->setEnabled(enabled); }
+
+void MainWindow::Beep() { korvel::Beep(); }
+
+// ---- Commands -----------------------------------------------------------------------------
+
+void MainWindow::mnuFileOpenClick() {
+  if (runComparison) runComparison();
+}
+
+void MainWindow::mnuFileExportClick() {
+  // The export reads what is shown: an active extraction is what gets exported.
+  ExportDialog dialog(exportSource_, this);
+  dialog.exec();
+}
+
+void MainWindow::mnuFileReGridClick() {
+  if (reGrid) reGrid();
+}
+
+void MainWindow::mnuEditCopyHeadClick() {
+  CopyWithHeader = !CopyWithHeader;
+  Action("mnuEditCopyHead")->setChecked(CopyWithHeader);
+  Action("tb_CopyHead")->setChecked(CopyWithHeader);
+}
+
+void MainWindow::mnuEditCopyMarkClick() {
+  CopyWithMarks = !CopyWithMarks;
+  Action("mnuEditCopyMark")->setChecked(CopyWithMarks);
+  Action("tb_CopyMark")->setChecked(CopyWithMarks);
+}
+
+void MainWindow::mnuFindSelDfClick() {
+  HitColumn = kDiffColumn;
+  RunExtraction(1);
+}
+
+void MainWindow::mnuFindSelDfAllClick() {
+  HitColumn = kRowNumberColumn;
+  RunExtraction(1);
+}
+
+void MainWindow::mnuFindSelDfNonClick() {
+  HitColumn = kDiffColumn;
+  RunExtraction(0);
+}
+
+void MainWindow::mnuHelpHelpClick() {
+  if (global_->CheckHelp() && openHelpPage) openHelpPage(global_->HelpPath());
+}
+
+void MainWindow::mnuHelpAboutClick() {
+  QMessageBox about(QMessageBox::Information, Q("バージョン情報"),
+                    Q("KORVEL\nバージョン ") + QCoreApplication::applicationVersion(),
+                    QMessageBox::Ok, this);
+  about.setObjectName(QStringLiteral("AboutBox"));
+  about.exec();
+}
+
+void MainWindow::ShowHeaderPopup(int x, int y) {
+  HeaderHit hit = HitHeader(Frame(), x);
+  if (!hit.hit) return;
+  HitColumn = hit.column;
+  HitSide = hit.side;
+  std::string_view name;
+  if (model_ != nullptr && HitColumn >= 0 && HitColumn < model_->FieldCount()) {
+    name = model_->Field(HitColumn).name;
+  }
+  QAction* diff = Action("mnusDfSel");
+  QAction* same = Action("mnusDfNon");
+  diff->setText(ToQString(PopupDiffCaption(HitColumn, name)));
+  same->setText(ToQString(PopupSameCaption(HitColumn, name)));
+  diff->setEnabled(true);
+  same->setEnabled(true);
+  Action("mnusDfSelOut")->setEnabled(ExtractActive());
+  // The menu's corner: the window's outer corner plus the paint box's place in the area
+  // under the menu bar plus the mouse, 52 pixels lower.
+  const QPoint box = paiMain_->mapTo(this, QPoint(0, 0));
+  const int boxTop = box.y() - (menuBar() != nullptr ? menuBar()->height() : 0);
+  const QRect frame = frameGeometry();
+  popup_->popup(QPoint(frame.x() + box.x() + x, frame.y() + boxTop + y + 52));
+}
+
+// ---- Drops, resize, activation, close ---------------------------------------------------
+
+void MainWindow::DropFiles(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  for (const std::string& path : paths) {
+    if (DropCount == 0) {
+      DropPathL = path;
+      DropCount = 1;
+      continue;
+    }
+    DropPathR = path;
+    ++DropCount;
+    break;
+  }
+  if (DropCount > 1) {
+    raise();
+    activateWindow();
+    mnuFileOpenClick();
+  }
+}
+
+bool MainWindow::TakeDroppedPaths(std::string& pathL, std::string& pathR) {
+  if (DropCount < 2) return false;
+  pathL = DropPathL;
+  pathR = DropPathR;
+  DropCount = 0;
+  return true;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+  }
+  event->acceptProposedAction();
+  DropFiles(paths);
+}
+
+void MainWindow::FormResize() {
+  const QRect outer = frameGeometry();
+  if (backBuffer_.width() < outer.width() || backBuffer_.height() < outer.height()) {
+    backBuffer_ = QImage(outer.width() + 10, outer.height() + 10, QImage::Format_RGB32);
+    backBuffer_.fill(Qt::white);
+    screen_ = backBuffer_.copy();
+  }
+  ResetRowScroll();
+  ResetSplit();
+  FullRepaint();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) scrTab_->setFocus();
+  QMainWindow::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  timer_->stop();
+  // Only the reading choices outlive the program; a failed write is not reported.
+  global_->SetEncoding(session_.Settings.Encoding);
+  global_->SetDetectBom(session_.Settings.DetectBom);
+  (void)global_->SaveSettings();
+  event->accept();
+}
+
+// ---- Scroll ranges and the splitter -----------------------------------------------------
+
+void MainWindow::ResetSplit() {
+  GridFrame frame = Frame();
+  SplitX = ResetSplitX(frame.widths, frame.keyCount, paiMain_->width());
+}
+
+void MainWindow::ResetRowScroll() {
+  PaintLock = true;
+  const int n = model_ != nullptr ? model_->RowCount() : 0;
+  RowScrollRange range = RowScrollFor(n, paiMain_->height(), RowHeight, DetailHeight);
+  scrRight_->setValue(0);
+  scrRight_->setRange(0, range.LastPosition());
+  scrRight_->setPageStep(range.enabled ? range.pageSize : 1);
+  scrRight_->setEnabled(range.enabled);
+  PaintLock = false;
+}
+
+void MainWindow::ResetColumnScroll() {
+  PaintLock = true;
+  const int f = model_ != nullptr ? model_->FieldCount() : 0;
+  scrBottom_->setValue(0);
+  scrBottom_->setRange(0, f > 1 ? f - 1 : 1);
+  scrBottom_->setEnabled(f > 1);
+  PaintLock = false;
+}
+
+void MainWindow::ScrollChanged() {
+  if (!PaintLock) FullRepaint();
+}
+
+int MainWindow::VisibleRowCount() const {
+  return VisibleRows(paiMain_->height(), RowHeight, DetailHeight);
+}
+
+int MainWindow::GridBottom() const { return paiMain_->height() - DetailHeight; }
+
+int MainWindow::FirstRow() const { return scrRight_->value(); }
+
+GridFrame MainWindow::Frame() const {
+  GridFrame frame;
+  frame.splitX = SplitX;
+  frame.width = paiMain_->width();
+  frame.hpos = scrBottom_->value();
+  frame.keyEndX = KeyEndX;
+  if (model_ == nullptr) return frame;
+  const int n = model_->FieldCount();
+  frame.keyCount = model_->KeyCount();
+  frame.widths.resize(n);
+  frame.leftX.resize(n);
+  frame.rightX.resize(n);
+  for (int j = 0; j < n; ++j) {
+    GridField field = model_->Field(j);
+    frame.widths[j] = field.width;
+    frame.leftX[j] = field.leftX;
+    frame.rightX[j] = field.rightX;
+  }
+  return frame;
+}
+
+NavigationSource MainWindow::Navigation() const {
+  NavigationSource source;
+  if (model_ == nullptr) return source;
+  GridModel* model = model_;
+  source.rowCount = model->RowCount();
+  source.fieldCount = model->FieldCount();
+  source.status = [model](int row) { return model->Pair(row).status; };
+  source.cellsDiffer = [model](int row, int field) {
+    return model->CellsDiffer(model->Pair(row), field);
+  };
+  return source;
+}
+
+}  // namespace korvel
+
+namespace korvel {
+
+// ---- Showing a comparison ------------------------------------------------------------------
+
+int MainWindow::CompareAndShow(const FieldGrid& grid) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const int result = session_.CompareSides(grid, CharWidth);
+  QApplication::restoreOverrideCursor();
+  if (result != 0) {
+    ShowEmptyResult();
+    return result;
+  }
+  CurCol = 0;
+  CurRow = 0;
+  ClearShownSel();
+  ResetSplit();
+  SetSummary(session_.SummaryText());
+  ShowEncodings(session_.EncodingL(), session_.EncodingR());
+  SetCaption("");
+  ResetRowScroll();
+  ResetColumnScroll();
+  EnableReset(true);
+  FullRepaint();
+  return result;
+}
+
+void MainWindow::ShowReclassified() {
+  CurCol = 0;
+  CurRow = 0;
+  ClearShownSel();
+  ResetSplit();
+  SetSummary(session_.SummaryText());
+  SetCaption("");
+  ResetRowScroll();
+  ResetColumnScroll();
+  FullRepaint();
+}
+
+void MainWindow::ShowEmptyResult() {
+  CurSide = 0;
+  CurCol = 0;
+  CurRow = 0;
+  ClearShownSel();
+  ClearStatus();
+  ResetRowScroll();
+  ResetColumnScroll();
+  FullRepaint();
+}
+
+// ---- Extraction -----------------------------------------------------------------------------
+
+void MainWindow::RunExtraction(int differing) {
+  if (model_ == nullptr) return;
+  bool done = false;
+  if (HitColumn == kRowNumberColumn) {
+    done = model_->ExtractByStatus(-4, differing != 0);
+  } else if (HitColumn < kRowNumberColumn) {
+    done = model_->ExtractByStatus(-1, differing != 0);
+  } else {
+    done = model_->ExtractColumn(HitColumn, differing != 0);
+  }
+  if (done) ShowExtractedRows();
+}
+
+void MainWindow::RunExtractionByStatus(int kind) {
+  if (model_ != nullptr && model_->ExtractByStatus(kind, true)) ShowExtractedRows();
+}
+
+void MainWindow::ShowExtractedRows() {
+  SetCaption(model_->ExtractStatusText());
+  model_->ShowExtraction(true);
+  CurCol = 0;
+  CurRow = 0;
+  ClearShownSel();
+  ResetRowScroll();
+  FullRepaint();
+}
+
+void MainWindow::ReleaseExtraction() {
+  if (!ExtractActive()) return;
+  model_->ShowExtraction(false);
+  CurCol = 0;
+  CurRow = 0;
+  ClearShownSel();
+  ResetRowScroll();
+  FullRepaint();
+  SetCaption("");
+}
+
+}  // namespace korvel

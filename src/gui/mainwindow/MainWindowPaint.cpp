@@ -1,0 +1,422 @@
+// MainWindow: painting of the grid and the detail line, and the overlays drawn over them.
+
+#include <QPainter>
+#include <algorithm>
+#include <cstdio>
+
+#include "grid/DetailLine.h"
+#include "grid/StatusTexts.h"
+#include "mainwindow/MainWindow.h"
+#include "platform/Codepage.h"
+#include "qt/QtText.h"
+
+namespace korvel {
+namespace {
+
+const QColor kWhite(255, 255, 255);
+const QColor kBlack(0, 0, 0);
+const QColor kDark(50, 50, 50);
+const QColor kPlainLine(192, 192, 192);
+const QColor kSeparatorGrey(150, 150, 150);
+const QColor kStatusPlain(250, 250, 250);
+const QColor kStatusDiffering(255, 180, 180);
+const QColor kSelectionBrush(57, 50, 5);
+const QColor kHeaderInverse(30, 30, 30);
+const QColor kOwnPaneCursor(0, 255, 0);
+const QColor kOtherPaneCursor(240, 240, 0);
+const QColor kDragLine(125, 125, 125);
+
+std::string RowNumberText(int row) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%6d", row + 1);
+  return buffer;
+}
+
+std::string DiffColumnText(int status) {
+  if (status == -1) return Sjis("右のみ");
+  if (status == -2) return Sjis("左のみ");
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, " %3d", status);
+  return buffer;
+}
+
+}  // namespace
+
+// ---- Primitives ---------------------------------------------------------------------------
+
+void MainWindow::FillBox(QPainter& p, int x, int y, int width, int height, const QColor& color) {
+  if (width > 0 && height > 0) p.fillRect(x, y, width, height, color);
+}
+
+void MainWindow::DrawSeparator(QPainter& p, int kind, int x, int fromY, int toY) {
+  const int h = toY - fromY;
+  switch (kind) {
+    case 1:
+    case 2:
+      FillBox(p, x - 4, fromY, 1, h, kWhite);
+      FillBox(p, x - 3, fromY, 3, h, kSeparatorGrey);
+      FillBox(p, x, fromY, 1, h, kBlack);
+      break;
+    case 3:
+      FillBox(p, x, fromY, 1, h, kBlack);
+      break;
+    case 4:
+      FillBox(p, x, fromY, 1, h, kBlack);
+      FillBox(p, x + 1, fromY + 1, 1, h - 1, kWhite);
+      break;
+    default:
+      FillBox(p, x, fromY, 1, h, kPlainLine);
+      break;
+  }
+}
+
+void MainWindow::DrawText(QPainter& p, int x, int y, std::string_view cp932) {
+  if (cp932.empty()) return;
+  p.drawText(x, y + gridAscent_, ToQString(cp932));
+}
+
+int MainWindow::ShownRowCount(int gridBottom) const {
+  const int n = model_ != nullptr ? model_->RowCount() : 0;
+  const int first = FirstRow();
+  int k = 0;
+  while (first + k < n && kHeaderHeight + k * RowHeight < gridBottom) ++k;
+  return k;
+}
+
+// ---- The grid -----------------------------------------------------------------------------
+
+void MainWindow::FullRepaint() {
+  if (backBuffer_.isNull()) return;
+  PaintGrid(backBuffer_);
+  if (model_ != nullptr && model_->KeyCount() > 0 && SplitX <= KeyEndX) {
+    // The keys reach the splitter: give the left pane room and paint again.
+    SplitX = KeyEndX + 10;
+    PaintGrid(backBuffer_);
+  }
+  {
+    QPainter p(&screen_);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(QPoint(0, 0), backBuffer_, QRect(0, 0, paiMain_->width(), paiMain_->height()));
+  }
+  shownSelRects_.clear();
+  shownCursor_ = CursorMark{};
+  dragLineShown_ = false;
+  if (shownSel_.pane != -1) {
+    Selection sel = shownSel_;
+    shownSel_ = Selection{};
+    ShowSelection(false, sel.pane, sel.col1, sel.row1, sel.col2, sel.row2);
+  }
+  ShowCursor(false, CurCol, CurRow, CurSide);
+  paiMain_->update();
+}
+
+void MainWindow::PaintGrid(QImage& image) {
+  const int w = paiMain_->width();
+  const int h = paiMain_->height();
+  const int gridBottom = h - DetailHeight;
+  QPainter p(&image);
+  p.setFont(*gridFont_);
+  p.setPen(kBlack);
+  FillBox(p, 0, 0, w, h, kWhite);
+  FillBox(p, 0, 0, kRowHeaderWidth, gridBottom, HeaderColor);
+
+  const int shown = ShownRowCount(gridBottom);
+  const int first = FirstRow();
+  for (int k = 0; k < shown; ++k) {
+    const int top = kHeaderHeight + k * RowHeight;
+    DrawText(p, 0, top + 2, RowNumberText(first + k));
+    DrawText(p, kRowNumberWidth, top + 2, DiffColumnText(model_->Pair(first + k).status));
+  }
+
+  ColumnPlan plan;
+  if (model_ != nullptr) {
+    plan = LayoutColumns(Frame());
+    for (int j = 0; j < model_->FieldCount(); ++j) {
+      model_->SetFieldX(j, plan.leftX[j], plan.rightX[j]);
+    }
+    PaintColumns(p, plan, shown, gridBottom, h);
+  }
+
+  // Row lines, darker over the row-header strip.
+  for (int k = 0; k < shown; ++k) {
+    FillBox(p, 0, kHeaderHeight + (k + 1) * RowHeight, w, 1, kPlainLine);
+  }
+  for (int k = 0; k < shown; ++k) {
+    FillBox(p, 0, kHeaderHeight + (k + 1) * RowHeight, kRowHeaderWidth, 1, kDark);
+  }
+  const int bottomB = kHeaderHeight + shown * RowHeight;
+
+  FillBox(p, 0, 0, w, kHeaderHeight, HeaderColor);
+  FillBox(p, 0, 0, w, 1, kDark);
+  FillBox(p, 0, kHeaderHeight, w, 1, kDark);
+  PaintHeader(p, bottomB, w);
+  p.end();
+  PaintDetail(image);
+}
+
+void MainWindow::PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows, int gridBottom,
+                              int h) {
+  const int first = FirstRow();
+  for (const PlacedColumn& column : plan.columns) {
+    const GridField field = model_->Field(column.field);
+    FillBox(p, column.x, 0, field.width, h, kWhite);
+    for (int k = 0; k < shownRows; ++k) {
+      const int top = kHeaderHeight + k * RowHeight;
+      if (top >= gridBottom) break;
+      PaintCell(p, column, field, model_->Pair(first + k), top);
+    }
+  }
+}
+
+void MainWindow::PaintCell(QPainter& p, const PlacedColumn& column, const GridField& field,
+                           const GridPair& pair, int top) {
+  if (column.pane == 0) {
+    // Key cells are never coloured; a right-only record shows the right file's key.
+    const bool right = pair.leftRow == -1;
+    DrawText(p, column.x, top + 2,
+             model_->Cell(right ? kRightPane : kLeftPane, column.field,
+                          right ? pair.rightRow : pair.leftRow));
+    return;
+  }
+  const int side = column.pane == 1 ? kLeftPane : kRightPane;
+  const int row = side == kLeftPane ? pair.leftRow : pair.rightRow;
+  if (field.notCompared) {
+    FillBox(p, column.x, top, field.width, RowHeight, NotComparedColor);
+  } else if (row == -1) {
+    FillBox(p, column.x, top, field.width, RowHeight, MissingColor);
+  } else if (model_->CellsDiffer(pair, column.field)) {
+    FillBox(p, column.x, top, field.width, RowHeight,
+            side == kLeftPane ? LeftDiffColor : RightDiffColor);
+  }
+  DrawText(p, column.x, top + 2, model_->Cell(side, column.field, row));
+}
+
+void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
+  auto name = [&](int x, int width, std::string_view text) {
+    p.drawText(QRect(x, 4, width, RowHeight),
+               Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
+               ToQString(text));
+  };
+  name(0, kRowNumberWidth, "NO");
+  DrawSeparator(p, 3, 39, kHeaderHeight, bottomB);
+  DrawSeparator(p, 4, 39, 0, kHeaderHeight);
+  name(kRowNumberWidth, kRowHeaderWidth - kRowNumberWidth, Sjis("相違"));
+  DrawSeparator(p, 3, 84, kHeaderHeight, bottomB);
+  DrawSeparator(p, 4, 84, 0, kHeaderHeight);
+  const int n = model_ != nullptr ? model_->FieldCount() : 0;
+  const int keys = model_ != nullptr ? std::min(model_->KeyCount(), n) : 0;
+  int e = kRowHeaderWidth - 1;
+  for (int j = 0; j < keys; ++j) {
+    const GridField field = model_->Field(j);
+    name(e + 1, field.width, field.name);
+    e += field.width;
+    DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
+    DrawSeparator(p, 4, e, 0, kHeaderHeight);
+  }
+  if (keys > 0) {
+    DrawSeparator(p, 2, e - 1, 0, bottomB);
+    KeyEndX = e;
+  }
+  const int firstField = keys + scrBottom_->value();
+  for (int j = firstField; j < n; ++j) {
+    const GridField field = model_->Field(j);
+    name(e + 1, field.width, field.name);
+    e += field.width;
+    if (e >= SplitX) break;
+    DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
+    DrawSeparator(p, 4, e, 0, kHeaderHeight);
+  }
+  FillBox(p, SplitX, 4, w - SplitX, kHeaderHeight - 4, HeaderColor);
+  DrawSeparator(p, 2, SplitX - 2, 0, bottomB);
+  e = SplitX - 1;
+  for (int j = firstField; j < n; ++j) {
+    const GridField field = model_->Field(j);
+    name(e + 1, field.width, field.name);
+    e += field.width;
+    if (e > w) break;
+    DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
+    DrawSeparator(p, 4, e, 0, kHeaderHeight);
+  }
+}
+
+// ---- The detail line ----------------------------------------------------------------------
+
+void MainWindow::PaintDetail(QImage& image) {
+  const int w = paiMain_->width();
+  const int t = paiMain_->height() - DetailHeight;
+  QPainter p(&image);
+  p.setFont(*gridFont_);
+  FillBox(p, 0, t, w, 16, kDark);
+  FillBox(p, 0, t + 16, w, DetailHeight - 16, kWhite);
+
+  const bool hasPair = model_ != nullptr && CurRow >= 0 && CurRow < model_->RowCount();
+  const bool hasField = model_ != nullptr && CurCol >= 0 && CurCol < model_->FieldCount();
+  if (hasField) {
+    const GridField field = model_->Field(CurCol);
+    p.setPen(field.diffCount > 0 ? kStatusDiffering : kStatusPlain);
+    DrawText(p, 10, t + 2, DetailStatusText(field.name, CurRow, field.diffCount));
+  } else {
+    p.setPen(kStatusPlain);
+    DrawText(p, 10, t + 2, DetailStatusTextNoField(CurCol, CurRow));
+  }
+  if (!hasPair || !hasField) return;
+
+  const GridPair pair = model_->Pair(CurRow);
+  const std::string_view left = model_->Cell(kLeftPane, CurCol, pair.leftRow);
+  const std::string_view right = model_->Cell(kRightPane, CurCol, pair.rightRow);
+  p.setPen(kBlack);
+  DrawText(p, 10, t + 16, Sjis("左:"));
+  DrawText(p, 10, t + 32, Sjis("右:"));
+  for (const DiffBand& band : DetailDiffBands(left, right)) {
+    const int x = 50 + band.start * CharWidth;
+    const int width = (band.end - band.start) * CharWidth;
+    FillBox(p, x, t + 16, width, 16, LeftDiffColor);
+    FillBox(p, x, t + 32, width, 16, RightDiffColor);
+  }
+  DrawText(p, 50, t + 16, left);
+  DrawText(p, 50, t + 32, right);
+  const std::string difference = NumericDifferenceText(left, right);
+  if (!difference.empty()) DrawText(p, 40 * CharWidth, t + 16, difference);
+}
+
+void MainWindow::PaintDetailOnScreen() {
+  PaintDetail(screen_);
+  paiMain_->update(0, GridBottom(), paiMain_->width(), DetailHeight);
+}
+
+// ---- Overlays -----------------------------------------------------------------------------
+
+void MainWindow::XorRects(const std::vector<QRect>& rects, const QColor& color) {
+  if (rects.empty()) return;
+  // Overlays stay inside the grid, so that the detail line never holds half of one.
+  const QRect grid(0, 0, paiMain_->width(), GridBottom());
+  QPainter p(&screen_);
+  p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  for (const QRect& r : rects) {
+    const QRect clipped = r.intersected(grid);
+    if (clipped.isEmpty()) continue;
+    p.fillRect(clipped, color);
+    paiMain_->update(clipped);
+  }
+}
+
+std::vector<QRect> MainWindow::SelectionRects(const Selection& sel) const {
+  std::vector<QRect> rects;
+  if (model_ == nullptr || sel.col1 == -1) return rects;
+  if (sel.col1 == sel.col2 && sel.row1 == sel.row2) return rects;
+  const int c1 = std::min(sel.col1, sel.col2), c2 = std::max(sel.col1, sel.col2);
+  const int r1 = std::min(sel.row1, sel.row2), r2 = std::max(sel.row1, sel.row2);
+  const int first = FirstRow();
+  const int gridBottom = GridBottom();
+  const int y =
+      (sel.row1 == -1 || r1 < first) ? kHeaderHeight : kHeaderHeight + (r1 - first) * RowHeight;
+  if (y >= gridBottom || r2 < 0 || r2 >= model_->RowCount() || r2 < first) return rects;
+  const int bottom = std::min(kHeaderHeight + (r2 - first + 1) * RowHeight, gridBottom);
+  const GridFrame frame = Frame();
+  const int keys = std::min(frame.keyCount, frame.FieldCount());
+  auto span = [&](int x1, int x2) {
+    rects.emplace_back(x1, y, x2 - x1, bottom - y);
+    rects.emplace_back(x1, 0, x2 - x1, kHeaderHeight);
+  };
+  bool stripDone = false;
+  if (c1 >= 0 && c1 < keys) {
+    const int lastKey = std::min(c2, keys - 1);
+    span(frame.leftX[c1], frame.leftX[lastKey] + frame.widths[lastKey]);
+    rects.emplace_back(0, y, kRowHeaderWidth, bottom - y);
+    stripDone = true;
+  }
+  if (c2 < keys || c2 >= frame.FieldCount() || c2 < frame.FirstPaneField()) return rects;
+  const bool c1Out = c1 < frame.FirstPaneField();
+  int from = 0, to = 0;
+  if (sel.pane == 1) {
+    from = c1Out ? kRowHeaderWidth + frame.KeyWidths() : frame.leftX[c1];
+    to = frame.leftX[c2] != 0 ? frame.leftX[c2] + frame.widths[c2] : SplitX;
+    to = std::min(to, SplitX);
+  } else if (sel.pane == 2) {
+    from = c1Out ? SplitX : frame.rightX[c1];
+    to = frame.rightX[c2] != 0 ? frame.rightX[c2] + frame.widths[c2] : frame.width;
+  }
+  if (from == 0 || to <= from) return rects;
+  span(from, to);
+  if (!stripDone) rects.emplace_back(0, y, kRowHeaderWidth, bottom - y);
+  return rects;
+}
+
+void MainWindow::ShowSelection(bool eraseFirst, int pane, int anchorCol, int anchorRow, int endCol,
+                               int endRow) {
+  const Selection wanted{pane, anchorCol, anchorRow, endCol, endRow};
+  if (eraseFirst && shownSel_.pane != -1) {
+    if (shownSel_ == wanted) return;
+    XorRects(shownSelRects_, kSelectionBrush);
+    shownSelRects_.clear();
+    shownSel_ = Selection{};
+  }
+  if (anchorCol == endCol && anchorRow == endRow) return;
+  shownSelRects_ = SelectionRects(wanted);
+  XorRects(shownSelRects_, kSelectionBrush);
+  shownSel_ = wanted;
+}
+
+void MainWindow::CursorRects(int col, int row, int side, int pane, std::vector<QRect>& pen,
+                             std::vector<QRect>& inverse) const {
+  if (model_ == nullptr || row < 0 || row >= model_->RowCount() || row < FirstRow()) return;
+  if (col < 0 || col >= model_->FieldCount()) return;
+  const int top = kHeaderHeight + (row - FirstRow()) * RowHeight;
+  if (top >= GridBottom()) return;
+  const GridField field = model_->Field(col);
+  const int x = pane == 1 ? field.leftX : field.rightX;
+  if (x == 0) return;
+  const int left = x - 2;
+  int right = x - 2 + field.width + 1;
+  bool open = false;
+  if (pane == 1 && right > SplitX - 5) {
+    right = SplitX - 5;
+    open = true;
+  }
+  const int width = right - left + 1;
+  const int bottom = top + RowHeight;
+  if (width > 0) {
+    pen.emplace_back(left, top, width, 2);
+    pen.emplace_back(left, bottom - 1, width, 2);
+    pen.emplace_back(left, top + 2, 2, bottom - 1 - (top + 2));
+    if (!open) pen.emplace_back(right - 1, top + 2, 2, bottom - 1 - (top + 2));
+  }
+  if (pane == side) {
+    if (width > 0) inverse.emplace_back(left, 0, width, kHeaderHeight);
+    inverse.emplace_back(0, top, kRowHeaderWidth, RowHeight);
+  }
+}
+
+void MainWindow::ShowCursor(bool eraseFirst, int col, int row, int side) {
+  if (eraseFirst) {
+    for (int pane = 1; pane <= 2; ++pane) {
+      if (!shownCursor_.drawn[pane]) continue;
+      XorRects(shownCursor_.pen[pane],
+               pane == shownCursor_.side ? kOwnPaneCursor : kOtherPaneCursor);
+      XorRects(shownCursor_.inverse[pane], kHeaderInverse);
+    }
+  }
+  shownCursor_ = CursorMark{};
+  shownCursor_.col = col;
+  shownCursor_.row = row;
+  shownCursor_.side = side;
+  for (int pane = 1; pane <= 2; ++pane) {
+    CursorRects(col, row, side, pane, shownCursor_.pen[pane], shownCursor_.inverse[pane]);
+    if (shownCursor_.pen[pane].empty() && shownCursor_.inverse[pane].empty()) continue;
+    XorRects(shownCursor_.pen[pane], pane == side ? kOwnPaneCursor : kOtherPaneCursor);
+    XorRects(shownCursor_.inverse[pane], kHeaderInverse);
+    shownCursor_.drawn[pane] = true;
+  }
+}
+
+void MainWindow::MoveDragLine(int x) {
+  if (x >= paiMain_->width() || x < ResizeMinX) return;
+  const int gridBottom = GridBottom();
+  if (dragLineShown_) XorRects({QRect(dragLineX_ - 1, 0, 3, gridBottom)}, kDragLine);
+  XorRects({QRect(x - 1, 0, 3, gridBottom)}, kDragLine);
+  dragLineShown_ = true;
+  dragLineX_ = x;
+  ResizeX = x;
+}
+
+}  // namespace korvel

@@ -1,0 +1,40 @@
+#include "qt/QtNotifier.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "qt/QtText.h"
+
+namespace korvel {
+namespace {
+
+QMessageBox::Icon ToIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::kWarning:
+      return QMessageBox::Warning;
+    case MessageIcon::kQuestion:
+      return QMessageBox::Question;
+    case MessageIcon::kInformation:
+      return QMessageBox::Information;
+    case MessageIcon::kError:
+      return QMessageBox::Critical;
+    case MessageIcon::kNone:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+bool QtNotifier::Show(const MessageBoxSpec& box) {
+  const bool question = box.buttons == MessageButtons::kYesNo;
+  QMessageBox message(ToIcon(box.icon), ToQString(box.caption), ToQString(box.text),
+                      question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+  // No owner: the box stands for the whole program, as the engine's messages do.
+  message.setWindowModality(Qt::ApplicationModal);
+  return message.exec() != QMessageBox::No;
+}
+
+void QtNotifier::Beep() { QApplication::beep(); }
+
+}  // namespace korvel

@@ -1,0 +1,639 @@
+#include "compare/CompareSession.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "TestUtil.h"
+#include "platform/FileSystem.h"
+#include "platform/Notifier.h"
+
+namespace korvel {
+namespace {
+
+using test::S;
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+// Every table row in exactly one pair, statuses agreeing with the rows and the cells,
+// counters agreeing with the statuses.
+::testing::AssertionResult ResultIsConsistent(const CompareSession& s) {
+  const auto& pairs = s.AllPairs();
+  std::vector<int> leftSeen(static_cast<std::size_t>(s.LeftTable().RowCount()));
+  std::vector<int> rightSeen(static_cast<std::size_t>(s.RightTable().RowCount()));
+  int diff = 0, leftOnly = 0, rightOnly = 0, equal = 0, cells = 0;
+  std::vector<int> perField(s.Fields().size());
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    const RecordPair& p = pairs[i];
+    if (p.LeftRow < 0 && p.RightRow < 0) return ::testing::AssertionFailure() << "empty pair " << i;
+    if (p.LeftRow >= 0) ++leftSeen.at(static_cast<std::size_t>(p.LeftRow));
+    if (p.RightRow >= 0) ++rightSeen.at(static_cast<std::size_t>(p.RightRow));
+    if (p.LeftRow < 0) {
+      if (p.Status != kStatusRightOnly) return ::testing::AssertionFailure() << "status " << i;
+      ++rightOnly;
+      continue;
+    }
+    if (p.RightRow < 0) {
+      if (p.Status != kStatusLeftOnly) return ::testing::AssertionFailure() << "status " << i;
+      ++leftOnly;
+      continue;
+    }
+    int k = 0;
+    for (std::size_t f = 0; f < s.Fields().size(); ++f) {
+      const LayoutField& field = s.Fields()[f];
+      if (field.NotCompared) continue;
+      if (CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNo),
+                      s.CellText(Side::kRight, p.RightRow, field.FieldNo), field.IgnoreSpaces)) {
+        ++k;
+        ++perField[f];
+      }
+    }
+    if (p.Status != k)
+      return ::testing::AssertionFailure() << "pair " << i << " status " << p.Status;
+    cells += k;
+    (k > 0 ? diff : equal) += 1;
+  }
+  for (int n : leftSeen) {
+    if (n != 1) return ::testing::AssertionFailure() << "left row paired " << n << " times";
+  }
+  for (int n : rightSeen) {
+    if (n != 1) return ::testing::AssertionFailure() << "right row paired " << n << " times";
+  }
+  if (diff != s.DiffRecordCount() || leftOnly != s.LeftOnlyCount() ||
+      rightOnly != s.RightOnlyCount() || cells != s.DiffCellCount() ||
+      diff + leftOnly + rightOnly + equal != static_cast<int>(pairs.size())) {
+    return ::testing::AssertionFailure() << "counters";
+  }
+  for (std::size_t f = 0; f < perField.size(); ++f) {
+    if (perField[f] != s.Fields()[f].DiffCount)
+      return ::testing::AssertionFailure() << "field " << f;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+using Rows = std::vector<std::tuple<int, int, int>>;  // Status, LeftRow, RightRow
+
+Rows PairRows(const std::vector<RecordPair>& pairs) {
+  Rows rows;
+  for (const RecordPair& p : pairs) rows.emplace_back(p.Status, p.LeftRow, p.RightRow);
+  return rows;
+}
+
+// Field numbers to mark in the field-control grid.
+struct Marks {
+  std::vector<int> keys = {};
+  std::vector<int> numeric = {};
+  std::vector<int> ignoreSpaces = {};
+  std::vector<int> notCompared = {};
+  std::vector<int> notLoaded = {};
+};
+
+class CompareSessionTest : public ::testing::Test {
+ protected:
+  CompareSessionTest() : scoped_(&notifier_) {}
+
+  // Writes both files, fills the grid as the set-up chain does, marks it and runs.
+  int Run(const std::string& left, const std::string& right, const Marks& marks = {},
+          const std::string& ext = ".csv") {
+    session_.Settings.PathL = dir_.Write("left" + ext, left);
+    session_.Settings.PathR = dir_.Write("right" + ext, right);
+    return RunPaths(marks);
+  }
+
+  int RunPaths(const Marks& marks = {}) {
+    session_.StartSetUp();
+    grid_ = FieldGrid();
+    if (session_.FillFieldGrids(grid_) != 0) return -100;
+    for (int j : marks.keys) grid_.Toggle(j, FieldGrid::kKey);
+    for (int j : marks.numeric) grid_.Toggle(j, FieldGrid::kNumeric);
+    for (int j : marks.ignoreSpaces) grid_.Toggle(j, FieldGrid::kIgnoreSpaces);
+    for (int j : marks.notCompared) grid_.Toggle(j, FieldGrid::kNotCompared);
+    for (int j : marks.notLoaded) grid_.Toggle(j, FieldGrid::kNotLoaded);
+    return session_.CompareSides(grid_, 8);
+  }
+
+  std::string Cell(Side side, int row, int fieldNo) const {
+    return std::string(session_.CellText(side, row, fieldNo));
+  }
+
+  void ExpectEmptyResult() {
+    EXPECT_TRUE(session_.AllPairs().empty());
+    EXPECT_TRUE(session_.ViewPairs().empty());
+    EXPECT_TRUE(session_.Fields().empty());
+    EXPECT_EQ(session_.KeyCount(), 0);
+    EXPECT_EQ(session_.DiffRecordCount() + session_.LeftOnlyCount() + session_.RightOnlyCount() +
+                  session_.DiffCellCount(),
+              0);
+    EXPECT_FALSE(session_.ExtractActive());
+  }
+
+  test::TempDir dir_;
+  RecordingNotifier notifier_;
+  ScopedNotifier scoped_;
+  CompareSession session_;
+  FieldGrid grid_;
+};
+
+TEST_F(CompareSessionTest, IdenticalFilesAreAllEqual) {
+  std::string text = Lines({"1,a,x", "2,b,y", "3,c,z"});
+  ASSERT_EQ(Run(text, text, {{1}}), 0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{0, 0, 0}, {0, 1, 1}, {0, 2, 2}}));
+  EXPECT_EQ(session_.SummaryText(),
+            S("左総数:3件 右総数:3件 相違レコード数:0件 左のみ:0件 右のみ:0件"));
+  EXPECT_EQ(session_.KeyCount(), 1);
+  EXPECT_EQ(session_.Fields().size(), 3u);
+  EXPECT_EQ(session_.Fields()[0].Width, 48);  // (1 + 1) x 8, at least 48
+  EXPECT_EQ(&session_.ViewPairs(), &session_.AllPairs());
+  EXPECT_TRUE(notifier_.Entries().empty());
+}
+
+TEST_F(CompareSessionTest, WithoutKeysRecordsPairByPosition) {
+  ASSERT_EQ(Run(Lines({"b,1", "a,2", "c,3"}), Lines({"a,2", "b,1"})), 0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{2, 0, 0}, {2, 1, 1}, {-2, 2, -1}}));
+  ASSERT_EQ(Run(Lines({"x"}), Lines({"x", "y", "z"})), 0);
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{0, 0, 0}, {-1, -1, 1}, {-1, -1, 2}}));
+  EXPECT_EQ(session_.SummaryText(),
+            S("左総数:1件 右総数:3件 相違レコード数:0件 左のみ:0件 右のみ:2件"));
+}
+
+TEST_F(CompareSessionTest, MergeByKeysWithDuplicatesAndOrphans) {
+  ASSERT_EQ(
+      Run(Lines({"c,1", "a,1", "a,2", "a,3", "d,1"}), Lines({"b,9", "a,2", "a,7", "d,1"}), {{1}}),
+      0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  // Ascending by key; equal keys pair in sorted order (reverse file order for short
+  // runs); the surplus left "a" is one-sided; one-sided rows stand where their keys fall.
+  EXPECT_EQ(PairRows(session_.AllPairs()),
+            (Rows{{1, 3, 2}, {0, 2, 1}, {-2, 1, -1}, {-1, -1, 0}, {-2, 0, -1}, {0, 4, 3}}));
+  EXPECT_EQ(session_.DiffRecordCount(), 1);
+  EXPECT_EQ(session_.LeftOnlyCount(), 2);
+  EXPECT_EQ(session_.RightOnlyCount(), 1);
+  EXPECT_EQ(session_.DiffCellCount(), 1);
+}
+
+TEST_F(CompareSessionTest, OneSideWithoutRecords) {
+  session_.Settings.TopRowNames = true;
+  ASSERT_EQ(Run(Lines({"K,V"}), Lines({"K,V", "1,a", "2,b"}), {{1}}), 0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{-1, -1, 0}, {-1, -1, 1}}));
+  EXPECT_EQ(session_.SummaryText(),
+            S("左総数:0件 右総数:2件 相違レコード数:0件 左のみ:0件 右のみ:2件"));
+  EXPECT_EQ(session_.Fields()[0].NameView(), "K");
+}
+
+TEST_F(CompareSessionTest, NumericKeysPairByValueAndStillCompareAsText) {
+  ASSERT_EQ(Run(Lines({"10,a", "001,b", "-3,c", "4294967297,d"}), Lines({"1,b", "9,x", "-3,c"}),
+                {{1}, {1}}),
+            0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  EXPECT_TRUE(session_.Fields()[0].Numeric);
+  // -3 pairs; 001 and 4294967297 (wraps to 1) share the value 1 with the right "1": one
+  // of them pairs and differs in the key cell (as text); 9 is right only, 10 left only.
+  // Of the two left rows with the value 1, the later one comes first (equal keys).
+  EXPECT_EQ(PairRows(session_.AllPairs()),
+            (Rows{{0, 2, 2}, {2, 3, 0}, {-2, 1, -1}, {-1, -1, 1}, {-2, 0, -1}}));
+}
+
+TEST_F(CompareSessionTest, KeysDifferingOnlyInCaseNeverPair) {
+  ASSERT_EQ(Run(Lines({"a,1"}), Lines({"A,1"}), {{1}}), 0);
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{-1, -1, 0}, {-2, 0, -1}}));
+
+  // Case variants of one key on both sides, in different file orders: every key still
+  // finds its identical partner.
+  ASSERT_EQ(Run(Lines({"a,1", "A,2", "a,3"}), Lines({"A,2", "a,1", "a,3"}), {{1}}), 0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  EXPECT_EQ(session_.LeftOnlyCount() + session_.RightOnlyCount(), 0);
+  for (const RecordPair& pair : session_.AllPairs()) {
+    EXPECT_EQ(Cell(Side::kLeft, pair.LeftRow, 1), Cell(Side::kRight, pair.RightRow, 1));
+  }
+  // Two keys, the first differing only in case between two records of one side.
+  ASSERT_EQ(Run(Lines({"a,a", "A,b"}), Lines({"A,b"}), {{1, 2}}), 0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  EXPECT_EQ(session_.RightOnlyCount(), 0);
+  EXPECT_EQ(session_.LeftOnlyCount(), 1);
+}
+
+TEST_F(CompareSessionTest, KeyFieldBeyondOneSidesFields) {
+  // The right file has two fields; key field 3 reads "" there, and the right side is
+  // ordered by key 1 alone.
+  ASSERT_EQ(Run(Lines({"b,1,", "a,2,"}), Lines({"a,2", "b,1"}), {{1, 3}}), 0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{0, 1, 0}, {0, 0, 1}}));
+  // Where the left side has text in key field 3, no record pairs.
+  ASSERT_EQ(Run(Lines({"c,x,1", "a,y,2", "b,z,3"}), Lines({"b", "c", "a"}), {{1, 3}}), 0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  EXPECT_EQ(session_.LeftOnlyCount(), 3);
+  EXPECT_EQ(session_.RightOnlyCount(), 3);
+  EXPECT_EQ(session_.RightTable().ColumnCount(), 2);
+}
+
+TEST_F(CompareSessionTest, SidesWithDifferentFieldCounts) {
+  ASSERT_EQ(Run(Lines({"1,a,b", "2,c,d"}), Lines({"1,a,b,,x", "2,c,d,,"})), 0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  EXPECT_EQ(session_.Fields().size(), 5u);
+  EXPECT_EQ(session_.LeftTable().ColumnCount(), 4);
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{1, 0, 0}, {0, 1, 1}}));
+  EXPECT_EQ(session_.Fields()[4].DiffCount, 1);
+  EXPECT_EQ(session_.Fields()[3].DiffCount, 0);
+}
+
+TEST_F(CompareSessionTest, ClassificationHonoursEachFlag) {
+  std::string left = Lines({S("k1,A B,x,q,long,7"), S("k2,AB,x,q,s,8")});
+  std::string right = Lines({S("k1,AB,y,r,other,7"), S("k2,Ａ　B,x,q,s,9")});
+  // Field 2 without spaces, field 4 not compared, field 5 not loaded, field 6 plain.
+  ASSERT_EQ(Run(left, right, {{1}, {}, {2}, {4}, {5}}), 0);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  // k1: field 3 differs ("A B" and "AB" agree without spaces); k2: "AB" and "Ａ　B"
+  // differ (full-width Ａ is another character) and field 6 differs.
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{1, 0, 0}, {2, 1, 1}}));
+  EXPECT_EQ(session_.DiffCellCount(), 3);
+  EXPECT_EQ(session_.DiffRecordCount(), 2);
+  std::vector<int> counts;
+  for (const LayoutField& f : session_.Fields()) counts.push_back(f.DiffCount);
+  EXPECT_EQ(counts, (std::vector<int>{0, 1, 1, 0, 0, 1}));
+  // The not-loaded field is "" on both sides; the not-compared one is loaded.
+  EXPECT_EQ(Cell(Side::kLeft, 0, 5), "");
+  EXPECT_EQ(Cell(Side::kRight, 0, 5), "");
+  EXPECT_EQ(Cell(Side::kRight, 0, 4), "r");
+  EXPECT_TRUE(session_.IsNotLoaded(5));
+
+  // With SPC除く a full-width space is skipped as well.
+  ASSERT_EQ(Run(Lines({S("1,あ　い")}), Lines({S("1,あい ")}), {{}, {}, {2}}), 0);
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{0, 0, 0}}));
+  ASSERT_EQ(Run(Lines({S("1,あ　い")}), Lines({S("1,あい ")})), 0);
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{1, 0, 0}}));
+}
+
+TEST_F(CompareSessionTest, ExtractionKinds) {
+  ASSERT_EQ(Run(Lines({"1,a,x", "2,b,y", "3,c,z", "5,e,w"}),
+                Lines({"1,a,x", "2,B,y", "3,c,Z", "4,d,v"}), {{1}, {}, {}, {3}}),
+            0);
+  // Pairs: 1 equal, 2 differs (field 2), 3 equal (field 3 not compared), 4 right only,
+  // 5 left only.
+  ASSERT_EQ(PairRows(session_.AllPairs()),
+            (Rows{{0, 0, 0}, {1, 1, 1}, {0, 2, 2}, {-1, -1, 3}, {-2, 3, -1}}));
+  auto extracted = [this]() { return PairRows(session_.ExtractPairs()); };
+
+  EXPECT_TRUE(session_.ExtractByStatus(kExtractDiffering, true));
+  EXPECT_EQ(extracted(), (Rows{{1, 1, 1}}));
+  EXPECT_EQ(session_.ExtractStatusText(), S("(相違分抽出中...1件)"));
+  EXPECT_TRUE(session_.ExtractByStatus(kExtractLeftOnly, true));
+  EXPECT_EQ(extracted(), (Rows{{-2, 3, -1}}));
+  EXPECT_EQ(session_.ExtractStatusText(), S("(『左のみ』を抽出中...1件)"));
+  EXPECT_TRUE(session_.ExtractByStatus(kExtractLeftOnly, true));  // again: same list
+  EXPECT_EQ(extracted(), (Rows{{-2, 3, -1}}));
+  EXPECT_TRUE(session_.ExtractByStatus(kExtractRightOnly, true));
+  EXPECT_EQ(extracted(), (Rows{{-1, -1, 3}}));
+  EXPECT_EQ(session_.ExtractStatusText(), S("(『右のみ』を抽出中...1件)"));
+  EXPECT_TRUE(session_.ExtractByStatus(kExtractNotEqual, true));
+  EXPECT_EQ(extracted(), (Rows{{1, 1, 1}, {-1, -1, 3}, {-2, 3, -1}}));
+  EXPECT_EQ(session_.ExtractStatusText(), S("(相違分(『左のみ』、『右のみ』含む）抽出中...3件)"));
+  for (int kind : {kExtractDiffering, kExtractNotEqual}) {
+    EXPECT_TRUE(session_.ExtractByStatus(kind, false));
+    EXPECT_EQ(extracted(), (Rows{{0, 0, 0}, {0, 2, 2}}));
+    EXPECT_EQ(session_.ExtractStatusText(), S("(相違なし分抽出中...2件)"));
+  }
+  EXPECT_FALSE(session_.ExtractByStatus(7, true));
+
+  // One field: one-sided records never count; the not-compared field still differs.
+  EXPECT_TRUE(session_.ExtractColumn(2, true));
+  EXPECT_EQ(extracted(), (Rows{{0, 2, 2}}));
+  EXPECT_EQ(session_.ExtractStatusText(), S("(『FD003』の相違分抽出中...1件)"));
+  EXPECT_TRUE(session_.ExtractColumn(1, false));
+  EXPECT_EQ(extracted(), (Rows{{0, 0, 0}, {0, 2, 2}}));
+  EXPECT_EQ(session_.ExtractStatusText(), S("(『FD002』の相違なし分抽出中...2件)"));
+  EXPECT_TRUE(session_.ExtractColumn(0, true));
+  EXPECT_TRUE(session_.ExtractPairs().empty());
+  EXPECT_EQ(session_.ExtractStatusText(), S("(『FD001』の相違分抽出中...0件)"));
+
+  // Showing and releasing the extraction switches the shown list.
+  EXPECT_TRUE(session_.ExtractColumn(1, true));
+  session_.ActivateExtraction();
+  EXPECT_EQ(&session_.ViewPairs(), &session_.ExtractPairs());
+  EXPECT_EQ(session_.ViewPairs().size(), 1u);
+  session_.ReleaseExtraction();
+  EXPECT_EQ(&session_.ViewPairs(), &session_.AllPairs());
+  EXPECT_EQ(session_.ExtractPairs().size(), 1u);  // kept after a release
+
+  EXPECT_TRUE(notifier_.Entries().empty());
+  EXPECT_FALSE(session_.ExtractColumn(3, true));
+  EXPECT_TRUE(session_.ExtractPairs().empty());
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"該当のカラムが見付かりません。"});
+}
+
+TEST_F(CompareSessionTest, OneFieldExtractionIgnoresSpacesWhenTheFieldDoes) {
+  ASSERT_EQ(Run(Lines({"1,A B"}), Lines({"1,AB"}), {{1}, {}, {2}}), 0);
+  EXPECT_TRUE(session_.ExtractColumn(1, false));
+  EXPECT_EQ(session_.ExtractPairs().size(), 1u);
+  EXPECT_TRUE(session_.ExtractColumn(1, true));
+  EXPECT_TRUE(session_.ExtractPairs().empty());
+}
+
+TEST_F(CompareSessionTest, ReGridReclassifiesWithoutChangingPairs) {
+  ASSERT_EQ(Run(Lines({"1,a,x", "2,b,y", "3,c,z"}), Lines({"1,A,x", "2,b,Y", "4,d,w"}), {{1}}), 0);
+  Rows before = PairRows(session_.AllPairs());
+  EXPECT_EQ(session_.DiffCellCount(), 2);
+  EXPECT_TRUE(session_.ExtractByStatus(kExtractDiffering, true));
+  session_.ActivateExtraction();
+
+  FieldGrid regrid = session_.MakeReGridGrid();
+  ASSERT_EQ(regrid.RowCount(), 4);
+  ASSERT_EQ(regrid.ColumnCount(), 7);
+  EXPECT_EQ(regrid.Cell(1, 0), "   1");
+  EXPECT_EQ(regrid.Cell(1, 1), S("●"));
+  EXPECT_EQ(regrid.Cell(1, 3), S("－"));
+  EXPECT_EQ(regrid.Cell(1, 4), S("－"));
+  EXPECT_EQ(regrid.Cell(2, 1), "");
+  EXPECT_EQ(regrid.Cell(2, 3), "");
+  EXPECT_EQ(regrid.Cell(3, 5), "FD003");
+  EXPECT_EQ(regrid.Cell(3, 6), "FD003");
+  regrid.Toggle(3, FieldGrid::kNotCompared);
+  regrid.Toggle(1, FieldGrid::kKey);  // fixed: no change
+  session_.ApplyReGrid(regrid);
+
+  EXPECT_FALSE(session_.ExtractActive());
+  EXPECT_EQ(session_.DiffCellCount(), 1);
+  EXPECT_EQ(session_.DiffRecordCount(), 1);
+  EXPECT_TRUE(ResultIsConsistent(session_));
+  Rows after = PairRows(session_.AllPairs());
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    EXPECT_EQ(std::get<1>(after[i]), std::get<1>(before[i]));
+    EXPECT_EQ(std::get<2>(after[i]), std::get<2>(before[i]));
+  }
+  EXPECT_EQ(session_.Fields()[2].NotCompared, 1);
+  EXPECT_EQ(session_.Fields()[0].IsKey, 1);
+  // The re-setting grid now shows the mark; taking it away restores the count.
+  FieldGrid again = session_.MakeReGridGrid();
+  EXPECT_EQ(again.Cell(3, 4), S("●"));
+  again.Toggle(3, FieldGrid::kNotCompared);
+  again.Toggle(2, FieldGrid::kIgnoreSpaces);
+  session_.ApplyReGrid(again);
+  EXPECT_EQ(session_.DiffCellCount(), 2);
+  EXPECT_EQ(session_.Fields()[1].IgnoreSpaces, 1);
+  EXPECT_TRUE(notifier_.Entries().empty());
+
+  CompareSession fresh;
+  EXPECT_FALSE(fresh.CanReGrid());
+  EXPECT_TRUE(session_.CanReGrid());
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"項目設定がされていません。"});
+}
+
+TEST_F(CompareSessionTest, OverLongCellStopsTheRun) {
+  session_.Settings.TopRowNames = true;
+  std::string ok(500, 'x');
+  std::string over(501, 'y');
+  ASSERT_EQ(Run(Lines({"K,V", "1," + ok}), Lines({"K,V", "1," + ok})), 0);
+  EXPECT_EQ(session_.AllPairs().size(), 1u);
+  ASSERT_EQ(Run(Lines({"K,V", "1," + ok}), Lines({"K,V", "1,a", "2," + over})), -1);
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{"right.csv\n2カラム-3行目でサイズオーバー"});
+  EXPECT_EQ(notifier_.Entries()[0].box.caption, S("注意"));
+  ExpectEmptyResult();
+  // Without the name line the line number is the record's own; a not-loaded field is
+  // never stored, so its size does not matter.
+  notifier_.Clear();
+  session_.Settings.TopRowNames = false;
+  ASSERT_EQ(Run(Lines({over + ",1"}), Lines({"a,1"})), -1);
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"left.csv\n1カラム-1行目でサイズオーバー"});
+  notifier_.Clear();
+  ASSERT_EQ(Run(Lines({over + ",1"}), Lines({"a,1"}), {{}, {}, {}, {}, {1}}), 0);
+  EXPECT_TRUE(notifier_.Entries().empty());
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{0, 0, 0}}));
+}
+
+TEST_F(CompareSessionTest, WideFilesWarnOnceAndKeep255Fields) {
+  session_.Settings.TopRowNames = true;
+  std::string names, values;
+  for (int i = 1; i <= 300; ++i) {
+    if (i > 1) {
+      names += ',';
+      values += ',';
+    }
+    names += 'N';
+    names += std::to_string(i);
+    values += std::to_string(i);
+  }
+  ASSERT_EQ(Run(Lines({names, values}), Lines({names, values})), 0);
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{"255を超えるフィールドについては比較対象から除かれます。"});
+  EXPECT_EQ(session_.Fields().size(), 255u);
+  EXPECT_EQ(session_.LeftTable().ColumnCount(), 256);
+  EXPECT_EQ(session_.MaxNameCount(), 255);
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{0, 0, 0}}));
+}
+
+TEST_F(CompareSessionTest, NameCountWidensTheShorterSide) {
+  session_.Settings.TopRowNames = true;
+  ASSERT_EQ(Run(Lines({"A,B", "1,2"}), Lines({"A,B,C", "1,2,3"})), 0);
+  EXPECT_EQ(session_.LeftTable().ColumnCount(), 4);  // 区分 + MaxNameCount 3
+  EXPECT_EQ(session_.Fields()[2].NameView(), "C");
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{1, 0, 0}}));
+}
+
+// Fails every read of files whose path contains `marker` after the first read.
+// Fails every read of the file whose path holds `marker` after its first read. Both sides
+// are read at once on two threads, and a descriptor may be reused once its file is closed,
+// so the failing descriptor is forgotten at its close and all state is guarded.
+class FailingReads : public FileSystem {
+ public:
+  explicit FailingReads(std::string marker) : marker_(std::move(marker)) {}
+  int Open(const std::string& path, OpenMode mode) override {
+    int fd = FileSystem::Open(path, mode);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (path.find(marker_) != std::string::npos) {
+      failing_ = fd;
+      reads_ = 0;
+    }
+    return fd;
+  }
+  ssize_t Read(int fd, void* buffer, std::size_t count) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (fd == failing_ && reads_++ > 0) return -1;
+    }
+    return FileSystem::Read(fd, buffer, count);
+  }
+  int Close(int fd) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (fd == failing_) failing_ = -2;
+    }
+    return FileSystem::Close(fd);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string marker_;
+  int failing_ = -2;
+  int reads_ = 0;
+};
+
+TEST_F(CompareSessionTest, ReaderFailuresEndInAnEmptyResult) {
+  std::string text = Lines({"1,a", "2,b"});
+  ASSERT_EQ(Run(text, text, {{1}}), 0);
+  ASSERT_FALSE(session_.AllPairs().empty());
+
+  // A file that is gone by the time the run reads it.
+  session_.StartSetUp();
+  FieldGrid grid;
+  ASSERT_EQ(session_.FillFieldGrids(grid), 0);
+  session_.Settings.PathR = dir_.File("gone.csv");
+  EXPECT_EQ(session_.CompareSides(grid, 8), -1);
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルが見つかりません。"});
+  ExpectEmptyResult();
+
+  // A read error in the middle of the right file.
+  notifier_.Clear();
+  std::string big;
+  for (int i = 0; i < 20000; ++i) big += std::to_string(i) + ",abcdefghij\r\n";
+  session_.Settings.PathL = dir_.Write("left.csv", big);
+  session_.Settings.PathR = dir_.Write("right.csv", big);
+  FieldGrid grid2;
+  ASSERT_EQ(session_.FillFieldGrids(grid2), 0);
+  FailingReads failing("right.csv");
+  FileSystem* previous = SetFileSystem(&failing);
+  int result = session_.CompareSides(grid2, 8);
+  SetFileSystem(previous);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルの読込に失敗しました。"});
+  ExpectEmptyResult();
+  EXPECT_FALSE(session_.CanReGrid());
+}
+
+TEST_F(CompareSessionTest, EncodingsAndFileKinds) {
+  // UTF-16 with its mark, adopted although Shift-JIS was chosen.
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("1,a\r\n")) utf16 += std::string{c, '\0'};
+  session_.Settings.PathL = dir_.Write("l16.csv", utf16);
+  session_.Settings.PathR = dir_.Write("r.csv", Lines({"1,a"}));
+  ASSERT_EQ(RunPaths({{1}}), 0);
+  EXPECT_EQ(session_.EncodingL(), 10);
+  EXPECT_EQ(session_.EncodingR(), 0);
+  EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{0, 0, 0}}));
+
+  // Clipboard captures are Shift-JIS whatever the chosen encoding.
+  session_.Settings.Encoding = 15;
+  session_.Settings.FromClipboard = true;
+  ASSERT_EQ(Run(Lines({S("1,漢字")}), Lines({S("1,漢字")})), 0);
+  EXPECT_EQ(Cell(Side::kLeft, 0, 2), S("漢字"));
+  EXPECT_EQ(session_.EncodingL(), 0);
+  session_.Settings.FromClipboard = false;
+  session_.Settings.Encoding = 0;
+
+  // TAB and other delimiters.
+  session_.Settings.FileKind = kFileKindDelimited;
+  ASSERT_EQ(Run(Lines({"1\ta,b"}), Lines({"1\ta,c"}), {{1}}, ".txt"), 0);
+  EXPECT_EQ(Cell(Side::kLeft, 0, 2), "a,b");
+  EXPECT_EQ(session_.DiffCellCount(), 1);
+  session_.Settings.Delimiter = '|';
+  ASSERT_EQ(Run(Lines({"1|x"}), Lines({"1|x"}), {{1}}, ".txt"), 0);
+  EXPECT_EQ(Cell(Side::kRight, 0, 2), "x");
+
+  // Fixed-length files need the fixed-length reader.
+  session_.Settings.FileKind = kFileKindFixed;
+  notifier_.Clear();
+  FieldGrid grid;
+  EXPECT_EQ(session_.FillFieldGrids(grid), -1);
+  EXPECT_EQ(session_.CompareSides(grid, 8), -1);
+  EXPECT_EQ(notifier_.Texts(),
+            (std::vector<std::string>{"フィールドが存在しません。", "フィールドが存在しません。"}));
+  ExpectEmptyResult();
+}
+
+// Random files: every row in exactly one pair, counters consistent, and each key value
+// (bytes for text keys, the integer for numeric ones) paired min(left, right) times.
+TEST_F(CompareSessionTest, PairingInvariantsOnRandomInputs) {
+  std::mt19937 rng(99);
+  const std::string alphabet[] = {"a", "A", "b", "B", "ab", "aB", "01", "1", S("あ"), ""};
+  for (int round = 0; round < 40; ++round) {
+    bool numeric = round % 3 == 1;
+    bool twoKeys = round % 4 == 2;
+    auto makeFile = [&](int rows) {
+      std::vector<std::string> lines;
+      for (int r = 0; r < rows; ++r) {
+        std::string k1 =
+            numeric ? std::to_string(static_cast<int>(rng() % 7) - 3) + (rng() % 4 == 0 ? "x" : "")
+                    : alphabet[rng() % 10];
+        std::string k2 = alphabet[rng() % 4];
+        lines.push_back(k1 + "," + k2 + "," + std::string(1, static_cast<char>('p' + rng() % 3)));
+      }
+      return Lines(lines);
+    };
+    Marks marks;
+    marks.keys = twoKeys ? std::vector<int>{1, 2} : std::vector<int>{1};
+    if (numeric) marks.numeric = {1};
+    int leftRows = 1 + static_cast<int>(rng() % 60);
+    int rightRows = 1 + static_cast<int>(rng() % 60);
+    ASSERT_EQ(Run(makeFile(leftRows), makeFile(rightRows), marks), 0);
+    ASSERT_TRUE(ResultIsConsistent(session_)) << "round " << round;
+    auto keyOf = [&](Side side, int row) {
+      std::string k1 = Cell(side, row, 1);
+      if (numeric) k1 = std::to_string(KeyNumber(k1));
+      if (twoKeys) {
+        k1 += '\x01';
+        k1 += Cell(side, row, 2);
+      }
+      return k1;
+    };
+    std::map<std::string, std::pair<int, int>> counts;
+    for (int r = 0; r < session_.LeftTable().RowCount(); ++r) ++counts[keyOf(Side::kLeft, r)].first;
+    for (int r = 0; r < session_.RightTable().RowCount(); ++r) {
+      ++counts[keyOf(Side::kRight, r)].second;
+    }
+    std::map<std::string, int> paired;
+    for (const RecordPair& p : session_.AllPairs()) {
+      if (!p.IsPaired()) continue;
+      ASSERT_EQ(keyOf(Side::kLeft, p.LeftRow), keyOf(Side::kRight, p.RightRow));
+      ++paired[keyOf(Side::kLeft, p.LeftRow)];
+    }
+    for (const auto& [key, c] : counts) {
+      EXPECT_EQ(paired[key], std::min(c.first, c.second)) << "round " << round << " key " << key;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// Both sides are read at once; the messages must still come as a run that reads the left
+// side first would show them: only the left side's when both fail.
+TEST_F(CompareSessionTest, MessagesOfBothSidesComeInTheirOrder) {
+  const std::string over(501, 'y');
+  ASSERT_EQ(Run(Lines({"1," + over}), Lines({"1," + over})), -1);
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"left.csv\n2カラム-1行目でサイズオーバー"});
+  ExpectEmptyResult();
+  notifier_.Clear();
+  ASSERT_EQ(Run(Lines({"1,a"}), Lines({"1," + over})), -1);
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{"right.csv\n2カラム-1行目でサイズオーバー"});
+  notifier_.Clear();
+  // A side that cannot be opened at all stops the run the same way.
+  session_.Settings.PathL = dir_.File("gone.csv");
+  session_.Settings.PathR = dir_.File("right.csv");
+  ASSERT_EQ(session_.CompareSides(grid_, 8), -1);
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルが見つかりません。"});
+  ExpectEmptyResult();
+  // And the messages did not stay on the helper thread's notifier: a later run is clean.
+  notifier_.Clear();
+  ASSERT_EQ(Run(Lines({"1,a", "2,b"}), Lines({"2,b", "1,a"}), {{1}}), 0);
+  EXPECT_TRUE(notifier_.Entries().empty());
+  EXPECT_EQ(session_.AllPairs().size(), 2u);
+}
+
+}  // namespace
+}  // namespace korvel

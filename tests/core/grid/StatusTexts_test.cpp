@@ -1,0 +1,54 @@
+#include "grid/StatusTexts.h"
+
+#include <gtest/gtest.h>
+
+#include "TestUtil.h"
+
+namespace korvel {
+namespace {
+
+using test::S;
+
+TEST(StatusTexts, EncodingsPanel) {
+  EXPECT_EQ(EncodingsText(0, 0), "SHIFT-JIS");
+  EXPECT_EQ(EncodingsText(10, 10), "UTF16");
+  EXPECT_EQ(EncodingsText(15, 15), "UTF8");
+  EXPECT_EQ(EncodingsText(11, 11), "UTF16BE");
+  EXPECT_EQ(EncodingsText(0, 15), "SJS/U8");
+  EXPECT_EQ(EncodingsText(10, 0), "U16/SJS");
+  EXPECT_EQ(EncodingsText(11, 10), "U16B/U16");
+}
+
+TEST(StatusTexts, DetailStatus) {
+  EXPECT_EQ(DetailStatusText(S("氏名"), 4, 7), S("詳細(列:氏名, 行:5, 相違:7)"));
+  EXPECT_EQ(DetailStatusTextNoField(0, 0), S("詳細(列:1, 行:1, 相違:--)"));
+  // A click in the row-header strip leaves the column at -1 or -2.
+  EXPECT_EQ(DetailStatusTextNoField(-2, 9), S("詳細(列:-1, 行:10, 相違:--)"));
+}
+
+TEST(StatusTexts, NumericDifference) {
+  EXPECT_EQ(NumericDifferenceText("10", "12.5"), S("差分（右-左)：2.5"));
+  EXPECT_EQ(NumericDifferenceText("12.5", "10"), S("差分（右-左)：-2.5"));
+  EXPECT_EQ(NumericDifferenceText("-12.50", "007"), S("差分（右-左)：19.5"));
+  EXPECT_EQ(NumericDifferenceText("0.1", "0.3"), S("差分（右-左)：0.2"));
+  EXPECT_EQ(NumericDifferenceText("-", "."), S("差分（右-左)：0"));
+  EXPECT_EQ(NumericDifferenceText("1", "9999999999"), S("差分（右-左)：9999999998"));
+  EXPECT_EQ(NumericDifferenceText("0", "0.0000001"), S("差分（右-左)：1e-07"));
+  EXPECT_EQ(NumericDifferenceText("1,000", "1"), "");
+  EXPECT_EQ(NumericDifferenceText("1", "12345678901"), "");
+  EXPECT_EQ(NumericDifferenceText("", "1"), "");
+}
+
+TEST(StatusTexts, PopupCaptionsPerHeader) {
+  EXPECT_EQ(PopupDiffCaption(-1, ""), S("相違分（『右のみ』『左のみ』含む）を抽出"));
+  EXPECT_EQ(PopupSameCaption(-1, ""), S("相違なし分を抽出"));
+  EXPECT_EQ(PopupDiffCaption(-2, ""), S("相違分を抽出"));
+  EXPECT_EQ(PopupSameCaption(-2, ""), S("相違なし分を抽出"));
+  EXPECT_EQ(PopupDiffCaption(3, S("住所")), S("『住所』の相違分を抽出"));
+  EXPECT_EQ(PopupSameCaption(0, S("住所")), S("『住所』の相違なし分を抽出"));
+  // A '%' in a name is shown as it is.
+  EXPECT_EQ(PopupDiffCaption(0, "a%sb"), S("『a%sb』の相違分を抽出"));
+}
+
+}  // namespace
+}  // namespace korvel

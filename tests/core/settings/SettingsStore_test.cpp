@@ -1,0 +1,217 @@
+#include "settings/SettingsStore.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "TestUtil.h"
+#include "platform/Codepage.h"
+#include "platform/Notifier.h"
+
+namespace korvel {
+namespace {
+
+using test::ReadFileBytes;
+using test::TempDir;
+
+// Points the program folder at `folder` for the lifetime of a scope.
+class ScopedHome {
+ public:
+  explicit ScopedHome(const std::string& folder) {
+    if (const char* old = std::getenv("KORVEL_HOME")) previous_ = old;
+    ::setenv("KORVEL_HOME", folder.c_str(), 1);
+  }
+  ~ScopedHome() {
+    if (previous_) {
+      ::setenv("KORVEL_HOME", previous_->c_str(), 1);
+    } else {
+      ::unsetenv("KORVEL_HOME");
+    }
+  }
+
+ private:
+  std::optional<std::string> previous_;
+};
+
+class ScopedWorkingFolder {
+ public:
+  explicit ScopedWorkingFolder(const std::string& folder)
+      : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~ScopedWorkingFolder() { std::filesystem::current_path(previous_); }
+
+ private:
+  std::filesystem::path previous_;
+};
+
+// A folder under `base` whose path, with its closing '/', is exactly `length` bytes.
+std::string FolderOfLength(const std::string& base, std::size_t length) {
+  std::string folder = base;
+  while (folder.size() + 1 < length) {
+    std::size_t part = std::min<std::size_t>(100, length - folder.size() - 2);
+    folder += '/';
+    folder.append(std::max<std::size_t>(part, 1), 'd');
+  }
+  std::filesystem::create_directories(folder);
+  return folder + "/";
+}
+
+TEST(SettingsStoreTest, FirstStartUsesDefaultsAndSavingWritesAllFourKeys) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  RecordingNotifier notes;
+  ScopedNotifier notifier(&notes);
+  SettingsStore global;
+  EXPECT_EQ(global.Folder(), home.Path() + "/");
+  global.LoadSettings();
+  EXPECT_EQ(global.GetEncoding(), kEncodingSjis);
+  EXPECT_TRUE(global.GetDetectBom());
+  EXPECT_EQ(global.GetTabOldType(), 0);
+  EXPECT_EQ(global.GetNewlineMode(), 0);
+  ASSERT_TRUE(global.SaveSettings());
+  EXPECT_EQ(ReadFileBytes(home.File("korvel.ini")),
+            "[MOZI]\r\nCODE=0\r\nBOM=1\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n");
+  EXPECT_TRUE(notes.Entries().empty());
+}
+
+TEST(SettingsStoreTest, SettingsSurviveARoundTripAndTheRestOfTheFileStays) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  home.Write("korvel.ini", "; mine\n[MOZI]\nCODE=0\nOTHER=keep\n\n[USER]\nx=1\n");
+  {
+    SettingsStore global;
+    global.LoadSettings();
+    global.SetEncoding(kEncodingUtf8);
+    global.SetDetectBom(false);
+    global.SetTabOldType(1);
+    global.SetNewlineMode(2);
+    ASSERT_TRUE(global.SaveSettings());
+  }
+  EXPECT_EQ(ReadFileBytes(home.File("korvel.ini")),
+            "; mine\n[MOZI]\nCODE=15\nOTHER=keep\nBOM=0\r\n\n[USER]\nx=1\n"
+            "[ETC]\r\nTAB_OLDTYPE=1\r\nRET_M_IDX=2\r\n");
+  SettingsStore again;
+  again.LoadSettings();
+  EXPECT_EQ(again.GetEncoding(), kEncodingUtf8);
+  EXPECT_FALSE(again.GetDetectBom());
+  EXPECT_EQ(again.GetTabOldType(), 1);
+  EXPECT_EQ(again.GetNewlineMode(), 2);
+}
+
+TEST(SettingsStoreTest, MalformedValuesFallBackToTheirDefaults) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  RecordingNotifier notes;
+  ScopedNotifier notifier(&notes);
+  home.Write("korvel.ini",
+             "garbage\n[mozi]\ncode=abc\nbom=7\n[ETC\nTAB_OLDTYPE=1\n[Etc]\nTAB_OLDTYPE=\n"
+             "RET_M_IDX=2x\n");
+  SettingsStore global;
+  global.SetEncoding(10);
+  global.SetNewlineMode(1);
+  global.LoadSettings();
+  EXPECT_EQ(global.GetEncoding(), 0);
+  EXPECT_TRUE(global.GetDetectBom());  // any integer but 0
+  EXPECT_EQ(global.GetTabOldType(), 0);
+  EXPECT_EQ(global.GetNewlineMode(), 0);
+
+  // Unexpected numbers are kept as stored.
+  home.Write("korvel.ini", "[MOZI]\r\nCODE=99\r\nBOM=0\r\n[ETC]\r\nRET_M_IDX=5\r\n");
+  global.LoadSettings();
+  EXPECT_EQ(global.GetEncoding(), 99);
+  EXPECT_FALSE(global.GetDetectBom());
+  EXPECT_EQ(global.GetNewlineMode(), 5);
+  EXPECT_TRUE(notes.Entries().empty());
+}
+
+TEST(SettingsStoreTest, BomZeroRefusesAForeignMarkInTheSharedReader) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  home.Write("korvel.ini", "[MOZI]\r\nCODE=0\r\nBOM=0\r\n");
+  std::string data = home.Write("u8.txt",
+                                "\xEF\xBB\xBF"
+                                "abc\r\n");
+  SettingsStore global;
+  global.LoadSettings();
+  FixedWidthReader& fix = global.FixReader();
+  EXPECT_EQ(&fix, &global.FixReader());
+  ASSERT_EQ(fix.AddDefinition("A", 3), FixedWidthReader::kAddOk);
+  EXPECT_EQ(fix.Open(data, 0, global.GetEncoding(), global.GetDetectBom() ? 1 : 0),
+            FixedWidthReader::kOpenFailed);
+  EXPECT_EQ(Cp932ToUtf8(fix.GetError()), "文字コードが異なります。");
+  // The definitions stay with the shared reader.
+  EXPECT_EQ(global.FixReader().DefinitionCount(), 1);
+}
+
+TEST(SettingsStoreTest, MakePathKeepsBelow260Bytes) {
+  TempDir base;
+  RecordingNotifier notes;
+  ScopedNotifier notifier(&notes);
+  const std::string folder = FolderOfLength(base.Path(), 250);
+  ASSERT_EQ(folder.size(), 250u);
+  ScopedHome scope(folder);
+  SettingsStore global;
+  ASSERT_EQ(global.Folder(), folder);
+  EXPECT_EQ(global.MakePath("123456789"), folder + "123456789");  // 259 bytes
+  EXPECT_TRUE(notes.Entries().empty());
+
+  EXPECT_EQ(global.MakePath("korvel.ini"), "korvel.ini");  // 260 bytes
+  ASSERT_EQ(notes.Texts(), std::vector<std::string>{"ファイル名が長すぎます。"});
+  EXPECT_EQ(Cp932ToUtf8(notes.Entries()[0].box.caption), "注意");
+  EXPECT_EQ(notes.Entries()[0].box.icon, MessageIcon::kWarning);
+
+  EXPECT_EQ(global.MakePath(std::string(259, 'n')), std::string(259, 'n'));
+  EXPECT_EQ(global.MakePath(std::string(260, 'n')), "");
+  EXPECT_EQ(notes.Texts().size(), 3u);
+
+  // The settings file is then looked for under its bare name.
+  TempDir work;
+  work.Write("korvel.ini", "[MOZI]\r\nCODE=15\r\n");
+  ScopedWorkingFolder cwd(work.Path());
+  global.LoadSettings();
+  EXPECT_EQ(global.GetEncoding(), kEncodingUtf8);
+  global.SetTabOldType(1);
+  EXPECT_TRUE(global.SaveSettings());
+  EXPECT_EQ(ReadFileBytes(work.File("korvel.ini")),
+            "[MOZI]\r\nCODE=15\r\nBOM=1\r\n[ETC]\r\nTAB_OLDTYPE=1\r\nRET_M_IDX=0\r\n");
+}
+
+TEST(SettingsStoreTest, AFailedSaveIsReturnedButNotShown) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  RecordingNotifier notes;
+  ScopedNotifier notifier(&notes);
+  std::filesystem::create_directory(home.File("korvel.ini"));
+  SettingsStore global;
+  global.LoadSettings();
+  EXPECT_TRUE(global.GetDetectBom());
+  EXPECT_FALSE(global.SaveSettings());
+  EXPECT_TRUE(notes.Entries().empty());
+}
+
+TEST(SettingsStoreTest, HelpPageIsLookedForInTheProgramFolder) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  RecordingNotifier notes;
+  ScopedNotifier notifier(&notes);
+  SettingsStore global;
+  EXPECT_EQ(global.HelpPath(), home.Path() + "/korvel.html");
+  EXPECT_FALSE(global.HelpExists());
+  EXPECT_TRUE(notes.Entries().empty());
+  EXPECT_FALSE(global.CheckHelp());
+  ASSERT_EQ(notes.Texts(), std::vector<std::string>{"ファイルが見付かりません。"});
+  EXPECT_EQ(Cp932ToUtf8(notes.Entries()[0].box.caption), "注意");
+
+  notes.Clear();
+  home.Write("korvel.html", "<html></html>");
+  EXPECT_TRUE(global.CheckHelp());
+  EXPECT_TRUE(notes.Entries().empty());
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,608 @@
+#include "dialogs/ExportDialog.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "core/export/ExportTestSource.h"
+#include "platform/FileSystem.h"
+#include "platform/Notifier.h"
+#include "qt/QtText.h"
+
+namespace korvel {
+namespace {
+
+using test::MemoryExportSource;
+using test::ReadFileBytes;
+using test::TempDir;
+using Texts = std::vector<std::string>;
+
+const char kDone[] = "出力を完了しました。";
+const char kOpenFailed[] = "ファイルオープンに失敗しました。";
+const char kWriteFailed[] = "書き込みに失敗しました。";
+const char kNoPath[] = "出力先を指定してください。";
+const char kOverwrite[] = "既にファイルが存在します。上書きしてよろしいですか？";
+const char kLarge[] = "データ件数が多いため出力に時間がかかりますがよろしいですか？";
+
+// Records the boxes, and whether any was shown while the busy cursor was still up.
+class CheckingNotifier : public RecordingNotifier {
+ public:
+  bool Show(const MessageBoxSpec& box) override {
+    if (QApplication::overrideCursor()) ++shownBusy;
+    return RecordingNotifier::Show(box);
+  }
+  int shownBusy = 0;
+};
+
+// Real file calls, except that every write fails (a full disk); counts the writes tried.
+class FailingWriteFileSystem : public FileSystem {
+ public:
+  ssize_t Write(int, const void*, std::size_t) override {
+    ++writes;
+    return -1;
+  }
+  int writes = 0;
+};
+
+// Notes the cursor shown while the export writes.
+class CursorWatchingFileSystem : public FileSystem {
+ public:
+  ssize_t Write(int fd, const void* buffer, std::size_t count) override {
+    const QCursor* cursor = QApplication::overrideCursor();
+    if (cursor && cursor->shape() == Qt::WaitCursor)
+      ++busyWrites;
+    else
+      ++idleWrites;
+    return FileSystem::Write(fd, buffer, count);
+  }
+  int busyWrites = 0;
+  int idleWrites = 0;
+};
+
+// Refuses to open one file for writing, as the system does for a read-only file.
+class ReadOnlyFileSystem : public FileSystem {
+ public:
+  explicit ReadOnlyFileSystem(std::string path) : path_(std::move(path)) {}
+  int Open(const std::string& path, OpenMode mode) override {
+    if (path == path_ && mode != OpenMode::kRead) return -1;
+    return FileSystem::Open(path, mode);
+  }
+
+ private:
+  std::string path_;
+};
+
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem* fs) : previous_(SetFileSystem(fs)) {}
+  ~ScopedFileSystem() { SetFileSystem(previous_); }
+
+ private:
+  FileSystem* previous_;
+};
+
+// `pairs` equal pairs of three fields, the first a key.
+MemoryExportSource ManyPairs(int pairs) {
+  MemoryExportSource s;
+  for (int f = 1; f <= 3; ++f) s.fields.push_back({f, f == 1, false, "F" + std::to_string(f)});
+  for (int i = 0; i < pairs; ++i) {
+    MemoryExportSource::Row row{std::to_string(i), "a", "b"};
+    s.left.push_back(row);
+    s.right.push_back(row);
+    s.pairs.push_back({0, i, i});
+  }
+  return s;
+}
+
+// The texts of the boxes, one string, so that a failure shows them all.
+QString Join(const Texts& texts) {
+  QStringList list;
+  for (const std::string& text : texts) list.append(QString::fromStdString(text));
+  return list.join(QStringLiteral(" | "));
+}
+
+QString QPath(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Clicks a radio button on its indicator, where a user would.
+void ClickRadio(QRadioButton* radio) {
+  QTest::mouseClick(radio, Qt::LeftButton, Qt::NoModifier, QPoint(6, radio->height() / 2));
+}
+
+void Click(QAbstractButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
+}
+
+// Replaces whatever the path box holds by typing `text`.
+void TypePath(ExportDialog& dialog, const std::string& text) {
+  QTest::keyClick(dialog.txt_Path, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(dialog.txt_Path, Qt::Key_Delete);
+  QTest::keyClicks(dialog.txt_Path, QPath(text));
+}
+
+QRadioButton* FormatButton(ExportDialog& dialog, ExportFormat format) {
+  return format == ExportFormat::kXml ? dialog.rdo_ExpFormatXML : dialog.rdo_ExpFormatCSV;
+}
+
+QRadioButton* LayoutButton(ExportDialog& dialog, ExportLayout layout) {
+  switch (layout) {
+    case ExportLayout::kPerSheet:
+      return dialog.rdo_ExpKindSheet;
+    case ExportLayout::kAlternateFields:
+      return dialog.rdo_ExpKindCol;
+    case ExportLayout::kAlternateRows:
+      break;
+  }
+  return dialog.rdo_ExpKindRow;
+}
+
+// A shown dialog over `source`, with the checking notifier installed for its lifetime.
+struct Fixture {
+  explicit Fixture(const ExportSource& source) : dialog(source), scoped(&notifier) {
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+  }
+  ExportDialog dialog;
+  CheckingNotifier notifier;
+  ScopedNotifier scoped;
+};
+
+}  // namespace
+
+class ExportDialogTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void startsWithTheProgramsFormAndTabOrder();
+  void everyFormatAndLayoutWritesWhatTheEngineWrites();
+  void formatClickChangesTheExtension();
+  void browsingAddsTheFormatsExtension();
+  void largeXmlExportAsksAfterTheOverwriteQuestion();
+  void refusalsAndFailuresAreReportedAndLeaveFilesAlone();
+  void readOnlyFileIsNotReplaced();
+  void defaultPickerShowsTheProgramsFilters();
+  void busyCursorCoversOnlyTheWriting();
+  void staysOpenForFurtherExportsUntilCancelled();
+};
+
+void ExportDialogTest::startsWithTheProgramsFormAndTabOrder() {
+  MemoryExportSource source = test::SampleSource();
+  Fixture f(source);
+  ExportDialog& d = f.dialog;
+  QCOMPARE(d.windowTitle(), Q("結果エクスポート"));
+  QCOMPARE(d.size(), QSize(491, 227));
+  QCOMPARE(d.minimumSize(), d.maximumSize());
+  QCOMPARE(d.grp_ExpFormat->title(), Q("出力形式"));
+  QCOMPARE(d.grp_ExpKind->title(), Q("出力方法"));
+  QCOMPARE(d.rdo_ExpFormatXML->text(), Q("XML"));
+  QCOMPARE(d.rdo_ExpFormatCSV->text(), Q("CSV(カンマ区切り)"));
+  QCOMPARE(d.rdo_ExpKindSheet->text(), Q("シート別"));
+  QCOMPARE(d.rdo_ExpKindCol->text(), Q("項目毎交互"));
+  QCOMPARE(d.rdo_ExpKindRow->text(), Q("行交互"));
+  QCOMPARE(d.Label1->text(), Q("出力先"));
+  QCOMPARE(d.cmd_Run->text(), Q("出力実行(&R)"));
+  QCOMPARE(d.cmd_Cancel->text(), Q("キャンセル(&C)"));
+  QVERIFY(!d.cmd_PathA->icon().isNull());
+  QCOMPARE(d.txt_Path->geometry(), QRect(64, 128, 353, 20));
+  QCOMPARE(d.cmd_PathA->geometry(), QRect(416, 128, 25, 20));
+  QCOMPARE(d.cmd_Run->geometry(), QRect(264, 176, 97, 33));
+  QCOMPARE(d.cmd_Cancel->geometry(), QRect(368, 176, 97, 33));
+
+  QVERIFY(d.rdo_ExpFormatXML->isChecked());
+  QVERIFY(d.rdo_ExpKindCol->isChecked());
+  QCOMPARE(d.Format(), ExportFormat::kXml);
+  QCOMPARE(d.Layout(), ExportLayout::kAlternateFields);
+  QVERIFY(d.txt_Path->text().isEmpty());
+
+  // The path box has the focus first; Tab runs through the buttons, then the groups.
+  QCOMPARE(QApplication::focusWidget(), d.txt_Path);
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 5; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited.push_back(QApplication::focusWidget());
+  }
+  const std::vector<QWidget*> expected{d.cmd_Run, d.cmd_Cancel, d.rdo_ExpFormatXML,
+                                       d.rdo_ExpKindCol, d.txt_Path};
+  QVERIFY(visited == expected);
+
+  // Tab enters each group at its chosen button; the arrow keys choose within the group.
+  QTest::keyClick(d.txt_Path, Qt::Key_Backtab);
+  QCOMPARE(QApplication::focusWidget(), d.rdo_ExpKindCol);
+  QTest::keyClick(d.rdo_ExpKindCol, Qt::Key_Right);
+  QVERIFY(d.rdo_ExpKindRow->isChecked());
+  QCOMPARE(QApplication::focusWidget(), d.rdo_ExpKindRow);
+  ClickRadio(d.rdo_ExpFormatCSV);
+  d.cmd_Cancel->setFocus();
+  QTest::keyClick(d.cmd_Cancel, Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), d.rdo_ExpFormatCSV);
+  QTest::keyClick(d.rdo_ExpFormatCSV, Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), d.rdo_ExpKindRow);
+
+  // Enter in the path box starts nothing.
+  d.txt_Path->setFocus();
+  TypePath(d, "/nowhere/x.xml");
+  QTest::keyClick(d.txt_Path, Qt::Key_Return);
+  QVERIFY(f.notifier.Entries().empty());
+  QVERIFY(d.isVisible());
+}
+
+void ExportDialogTest::everyFormatAndLayoutWritesWhatTheEngineWrites() {
+  MemoryExportSource sample = test::SampleSource();
+  MemoryExportSource empty;  // before any comparison: headers only
+  empty.leftPath = "/a.csv";
+  empty.rightPath = "/b.csv";
+  TempDir dir;
+  const ExportFormat formats[] = {ExportFormat::kXml, ExportFormat::kCsv};
+  const ExportLayout layouts[] = {ExportLayout::kPerSheet, ExportLayout::kAlternateFields,
+                                  ExportLayout::kAlternateRows};
+  int n = 0;
+  for (const MemoryExportSource* source : {&sample, &empty}) {
+    // One showing makes all six exports.
+    Fixture f(*source);
+    for (ExportFormat format : formats) {
+      for (ExportLayout layout : layouts) {
+        const std::string path = dir.File("out" + std::to_string(++n) +
+                                          (format == ExportFormat::kXml ? ".xml" : ".csv"));
+        ClickRadio(FormatButton(f.dialog, format));
+        ClickRadio(LayoutButton(f.dialog, layout));
+        QCOMPARE(f.dialog.Format(), format);
+        QCOMPARE(f.dialog.Layout(), layout);
+        TypePath(f.dialog, path);
+        f.notifier.Clear();
+        Click(f.dialog.cmd_Run);
+        QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kDone}));
+        QCOMPARE(f.notifier.Entries()[0].box.icon, MessageIcon::kInformation);
+        const std::string expected = test::ExportBytes(*source, format, layout);
+        QVERIFY(expected.size() > 0);
+        QVERIFY2(ReadFileBytes(path) == expected, path.c_str());
+        QVERIFY(f.dialog.isVisible());
+      }
+    }
+    QCOMPARE(f.notifier.shownBusy, 0);
+  }
+
+  // A path with Japanese names reaches the file system as UTF-8.
+  MemoryExportSource s = test::SampleSource();
+  Fixture f(s);
+  const std::string folder = dir.File("出力先");
+  std::filesystem::create_directory(folder);
+  const std::string path = folder + "/結果.csv";
+  ClickRadio(f.dialog.rdo_ExpFormatCSV);
+  f.dialog.txt_Path->setText(QPath(path));
+  Click(f.dialog.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kDone}));
+  QVERIFY(ReadFileBytes(path) ==
+          test::ExportBytes(s, ExportFormat::kCsv, ExportLayout::kAlternateFields));
+}
+
+void ExportDialogTest::formatClickChangesTheExtension() {
+  MemoryExportSource source = test::SampleSource();
+  Fixture f(source);
+  ExportDialog& d = f.dialog;
+
+  // Nothing to change in an empty box.
+  ClickRadio(d.rdo_ExpFormatCSV);
+  QVERIFY(d.txt_Path->text().isEmpty());
+  ClickRadio(d.rdo_ExpFormatXML);
+  QVERIFY(d.txt_Path->text().isEmpty());
+
+  TypePath(d, "/out/result.old.xml");
+  ClickRadio(d.rdo_ExpFormatCSV);
+  QCOMPARE(d.txt_Path->text(), Q("/out/result.csv"));
+  ClickRadio(d.rdo_ExpFormatXML);
+  QCOMPARE(d.txt_Path->text(), Q("/out/result.xml"));
+
+  // A dot in a folder's name does not count.
+  TypePath(d, "/out.d/result");
+  ClickRadio(d.rdo_ExpFormatCSV);
+  QCOMPARE(d.txt_Path->text(), Q("/out.d/result.csv"));
+
+  // Clicking the format already chosen changes nothing.
+  TypePath(d, "/out/list.txt");
+  ClickRadio(d.rdo_ExpFormatCSV);
+  QCOMPARE(d.txt_Path->text(), Q("/out/list.txt"));
+
+  // Choosing a layout leaves the path alone.
+  ClickRadio(d.rdo_ExpKindRow);
+  QCOMPARE(d.txt_Path->text(), Q("/out/list.txt"));
+
+  // A name that is only an extension gets the new one.
+  TypePath(d, "/out/.hidden");
+  ClickRadio(d.rdo_ExpFormatXML);
+  QCOMPARE(d.txt_Path->text(), Q("/out/.xml"));
+  QVERIFY(f.notifier.Entries().empty());
+}
+
+void ExportDialogTest::browsingAddsTheFormatsExtension() {
+  MemoryExportSource source = test::SampleSource();
+  Fixture f(source);
+  ExportDialog& d = f.dialog;
+  std::vector<SaveDialogRequest> requests;
+  std::vector<QString> answers;
+  d.SetSaveDialog([&](QWidget* parent, const SaveDialogRequest& request) {
+    if (parent != &d) return QString();
+    requests.push_back(request);
+    QString answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  });
+
+  answers = {Q("/out/list.txt"), Q("/out/list"), Q("/out.d/list"), Q("/out/list"), QString()};
+  Click(d.cmd_PathA);
+  QCOMPARE(d.txt_Path->text(), Q("/out/list.txt"));
+  Click(d.cmd_PathA);
+  QCOMPARE(d.txt_Path->text(), Q("/out/list.xml"));
+  Click(d.cmd_PathA);
+  QCOMPARE(d.txt_Path->text(), Q("/out.d/list.xml"));
+  ClickRadio(d.rdo_ExpFormatCSV);
+  QCOMPARE(d.txt_Path->text(), Q("/out.d/list.csv"));
+  Click(d.cmd_PathA);
+  QCOMPARE(d.txt_Path->text(), Q("/out/list.csv"));
+  // Cancelling the picker changes nothing.
+  Click(d.cmd_PathA);
+  QCOMPARE(d.txt_Path->text(), Q("/out/list.csv"));
+
+  QCOMPARE(requests.size(), std::size_t{5});
+  const QStringList filters{Q("xmlファイル(*.xml) (*.xml)"), Q("csvファイル(*.csv) (*.csv)"),
+                            Q("xlsファイル(*.xls) (*.xls)"), Q("全てのファイル(*.*) (*)")};
+  QCOMPARE(requests[0].nameFilters, filters);
+  QCOMPARE(requests[0].filterIndex, 1);
+  QCOMPARE(requests[2].filterIndex, 1);
+  QCOMPARE(requests[3].filterIndex, 2);
+  QCOMPARE(requests[4].filterIndex, 2);
+  // The picker opens on the name it returned last, as picked.
+  QVERIFY(requests[0].fileName.isEmpty());
+  QCOMPARE(requests[1].fileName, Q("/out/list.txt"));
+  QCOMPARE(requests[4].fileName, Q("/out/list"));
+  QVERIFY(f.notifier.Entries().empty());
+
+  // Several patterns of one filter become Qt's space-separated list.
+  QCOMPARE(ToQtNameFilters(Q("表(*.csv;*.tsv)|*.csv;*.tsv|余り")),
+           QStringList{Q("表(*.csv;*.tsv) (*.csv *.tsv)")});
+}
+
+void ExportDialogTest::largeXmlExportAsksAfterTheOverwriteQuestion() {
+  MemoryExportSource five = ManyPairs(500);
+  MemoryExportSource more = ManyPairs(501);
+  TempDir dir;
+  const std::string path = dir.File("big.xml");
+  {
+    // Exactly 500 pairs: no question.
+    Fixture f(five);
+    TypePath(f.dialog, path);
+    Click(f.dialog.cmd_Run);
+    QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kDone}));
+  }
+  std::filesystem::remove(path);
+
+  Fixture f(more);
+  TypePath(f.dialog, path);
+  // A new file: only the length question; No writes nothing.
+  Click(f.dialog.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kLarge}));
+  QCOMPARE(f.notifier.Entries()[0].box.caption, test::S("確認"));
+  QCOMPARE(f.notifier.Entries()[0].box.buttons, MessageButtons::kYesNo);
+  QVERIFY(!std::filesystem::exists(path));
+
+  // An existing file: the overwrite question first; the file stays until both are Yes.
+  dir.Write("big.xml", "keep me");
+  for (bool overwrite : {false, true}) {
+    f.notifier.Clear();
+    f.notifier.QueueAnswer(overwrite);
+    f.notifier.QueueAnswer(false);
+    Click(f.dialog.cmd_Run);
+    QCOMPARE(Join(f.notifier.Texts()),
+             Join(overwrite ? Texts{kOverwrite, kLarge} : Texts{kOverwrite}));
+    QCOMPARE(ReadFileBytes(path), std::string("keep me"));
+  }
+  f.notifier.Clear();
+  f.notifier.QueueAnswer(true);
+  f.notifier.QueueAnswer(true);
+  Click(f.dialog.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite, kLarge, kDone}));
+  QVERIFY(ReadFileBytes(path) ==
+          test::ExportBytes(more, ExportFormat::kXml, ExportLayout::kAlternateFields));
+
+  // CSV never asks about the length.
+  ClickRadio(f.dialog.rdo_ExpFormatCSV);
+  QCOMPARE(f.dialog.txt_Path->text(), QPath(dir.File("big.csv")));
+  f.notifier.Clear();
+  Click(f.dialog.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kDone}));
+  QVERIFY(f.dialog.isVisible());
+}
+
+void ExportDialogTest::refusalsAndFailuresAreReportedAndLeaveFilesAlone() {
+  MemoryExportSource source = test::SampleSource();
+  TempDir dir;
+  Fixture f(source);
+  ExportDialog& d = f.dialog;
+
+  Click(d.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kNoPath}));
+  QCOMPARE(f.notifier.Entries()[0].box.caption, test::S("注意"));
+  QCOMPARE(f.notifier.Entries()[0].box.icon, MessageIcon::kWarning);
+
+  // A missing folder and a folder: no question, the file cannot be created.
+  const std::string missing = dir.File("no/such.xml");
+  for (const std::string& path : {missing, dir.Path()}) {
+    f.notifier.Clear();
+    TypePath(d, path);
+    Click(d.cmd_Run);
+    QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOpenFailed}));
+    QCOMPARE(f.notifier.Entries()[0].box.icon, MessageIcon::kWarning);
+  }
+  QVERIFY(!std::filesystem::exists(dir.File("no")));
+  QVERIFY(std::filesystem::is_directory(dir.Path()));
+
+  // A file the system will not open for writing: asked, agreed, refused, kept.
+  const std::string locked = dir.Write("locked.xml", "keep me");
+  {
+    ReadOnlyFileSystem fs(locked);
+    ScopedFileSystem scopedFs(&fs);
+    TypePath(d, locked);
+    f.notifier.Clear();
+    f.notifier.QueueAnswer(true);
+    Click(d.cmd_Run);
+    QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite, kOpenFailed}));
+  }
+  QCOMPARE(ReadFileBytes(locked), std::string("keep me"));
+
+  // A write that fails is reported instead of the completion.
+  for (ExportFormat format : {ExportFormat::kXml, ExportFormat::kCsv}) {
+    FailingWriteFileSystem fs;
+    ScopedFileSystem scopedFs(&fs);
+    ClickRadio(FormatButton(d, format));
+    TypePath(d, dir.File(format == ExportFormat::kXml ? "full.xml" : "full.csv"));
+    f.notifier.Clear();
+    Click(d.cmd_Run);
+    QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kWriteFailed}));
+    QCOMPARE(f.notifier.Entries()[0].box.icon, MessageIcon::kWarning);
+    QVERIFY(fs.writes > 0);
+  }
+
+  QCOMPARE(f.notifier.shownBusy, 0);
+  QVERIFY(!QApplication::overrideCursor());
+  QVERIFY(d.isVisible());
+
+  // After all that, an export still works.
+  const std::string good = dir.File("good.xml");
+  TypePath(d, good);
+  ClickRadio(d.rdo_ExpFormatXML);
+  f.notifier.Clear();
+  Click(d.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kDone}));
+  QVERIFY(ReadFileBytes(good) ==
+          test::ExportBytes(source, ExportFormat::kXml, ExportLayout::kAlternateFields));
+}
+
+void ExportDialogTest::readOnlyFileIsNotReplaced() {
+  if (::geteuid() == 0) QSKIP("file modes do not stop the superuser from writing");
+  MemoryExportSource source = test::SampleSource();
+  TempDir dir;
+  const std::string path = dir.Write("ro.csv", "keep me");
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  Fixture f(source);
+  ClickRadio(f.dialog.rdo_ExpFormatCSV);
+  TypePath(f.dialog, path);
+  f.notifier.QueueAnswer(true);
+  Click(f.dialog.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite, kOpenFailed}));
+  QCOMPARE(ReadFileBytes(path), std::string("keep me"));
+}
+
+void ExportDialogTest::defaultPickerShowsTheProgramsFilters() {
+  TempDir dir;
+  // An existing name: the picker must not ask about replacing it (the export asks).
+  const std::string existing = dir.Write("list.csv", "x");
+  SaveDialogRequest request;
+  request.nameFilters =
+      ToQtNameFilters(Q("xmlファイル(*.xml)|*.xml|csvファイル(*.csv)|*.csv|"
+                        "全てのファイル(*.*)|*.*"));
+  request.filterIndex = 2;
+  request.fileName = QPath(existing);
+  QString shownFilter;
+  QStringList shownNames;
+  bool sawPicker = false;
+  QTimer::singleShot(0, [&] {
+    auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!picker) return;
+    sawPicker = true;
+    shownFilter = picker->selectedNameFilter();
+    if (auto* combo = picker->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+      for (int i = 0; i < combo->count(); ++i) shownNames.append(combo->itemText(i));
+    }
+    auto* name = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (name) QTest::keyClick(name, Qt::Key_Return);
+  });
+  // Ends any box left open, so that a fault fails the test instead of hanging it.
+  QTimer guard;
+  connect(&guard, &QTimer::timeout, [] {
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  });
+  guard.start(5000);
+  const QString picked = ShowSaveFileDialog(nullptr, request);
+  QVERIFY(sawPicker);
+  QCOMPARE(picked, QPath(existing));
+  QCOMPARE(shownFilter, Q("csvファイル(*.csv)"));
+  QCOMPARE(shownNames, (QStringList{Q("xmlファイル(*.xml)"), Q("csvファイル(*.csv)"),
+                                    Q("全てのファイル(*.*)")}));
+}
+
+void ExportDialogTest::busyCursorCoversOnlyTheWriting() {
+  MemoryExportSource source = test::SampleSource();
+  TempDir dir;
+  Fixture f(source);
+  CursorWatchingFileSystem fs;
+  ScopedFileSystem scopedFs(&fs);
+  TypePath(f.dialog, dir.File("a.xml"));
+  Click(f.dialog.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kDone}));
+  QVERIFY(fs.busyWrites > 0);
+  QCOMPARE(fs.idleWrites, 0);
+  QCOMPARE(f.notifier.shownBusy, 0);
+  QVERIFY(!QApplication::overrideCursor());
+
+  // A failed creation restores the cursor before its message.
+  TypePath(f.dialog, dir.File("missing/a.xml"));
+  f.notifier.Clear();
+  Click(f.dialog.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOpenFailed}));
+  QCOMPARE(f.notifier.shownBusy, 0);
+  QVERIFY(!QApplication::overrideCursor());
+}
+
+void ExportDialogTest::staysOpenForFurtherExportsUntilCancelled() {
+  MemoryExportSource source = test::SampleSource();
+  TempDir dir;
+  CheckingNotifier notifier;
+  ScopedNotifier scoped(&notifier);
+  ExportDialog dialog(source);
+  const std::string first = dir.File("first.xml");
+  const std::string second = dir.File("first.csv");
+  bool openAfterFirst = false;
+  bool openAfterSecond = false;
+  QString secondPath;
+  // Drives the modal showing from inside its own event loop; always ends it.
+  QTimer::singleShot(0, &dialog, [&] {
+    TypePath(dialog, first);
+    Click(dialog.cmd_Run);
+    openAfterFirst = dialog.isVisible();
+    ClickRadio(dialog.rdo_ExpFormatCSV);
+    ClickRadio(dialog.rdo_ExpKindSheet);
+    secondPath = dialog.txt_Path->text();
+    Click(dialog.cmd_Run);
+    openAfterSecond = dialog.isVisible();
+    Click(dialog.cmd_Cancel);
+    if (dialog.isVisible()) dialog.reject();
+  });
+  QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+  QVERIFY(openAfterFirst);
+  QVERIFY(openAfterSecond);
+  QCOMPARE(secondPath, QPath(second));
+  QCOMPARE(Join(notifier.Texts()), Join(Texts{kDone, kDone}));
+  QVERIFY(ReadFileBytes(first) ==
+          test::ExportBytes(source, ExportFormat::kXml, ExportLayout::kAlternateFields));
+  QVERIFY(ReadFileBytes(second) ==
+          test::ExportBytes(source, ExportFormat::kCsv, ExportLayout::kPerSheet));
+  QVERIFY(!dialog.isVisible());
+}
+
+}  // namespace korvel
+
+QTEST_MAIN(korvel::ExportDialogTest)
+#include "ExportDialog_test.moc"

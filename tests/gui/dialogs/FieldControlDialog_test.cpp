@@ -1,0 +1,325 @@
+// The field-control dialog: toggling marks by mouse only, the column hints, the key and
+// not-loaded checks, the results, and the re-setting mode.
+
+#include "dialogs/FieldControlDialog.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTest>
+#include <string>
+
+#include "TestUtil.h"
+#include "compare/CompareSession.h"
+#include "compare/FieldGrid.h"
+#include "gui/GuiTest.h"
+#include "platform/Notifier.h"
+#include "qt/QtText.h"
+
+using korvel::FieldControlDialog;
+using korvel::FieldGrid;
+using korvel::Q;
+using korvel::test::Child;
+using korvel::test::Click;
+using korvel::test::S;
+
+namespace {
+
+QTableWidget* Grid(FieldControlDialog& dialog) { return Child<QTableWidget>(&dialog, "griMain"); }
+
+// Fills `rows` field rows as the set-up chain does: number, "－" in 数値, both names.
+void Fill(FieldGrid& grid, int rows) {
+  grid.GrowRows(rows + 1);
+  for (int i = 1; i <= rows; ++i) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%4d", i);
+    grid.SetCell(i, FieldGrid::kNumber, number);
+    grid.SetCell(i, FieldGrid::kNumeric, S("－"));
+    grid.SetCell(i, FieldGrid::kNameA, korvel::test::Cat("L", std::to_string(i)));
+    grid.SetCell(i, FieldGrid::kNameB, korvel::test::Cat("R", std::to_string(i)));
+  }
+}
+
+// Clicks the cell of field row `row` (from 1) in `column`.
+void ClickCell(FieldControlDialog& dialog, int row, int column,
+               Qt::MouseButton button = Qt::LeftButton) {
+  QTableWidget* grid = Grid(dialog);
+  grid->scrollTo(grid->model()->index(row - 1, column));
+  QRect rect = grid->visualRect(grid->model()->index(row - 1, column));
+  QTest::mouseClick(grid->viewport(), button, Qt::NoModifier, rect.center());
+}
+
+// The shown texts of columns 1 to 4 of field row `row`.
+QStringList Marks(FieldControlDialog& dialog, int row) {
+  QStringList texts;
+  for (int c = 1; c <= 4; ++c) texts.append(Grid(dialog)->item(row - 1, c)->text());
+  return texts;
+}
+
+const QString kMark = QString::fromUtf8("●");
+const QString kDash = QString::fromUtf8("－");
+
+QStringList Texts(const korvel::RecordingNotifier& notifier) {
+  QStringList texts;
+  for (const std::string& t : notifier.Texts()) texts.append(QString::fromStdString(t));
+  return texts;
+}
+
+}  // namespace
+
+class FieldControlDialogTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void init() { notifier_.Clear(); }
+
+  void ShowsTheFilledGrid() {
+    FieldControlDialog dialog;
+    Fill(dialog.Grid(), 3);
+    dialog.show();
+    QTableWidget* grid = Grid(dialog);
+    QCOMPARE(grid->columnCount(), 8);
+    QCOMPARE(grid->rowCount(), 3);
+    const QStringList headers = {QString(), Q("連携"),  Q("数値"),  Q("SPC除く"),
+                                 Q("不要"), Q("A項目"), Q("B項目"), Q("未取込")};
+    const int widths[] = {35, 27, 28, 31, 33, 157, 144, 46};
+    for (int c = 0; c < 8; ++c) {
+      QCOMPARE(grid->horizontalHeaderItem(c)->text(), headers[c]);
+      QCOMPARE(grid->columnWidth(c), widths[c]);
+    }
+    QCOMPARE(grid->item(2, 0)->text(), Q("   3"));
+    QCOMPARE(grid->item(2, 5)->text(), Q("L3"));
+    QCOMPARE(grid->item(2, 6)->text(), Q("R3"));
+    QCOMPARE(Marks(dialog, 1), QStringList({QString(), kDash, QString(), QString()}));
+    QVERIFY(Child<QPushButton>(&dialog, "cmd_Back")->isVisible());
+    QCOMPARE(dialog.windowTitle(), Q("項目単位制御"));
+  }
+
+  void ClicksToggleByTheRules() {
+    FieldControlDialog dialog;
+    Fill(dialog.Grid(), 3);
+    dialog.show();
+
+    // 数値 on a row that is not a key changes nothing.
+    ClickCell(dialog, 1, 2);
+    QCOMPARE(Marks(dialog, 1), QStringList({QString(), kDash, QString(), QString()}));
+    // SPC除く and 不要 flip.
+    ClickCell(dialog, 1, 3);
+    ClickCell(dialog, 1, 4);
+    QCOMPARE(Marks(dialog, 1), QStringList({QString(), kDash, kMark, kMark}));
+    ClickCell(dialog, 1, 4);  // the cell already current is clicked again
+    QCOMPARE(Marks(dialog, 1), QStringList({QString(), kDash, kMark, QString()}));
+
+    // Making it a key frees 数値 and blocks SPC除く and 不要.
+    ClickCell(dialog, 1, 1);
+    QCOMPARE(Marks(dialog, 1), QStringList({kMark, QString(), kDash, kDash}));
+    ClickCell(dialog, 1, 3);
+    QCOMPARE(Marks(dialog, 1), QStringList({kMark, QString(), kDash, kDash}));
+    ClickCell(dialog, 1, 2);
+    QCOMPARE(Marks(dialog, 1), QStringList({kMark, kMark, kDash, kDash}));
+    // Removing the key: 数値 back to "－", SPC除く empty (not its earlier mark).
+    ClickCell(dialog, 1, 1);
+    QCOMPARE(Marks(dialog, 1), QStringList({QString(), kDash, QString(), QString()}));
+
+    // 未取込 flips on any row, keys included; numbers and names never change.
+    ClickCell(dialog, 2, 1);
+    ClickCell(dialog, 2, 7);
+    QCOMPARE(Grid(dialog)->item(1, 7)->text(), kMark);
+    ClickCell(dialog, 2, 7);
+    QCOMPARE(Grid(dialog)->item(1, 7)->text(), QString());
+    ClickCell(dialog, 2, 0);
+    ClickCell(dialog, 2, 5);
+    ClickCell(dialog, 2, 6);
+    QCOMPARE(Grid(dialog)->item(1, 0)->text(), Q("   2"));
+    QCOMPARE(Grid(dialog)->item(1, 5)->text(), Q("L2"));
+    QCOMPARE(Grid(dialog)->item(1, 6)->text(), Q("R2"));
+    // The model holds what the grid shows.
+    QVERIFY(dialog.Grid().IsMarked(2, FieldGrid::kKey));
+    QVERIFY(!dialog.Grid().IsMarked(1, FieldGrid::kKey));
+
+    // A right click toggles nothing.
+    ClickCell(dialog, 3, 3, Qt::RightButton);
+    QCOMPARE(Marks(dialog, 3), QStringList({QString(), kDash, QString(), QString()}));
+  }
+
+  void KeysMoveAndShowHintsButToggleNothing() {
+    FieldControlDialog dialog;
+    Fill(dialog.Grid(), 3);
+    dialog.show();
+    QTableWidget* grid = Grid(dialog);
+    ClickCell(dialog, 1, 3);  // a mark, and the status hint of SPC除く
+    QCOMPARE(dialog.StatusText(), Q("●を付けるとスペース(全角,半角)を除いて相違比較します。"));
+    // A mouse button goes down outside a cell click; then the keys move.
+    QTest::mousePress(grid->viewport(), Qt::RightButton, Qt::NoModifier,
+                      grid->visualRect(grid->model()->index(2, 6)).center());
+    const QStringList hints = {
+        Q("●を付けると相違比較しません。"),
+        QString(),
+        QString(),
+        Q("●を付けると取込しません。（サイズが大きすぎて取り込めない項目など）"),
+    };
+    grid->setCurrentCell(0, 3);
+    for (int i = 0; i < 4; ++i) {
+      QTest::keyClick(grid, Qt::Key_Right);
+      QCOMPARE(grid->currentColumn(), 4 + i);
+      QCOMPARE(dialog.StatusText(), hints[i]);
+    }
+    QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Space);
+    for (int c = 0; c < 3; ++c) QTest::keyClick(grid, Qt::Key_Left);
+    QCOMPARE(dialog.StatusText(), Q("●を付けると相違比較しません。"));
+    QTest::keyClick(grid, Qt::Key_Left);
+    QCOMPARE(dialog.StatusText(), Q("●を付けるとスペース(全角,半角)を除いて相違比較します。"));
+    QTest::keyClick(grid, Qt::Key_Left);
+    QCOMPARE(dialog.StatusText(), Q("連携項目にのみ指定可能で数値として並び替えします。"));
+    QTest::keyClick(grid, Qt::Key_Left);
+    QCOMPARE(dialog.StatusText(), Q("●を付けると比較対象の同じ値のレコードで比較をします。"));
+    // The number column is fixed: the current cell stays on 連携.
+    QTest::keyClick(grid, Qt::Key_Left);
+    QCOMPARE(grid->currentColumn(), 1);
+    QCOMPARE(Marks(dialog, 1), QStringList({QString(), kDash, kMark, QString()}));
+    QCOMPARE(Marks(dialog, 2), QStringList({QString(), kDash, QString(), QString()}));
+    QCOMPARE(grid->item(1, 7)->text(), QString());
+  }
+
+  void ConfirmationCountsKeysThenNotLoaded() {
+    korvel::ScopedNotifier scoped(&notifier_);
+    FieldControlDialog dialog;
+    Fill(dialog.Grid(), 8);
+    dialog.show();
+    for (int row = 1; row <= 6; ++row) ClickCell(dialog, row, 1);
+    for (int row = 1; row <= 4; ++row) ClickCell(dialog, row + 3, 7);
+    auto* run = Child<QPushButton>(&dialog, "cmd_Run");
+
+    // A seventh key and a fifth not-loaded field: the key check comes first.
+    ClickCell(dialog, 7, 1);
+    ClickCell(dialog, 8, 7);
+    Click(run);
+    QCOMPARE(Texts(notifier_), QStringList{Q("連携の指定は７個以上出来ません。")});
+    QCOMPARE(notifier_.Entries()[0].box.caption, S("注意"));
+    QVERIFY(notifier_.Entries()[0].box.icon == korvel::MessageIcon::kWarning);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.Result(), FieldControlDialog::kCancel);
+
+    ClickCell(dialog, 7, 1);
+    notifier_.Clear();
+    Click(run);
+    QCOMPARE(Texts(notifier_), QStringList{Q("未取込の指定は５個以上出来ません。")});
+    QVERIFY(dialog.isVisible());
+
+    // Six keys and four not-loaded fields pass.
+    ClickCell(dialog, 8, 7);
+    notifier_.Clear();
+    Click(run);
+    QVERIFY(notifier_.Entries().empty());
+    QCOMPARE(dialog.Result(), FieldControlDialog::kRun);
+    QVERIFY(!dialog.isVisible());
+  }
+
+  void StepButtonsGiveTheirResults() {
+    struct Way {
+      const char* button;
+      int result;
+    };
+    for (const Way& way :
+         {Way{"cmd_Run", FieldControlDialog::kRun}, Way{"cmd_Back", FieldControlDialog::kBack},
+          Way{"cmd_Cancel", FieldControlDialog::kCancel},
+          Way{nullptr, FieldControlDialog::kCancel}}) {
+      FieldControlDialog dialog;
+      Fill(dialog.Grid(), 2);  // no key at all is accepted
+      korvel::test::WhenModalShown([&way](QWidget* modal) {
+        if (way.button) {
+          Click(Child<QPushButton>(modal, way.button));
+        } else {
+          modal->close();
+        }
+      });
+      QCOMPARE(dialog.exec(), way.result);
+      QCOMPARE(dialog.Result(), way.result);
+    }
+  }
+
+  void ReGridModeFixesTheKeyColumns() {
+    korvel::ScopedNotifier scoped(&notifier_);
+    FieldControlDialog dialog(FieldControlDialog::Mode::kReGrid);
+    FieldGrid& model = dialog.Grid();
+    model.GrowRows(9);
+    for (int i = 1; i <= 8; ++i) {
+      model.SetCell(i, FieldGrid::kNumber, "   " + std::to_string(i));
+      const bool key = i <= 2;
+      model.SetCell(i, FieldGrid::kKey, key ? S("●") : "");
+      model.SetCell(i, FieldGrid::kIgnoreSpaces, key ? S("－") : "");
+      model.SetCell(i, FieldGrid::kNotCompared, key ? S("－") : (i == 3 ? S("●") : ""));
+      model.SetCell(i, FieldGrid::kNameA, korvel::test::Cat("F", std::to_string(i)));
+      model.SetCell(i, FieldGrid::kNameB, korvel::test::Cat("F", std::to_string(i)));
+    }
+    dialog.show();
+    QTableWidget* grid = Grid(dialog);
+    QCOMPARE(grid->columnCount(), 7);
+    QVERIFY(!Child<QPushButton>(&dialog, "cmd_Back")->isVisible());
+
+    ClickCell(dialog, 1, 1);  // fixed: no change, no hint
+    ClickCell(dialog, 3, 2);
+    QCOMPARE(Marks(dialog, 1), QStringList({kMark, QString(), kDash, kDash}));
+    QCOMPARE(dialog.StatusText(), QString());
+    ClickCell(dialog, 1, 3);  // "－" stays
+    ClickCell(dialog, 3, 4);
+    ClickCell(dialog, 4, 3);
+    QCOMPARE(dialog.StatusText(), Q("●を付けるとスペース(全角,半角)を除いて相違比較します。"));
+    QCOMPARE(Marks(dialog, 1), QStringList({kMark, QString(), kDash, kDash}));
+    QCOMPARE(Marks(dialog, 3), QStringList({QString(), QString(), QString(), QString()}));
+    QCOMPARE(Marks(dialog, 4), QStringList({QString(), QString(), kMark, QString()}));
+
+    // No not-loaded column, so no not-loaded check; the key check still runs.
+    Click(Child<QPushButton>(&dialog, "cmd_Run"));
+    QVERIFY(notifier_.Entries().empty());
+    QCOMPARE(dialog.Result(), FieldControlDialog::kRun);
+    QVERIFY(dialog.Grid().IsMarked(4, FieldGrid::kIgnoreSpaces));
+    QVERIFY(!dialog.Grid().IsMarked(3, FieldGrid::kNotCompared));
+  }
+
+  void ClickedMarksDriveTheComparisonAndTheReSetting() {
+    korvel::test::TempDir files;
+    korvel::CompareSession session;
+    session.Settings.TopRowNames = true;
+    session.Settings.PathL = files.Write("l.csv", "id,name,city\r\n1,a,x\r\n2,b,y\r\n3,c,z\r\n");
+    session.Settings.PathR = files.Write("r.csv", "id,name,city\r\n2,B,y\r\n1,a,X\r\n4,d,w\r\n");
+    session.StartSetUp();
+
+    FieldControlDialog dialog;
+    QCOMPARE(session.FillFieldGrids(dialog.Grid()), 0);
+    dialog.show();
+    QCOMPARE(Grid(dialog)->rowCount(), 3);
+    QCOMPARE(Grid(dialog)->item(2, 5)->text(), Q("city"));
+    QCOMPARE(Grid(dialog)->item(2, 6)->text(), Q("city"));
+    ClickCell(dialog, 1, 1);
+    Click(Child<QPushButton>(&dialog, "cmd_Run"));
+    QCOMPARE(dialog.Result(), FieldControlDialog::kRun);
+    QCOMPARE(session.CompareSides(dialog.Grid(), 8), 0);
+    QCOMPARE(session.KeyCount(), 1);
+    QCOMPARE(session.DiffRecordCount(), 2);
+    QCOMPARE(session.LeftOnlyCount(), 1);
+    QCOMPARE(session.RightOnlyCount(), 1);
+
+    // The re-setting shows the layout (key first) and hands back SPC除く and 不要.
+    FieldControlDialog regrid(FieldControlDialog::Mode::kReGrid);
+    regrid.Grid() = session.MakeReGridGrid();
+    regrid.show();
+    QCOMPARE(Marks(regrid, 1), QStringList({kMark, QString(), kDash, kDash}));
+    QCOMPARE(Grid(regrid)->item(1, 5)->text(), Q("name"));
+    ClickCell(regrid, 2, 4);  // name is no longer compared
+    Click(Child<QPushButton>(&regrid, "cmd_Run"));
+    QCOMPARE(regrid.Result(), FieldControlDialog::kRun);
+    session.ApplyReGrid(regrid.Grid());
+    QCOMPARE(session.DiffRecordCount(), 1);  // only the city of id 1 still differs
+    QVERIFY(session.Fields()[1].NotCompared);
+  }
+
+ private:
+  korvel::RecordingNotifier notifier_;
+};
+
+QTEST_MAIN(FieldControlDialogTest)
+#include "FieldControlDialog_test.moc"

@@ -1,0 +1,151 @@
+// The options dialog: presets, OK, Cancel and the close box, driven by mouse and keys.
+
+#include "dialogs/OptionsDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+#include "TestUtil.h"
+#include "gui/GuiTest.h"
+#include "qt/QtText.h"
+#include "settings/SettingsStore.h"
+
+using korvel::Q;
+using korvel::test::Child;
+using korvel::test::Click;
+
+class OptionDialogTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void initTestCase() { qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path())); }
+
+  void EncodingPresetUnlockedComesBackOnOk() {
+    korvel::SettingsStore global;
+    korvel::OptionsDialog dialog(global);
+    dialog.SetEncodingChoice(15, false);
+    dialog.SetBomChoice(true);
+    dialog.show();
+    auto* code = Child<QComboBox>(&dialog, "cbo_MoziCode");
+    QCOMPARE(code->currentText(), Q("UTF-8"));
+    QVERIFY(code->isEnabled());
+    QVERIFY(Child<QCheckBox>(&dialog, "chk_Bom")->isChecked());
+    Click(Child<QPushButton>(&dialog, "cmd_Ok"));
+    QVERIFY(dialog.Accepted());
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.ChosenEncoding(), 15);
+    QCOMPARE(dialog.ChosenBom(), true);
+  }
+
+  void LockedEncodingShowsShiftJisAndKeepsTheCode() {
+    korvel::SettingsStore global;
+    korvel::OptionsDialog dialog(global);
+    dialog.SetEncodingChoice(15, true);
+    dialog.SetBomChoice(false);
+    dialog.show();
+    auto* code = Child<QComboBox>(&dialog, "cbo_MoziCode");
+    QCOMPARE(code->currentText(), Q("SHIFT-JIS"));
+    QVERIFY(!code->isEnabled());
+    Click(Child<QPushButton>(&dialog, "cmd_Ok"));
+    QVERIFY(dialog.Accepted());
+    QCOMPARE(dialog.ChosenEncoding(), 15);
+    QCOMPARE(dialog.ChosenBom(), false);
+  }
+
+  void UnknownCodesShowTheFirstItems() {
+    korvel::SettingsStore global;
+    global.SetNewlineMode(7);
+    global.SetTabOldType(3);
+    korvel::OptionsDialog dialog(global);
+    dialog.SetEncodingChoice(42, false);
+    dialog.show();
+    QCOMPARE(Child<QComboBox>(&dialog, "cbo_MoziCode")->currentText(), Q("SHIFT-JIS"));
+    QCOMPARE(Child<QComboBox>(&dialog, "cbo_RetMoziIndex")->currentText(), Q("置き換え無し"));
+    QVERIFY(Child<QCheckBox>(&dialog, "chk_TabOldType")->isChecked());
+    Click(Child<QPushButton>(&dialog, "cmd_Ok"));
+    QCOMPARE(dialog.ChosenEncoding(), 0);
+    QCOMPARE(global.GetNewlineMode(), 0);
+    QCOMPARE(global.GetTabOldType(), 1);
+  }
+
+  void OkTakesEveryControl() {
+    korvel::SettingsStore global;
+    global.SetNewlineMode(1);
+    korvel::OptionsDialog dialog(global);
+    QCOMPARE(Child<QComboBox>(&dialog, "cbo_RetMoziIndex")->currentText(), Q("（全角スペース）"));
+    dialog.SetEncodingChoice(0, false);
+    dialog.SetBomChoice(true);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* code = Child<QComboBox>(&dialog, "cbo_MoziCode");
+    code->setFocus();
+    QTest::keyClick(code, Qt::Key_Down);
+    QCOMPARE(code->currentText(), Q("UTF-16"));
+    Click(Child<QCheckBox>(&dialog, "chk_Bom"));
+    Click(Child<QCheckBox>(&dialog, "chk_TabOldType"));
+    auto* newline = Child<QComboBox>(&dialog, "cbo_RetMoziIndex");
+    newline->setFocus();
+    QTest::keyClick(newline, Qt::Key_Down);
+    QCOMPARE(newline->currentText(), Q("¶"));
+    Click(Child<QPushButton>(&dialog, "cmd_Ok"));
+    QCOMPARE(dialog.ChosenEncoding(), 10);
+    QCOMPARE(dialog.ChosenBom(), false);
+    QCOMPARE(global.GetTabOldType(), 1);
+    QCOMPARE(global.GetNewlineMode(), 2);
+  }
+
+  void CancelAndCloseBoxChangeNothing() {
+    korvel::SettingsStore global;
+    for (int way = 0; way < 2; ++way) {
+      korvel::OptionsDialog dialog(global);
+      dialog.SetEncodingChoice(15, false);
+      dialog.SetBomChoice(true);
+      dialog.show();
+      Child<QComboBox>(&dialog, "cbo_MoziCode")->setCurrentIndex(1);
+      Click(Child<QCheckBox>(&dialog, "chk_Bom"));
+      Click(Child<QCheckBox>(&dialog, "chk_TabOldType"));
+      Child<QComboBox>(&dialog, "cbo_RetMoziIndex")->setCurrentIndex(2);
+      if (way == 0) {
+        Click(Child<QPushButton>(&dialog, "cmd_Cancel"));
+      } else {
+        dialog.close();
+      }
+      QVERIFY(!dialog.isVisible());
+      QVERIFY(!dialog.Accepted());
+      QCOMPARE(dialog.ChosenEncoding(), 15);
+      QCOMPARE(dialog.ChosenBom(), true);
+      QCOMPARE(global.GetTabOldType(), 0);
+      QCOMPARE(global.GetNewlineMode(), 0);
+    }
+  }
+
+  void ModalRunEndsWithOkAndTabOrderStartsAtOk() {
+    korvel::SettingsStore global;
+    korvel::OptionsDialog dialog(global);
+    dialog.SetEncodingChoice(10, false);
+    QStringList order;
+    korvel::test::WhenModalShown([&order](QWidget* modal) {
+      modal->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(modal));
+      for (int i = 0; i < 6; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        order.append(focus ? focus->objectName() : QString());
+        QTest::keyClick(modal, Qt::Key_Tab);
+      }
+      Click(Child<QPushButton>(modal, "cmd_Ok"));
+    });
+    QCOMPARE(dialog.exec(), static_cast<int>(QDialog::Accepted));
+    QCOMPARE(order, QStringList({Q("cmd_Ok"), Q("cmd_Cancel"), Q("cbo_MoziCode"), Q("chk_Bom"),
+                                 Q("chk_TabOldType"), Q("cbo_RetMoziIndex")}));
+    QCOMPARE(dialog.ChosenEncoding(), 10);
+  }
+
+ private:
+  korvel::test::TempDir home_;
+};
+
+QTEST_MAIN(OptionDialogTest)
+#include "OptionsDialog_test.moc"

@@ -1,0 +1,634 @@
+// The file-open command and the re-setting command of the main window: the dialog chain
+// with its ways back and its cancels, dropped files and the command line, the re-setting,
+// and whole comparisons driven through every dialog with mouse and keys.
+
+#include "mainwindow/SetUpCommands.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QtTest>
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "dialogs/DialogKit.h"
+#include "dialogs/FieldControlDialog.h"
+#include "dialogs/FileSelectionDialog.h"
+#include "dialogs/FixedLengthDialog.h"
+#include "gui/GridTestUtil.h"
+#include "gui/GuiTest.h"
+#include "mainwindow/MainWindow.h"
+#include "platform/Notifier.h"
+#include "qt/QtText.h"
+
+using korvel::FieldControlDialog;
+using korvel::FieldGrid;
+using korvel::FileSelectionDialog;
+using korvel::MainWindow;
+using korvel::Q;
+using namespace korvel::test;
+
+namespace {
+
+// Answers the modal windows that the code under test opens, one step each, in order. Each
+// step names the class of the window it expects and acts on it (its act must close it). A
+// window of another class, or one beyond the script, fails the test and is rejected, so
+// that nothing blocks.
+class ModalScript {
+ public:
+  using Act = std::function<void(QWidget*)>;
+
+  ModalScript& Then(const char* className, Act act) {
+    steps_.push_back({className, std::move(act)});
+    return *this;
+  }
+  void Start() {
+    timer_.setInterval(10);
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Tick(); });
+    timer_.start();
+  }
+  bool Done() const { return steps_.empty(); }
+  const QStringList& Seen() const { return seen_; }
+
+ private:
+  struct Step {
+    const char* className;
+    Act act;
+  };
+
+  void Tick() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && !modal->isVisible()) modal = nullptr;
+    if (finished_) {
+      // After the last step only its own window is watched, until it has closed; later
+      // scripts of the same test see their windows.
+      if (modal && modal == last_) {
+        CloseIfLeftOpen(modal);
+      } else {
+        timer_.stop();
+      }
+      return;
+    }
+    if (!modal || Handled(modal)) {
+      if (modal) CloseIfLeftOpen(modal);
+      // About 20 seconds without the expected window: give up rather than hang.
+      if (++idle_ > 2000) timer_.stop();
+      return;
+    }
+    idle_ = 0;
+    handled_.push_back(modal);
+    last_ = modal;
+    seen_ << QString::fromLatin1(modal->metaObject()->className()).remove(Q("korvel::"));
+    if (steps_.empty()) {
+      Close(modal);
+      QFAIL("a window beyond the script");
+    }
+    Step step = std::move(steps_.front());
+    steps_.pop_front();
+    // A script started without steps keeps watching for any window.
+    finished_ = steps_.empty();
+    if (seen_.last() != QString::fromLatin1(step.className)) {
+      Close(modal);
+      QFAIL(qPrintable(Q("unexpected window ") + seen_.last()));
+    }
+    step.act(modal);
+  }
+  // A window that its step left open (a failed check) is closed after about 5 seconds.
+  void CloseIfLeftOpen(QWidget* modal) {
+    if (++open_ < 500) return;
+    open_ = 0;
+    Close(modal);
+    QFAIL("a window was left open");
+  }
+  bool Handled(QWidget* modal) const {
+    for (const QPointer<QWidget>& seen : handled_) {
+      if (seen == modal) return true;
+    }
+    return false;
+  }
+  static void Close(QWidget* modal) {
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+  }
+
+  QTimer timer_;
+  std::deque<Step> steps_;
+  std::vector<QPointer<QWidget>> handled_;
+  QPointer<QWidget> last_;
+  QStringList seen_;
+  bool finished_ = false;
+  int idle_ = 0;
+  int open_ = 0;
+};
+
+QLineEdit* Edit(QWidget* dialog, const char* name) { return Child<QLineEdit>(dialog, name); }
+QPushButton* Button(QWidget* dialog, const char* name) { return Child<QPushButton>(dialog, name); }
+QTableWidget* Table(QWidget* dialog) { return Child<QTableWidget>(dialog, "griMain"); }
+
+// Types `text` into an edit box as a user would: a click, select all, the keys.
+void TypeInto(QLineEdit* edit, const std::string& text) {
+  QTest::mouseClick(edit, Qt::LeftButton);
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(edit, korvel::PathToQString(text));
+}
+
+// Clicks cell (`row` from 1, `column`) of a field-control grid.
+void ClickFieldCell(QWidget* dialog, int row, int column) {
+  QTableWidget* grid = Table(dialog);
+  const QModelIndex index = grid->model()->index(row - 1, column);
+  grid->scrollTo(index);
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    grid->visualRect(index).center());
+}
+
+QString GridText(QWidget* dialog, int row, int column) {
+  QTableWidgetItem* item = Table(dialog)->item(row - 1, column);
+  return item ? item->text() : QString();
+}
+
+// Clicks a toolbar button of the window.
+void ClickTool(MainWindow& w, const char* name) {
+  QWidget* button = w.ToolBar1()->widgetForAction(w.Action(name));
+  QVERIFY(button);
+  QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// The file selection, filled in and confirmed with the mouse and the keyboard.
+ModalScript::Act SelectFiles(const std::string& left, const std::string& right, bool topRow,
+                             const char* kind = "grp_FileKindCSV") {
+  return [=](QWidget* d) {
+    Click(Child<QRadioButton>(d, kind));
+    if (Child<QCheckBox>(d, "chk_TopField")->isChecked() != topRow) {
+      Click(Child<QCheckBox>(d, "chk_TopField"));
+    }
+    TypeInto(Edit(d, "txt_PathA"), left);
+    TypeInto(Edit(d, "txt_PathB"), right);
+    Click(Button(d, "cmd_Run"));
+  };
+}
+
+ModalScript::Act Press(const char* button) {
+  return [button](QWidget* d) { Click(Button(d, button)); };
+}
+
+const QString kMark = QString::fromUtf8("●");
+const QString kDash = QString::fromUtf8("－");
+
+// Shift-JIS files with a name line: record 1 equal, 2 differs in 部署, 3 left only, 4
+// right only.
+const std::vector<std::string> kLeftCsv = {"ID,氏名,部署", "1,山田,営業", "2,佐藤,総務",
+                                           "3,鈴木,開発"};
+const std::vector<std::string> kRightCsv = {"ID,氏名,部署", "1,山田,営業", "2,佐藤,経理",
+                                            "4,田中,開発"};
+
+std::string SjisLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += S(line) + "\r\n";
+  return text;
+}
+
+}  // namespace
+
+class SetUpCommandsTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void initTestCase() {
+    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
+    scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
+    left_ = dir_.Write("left.csv", SjisLines(kLeftCsv));
+    right_ = dir_.Write("right.csv", SjisLines(kRightCsv));
+  }
+  void cleanupTestCase() { scoped_.reset(); }
+  void init() {
+    notifier_.Clear();
+    window_ = std::make_unique<MainWindow>();
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+  void cleanup() { window_.reset(); }
+
+  void WholeCsvComparisonThroughEveryDialog();
+  void WholeFixedLengthComparisonThroughEveryDialog();
+  void BackAndCancelThroughTheDelimitedChain();
+  void BackAndCancelThroughTheFixedLengthChain();
+  void CancelKeepsThePreviousResultWithoutExtraction();
+  void DroppedPairReachesTheFieldControl();
+  void CommandLinePathsAreADroppedPair();
+  void FieldLimitWarningOncePerFilling();
+  void ReGridLowersTheDifferencesAndKeepsThePairs();
+  void ReGridWithoutFieldsSaysSo();
+
+ private:
+  // The pairs as (left row, right row), in order.
+  static std::vector<std::pair<int, int>> Pairs(MainWindow& w) {
+    std::vector<std::pair<int, int>> pairs;
+    for (const korvel::RecordPair& p : w.Session().AllPairs())
+      pairs.push_back({p.LeftRow, p.RightRow});
+    return pairs;
+  }
+  // A first comparison through the real dialogs, keyed on field 1.
+  void CompareThroughDialogs(MainWindow& w) {
+    ModalScript script;
+    script.Then("FileSelectionDialog", SelectFiles(left_, right_, true))
+        .Then("FieldControlDialog", [](QWidget* d) {
+          ClickFieldCell(d, 1, FieldGrid::kKey);
+          Click(Button(d, "cmd_Run"));
+        });
+    script.Start();
+    ClickTool(w, "tb_FileOpen");
+    QVERIFY(script.Done());
+  }
+
+  TempDir home_;
+  TempDir dir_;
+  std::string left_, right_;
+  korvel::RecordingNotifier notifier_;
+  std::unique_ptr<korvel::ScopedNotifier> scoped_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+void SetUpCommandsTest::WholeCsvComparisonThroughEveryDialog() {
+  MainWindow& w = *window_;
+  ModalScript script;
+  script.Then("FileSelectionDialog", SelectFiles(left_, right_, true))
+      .Then("FieldControlDialog", [](QWidget* d) {
+        // The names of both name lines, and no marks yet.
+        QCOMPARE(GridText(d, 2, FieldGrid::kNameA), Q("氏名"));
+        QCOMPARE(GridText(d, 3, FieldGrid::kNameB), Q("部署"));
+        QCOMPARE(GridText(d, 1, FieldGrid::kNumeric), kDash);
+        ClickFieldCell(d, 1, FieldGrid::kKey);
+        QCOMPARE(GridText(d, 1, FieldGrid::kKey), kMark);
+        Click(Button(d, "cmd_Run"));
+      });
+  script.Start();
+  ClickTool(w, "tb_FileOpen");
+  QVERIFY(script.Done());
+  QVERIFY(notifier_.Entries().empty());
+
+  // The summary and the encodings in the status bar, the files in the caption.
+  QCOMPARE(w.StatusPanel(1)->text(),
+           Q("左総数:3件 右総数:3件 相違レコード数:1件 左のみ:1件 右のみ:1件"));
+  QCOMPARE(w.StatusPanel(0)->text(), Q("SHIFT-JIS"));
+  QCOMPARE(w.windowTitle(), Q("KORVEL【左】left.csv  - 【右】right.csv"));
+  QVERIFY(w.Action("tb_Reset")->isEnabled());
+
+  // The painted grid: keyed on ID, record 2's 部署 in each pane's difference colour, the
+  // left-only record's right cells and the right-only record's left cells missing.
+  korvel::GridModel& m = *w.Model();
+  QCOMPARE(m.RowCount(), 4);
+  QCOMPARE(m.KeyCount(), 1);
+  const QImage& g = w.BackBuffer();
+  auto at = [&](int field, int pane, int k) {
+    const korvel::GridField f = m.Field(field);
+    return Rgb(g, (pane == 1 ? f.leftX : f.rightX) + f.width - 3, RowTop(k) + 8);
+  };
+  QCOMPARE(at(2, 1, 1), Rgb(MainWindow::LeftDiffColor));
+  QCOMPARE(at(2, 2, 1), Rgb(MainWindow::RightDiffColor));
+  QCOMPARE(at(1, 1, 1), Rgb(255, 255, 255));
+  QCOMPARE(at(1, 2, 0), Rgb(255, 255, 255));
+  QCOMPARE(at(1, 2, 2), Rgb(MainWindow::MissingColor));
+  QCOMPARE(at(1, 1, 3), Rgb(MainWindow::MissingColor));
+  // And what shows on the screen is that grid.
+  const QImage shown = w.paiMain()->grab().toImage();
+  const korvel::GridField f = m.Field(2);
+  QCOMPARE(Rgb(shown, f.leftX + f.width - 3, RowTop(1) + 8), Rgb(MainWindow::LeftDiffColor));
+}
+
+void SetUpCommandsTest::WholeFixedLengthComparisonThroughEveryDialog() {
+  MainWindow& w = *window_;
+  const std::string left = dir_.Write("left.txt", "0001ABC  100\r\n0002DEF  200\r\n");
+  const std::string right =
+      dir_.Write("right.txt", "0001ABC  100\r\n0002DEF  250\r\n0003GHI  300\r\n");
+  const std::string definition = dir_.Write("layout.dat", S("CODE\t4\r\n名前\t5\r\n金額\t3\r\n"));
+  QueuedFileChooser chooser;
+  korvel::ScopedFileChooser scopedChooser(&chooser);
+
+  ModalScript script;
+  script.Then("FileSelectionDialog", SelectFiles(left, right, false, "grp_FileKindFix"))
+      .Then("FixedLengthDialog",
+            [&](QWidget* d) {
+              // The preview shows the left file.
+              auto* fix = static_cast<korvel::FixedLengthDialog*>(d);
+              QCOMPARE(fix->FullSize(), 12);
+              chooser.Queue(korvel::PathToQString(definition));
+              Click(Button(d, "cmd_Load"));
+              QCOMPARE(Table(d)->rowCount(), 4);  // three definitions and the entry row
+              Click(Button(d, "cmd_Ok"));
+            })
+      .Then("FieldControlDialog", [](QWidget* d) {
+        for (int column : {FieldGrid::kNameA, FieldGrid::kNameB}) {
+          QCOMPARE(GridText(d, 1, column), Q("CODE"));
+          QCOMPARE(GridText(d, 2, column), Q("名前"));
+          QCOMPARE(GridText(d, 3, column), Q("金額"));
+        }
+        ClickFieldCell(d, 1, FieldGrid::kKey);
+        Click(Button(d, "cmd_Run"));
+      });
+  script.Start();
+  ClickTool(w, "tb_FileOpen");
+  QVERIFY(script.Done());
+  QVERIFY(notifier_.Entries().empty());
+
+  QCOMPARE(w.StatusPanel(1)->text(),
+           Q("左総数:2件 右総数:3件 相違レコード数:1件 左のみ:0件 右のみ:1件"));
+  korvel::GridModel& m = *w.Model();
+  QCOMPARE(m.RowCount(), 3);
+  QVERIFY(m.Field(1).name == S("名前"));
+  const QImage& g = w.BackBuffer();
+  const korvel::GridField amount = m.Field(2);
+  QCOMPARE(Rgb(g, amount.leftX + amount.width - 3, RowTop(1) + 8), Rgb(MainWindow::LeftDiffColor));
+  QCOMPARE(Rgb(g, amount.rightX + amount.width - 3, RowTop(1) + 8),
+           Rgb(MainWindow::RightDiffColor));
+  QCOMPARE(Rgb(g, amount.leftX + amount.width - 3, RowTop(0) + 8), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(g, amount.leftX + amount.width - 3, RowTop(2) + 8), Rgb(MainWindow::MissingColor));
+}
+
+void SetUpCommandsTest::BackAndCancelThroughTheDelimitedChain() {
+  MainWindow& w = *window_;
+  ModalScript script;
+  script.Then("FileSelectionDialog", SelectFiles(left_, right_, true))
+      .Then("FieldControlDialog",
+            [](QWidget* d) {
+              ClickFieldCell(d, 1, FieldGrid::kKey);
+              Click(Button(d, "cmd_Back"));
+            })
+      .Then("FileSelectionDialog",
+            [this](QWidget* d) {
+              // What was confirmed comes back.
+              QCOMPARE(Edit(d, "txt_PathA")->text(), korvel::PathToQString(left_));
+              QCOMPARE(Edit(d, "txt_PathB")->text(), korvel::PathToQString(right_));
+              QVERIFY(Child<QCheckBox>(d, "chk_TopField")->isChecked());
+              Click(Button(d, "cmd_Run"));
+            })
+      .Then("FieldControlDialog",
+            [](QWidget* d) {
+              // A fresh grid: the key clicked before is gone.
+              QCOMPARE(GridText(d, 1, FieldGrid::kKey), QString());
+              Click(Button(d, "cmd_Back"));
+            })
+      .Then("FileSelectionDialog", Press("cmd_Cancel"));
+  script.Start();
+  w.Action("mnuFileOpen")->trigger();
+  QVERIFY(script.Done());
+  QCOMPARE(script.Seen(),
+           QStringList({Q("FileSelectionDialog"), Q("FieldControlDialog"), Q("FileSelectionDialog"),
+                        Q("FieldControlDialog"), Q("FileSelectionDialog")}));
+  // Nothing was compared; the confirmed choices are kept for the next run.
+  QCOMPARE(w.Model()->RowCount(), 0);
+  QVERIFY(!w.Action("tb_Reset")->isEnabled());
+  QCOMPARE(w.Session().Settings.PathL, left_);
+  QVERIFY(w.Session().Settings.TopRowNames);
+
+  // A cancel in the field control ends the command too.
+  ModalScript again;
+  again.Then("FileSelectionDialog", Press("cmd_Run"))
+      .Then("FieldControlDialog", Press("cmd_Cancel"));
+  again.Start();
+  w.Action("mnuFileOpen")->trigger();
+  QVERIFY(again.Done());
+  QCOMPARE(w.Model()->RowCount(), 0);
+}
+
+void SetUpCommandsTest::BackAndCancelThroughTheFixedLengthChain() {
+  MainWindow& w = *window_;
+  const std::string left = dir_.Write("l.txt", "0001AB\r\n");
+  const std::string right = dir_.Write("r.txt", "0001AC\r\n");
+  ModalScript script;
+  script.Then("FileSelectionDialog", SelectFiles(left, right, false, "grp_FileKindFix"))
+      .Then("FixedLengthDialog", Press("cmd_Back"))
+      .Then("FileSelectionDialog",
+            [](QWidget* d) {
+              QVERIFY(Child<QRadioButton>(d, "grp_FileKindFix")->isChecked());
+              Click(Button(d, "cmd_Run"));
+            })
+      .Then("FixedLengthDialog", [](QWidget* d) {
+        // No definitions yet: "次へ" is refused and the dialog stays.
+        Click(Button(d, "cmd_Ok"));
+        QVERIFY(d->isVisible());
+        Click(Button(d, "cmd_Cancel"));
+      });
+  script.Start();
+  ClickTool(w, "tb_FileOpen");
+  QVERIFY(script.Done());
+  QCOMPARE(notifier_.Texts(), std::vector<std::string>{"サイズを指定してください。"});
+  QCOMPARE(w.Model()->RowCount(), 0);
+
+  // With a definition: on to the field control, and back from it to the definition.
+  notifier_.Clear();
+  korvel::FixedWidthReader& fix = w.Global().FixReader();
+  fix.ClearDefinitions();
+  QCOMPARE(fix.AddDefinition("CODE", 4), 0);
+  QCOMPARE(fix.AddDefinition("REST", 2), 0);
+  ModalScript again;
+  again.Then("FileSelectionDialog", Press("cmd_Run"))
+      .Then("FixedLengthDialog", Press("cmd_Ok"))
+      .Then("FieldControlDialog",
+            [](QWidget* d) {
+              QCOMPARE(GridText(d, 2, FieldGrid::kNameB), Q("REST"));
+              Click(Button(d, "cmd_Back"));
+            })
+      .Then("FixedLengthDialog", Press("cmd_Cancel"));
+  again.Start();
+  ClickTool(w, "tb_FileOpen");
+  QVERIFY(again.Done());
+  QVERIFY(notifier_.Entries().empty());
+  QCOMPARE(w.Model()->RowCount(), 0);
+}
+
+void SetUpCommandsTest::CancelKeepsThePreviousResultWithoutExtraction() {
+  MainWindow& w = *window_;
+  CompareThroughDialogs(w);
+  QCOMPARE(w.Model()->RowCount(), 4);
+  const auto pairs = Pairs(w);
+  const QString summary = w.StatusPanel(1)->text();
+  w.Action("mnuFindSelDf")->trigger();
+  QVERIFY(w.ExtractActive());
+  QCOMPARE(w.Model()->RowCount(), 1);
+
+  for (const char* cancelIn : {"FileSelectionDialog", "FieldControlDialog"}) {
+    ModalScript script;
+    if (QByteArray(cancelIn) == "FileSelectionDialog") {
+      script.Then("FileSelectionDialog", Press("cmd_Cancel"));
+    } else {
+      script.Then("FileSelectionDialog", Press("cmd_Run"))
+          .Then("FieldControlDialog", Press("cmd_Cancel"));
+    }
+    script.Start();
+    ClickTool(w, "tb_FileOpen");
+    QVERIFY(script.Done());
+    // The whole previous result, without the extraction.
+    QVERIFY(!w.ExtractActive());
+    QCOMPARE(w.Model()->RowCount(), 4);
+    QVERIFY(Pairs(w) == pairs);
+    QCOMPARE(w.StatusPanel(1)->text(), summary);
+    QCOMPARE(w.windowTitle(), Q("KORVEL【左】left.csv  - 【右】right.csv"));
+    QVERIFY(w.Action("tb_Reset")->isEnabled());
+  }
+}
+
+void SetUpCommandsTest::DroppedPairReachesTheFieldControl() {
+  MainWindow& w = *window_;
+  const std::string dropL = dir_.Write("dropped_l.csv", SjisLines({"a,b", "1,2"}));
+  const std::string dropR = dir_.Write("dropped_r.csv", SjisLines({"x,y,z", "1,2,3"}));
+  w.Session().Settings.FromClipboard = true;
+  w.Session().Settings.PathL = left_;
+  w.Session().Settings.PathR = right_;
+  ModalScript script;
+  script
+      .Then("FileSelectionDialog",
+            [&](QWidget* d) {
+              QCOMPARE(Edit(d, "txt_PathA")->text(), korvel::PathToQString(dropL));
+              QCOMPARE(Edit(d, "txt_PathB")->text(), korvel::PathToQString(dropR));
+              QVERIFY(!static_cast<FileSelectionDialog*>(d)->FromClipboard());
+              Click(Button(d, "cmd_Run"));
+            })
+      .Then("FieldControlDialog", [](QWidget* d) {
+        // Without a name line the grid shows the first record's values.
+        QCOMPARE(Table(d)->rowCount(), 3);
+        QCOMPARE(GridText(d, 1, FieldGrid::kNameA), Q("a"));
+        QCOMPARE(GridText(d, 3, FieldGrid::kNameA), QString());
+        QCOMPARE(GridText(d, 3, FieldGrid::kNameB), Q("z"));
+        Click(Button(d, "cmd_Cancel"));
+      });
+  script.Start();
+  // A single file waits for a second one.
+  w.DropFiles({dropL});
+  QCOMPARE(script.Seen().size(), 0);
+  w.DropFiles({dropR});
+  QVERIFY(script.Done());
+  QCOMPARE(w.DropCount, 0);
+  QCOMPARE(w.Session().Settings.PathL, dropL);
+  QCOMPARE(w.Session().Settings.PathR, dropR);
+  QVERIFY(!w.Session().Settings.FromClipboard);
+}
+
+void SetUpCommandsTest::CommandLinePathsAreADroppedPair() {
+  MainWindow& w = *window_;
+  const QString previous = QDir::currentPath();
+  QDir::setCurrent(korvel::PathToQString(dir_.Path()));
+  ModalScript script;
+  script.Then("FileSelectionDialog", [this](QWidget* d) {
+    // The relative path is taken from the current folder.
+    QCOMPARE(Edit(d, "txt_PathA")->text(), korvel::PathToQString(left_));
+    QCOMPARE(Edit(d, "txt_PathB")->text(), korvel::PathToQString(right_));
+    Click(Button(d, "cmd_Cancel"));
+  });
+  script.Start();
+  korvel::OpenCommandLinePaths(w, {Q("left.csv"), korvel::PathToQString(right_)});
+  // Nothing opens before the event loop runs.
+  QCOMPARE(script.Seen().size(), 0);
+  QTRY_VERIFY(script.Done());
+  QDir::setCurrent(previous);
+}
+
+void SetUpCommandsTest::FieldLimitWarningOncePerFilling() {
+  MainWindow& w = *window_;
+  auto wide = [this](const char* name, char prefix) {
+    std::string names, values;
+    for (int i = 1; i <= 300; ++i) {
+      if (i > 1) {
+        names += ',';
+        values += ',';
+      }
+      names += prefix;
+      names += std::to_string(i);
+      values += 'v';
+      values += std::to_string(i);
+    }
+    return dir_.Write(name, names + "\r\n" + values + "\r\n");
+  };
+  const std::string left = wide("wide_l.csv", 'a');
+  const std::string right = wide("wide_r.csv", 'b');
+  ModalScript script;
+  script.Then("FileSelectionDialog", SelectFiles(left, right, true))
+      .Then("FieldControlDialog",
+            [](QWidget* d) {
+              QCOMPARE(Table(d)->rowCount(), 255);
+              QCOMPARE(GridText(d, 255, FieldGrid::kNameB), Q("b255"));
+              Click(Button(d, "cmd_Back"));
+            })
+      .Then("FileSelectionDialog", Press("cmd_Run"))
+      .Then("FieldControlDialog", Press("cmd_Cancel"));
+  script.Start();
+  ClickTool(w, "tb_FileOpen");
+  QVERIFY(script.Done());
+  // Both sides are too wide; each filling warns once.
+  const std::string warning = "255を超えるフィールドについては比較対象から除かれます。";
+  QCOMPARE(notifier_.Texts(), (std::vector<std::string>{warning, warning}));
+}
+
+void SetUpCommandsTest::ReGridLowersTheDifferencesAndKeepsThePairs() {
+  MainWindow& w = *window_;
+  CompareThroughDialogs(w);
+  korvel::CompareSession& s = w.Session();
+  const auto pairs = Pairs(w);
+  // The differing 部署, the left-only and the right-only records' cells.
+  const int before = s.DiffCellCount();
+  QCOMPARE(s.DiffRecordCount(), 1);
+  w.Action("mnuFindSelDfAll")->trigger();
+  QVERIFY(w.ExtractActive());
+
+  ModalScript script;
+  script.Then("FieldControlDialog", [](QWidget* d) {
+    // Seven columns, no way back, the key first with its SPC除く and 不要 unavailable.
+    QCOMPARE(Table(d)->columnCount(), 7);
+    QVERIFY(!Button(d, "cmd_Back")->isVisible());
+    QCOMPARE(GridText(d, 1, FieldGrid::kKey), kMark);
+    QCOMPARE(GridText(d, 1, FieldGrid::kIgnoreSpaces), kDash);
+    QCOMPARE(GridText(d, 1, FieldGrid::kNotCompared), kDash);
+    QCOMPARE(GridText(d, 3, FieldGrid::kNameA), Q("部署"));
+    ClickFieldCell(d, 3, FieldGrid::kNotCompared);
+    QCOMPARE(GridText(d, 3, FieldGrid::kNotCompared), kMark);
+    Click(Button(d, "cmd_Run"));
+  });
+  script.Start();
+  ClickTool(w, "tb_Reset");
+  QVERIFY(script.Done());
+
+  QVERIFY(s.DiffCellCount() < before);
+  QCOMPARE(s.DiffRecordCount(), 0);
+  QVERIFY(s.Fields()[2].NotCompared);
+  QVERIFY(Pairs(w) == pairs);
+  QVERIFY(!w.ExtractActive());
+  QCOMPARE(w.Model()->RowCount(), 4);
+  QCOMPARE(w.StatusPanel(1)->text(),
+           Q("左総数:3件 右総数:3件 相違レコード数:0件 左のみ:1件 右のみ:1件"));
+  // 部署 is painted as not compared now.
+  const korvel::GridField f = w.Model()->Field(2);
+  QCOMPARE(Rgb(w.BackBuffer(), f.leftX + f.width - 3, RowTop(1) + 8),
+           Rgb(MainWindow::NotComparedColor));
+
+  // A cancelled re-setting changes nothing.
+  const int after = s.DiffCellCount();
+  ModalScript cancel;
+  cancel.Then("FieldControlDialog", [](QWidget* d) {
+    ClickFieldCell(d, 3, FieldGrid::kNotCompared);
+    Click(Button(d, "cmd_Cancel"));
+  });
+  cancel.Start();
+  w.Action("mnuFileReGrid")->trigger();
+  QVERIFY(cancel.Done());
+  QCOMPARE(s.DiffCellCount(), after);
+  QVERIFY(s.Fields()[2].NotCompared);
+}
+
+void SetUpCommandsTest::ReGridWithoutFieldsSaysSo() {
+  MainWindow& w = *window_;
+  ModalScript script;  // no window may open
+  script.Start();
+  w.Action("mnuFileReGrid")->trigger();
+  QCOMPARE(notifier_.Texts(), std::vector<std::string>{"項目設定がされていません。"});
+  QTest::qWait(50);
+  QVERIFY(script.Seen().isEmpty());
+}
+
+QTEST_MAIN(SetUpCommandsTest)
+#include "SetUpCommands_test.moc"
