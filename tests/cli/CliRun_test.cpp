@@ -13,6 +13,7 @@
 namespace korvel::cli {
 namespace {
 
+using test::Cat;
 using test::S;
 
 class CliRunTest : public ::testing::Test {
@@ -153,6 +154,27 @@ TEST_F(CliRunTest, SettingsFileGivesTheDefaultsAndOptionsOverride) {
   const std::string b = dir_.Write("b.csv", "1,\"x\r\nz\"\r\n");
   EXPECT_EQ(Run({"--key", "1", a, b}), kExitDifferent);
   EXPECT_EQ(Run({"--key", "1", "--newline", "0", a, b}), kExitSame);
+}
+
+// CODE holds 0, 10 or 15; any other number reads files without a mark as Shift-JIS.
+// Big-endian UTF-16 comes only from an FE FF mark, never from the settings.
+TEST_F(CliRunTest, UnexpectedEncodingCodesReadAsShiftJis) {
+  const std::string a = dir_.Write("a.csv", Cat("1,", S("表"), "\r\n2,x\r\n"));
+  const std::string b = dir_.Write("b.csv", Cat("1,", S("あ"), "\r\n2,y\r\n"));
+  const std::string a2 = dir_.Write("a2.csv", Cat("1,", S("表"), "\r\n2,x\r\n"));
+  const std::string be =
+      dir_.Write("be.csv", std::string("\xFE\xFF\x00\x31\x00\x2C\x88\x68\x00\x0D\x00\x0A", 12));
+  const std::string sjisKanji = dir_.Write("k.csv", Cat("1,", S("表"), "\r\n"));
+  for (const char* code : {"11", "1", "-5", "99", "abc"}) {
+    SCOPED_TRACE(code);
+    home_.Write("korvel.ini", Cat("[MOZI]\r\nCODE=", code, "\r\n"));
+    EXPECT_EQ(Run({"--key", "1", a, b}), kExitDifferent);
+    EXPECT_EQ(Out().substr(0, Out().find('\n')),
+              "左総数:2件 右総数:2件 相違レコード数:2件 左のみ:0件 右のみ:0件");
+    EXPECT_EQ(Run({"--key", "1", a, a2}), kExitSame);
+    // The mark still decides: FE FF 0031 002C 8868 is "1,表".
+    EXPECT_EQ(Run({"--key", "1", be, sjisKanji}), kExitSame);
+  }
 }
 
 TEST_F(CliRunTest, FixedLengthFilesWithADefinitionFile) {

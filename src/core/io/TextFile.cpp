@@ -49,7 +49,9 @@ int TextFile::Open(const std::string& path, int mode, int encoding) {
   if (fd < 0) return -1;
   fd_ = fd;
   mode_ = mode;
-  encoding_ = encoding;
+  // Only Shift-JIS, UTF-16 and UTF-8 are ever asked for; any other code (an odd CODE in the
+  // settings file) reads as Shift-JIS. Big-endian UTF-16 comes from its mark alone.
+  encoding_ = encoding == kEncodingUtf16 || encoding == kEncodingUtf8 ? encoding : kEncodingSjis;
   carryLength_ = 0;
   readAheadPos_ = readAheadEnd_ = 0;
   readAheadFailed_ = false;

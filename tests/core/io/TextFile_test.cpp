@@ -331,7 +331,12 @@ TEST(TextFileTest, CheckBomResults) {
       {"\xEF\xBB\xBF"
        "表a",
        kEncodingUtf8, false, 1, kEncodingUtf8, sjisText},
-      {"\xFE\xFF" + be, kEncodingUtf16Be, false, 1, kEncodingUtf16Be, sjisText},
+      // big-endian UTF-16 is never asked for: any code but 10 and 15 reads as Shift-JIS,
+      // and only the mark brings big-endian UTF-16
+      {be, kEncodingUtf16Be, true, 0, kEncodingSjis, be},
+      {be, 3, true, 0, kEncodingSjis, be},
+      {"\xFE\xFF" + be, kEncodingUtf16Be, false, -2, kEncodingSjis, ""},
+      {"\xFE\xFF" + be, kEncodingUtf16Be, true, 2, kEncodingUtf16Be, sjisText},
       // another mark, adopted
       {"\xFF\xFE" + le, kEncodingSjis, true, 2, kEncodingUtf16, sjisText},
       {"\xFF\xFE" + le, kEncodingUtf8, true, 2, kEncodingUtf16, sjisText},
