@@ -283,9 +283,13 @@ TEST(TextFileTest, DestructorClosesTheFile) {
     TextFile b;
     ASSERT_EQ(a.Open(path, TextFile::kModeRead, 0), 0);
     ASSERT_EQ(b.Open(dir.File("out.txt"), TextFile::kModeWrite, 0), 0);
-    EXPECT_EQ(OpenDescriptorCount(), before + 2);
+    ASSERT_EQ(b.Write("x", 1), 1);
+    // A written file also holds its folder open until it is named there.
+    EXPECT_EQ(OpenDescriptorCount(), before + 3);
   }
   EXPECT_EQ(OpenDescriptorCount(), before);
+  // Never closed, never complete: the written file does not appear.
+  EXPECT_EQ(test::FolderEntries(dir.Path()), std::vector<std::string>{"in.txt"});
 }
 
 // ---------------------------------------------------------------------------
