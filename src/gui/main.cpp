@@ -10,11 +10,16 @@
 #include "platform/Notifier.h"
 #include "qt/QtNotifier.h"
 #include "qt/QtText.h"
+#include "qt/Translation.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("KORVEL"));
   QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+  // Before the first window, so that every dialog Qt builds is Japanese.
+  if (!korvel::SetUpJapanese(app)) {
+    qWarning("KORVEL: Qt's Japanese translation (qtbase_ja) was not found");
+  }
   korvel::QtNotifier notifier;
   korvel::ScopedNotifier scoped(&notifier);
   try {
