@@ -122,6 +122,13 @@ void HelpWindowTest::TheOpenersAnswerDecidesWhereThePageShows() {
       {"the opener is missing", true, "", 10000, true},
       {"the opener hangs", false, "exec sleep 60", 200, true},
   };
+  // The desktop's opener is in force until a test installs its own, and again afterwards.
+  auto isDesktops = [] {
+    const BrowserCommand& now = korvel::CurrentBrowserCommand();
+    return now.program == QStringLiteral("xdg-open") && now.arguments.isEmpty() &&
+           now.timeoutMs == 3000;
+  };
+  QVERIFY(isDesktops());
   const std::string page = home_->Write("page.html", kPage);
   const std::string record = home_->File("opened.txt");
   for (const Case& c : cases) {
@@ -143,6 +150,7 @@ void HelpWindowTest::TheOpenersAnswerDecidesWhereThePageShows() {
     }
     CloseHelpWindows();
   }
+  QVERIFY(isDesktops());
 }
 
 void HelpWindowTest::TheHelpCommandShowsThePageWhenNoBrowserOpens() {
