@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGridLayout>
@@ -23,6 +22,7 @@
 #include <QWheelEvent>
 
 #include "dialogs/ExportDialog.h"
+#include "dialogs/HelpWindow.h"
 #include "grid/CaptionText.h"
 #include "grid/StatusTexts.h"
 #include "mainwindow/SetUpCommands.h"
@@ -115,9 +115,7 @@ MainWindow::MainWindow(QWidget* parent)
   global_->LoadSettings();
   session_.Settings.Encoding = global_->GetEncoding();
   session_.Settings.DetectBom = global_->GetDetectBom();
-  openHelpPage = [](const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
-  };
+  openHelpPage = [this](const std::string& path) { OpenHelpPage(path, this); };
   QFont windowFont(Q("Noto Sans CJK JP"));
   windowFont.setPixelSize(12);
   setFont(windowFont);
