@@ -97,8 +97,8 @@ int main(int argc, char** argv) {
   korvel::StderrNotifier notifier;
   korvel::SetNotifier(&notifier);
   korvel::CompareSession session;
-  session.Settings.PathL = pathL;
-  session.Settings.PathR = pathR;
+  session.EditSettings().PathL = pathL;
+  session.EditSettings().PathR = pathR;
   auto start = std::chrono::steady_clock::now();
   session.StartSetUp();
   korvel::FieldGrid grid;

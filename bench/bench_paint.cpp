@@ -70,8 +70,8 @@ int main(int argc, char* argv[]) {
   QApplication::processEvents();
 
   korvel::CompareSession& s = w.Session();
-  s.Settings.PathL = left;
-  s.Settings.PathR = right;
+  s.EditSettings().PathL = left;
+  s.EditSettings().PathR = right;
   s.StartSetUp();
   korvel::FieldGrid grid;
   if (s.FillFieldGrids(grid) != 0) return 1;

@@ -165,7 +165,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   SettingsStore global;
   global.LoadSettings();
   CompareSession session;
-  ApplySettings(o, global, session.Settings);
+  ApplySettings(o, global, session.EditSettings());
 
   if (ConfirmInputFiles(o.left, o.right) != InputSide::kNone) return kExitFailed;
   FixedWidthRecordReader fixSource(global.FixReader());

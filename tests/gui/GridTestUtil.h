@@ -32,9 +32,9 @@ struct GridMarks {
 inline int CompareInWindow(MainWindow& w, const TempDir& dir, const std::string& left,
                            const std::string& right, const GridMarks& marks) {
   CompareSession& s = w.Session();
-  s.Settings.FileKind = kFileKindCsv;
-  s.Settings.PathL = dir.Write("left.csv", left);
-  s.Settings.PathR = dir.Write("right.csv", right);
+  s.EditSettings().FileKind = kFileKindCsv;
+  s.EditSettings().PathL = dir.Write("left.csv", left);
+  s.EditSettings().PathR = dir.Write("right.csv", right);
   s.StartSetUp();
   FieldGrid grid;
   if (s.FillFieldGrids(grid) != 0) return -100;

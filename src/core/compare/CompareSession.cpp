@@ -58,25 +58,25 @@ void CompareSession::StartSetUp() {
 DelimitedReading CompareSession::Reading(int fileKind) const {
   DelimitedReading reading;
   reading.FileKind = fileKind;
-  reading.Delimiter = Settings.Delimiter;
+  reading.Delimiter = settings_.Delimiter;
   reading.Encoding = ReadingEncoding();
-  reading.DetectBom = Settings.DetectBom;
-  reading.TabOldType = Settings.TabOldType;
-  reading.NewlineMode = Settings.NewlineMode;
+  reading.DetectBom = settings_.DetectBom;
+  reading.TabOldType = settings_.TabOldType;
+  reading.NewlineMode = settings_.NewlineMode;
   return reading;
 }
 
 int CompareSession::FillFieldGrids(FieldGrid& grid) {
-  if (Settings.FileKind == kFileKindFixed) {
+  if (settings_.FileKind == kFileKindFixed) {
     int result = FillFieldGridFixed(grid, FieldGrid::kNameA);
     return result != 0 ? result : FillFieldGridFixed(grid, FieldGrid::kNameB);
   }
   fill_.FieldOverWarned = false;
-  int result = FillFieldGrid(grid, FieldGrid::kNameA, Settings.FileKind, Settings.TopRowNames,
-                             Settings.PathL);
+  int result = FillFieldGrid(grid, FieldGrid::kNameA, settings_.FileKind, settings_.TopRowNames,
+                             settings_.PathL);
   if (result != 0) return result;
-  return FillFieldGrid(grid, FieldGrid::kNameB, Settings.FileKind, Settings.TopRowNames,
-                       Settings.PathR);
+  return FillFieldGrid(grid, FieldGrid::kNameB, settings_.FileKind, settings_.TopRowNames,
+                       settings_.PathR);
 }
 
 int CompareSession::FillFieldGrid(FieldGrid& grid, int column, int fileKind, bool topRowNames,
@@ -115,7 +115,7 @@ int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
   rightRec_.ClearSelection();
   leftTable_.Clear();
   rightTable_.Clear();
-  sortKeys_ = layout_.BuildFieldList(grid, Settings.TopRowNames, Settings.FileKind);
+  sortKeys_ = layout_.BuildFieldList(grid, settings_.TopRowNames, settings_.FileKind);
 
   if (LoadBothSides() != 0) return -1;
   layout_.MeasureColumns(leftTable_, charWidth);
@@ -130,10 +130,10 @@ int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
 int CompareSession::LoadAndPrepare(Side side) {
   try {
     if (side == Side::kLeft) {
-      if (LoadSide(leftTable_, Settings.PathL, Side::kLeft) != 0) return -1;
+      if (LoadSide(leftTable_, settings_.PathL, Side::kLeft) != 0) return -1;
       return PrepareSide(leftRec_, leftTable_);
     }
-    if (LoadSide(rightTable_, Settings.PathR, Side::kRight) != 0) return -1;
+    if (LoadSide(rightTable_, settings_.PathR, Side::kRight) != 0) return -1;
     return PrepareSide(rightRec_, rightTable_);
   } catch (const std::bad_alloc&) {
     WarnNoMemory();
@@ -147,7 +147,7 @@ int CompareSession::LoadAndPrepare(Side side) {
 // run would show them: the left side's, and the right side's only when the left side
 // succeeded. The fixed-length reader is one shared object, so those files are read in turn.
 int CompareSession::LoadBothSides() {
-  if (Settings.FileKind == kFileKindFixed) {
+  if (settings_.FileKind == kFileKindFixed) {
     if (LoadAndPrepare(Side::kLeft) != 0) return -1;
     return LoadAndPrepare(Side::kRight);
   }
@@ -194,10 +194,10 @@ CompareSession::SideLoad CompareSession::LoadAndPrepareCaught(Side side) {
 }
 
 int CompareSession::LoadSide(RowTable& table, const std::string& path, Side side) {
-  if (Settings.FileKind == kFileKindFixed) {
-    return LoadFixedSide(table, path, side, Settings.TopRowNames);
+  if (settings_.FileKind == kFileKindFixed) {
+    return LoadFixedSide(table, path, side, settings_.TopRowNames);
   }
-  return LoadDelimitedSide(table, path, side, Settings.FileKind, Settings.TopRowNames);
+  return LoadDelimitedSide(table, path, side, settings_.FileKind, settings_.TopRowNames);
 }
 
 int CompareSession::PrepareSide(SortedSelection& rec, RowTable& table) {
@@ -241,7 +241,8 @@ int CompareSession::LoadFixedSide(RowTable& table, const std::string& path, Side
     Warn(Sjis("フィールドが存在しません。"));
     return -1;
   }
-  if (fixed_->Open(path, topRowNames ? 1 : 0, ReadingEncoding(), Settings.DetectBom ? 1 : 0) != 0) {
+  if (fixed_->Open(path, topRowNames ? 1 : 0, ReadingEncoding(), settings_.DetectBom ? 1 : 0) !=
+      0) {
     ShowReaderError(fixed_->GetError());
     fixed_->Close();
     return -1;

@@ -64,7 +64,10 @@ class CompareSession {
   CompareSession(const CompareSession&) = delete;
   CompareSession& operator=(const CompareSession&) = delete;
 
-  CompareSettings Settings;
+  // The comparison settings: what the set-up chain presets its dialogs from and writes
+  // back into, and what the run reads. Changed only through EditSettings.
+  const CompareSettings& Settings() const { return settings_; }
+  CompareSettings& EditSettings() { return settings_; }
 
   // ---- Set-up chain -------------------------------------------------------------------
 
@@ -73,7 +76,7 @@ class CompareSession {
   // The fixed-length reader (not owned; null to remove). Must outlive its use here.
   void SetFixedSource(FixedLengthSource* source) { fixed_ = source; }
   // The encoding a file is read with: Shift-JIS for clipboard captures, else Encoding.
-  int ReadingEncoding() const { return Settings.FromClipboard ? 0 : Settings.Encoding; }
+  int ReadingEncoding() const { return settings_.FromClipboard ? 0 : settings_.Encoding; }
   // The delimited reader's set-up for `fileKind` from the settings.
   DelimitedReading Reading(int fileKind) const;
 
@@ -205,6 +208,7 @@ class CompareSession {
   bool FillExtractColumn(int position, bool differing);
   bool FillExtractByStatus(int kind, bool differing);
 
+  CompareSettings settings_;
   FixedLengthSource* fixed_ = nullptr;
   GridFillState fill_;
 

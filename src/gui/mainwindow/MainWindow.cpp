@@ -113,8 +113,8 @@ void KeyBar::keyPressEvent(QKeyEvent* event) {
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), global_(std::make_unique<SettingsStore>()) {
   global_->LoadSettings();
-  session_.Settings.Encoding = global_->GetEncoding();
-  session_.Settings.DetectBom = global_->GetDetectBom();
+  session_.EditSettings().Encoding = global_->GetEncoding();
+  session_.EditSettings().DetectBom = global_->GetDetectBom();
   openHelpPage = [](const std::string& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
   };
@@ -414,7 +414,8 @@ void MainWindow::CreateStatusBar() {
 // ---- Caption, status bar ------------------------------------------------------------------
 
 void MainWindow::SetCaption(const std::string& status) {
-  setWindowTitle(ToQString(BuildCaption(status, session_.Settings.PathL, session_.Settings.PathR)));
+  setWindowTitle(
+      ToQString(BuildCaption(status, session_.Settings().PathL, session_.Settings().PathR)));
 }
 
 void MainWindow::ShowEncodings(int encodingL, int encodingR) {
@@ -573,8 +574,8 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   timer_->stop();
   // Only the reading choices outlive the program; a failed write is not reported.
-  global_->SetEncoding(session_.Settings.Encoding);
-  global_->SetDetectBom(session_.Settings.DetectBom);
+  global_->SetEncoding(session_.Settings().Encoding);
+  global_->SetDetectBom(session_.Settings().DetectBom);
   (void)global_->SaveSettings();
   event->accept();
 }

@@ -17,8 +17,8 @@ class SessionGridModelTest : public ::testing::Test {
   // Key FD001; FD003 compared without spaces. Keys 1 and 2 pair, 3 is left only, 4 right
   // only. Key 1 differs in FD002 only ("a b" and "ab" agree without spaces).
   void Run() {
-    session_.Settings.PathL = dir_.Write("l.csv", "1,x,a b\r\n2,y,c\r\n3,z,d\r\n");
-    session_.Settings.PathR = dir_.Write("r.csv", "1,X,ab\r\n2,y,c\r\n4,w,e\r\n");
+    session_.EditSettings().PathL = dir_.Write("l.csv", "1,x,a b\r\n2,y,c\r\n3,z,d\r\n");
+    session_.EditSettings().PathR = dir_.Write("r.csv", "1,X,ab\r\n2,y,c\r\n4,w,e\r\n");
     session_.StartSetUp();
     FieldGrid grid;
     ASSERT_EQ(session_.FillFieldGrids(grid), 0);

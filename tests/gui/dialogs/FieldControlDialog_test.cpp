@@ -283,9 +283,11 @@ class FieldControlDialogTest : public QObject {
   void ClickedMarksDriveTheComparisonAndTheReSetting() {
     korvel::test::TempDir files;
     korvel::CompareSession session;
-    session.Settings.TopRowNames = true;
-    session.Settings.PathL = files.Write("l.csv", "id,name,city\r\n1,a,x\r\n2,b,y\r\n3,c,z\r\n");
-    session.Settings.PathR = files.Write("r.csv", "id,name,city\r\n2,B,y\r\n1,a,X\r\n4,d,w\r\n");
+    session.EditSettings().TopRowNames = true;
+    session.EditSettings().PathL =
+        files.Write("l.csv", "id,name,city\r\n1,a,x\r\n2,b,y\r\n3,c,z\r\n");
+    session.EditSettings().PathR =
+        files.Write("r.csv", "id,name,city\r\n2,B,y\r\n1,a,X\r\n4,d,w\r\n");
     session.StartSetUp();
 
     FieldControlDialog dialog;

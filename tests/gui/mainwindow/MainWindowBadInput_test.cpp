@@ -55,7 +55,7 @@ void BadInputPaintTest::AwkwardCellsPaintWithoutGarbage() {
       Lines({header, "1,\"a\tb\"," + big + ",\x85\x40", "2,\xB1\xB2\xB3," + kanji + ",z\x82"});
   const std::string right = Lines(
       {header, "1,\"a\tb\"," + big.substr(0, 499) + "X,\x85\x41", "2,\xB1\xB2," + kanji + ",z"});
-  w.Session().Settings.TopRowNames = true;
+  w.Session().EditSettings().TopRowNames = true;
   QCOMPARE(CompareInWindow(w, dir_, left, right, {{1}, {}, {}}), 0);
   QVERIFY(notifier_.Entries().empty());
   korvel::GridModel& m = *w.Model();

@@ -69,7 +69,7 @@ class MainCopyTest : public QObject {
 
  private:
   void CompareFruit() {
-    window_->Session().Settings.TopRowNames = true;
+    window_->Session().EditSettings().TopRowNames = true;
     QCOMPARE(CompareInWindow(*window_, dir_, LeftFruit(), RightFruit(), {{1}, {}, {}}), 0);
     QCOMPARE(window_->Model()->RowCount(), 4);
     notifier_.Clear();
@@ -250,7 +250,7 @@ void MainCopyTest::RowComparison() {
 void MainCopyTest::SizeLimit() {
   // 1280 lines of 500 bytes (a 498-byte cell and CR LF) on the left: 640,000 bytes. The
   // right file's last cell is one byte longer: 640,001 bytes.
-  window_->Session().Settings.TopRowNames = false;
+  window_->Session().EditSettings().TopRowNames = false;
   QCOMPARE(CompareInWindow(*window_, dir_, LongLines(1280, 0), LongLines(1280, 1), {}), 0);
   QCOMPARE(window_->Model()->RowCount(), 1280);
   notifier_.Clear();

@@ -242,11 +242,11 @@ void MainWindowTest::CaptionFollowsPathsAndStatus() {
   MainWindow w;
   w.SetCaption(korvel::test::S("(相違分抽出中...0件)"));
   QCOMPARE(w.windowTitle(), Q("KORVEL(相違分抽出中...0件)"));
-  w.Session().Settings.PathL = "/a/x/data/f.csv";
-  w.Session().Settings.PathR = "/a/y/data/f.csv";
+  w.Session().EditSettings().PathL = "/a/x/data/f.csv";
+  w.Session().EditSettings().PathR = "/a/y/data/f.csv";
   w.SetCaption("");
   QCOMPARE(w.windowTitle(), Q("KORVEL【左】x/・・・/f.csv  - 【右】y/・・・/f.csv"));
-  w.Session().Settings.PathL = w.Session().Settings.PathR = "/h/表.csv";
+  w.Session().EditSettings().PathL = w.Session().EditSettings().PathR = "/h/表.csv";
   w.SetCaption("");
   QCOMPARE(w.windowTitle(), Q("KORVEL【左右同じファイル】表.csv"));
 }
@@ -389,12 +389,12 @@ void MainWindowTest::SettingsAreLoadedAtStartAndSavedAtClose() {
   home.Write("korvel.ini", "[MOZI]\r\nCODE=15\r\nBOM=0\r\n[ETC]\r\nRET_M_IDX=2\r\n");
   {
     MainWindow w;
-    QCOMPARE(w.Session().Settings.Encoding, 15);
-    QCOMPARE(w.Session().Settings.DetectBom, false);
+    QCOMPARE(w.Session().Settings().Encoding, 15);
+    QCOMPARE(w.Session().Settings().DetectBom, false);
     QCOMPARE(w.Global().GetNewlineMode(), 2);
     w.show();
-    w.Session().Settings.Encoding = 10;
-    w.Session().Settings.DetectBom = true;
+    w.Session().EditSettings().Encoding = 10;
+    w.Session().EditSettings().DetectBom = true;
     w.Action("mnuFileExit")->trigger();
     QVERIFY(!w.isVisible());
   }

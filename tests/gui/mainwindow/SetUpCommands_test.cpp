@@ -384,8 +384,8 @@ void SetUpCommandsTest::BackAndCancelThroughTheDelimitedChain() {
   // Nothing was compared; the confirmed choices are kept for the next run.
   QCOMPARE(w.Model()->RowCount(), 0);
   QVERIFY(!w.Action("tb_Reset")->isEnabled());
-  QCOMPARE(w.Session().Settings.PathL, left_);
-  QVERIFY(w.Session().Settings.TopRowNames);
+  QCOMPARE(w.Session().Settings().PathL, left_);
+  QVERIFY(w.Session().Settings().TopRowNames);
 
   // A cancel in the field control ends the command too.
   ModalScript again;
@@ -478,9 +478,9 @@ void SetUpCommandsTest::DroppedPairReachesTheFieldControl() {
   MainWindow& w = *window_;
   const std::string dropL = dir_.Write("dropped_l.csv", SjisLines({"a,b", "1,2"}));
   const std::string dropR = dir_.Write("dropped_r.csv", SjisLines({"x,y,z", "1,2,3"}));
-  w.Session().Settings.FromClipboard = true;
-  w.Session().Settings.PathL = left_;
-  w.Session().Settings.PathR = right_;
+  w.Session().EditSettings().FromClipboard = true;
+  w.Session().EditSettings().PathL = left_;
+  w.Session().EditSettings().PathR = right_;
   ModalScript script;
   script
       .Then("FileSelectionDialog",
@@ -505,9 +505,9 @@ void SetUpCommandsTest::DroppedPairReachesTheFieldControl() {
   w.DropFiles({dropR});
   QVERIFY(script.Done());
   QCOMPARE(w.DropCount, 0);
-  QCOMPARE(w.Session().Settings.PathL, dropL);
-  QCOMPARE(w.Session().Settings.PathR, dropR);
-  QVERIFY(!w.Session().Settings.FromClipboard);
+  QCOMPARE(w.Session().Settings().PathL, dropL);
+  QCOMPARE(w.Session().Settings().PathR, dropR);
+  QVERIFY(!w.Session().Settings().FromClipboard);
 }
 
 void SetUpCommandsTest::CommandLinePathsAreADroppedPair() {
