@@ -401,7 +401,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!grid.ConfirmMarks()) return 0;
 
   env.notes.Clear();
-  const int result = session.CompareSides(grid, 8);
+  const int result = session.CompareSides(grid);
   Require(env.files.OpenCount() == 0, "the run left a file open");
   if (result != 0) {
     Require(result == -1, "an undocumented CompareSides result");

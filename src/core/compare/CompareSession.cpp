@@ -91,11 +91,11 @@ int CompareSession::FillFieldGridFixed(FieldGrid& grid, int column) {
 // ---------------------------------------------------------------------------
 // The run
 
-int CompareSession::CompareSides(const FieldGrid& grid, int charWidth) {
+int CompareSession::CompareSides(const FieldGrid& grid) {
   int result = -1;
   bool noMemory = false;
   try {
-    result = RunSteps(grid, charWidth);
+    result = RunSteps(grid);
   } catch (const std::bad_alloc&) {
     noMemory = true;
   }
@@ -106,7 +106,7 @@ int CompareSession::CompareSides(const FieldGrid& grid, int charWidth) {
   return result;
 }
 
-int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
+int CompareSession::RunSteps(const FieldGrid& grid) {
   ReleaseExtraction();
   std::vector<RecordPair>().swap(allPairs_);
   // Nothing shows the old rows any more; freeing them before reading keeps the peak of a
@@ -118,7 +118,6 @@ int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
   sortKeys_ = layout_.BuildFieldList(grid, settings_.TopRowNames, settings_.FileKind);
 
   if (LoadBothSides() != 0) return -1;
-  layout_.MeasureColumns(leftTable_, charWidth);
   int paired = PairRecords();
   leftRec_.ClearSelection();
   rightRec_.ClearSelection();
@@ -442,21 +441,6 @@ std::string CompareSession::SummaryText() const {
   return Format("左総数:%d件 右総数:%d件 相違レコード数:%d件 左のみ:%d件 右のみ:%d件",
                 leftTable_.RowCount(), rightTable_.RowCount(), diffRecordCount_, leftOnlyCount_,
                 rightOnlyCount_);
-}
-
-// ---------------------------------------------------------------------------
-// The result
-
-void CompareSession::SetFieldWidth(int index, int width) {
-  if (index < 0 || index >= static_cast<int>(layout_.Fields.size())) return;
-  layout_.Fields[static_cast<std::size_t>(index)].Width = width;
-}
-
-void CompareSession::SetFieldX(int index, int leftX, int rightX) {
-  if (index < 0 || index >= static_cast<int>(layout_.Fields.size())) return;
-  LayoutField& f = layout_.Fields[static_cast<std::size_t>(index)];
-  f.LeftX = leftX;
-  f.RightX = rightX;
 }
 
 std::string_view CompareSession::CellText(Side side, int row, int fieldNo) const {

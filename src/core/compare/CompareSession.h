@@ -95,11 +95,10 @@ class CompareSession {
   // ---- The run --------------------------------------------------------------------------
 
   // Compares PathL and PathR by the confirmed grid: builds the field layout, loads and
-  // sorts both sides, pairs, classifies and counts. `charWidth` is the pixel width of "W"
-  // in the grid font (for the column widths). 0 when the run completed; -1 when it failed:
-  // the message was shown and the result is empty (ResetResult). Afterwards the caller
-  // shows SummaryText(), the encodings and the caption, and repaints.
-  int CompareSides(const FieldGrid& grid, int charWidth);
+  // sorts both sides, pairs, classifies and counts. 0 when the run completed; -1 when it
+  // failed: the message was shown and the result is empty (ResetResult). Afterwards the
+  // caller shows SummaryText(), the encodings and the caption, and repaints.
+  int CompareSides(const FieldGrid& grid);
 
   // Loads one delimited side into `table`: 0, or -1 after the message (reader errors, a
   // cell over 500 bytes: "<file>\n<k>カラム-<L>行目でサイズオーバー"). Sets EncodingL/R.
@@ -141,9 +140,6 @@ class CompareSession {
   const std::vector<LayoutField>& Fields() const { return layout_.Fields; }
   int KeyCount() const { return layout_.KeyCount; }
   bool IsNotLoaded(int fieldNo) const { return layout_.IsNotLoaded(fieldNo); }
-  // The view's writes into the layout: a dragged column width, the painted x positions.
-  void SetFieldWidth(int index, int width);
-  void SetFieldX(int index, int leftX, int rightX);
 
   const RowTable& LeftTable() const { return leftTable_; }
   const RowTable& RightTable() const { return rightTable_; }
@@ -204,7 +200,7 @@ class CompareSession {
   int PrepareSide(SortedSelection& rec, RowTable& table);
   int CompareKeys(int leftRow, int rightRow) const;
   void SetEncoding(Side side, int encoding);
-  int RunSteps(const FieldGrid& grid, int charWidth);
+  int RunSteps(const FieldGrid& grid);
   bool FillExtractColumn(int position, bool differing);
   bool FillExtractByStatus(int kind, bool differing);
 

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "compare/RowTable.h"
 #include "platform/Codepage.h"
 
 namespace korvel {
@@ -45,7 +44,6 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
     f.IgnoreSpaces = grid.IsMarked(j, FieldGrid::kIgnoreSpaces) ? 1 : 0;
     f.NotCompared = grid.IsMarked(j, FieldGrid::kNotCompared) ? 1 : 0;
     f.NotLoaded = grid.IsMarked(j, FieldGrid::kNotLoaded) ? 1 : 0;
-    f.Width = kBuiltWidth;
     if (namesFromGrid) {
       const std::string& left = grid.Cell(j, FieldGrid::kNameA);
       f.SetName(left.empty() ? grid.Cell(j, FieldGrid::kNameB) : left);
@@ -73,16 +71,6 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
 
 bool FieldLayout::IsNotLoaded(int fieldNo) const {
   return std::find(NotLoadedList.begin(), NotLoadedList.end(), fieldNo) != NotLoadedList.end();
-}
-
-void FieldLayout::MeasureColumns(const RowTable& left, int charWidth) {
-  const int rows = std::min(left.RowCount(), kMeasuredRows);
-  for (LayoutField& f : Fields) {
-    std::size_t longest = 0;
-    for (int r = 0; r < rows; ++r) longest = std::max(longest, left.CellView(f.FieldNo, r).size());
-    long width = (static_cast<long>(longest) + 1) * charWidth;
-    f.Width = static_cast<std::int32_t>(std::clamp<long>(width, kMinWidth, kMaxWidth));
-  }
 }
 
 }  // namespace korvel

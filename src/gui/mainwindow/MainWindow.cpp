@@ -662,15 +662,7 @@ GridFrame MainWindow::Frame() const {
   if (model_ == nullptr) return frame;
   const int n = model_->FieldCount();
   frame.keyCount = model_->KeyCount();
-  frame.widths.resize(n);
-  frame.leftX.resize(n);
-  frame.rightX.resize(n);
-  for (int j = 0; j < n; ++j) {
-    GridField field = model_->Field(j);
-    frame.widths[j] = field.width;
-    frame.leftX[j] = field.leftX;
-    frame.rightX[j] = field.rightX;
-  }
+  columns_.FillFrame(frame, n);
   return frame;
 }
 
@@ -695,12 +687,13 @@ namespace korvel {
 
 int MainWindow::CompareAndShow(const FieldGrid& grid) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const int result = session_.CompareSides(grid, charWidth_);
+  const int result = session_.CompareSides(grid);
   QApplication::restoreOverrideCursor();
   if (result != 0) {
     ShowEmptyResult();
     return result;
   }
+  columns_.Measure(session_.Fields(), session_.LeftTable(), charWidth_);
   curCol_ = 0;
   curRow_ = 0;
   ClearShownSel();
@@ -728,6 +721,7 @@ void MainWindow::ShowReclassified() {
 }
 
 void MainWindow::ShowEmptyResult() {
+  columns_.Clear();
   curSide_ = 0;
   curCol_ = 0;
   curRow_ = 0;

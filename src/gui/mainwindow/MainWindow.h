@@ -31,6 +31,7 @@
 
 #include "compare/CompareSession.h"
 #include "export/SessionExportSource.h"
+#include "grid/ColumnGeometry.h"
 #include "grid/GridGeometry.h"
 #include "grid/GridModel.h"
 #include "grid/GridNavigation.h"
@@ -351,7 +352,8 @@ class MainWindow : public QMainWindow {
   // ---- Painting ------------------------------------------------------------------------------
   QFont gridFont_;
   int charWidth_ = 0, charHeight_ = 0;
-  int gridAscent_ = 0;  // where a text's top lies above its baseline
+  ColumnGeometry columns_;  // the fields' widths and painted x positions
+  int gridAscent_ = 0;      // where a text's top lies above its baseline
   QImage backBuffer_;
   QImage screen_;
 

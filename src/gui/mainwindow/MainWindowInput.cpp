@@ -126,7 +126,7 @@ void MainWindow::paiMainMouseUp(QMouseEvent*) {
   if (resizeTarget_ == -1) {
     splitX_ = resizeX_;
   } else if (model_ != nullptr && resizeTarget_ < model_->FieldCount()) {
-    model_->SetFieldWidth(resizeTarget_, DraggedWidth(resizeX_, resizeMinX_));
+    columns_.SetWidth(resizeTarget_, DraggedWidth(resizeX_, resizeMinX_));
   }
   resizeTarget_ = -2;
   FullRepaint();

@@ -131,9 +131,7 @@ void MainWindow::PaintGrid(QImage& image) {
   ColumnPlan plan;
   if (model_ != nullptr) {
     plan = LayoutColumns(Frame());
-    for (int j = 0; j < model_->FieldCount(); ++j) {
-      model_->SetFieldX(j, plan.leftX[j], plan.rightX[j]);
-    }
+    columns_.SetPainted(plan);
     PaintColumns(p, plan, shown, gridBottom, h);
   }
 
@@ -159,7 +157,7 @@ void MainWindow::PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows
   const int first = FirstRow();
   for (const PlacedColumn& column : plan.columns) {
     const GridField field = model_->Field(column.field);
-    FillBox(p, column.x, 0, field.width, h, kWhite);
+    FillBox(p, column.x, 0, columns_.Width(column.field), h, kWhite);
     for (int k = 0; k < shownRows; ++k) {
       const int top = kHeaderHeight + k * RowHeight;
       if (top >= gridBottom) break;
@@ -179,14 +177,14 @@ void MainWindow::PaintCell(QPainter& p, const PlacedColumn& column, const GridFi
     return;
   }
   const int side = column.pane == 1 ? kLeftPane : kRightPane;
+  const int width = columns_.Width(column.field);
   const int row = side == kLeftPane ? pair.leftRow : pair.rightRow;
   if (field.notCompared) {
-    FillBox(p, column.x, top, field.width, RowHeight, NotComparedColor);
+    FillBox(p, column.x, top, width, RowHeight, NotComparedColor);
   } else if (row == -1) {
-    FillBox(p, column.x, top, field.width, RowHeight, MissingColor);
+    FillBox(p, column.x, top, width, RowHeight, MissingColor);
   } else if (model_->CellsDiffer(pair, column.field)) {
-    FillBox(p, column.x, top, field.width, RowHeight,
-            side == kLeftPane ? LeftDiffColor : RightDiffColor);
+    FillBox(p, column.x, top, width, RowHeight, side == kLeftPane ? LeftDiffColor : RightDiffColor);
   }
   DrawText(p, column.x, top + 2, model_->Cell(side, column.field, row));
 }
@@ -207,9 +205,9 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   const int keys = model_ != nullptr ? std::min(model_->KeyCount(), n) : 0;
   int e = kRowHeaderWidth - 1;
   for (int j = 0; j < keys; ++j) {
-    const GridField field = model_->Field(j);
-    name(e + 1, field.width, field.name);
-    e += field.width;
+    const int width = columns_.Width(j);
+    name(e + 1, width, model_->Field(j).name);
+    e += width;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
     DrawSeparator(p, 4, e, 0, kHeaderHeight);
   }
@@ -219,9 +217,9 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   }
   const int firstField = keys + scrBottom_->value();
   for (int j = firstField; j < n; ++j) {
-    const GridField field = model_->Field(j);
-    name(e + 1, field.width, field.name);
-    e += field.width;
+    const int width = columns_.Width(j);
+    name(e + 1, width, model_->Field(j).name);
+    e += width;
     if (e >= splitX_) break;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
     DrawSeparator(p, 4, e, 0, kHeaderHeight);
@@ -230,9 +228,9 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   DrawSeparator(p, 2, splitX_ - 2, 0, bottomB);
   e = splitX_ - 1;
   for (int j = firstField; j < n; ++j) {
-    const GridField field = model_->Field(j);
-    name(e + 1, field.width, field.name);
-    e += field.width;
+    const int width = columns_.Width(j);
+    name(e + 1, width, model_->Field(j).name);
+    e += width;
     if (e > w) break;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
     DrawSeparator(p, 4, e, 0, kHeaderHeight);
@@ -363,11 +361,10 @@ void MainWindow::CursorRects(int col, int row, int side, int pane, std::vector<Q
   if (col < 0 || col >= model_->FieldCount()) return;
   const int top = kHeaderHeight + (row - FirstRow()) * RowHeight;
   if (top >= GridBottom()) return;
-  const GridField field = model_->Field(col);
-  const int x = pane == 1 ? field.leftX : field.rightX;
+  const int x = columns_.PaneX(col, pane);
   if (x == 0) return;
   const int left = x - 2;
-  int right = x - 2 + field.width + 1;
+  int right = x - 2 + columns_.Width(col) + 1;
   bool open = false;
   if (pane == 1 && right > splitX_ - 5) {
     right = splitX_ - 5;

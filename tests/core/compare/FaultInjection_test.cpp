@@ -186,7 +186,7 @@ class FaultInjectionTest : public ::testing::Test {
     notes_.Clear();
   }
 
-  int Run() { return session_.CompareSides(grid_, 8); }
+  int Run() { return session_.CompareSides(grid_); }
 
   test::TempDir dir_;
   RecordingNotifier notes_;

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "compare/RowTable.h"
 
 namespace korvel {
 namespace {
@@ -55,7 +54,6 @@ TEST(FieldLayoutTest, KeysComeFirstAndMakeTheKeyList) {
   EXPECT_EQ(layout.Fields[2].IgnoreSpaces, 1);
   EXPECT_EQ(layout.Fields[3].NotCompared, 1);
   EXPECT_EQ(layout.Fields[3].NotLoaded, 1);
-  EXPECT_EQ(layout.Fields[3].Width, 64);
   EXPECT_EQ(layout.Fields[3].DiffCount, 0);
   // Without top-row names the fields are named by number, whatever the grid shows.
   EXPECT_EQ(layout.Fields[0].NameView(), "FD001");
@@ -98,33 +96,6 @@ TEST(FieldLayoutTest, NotLoadedListKeepsTenNumbers) {
   EXPECT_TRUE(layout.IsNotLoaded(10));
   EXPECT_FALSE(layout.IsNotLoaded(11));
   EXPECT_EQ(layout.Fields[10].NotLoaded, 1);  // the flag stays; the field is loaded
-}
-
-TEST(FieldLayoutTest, MeasureColumnsFromTheFirstHundredLeftRows) {
-  RowTable table;
-  ColumnDefs def;
-  ASSERT_EQ(def.Add(S("区分"), 10), 0);
-  for (int k = 1; k <= 3; ++k) ASSERT_EQ(def.Add(FieldColumnName(k), 500), 0);
-  ASSERT_EQ(table.SetDefinition(def), 0);
-  for (int r = 0; r < 120; ++r) {
-    table.NewRow();
-    ASSERT_EQ(table.SetCell(1, r == 5 ? std::string(10, 'x') : "ab"), 0);
-    ASSERT_EQ(table.SetCell(2, r == 100 ? std::string(300, 'y') : ""), 0);  // row 100: not read
-    ASSERT_EQ(table.SetCell(3, r == 99 ? std::string(40, 'z') : "z"), 0);
-    ASSERT_EQ(table.CommitRow(), 0);
-  }
-  FieldGrid grid = GridWithNames({"a", "b", "c", "d"}, {});
-  FieldLayout layout;
-  (void)layout.BuildFieldList(grid, false, kFileKindCsv);
-  layout.MeasureColumns(table, 7);
-  EXPECT_EQ(layout.Fields[0].Width, 77);   // (10 + 1) x 7
-  EXPECT_EQ(layout.Fields[1].Width, 48);   // empty: at least 48
-  EXPECT_EQ(layout.Fields[2].Width, 200);  // (40 + 1) x 7 = 287: at most 200
-  EXPECT_EQ(layout.Fields[3].Width, 48);   // a field beyond the table's columns
-
-  RowTable empty;
-  layout.MeasureColumns(empty, 7);
-  EXPECT_EQ(layout.Fields[0].Width, 48);
 }
 
 }  // namespace

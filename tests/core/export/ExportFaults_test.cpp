@@ -67,7 +67,7 @@ TEST(ExportFaultsTest, ADiskFillingUpDuringTheExportOfAComparison) {
   FieldGrid grid;
   ASSERT_EQ(session.FillFieldGrids(grid), 0);
   grid.Toggle(1, FieldGrid::kKey);
-  ASSERT_EQ(session.CompareSides(grid, 8), 0);
+  ASSERT_EQ(session.CompareSides(grid), 0);
   ASSERT_TRUE(session.ExtractByStatus(kExtractDiffering, true));
   session.ActivateExtraction();
   const SessionExportSource source(session);

@@ -251,7 +251,7 @@ class XmlExportLibreOfficeTest : public ::testing::Test {
     ASSERT_EQ(session_.FillFieldGrids(grid), 0);
     grid.Toggle(1, FieldGrid::kKey);
     grid.Toggle(3, FieldGrid::kNotCompared);
-    ASSERT_EQ(session_.CompareSides(grid, 8), 0);
+    ASSERT_EQ(session_.CompareSides(grid), 0);
     ASSERT_EQ(session_.ViewPairs().size(), 5u);
   }
 

@@ -43,7 +43,7 @@ class ComparedFilesTest : public ::testing::Test {
     for (int j : marks.keys) grid.Toggle(j, FieldGrid::kKey);
     for (int j : marks.ignoreSpaces) grid.Toggle(j, FieldGrid::kIgnoreSpaces);
     for (int j : marks.notCompared) grid.Toggle(j, FieldGrid::kNotCompared);
-    return session_.CompareSides(grid, 8);
+    return session_.CompareSides(grid);
   }
 
   TempDir dir_;

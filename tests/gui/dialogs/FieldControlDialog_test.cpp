@@ -299,7 +299,7 @@ class FieldControlDialogTest : public QObject {
     ClickCell(dialog, 1, 1);
     Click(Child<QPushButton>(&dialog, "cmd_Run"));
     QCOMPARE(dialog.Result(), FieldControlDialog::kRun);
-    QCOMPARE(session.CompareSides(dialog.Grid(), 8), 0);
+    QCOMPARE(session.CompareSides(dialog.Grid()), 0);
     QCOMPARE(session.KeyCount(), 1);
     QCOMPARE(session.DiffRecordCount(), 2);
     QCOMPARE(session.LeftOnlyCount(), 1);
