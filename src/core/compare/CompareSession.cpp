@@ -324,14 +324,14 @@ int CompareSession::CompareKeys(int leftRow, int rightRow) const {
   // First the order both sides were sorted by; where it finds all keys equal, the bytes
   // decide (the sort placed such rows by their bytes, see PrepareSide).
   for (int k = 0; k < keys; ++k) {
-    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(k)];
+    const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(k)];
     std::string_view a = left.Cell(f.FieldNo);
     std::string_view b = right.Cell(f.FieldNo);
     int c = f.Numeric ? Sign(KeyNumber(a), KeyNumber(b)) : SortCompare(a, b);
     if (c != 0) return c;
   }
   for (int k = 0; k < keys; ++k) {
-    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(k)];
+    const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(k)];
     if (f.Numeric) continue;
     int c = left.Cell(f.FieldNo).compare(right.Cell(f.FieldNo));
     if (c != 0) return c < 0 ? -1 : 1;
@@ -385,7 +385,8 @@ int CompareSession::PairRecords() {
 
 void CompareSession::ClassifyPairs() {
   ReleaseExtraction();
-  for (LayoutField& f : layout_.Fields) f.DiffCount = 0;
+  layout_.ClearDiffCounts();
+  const std::vector<LayoutField>& fields = layout_.Fields();
   diffRecordCount_ = 0;
   leftOnlyCount_ = 0;
   rightOnlyCount_ = 0;
@@ -414,10 +415,11 @@ void CompareSession::ClassifyPairs() {
     RowView left = leftTable_.Row(pair.LeftRow);
     RowView right = rightTable_.Row(pair.RightRow);
     int differing = 0;
-    for (LayoutField& f : layout_.Fields) {
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+      const LayoutField& f = fields[k];
       if (f.NotCompared) continue;
       if (korvel::CellsDiffer(left.Cell(f.FieldNo), right.Cell(f.FieldNo), f.IgnoreSpaces != 0)) {
-        ++f.DiffCount;
+        layout_.CountDifference(k);
         ++differing;
       }
     }
@@ -473,11 +475,11 @@ bool CompareSession::ExtractByStatus(int kind, bool differing) {
 
 bool CompareSession::FillExtractColumn(int position, bool differing) {
   extractPairs_.clear();
-  if (position < 0 || position >= static_cast<int>(layout_.Fields.size())) {
+  if (position < 0 || position >= static_cast<int>(layout_.Fields().size())) {
     Warn(Sjis("該当のカラムが見付かりません。"));
     return false;
   }
-  const LayoutField& f = layout_.Fields[static_cast<std::size_t>(position)];
+  const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(position)];
   for (const RecordPair& pair : allPairs_) {
     if (!pair.IsPaired()) continue;
     bool differs =
@@ -531,19 +533,19 @@ bool CompareSession::FillExtractByStatus(int kind, bool differing) {
 // Re-setting
 
 bool CompareSession::CanReGrid() const {
-  if (!layout_.Fields.empty()) return true;
+  if (!layout_.Fields().empty()) return true;
   Warn(Sjis("項目設定がされていません。"));
   return false;
 }
 
 FieldGrid CompareSession::MakeReGridGrid() const {
   FieldGrid grid = FieldGrid::ForReGrid();
-  const int n = static_cast<int>(layout_.Fields.size());
+  const int n = static_cast<int>(layout_.Fields().size());
   grid.GrowRows(n + 1);
   const std::string& mark = FieldGrid::MarkText();
   const std::string& dash = FieldGrid::UnavailableText();
   for (int i = 1; i <= n; ++i) {
-    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(i - 1)];
+    const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(i - 1)];
     char number[16];
     std::snprintf(number, sizeof number, "%4d", i);
     grid.SetCell(i, FieldGrid::kNumber, number);
@@ -560,12 +562,11 @@ FieldGrid CompareSession::MakeReGridGrid() const {
 }
 
 void CompareSession::ApplyReGrid(const FieldGrid& grid) {
-  for (std::size_t i = 0; i < layout_.Fields.size(); ++i) {
-    LayoutField& f = layout_.Fields[i];
-    if (f.IsKey) continue;
+  for (std::size_t i = 0; i < layout_.Fields().size(); ++i) {
+    if (layout_.Fields()[i].IsKey) continue;
     const int row = static_cast<int>(i) + 1;
-    f.IgnoreSpaces = grid.IsMarked(row, FieldGrid::kIgnoreSpaces) ? 1 : 0;
-    f.NotCompared = grid.IsMarked(row, FieldGrid::kNotCompared) ? 1 : 0;
+    layout_.SetCompareFlags(i, grid.IsMarked(row, FieldGrid::kIgnoreSpaces),
+                            grid.IsMarked(row, FieldGrid::kNotCompared));
   }
   ClassifyPairs();
 }

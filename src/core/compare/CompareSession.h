@@ -137,7 +137,7 @@ class CompareSession {
   }
   bool ExtractActive() const { return extractActive_; }
 
-  const std::vector<LayoutField>& Fields() const { return layout_.Fields; }
+  const std::vector<LayoutField>& Fields() const { return layout_.Fields(); }
   int KeyCount() const { return layout_.KeyCount; }
   bool IsNotLoaded(int fieldNo) const { return layout_.IsNotLoaded(fieldNo); }
 

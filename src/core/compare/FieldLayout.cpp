@@ -27,7 +27,7 @@ std::string FieldColumnName(int fieldNo) {
 }
 
 void FieldLayout::Clear() {
-  Fields.clear();
+  fields_.clear();
   KeyCount = 0;
   NotLoadedList.clear();
 }
@@ -53,7 +53,7 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
     if (f.NotLoaded && static_cast<int>(NotLoadedList.size()) < kMaxNotLoaded) {
       NotLoadedList.push_back(j);
     }
-    Fields.push_back(f);
+    fields_.push_back(f);
   };
   for (int j = 1; j < grid.RowCount(); ++j) {
     if (!grid.IsMarked(j, FieldGrid::kKey)) continue;
@@ -62,11 +62,21 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
     keyList += FieldColumnName(j);
     if (grid.IsMarked(j, FieldGrid::kNumeric)) keyList += " NU";
   }
-  KeyCount = static_cast<int>(Fields.size());
+  KeyCount = static_cast<int>(fields_.size());
   for (int j = 1; j < grid.RowCount(); ++j) {
     if (!grid.IsMarked(j, FieldGrid::kKey)) makeField(j, false);
   }
   return keyList;
+}
+
+void FieldLayout::ClearDiffCounts() {
+  for (LayoutField& f : fields_) f.DiffCount = 0;
+}
+
+void FieldLayout::SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared) {
+  LayoutField& f = fields_[index];
+  f.IgnoreSpaces = ignoreSpaces ? 1 : 0;
+  f.NotCompared = notCompared ? 1 : 0;
 }
 
 bool FieldLayout::IsNotLoaded(int fieldNo) const {

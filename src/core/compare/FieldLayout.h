@@ -4,6 +4,7 @@
 // the per-field results. It holds no pixels: column widths and positions are the result
 // grid's (grid/ColumnGeometry.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -46,9 +47,20 @@ class FieldLayout {
   // Empties the layout.
   void Clear();
 
-  std::vector<LayoutField> Fields;
+  // The fields, keys first. Valid until the next BuildFieldList or Clear.
+  const std::vector<LayoutField>& Fields() const { return fields_; }
+  // The classification's counts: every DiffCount back to 0; one more differing record in
+  // field `index` (an index into Fields).
+  void ClearDiffCounts();
+  void CountDifference(std::size_t index) { ++fields_[index].DiffCount; }
+  // The re-setting's choices for field `index`: compared without spaces, not compared.
+  void SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared);
+
   int KeyCount = 0;                // the first KeyCount fields are the keys
   std::vector<int> NotLoadedList;  // field numbers marked 未取込, at most 10
+
+ private:
+  std::vector<LayoutField> fields_;
 };
 
 // "FD%03d" of a field number: the column name of that field in a row table.

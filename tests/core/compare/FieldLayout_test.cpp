@@ -30,7 +30,7 @@ FieldGrid GridWithNames(const std::vector<std::string>& left,
 
 std::vector<int> FieldNumbers(const FieldLayout& layout) {
   std::vector<int> numbers;
-  for (const LayoutField& f : layout.Fields) numbers.push_back(f.FieldNo);
+  for (const LayoutField& f : layout.Fields()) numbers.push_back(f.FieldNo);
   return numbers;
 }
 
@@ -46,18 +46,18 @@ TEST(FieldLayoutTest, KeysComeFirstAndMakeTheKeyList) {
   EXPECT_EQ(layout.BuildFieldList(grid, false, kFileKindCsv), "FD001,FD003 NU");
   EXPECT_EQ(layout.KeyCount, 2);
   EXPECT_EQ(FieldNumbers(layout), (std::vector<int>{1, 3, 2, 4}));
-  const LayoutField& f3 = layout.Fields[1];
+  const LayoutField& f3 = layout.Fields()[1];
   EXPECT_EQ(f3.IsKey, 1);
   EXPECT_EQ(f3.Numeric, 1);
-  EXPECT_EQ(layout.Fields[0].Numeric, 0);
-  EXPECT_EQ(layout.Fields[2].IsKey, 0);
-  EXPECT_EQ(layout.Fields[2].IgnoreSpaces, 1);
-  EXPECT_EQ(layout.Fields[3].NotCompared, 1);
-  EXPECT_EQ(layout.Fields[3].NotLoaded, 1);
-  EXPECT_EQ(layout.Fields[3].DiffCount, 0);
+  EXPECT_EQ(layout.Fields()[0].Numeric, 0);
+  EXPECT_EQ(layout.Fields()[2].IsKey, 0);
+  EXPECT_EQ(layout.Fields()[2].IgnoreSpaces, 1);
+  EXPECT_EQ(layout.Fields()[3].NotCompared, 1);
+  EXPECT_EQ(layout.Fields()[3].NotLoaded, 1);
+  EXPECT_EQ(layout.Fields()[3].DiffCount, 0);
   // Without top-row names the fields are named by number, whatever the grid shows.
-  EXPECT_EQ(layout.Fields[0].NameView(), "FD001");
-  EXPECT_EQ(layout.Fields[1].NameView(), "FD003");
+  EXPECT_EQ(layout.Fields()[0].NameView(), "FD001");
+  EXPECT_EQ(layout.Fields()[1].NameView(), "FD003");
   EXPECT_EQ(layout.NotLoadedList, std::vector<int>{4});
   EXPECT_TRUE(layout.IsNotLoaded(4));
   EXPECT_FALSE(layout.IsNotLoaded(3));
@@ -74,13 +74,13 @@ TEST(FieldLayoutTest, NamesFromTheGridWithTopRowNamesOrFixedLength) {
   FieldGrid grid = GridWithNames({"A", S("名前")}, {"A", "x", "C"});
   FieldLayout layout;
   (void)layout.BuildFieldList(grid, true, kFileKindCsv);
-  ASSERT_EQ(layout.Fields.size(), 3u);
-  EXPECT_EQ(layout.Fields[1].NameView(), S("名前"));
-  EXPECT_EQ(layout.Fields[2].NameView(), "C");  // the right name fills in
+  ASSERT_EQ(layout.Fields().size(), 3u);
+  EXPECT_EQ(layout.Fields()[1].NameView(), S("名前"));
+  EXPECT_EQ(layout.Fields()[2].NameView(), "C");  // the right name fills in
   (void)layout.BuildFieldList(grid, false, kFileKindFixed);
-  EXPECT_EQ(layout.Fields[2].NameView(), "C");
+  EXPECT_EQ(layout.Fields()[2].NameView(), "C");
   (void)layout.BuildFieldList(grid, false, kFileKindDelimited);
-  EXPECT_EQ(layout.Fields[2].NameView(), "FD003");
+  EXPECT_EQ(layout.Fields()[2].NameView(), "FD003");
 
   LayoutField f;
   f.SetName(std::string(62, 'x') + S("名"));  // would end half-way at 63 bytes
@@ -95,7 +95,7 @@ TEST(FieldLayoutTest, NotLoadedListKeepsTenNumbers) {
   EXPECT_EQ(layout.NotLoadedList.size(), 10u);
   EXPECT_TRUE(layout.IsNotLoaded(10));
   EXPECT_FALSE(layout.IsNotLoaded(11));
-  EXPECT_EQ(layout.Fields[10].NotLoaded, 1);  // the flag stays; the field is loaded
+  EXPECT_EQ(layout.Fields()[10].NotLoaded, 1);  // the flag stays; the field is loaded
 }
 
 }  // namespace
