@@ -140,6 +140,7 @@ class MainWindow : public QMainWindow {
     int dropCount = 0;     // files dropped and not yet taken by the file-open command
     std::string dropPathL, dropPathR;
     int charWidth = 0, charHeight = 0;  // the size of "W" in the grid font
+    bool operator==(const ViewState&) const = default;
   };
 
   explicit MainWindow(QWidget* parent = nullptr);

@@ -272,6 +272,27 @@ class FieldControlDialogTest : public QObject {
     QCOMPARE(Marks(dialog, 3), QStringList({QString(), QString(), QString(), QString()}));
     QCOMPARE(Marks(dialog, 4), QStringList({QString(), QString(), kMark, QString()}));
 
+    // The number, 連携 and 数値 cells are painted as fixed cells, and the arrow keys and Home
+    // stop at SPC除く.
+    const QImage shownGrid = grid->viewport()->grab().toImage();
+    auto background = [&](int row, int column) {
+      const QRect cell = grid->visualRect(grid->model()->index(row, column));
+      return shownGrid.pixel(cell.topLeft() + QPoint(3, 3)) & 0xFFFFFFu;
+    };
+    for (int row : {0, 3}) {
+      for (int column : {1, 2}) {
+        QCOMPARE(background(row, column), background(row, 0));
+      }
+      QVERIFY(background(row, 3) != background(row, 0));
+    }
+    grid->setFocus();
+    grid->setCurrentCell(3, 3);
+    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Home}) {
+      QTest::keyClick(grid, key);
+      QCOMPARE(grid->currentColumn(), 3);
+    }
+    QCOMPARE(Marks(dialog, 4), QStringList({QString(), QString(), kMark, QString()}));
+
     // No not-loaded column, so no not-loaded check; the key check still runs.
     Click(Child<QPushButton>(&dialog, "cmd_Run"));
     QVERIFY(notifier_.Entries().empty());

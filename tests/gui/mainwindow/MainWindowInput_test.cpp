@@ -57,6 +57,9 @@ class GridNavigationTest : public QObject {
   void DragBelowTheGridAutoScrolls();
   void ExtractionAndEscape();
   void HeaderPopupPerColumn();
+  void BordersGoExactlyToTheirLeftLimit();
+  void SelectionInvertsTheRowHeadersOfItsTopAndBottomRows();
+  void CancelledReGridKeepsCursorScrollAndWidths();
 
  private:
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -478,6 +481,114 @@ void GridNavigationTest::HeaderPopupPerColumn() {
   QCOMPARE(Status(w, 0), -1);
   w.Action("mnusDfSelOut")->trigger();
   QVERIFY(!w.Session().ExtractActive());
+}
+
+// A drag line may stand exactly on its left limit (only left of it is refused): a column
+// border released there gives the narrowest width, 3, and the splitter rests there.
+void GridNavigationTest::BordersGoExactlyToTheirLeftLimit() {
+  MainWindow& w = *window_;
+  const int e = X(1, 1) + Width(1) - 1;
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(e, 10));
+  const int limit = w.View().resizeMinX;
+  QCOMPARE(limit, X(1, 1) - 1);
+  QTest::mouseMove(w.paiMain(), QPoint(limit, 10));
+  QCOMPARE(w.View().resizeX, limit);
+  QVERIFY(XoredWith(w, limit, RowTop(4) + 8, QColor(125, 125, 125)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(limit, 10));
+  QCOMPARE(Width(1), 3);
+
+  const int split = w.View().splitX;
+  const int splitLimit = w.View().keyEndX + 10;
+  QVERIFY(split > splitLimit);
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(6)));
+  QCOMPARE(w.View().resizeMinX, splitLimit);
+  QTest::mouseMove(w.paiMain(), QPoint(splitLimit, RowTop(6)));
+  QCOMPARE(w.View().resizeX, splitLimit);
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(splitLimit, RowTop(6)));
+  QCOMPARE(w.View().splitX, splitLimit);
+  QCOMPARE(X(1, 2), splitLimit);  // the right pane starts there
+}
+
+// A selection inverts the row-number and difference strip exactly over its rows, from the
+// first pixel row of its top row to the last of its bottom row, and the header over its
+// columns; where the cursor's own inversions lie on top, both show.
+void GridNavigationTest::SelectionInvertsTheRowHeadersOfItsTopAndBottomRows() {
+  MainWindow& w = *window_;
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Down);  // the anchor: field A, row 2
+  for (int i = 0; i < 3; ++i) Key(Qt::Key_Down, Qt::ShiftModifier);
+  Key(Qt::Key_Right, Qt::ShiftModifier);  // the end and the cursor: field B, row 5
+  QCOMPARE(w.View().shownSel, (MainWindow::Selection{1, 1, 2, 2, 5}));
+  const QColor brush(57, 50, 5);
+  const QColor both(57 ^ 30, 50 ^ 30, 5 ^ 30);  // with the cursor's inversion
+  for (int x : {5, 60}) {
+    QVERIFY(Untouched(w, x, RowTop(2) - 1));
+    QVERIFY(XoredWith(w, x, RowTop(2), brush));
+    QVERIFY(XoredWith(w, x, RowTop(3) - 1, brush));
+    QVERIFY(XoredWith(w, x, RowTop(4) + 8, brush));
+    QVERIFY(XoredWith(w, x, RowTop(5), both));
+    QVERIFY(XoredWith(w, x, RowTop(6) - 1, both));
+    QVERIFY(Untouched(w, x, RowTop(6)));
+  }
+  // The header: over field A the selection alone, over field B the cursor's column too;
+  // nothing over the key or in the other pane.
+  QVERIFY(XoredWith(w, X(1, 1) + 10, 10, brush));
+  QVERIFY(XoredWith(w, X(2, 1) + 10, 10, both));
+  QVERIFY(Untouched(w, X(0, 1) + 10, 10));
+  QVERIFY(Untouched(w, X(1, 2) + 10, 10));
+  // Upward from its anchor the same selection turns over: row 2 is now its bottom row.
+  Key(Qt::Key_Up);
+  Key(Qt::Key_Up);  // collapsed onto row 3
+  Key(Qt::Key_Up, Qt::ShiftModifier);
+  Key(Qt::Key_Up, Qt::ShiftModifier);  // from row 3 up to row 1
+  QCOMPARE(w.View().shownSel, (MainWindow::Selection{1, 2, 3, 2, 1}));
+  QVERIFY(Untouched(w, 60, RowTop(1) - 1));
+  QVERIFY(XoredWith(w, 60, RowTop(1), both));
+  QVERIFY(XoredWith(w, 60, RowTop(4) - 1, brush));
+  QVERIFY(Untouched(w, 60, RowTop(4)));
+}
+
+// A re-setting left with "キャンセル" changes nothing the user sees: not the cursor, the
+// selection, the scroll positions, the dragged splitter or the column widths.
+void GridNavigationTest::CancelledReGridKeepsCursorScrollAndWidths() {
+  MainWindow& w = *window_;
+  // Field A widened so that B leaves the left pane; the cursor on B scrolls the panes.
+  const int e = X(1, 1) + Width(1) - 1;
+  const int wide = w.View().splitX - 20;
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(e, 10));
+  QTest::mouseMove(w.paiMain(), QPoint(wide, 10));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(wide, 10));
+  // The splitter dragged 10 pixels right.
+  const int split = w.View().splitX;
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(3)));
+  QTest::mouseMove(w.paiMain(), QPoint(split + 10, RowTop(3)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split + 10, RowTop(3)));
+  QCOMPARE(w.View().splitX, split + 10);
+  Key(Qt::Key_End);
+  Key(Qt::Key_PageDown);
+  Key(Qt::Key_PageDown);
+  Key(Qt::Key_Up, Qt::ShiftModifier);
+  const MainWindow::ViewState before = w.View();
+  QVERIFY(before.hpos > 0);
+  QVERIFY(before.firstRow > 0);
+  QVERIFY(before.curRow > 0 && before.curCol == 2);
+  QVERIFY(before.shownSel.pane != -1);
+  const QImage screen = w.ScreenImage().copy();
+  const int showings = ReGridInWindow(w, [](korvel::FieldGrid& grid) {
+    grid.Toggle(2, korvel::FieldGrid::kNotCompared);  // changed, then cancelled
+    return 0;
+  });
+  QCOMPARE(showings, 1);
+  const MainWindow::ViewState after = w.View();
+  QCOMPARE(QPoint(after.curCol, after.curRow), QPoint(before.curCol, before.curRow));
+  QCOMPARE(after.firstRow, before.firstRow);
+  QCOMPARE(after.hpos, before.hpos);
+  QCOMPARE(after.splitX, before.splitX);
+  QCOMPARE(after.widths, before.widths);
+  QVERIFY(after == before);
+  QCOMPARE(w.ScreenImage(), screen);
+  QCOMPARE(w.Session().Fields()[1].NotCompared, 0);
 }
 
 QTEST_MAIN(GridNavigationTest)

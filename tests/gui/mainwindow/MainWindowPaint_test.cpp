@@ -2,7 +2,9 @@
 // line with its difference bands and numeric difference, and the cursor overlay.
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QPainter>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -49,6 +51,8 @@ class GridPaintTest : public QObject {
   void KeysReachingTheSplitterPushItRight();
   void ReclassifiedResultIsShownAgain();
   void FailedRunShowsTheEmptyResult();
+  void DifferenceColumnNamesOneSidedRecords();
+  void CursorBoxIsLeftOpenAtTheSplitter();
 
  private:
   TempDir home_;
@@ -311,6 +315,63 @@ void GridPaintTest::FailedRunShowsTheEmptyResult() {
   // The grid shows only its fixed parts: white where the fields were.
   QCOMPARE(Rgb(w.BackBuffer(), 150, RowTop(0) + 8), Rgb(255, 255, 255));
   QCOMPARE(Rgb(w.ScreenImage(), 150, RowTop(0) + 8), Rgb(255, 255, 255));
+}
+
+// The difference column of each row, as painted, is the text it should show: the row strip's
+// colour with the text drawn in the grid font at x 40, two pixels below the row's top. The
+// reference is drawn apart from the window, so a swapped or misplaced text differs.
+void GridPaintTest::DifferenceColumnNamesOneSidedRecords() {
+  MainWindow& w = *window_;
+  const QFontMetrics metrics(w.GridFont());
+  auto reference = [&](const QString& text) {
+    QImage image(45, MainWindow::RowHeight, QImage::Format_RGB32);
+    image.fill(MainWindow::HeaderColor);
+    QPainter p(&image);
+    p.setFont(w.GridFont());
+    p.setPen(Qt::black);
+    p.drawText(0, 2 + metrics.ascent(), text);
+    return image.copy(1, 1, 43, 14);
+  };
+  auto painted = [&](int k) { return w.BackBuffer().copy(41, RowTop(k) + 1, 43, 14); };
+  // The two one-sided texts look different, so the comparison can tell them apart.
+  QVERIFY(reference(korvel::Q("左のみ")) != reference(korvel::Q("右のみ")));
+  QCOMPARE(painted(0), reference(QStringLiteral("   3")));
+  QCOMPARE(painted(1), reference(QStringLiteral("   0")));
+  QCOMPARE(painted(2), reference(korvel::Q("左のみ")));
+  QCOMPARE(painted(3), reference(korvel::Q("右のみ")));
+}
+
+// In the left pane a cell that reaches past SplitX - 5 gets a box open on the right: its top
+// and bottom edges end at SplitX - 5, and it has no right edge.
+void GridPaintTest::CursorBoxIsLeftOpenAtTheSplitter() {
+  MainWindow& w = *window_;
+  // The last field's border in the left pane dragged past the splitter.
+  const MainWindow::ViewState v = w.View();
+  const int last = 4;
+  const int e = v.leftX[last] + v.widths[last] - 1;
+  QVERIFY(e + 1 < v.splitX);
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(e, 10));
+  QCOMPARE(w.View().resizeTarget, last);
+  QTest::mouseMove(w.paiMain(), QPoint(v.splitX + 40, 10));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(v.splitX + 40, 10));
+  const int x = FieldX(w, last, 1);
+  QVERIFY(x + FieldWidth(w, last) > v.splitX);
+  // The cursor on that cell of row 1, in the left pane.
+  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x + 5, RowTop(1) + 8));
+  QCOMPARE(QPoint(w.View().curCol, w.View().curRow), QPoint(last, 1));
+  QCOMPARE(w.View().curSide, 1);
+  const int end = v.splitX - 5;
+  const int top = RowTop(1);
+  const QColor green(0, 255, 0);
+  QVERIFY(XoredWith(w, x - 2, top + 8, green));  // the left edge
+  for (int y : {top, top + 1, top + MainWindow::RowHeight - 1, top + MainWindow::RowHeight}) {
+    QVERIFY(XoredWith(w, end, y, green));
+    QVERIFY(Untouched(w, end + 1, y));
+  }
+  for (int dx = 0; dx < 4; ++dx) QVERIFY(Untouched(w, end - dx, top + 8));  // no right edge
+  // Its header cell is inverted to the same end.
+  QVERIFY(XoredWith(w, end, 10, QColor(30, 30, 30)));
+  QVERIFY(Untouched(w, end + 1, 10));
 }
 
 QTEST_MAIN(GridPaintTest)

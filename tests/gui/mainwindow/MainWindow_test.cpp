@@ -92,6 +92,8 @@ class MainWindowTest : public QObject {
   void MenuItemsDoWhatTheirCaptionsSay();
   void ToolBarButtonsDoWhatTheirHintsSay();
   void StatusBarShowsTheRunAndAFailedRunEmptiesIt();
+  void HorizontalBarNeedsTwoFields_data();
+  void HorizontalBarNeedsTwoFields();
   void CaptionNamesTheComparedFiles();
   void DroppedFilesStartTheFileOpenCommand();
   void HeaderPopupWithoutResult();
@@ -369,6 +371,34 @@ void MainWindowTest::StatusBarShowsTheRunAndAFailedRunEmptiesIt() {
   QCOMPARE(notifier.Texts().size(), std::size_t{1});
   QVERIFY(w.StatusPanel(0)->text().isEmpty());
   QVERIFY(w.StatusPanel(1)->text().isEmpty());
+}
+
+void MainWindowTest::HorizontalBarNeedsTwoFields_data() {
+  QTest::addColumn<QString>("line");  // every record of both files
+  QTest::addColumn<bool>("enabled");
+  QTest::addColumn<int>("maximum");
+  QTest::newRow("one field") << QStringLiteral("a") << false << 1;
+  QTest::newRow("two fields") << QStringLiteral("a,b") << true << 1;
+  QTest::newRow("three fields") << QStringLiteral("a,b,c") << true << 2;
+}
+
+// The horizontal bar scrolls the fields: with one field there is nothing to scroll, after a
+// run as after a re-setting.
+void MainWindowTest::HorizontalBarNeedsTwoFields() {
+  QFETCH(QString, line);
+  QFETCH(bool, enabled);
+  QFETCH(int, maximum);
+  MainWindow w;
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  const std::string text = Lines({line.toStdString(), line.toStdString()});
+  QVERIFY(CompareInWindow(w, dir_, text, text, {}));
+  QCOMPARE(w.scr_Bottom()->isEnabled(), enabled);
+  QCOMPARE(w.scr_Bottom()->maximum(), maximum);
+  QCOMPARE(w.scr_Bottom()->value(), 0);
+  QCOMPARE(ReGridInWindow(w, [](korvel::FieldGrid&) { return 1; }), 1);
+  QCOMPARE(w.scr_Bottom()->isEnabled(), enabled);
+  QCOMPARE(w.scr_Bottom()->maximum(), maximum);
 }
 
 void MainWindowTest::CaptionNamesTheComparedFiles() {
