@@ -97,14 +97,14 @@ int main(int argc, char** argv) {
   korvel::StderrNotifier notifier;
   korvel::SetNotifier(&notifier);
   korvel::CompareSession session;
-  session.Settings.PathL = pathL;
-  session.Settings.PathR = pathR;
+  session.EditSettings().PathL = pathL;
+  session.EditSettings().PathR = pathR;
   auto start = std::chrono::steady_clock::now();
   session.StartSetUp();
   korvel::FieldGrid grid;
   if (session.FillFieldGrids(grid) != 0) return 1;
   grid.Toggle(1, korvel::FieldGrid::kKey);
-  int result = session.CompareSides(grid, 8);
+  int result = session.CompareSides(grid);
   double seconds = Seconds(start);
   std::printf("%d records x %d fields, %.1f MiB of input\n", records, fields,
               static_cast<double>(bytes) / (1 << 20));

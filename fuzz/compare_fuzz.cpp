@@ -168,17 +168,17 @@ void CheckEmpty(const CompareSession& s) {
 void CheckTable(const CompareSession& s, Side side, const std::string& path,
                 FixedWidthReader* fix) {
   const RowTable& table = s.Table(side);
-  const bool names = s.Settings.TopRowNames;
+  const bool names = s.Settings().TopRowNames;
   DelimitedReader csv;
   CsvRecordReader csvReader(csv);
   SideRecordReader* reader = &csvReader;
   FixedWidthRecordReader fixSource(*fix);
-  if (s.Settings.FileKind == kFileKindFixed) {
-    Require(fix->Open(path, names ? 1 : 0, s.ReadingEncoding(), s.Settings.DetectBom) == 0,
+  if (s.Settings().FileKind == kFileKindFixed) {
+    Require(fix->Open(path, names ? 1 : 0, s.ReadingEncoding(), s.Settings().DetectBom) == 0,
             "the file read by the run does not open again");
     reader = &fixSource;
   } else {
-    Require(OpenDelimited(csv, s.Reading(s.Settings.FileKind), path, names) == 0,
+    Require(OpenDelimited(csv, s.Reading(s.Settings().FileKind), path, names) == 0,
             "the file read by the run does not open again");
   }
   int row = 0;
@@ -339,7 +339,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   OptionBytes in(data, size);
 
   CompareSession session;
-  CompareSettings& set = session.Settings;
+  CompareSettings& set = session.EditSettings();
   set.FileKind = in.Below(3);
   const std::uint8_t flags = in.Byte();
   set.TopRowNames = (flags & 1) != 0;
@@ -401,7 +401,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!grid.ConfirmMarks()) return 0;
 
   env.notes.Clear();
-  const int result = session.CompareSides(grid, 8);
+  const int result = session.CompareSides(grid);
   Require(env.files.OpenCount() == 0, "the run left a file open");
   if (result != 0) {
     Require(result == -1, "an undocumented CompareSides result");

@@ -16,9 +16,6 @@
 namespace korvel::cli {
 namespace {
 
-// The grid's column width is measured in pixels of "W"; a window-free run uses a nominal one.
-constexpr int kNominalCharWidth = 8;
-
 int UsageError(std::ostream& err, const std::string& reason) {
   err << "korvel-cli: " << reason << '\n';
   return kExitFailed;
@@ -165,7 +162,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   SettingsStore global;
   global.LoadSettings();
   CompareSession session;
-  ApplySettings(o, global, session.Settings);
+  ApplySettings(o, global, session.EditSettings());
 
   if (ConfirmInputFiles(o.left, o.right) != InputSide::kNone) return kExitFailed;
   FixedWidthRecordReader fixSource(global.FixReader());
@@ -179,7 +176,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (session.FillFieldGrids(grid) != 0) return kExitFailed;
   if (!MarkGrid(o, grid, err)) return kExitFailed;
   if (!grid.ConfirmMarks()) return kExitFailed;
-  if (session.CompareSides(grid, kNominalCharWidth) != 0) return kExitFailed;
+  if (session.CompareSides(grid) != 0) return kExitFailed;
 
   out << Cp932ToUtf8(session.SummaryText()) << '\n';
   const bool different =

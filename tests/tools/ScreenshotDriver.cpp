@@ -78,7 +78,7 @@ class Driver {
       }
       return;
     }
-    if (modal == nullptr && fieldsAnswered_ && window_.Model()->RowCount() > 0) {
+    if (modal == nullptr && fieldsAnswered_ && !window_.Session().ViewPairs().empty()) {
       timer_.stop();
       Later([this] {
         Save(&window_, "main-window.png");

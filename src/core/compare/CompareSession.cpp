@@ -58,25 +58,25 @@ void CompareSession::StartSetUp() {
 DelimitedReading CompareSession::Reading(int fileKind) const {
   DelimitedReading reading;
   reading.FileKind = fileKind;
-  reading.Delimiter = Settings.Delimiter;
+  reading.Delimiter = settings_.Delimiter;
   reading.Encoding = ReadingEncoding();
-  reading.DetectBom = Settings.DetectBom;
-  reading.TabOldType = Settings.TabOldType;
-  reading.NewlineMode = Settings.NewlineMode;
+  reading.DetectBom = settings_.DetectBom;
+  reading.TabOldType = settings_.TabOldType;
+  reading.NewlineMode = settings_.NewlineMode;
   return reading;
 }
 
 int CompareSession::FillFieldGrids(FieldGrid& grid) {
-  if (Settings.FileKind == kFileKindFixed) {
+  if (settings_.FileKind == kFileKindFixed) {
     int result = FillFieldGridFixed(grid, FieldGrid::kNameA);
     return result != 0 ? result : FillFieldGridFixed(grid, FieldGrid::kNameB);
   }
   fill_.FieldOverWarned = false;
-  int result = FillFieldGrid(grid, FieldGrid::kNameA, Settings.FileKind, Settings.TopRowNames,
-                             Settings.PathL);
+  int result = FillFieldGrid(grid, FieldGrid::kNameA, settings_.FileKind, settings_.TopRowNames,
+                             settings_.PathL);
   if (result != 0) return result;
-  return FillFieldGrid(grid, FieldGrid::kNameB, Settings.FileKind, Settings.TopRowNames,
-                       Settings.PathR);
+  return FillFieldGrid(grid, FieldGrid::kNameB, settings_.FileKind, settings_.TopRowNames,
+                       settings_.PathR);
 }
 
 int CompareSession::FillFieldGrid(FieldGrid& grid, int column, int fileKind, bool topRowNames,
@@ -91,11 +91,11 @@ int CompareSession::FillFieldGridFixed(FieldGrid& grid, int column) {
 // ---------------------------------------------------------------------------
 // The run
 
-int CompareSession::CompareSides(const FieldGrid& grid, int charWidth) {
+int CompareSession::CompareSides(const FieldGrid& grid) {
   int result = -1;
   bool noMemory = false;
   try {
-    result = RunSteps(grid, charWidth);
+    result = RunSteps(grid);
   } catch (const std::bad_alloc&) {
     noMemory = true;
   }
@@ -106,7 +106,7 @@ int CompareSession::CompareSides(const FieldGrid& grid, int charWidth) {
   return result;
 }
 
-int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
+int CompareSession::RunSteps(const FieldGrid& grid) {
   ReleaseExtraction();
   std::vector<RecordPair>().swap(allPairs_);
   // Nothing shows the old rows any more; freeing them before reading keeps the peak of a
@@ -115,10 +115,9 @@ int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
   rightRec_.ClearSelection();
   leftTable_.Clear();
   rightTable_.Clear();
-  sortKeys_ = layout_.BuildFieldList(grid, Settings.TopRowNames, Settings.FileKind);
+  sortKeys_ = layout_.BuildFieldList(grid, settings_.TopRowNames, settings_.FileKind);
 
   if (LoadBothSides() != 0) return -1;
-  layout_.MeasureColumns(leftTable_, charWidth);
   int paired = PairRecords();
   leftRec_.ClearSelection();
   rightRec_.ClearSelection();
@@ -130,10 +129,10 @@ int CompareSession::RunSteps(const FieldGrid& grid, int charWidth) {
 int CompareSession::LoadAndPrepare(Side side) {
   try {
     if (side == Side::kLeft) {
-      if (LoadSide(leftTable_, Settings.PathL, Side::kLeft) != 0) return -1;
+      if (LoadSide(leftTable_, settings_.PathL, Side::kLeft) != 0) return -1;
       return PrepareSide(leftRec_, leftTable_);
     }
-    if (LoadSide(rightTable_, Settings.PathR, Side::kRight) != 0) return -1;
+    if (LoadSide(rightTable_, settings_.PathR, Side::kRight) != 0) return -1;
     return PrepareSide(rightRec_, rightTable_);
   } catch (const std::bad_alloc&) {
     WarnNoMemory();
@@ -147,7 +146,7 @@ int CompareSession::LoadAndPrepare(Side side) {
 // run would show them: the left side's, and the right side's only when the left side
 // succeeded. The fixed-length reader is one shared object, so those files are read in turn.
 int CompareSession::LoadBothSides() {
-  if (Settings.FileKind == kFileKindFixed) {
+  if (settings_.FileKind == kFileKindFixed) {
     if (LoadAndPrepare(Side::kLeft) != 0) return -1;
     return LoadAndPrepare(Side::kRight);
   }
@@ -194,10 +193,10 @@ CompareSession::SideLoad CompareSession::LoadAndPrepareCaught(Side side) {
 }
 
 int CompareSession::LoadSide(RowTable& table, const std::string& path, Side side) {
-  if (Settings.FileKind == kFileKindFixed) {
-    return LoadFixedSide(table, path, side, Settings.TopRowNames);
+  if (settings_.FileKind == kFileKindFixed) {
+    return LoadFixedSide(table, path, side, settings_.TopRowNames);
   }
-  return LoadDelimitedSide(table, path, side, Settings.FileKind, Settings.TopRowNames);
+  return LoadDelimitedSide(table, path, side, settings_.FileKind, settings_.TopRowNames);
 }
 
 int CompareSession::PrepareSide(SortedSelection& rec, RowTable& table) {
@@ -241,7 +240,8 @@ int CompareSession::LoadFixedSide(RowTable& table, const std::string& path, Side
     Warn(Sjis("フィールドが存在しません。"));
     return -1;
   }
-  if (fixed_->Open(path, topRowNames ? 1 : 0, ReadingEncoding(), Settings.DetectBom ? 1 : 0) != 0) {
+  if (fixed_->Open(path, topRowNames ? 1 : 0, ReadingEncoding(), settings_.DetectBom ? 1 : 0) !=
+      0) {
     ShowReaderError(fixed_->GetError());
     fixed_->Close();
     return -1;
@@ -324,14 +324,14 @@ int CompareSession::CompareKeys(int leftRow, int rightRow) const {
   // First the order both sides were sorted by; where it finds all keys equal, the bytes
   // decide (the sort placed such rows by their bytes, see PrepareSide).
   for (int k = 0; k < keys; ++k) {
-    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(k)];
+    const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(k)];
     std::string_view a = left.Cell(f.FieldNo);
     std::string_view b = right.Cell(f.FieldNo);
     int c = f.Numeric ? Sign(KeyNumber(a), KeyNumber(b)) : SortCompare(a, b);
     if (c != 0) return c;
   }
   for (int k = 0; k < keys; ++k) {
-    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(k)];
+    const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(k)];
     if (f.Numeric) continue;
     int c = left.Cell(f.FieldNo).compare(right.Cell(f.FieldNo));
     if (c != 0) return c < 0 ? -1 : 1;
@@ -385,7 +385,8 @@ int CompareSession::PairRecords() {
 
 void CompareSession::ClassifyPairs() {
   ReleaseExtraction();
-  for (LayoutField& f : layout_.Fields) f.DiffCount = 0;
+  layout_.ClearDiffCounts();
+  const std::vector<LayoutField>& fields = layout_.Fields();
   diffRecordCount_ = 0;
   leftOnlyCount_ = 0;
   rightOnlyCount_ = 0;
@@ -414,10 +415,11 @@ void CompareSession::ClassifyPairs() {
     RowView left = leftTable_.Row(pair.LeftRow);
     RowView right = rightTable_.Row(pair.RightRow);
     int differing = 0;
-    for (LayoutField& f : layout_.Fields) {
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+      const LayoutField& f = fields[k];
       if (f.NotCompared) continue;
       if (korvel::CellsDiffer(left.Cell(f.FieldNo), right.Cell(f.FieldNo), f.IgnoreSpaces != 0)) {
-        ++f.DiffCount;
+        layout_.CountDifference(k);
         ++differing;
       }
     }
@@ -441,21 +443,6 @@ std::string CompareSession::SummaryText() const {
   return Format("左総数:%d件 右総数:%d件 相違レコード数:%d件 左のみ:%d件 右のみ:%d件",
                 leftTable_.RowCount(), rightTable_.RowCount(), diffRecordCount_, leftOnlyCount_,
                 rightOnlyCount_);
-}
-
-// ---------------------------------------------------------------------------
-// The result
-
-void CompareSession::SetFieldWidth(int index, int width) {
-  if (index < 0 || index >= static_cast<int>(layout_.Fields.size())) return;
-  layout_.Fields[static_cast<std::size_t>(index)].Width = width;
-}
-
-void CompareSession::SetFieldX(int index, int leftX, int rightX) {
-  if (index < 0 || index >= static_cast<int>(layout_.Fields.size())) return;
-  LayoutField& f = layout_.Fields[static_cast<std::size_t>(index)];
-  f.LeftX = leftX;
-  f.RightX = rightX;
 }
 
 std::string_view CompareSession::CellText(Side side, int row, int fieldNo) const {
@@ -488,11 +475,11 @@ bool CompareSession::ExtractByStatus(int kind, bool differing) {
 
 bool CompareSession::FillExtractColumn(int position, bool differing) {
   extractPairs_.clear();
-  if (position < 0 || position >= static_cast<int>(layout_.Fields.size())) {
+  if (position < 0 || position >= static_cast<int>(layout_.Fields().size())) {
     Warn(Sjis("該当のカラムが見付かりません。"));
     return false;
   }
-  const LayoutField& f = layout_.Fields[static_cast<std::size_t>(position)];
+  const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(position)];
   for (const RecordPair& pair : allPairs_) {
     if (!pair.IsPaired()) continue;
     bool differs =
@@ -546,19 +533,19 @@ bool CompareSession::FillExtractByStatus(int kind, bool differing) {
 // Re-setting
 
 bool CompareSession::CanReGrid() const {
-  if (!layout_.Fields.empty()) return true;
+  if (!layout_.Fields().empty()) return true;
   Warn(Sjis("項目設定がされていません。"));
   return false;
 }
 
 FieldGrid CompareSession::MakeReGridGrid() const {
   FieldGrid grid = FieldGrid::ForReGrid();
-  const int n = static_cast<int>(layout_.Fields.size());
+  const int n = static_cast<int>(layout_.Fields().size());
   grid.GrowRows(n + 1);
   const std::string& mark = FieldGrid::MarkText();
   const std::string& dash = FieldGrid::UnavailableText();
   for (int i = 1; i <= n; ++i) {
-    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(i - 1)];
+    const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(i - 1)];
     char number[16];
     std::snprintf(number, sizeof number, "%4d", i);
     grid.SetCell(i, FieldGrid::kNumber, number);
@@ -575,12 +562,11 @@ FieldGrid CompareSession::MakeReGridGrid() const {
 }
 
 void CompareSession::ApplyReGrid(const FieldGrid& grid) {
-  for (std::size_t i = 0; i < layout_.Fields.size(); ++i) {
-    LayoutField& f = layout_.Fields[i];
-    if (f.IsKey) continue;
+  for (std::size_t i = 0; i < layout_.Fields().size(); ++i) {
+    if (layout_.Fields()[i].IsKey) continue;
     const int row = static_cast<int>(i) + 1;
-    f.IgnoreSpaces = grid.IsMarked(row, FieldGrid::kIgnoreSpaces) ? 1 : 0;
-    f.NotCompared = grid.IsMarked(row, FieldGrid::kNotCompared) ? 1 : 0;
+    layout_.SetCompareFlags(i, grid.IsMarked(row, FieldGrid::kIgnoreSpaces),
+                            grid.IsMarked(row, FieldGrid::kNotCompared));
   }
   ClassifyPairs();
 }

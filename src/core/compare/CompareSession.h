@@ -64,7 +64,10 @@ class CompareSession {
   CompareSession(const CompareSession&) = delete;
   CompareSession& operator=(const CompareSession&) = delete;
 
-  CompareSettings Settings;
+  // The comparison settings: what the set-up chain presets its dialogs from and writes
+  // back into, and what the run reads. Changed only through EditSettings.
+  const CompareSettings& Settings() const { return settings_; }
+  CompareSettings& EditSettings() { return settings_; }
 
   // ---- Set-up chain -------------------------------------------------------------------
 
@@ -73,7 +76,7 @@ class CompareSession {
   // The fixed-length reader (not owned; null to remove). Must outlive its use here.
   void SetFixedSource(FixedLengthSource* source) { fixed_ = source; }
   // The encoding a file is read with: Shift-JIS for clipboard captures, else Encoding.
-  int ReadingEncoding() const { return Settings.FromClipboard ? 0 : Settings.Encoding; }
+  int ReadingEncoding() const { return settings_.FromClipboard ? 0 : settings_.Encoding; }
   // The delimited reader's set-up for `fileKind` from the settings.
   DelimitedReading Reading(int fileKind) const;
 
@@ -92,11 +95,10 @@ class CompareSession {
   // ---- The run --------------------------------------------------------------------------
 
   // Compares PathL and PathR by the confirmed grid: builds the field layout, loads and
-  // sorts both sides, pairs, classifies and counts. `charWidth` is the pixel width of "W"
-  // in the grid font (for the column widths). 0 when the run completed; -1 when it failed:
-  // the message was shown and the result is empty (ResetResult). Afterwards the caller
-  // shows SummaryText(), the encodings and the caption, and repaints.
-  int CompareSides(const FieldGrid& grid, int charWidth);
+  // sorts both sides, pairs, classifies and counts. 0 when the run completed; -1 when it
+  // failed: the message was shown and the result is empty (ResetResult). Afterwards the
+  // caller shows SummaryText(), the encodings and the caption, and repaints.
+  int CompareSides(const FieldGrid& grid);
 
   // Loads one delimited side into `table`: 0, or -1 after the message (reader errors, a
   // cell over 500 bytes: "<file>\n<k>カラム-<L>行目でサイズオーバー"). Sets EncodingL/R.
@@ -135,12 +137,9 @@ class CompareSession {
   }
   bool ExtractActive() const { return extractActive_; }
 
-  const std::vector<LayoutField>& Fields() const { return layout_.Fields; }
+  const std::vector<LayoutField>& Fields() const { return layout_.Fields(); }
   int KeyCount() const { return layout_.KeyCount; }
   bool IsNotLoaded(int fieldNo) const { return layout_.IsNotLoaded(fieldNo); }
-  // The view's writes into the layout: a dragged column width, the painted x positions.
-  void SetFieldWidth(int index, int width);
-  void SetFieldX(int index, int leftX, int rightX);
 
   const RowTable& LeftTable() const { return leftTable_; }
   const RowTable& RightTable() const { return rightTable_; }
@@ -201,10 +200,11 @@ class CompareSession {
   int PrepareSide(SortedSelection& rec, RowTable& table);
   int CompareKeys(int leftRow, int rightRow) const;
   void SetEncoding(Side side, int encoding);
-  int RunSteps(const FieldGrid& grid, int charWidth);
+  int RunSteps(const FieldGrid& grid);
   bool FillExtractColumn(int position, bool differing);
   bool FillExtractByStatus(int kind, bool differing);
 
+  CompareSettings settings_;
   FixedLengthSource* fixed_ = nullptr;
   GridFillState fill_;
 

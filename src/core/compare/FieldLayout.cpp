@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "compare/RowTable.h"
 #include "platform/Codepage.h"
 
 namespace korvel {
@@ -28,7 +27,7 @@ std::string FieldColumnName(int fieldNo) {
 }
 
 void FieldLayout::Clear() {
-  Fields.clear();
+  fields_.clear();
   KeyCount = 0;
   NotLoadedList.clear();
 }
@@ -45,7 +44,6 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
     f.IgnoreSpaces = grid.IsMarked(j, FieldGrid::kIgnoreSpaces) ? 1 : 0;
     f.NotCompared = grid.IsMarked(j, FieldGrid::kNotCompared) ? 1 : 0;
     f.NotLoaded = grid.IsMarked(j, FieldGrid::kNotLoaded) ? 1 : 0;
-    f.Width = kBuiltWidth;
     if (namesFromGrid) {
       const std::string& left = grid.Cell(j, FieldGrid::kNameA);
       f.SetName(left.empty() ? grid.Cell(j, FieldGrid::kNameB) : left);
@@ -55,7 +53,7 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
     if (f.NotLoaded && static_cast<int>(NotLoadedList.size()) < kMaxNotLoaded) {
       NotLoadedList.push_back(j);
     }
-    Fields.push_back(f);
+    fields_.push_back(f);
   };
   for (int j = 1; j < grid.RowCount(); ++j) {
     if (!grid.IsMarked(j, FieldGrid::kKey)) continue;
@@ -64,25 +62,25 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
     keyList += FieldColumnName(j);
     if (grid.IsMarked(j, FieldGrid::kNumeric)) keyList += " NU";
   }
-  KeyCount = static_cast<int>(Fields.size());
+  KeyCount = static_cast<int>(fields_.size());
   for (int j = 1; j < grid.RowCount(); ++j) {
     if (!grid.IsMarked(j, FieldGrid::kKey)) makeField(j, false);
   }
   return keyList;
 }
 
-bool FieldLayout::IsNotLoaded(int fieldNo) const {
-  return std::find(NotLoadedList.begin(), NotLoadedList.end(), fieldNo) != NotLoadedList.end();
+void FieldLayout::ClearDiffCounts() {
+  for (LayoutField& f : fields_) f.DiffCount = 0;
 }
 
-void FieldLayout::MeasureColumns(const RowTable& left, int charWidth) {
-  const int rows = std::min(left.RowCount(), kMeasuredRows);
-  for (LayoutField& f : Fields) {
-    std::size_t longest = 0;
-    for (int r = 0; r < rows; ++r) longest = std::max(longest, left.CellView(f.FieldNo, r).size());
-    long width = (static_cast<long>(longest) + 1) * charWidth;
-    f.Width = static_cast<std::int32_t>(std::clamp<long>(width, kMinWidth, kMaxWidth));
-  }
+void FieldLayout::SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared) {
+  LayoutField& f = fields_[index];
+  f.IgnoreSpaces = ignoreSpaces ? 1 : 0;
+  f.NotCompared = notCompared ? 1 : 0;
+}
+
+bool FieldLayout::IsNotLoaded(int fieldNo) const {
+  return std::find(NotLoadedList.begin(), NotLoadedList.end(), fieldNo) != NotLoadedList.end();
 }
 
 }  // namespace korvel

@@ -1,8 +1,10 @@
 #pragma once
 // The field layout of a comparison: the fields both sides share, in the order they are
 // shown (the key fields first), with the per-field choices of the field-control grid and
-// the per-field results.
+// the per-field results. It holds no pixels: column widths and positions are the result
+// grid's (grid/ColumnGeometry.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,7 +16,7 @@ namespace korvel {
 
 class RowTable;
 
-// One field; a fixed 104-byte record.
+// One field; a fixed 92-byte record.
 struct LayoutField {
   std::int32_t IsKey = 0;         // 1 = key field
   std::int32_t FieldNo = 0;       // 1-based field number = column in both row tables
@@ -23,23 +25,16 @@ struct LayoutField {
   std::int32_t NotCompared = 0;   // 1 = never counts as different, never marked
   std::int32_t NotLoaded = 0;     // 1 = cells not loaded; "" on both sides
   std::int32_t DiffCount = 0;     // paired records whose cells differ here (classification)
-  std::int32_t LeftX = 0;         // x of the field's cells, written by the grid painting;
-  std::int32_t RightX = 0;        //   0 = not visible
-  std::int32_t Width = 64;        // column width in pixels
   char Name[64] = {};             // display name, CP932, NUL-terminated (at most 63 bytes)
 
   std::string_view NameView() const { return Name; }
   void SetName(std::string_view name);
 };
-static_assert(sizeof(LayoutField) == 104);
+static_assert(sizeof(LayoutField) == 92);
 
 class FieldLayout {
  public:
   static constexpr int kMaxNotLoaded = 10;  // not-loaded field numbers kept
-  static constexpr int kBuiltWidth = 64;
-  static constexpr int kMinWidth = 48;
-  static constexpr int kMaxWidth = 200;
-  static constexpr int kMeasuredRows = 100;
 
   // Rebuilds Fields, KeyCount and NotLoadedList from the grid's rows 1 .. last: first the
   // rows marked 連携 (keys), then the others, each in ascending field number. Names are
@@ -49,15 +44,23 @@ class FieldLayout {
   std::string BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind);
   // True when field number `fieldNo` is in NotLoadedList.
   bool IsNotLoaded(int fieldNo) const;
-  // Width of every field from the longest cell of the field in the first 100 rows of
-  // `left`: (bytes + 1) x charWidth, kept within 48 .. 200.
-  void MeasureColumns(const RowTable& left, int charWidth);
   // Empties the layout.
   void Clear();
 
-  std::vector<LayoutField> Fields;
+  // The fields, keys first. Valid until the next BuildFieldList or Clear.
+  const std::vector<LayoutField>& Fields() const { return fields_; }
+  // The classification's counts: every DiffCount back to 0; one more differing record in
+  // field `index` (an index into Fields).
+  void ClearDiffCounts();
+  void CountDifference(std::size_t index) { ++fields_[index].DiffCount; }
+  // The re-setting's choices for field `index`: compared without spaces, not compared.
+  void SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared);
+
   int KeyCount = 0;                // the first KeyCount fields are the keys
   std::vector<int> NotLoadedList;  // field numbers marked 未取込, at most 10
+
+ private:
+  std::vector<LayoutField> fields_;
 };
 
 // "FD%03d" of a field number: the column name of that field in a row table.

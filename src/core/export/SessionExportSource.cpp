@@ -22,7 +22,7 @@ std::string_view SessionExportSource::Cell(int side, int row, int fieldNo) const
 }
 
 std::string_view SessionExportSource::Path(int side) const {
-  return side == kLeftSide ? session_.Settings.PathL : session_.Settings.PathR;
+  return side == kLeftSide ? session_.Settings().PathL : session_.Settings().PathR;
 }
 
 }  // namespace korvel

@@ -1,7 +1,7 @@
 #pragma once
-// What the grid window reads of a comparison result, and the few view members it writes
-// back into the field layout (LeftX, RightX, Width). The window paints and navigates through
-// this interface only; the comparison session provides it.
+// What the grid window reads of a comparison result. The window paints and navigates through
+// this interface only; the comparison session provides it. The grid's pixels (column widths
+// and positions) are the window's own (grid/ColumnGeometry.h).
 //
 // Texts are CP932. Views returned stay valid until the result changes (a comparison run,
 // a re-setting, an extraction or its release).
@@ -29,9 +29,6 @@ struct GridField {
   bool notCompared = false;
   bool ignoreSpaces = false;
   int diffCount = 0;
-  int width = 0;
-  int leftX = 0;  // as last painted; 0 = not shown in that pane
-  int rightX = 0;
   std::string_view name;  // up to its NUL
 };
 
@@ -56,11 +53,6 @@ class GridModel {
   // The two cells of `field` in `pair` differ, honouring the field's ignore-spaces flag (a
   // missing side reads as ""). The NotCompared flag is not consulted.
   virtual bool CellsDiffer(const GridPair& pair, int field) const = 0;
-
-  // View members written back: the painted x of each pane (0 = not shown) and a dragged
-  // width.
-  virtual void SetFieldX(int field, int leftX, int rightX) = 0;
-  virtual void SetFieldWidth(int field, int width) = 0;
 
   // Extraction (the rows shown become a filtered copy of all rows).
   virtual bool ExtractActive() const = 0;

@@ -18,9 +18,6 @@ GridField SessionGridModel::Field(int field) const {
   view.notCompared = f.NotCompared != 0;
   view.ignoreSpaces = f.IgnoreSpaces != 0;
   view.diffCount = f.DiffCount;
-  view.width = f.Width;
-  view.leftX = f.LeftX;
-  view.rightX = f.RightX;
   view.name = f.NameView();
   return view;
 }
@@ -37,12 +34,6 @@ bool SessionGridModel::CellsDiffer(const GridPair& pair, int field) const {
   return CompareSession::CellsDiffer(Cell(kLeftPane, field, pair.leftRow),
                                      Cell(kRightPane, field, pair.rightRow), ignoreSpaces);
 }
-
-void SessionGridModel::SetFieldX(int field, int leftX, int rightX) {
-  session_.SetFieldX(field, leftX, rightX);
-}
-
-void SessionGridModel::SetFieldWidth(int field, int width) { session_.SetFieldWidth(field, width); }
 
 bool SessionGridModel::ExtractColumn(int field, bool differing) {
   return session_.ExtractColumn(field, differing);

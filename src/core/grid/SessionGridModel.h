@@ -22,8 +22,6 @@ class SessionGridModel : public GridModel {
   GridField Field(int field) const override;
   std::string_view Cell(int pane, int field, int tableRow) const override;
   bool CellsDiffer(const GridPair& pair, int field) const override;
-  void SetFieldX(int field, int leftX, int rightX) override;
-  void SetFieldWidth(int field, int width) override;
 
   bool ExtractActive() const override { return session_.ExtractActive(); }
   bool ExtractColumn(int field, bool differing) override;

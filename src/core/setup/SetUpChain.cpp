@@ -28,7 +28,7 @@ bool SetUpChain::Run(const std::optional<DroppedPair>& dropped, FieldGrid& grid)
 }
 
 std::optional<SetUpState> SetUpChain::SelectFiles(const std::optional<DroppedPair>& dropped) {
-  CompareSettings& settings = session_.Settings;
+  CompareSettings& settings = session_.EditSettings();
   if (dropped) settings.FromClipboard = false;
   CompareSettings shown = settings;
   if (dropped) {
@@ -46,7 +46,7 @@ std::optional<SetUpState> SetUpChain::SelectFiles(const std::optional<DroppedPai
 }
 
 std::optional<SetUpState> SetUpChain::DefineFixedLength() {
-  const CompareSettings& settings = session_.Settings;
+  const CompareSettings& settings = session_.EditSettings();
   const int result =
       dialogs_.DefineFixedLength(settings.PathL, session_.ReadingEncoding(), settings.DetectBom);
   if (result == 0) return std::nullopt;
@@ -67,8 +67,8 @@ std::optional<SetUpState> SetUpChain::ControlFields(FieldGrid& grid, bool& confi
 }
 
 SetUpState SetUpChain::BackFromFieldControl() const {
-  return session_.Settings.FileKind == kFileKindFixed ? SetUpState::kFixedDefinition
-                                                      : SetUpState::kFileSelection;
+  return session_.Settings().FileKind == kFileKindFixed ? SetUpState::kFixedDefinition
+                                                        : SetUpState::kFileSelection;
 }
 
 }  // namespace korvel

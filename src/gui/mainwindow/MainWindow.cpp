@@ -72,31 +72,17 @@ PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
 }
 
 void PaintBox::paintEvent(QPaintEvent* event) {
-  if (image == nullptr || image->isNull()) return;
+  if (image_ == nullptr || image_->isNull()) return;
   QPainter p(this);
   const QRect r = event->rect();
-  p.drawImage(r.topLeft(), *image, r);
+  p.drawImage(r.topLeft(), *image_, r);
 }
 
-void PaintBox::mousePressEvent(QMouseEvent* event) {
-  if (onPress) onPress(event);
-}
-void PaintBox::mouseMoveEvent(QMouseEvent* event) {
-  if (onMove) onMove(event);
-}
-void PaintBox::mouseReleaseEvent(QMouseEvent* event) {
-  if (onRelease) onRelease(event);
-}
-void PaintBox::wheelEvent(QWheelEvent* event) {
-  if (onWheel) {
-    onWheel(event);
-  } else {
-    event->ignore();
-  }
-}
-void PaintBox::resizeEvent(QResizeEvent*) {
-  if (onResize) onResize();
-}
+void PaintBox::mousePressEvent(QMouseEvent* event) { Q_EMIT Pressed(event); }
+void PaintBox::mouseMoveEvent(QMouseEvent* event) { Q_EMIT Moved(event); }
+void PaintBox::mouseReleaseEvent(QMouseEvent* event) { Q_EMIT Released(event); }
+void PaintBox::wheelEvent(QWheelEvent* event) { Q_EMIT Wheeled(event); }
+void PaintBox::resizeEvent(QResizeEvent*) { Q_EMIT Resized(); }
 
 KeyBar::KeyBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
   setFocusPolicy(Qt::StrongFocus);
@@ -104,28 +90,27 @@ KeyBar::KeyBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
 
 void KeyBar::keyPressEvent(QKeyEvent* event) {
   // The bar never scrolls itself: it only carries the grid's keys.
-  if (onKey) onKey(event);
+  Q_EMIT KeyPressed(event);
   event->accept();
 }
 
 // ---- Creation -------------------------------------------------------------------------
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), global_(std::make_unique<SettingsStore>()) {
+    : QMainWindow(parent), global_(std::make_unique<SettingsStore>()), gridFont_(GridFontFor()) {
   global_->LoadSettings();
-  session_.Settings.Encoding = global_->GetEncoding();
-  session_.Settings.DetectBom = global_->GetDetectBom();
-  openHelpPage = [this](const std::string& path) { OpenHelpPage(path, this); };
+  session_.EditSettings().Encoding = global_->GetEncoding();
+  session_.EditSettings().DetectBom = global_->GetDetectBom();
+  openHelpPage_ = [this](const std::string& path) { OpenHelpPage(path, this); };
   QFont windowFont(Q("Noto Sans CJK JP"));
   windowFont.setPixelSize(12);
   setFont(windowFont);
   setWindowTitle(Q("KORVEL"));
   setAcceptDrops(true);
 
-  gridFont_ = new QFont(GridFontFor());
-  QFontMetrics metrics(*gridFont_);
-  CharWidth = metrics.horizontalAdvance(QLatin1Char('W'));
-  CharHeight = metrics.height();
+  QFontMetrics metrics(gridFont_);
+  charWidth_ = metrics.horizontalAdvance(QLatin1Char('W'));
+  charHeight_ = metrics.height();
   gridAscent_ = metrics.ascent();
 
   QSize screen(1024, 768);
@@ -149,11 +134,61 @@ MainWindow::MainWindow(QWidget* parent)
   if (QScreen* s = QGuiApplication::primaryScreen()) {
     move(s->availableGeometry().center() - rect().center());
   }
-  SplitX = paiMain_->width() / 2;
+  splitX_ = paiMain_->width() / 2;
   InstallSetUpCommands(*this);
 }
 
-MainWindow::~MainWindow() { delete gridFont_; }
+MainWindow::~MainWindow() = default;
+
+void MainWindow::SetCommands(std::function<void()> runComparison, std::function<void()> reGrid) {
+  runComparison_ = std::move(runComparison);
+  reGrid_ = std::move(reGrid);
+}
+
+void MainWindow::SetHelpOpener(std::function<void(const std::string& path)> open) {
+  openHelpPage_ = std::move(open);
+}
+
+MainWindow::ViewState MainWindow::View() const {
+  ViewState view;
+  view.curSide = curSide_;
+  view.curCol = curCol_;
+  view.curRow = curRow_;
+  view.selSide = selSide_;
+  view.selAnchorCol = selAnchorCol_;
+  view.selAnchorRow = selAnchorRow_;
+  view.selEndCol = selEndCol_;
+  view.selEndRow = selEndRow_;
+  view.shownSel = shownSel_;
+  view.hitColumn = hitColumn_;
+  view.hitSide = hitSide_;
+  view.dragMode = dragMode_;
+  view.resizeTarget = resizeTarget_;
+  view.resizeMinX = resizeMinX_;
+  view.resizeX = resizeX_;
+  view.autoScrollV = autoScrollV_;
+  view.autoScrollH = autoScrollH_;
+  view.firstRow = FirstRow();
+  view.hpos = scrBottom_->value();
+  view.visibleRows = VisibleRowCount();
+  view.gridBottom = GridBottom();
+  view.splitX = splitX_;
+  view.keyEndX = keyEndX_;
+  const GridFrame frame = Frame();
+  view.widths = frame.widths;
+  view.leftX = frame.leftX;
+  view.rightX = frame.rightX;
+  view.copyWithHeader = copyWithHeader_;
+  view.copyWithMarks = copyWithMarks_;
+  view.findText = findText_;
+  view.findMode = findMode_;
+  view.dropCount = dropCount_;
+  view.dropPathL = dropPathL_;
+  view.dropPathR = dropPathR_;
+  view.charWidth = charWidth_;
+  view.charHeight = charHeight_;
+  return view;
+}
 
 QAction* MainWindow::AddAction(const char* name, const char* caption) {
   auto* action = new QAction(Q(caption), this);
@@ -177,8 +212,7 @@ void MainWindow::CreateActions() {
           &MainWindow::mnuFileExportClick);
   connect(AddAction("mnuFileReGrid", "項目再設定(&F)..."), &QAction::triggered, this,
           &MainWindow::mnuFileReGridClick);
-  connect(AddAction("mnuFileExit", "終了(&Q)"), &QAction::triggered, this,
-          &MainWindow::mnuFileExitClick);
+  connect(AddAction("mnuFileExit", "終了(&Q)"), &QAction::triggered, this, &MainWindow::close);
 
   QAction* copy = AddAction("mnuEditCopy", "選択範囲の内容をコピー(&C)");
   copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -249,8 +283,8 @@ void MainWindow::CreateMenus() {
   separator(edit, "N6");
   edit->addAction(Action("mnuEditCopyRow"));
   connect(edit, &QMenu::aboutToShow, this, [this] {
-    Action("mnuEditCopyHead")->setChecked(CopyWithHeader);
-    Action("mnuEditCopyMark")->setChecked(CopyWithMarks);
+    Action("mnuEditCopyHead")->setChecked(copyWithHeader_);
+    Action("mnuEditCopyMark")->setChecked(copyWithMarks_);
   });
 
   QMenu* search = menu("mnuFind", "検索(&S)");
@@ -306,13 +340,13 @@ void MainWindow::CreateToolBar() {
   QAction* head = button("tb_CopyHead", ToolImage::kCopyHead, nullptr);
   head->setCheckable(true);
   connect(head, &QAction::toggled, this, [this](bool down) {
-    CopyWithHeader = down;
+    copyWithHeader_ = down;
     Action("mnuEditCopyHead")->setChecked(down);
   });
   QAction* mark = button("tb_CopyMark", ToolImage::kCopyMark, nullptr);
   mark->setCheckable(true);
   connect(mark, &QAction::toggled, this, [this](bool down) {
-    CopyWithMarks = down;
+    copyWithMarks_ = down;
     Action("mnuEditCopyMark")->setChecked(down);
   });
 }
@@ -346,12 +380,12 @@ void MainWindow::CreateClientArea() {
 
   paiMain_ = new PaintBox(client);
   paiMain_->setObjectName(QStringLiteral("paiMain"));
-  paiMain_->image = &screen_;
-  paiMain_->onPress = [this](QMouseEvent* e) { paiMainMouseDown(e); };
-  paiMain_->onMove = [this](QMouseEvent* e) { paiMainMouseMove(e); };
-  paiMain_->onRelease = [this](QMouseEvent* e) { paiMainMouseUp(e); };
-  paiMain_->onResize = [this] { FormResize(); };
-  paiMain_->onWheel = [this](QWheelEvent* e) { wheelEvent(e); };
+  paiMain_->SetImage(&screen_);
+  connect(paiMain_, &PaintBox::Pressed, this, &MainWindow::paiMainMouseDown);
+  connect(paiMain_, &PaintBox::Moved, this, &MainWindow::paiMainMouseMove);
+  connect(paiMain_, &PaintBox::Released, this, &MainWindow::paiMainMouseUp);
+  connect(paiMain_, &PaintBox::Resized, this, &MainWindow::FormResize);
+  connect(paiMain_, &PaintBox::Wheeled, this, &MainWindow::wheelEvent);
   grid->addWidget(paiMain_, 0, 0);
 
   auto* panel2 = new QWidget(client);
@@ -377,7 +411,7 @@ void MainWindow::CreateClientArea() {
   scrTab_ = new KeyBar(panel1);
   scrTab_->setObjectName(QStringLiteral("scr_Tab"));
   scrTab_->setGeometry(3, 0, 54, 17);
-  scrTab_->onKey = [this](QKeyEvent* e) { scr_TabKeyDown(e); };
+  connect(scrTab_, &KeyBar::KeyPressed, this, &MainWindow::scr_TabKeyDown);
   scrBottom_ = new QScrollBar(Qt::Horizontal, panel1);
   scrBottom_->setObjectName(QStringLiteral("scr_Bottom"));
   scrBottom_->setFocusPolicy(Qt::NoFocus);
@@ -412,7 +446,8 @@ void MainWindow::CreateStatusBar() {
 // ---- Caption, status bar ------------------------------------------------------------------
 
 void MainWindow::SetCaption(const std::string& status) {
-  setWindowTitle(ToQString(BuildCaption(status, session_.Settings.PathL, session_.Settings.PathR)));
+  setWindowTitle(
+      ToQString(BuildCaption(status, session_.Settings().PathL, session_.Settings().PathR)));
 }
 
 void MainWindow::ShowEncodings(int encodingL, int encodingR) {
@@ -433,7 +468,7 @@ void MainWindow::Beep() { korvel::Beep(); }
 // ---- Commands -----------------------------------------------------------------------------
 
 void MainWindow::mnuFileOpenClick() {
-  if (runComparison) runComparison();
+  if (runComparison_) runComparison_();
 }
 
 void MainWindow::mnuFileExportClick() {
@@ -443,38 +478,38 @@ void MainWindow::mnuFileExportClick() {
 }
 
 void MainWindow::mnuFileReGridClick() {
-  if (reGrid) reGrid();
+  if (reGrid_) reGrid_();
 }
 
 void MainWindow::mnuEditCopyHeadClick() {
-  CopyWithHeader = !CopyWithHeader;
-  Action("mnuEditCopyHead")->setChecked(CopyWithHeader);
-  Action("tb_CopyHead")->setChecked(CopyWithHeader);
+  copyWithHeader_ = !copyWithHeader_;
+  Action("mnuEditCopyHead")->setChecked(copyWithHeader_);
+  Action("tb_CopyHead")->setChecked(copyWithHeader_);
 }
 
 void MainWindow::mnuEditCopyMarkClick() {
-  CopyWithMarks = !CopyWithMarks;
-  Action("mnuEditCopyMark")->setChecked(CopyWithMarks);
-  Action("tb_CopyMark")->setChecked(CopyWithMarks);
+  copyWithMarks_ = !copyWithMarks_;
+  Action("mnuEditCopyMark")->setChecked(copyWithMarks_);
+  Action("tb_CopyMark")->setChecked(copyWithMarks_);
 }
 
 void MainWindow::mnuFindSelDfClick() {
-  HitColumn = kDiffColumn;
+  hitColumn_ = kDiffColumn;
   RunExtraction(1);
 }
 
 void MainWindow::mnuFindSelDfAllClick() {
-  HitColumn = kRowNumberColumn;
+  hitColumn_ = kRowNumberColumn;
   RunExtraction(1);
 }
 
 void MainWindow::mnuFindSelDfNonClick() {
-  HitColumn = kDiffColumn;
+  hitColumn_ = kDiffColumn;
   RunExtraction(0);
 }
 
 void MainWindow::mnuHelpHelpClick() {
-  if (global_->CheckHelp() && openHelpPage) openHelpPage(global_->HelpPath());
+  if (global_->CheckHelp() && openHelpPage_) openHelpPage_(global_->HelpPath());
 }
 
 namespace {
@@ -502,16 +537,16 @@ void MainWindow::mnuHelpAboutClick() {
 void MainWindow::ShowHeaderPopup(int x, int y) {
   HeaderHit hit = HitHeader(Frame(), x);
   if (!hit.hit) return;
-  HitColumn = hit.column;
-  HitSide = hit.side;
+  hitColumn_ = hit.column;
+  hitSide_ = hit.side;
   std::string_view name;
-  if (model_ != nullptr && HitColumn >= 0 && HitColumn < model_->FieldCount()) {
-    name = model_->Field(HitColumn).name;
+  if (model_ != nullptr && hitColumn_ >= 0 && hitColumn_ < model_->FieldCount()) {
+    name = model_->Field(hitColumn_).name;
   }
   QAction* diff = Action("mnusDfSel");
   QAction* same = Action("mnusDfNon");
-  diff->setText(ToQString(PopupDiffCaption(HitColumn, name)));
-  same->setText(ToQString(PopupSameCaption(HitColumn, name)));
+  diff->setText(ToQString(PopupDiffCaption(hitColumn_, name)));
+  same->setText(ToQString(PopupSameCaption(hitColumn_, name)));
   diff->setEnabled(true);
   same->setEnabled(true);
   Action("mnusDfSelOut")->setEnabled(ExtractActive());
@@ -528,16 +563,16 @@ void MainWindow::ShowHeaderPopup(int x, int y) {
 void MainWindow::DropFiles(const std::vector<std::string>& paths) {
   if (paths.empty()) return;
   for (const std::string& path : paths) {
-    if (DropCount == 0) {
-      DropPathL = path;
-      DropCount = 1;
+    if (dropCount_ == 0) {
+      dropPathL_ = path;
+      dropCount_ = 1;
       continue;
     }
-    DropPathR = path;
-    ++DropCount;
+    dropPathR_ = path;
+    ++dropCount_;
     break;
   }
-  if (DropCount > 1) {
+  if (dropCount_ > 1) {
     raise();
     activateWindow();
     mnuFileOpenClick();
@@ -545,10 +580,10 @@ void MainWindow::DropFiles(const std::vector<std::string>& paths) {
 }
 
 bool MainWindow::TakeDroppedPaths(std::string& pathL, std::string& pathR) {
-  if (DropCount < 2) return false;
-  pathL = DropPathL;
-  pathR = DropPathR;
-  DropCount = 0;
+  if (dropCount_ < 2) return false;
+  pathL = dropPathL_;
+  pathR = dropPathR_;
+  dropCount_ = 0;
   return true;
 }
 
@@ -585,8 +620,8 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   timer_->stop();
   // Only the reading choices outlive the program; a failed write is not reported.
-  global_->SetEncoding(session_.Settings.Encoding);
-  global_->SetDetectBom(session_.Settings.DetectBom);
+  global_->SetEncoding(session_.Settings().Encoding);
+  global_->SetDetectBom(session_.Settings().DetectBom);
   (void)global_->SaveSettings();
   event->accept();
 }
@@ -595,31 +630,31 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::ResetSplit() {
   GridFrame frame = Frame();
-  SplitX = ResetSplitX(frame.widths, frame.keyCount, paiMain_->width());
+  splitX_ = ResetSplitX(frame.widths, frame.keyCount, paiMain_->width());
 }
 
 void MainWindow::ResetRowScroll() {
-  PaintLock = true;
+  paintLock_ = true;
   const int n = model_ != nullptr ? model_->RowCount() : 0;
   RowScrollRange range = RowScrollFor(n, paiMain_->height(), RowHeight, DetailHeight);
   scrRight_->setValue(0);
   scrRight_->setRange(0, range.LastPosition());
   scrRight_->setPageStep(range.enabled ? range.pageSize : 1);
   scrRight_->setEnabled(range.enabled);
-  PaintLock = false;
+  paintLock_ = false;
 }
 
 void MainWindow::ResetColumnScroll() {
-  PaintLock = true;
+  paintLock_ = true;
   const int f = model_ != nullptr ? model_->FieldCount() : 0;
   scrBottom_->setValue(0);
   scrBottom_->setRange(0, f > 1 ? f - 1 : 1);
   scrBottom_->setEnabled(f > 1);
-  PaintLock = false;
+  paintLock_ = false;
 }
 
 void MainWindow::ScrollChanged() {
-  if (!PaintLock) FullRepaint();
+  if (!paintLock_) FullRepaint();
 }
 
 int MainWindow::VisibleRowCount() const {
@@ -632,22 +667,14 @@ int MainWindow::FirstRow() const { return scrRight_->value(); }
 
 GridFrame MainWindow::Frame() const {
   GridFrame frame;
-  frame.splitX = SplitX;
+  frame.splitX = splitX_;
   frame.width = paiMain_->width();
   frame.hpos = scrBottom_->value();
-  frame.keyEndX = KeyEndX;
+  frame.keyEndX = keyEndX_;
   if (model_ == nullptr) return frame;
   const int n = model_->FieldCount();
   frame.keyCount = model_->KeyCount();
-  frame.widths.resize(n);
-  frame.leftX.resize(n);
-  frame.rightX.resize(n);
-  for (int j = 0; j < n; ++j) {
-    GridField field = model_->Field(j);
-    frame.widths[j] = field.width;
-    frame.leftX[j] = field.leftX;
-    frame.rightX[j] = field.rightX;
-  }
+  columns_.FillFrame(frame, n);
   return frame;
 }
 
@@ -672,14 +699,15 @@ namespace korvel {
 
 int MainWindow::CompareAndShow(const FieldGrid& grid) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const int result = session_.CompareSides(grid, CharWidth);
+  const int result = session_.CompareSides(grid);
   QApplication::restoreOverrideCursor();
   if (result != 0) {
     ShowEmptyResult();
     return result;
   }
-  CurCol = 0;
-  CurRow = 0;
+  columns_.Measure(session_.Fields(), session_.LeftTable(), charWidth_);
+  curCol_ = 0;
+  curRow_ = 0;
   ClearShownSel();
   ResetSplit();
   SetSummary(session_.SummaryText());
@@ -693,8 +721,8 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
 }
 
 void MainWindow::ShowReclassified() {
-  CurCol = 0;
-  CurRow = 0;
+  curCol_ = 0;
+  curRow_ = 0;
   ClearShownSel();
   ResetSplit();
   SetSummary(session_.SummaryText());
@@ -705,9 +733,10 @@ void MainWindow::ShowReclassified() {
 }
 
 void MainWindow::ShowEmptyResult() {
-  CurSide = 0;
-  CurCol = 0;
-  CurRow = 0;
+  columns_.Clear();
+  curSide_ = 0;
+  curCol_ = 0;
+  curRow_ = 0;
   ClearShownSel();
   ClearStatus();
   ResetRowScroll();
@@ -720,12 +749,12 @@ void MainWindow::ShowEmptyResult() {
 void MainWindow::RunExtraction(int differing) {
   if (model_ == nullptr) return;
   bool done = false;
-  if (HitColumn == kRowNumberColumn) {
+  if (hitColumn_ == kRowNumberColumn) {
     done = model_->ExtractByStatus(-4, differing != 0);
-  } else if (HitColumn < kRowNumberColumn) {
+  } else if (hitColumn_ < kRowNumberColumn) {
     done = model_->ExtractByStatus(-1, differing != 0);
   } else {
-    done = model_->ExtractColumn(HitColumn, differing != 0);
+    done = model_->ExtractColumn(hitColumn_, differing != 0);
   }
   if (done) ShowExtractedRows();
 }
@@ -737,8 +766,8 @@ void MainWindow::RunExtractionByStatus(int kind) {
 void MainWindow::ShowExtractedRows() {
   SetCaption(model_->ExtractStatusText());
   model_->ShowExtraction(true);
-  CurCol = 0;
-  CurRow = 0;
+  curCol_ = 0;
+  curRow_ = 0;
   ClearShownSel();
   ResetRowScroll();
   FullRepaint();
@@ -747,8 +776,8 @@ void MainWindow::ShowExtractedRows() {
 void MainWindow::ReleaseExtraction() {
   if (!ExtractActive()) return;
   model_->ShowExtraction(false);
-  CurCol = 0;
-  CurRow = 0;
+  curCol_ = 0;
+  curRow_ = 0;
   ClearShownSel();
   ResetRowScroll();
   FullRepaint();

@@ -3,17 +3,20 @@
 // painted by the program itself, lets the user move, select and scroll through it, and
 // offers the commands of the menus, the toolbar and the header popup.
 //
-// The window owns the one comparison session and keeps only view state. It reads the result
-// through a GridModel over the session (view/SessionGridModel.h) and writes back only the
-// painted x positions and dragged widths of the fields. The file-open dialog chain and the
-// re-setting belong to other parts; they are installed as hooks and end by calling
-// CompareAndShow (or the re-setting's own display).
+// The window owns the one comparison session, the settings object and its view state, all
+// private: its own units (MainWindow*.cpp, and the file-open and re-setting commands of
+// SetUpCommands.cpp) change them; everyone else reads the session through Session() and the
+// view state through one copy, View(), and acts on the window through its menu items,
+// buttons and input events as a user does. The grid reads the result through a GridModel
+// over the session (grid/SessionGridModel.h). The file-open dialog chain and the re-setting
+// are installed as hooks (SetCommands) when the window is created.
 //
 // Painting: the grid is painted into BackBuffer, copied to the screen image that the paint
 // box shows, and the selection and the cursor are drawn over the screen image by
 // exclusive-or, so that drawing them again removes them and the grid never has to be
 // painted again for a cursor move.
 
+#include <QFont>
 #include <QImage>
 #include <QMainWindow>
 #include <QPoint>
@@ -28,6 +31,7 @@
 
 #include "compare/CompareSession.h"
 #include "export/SessionExportSource.h"
+#include "grid/ColumnGeometry.h"
 #include "grid/GridGeometry.h"
 #include "grid/GridModel.h"
 #include "grid/GridNavigation.h"
@@ -43,15 +47,20 @@ class QToolButton;
 
 namespace korvel {
 
-// The paint box: shows the window's screen image and hands its events to the window.
+// The paint box: shows the window's screen image and passes its events on as signals.
 class PaintBox : public QWidget {
   Q_OBJECT
  public:
   explicit PaintBox(QWidget* parent);
-  std::function<void(QMouseEvent*)> onPress, onMove, onRelease;
-  std::function<void(QWheelEvent*)> onWheel;
-  std::function<void()> onResize;
-  const QImage* image = nullptr;  // the screen image (not owned)
+  // The image shown (not owned; null shows nothing). It must outlive its showing.
+  void SetImage(const QImage* image) { image_ = image; }
+
+ Q_SIGNALS:
+  void Pressed(QMouseEvent* event);
+  void Moved(QMouseEvent* event);
+  void Released(QMouseEvent* event);
+  void Wheeled(QWheelEvent* event);
+  void Resized();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -60,6 +69,9 @@ class PaintBox : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  const QImage* image_ = nullptr;
 };
 
 // The scroll bar that holds the keyboard focus: every grid key arrives through it.
@@ -67,104 +79,95 @@ class KeyBar : public QScrollBar {
   Q_OBJECT
  public:
   explicit KeyBar(QWidget* parent);
-  std::function<void(QKeyEvent*)> onKey;
+
+ Q_SIGNALS:
+  void KeyPressed(QKeyEvent* event);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   bool focusNextPrevChild(bool) override { return false; }
 };
 
+class ChainDialogs;
+
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   static constexpr int kWindowWidth = 811;
   static constexpr int kWindowHeight = 548;
-
-  explicit MainWindow(QWidget* parent = nullptr);
-  ~MainWindow() override;
-
-  // ---- The result shown ------------------------------------------------------------------
-  CompareSession& Session() { return session_; }
-  GridModel* Model() const { return model_; }
-  // Runs the comparison of the session's settings with the confirmed field-control grid
-  // and shows it: summary and encodings in the status bar, caption, scroll ranges, cursor
-  // at the first cell, tb_Reset enabled. After a failure (the message has been shown) the
-  // empty result is shown. The CompareSides result: 0, or -1.
-  int CompareAndShow(const FieldGrid& grid);
-  // Shows the result again after the re-setting has re-classified it (the session has
-  // released any extraction): cursor at the first cell, splitter and scroll ranges reset,
-  // summary and caption written again. The column widths stay.
-  void ShowReclassified();
-
-  // ---- Hooks of the commands other parts provide -----------------------------------------
-  // Installed when the window is created (InstallSetUpCommands, app/SetUpCommands.h).
-  std::function<void()> runComparison;  // the file-open dialog chain and the run
-  std::function<void()> reGrid;         // the re-setting command
-  // Opens the help page (a UTF-8 path) in the desktop's browser, else in the program's help
-  // window (dialogs/HelpWindow.h); replaceable so that tests never start one.
-  std::function<void(const std::string& path)> openHelpPage;
-  // The settings object, created with the window (settings loaded) and saved at close.
-  SettingsStore& Global() { return *global_; }
-  // The session's Settings.Encoding and Settings.DetectBom are the working copies of the
-  // reading settings: taken from the settings object at start, written back at close.
-
-  // ---- Operations offered to the other parts of the view --------------------------------
-  void SetCaption(const std::string& status);  // status CP932
-  bool ExtractActive() const { return model_ != nullptr && model_->ExtractActive(); }
-  void RunExtraction(int differing);
-  void RunExtractionByStatus(int kind);  // the left-only and right-only popup items
-  void ReleaseExtraction();
-  void ResetSplit();
-  void ResetRowScroll();
-  void ResetColumnScroll();  // position 0, range by the field count
-  void FullRepaint();
-  void ShowEncodings(int encodingL, int encodingR);
-  void SetSummary(const std::string& text);  // status panel 1, CP932
-  void ClearStatus();
-  void EnableReset(bool enabled);  // tb_Reset
-  void Beep();
-
-  // ---- View state (names as the other parts know them) ----------------------------------
-  int CurSide = 1;
-  int CurCol = 0;
-  int CurRow = 0;
-  int HitColumn = 0;
-  int HitSide = 0;
-  int DragMode = 0;
-  int SelSide = 0, SelAnchorCol = -1, SelAnchorRow = -1, SelEndCol = -1, SelEndRow = -1;
-  int SplitX = 0;
-  int KeyEndX = 0;
-  bool PaintLock = false;
-  bool CopyWithHeader = false;
-  bool CopyWithMarks = false;
-  std::string FindText;  // the last search text, CP932, at most 255 bytes (view/FindText.h)
-  int FindMode = 3;      // 3 case ignored, 7 exact
-  int ResizeTarget = -2, ResizeMinX = 0, ResizeX = 0;
-  int AutoScrollV = 0, AutoScrollH = 0;
-  int DropCount = 0;
-  std::string DropPathL, DropPathR;
-  int CharWidth = 0, CharHeight = 0;
-
   static constexpr int RowHeight = 16;
   static constexpr int DetailHeight = 50;
   static const QColor HeaderColor, LeftDiffColor, RightDiffColor, MissingColor, NotComparedColor;
 
-  // The shown selection: pane -1 when none.
+  // A selection rectangle in one pane: pane -1 when none. Row -1 in a corner means whole
+  // columns from the header down.
   struct Selection {
     int pane = -1;
     int col1 = 0, row1 = 0, col2 = 0, row2 = 0;
     bool operator==(const Selection&) const = default;
   };
-  const Selection& ShownSel() const { return shownSel_; }
-  void ClearShownSel() { shownSel_ = Selection{}; }
 
-  // Files dropped on the window, in the order they arrive; two start the file-open command.
+  // The window's view state at one moment, as a copy: what a reader outside the window (a
+  // test, a screenshot) may know of it. Nothing here changes the window.
+  struct ViewState {
+    // The cursor: its pane (1 left, 2 right; 0 after a failed run), its column (an index
+    // into the fields; -1 or -2 after a click in the row-number or difference column) and
+    // its row (an index into the shown rows).
+    int curSide = 1, curCol = 0, curRow = 0;
+    // The selection being made: its pane, anchor and end (anchor row -1: whole columns).
+    int selSide = 0, selAnchorCol = -1, selAnchorRow = -1, selEndCol = -1, selEndRow = -1;
+    Selection shownSel;  // the selection drawn on the screen
+    // The last header hit: -1 row numbers, -2 differences, else a field; and its pane (0 key
+    // or fixed area, 1 left, 2 right).
+    int hitColumn = 0, hitSide = 0;
+    int dragMode = 0;  // a mouse selection under way: 0 none, 1 cells, 2 columns, 3 rows
+    // A border drag: its target (-2 none, -1 the splitter, else a field), its left limit
+    // and where the drag line stands.
+    int resizeTarget = -2, resizeMinX = 0, resizeX = 0;
+    int autoScrollV = 0, autoScrollH = 0;  // what the auto-scroll of a selection drag does
+    int firstRow = 0;                      // the first shown row (the vertical bar's position)
+    int hpos = 0;         // non-key fields scrolled out of both panes (the horizontal bar's)
+    int visibleRows = 0;  // rows that fit in the grid
+    int gridBottom = 0;   // the grid's bottom edge; the detail line lies below it
+    int splitX = 0;       // where the right pane starts
+    int keyEndX = 0;      // just right of the key fields, as last painted
+    // Per field (keys first): its width, and its x in the left and the right pane as last
+    // painted (0 = not shown there).
+    std::vector<int> widths, leftX, rightX;
+    bool copyWithHeader = false, copyWithMarks = false;
+    std::string findText;  // the last search text, CP932
+    int findMode = 3;      // 3 case ignored, 7 exact
+    int dropCount = 0;     // files dropped and not yet taken by the file-open command
+    std::string dropPathL, dropPathR;
+    int charWidth = 0, charHeight = 0;  // the size of "W" in the grid font
+    bool operator==(const ViewState&) const = default;
+  };
+
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // ---- What the window shows ---------------------------------------------------------------
+  // The comparison the window shows, read-only: settings, fields, pairs, counters.
+  const CompareSession& Session() const { return session_; }
+  // The settings object, read-only (loaded with the window, saved at close).
+  const SettingsStore& Global() const { return *global_; }
+  ViewState View() const;
+
+  // ---- Hooks -------------------------------------------------------------------------------
+  // The file-open command (the dialog chain and the run) and the re-setting command, which
+  // other parts provide (InstallSetUpCommands, mainwindow/SetUpCommands.h, installs them
+  // when the window is created). Either may be empty: its menu item then does nothing.
+  void SetCommands(std::function<void()> runComparison, std::function<void()> reGrid);
+  // Opens the help page (a UTF-8 path): in the desktop's browser, else in the program's help
+  // window (dialogs/HelpWindow.h), unless replaced. Tests replace it so that no browser is
+  // started.
+  void SetHelpOpener(std::function<void(const std::string& path)> open);
+
+  // Files dropped on the window (or named on the command line), in the order they arrive;
+  // two start the file-open command.
   void DropFiles(const std::vector<std::string>& paths);
-  // The dropped pair for the file selection: true and both paths when two have been
-  // dropped (DropCount is then reset to 0).
-  bool TakeDroppedPaths(std::string& pathL, std::string& pathR);
 
-  // ---- Parts of the window, for the other parts and the tests ---------------------------
+  // ---- Parts of the window ---------------------------------------------------------------
   PaintBox* paiMain() const { return paiMain_; }
   QScrollBar* scr_Right() const { return scrRight_; }
   QScrollBar* scr_Bottom() const { return scrBottom_; }
@@ -176,37 +179,7 @@ class MainWindow : public QMainWindow {
   QAction* Action(const char* name) const;  // a menu item or toolbar button by its name
   const QImage& BackBuffer() const { return backBuffer_; }
   const QImage& ScreenImage() const { return screen_; }
-
-  // Rows that fit in the grid (V) and the grid's bottom edge.
-  int VisibleRowCount() const;
-  int GridBottom() const;
-  int FirstRow() const;
-  // The grid's horizontal state for the geometry rules.
-  GridFrame Frame() const;
-  // The navigation view of the shown rows.
-  NavigationSource Navigation() const;
-
-  // ---- Commands (menu items and toolbar buttons) -----------------------------------------
-  void mnuFileOpenClick();
-  void mnuFileExportClick();
-  void mnuFileReGridClick();
-  void mnuFileExitClick() { close(); }
-  void mnuEditCopyHeadClick();
-  void mnuEditCopyMarkClick();
-  // MainWindowCopy.cpp: the three copies put their text on the clipboard, or show why not.
-  void mnuEditCopyClick();
-  void mnuEditCopyGyakuClick();
-  void mnuEditCopyRowClick();
-  // MainWindowFind.cpp: the text search. Direction 0 (or no FindText yet) asks with the find
-  // dialog first; -1 searches upward, 1 downward, from the cursor on CurSide's file.
-  void FindNext(int direction);
-  void mnuFindSelDfClick();
-  void mnuFindSelDfAllClick();
-  void mnuFindSelDfNonClick();
-  void mnuHelpHelpClick();
-  void mnuHelpAboutClick();
-  void JumpToDiff(Direction direction);
-  void Timer1Timer();  // one tick of the auto-scroll
+  const QFont& GridFont() const { return gridFont_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -216,7 +189,47 @@ class MainWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  // MainWindow.cpp: the window's parts.
+  // The file-open and re-setting commands and their dialogs (SetUpCommands.cpp) are the
+  // window's own: they run the set-up chain over its session and settings and show the
+  // outcome.
+  friend void RunComparison(MainWindow& window, ChainDialogs& dialogs);
+  friend void ReGrid(MainWindow& window, ChainDialogs& dialogs);
+  friend class SetUpCommands;
+  friend class WindowChainDialogs;
+
+  // ---- Showing a result (MainWindow.cpp) ---------------------------------------------------
+  // Runs the comparison of the session's settings with the confirmed field-control grid
+  // and shows it: summary and encodings in the status bar, caption, scroll ranges, cursor
+  // at the first cell, tb_Reset enabled. After a failure (the message has been shown) the
+  // empty result is shown. The CompareSides result: 0, or -1.
+  int CompareAndShow(const FieldGrid& grid);
+  // Shows the result again after the re-setting has re-classified it (the session has
+  // released any extraction): cursor at the first cell, splitter and scroll ranges reset,
+  // summary and caption written again. The column widths stay.
+  void ShowReclassified();
+  void ShowEmptyResult();
+  void ShowExtractedRows();
+  // The dropped pair for the file selection: true and both paths when two have been
+  // dropped (the count then starts again).
+  bool TakeDroppedPaths(std::string& pathL, std::string& pathR);
+
+  // ---- Commands (menu items, toolbar buttons, popup items) -----------------------------------
+  void mnuFileOpenClick();
+  void mnuFileExportClick();
+  void mnuFileReGridClick();
+  void mnuEditCopyHeadClick();
+  void mnuEditCopyMarkClick();
+  void mnuFindSelDfClick();
+  void mnuFindSelDfAllClick();
+  void mnuFindSelDfNonClick();
+  void mnuHelpHelpClick();
+  void mnuHelpAboutClick();
+  void RunExtraction(int differing);
+  void RunExtractionByStatus(int kind);  // the left-only and right-only popup items
+  void ReleaseExtraction();
+  bool ExtractActive() const { return session_.ExtractActive(); }
+
+  // ---- The window's parts, caption and status bar (MainWindow.cpp) ----------------------------
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();
@@ -226,10 +239,26 @@ class MainWindow : public QMainWindow {
   QAction* AddAction(const char* name, const char* caption);
   void ShowHeaderPopup(int x, int y);
   void FormResize();
-  void ShowExtractedRows();
-  void ShowEmptyResult();
+  void SetCaption(const std::string& status);  // status CP932
+  void ShowEncodings(int encodingL, int encodingR);
+  void SetSummary(const std::string& text);  // status panel 1, CP932
+  void ClearStatus();
+  void EnableReset(bool enabled);  // tb_Reset
+  void Beep();
 
-  // MainWindowPaint.cpp: painting and overlays.
+  // ---- Scroll ranges, the splitter and the grid's frame (MainWindow.cpp) ------------------------
+  void ResetSplit();
+  void ResetRowScroll();
+  void ResetColumnScroll();  // position 0, range by the field count
+  void ScrollChanged();
+  int VisibleRowCount() const;  // rows that fit in the grid (V)
+  int GridBottom() const;
+  int FirstRow() const;
+  GridFrame Frame() const;  // the grid's horizontal state for the geometry rules
+  NavigationSource Navigation() const;
+
+  // ---- Painting and overlays (MainWindowPaint.cpp) ---------------------------------------------
+  void FullRepaint();
   void PaintGrid(QImage& image);
   void PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows, int gridBottom, int h);
   void PaintCell(QPainter& p, const PlacedColumn& column, const GridField& field,
@@ -243,6 +272,7 @@ class MainWindow : public QMainWindow {
   void ShowSelection(bool eraseFirst, int pane, int anchorCol, int anchorRow, int endCol,
                      int endRow);
   std::vector<QRect> SelectionRects(const Selection& sel) const;
+  void ClearShownSel() { shownSel_ = Selection{}; }
   void ShowCursor(bool eraseFirst, int col, int row, int side);
   void CursorRects(int col, int row, int side, int pane, std::vector<QRect>& pen,
                    std::vector<QRect>& inverse) const;
@@ -250,30 +280,46 @@ class MainWindow : public QMainWindow {
   void MoveDragLine(int x);
   int ShownRowCount(int gridBottom) const;
 
-  // MainWindowCopy.cpp, MainWindowFind.cpp.
+  // ---- Copy and find (MainWindowCopy.cpp, MainWindowFind.cpp) -----------------------------------
+  // The three copies put their text on the clipboard, or show why not.
+  void mnuEditCopyClick();
+  void mnuEditCopyGyakuClick();
+  void mnuEditCopyRowClick();
   void CopyRange(bool otherSide);
   void PutOnClipboard(const std::string& cp932);
+  // The text search. Direction 0 (or no search text yet) asks with the find dialog first;
+  // -1 searches upward, 1 downward, from the cursor in the file of the cursor's pane.
+  void FindNext(int direction);
   bool AskFind(int& direction);
   void ShowFoundCell(int direction);
 
-  // MainWindowInput.cpp: mouse, wheel, keys, timer.
+  // ---- Mouse, wheel, keys, timer (MainWindowInput.cpp)
+  // --------------------------------------------
   void paiMainMouseDown(QMouseEvent* event);
   void paiMainMouseMove(QMouseEvent* event);
   void paiMainMouseUp(QMouseEvent* event);
   void DragSelection(int x, int y);
   void scr_TabKeyDown(QKeyEvent* event);
   void AfterKeyMove(NavKey key, bool shift);
+  void JumpToDiff(Direction direction);
+  void Timer1Timer();  // one tick of the auto-scroll
   void AutoScrollStep(int kind);
-  bool SetRowPosition(int position);     // with PaintLock; true when it moved
-  bool SetColumnPosition(int position);  // with PaintLock; true when it moved
-  void ScrollChanged();
+  bool SetRowPosition(int position);     // with paintLock_; true when it moved
+  bool SetColumnPosition(int position);  // with paintLock_; true when it moved
 
+  // ---- The result and the settings
+  // ---------------------------------------------------------------
   std::unique_ptr<SettingsStore> global_;
   CompareSession session_;
   SessionGridModel gridModel_{session_};
   SessionExportSource exportSource_{session_};
   GridModel* model_ = &gridModel_;
+  std::function<void()> runComparison_;
+  std::function<void()> reGrid_;
+  std::function<void(const std::string& path)> openHelpPage_;
 
+  // ---- Parts (children of the window)
+  // --------------------------------------------------------------
   PaintBox* paiMain_ = nullptr;
   QScrollBar* scrRight_ = nullptr;
   QScrollBar* scrBottom_ = nullptr;
@@ -285,8 +331,31 @@ class MainWindow : public QMainWindow {
   QLabel* panel1_ = nullptr;
   std::vector<QAction*> actions_;
 
-  QFont* gridFont_ = nullptr;
-  int gridAscent_ = 0;  // where a text's top lies above its baseline
+  // ---- View state (see ViewState) ------------------------------------------------------------
+  int curSide_ = 1;
+  int curCol_ = 0;
+  int curRow_ = 0;
+  int hitColumn_ = 0;
+  int hitSide_ = 0;
+  int dragMode_ = 0;
+  int selSide_ = 0, selAnchorCol_ = -1, selAnchorRow_ = -1, selEndCol_ = -1, selEndRow_ = -1;
+  int splitX_ = 0;
+  int keyEndX_ = 0;
+  bool paintLock_ = false;  // while set, the scroll bars' changes do not repaint
+  bool copyWithHeader_ = false;
+  bool copyWithMarks_ = false;
+  std::string findText_;  // CP932, at most 255 bytes (grid/FindText.h)
+  int findMode_ = 3;
+  int resizeTarget_ = -2, resizeMinX_ = 0, resizeX_ = 0;
+  int autoScrollV_ = 0, autoScrollH_ = 0;
+  int dropCount_ = 0;
+  std::string dropPathL_, dropPathR_;
+
+  // ---- Painting ------------------------------------------------------------------------------
+  QFont gridFont_;
+  int charWidth_ = 0, charHeight_ = 0;
+  ColumnGeometry columns_;  // the fields' widths and painted x positions
+  int gridAscent_ = 0;      // where a text's top lies above its baseline
   QImage backBuffer_;
   QImage screen_;
 

@@ -11,15 +11,15 @@
 namespace korvel {
 namespace {
 
-CopyViewState CopyViewOf(const MainWindow& w) {
+CopyViewState CopyViewOf(const MainWindow::ViewState& w) {
   CopyViewState view;
-  const MainWindow::Selection& sel = w.ShownSel();
+  const MainWindow::Selection& sel = w.shownSel;
   view.shownSel = CopyRect{sel.pane, sel.col1, sel.row1, sel.col2, sel.row2};
-  view.curSide = w.CurSide;
-  view.curCol = w.CurCol;
-  view.curRow = w.CurRow;
-  view.withHeader = w.CopyWithHeader;
-  view.withMarks = w.CopyWithMarks;
+  view.curSide = w.curSide;
+  view.curCol = w.curCol;
+  view.curRow = w.curRow;
+  view.withHeader = w.copyWithHeader;
+  view.withMarks = w.copyWithMarks;
   return view;
 }
 
@@ -31,14 +31,14 @@ void MainWindow::mnuEditCopyGyakuClick() { CopyRange(true); }
 
 void MainWindow::mnuEditCopyRowClick() {
   std::string text;
-  if (CopyRowCompareText(session_, CurRow, text) == kCopyDone) PutOnClipboard(text);
+  if (CopyRowCompareText(session_, curRow_, text) == kCopyDone) PutOnClipboard(text);
 }
 
 void MainWindow::CopyRange(bool otherSide) {
   // The cursor cell stands in for a selection that is not shown, without becoming one: the
   // cursor, the selection and the result stay as they are.
   std::string text;
-  if (CopySelectionText(session_, CopyViewOf(*this), otherSide, text) == kCopyDone) {
+  if (CopySelectionText(session_, CopyViewOf(View()), otherSide, text) == kCopyDone) {
     PutOnClipboard(text);
   }
 }

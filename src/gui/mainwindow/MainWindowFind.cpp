@@ -11,31 +11,31 @@
 namespace korvel {
 
 void MainWindow::FindNext(int direction) {
-  if ((direction == 0 || FindText.empty()) && !AskFind(direction)) return;
+  if ((direction == 0 || findText_.empty()) && !AskFind(direction)) return;
   const std::optional<FindPosition> found =
-      FindCell(session_, CurSide, CurCol, CurRow, direction, FindText, FindMode);
+      FindCell(session_, curSide_, curCol_, curRow_, direction, findText_, findMode_);
   if (!found) {
     Beep();
     return;
   }
-  CurCol = found->col;
-  CurRow = found->row;
-  SelSide = CurSide;
-  SelAnchorCol = SelEndCol = CurCol;
-  SelAnchorRow = SelEndRow = CurRow;
-  ShowSelection(true, SelSide, SelAnchorCol, SelAnchorRow, SelEndCol, SelEndRow);
+  curCol_ = found->col;
+  curRow_ = found->row;
+  selSide_ = curSide_;
+  selAnchorCol_ = selEndCol_ = curCol_;
+  selAnchorRow_ = selEndRow_ = curRow_;
+  ShowSelection(true, selSide_, selAnchorCol_, selAnchorRow_, selEndCol_, selEndRow_);
   ShowFoundCell(direction);
 }
 
 bool MainWindow::AskFind(int& direction) {
   FindDialog dialog(this);
-  dialog.SetKeyword(FindText);
-  dialog.SetMode(FindMode);
+  dialog.SetKeyword(findText_);
+  dialog.SetMode(findMode_);
   dialog.exec();
   if (dialog.Direction() == 0) return false;
   direction = dialog.Direction();
-  FindText = dialog.Keyword();
-  FindMode = dialog.Mode();
+  findText_ = dialog.Keyword();
+  findMode_ = dialog.Mode();
   return true;
 }
 
@@ -43,17 +43,17 @@ void MainWindow::ShowFoundCell(int direction) {
   const int v = VisibleRowCount();
   const int first = FirstRow();
   bool rowsMoved = false;
-  if (CurRow < first || CurRow >= first + v) {
+  if (curRow_ < first || curRow_ >= first + v) {
     // Upward the hit becomes the first row shown, downward the last.
-    rowsMoved = SetRowPosition(direction < 0 ? CurRow : std::max(0, CurRow - v + 1));
+    rowsMoved = SetRowPosition(direction < 0 ? curRow_ : std::max(0, curRow_ - v + 1));
   }
-  const int hpos = FindScrollTarget(Frame(), CurCol, CurSide, rowsMoved);
+  const int hpos = FindScrollTarget(Frame(), curCol_, curSide_, rowsMoved);
   const bool fieldsMoved = hpos >= 0 && SetColumnPosition(hpos);
   if (rowsMoved || fieldsMoved) {
     FullRepaint();
   } else {
     PaintDetailOnScreen();
-    ShowCursor(true, CurCol, CurRow, CurSide);
+    ShowCursor(true, curCol_, curRow_, curSide_);
   }
 }
 

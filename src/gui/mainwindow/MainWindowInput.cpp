@@ -31,9 +31,9 @@ void MainWindow::paiMainMouseDown(QMouseEvent* event) {
 
   BorderHit border = HitBorder(Frame(), x, y, GridBottom());
   if (border.hit) {
-    ResizeTarget = border.target;
-    ResizeMinX = border.minX;
-    ResizeX = x;
+    resizeTarget_ = border.target;
+    resizeMinX_ = border.minX;
+    resizeX_ = x;
     MoveDragLine(x);
     return;
   }
@@ -42,38 +42,38 @@ void MainWindow::paiMainMouseDown(QMouseEvent* event) {
   if (row >= n) return;
   HeaderHit hit = HitHeader(Frame(), x);
   if (!hit.hit) return;
-  HitColumn = hit.column;
-  HitSide = hit.side;
-  if (row != -1) CurRow = row;
-  CurCol = hit.column;
-  if (hit.side != 0) CurSide = hit.side;
+  hitColumn_ = hit.column;
+  hitSide_ = hit.side;
+  if (row != -1) curRow_ = row;
+  curCol_ = hit.column;
+  if (hit.side != 0) curSide_ = hit.side;
 
   PaintDetailOnScreen();
-  SelSide = CurSide;
+  selSide_ = curSide_;
   const int fields = model_ != nullptr ? model_->FieldCount() : 0;
   if (row == -1) {
-    DragMode = 2;
-    SelAnchorRow = -1;
-    SelEndRow = n - 1;
-    SelAnchorCol = SelEndCol = CurCol;
+    dragMode_ = 2;
+    selAnchorRow_ = -1;
+    selEndRow_ = n - 1;
+    selAnchorCol_ = selEndCol_ = curCol_;
   } else if (x >= kRowHeaderWidth) {
-    DragMode = 1;
-    SelAnchorRow = SelEndRow = CurRow;
-    SelAnchorCol = SelEndCol = CurCol;
+    dragMode_ = 1;
+    selAnchorRow_ = selEndRow_ = curRow_;
+    selAnchorCol_ = selEndCol_ = curCol_;
   } else {
-    DragMode = 3;
-    SelAnchorRow = SelEndRow = CurRow;
-    SelAnchorCol = 0;
-    SelEndCol = std::max(0, fields - 1);
+    dragMode_ = 3;
+    selAnchorRow_ = selEndRow_ = curRow_;
+    selAnchorCol_ = 0;
+    selEndCol_ = std::max(0, fields - 1);
   }
-  ShowSelection(true, SelSide, SelAnchorCol, SelAnchorRow, SelEndCol, SelEndRow);
-  ShowCursor(true, CurCol, CurRow, CurSide);
+  ShowSelection(true, selSide_, selAnchorCol_, selAnchorRow_, selEndCol_, selEndRow_);
+  ShowCursor(true, curCol_, curRow_, curSide_);
 }
 
 void MainWindow::paiMainMouseMove(QMouseEvent* event) {
   const int x = event->position().toPoint().x();
   const int y = event->position().toPoint().y();
-  if (ResizeTarget != -2) {
+  if (resizeTarget_ != -2) {
     MoveDragLine(x);
     return;
   }
@@ -82,7 +82,7 @@ void MainWindow::paiMainMouseMove(QMouseEvent* event) {
     return;
   }
   paiMain_->setCursor(Qt::ArrowCursor);
-  if (DragMode != 0) DragSelection(x, y);
+  if (dragMode_ != 0) DragSelection(x, y);
 }
 
 void MainWindow::DragSelection(int x, int y) {
@@ -90,45 +90,45 @@ void MainWindow::DragSelection(int x, int y) {
   const int gridBottom = GridBottom();
   const bool outside = y < 0 || y > gridBottom;
   auto startAutoScroll = [&](int row, int horizontal) {
-    AutoScrollV = y < 0 ? -1 : (y > gridBottom ? 1 : 0);
-    AutoScrollH = horizontal;
+    autoScrollV_ = y < 0 ? -1 : (y > gridBottom ? 1 : 0);
+    autoScrollH_ = horizontal;
     lastMouseRow_ = row;
     lastMouse_ = QPoint(x, y);
     if (!timer_->isActive()) timer_->start();
   };
   const int rowUnder = (y - kHeaderHeight) / RowHeight + FirstRow();
-  if (DragMode == 3) {
+  if (dragMode_ == 3) {
     if (outside) {
       startAutoScroll(rowUnder, 0);  // a row drag never scrolls sideways
       return;
     }
     if (rowUnder < 0 || rowUnder >= n) return;
-    SelEndRow = rowUnder;
+    selEndRow_ = rowUnder;
   } else {
-    const int r = DragMode == 2 ? 0 : rowUnder;
-    const int f = ColumnAtX(Frame(), x, SelSide);
+    const int r = dragMode_ == 2 ? 0 : rowUnder;
+    const int f = ColumnAtX(Frame(), x, selSide_);
     if (f < 0 || outside) {
       startAutoScroll(r, f);
       return;
     }
     if (r < 0 || r >= n) return;
-    SelEndCol = f;
-    if (DragMode == 1) SelEndRow = r;
+    selEndCol_ = f;
+    if (dragMode_ == 1) selEndRow_ = r;
   }
-  ShowSelection(true, SelSide, SelAnchorCol, SelAnchorRow, SelEndCol, SelEndRow);
+  ShowSelection(true, selSide_, selAnchorCol_, selAnchorRow_, selEndCol_, selEndRow_);
   timer_->stop();
   prevMouse_ = QPoint(0, 0);
 }
 
 void MainWindow::paiMainMouseUp(QMouseEvent*) {
-  DragMode = 0;
-  if (ResizeTarget == -2) return;
-  if (ResizeTarget == -1) {
-    SplitX = ResizeX;
-  } else if (model_ != nullptr && ResizeTarget < model_->FieldCount()) {
-    model_->SetFieldWidth(ResizeTarget, DraggedWidth(ResizeX, ResizeMinX));
+  dragMode_ = 0;
+  if (resizeTarget_ == -2) return;
+  if (resizeTarget_ == -1) {
+    splitX_ = resizeX_;
+  } else if (model_ != nullptr && resizeTarget_ < model_->FieldCount()) {
+    columns_.SetWidth(resizeTarget_, DraggedWidth(resizeX_, resizeMinX_));
   }
-  ResizeTarget = -2;
+  resizeTarget_ = -2;
   FullRepaint();
 }
 
@@ -181,22 +181,22 @@ void MainWindow::scr_TabKeyDown(QKeyEvent* event) {
       return;
   }
   std::optional<CursorCell> next =
-      MoveByKey(Navigation(), {CurCol, CurRow}, key, ctrl, VisibleRowCount());
+      MoveByKey(Navigation(), {curCol_, curRow_}, key, ctrl, VisibleRowCount());
   if (!next) return;
-  CurCol = next->col;
-  CurRow = next->row;
+  curCol_ = next->col;
+  curRow_ = next->row;
   AfterKeyMove(key, shift);
 }
 
 void MainWindow::AfterKeyMove(NavKey key, bool shift) {
   if (!shift) {
-    SelSide = CurSide;
-    SelAnchorCol = CurCol;
-    SelAnchorRow = CurRow;
+    selSide_ = curSide_;
+    selAnchorCol_ = curCol_;
+    selAnchorRow_ = curRow_;
   }
-  SelEndCol = CurCol;
-  SelEndRow = CurRow;
-  ShowSelection(true, SelSide, SelAnchorCol, SelAnchorRow, SelEndCol, SelEndRow);
+  selEndCol_ = curCol_;
+  selEndRow_ = curRow_;
+  ShowSelection(true, selSide_, selAnchorCol_, selAnchorRow_, selEndCol_, selEndRow_);
 
   bool moved = false;
   switch (key) {
@@ -204,19 +204,19 @@ void MainWindow::AfterKeyMove(NavKey key, bool shift) {
     case NavKey::kPageUp:
     case NavKey::kDown:
     case NavKey::kPageDown: {
-      const int first = RowScrollAfterKey(key, CurRow, FirstRow(), VisibleRowCount());
+      const int first = RowScrollAfterKey(key, curRow_, FirstRow(), VisibleRowCount());
       if (first >= 0) moved = SetRowPosition(first);
       break;
     }
     case NavKey::kRight:
     case NavKey::kEnd: {
-      const int hpos = ScrollRightTarget(Frame(), CurCol, CurSide);
+      const int hpos = ScrollRightTarget(Frame(), curCol_, curSide_);
       if (hpos >= 0) moved = SetColumnPosition(hpos);
       break;
     }
     case NavKey::kLeft:
     case NavKey::kHome: {
-      const int hpos = ScrollLeftTarget(Frame(), CurCol, CurSide);
+      const int hpos = ScrollLeftTarget(Frame(), curCol_, curSide_);
       if (hpos >= 0) moved = SetColumnPosition(hpos);
       break;
     }
@@ -225,39 +225,39 @@ void MainWindow::AfterKeyMove(NavKey key, bool shift) {
     FullRepaint();
   } else {
     PaintDetailOnScreen();
-    ShowCursor(true, CurCol, CurRow, CurSide);
+    ShowCursor(true, curCol_, curRow_, curSide_);
   }
 }
 
 bool MainWindow::SetRowPosition(int position) {
   const int before = scrRight_->value();
-  PaintLock = true;
+  paintLock_ = true;
   scrRight_->setValue(position);
-  PaintLock = false;
+  paintLock_ = false;
   return scrRight_->value() != before;
 }
 
 bool MainWindow::SetColumnPosition(int position) {
   const int before = scrBottom_->value();
-  PaintLock = true;
+  paintLock_ = true;
   scrBottom_->setValue(position);
-  PaintLock = false;
+  paintLock_ = false;
   return scrBottom_->value() != before;
 }
 
 void MainWindow::JumpToDiff(Direction direction) {
   if (!scrRight_->isEnabled()) return;
-  const int target = JumpToDiffTarget(Navigation(), CurRow, direction);
+  const int target = JumpToDiffTarget(Navigation(), curRow_, direction);
   if (target < 0) {
     Beep();
     return;
   }
-  CurRow = target;
+  curRow_ = target;
   if (!SetRowPosition(target)) {
     // The bar did not move (it stands there already, or cannot go further), so no repaint
     // follows: move the cursor by itself.
     PaintDetailOnScreen();
-    ShowCursor(true, CurCol, CurRow, CurSide);
+    ShowCursor(true, curCol_, curRow_, curSide_);
     return;
   }
   FullRepaint();
@@ -267,7 +267,7 @@ void MainWindow::JumpToDiff(Direction direction) {
 
 void MainWindow::Timer1Timer() {
   if (prevMouse_ == QPoint(0, 0)) prevMouse_ = lastMouse_;
-  AutoScrollTick tick = PlanAutoScroll(AutoScrollV, AutoScrollH, lastMouse_.x(), lastMouse_.y(),
+  AutoScrollTick tick = PlanAutoScroll(autoScrollV_, autoScrollH_, lastMouse_.x(), lastMouse_.y(),
                                        prevMouse_.x(), prevMouse_.y(), timer_->interval());
   if (tick.vertical != 0) AutoScrollStep(tick.vertical < 0 ? kStepUp : kStepDown);
   if (tick.horizontal != 0) AutoScrollStep(tick.horizontal < 0 ? kStepLeft : kStepRight);
@@ -276,20 +276,20 @@ void MainWindow::Timer1Timer() {
 }
 
 void MainWindow::AutoScrollStep(int kind) {
-  if (DragMode == 0 || model_ == nullptr) return;
+  if (dragMode_ == 0 || model_ == nullptr) return;
   const int n = model_->RowCount();
   const int fields = model_->FieldCount();
   const int v = VisibleRowCount();
   if (kind == kStepUp) {
-    if (SelEndRow > 0) {
-      --SelEndRow;
-      if (SelEndRow < FirstRow() && SetRowPosition(SelEndRow)) FullRepaint();
+    if (selEndRow_ > 0) {
+      --selEndRow_;
+      if (selEndRow_ < FirstRow() && SetRowPosition(selEndRow_)) FullRepaint();
     }
   } else if (kind == kStepDown) {
-    if (SelEndRow < n - 1) {
-      ++SelEndRow;
-      if (SelEndRow >= FirstRow() + v) {
-        const int first = std::clamp(SelEndRow - v + 1, 0, scrRight_->maximum());
+    if (selEndRow_ < n - 1) {
+      ++selEndRow_;
+      if (selEndRow_ >= FirstRow() + v) {
+        const int first = std::clamp(selEndRow_ - v + 1, 0, scrRight_->maximum());
         if (SetRowPosition(first)) FullRepaint();
       }
     }
@@ -297,27 +297,27 @@ void MainWindow::AutoScrollStep(int kind) {
     const int hpos = scrBottom_->value();
     if (n > 0 && hpos > 0) {
       const int keys = model_->KeyCount();
-      if (SelEndCol > keys) SelEndCol = hpos + keys - 1;
+      if (selEndCol_ > keys) selEndCol_ = hpos + keys - 1;
       SetColumnPosition(hpos - 1);
-      shownSel_.col2 = SelEndCol;
+      shownSel_.col2 = selEndCol_;
       FullRepaint();
       return;
     }
   } else if (kind == kStepRight) {
-    if (n > 0 && SelEndCol < fields - 1) {
-      ++SelEndCol;
-      int hpos = ScrollRightTarget(Frame(), SelEndCol, SelSide);
+    if (n > 0 && selEndCol_ < fields - 1) {
+      ++selEndCol_;
+      int hpos = ScrollRightTarget(Frame(), selEndCol_, selSide_);
       if (hpos >= 0) hpos = std::min(hpos, scrBottom_->maximum());
       if (hpos >= 0 && SetColumnPosition(hpos)) {
-        shownSel_.col2 = SelEndCol;
+        shownSel_.col2 = selEndCol_;
         FullRepaint();
         return;
       }
     }
   }
   PaintDetailOnScreen();
-  ShowSelection(true, SelSide, SelAnchorCol, SelAnchorRow, SelEndCol, SelEndRow);
-  ShowCursor(true, CurCol, CurRow, CurSide);
+  ShowSelection(true, selSide_, selAnchorCol_, selAnchorRow_, selEndCol_, selEndRow_);
+  ShowCursor(true, curCol_, curRow_, curSide_);
 }
 
 }  // namespace korvel

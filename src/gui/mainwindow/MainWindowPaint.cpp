@@ -88,9 +88,9 @@ int MainWindow::ShownRowCount(int gridBottom) const {
 void MainWindow::FullRepaint() {
   if (backBuffer_.isNull()) return;
   PaintGrid(backBuffer_);
-  if (model_ != nullptr && model_->KeyCount() > 0 && SplitX <= KeyEndX) {
+  if (model_ != nullptr && model_->KeyCount() > 0 && splitX_ <= keyEndX_) {
     // The keys reach the splitter: give the left pane room and paint again.
-    SplitX = KeyEndX + 10;
+    splitX_ = keyEndX_ + 10;
     PaintGrid(backBuffer_);
   }
   {
@@ -106,7 +106,7 @@ void MainWindow::FullRepaint() {
     shownSel_ = Selection{};
     ShowSelection(false, sel.pane, sel.col1, sel.row1, sel.col2, sel.row2);
   }
-  ShowCursor(false, CurCol, CurRow, CurSide);
+  ShowCursor(false, curCol_, curRow_, curSide_);
   paiMain_->update();
 }
 
@@ -115,7 +115,7 @@ void MainWindow::PaintGrid(QImage& image) {
   const int h = paiMain_->height();
   const int gridBottom = h - DetailHeight;
   QPainter p(&image);
-  p.setFont(*gridFont_);
+  p.setFont(gridFont_);
   p.setPen(kBlack);
   FillBox(p, 0, 0, w, h, kWhite);
   FillBox(p, 0, 0, kRowHeaderWidth, gridBottom, HeaderColor);
@@ -131,9 +131,7 @@ void MainWindow::PaintGrid(QImage& image) {
   ColumnPlan plan;
   if (model_ != nullptr) {
     plan = LayoutColumns(Frame());
-    for (int j = 0; j < model_->FieldCount(); ++j) {
-      model_->SetFieldX(j, plan.leftX[j], plan.rightX[j]);
-    }
+    columns_.SetPainted(plan);
     PaintColumns(p, plan, shown, gridBottom, h);
   }
 
@@ -159,7 +157,7 @@ void MainWindow::PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows
   const int first = FirstRow();
   for (const PlacedColumn& column : plan.columns) {
     const GridField field = model_->Field(column.field);
-    FillBox(p, column.x, 0, field.width, h, kWhite);
+    FillBox(p, column.x, 0, columns_.Width(column.field), h, kWhite);
     for (int k = 0; k < shownRows; ++k) {
       const int top = kHeaderHeight + k * RowHeight;
       if (top >= gridBottom) break;
@@ -179,14 +177,14 @@ void MainWindow::PaintCell(QPainter& p, const PlacedColumn& column, const GridFi
     return;
   }
   const int side = column.pane == 1 ? kLeftPane : kRightPane;
+  const int width = columns_.Width(column.field);
   const int row = side == kLeftPane ? pair.leftRow : pair.rightRow;
   if (field.notCompared) {
-    FillBox(p, column.x, top, field.width, RowHeight, NotComparedColor);
+    FillBox(p, column.x, top, width, RowHeight, NotComparedColor);
   } else if (row == -1) {
-    FillBox(p, column.x, top, field.width, RowHeight, MissingColor);
+    FillBox(p, column.x, top, width, RowHeight, MissingColor);
   } else if (model_->CellsDiffer(pair, column.field)) {
-    FillBox(p, column.x, top, field.width, RowHeight,
-            side == kLeftPane ? LeftDiffColor : RightDiffColor);
+    FillBox(p, column.x, top, width, RowHeight, side == kLeftPane ? LeftDiffColor : RightDiffColor);
   }
   DrawText(p, column.x, top + 2, model_->Cell(side, column.field, row));
 }
@@ -207,32 +205,32 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   const int keys = model_ != nullptr ? std::min(model_->KeyCount(), n) : 0;
   int e = kRowHeaderWidth - 1;
   for (int j = 0; j < keys; ++j) {
-    const GridField field = model_->Field(j);
-    name(e + 1, field.width, field.name);
-    e += field.width;
+    const int width = columns_.Width(j);
+    name(e + 1, width, model_->Field(j).name);
+    e += width;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
     DrawSeparator(p, 4, e, 0, kHeaderHeight);
   }
   if (keys > 0) {
     DrawSeparator(p, 2, e - 1, 0, bottomB);
-    KeyEndX = e;
+    keyEndX_ = e;
   }
   const int firstField = keys + scrBottom_->value();
   for (int j = firstField; j < n; ++j) {
-    const GridField field = model_->Field(j);
-    name(e + 1, field.width, field.name);
-    e += field.width;
-    if (e >= SplitX) break;
+    const int width = columns_.Width(j);
+    name(e + 1, width, model_->Field(j).name);
+    e += width;
+    if (e >= splitX_) break;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
     DrawSeparator(p, 4, e, 0, kHeaderHeight);
   }
-  FillBox(p, SplitX, 4, w - SplitX, kHeaderHeight - 4, HeaderColor);
-  DrawSeparator(p, 2, SplitX - 2, 0, bottomB);
-  e = SplitX - 1;
+  FillBox(p, splitX_, 4, w - splitX_, kHeaderHeight - 4, HeaderColor);
+  DrawSeparator(p, 2, splitX_ - 2, 0, bottomB);
+  e = splitX_ - 1;
   for (int j = firstField; j < n; ++j) {
-    const GridField field = model_->Field(j);
-    name(e + 1, field.width, field.name);
-    e += field.width;
+    const int width = columns_.Width(j);
+    name(e + 1, width, model_->Field(j).name);
+    e += width;
     if (e > w) break;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
     DrawSeparator(p, 4, e, 0, kHeaderHeight);
@@ -245,38 +243,38 @@ void MainWindow::PaintDetail(QImage& image) {
   const int w = paiMain_->width();
   const int t = paiMain_->height() - DetailHeight;
   QPainter p(&image);
-  p.setFont(*gridFont_);
+  p.setFont(gridFont_);
   FillBox(p, 0, t, w, 16, kDark);
   FillBox(p, 0, t + 16, w, DetailHeight - 16, kWhite);
 
-  const bool hasPair = model_ != nullptr && CurRow >= 0 && CurRow < model_->RowCount();
-  const bool hasField = model_ != nullptr && CurCol >= 0 && CurCol < model_->FieldCount();
+  const bool hasPair = model_ != nullptr && curRow_ >= 0 && curRow_ < model_->RowCount();
+  const bool hasField = model_ != nullptr && curCol_ >= 0 && curCol_ < model_->FieldCount();
   if (hasField) {
-    const GridField field = model_->Field(CurCol);
+    const GridField field = model_->Field(curCol_);
     p.setPen(field.diffCount > 0 ? kStatusDiffering : kStatusPlain);
-    DrawText(p, 10, t + 2, DetailStatusText(field.name, CurRow, field.diffCount));
+    DrawText(p, 10, t + 2, DetailStatusText(field.name, curRow_, field.diffCount));
   } else {
     p.setPen(kStatusPlain);
-    DrawText(p, 10, t + 2, DetailStatusTextNoField(CurCol, CurRow));
+    DrawText(p, 10, t + 2, DetailStatusTextNoField(curCol_, curRow_));
   }
   if (!hasPair || !hasField) return;
 
-  const GridPair pair = model_->Pair(CurRow);
-  const std::string_view left = model_->Cell(kLeftPane, CurCol, pair.leftRow);
-  const std::string_view right = model_->Cell(kRightPane, CurCol, pair.rightRow);
+  const GridPair pair = model_->Pair(curRow_);
+  const std::string_view left = model_->Cell(kLeftPane, curCol_, pair.leftRow);
+  const std::string_view right = model_->Cell(kRightPane, curCol_, pair.rightRow);
   p.setPen(kBlack);
   DrawText(p, 10, t + 16, Sjis("左:"));
   DrawText(p, 10, t + 32, Sjis("右:"));
   for (const DiffBand& band : DetailDiffBands(left, right)) {
-    const int x = 50 + band.start * CharWidth;
-    const int width = (band.end - band.start) * CharWidth;
+    const int x = 50 + band.start * charWidth_;
+    const int width = (band.end - band.start) * charWidth_;
     FillBox(p, x, t + 16, width, 16, LeftDiffColor);
     FillBox(p, x, t + 32, width, 16, RightDiffColor);
   }
   DrawText(p, 50, t + 16, left);
   DrawText(p, 50, t + 32, right);
   const std::string difference = NumericDifferenceText(left, right);
-  if (!difference.empty()) DrawText(p, 40 * CharWidth, t + 16, difference);
+  if (!difference.empty()) DrawText(p, 40 * charWidth_, t + 16, difference);
 }
 
 void MainWindow::PaintDetailOnScreen() {
@@ -330,10 +328,10 @@ std::vector<QRect> MainWindow::SelectionRects(const Selection& sel) const {
   int from = 0, to = 0;
   if (sel.pane == 1) {
     from = c1Out ? kRowHeaderWidth + frame.KeyWidths() : frame.leftX[c1];
-    to = frame.leftX[c2] != 0 ? frame.leftX[c2] + frame.widths[c2] : SplitX;
-    to = std::min(to, SplitX);
+    to = frame.leftX[c2] != 0 ? frame.leftX[c2] + frame.widths[c2] : splitX_;
+    to = std::min(to, splitX_);
   } else if (sel.pane == 2) {
-    from = c1Out ? SplitX : frame.rightX[c1];
+    from = c1Out ? splitX_ : frame.rightX[c1];
     to = frame.rightX[c2] != 0 ? frame.rightX[c2] + frame.widths[c2] : frame.width;
   }
   if (from == 0 || to <= from) return rects;
@@ -363,14 +361,13 @@ void MainWindow::CursorRects(int col, int row, int side, int pane, std::vector<Q
   if (col < 0 || col >= model_->FieldCount()) return;
   const int top = kHeaderHeight + (row - FirstRow()) * RowHeight;
   if (top >= GridBottom()) return;
-  const GridField field = model_->Field(col);
-  const int x = pane == 1 ? field.leftX : field.rightX;
+  const int x = columns_.PaneX(col, pane);
   if (x == 0) return;
   const int left = x - 2;
-  int right = x - 2 + field.width + 1;
+  int right = x - 2 + columns_.Width(col) + 1;
   bool open = false;
-  if (pane == 1 && right > SplitX - 5) {
-    right = SplitX - 5;
+  if (pane == 1 && right > splitX_ - 5) {
+    right = splitX_ - 5;
     open = true;
   }
   const int width = right - left + 1;
@@ -410,13 +407,13 @@ void MainWindow::ShowCursor(bool eraseFirst, int col, int row, int side) {
 }
 
 void MainWindow::MoveDragLine(int x) {
-  if (x >= paiMain_->width() || x < ResizeMinX) return;
+  if (x >= paiMain_->width() || x < resizeMinX_) return;
   const int gridBottom = GridBottom();
   if (dragLineShown_) XorRects({QRect(dragLineX_ - 1, 0, 3, gridBottom)}, kDragLine);
   XorRects({QRect(x - 1, 0, 3, gridBottom)}, kDragLine);
   dragLineShown_ = true;
   dragLineX_ = x;
-  ResizeX = x;
+  resizeX_ = x;
 }
 
 }  // namespace korvel

@@ -16,7 +16,7 @@ namespace korvel {
 // ---- The window's dialogs ---------------------------------------------------------------
 
 int WindowChainDialogs::SelectFiles(CompareSettings& settings) {
-  FileSelectionDialog dialog(window_.Global(), &window_);
+  FileSelectionDialog dialog(*window_.global_, &window_);
   dialog.Preset(settings);
   dialog.exec();
   if (dialog.Result() == 0) return 0;
@@ -26,7 +26,7 @@ int WindowChainDialogs::SelectFiles(CompareSettings& settings) {
 
 int WindowChainDialogs::DefineFixedLength(const std::string& leftPath, int encoding,
                                           bool detectBom) {
-  FixedLengthDialog dialog(window_.Global().FixReader(), &window_);
+  FixedLengthDialog dialog(window_.global_->FixReader(), &window_);
   dialog.Preset(leftPath, encoding, detectBom);
   dialog.exec();
   return dialog.Result();
@@ -57,14 +57,14 @@ void RunComparison(MainWindow& window, ChainDialogs& dialogs) {
   DroppedPair pair;
   if (window.TakeDroppedPaths(pair.PathL, pair.PathR)) dropped = std::move(pair);
 
-  SetUpChain chain(window.Session(), window.Global(), dialogs);
+  SetUpChain chain(window.session_, *window.global_, dialogs);
   FieldGrid grid;
   if (!chain.Run(dropped, grid)) return;
   (void)window.CompareAndShow(grid);  // a failed run has shown its message and the empty grid
 }
 
 void ReGrid(MainWindow& window, ChainDialogs& dialogs) {
-  CompareSession& session = window.Session();
+  CompareSession& session = window.session_;
   if (!session.CanReGrid()) return;
   FieldGrid grid = session.MakeReGridGrid();
   if (dialogs.ReGridFields(grid) <= 0) return;
@@ -75,9 +75,9 @@ void ReGrid(MainWindow& window, ChainDialogs& dialogs) {
 // ---- Installation ---------------------------------------------------------------------------
 
 SetUpCommands::SetUpCommands(MainWindow& window, std::unique_ptr<ChainDialogs> dialogs)
-    : QObject(&window), dialogs_(std::move(dialogs)), fixSource_(window.Global().FixReader()) {
+    : QObject(&window), dialogs_(std::move(dialogs)), fixSource_(window.global_->FixReader()) {
   setObjectName(QStringLiteral("SetUpCommands"));
-  window.Session().SetFixedSource(&fixSource_);
+  window.session_.SetFixedSource(&fixSource_);
 }
 
 // The session may still point at fixSource_ when the window goes: it is destroyed before
@@ -90,8 +90,8 @@ SetUpCommands* InstallSetUpCommands(MainWindow& window, std::unique_ptr<ChainDia
   if (!dialogs) dialogs = std::make_unique<WindowChainDialogs>(window);
   auto* commands = new SetUpCommands(window, std::move(dialogs));
   MainWindow* w = &window;
-  window.runComparison = [w, commands] { RunComparison(*w, commands->Dialogs()); };
-  window.reGrid = [w, commands] { ReGrid(*w, commands->Dialogs()); };
+  window.SetCommands([w, commands] { RunComparison(*w, commands->Dialogs()); },
+                     [w, commands] { ReGrid(*w, commands->Dialogs()); });
   delete previous;
   return commands;
 }

@@ -68,8 +68,8 @@ class SetUpCommands : public QObject {
   FixedWidthRecordReader fixSource_;
 };
 
-// Installs RunComparison and ReGrid as the window's runComparison and reGrid hooks, with
-// `dialogs` (the window's own when null), replacing what an earlier call installed, and
+// Installs RunComparison and ReGrid as the window's two commands (MainWindow::SetCommands),
+// with `dialogs` (the window's own when null), replacing what an earlier call installed, and
 // gives the session the shared fixed-length reader. The installed commands.
 SetUpCommands* InstallSetUpCommands(MainWindow& window,
                                     std::unique_ptr<ChainDialogs> dialogs = nullptr);

@@ -104,8 +104,8 @@ class CompareSessionTest : public ::testing::Test {
   // Writes both files, fills the grid as the set-up chain does, marks it and runs.
   int Run(const std::string& left, const std::string& right, const Marks& marks = {},
           const std::string& ext = ".csv") {
-    session_.Settings.PathL = dir_.Write("left" + ext, left);
-    session_.Settings.PathR = dir_.Write("right" + ext, right);
+    session_.EditSettings().PathL = dir_.Write("left" + ext, left);
+    session_.EditSettings().PathR = dir_.Write("right" + ext, right);
     return RunPaths(marks);
   }
 
@@ -118,7 +118,7 @@ class CompareSessionTest : public ::testing::Test {
     for (int j : marks.ignoreSpaces) grid_.Toggle(j, FieldGrid::kIgnoreSpaces);
     for (int j : marks.notCompared) grid_.Toggle(j, FieldGrid::kNotCompared);
     for (int j : marks.notLoaded) grid_.Toggle(j, FieldGrid::kNotLoaded);
-    return session_.CompareSides(grid_, 8);
+    return session_.CompareSides(grid_);
   }
 
   std::string Cell(Side side, int row, int fieldNo) const {
@@ -152,7 +152,6 @@ TEST_F(CompareSessionTest, IdenticalFilesAreAllEqual) {
             S("左総数:3件 右総数:3件 相違レコード数:0件 左のみ:0件 右のみ:0件"));
   EXPECT_EQ(session_.KeyCount(), 1);
   EXPECT_EQ(session_.Fields().size(), 3u);
-  EXPECT_EQ(session_.Fields()[0].Width, 48);  // (1 + 1) x 8, at least 48
   EXPECT_EQ(&session_.ViewPairs(), &session_.AllPairs());
   EXPECT_TRUE(notifier_.Entries().empty());
 }
@@ -183,7 +182,7 @@ TEST_F(CompareSessionTest, MergeByKeysWithDuplicatesAndOrphans) {
 }
 
 TEST_F(CompareSessionTest, OneSideWithoutRecords) {
-  session_.Settings.TopRowNames = true;
+  session_.EditSettings().TopRowNames = true;
   ASSERT_EQ(Run(Lines({"K,V"}), Lines({"K,V", "1,a", "2,b"}), {{1}}), 0);
   EXPECT_TRUE(ResultIsConsistent(session_));
   EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{-1, -1, 0}, {-1, -1, 1}}));
@@ -391,7 +390,7 @@ TEST_F(CompareSessionTest, ReGridReclassifiesWithoutChangingPairs) {
 }
 
 TEST_F(CompareSessionTest, OverLongCellStopsTheRun) {
-  session_.Settings.TopRowNames = true;
+  session_.EditSettings().TopRowNames = true;
   std::string ok(500, 'x');
   std::string over(501, 'y');
   ASSERT_EQ(Run(Lines({"K,V", "1," + ok}), Lines({"K,V", "1," + ok})), 0);
@@ -404,7 +403,7 @@ TEST_F(CompareSessionTest, OverLongCellStopsTheRun) {
   // Without the name line the line number is the record's own; a not-loaded field is
   // never stored, so its size does not matter.
   notifier_.Clear();
-  session_.Settings.TopRowNames = false;
+  session_.EditSettings().TopRowNames = false;
   ASSERT_EQ(Run(Lines({over + ",1"}), Lines({"a,1"})), -1);
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"left.csv\n1カラム-1行目でサイズオーバー"});
   notifier_.Clear();
@@ -414,7 +413,7 @@ TEST_F(CompareSessionTest, OverLongCellStopsTheRun) {
 }
 
 TEST_F(CompareSessionTest, WideFilesWarnOnceAndKeep255Fields) {
-  session_.Settings.TopRowNames = true;
+  session_.EditSettings().TopRowNames = true;
   std::string names, values;
   for (int i = 1; i <= 300; ++i) {
     if (i > 1) {
@@ -435,7 +434,7 @@ TEST_F(CompareSessionTest, WideFilesWarnOnceAndKeep255Fields) {
 }
 
 TEST_F(CompareSessionTest, NameCountWidensTheShorterSide) {
-  session_.Settings.TopRowNames = true;
+  session_.EditSettings().TopRowNames = true;
   ASSERT_EQ(Run(Lines({"A,B", "1,2"}), Lines({"A,B,C", "1,2,3"})), 0);
   EXPECT_EQ(session_.LeftTable().ColumnCount(), 4);  // 区分 + MaxNameCount 3
   EXPECT_EQ(session_.Fields()[2].NameView(), "C");
@@ -489,8 +488,8 @@ TEST_F(CompareSessionTest, ReaderFailuresEndInAnEmptyResult) {
   session_.StartSetUp();
   FieldGrid grid;
   ASSERT_EQ(session_.FillFieldGrids(grid), 0);
-  session_.Settings.PathR = dir_.File("gone.csv");
-  EXPECT_EQ(session_.CompareSides(grid, 8), -1);
+  session_.EditSettings().PathR = dir_.File("gone.csv");
+  EXPECT_EQ(session_.CompareSides(grid), -1);
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルが見つかりません。"});
   ExpectEmptyResult();
 
@@ -498,13 +497,13 @@ TEST_F(CompareSessionTest, ReaderFailuresEndInAnEmptyResult) {
   notifier_.Clear();
   std::string big;
   for (int i = 0; i < 20000; ++i) big += std::to_string(i) + ",abcdefghij\r\n";
-  session_.Settings.PathL = dir_.Write("left.csv", big);
-  session_.Settings.PathR = dir_.Write("right.csv", big);
+  session_.EditSettings().PathL = dir_.Write("left.csv", big);
+  session_.EditSettings().PathR = dir_.Write("right.csv", big);
   FieldGrid grid2;
   ASSERT_EQ(session_.FillFieldGrids(grid2), 0);
   FailingReads failing("right.csv");
   FileSystem* previous = SetFileSystem(&failing);
-  int result = session_.CompareSides(grid2, 8);
+  int result = session_.CompareSides(grid2);
   SetFileSystem(previous);
   EXPECT_EQ(result, -1);
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルの読込に失敗しました。"});
@@ -516,37 +515,37 @@ TEST_F(CompareSessionTest, EncodingsAndFileKinds) {
   // UTF-16 with its mark, adopted although Shift-JIS was chosen.
   std::string utf16 = "\xFF\xFE";
   for (char c : std::string("1,a\r\n")) utf16 += std::string{c, '\0'};
-  session_.Settings.PathL = dir_.Write("l16.csv", utf16);
-  session_.Settings.PathR = dir_.Write("r.csv", Lines({"1,a"}));
+  session_.EditSettings().PathL = dir_.Write("l16.csv", utf16);
+  session_.EditSettings().PathR = dir_.Write("r.csv", Lines({"1,a"}));
   ASSERT_EQ(RunPaths({{1}}), 0);
   EXPECT_EQ(session_.EncodingL(), 10);
   EXPECT_EQ(session_.EncodingR(), 0);
   EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{0, 0, 0}}));
 
   // Clipboard captures are Shift-JIS whatever the chosen encoding.
-  session_.Settings.Encoding = 15;
-  session_.Settings.FromClipboard = true;
+  session_.EditSettings().Encoding = 15;
+  session_.EditSettings().FromClipboard = true;
   ASSERT_EQ(Run(Lines({S("1,漢字")}), Lines({S("1,漢字")})), 0);
   EXPECT_EQ(Cell(Side::kLeft, 0, 2), S("漢字"));
   EXPECT_EQ(session_.EncodingL(), 0);
-  session_.Settings.FromClipboard = false;
-  session_.Settings.Encoding = 0;
+  session_.EditSettings().FromClipboard = false;
+  session_.EditSettings().Encoding = 0;
 
   // TAB and other delimiters.
-  session_.Settings.FileKind = kFileKindDelimited;
+  session_.EditSettings().FileKind = kFileKindDelimited;
   ASSERT_EQ(Run(Lines({"1\ta,b"}), Lines({"1\ta,c"}), {{1}}, ".txt"), 0);
   EXPECT_EQ(Cell(Side::kLeft, 0, 2), "a,b");
   EXPECT_EQ(session_.DiffCellCount(), 1);
-  session_.Settings.Delimiter = '|';
+  session_.EditSettings().Delimiter = '|';
   ASSERT_EQ(Run(Lines({"1|x"}), Lines({"1|x"}), {{1}}, ".txt"), 0);
   EXPECT_EQ(Cell(Side::kRight, 0, 2), "x");
 
   // Fixed-length files need the fixed-length reader.
-  session_.Settings.FileKind = kFileKindFixed;
+  session_.EditSettings().FileKind = kFileKindFixed;
   notifier_.Clear();
   FieldGrid grid;
   EXPECT_EQ(session_.FillFieldGrids(grid), -1);
-  EXPECT_EQ(session_.CompareSides(grid, 8), -1);
+  EXPECT_EQ(session_.CompareSides(grid), -1);
   EXPECT_EQ(notifier_.Texts(),
             (std::vector<std::string>{"フィールドが存在しません。", "フィールドが存在しません。"}));
   ExpectEmptyResult();
@@ -623,9 +622,9 @@ TEST_F(CompareSessionTest, MessagesOfBothSidesComeInTheirOrder) {
             std::vector<std::string>{"right.csv\n2カラム-1行目でサイズオーバー"});
   notifier_.Clear();
   // A side that cannot be opened at all stops the run the same way.
-  session_.Settings.PathL = dir_.File("gone.csv");
-  session_.Settings.PathR = dir_.File("right.csv");
-  ASSERT_EQ(session_.CompareSides(grid_, 8), -1);
+  session_.EditSettings().PathL = dir_.File("gone.csv");
+  session_.EditSettings().PathR = dir_.File("right.csv");
+  ASSERT_EQ(session_.CompareSides(grid_), -1);
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルが見つかりません。"});
   ExpectEmptyResult();
   // And the messages did not stay on the helper thread's notifier: a later run is clean.

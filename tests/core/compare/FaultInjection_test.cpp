@@ -172,8 +172,8 @@ class FaultInjectionTest : public ::testing::Test {
   FaultInjectionTest() : scoped_(&notes_) {}
 
   void UseFiles(const std::string& left, const std::string& right) {
-    session_.Settings.PathL = dir_.Write("left.txt", left);
-    session_.Settings.PathR = dir_.Write("right.txt", right);
+    session_.EditSettings().PathL = dir_.Write("left.txt", left);
+    session_.EditSettings().PathR = dir_.Write("right.txt", right);
   }
 
   // Fills the grid as the set-up chain does and marks the key fields.
@@ -186,7 +186,7 @@ class FaultInjectionTest : public ::testing::Test {
     notes_.Clear();
   }
 
-  int Run() { return session_.CompareSides(grid_, 8); }
+  int Run() { return session_.CompareSides(grid_); }
 
   test::TempDir dir_;
   RecordingNotifier notes_;
@@ -212,7 +212,7 @@ TEST_F(FaultInjectionTest, AReadFailingInTheMiddleEndsTheRunWithTheReadersMessag
   FixedWidthRecordReader source(fix);
   session_.SetFixedSource(&source);
   for (int kind : {kFileKindCsv, kFileKindFixed}) {
-    session_.Settings.FileKind = kind;
+    session_.EditSettings().FileKind = kind;
     // Larger than one read of the file system, so that the failure comes after records
     // have been read.
     const std::string text = ManyLines(kind == kFileKindFixed);
@@ -282,7 +282,7 @@ TEST_F(FaultInjectionTest, AFileThatChangesBetweenTheGridAndTheRun) {
       for (char ch : left) right += std::string{ch, '\0'};
     }
     if (c.gone) {
-      std::filesystem::remove(session_.Settings.PathR);
+      std::filesystem::remove(session_.Settings().PathR);
     } else {
       dir_.Write("right.txt", right);
     }
@@ -297,16 +297,16 @@ TEST_F(FaultInjectionTest, AFileThatChangesBetweenTheGridAndTheRun) {
   // A folder in the file's place.
   UseFiles(left, left);
   FillGrid({1});
-  std::filesystem::remove(session_.Settings.PathR);
-  std::filesystem::create_directory(session_.Settings.PathR);
+  std::filesystem::remove(session_.Settings().PathR);
+  std::filesystem::create_directory(session_.Settings().PathR);
   EXPECT_EQ(Run(), -1);
   EXPECT_EQ(notes_.Texts(), Texts{"ファイルが見つかりません。"});
   EXPECT_TRUE(IsEmptyResult(session_));
-  std::filesystem::remove(session_.Settings.PathR);
+  std::filesystem::remove(session_.Settings().PathR);
 
   // With a name line: the file cut down to its names holds no records, and all of the
   // left side stands alone.
-  session_.Settings.TopRowNames = true;
+  session_.EditSettings().TopRowNames = true;
   UseFiles("K,V\r\n" + left, "K,V\r\n" + left);
   FillGrid({1});
   dir_.Write("right.txt", "K,V\r\n");

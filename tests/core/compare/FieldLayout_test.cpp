@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "compare/RowTable.h"
 
 namespace korvel {
 namespace {
@@ -31,7 +30,7 @@ FieldGrid GridWithNames(const std::vector<std::string>& left,
 
 std::vector<int> FieldNumbers(const FieldLayout& layout) {
   std::vector<int> numbers;
-  for (const LayoutField& f : layout.Fields) numbers.push_back(f.FieldNo);
+  for (const LayoutField& f : layout.Fields()) numbers.push_back(f.FieldNo);
   return numbers;
 }
 
@@ -47,19 +46,18 @@ TEST(FieldLayoutTest, KeysComeFirstAndMakeTheKeyList) {
   EXPECT_EQ(layout.BuildFieldList(grid, false, kFileKindCsv), "FD001,FD003 NU");
   EXPECT_EQ(layout.KeyCount, 2);
   EXPECT_EQ(FieldNumbers(layout), (std::vector<int>{1, 3, 2, 4}));
-  const LayoutField& f3 = layout.Fields[1];
+  const LayoutField& f3 = layout.Fields()[1];
   EXPECT_EQ(f3.IsKey, 1);
   EXPECT_EQ(f3.Numeric, 1);
-  EXPECT_EQ(layout.Fields[0].Numeric, 0);
-  EXPECT_EQ(layout.Fields[2].IsKey, 0);
-  EXPECT_EQ(layout.Fields[2].IgnoreSpaces, 1);
-  EXPECT_EQ(layout.Fields[3].NotCompared, 1);
-  EXPECT_EQ(layout.Fields[3].NotLoaded, 1);
-  EXPECT_EQ(layout.Fields[3].Width, 64);
-  EXPECT_EQ(layout.Fields[3].DiffCount, 0);
+  EXPECT_EQ(layout.Fields()[0].Numeric, 0);
+  EXPECT_EQ(layout.Fields()[2].IsKey, 0);
+  EXPECT_EQ(layout.Fields()[2].IgnoreSpaces, 1);
+  EXPECT_EQ(layout.Fields()[3].NotCompared, 1);
+  EXPECT_EQ(layout.Fields()[3].NotLoaded, 1);
+  EXPECT_EQ(layout.Fields()[3].DiffCount, 0);
   // Without top-row names the fields are named by number, whatever the grid shows.
-  EXPECT_EQ(layout.Fields[0].NameView(), "FD001");
-  EXPECT_EQ(layout.Fields[1].NameView(), "FD003");
+  EXPECT_EQ(layout.Fields()[0].NameView(), "FD001");
+  EXPECT_EQ(layout.Fields()[1].NameView(), "FD003");
   EXPECT_EQ(layout.NotLoadedList, std::vector<int>{4});
   EXPECT_TRUE(layout.IsNotLoaded(4));
   EXPECT_FALSE(layout.IsNotLoaded(3));
@@ -76,13 +74,13 @@ TEST(FieldLayoutTest, NamesFromTheGridWithTopRowNamesOrFixedLength) {
   FieldGrid grid = GridWithNames({"A", S("名前")}, {"A", "x", "C"});
   FieldLayout layout;
   (void)layout.BuildFieldList(grid, true, kFileKindCsv);
-  ASSERT_EQ(layout.Fields.size(), 3u);
-  EXPECT_EQ(layout.Fields[1].NameView(), S("名前"));
-  EXPECT_EQ(layout.Fields[2].NameView(), "C");  // the right name fills in
+  ASSERT_EQ(layout.Fields().size(), 3u);
+  EXPECT_EQ(layout.Fields()[1].NameView(), S("名前"));
+  EXPECT_EQ(layout.Fields()[2].NameView(), "C");  // the right name fills in
   (void)layout.BuildFieldList(grid, false, kFileKindFixed);
-  EXPECT_EQ(layout.Fields[2].NameView(), "C");
+  EXPECT_EQ(layout.Fields()[2].NameView(), "C");
   (void)layout.BuildFieldList(grid, false, kFileKindDelimited);
-  EXPECT_EQ(layout.Fields[2].NameView(), "FD003");
+  EXPECT_EQ(layout.Fields()[2].NameView(), "FD003");
 
   LayoutField f;
   f.SetName(std::string(62, 'x') + S("名"));  // would end half-way at 63 bytes
@@ -97,34 +95,7 @@ TEST(FieldLayoutTest, NotLoadedListKeepsTenNumbers) {
   EXPECT_EQ(layout.NotLoadedList.size(), 10u);
   EXPECT_TRUE(layout.IsNotLoaded(10));
   EXPECT_FALSE(layout.IsNotLoaded(11));
-  EXPECT_EQ(layout.Fields[10].NotLoaded, 1);  // the flag stays; the field is loaded
-}
-
-TEST(FieldLayoutTest, MeasureColumnsFromTheFirstHundredLeftRows) {
-  RowTable table;
-  ColumnDefs def;
-  ASSERT_EQ(def.Add(S("区分"), 10), 0);
-  for (int k = 1; k <= 3; ++k) ASSERT_EQ(def.Add(FieldColumnName(k), 500), 0);
-  ASSERT_EQ(table.SetDefinition(def), 0);
-  for (int r = 0; r < 120; ++r) {
-    table.NewRow();
-    ASSERT_EQ(table.SetCell(1, r == 5 ? std::string(10, 'x') : "ab"), 0);
-    ASSERT_EQ(table.SetCell(2, r == 100 ? std::string(300, 'y') : ""), 0);  // row 100: not read
-    ASSERT_EQ(table.SetCell(3, r == 99 ? std::string(40, 'z') : "z"), 0);
-    ASSERT_EQ(table.CommitRow(), 0);
-  }
-  FieldGrid grid = GridWithNames({"a", "b", "c", "d"}, {});
-  FieldLayout layout;
-  (void)layout.BuildFieldList(grid, false, kFileKindCsv);
-  layout.MeasureColumns(table, 7);
-  EXPECT_EQ(layout.Fields[0].Width, 77);   // (10 + 1) x 7
-  EXPECT_EQ(layout.Fields[1].Width, 48);   // empty: at least 48
-  EXPECT_EQ(layout.Fields[2].Width, 200);  // (40 + 1) x 7 = 287: at most 200
-  EXPECT_EQ(layout.Fields[3].Width, 48);   // a field beyond the table's columns
-
-  RowTable empty;
-  layout.MeasureColumns(empty, 7);
-  EXPECT_EQ(layout.Fields[0].Width, 48);
+  EXPECT_EQ(layout.Fields()[10].NotLoaded, 1);  // the flag stays; the field is loaded
 }
 
 }  // namespace

@@ -62,12 +62,12 @@ TEST(ExportFaultsTest, ADiskFillingUpDuringTheExportOfAComparison) {
     right += std::to_string(i) + ",left value " + std::to_string(i % 5) + "\r\n";
   }
   CompareSession session;
-  session.Settings.PathL = dir.Write("l.csv", left);
-  session.Settings.PathR = dir.Write("r.csv", right);
+  session.EditSettings().PathL = dir.Write("l.csv", left);
+  session.EditSettings().PathR = dir.Write("r.csv", right);
   FieldGrid grid;
   ASSERT_EQ(session.FillFieldGrids(grid), 0);
   grid.Toggle(1, FieldGrid::kKey);
-  ASSERT_EQ(session.CompareSides(grid, 8), 0);
+  ASSERT_EQ(session.CompareSides(grid), 0);
   ASSERT_TRUE(session.ExtractByStatus(kExtractDiffering, true));
   session.ActivateExtraction();
   const SessionExportSource source(session);

@@ -242,16 +242,16 @@ class XmlExportLibreOfficeTest : public ::testing::Test {
           "B02,佐藤&花子,経理部,\"<\"\"引用\"\">\",30\r\n"
           "D04,高橋ｹﾝｼﾞ,,,8\r\n"
           "E05,髙橋①,総務部,ｶﾀｶﾅ～,7\r\n");
-    session_.Settings.FileKind = kFileKindCsv;
-    session_.Settings.TopRowNames = true;
-    session_.Settings.PathL = dir_.Write("left.csv", left);
-    session_.Settings.PathR = dir_.Write("right.csv", right);
+    session_.EditSettings().FileKind = kFileKindCsv;
+    session_.EditSettings().TopRowNames = true;
+    session_.EditSettings().PathL = dir_.Write("left.csv", left);
+    session_.EditSettings().PathR = dir_.Write("right.csv", right);
     session_.StartSetUp();
     FieldGrid grid;
     ASSERT_EQ(session_.FillFieldGrids(grid), 0);
     grid.Toggle(1, FieldGrid::kKey);
     grid.Toggle(3, FieldGrid::kNotCompared);
-    ASSERT_EQ(session_.CompareSides(grid, 8), 0);
+    ASSERT_EQ(session_.CompareSides(grid), 0);
     ASSERT_EQ(session_.ViewPairs().size(), 5u);
   }
 

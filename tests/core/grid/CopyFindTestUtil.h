@@ -34,16 +34,16 @@ class ComparedFilesTest : public ::testing::Test {
   // Compares two CSV texts (CP932) with the first line as names; 0 when the run completed.
   int Compare(const std::string& left, const std::string& right, const FieldMarks& marks,
               bool topRowNames = true) {
-    session_.Settings.TopRowNames = topRowNames;
-    session_.Settings.PathL = dir_.Write("left.csv", left);
-    session_.Settings.PathR = dir_.Write("right.csv", right);
+    session_.EditSettings().TopRowNames = topRowNames;
+    session_.EditSettings().PathL = dir_.Write("left.csv", left);
+    session_.EditSettings().PathR = dir_.Write("right.csv", right);
     session_.StartSetUp();
     FieldGrid grid;
     if (session_.FillFieldGrids(grid) != 0) return -100;
     for (int j : marks.keys) grid.Toggle(j, FieldGrid::kKey);
     for (int j : marks.ignoreSpaces) grid.Toggle(j, FieldGrid::kIgnoreSpaces);
     for (int j : marks.notCompared) grid.Toggle(j, FieldGrid::kNotCompared);
-    return session_.CompareSides(grid, 8);
+    return session_.CompareSides(grid);
   }
 
   TempDir dir_;

@@ -17,14 +17,14 @@ class SessionGridModelTest : public ::testing::Test {
   // Key FD001; FD003 compared without spaces. Keys 1 and 2 pair, 3 is left only, 4 right
   // only. Key 1 differs in FD002 only ("a b" and "ab" agree without spaces).
   void Run() {
-    session_.Settings.PathL = dir_.Write("l.csv", "1,x,a b\r\n2,y,c\r\n3,z,d\r\n");
-    session_.Settings.PathR = dir_.Write("r.csv", "1,X,ab\r\n2,y,c\r\n4,w,e\r\n");
+    session_.EditSettings().PathL = dir_.Write("l.csv", "1,x,a b\r\n2,y,c\r\n3,z,d\r\n");
+    session_.EditSettings().PathR = dir_.Write("r.csv", "1,X,ab\r\n2,y,c\r\n4,w,e\r\n");
     session_.StartSetUp();
     FieldGrid grid;
     ASSERT_EQ(session_.FillFieldGrids(grid), 0);
     grid.Toggle(1, FieldGrid::kKey);
     grid.Toggle(3, FieldGrid::kIgnoreSpaces);
-    ASSERT_EQ(session_.CompareSides(grid, 8), 0);
+    ASSERT_EQ(session_.CompareSides(grid), 0);
   }
 
   test::TempDir dir_;
@@ -58,12 +58,6 @@ TEST_F(SessionGridModelTest, GridModelReadsTheShownResult) {
   // A field out of range never differs and has no cell.
   EXPECT_FALSE(model.CellsDiffer(first, 7));
   EXPECT_EQ(model.Cell(kLeftPane, 7, 0), "");
-  // The view's writes reach the layout.
-  model.SetFieldX(1, 133, 421);
-  model.SetFieldWidth(1, 3);
-  EXPECT_EQ(session_.Fields()[1].LeftX, 133);
-  EXPECT_EQ(session_.Fields()[1].RightX, 421);
-  EXPECT_EQ(model.Field(1).width, 3);
 }
 
 TEST_F(SessionGridModelTest, ExtractionSwitchesTheShownRows) {

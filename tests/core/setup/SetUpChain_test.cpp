@@ -129,13 +129,13 @@ class SetUpChainTest : public ::testing::Test {
 };
 
 TEST_F(SetUpChainTest, CancelledFileSelectionChangesNothing) {
-  session_.Settings.FileKind = kFileKindDelimited;
-  session_.Settings.Delimiter = ';';
-  session_.Settings.OtherDelimiter = ';';
-  session_.Settings.PathL = "/old/l.csv";
-  session_.Settings.PathR = "/old/r.csv";
-  session_.Settings.FromClipboard = true;
-  session_.Settings.Encoding = 15;
+  session_.EditSettings().FileKind = kFileKindDelimited;
+  session_.EditSettings().Delimiter = ';';
+  session_.EditSettings().OtherDelimiter = ';';
+  session_.EditSettings().PathL = "/old/l.csv";
+  session_.EditSettings().PathR = "/old/r.csv";
+  session_.EditSettings().FromClipboard = true;
+  session_.EditSettings().Encoding = 15;
   ScriptedDialogs dialogs({{Dialog::kFiles, 0, [](CompareSettings& s) { s.PathL = "x"; }}});
   FieldGrid grid;
   SetUpChain chain(session_, *global_, dialogs);
@@ -148,8 +148,8 @@ TEST_F(SetUpChainTest, CancelledFileSelectionChangesNothing) {
   EXPECT_EQ(shown.PathL, "/old/l.csv");
   EXPECT_TRUE(shown.FromClipboard);
   EXPECT_EQ(shown.Encoding, 15);
-  EXPECT_EQ(session_.Settings.PathL, "/old/l.csv");
-  EXPECT_TRUE(session_.Settings.FromClipboard);
+  EXPECT_EQ(session_.Settings().PathL, "/old/l.csv");
+  EXPECT_TRUE(session_.Settings().FromClipboard);
   EXPECT_EQ(grid.RowCount(), 1);
 }
 
@@ -179,8 +179,8 @@ TEST_F(SetUpChainTest, BackFromFieldControlShowsTheConfirmedSelectionThenRuns) {
   EXPECT_EQ(dialogs.shownSettings[1].PathR, right_);
   EXPECT_TRUE(dialogs.shownSettings[1].TopRowNames);
   // The reading options of the settings object reach the session.
-  EXPECT_EQ(session_.Settings.TabOldType, 1);
-  EXPECT_EQ(session_.Settings.NewlineMode, 2);
+  EXPECT_EQ(session_.Settings().TabOldType, 1);
+  EXPECT_EQ(session_.Settings().NewlineMode, 2);
 
   // Each field control starts from a freshly filled grid without marks: the left names,
   // the right names, "－" in 数値, as many rows as the wider side.
@@ -211,14 +211,14 @@ TEST_F(SetUpChainTest, CancelInFieldControlEndsTheChain) {
   EXPECT_FALSE(chain.Run(std::nullopt, grid));
   EXPECT_TRUE(dialogs.Finished());
   // What the file selection confirmed is kept for the next run.
-  EXPECT_EQ(session_.Settings.PathL, left_);
+  EXPECT_EQ(session_.Settings().PathL, left_);
 }
 
 TEST_F(SetUpChainTest, FixedLengthGoesThroughTheDefinitionAndBackToIt) {
   FixedWidthReader fix;
   FixedWidthRecordReader source(fix);
   session_.SetFixedSource(&source);
-  session_.Settings.Encoding = 10;
+  session_.EditSettings().Encoding = 10;
   const std::string fixedL = dir_.Write("l.txt", "0001abc\r\n");
   const std::string fixedR = dir_.Write("r.txt", "0001abd\r\n");
   auto fixed = [&](CompareSettings& s) {
@@ -283,9 +283,9 @@ TEST_F(SetUpChainTest, FailedFillingGoesBackToTheFileSelection) {
 }
 
 TEST_F(SetUpChainTest, DroppedPairPresetsTheFirstSelectionAndClearsTheClipboardFlag) {
-  session_.Settings.PathL = "/old/l.csv";
-  session_.Settings.PathR = "/old/r.csv";
-  session_.Settings.FromClipboard = true;
+  session_.EditSettings().PathL = "/old/l.csv";
+  session_.EditSettings().PathR = "/old/r.csv";
+  session_.EditSettings().FromClipboard = true;
   {
     // Cancelled: the old paths stay, the clipboard flag does not.
     ScriptedDialogs dialogs({{Dialog::kFiles, 0}});
@@ -296,8 +296,8 @@ TEST_F(SetUpChainTest, DroppedPairPresetsTheFirstSelectionAndClearsTheClipboardF
     EXPECT_EQ(dialogs.shownSettings[0].PathL, left_);
     EXPECT_EQ(dialogs.shownSettings[0].PathR, right_);
     EXPECT_FALSE(dialogs.shownSettings[0].FromClipboard);
-    EXPECT_EQ(session_.Settings.PathL, "/old/l.csv");
-    EXPECT_FALSE(session_.Settings.FromClipboard);
+    EXPECT_EQ(session_.Settings().PathL, "/old/l.csv");
+    EXPECT_FALSE(session_.Settings().FromClipboard);
   }
   {
     // Confirmed, then back: the selection shows the confirmed paths, not the drop again.

@@ -282,6 +282,27 @@ class FieldControlDialogTest : public QObject {
     QCOMPARE(Marks(dialog, 3), QStringList({QString(), QString(), QString(), QString()}));
     QCOMPARE(Marks(dialog, 4), QStringList({QString(), QString(), kMark, QString()}));
 
+    // The number, 連携 and 数値 cells are painted as fixed cells, and the arrow keys and Home
+    // stop at SPC除く.
+    const QImage shownGrid = grid->viewport()->grab().toImage();
+    auto background = [&](int row, int column) {
+      const QRect cell = grid->visualRect(grid->model()->index(row, column));
+      return shownGrid.pixel(cell.topLeft() + QPoint(3, 3)) & 0xFFFFFFu;
+    };
+    for (int row : {0, 3}) {
+      for (int column : {1, 2}) {
+        QCOMPARE(background(row, column), background(row, 0));
+      }
+      QVERIFY(background(row, 3) != background(row, 0));
+    }
+    grid->setFocus();
+    grid->setCurrentCell(3, 3);
+    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Home}) {
+      QTest::keyClick(grid, key);
+      QCOMPARE(grid->currentColumn(), 3);
+    }
+    QCOMPARE(Marks(dialog, 4), QStringList({QString(), QString(), kMark, QString()}));
+
     // No not-loaded column, so no not-loaded check; the key check still runs.
     Click(Child<QPushButton>(&dialog, "cmd_Run"));
     QVERIFY(notifier_.Entries().empty());
@@ -293,9 +314,11 @@ class FieldControlDialogTest : public QObject {
   void ClickedMarksDriveTheComparisonAndTheReSetting() {
     korvel::test::TempDir files;
     korvel::CompareSession session;
-    session.Settings.TopRowNames = true;
-    session.Settings.PathL = files.Write("l.csv", "id,name,city\r\n1,a,x\r\n2,b,y\r\n3,c,z\r\n");
-    session.Settings.PathR = files.Write("r.csv", "id,name,city\r\n2,B,y\r\n1,a,X\r\n4,d,w\r\n");
+    session.EditSettings().TopRowNames = true;
+    session.EditSettings().PathL =
+        files.Write("l.csv", "id,name,city\r\n1,a,x\r\n2,b,y\r\n3,c,z\r\n");
+    session.EditSettings().PathR =
+        files.Write("r.csv", "id,name,city\r\n2,B,y\r\n1,a,X\r\n4,d,w\r\n");
     session.StartSetUp();
 
     FieldControlDialog dialog;
@@ -307,7 +330,7 @@ class FieldControlDialogTest : public QObject {
     ClickCell(dialog, 1, 1);
     Click(Child<QPushButton>(&dialog, "cmd_Run"));
     QCOMPARE(dialog.Result(), FieldControlDialog::kRun);
-    QCOMPARE(session.CompareSides(dialog.Grid(), 8), 0);
+    QCOMPARE(session.CompareSides(dialog.Grid()), 0);
     QCOMPARE(session.KeyCount(), 1);
     QCOMPARE(session.DiffRecordCount(), 2);
     QCOMPARE(session.LeftOnlyCount(), 1);

@@ -197,6 +197,25 @@ class FixDefinitionDialogTest : public QObject {
     QCOMPARE(Grid(dialog)->rowCount(), 2);
   }
 
+  // The click is taken at the nearest boundary between characters: a few pixels to either
+  // side of boundary 10 still merge A into B, as a click on it does.
+  void AClickNearABoundaryLandsOnIt_data() {
+    QTest::addColumn<int>("offset");
+    QTest::newRow("3 pixels left") << -3;
+    QTest::newRow("on it") << 0;
+    QTest::newRow("3 pixels right") << 3;
+  }
+  void AClickNearABoundaryLandsOnIt() {
+    QFETCH(int, offset);
+    FixedLengthDialog dialog(*fix_);
+    dialog.Preset(leftPath_, 0, true);
+    dialog.show();
+    QVERIFY(dialog.CharWidth() >= 7);  // three pixels are less than half a character
+    QTest::mouseClick(Preview(dialog), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(BoundaryX(dialog, 10) + offset, 60));
+    QVERIFY(dialog.DefinitionRows() == FixDefinitionRows({{"B", "15"}, {"C", "20"}}));
+  }
+
   void ClickInsideAFieldSplitsItWithGeneratedNames() {
     FixedLengthDialog dialog(*fix_);
     dialog.Preset(leftPath_, 0, true);

@@ -71,6 +71,33 @@ class OptionDialogTest : public QObject {
     QCOMPARE(global.GetTabOldType(), 1);
   }
 
+  // The newline box shows the stored mode, and OK without a change keeps it; an unknown
+  // mode shows and stores 0.
+  void NewlineBoxShowsTheStoredMode_data() {
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("0") << 0 << Q("置き換え無し") << 0;
+    QTest::newRow("1") << 1 << Q("（全角スペース）") << 1;
+    QTest::newRow("2") << 2 << Q("¶") << 2;
+    QTest::newRow("3") << 3 << Q("置き換え無し") << 0;
+    QTest::newRow("-1") << -1 << Q("置き換え無し") << 0;
+  }
+  void NewlineBoxShowsTheStoredMode() {
+    QFETCH(int, stored);
+    QFETCH(QString, shown);
+    QFETCH(int, kept);
+    korvel::SettingsStore global;
+    global.SetNewlineMode(stored);
+    korvel::OptionsDialog dialog(global);
+    dialog.SetEncodingChoice(0, false);
+    dialog.show();
+    QCOMPARE(Child<QComboBox>(&dialog, "cbo_RetMoziIndex")->currentText(), shown);
+    Click(Child<QPushButton>(&dialog, "cmd_Ok"));
+    QVERIFY(dialog.Accepted());
+    QCOMPARE(global.GetNewlineMode(), kept);
+  }
+
   void OkTakesEveryControl() {
     korvel::SettingsStore global;
     global.SetNewlineMode(1);

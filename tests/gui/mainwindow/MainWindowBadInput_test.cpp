@@ -55,11 +55,9 @@ void BadInputPaintTest::AwkwardCellsPaintWithoutGarbage() {
       Lines({header, "1,\"a\tb\"," + big + ",\x85\x40", "2,\xB1\xB2\xB3," + kanji + ",z\x82"});
   const std::string right = Lines(
       {header, "1,\"a\tb\"," + big.substr(0, 499) + "X,\x85\x41", "2,\xB1\xB2," + kanji + ",z"});
-  w.Session().Settings.TopRowNames = true;
-  QCOMPARE(CompareInWindow(w, dir_, left, right, {{1}, {}, {}}), 0);
+  QVERIFY(CompareInWindow(w, dir_, left, right, {{1}, {}, {}}, true));
   QVERIFY(notifier_.Entries().empty());
-  korvel::GridModel& m = *w.Model();
-  QCOMPARE(m.RowCount(), 2);
+  QCOMPARE(ShownRows(w), 2);
 
   // Walk the cursor over every cell of both rows and panes; each move repaints the detail
   // line with the cell's two texts and their difference bands.
@@ -73,18 +71,19 @@ void BadInputPaintTest::AwkwardCellsPaintWithoutGarbage() {
     QTest::keyClick(w.scr_Tab(), Qt::Key_Up);
   }
   QTest::keyClick(w.scr_Tab(), Qt::Key_End);
-  QCOMPARE(w.CurCol, 3);
+  QCOMPARE(w.View().curCol, 3);
 
   const QImage& g = w.BackBuffer();
   // The empty name leaves its header cell blank; a named one shows its text.
-  const korvel::GridField named = m.Field(1);
-  const korvel::GridField unnamed = m.Field(2);
-  QCOMPARE(DarkPixels(g, QRect(unnamed.leftX + 2, 2, unnamed.width - 4, 16)), 0);
-  QVERIFY(DarkPixels(g, QRect(named.leftX + 2, 2, named.width - 4, 16)) > 0);
+  const MainWindow::ViewState v = w.View();
+  const int namedX = v.leftX[1], namedWidth = v.widths[1];
+  const int unnamedX = v.leftX[2], unnamedWidth = v.widths[2];
+  QCOMPARE(DarkPixels(g, QRect(unnamedX + 2, 2, unnamedWidth - 4, 16)), 0);
+  QVERIFY(DarkPixels(g, QRect(namedX + 2, 2, namedWidth - 4, 16)) > 0);
   // The half-width katakana and the long cells show text; nothing is drawn past the grid's
   // last row.
-  QVERIFY(DarkPixels(g, QRect(named.leftX + 2, RowTop(1) + 2, named.width - 4, 12)) > 0);
-  QVERIFY(DarkPixels(g, QRect(unnamed.leftX + 2, RowTop(0) + 2, unnamed.width - 4, 12)) > 0);
+  QVERIFY(DarkPixels(g, QRect(namedX + 2, RowTop(1) + 2, namedWidth - 4, 12)) > 0);
+  QVERIFY(DarkPixels(g, QRect(unnamedX + 2, RowTop(0) + 2, unnamedWidth - 4, 12)) > 0);
   QCOMPARE(DarkPixels(g, QRect(90, RowTop(3) + 2, w.paiMain()->width() - 100, 30)), 0);
 }
 

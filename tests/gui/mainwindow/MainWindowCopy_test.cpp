@@ -69,14 +69,13 @@ class MainCopyTest : public QObject {
 
  private:
   void CompareFruit() {
-    window_->Session().Settings.TopRowNames = true;
-    QCOMPARE(CompareInWindow(*window_, dir_, LeftFruit(), RightFruit(), {{1}, {}, {}}), 0);
-    QCOMPARE(window_->Model()->RowCount(), 4);
+    QVERIFY(CompareInWindow(*window_, dir_, LeftFruit(), RightFruit(), {{1}, {}, {}}, true));
+    QCOMPARE(ShownRows(*window_), 4);
     notifier_.Clear();
   }
-  korvel::GridField Field(int j) { return window_->Model()->Field(j); }
+  int X(int field, int pane) { return FieldX(*window_, field, pane); }
   void ClickCell(int col, int row, int pane) {
-    const int x = (pane == 2 ? Field(col).rightX : Field(col).leftX) + 5;
+    const int x = X(col, pane) + 5;
     QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(x, RowTop(row) + 5));
   }
@@ -89,13 +88,7 @@ class MainCopyTest : public QObject {
   }
   // Opens the top menu `menuName` and clicks its item `itemName`, as a user would.
   void ClickMenuItem(const char* menuName, const char* itemName) {
-    auto* menu = window_->menuBar()->findChild<QMenu*>(QString::fromLatin1(menuName));
-    QVERIFY(menu != nullptr);
-    menu->popup(window_->mapToGlobal(QPoint(10, 10)));
-    QVERIFY(QTest::qWaitForWindowExposed(menu));
-    const QRect item = menu->actionGeometry(window_->Action(itemName));
-    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, item.center());
-    QTRY_VERIFY(!menu->isVisible());
+    korvel::test::ClickMenuItem(*window_, menuName, itemName);
   }
 
   TempDir home_;
@@ -131,9 +124,9 @@ void MainCopyTest::NothingToCopyBeforeAComparison() {
 void MainCopyTest::SingleCellByCtrlC() {
   CompareFruit();
   ClickCell(1, 1, 1);
-  QCOMPARE(window_->CurRow, 1);
-  QCOMPARE(window_->CurCol, 1);
-  QCOMPARE(window_->ShownSel().pane, -1);  // one cell is not a shown rectangle
+  QCOMPARE(window_->View().curRow, 1);
+  QCOMPARE(window_->View().curCol, 1);
+  QCOMPARE(window_->View().shownSel.pane, -1);  // one cell is not a shown rectangle
   CtrlC();
   QCOMPARE(Clipboard(), Q("バナナ\r\n"));
   // The differing cell of the right pane, with both toggles on from the toolbar; the menu
@@ -141,18 +134,18 @@ void MainCopyTest::SingleCellByCtrlC() {
   ClickCell(2, 1, 2);
   ClickToolButton("tb_CopyHead");
   ClickToolButton("tb_CopyMark");
-  QVERIFY(window_->CopyWithHeader && window_->CopyWithMarks);
+  QVERIFY(window_->View().copyWithHeader && window_->View().copyWithMarks);
   QVERIFY(window_->Action("mnuEditCopyHead")->isChecked());
   QVERIFY(window_->Action("mnuEditCopyMark")->isChecked());
   CtrlC();
   QCOMPARE(Clipboard(), Q("qty\r\n30(*)\r\n"));
   // Copying changes neither the cursor nor the selection shown.
-  QCOMPARE(window_->ShownSel().pane, -1);
-  QCOMPARE(window_->CurSide, 2);
-  QCOMPARE(window_->CurCol, 2);
+  QCOMPARE(window_->View().shownSel.pane, -1);
+  QCOMPARE(window_->View().curSide, 2);
+  QCOMPARE(window_->View().curCol, 2);
   // The header toggle from the menu: the button follows.
   ClickMenuItem("mnuEdit", "mnuEditCopyHead");
-  QVERIFY(!window_->CopyWithHeader);
+  QVERIFY(!window_->View().copyWithHeader);
   QVERIFY(!window_->Action("tb_CopyHead")->isChecked());
   CtrlC();
   QCOMPARE(Clipboard(), Q("30(*)\r\n"));
@@ -162,13 +155,12 @@ void MainCopyTest::SingleCellByCtrlC() {
 void MainCopyTest::WholeColumnDuringAnExtraction() {
   CompareFruit();
   ClickMenuItem("mnuFind", "mnuFindSelDfAll");  // B02, C03, D04
-  QVERIFY(window_->ExtractActive());
-  QCOMPARE(window_->Model()->RowCount(), 3);
+  QVERIFY(window_->Session().ExtractActive());
+  QCOMPARE(ShownRows(*window_), 3);
   // A click on the qty header of the left pane selects the whole column.
-  QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(2).leftX + 5, 10));
-  QCOMPARE(window_->ShownSel().pane, 1);
-  QCOMPARE(window_->ShownSel().row1, -1);
+  QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(X(2, 1) + 5, 10));
+  QCOMPARE(window_->View().shownSel.pane, 1);
+  QCOMPARE(window_->View().shownSel.row1, -1);
   ClickToolButton("tb_CopyHead");
   CtrlC();
   QCOMPARE(Clipboard(), Q("qty\r\n25\r\n5\r\n\r\n"));
@@ -177,9 +169,8 @@ void MainCopyTest::WholeColumnDuringAnExtraction() {
   QCOMPARE(Clipboard(), Q("qty\r\n25(*)\r\n5(*)\r\n(*)\r\n"));
   // Released, the same column copies every record.
   QTest::keyClick(window_->scr_Tab(), Qt::Key_Escape);
-  QVERIFY(!window_->ExtractActive());
-  QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(2).leftX + 5, 10));
+  QVERIFY(!window_->Session().ExtractActive());
+  QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(X(2, 1) + 5, 10));
   CtrlC();
   QCOMPARE(Clipboard(), Q("qty\r\n10\r\n25(*)\r\n5(*)\r\n(*)\r\n"));
 }
@@ -188,28 +179,28 @@ void MainCopyTest::OtherSideOfASelection() {
   CompareFruit();
   // Drag from name of A01 to qty of B02 in the left pane.
   QTest::mousePress(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(1).leftX + 5, RowTop(0) + 5));
-  QTest::mouseMove(window_->paiMain(), QPoint(Field(2).leftX + 5, RowTop(1) + 5));
+                    QPoint(X(1, 1) + 5, RowTop(0) + 5));
+  QTest::mouseMove(window_->paiMain(), QPoint(X(2, 1) + 5, RowTop(1) + 5));
   QTest::mouseRelease(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(Field(2).leftX + 5, RowTop(1) + 5));
+                      QPoint(X(2, 1) + 5, RowTop(1) + 5));
   const MainWindow::Selection shown{1, 1, 0, 2, 1};
-  QCOMPARE(window_->ShownSel(), shown);
+  QCOMPARE(window_->View().shownSel, shown);
   CtrlC();
   QCOMPARE(Clipboard(), Q("りんご\t10\r\nバナナ\t25\r\n"));
   ClickMenuItem("mnuEdit", "mnuEditCopyGyaku");
   QCOMPARE(Clipboard(), Q("りんご\t10\r\nバナナ\t30\r\n"));
   // The pane is flipped only for the copy.
-  QCOMPARE(window_->ShownSel(), shown);
+  QCOMPARE(window_->View().shownSel, shown);
   CtrlC();
   QCOMPARE(Clipboard(), Q("りんご\t10\r\nバナナ\t25\r\n"));
   // From the right pane the other side is the left file; the key column takes the left
   // file's key, or the right one's where the left record is missing.
   QTest::mousePress(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(1).rightX + 5, RowTop(1) + 5));
-  QTest::mouseMove(window_->paiMain(), QPoint(Field(2).rightX + 5, RowTop(3) + 5));
+                    QPoint(X(1, 2) + 5, RowTop(1) + 5));
+  QTest::mouseMove(window_->paiMain(), QPoint(X(2, 2) + 5, RowTop(3) + 5));
   QTest::mouseRelease(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(Field(2).rightX + 5, RowTop(3) + 5));
-  QCOMPARE(window_->ShownSel().pane, 2);
+                      QPoint(X(2, 2) + 5, RowTop(3) + 5));
+  QCOMPARE(window_->View().shownSel.pane, 2);
   CtrlC();
   QCOMPARE(Clipboard(), Q("バナナ\t30\r\n\t\r\nなつめ\t8\r\n"));
   ClickMenuItem("mnuEdit", "mnuEditCopyGyaku");
@@ -222,7 +213,7 @@ void MainCopyTest::LeftOnlyRecordWithMarks() {
   // The right pane first, then the row-number strip of C03 selects the whole record there.
   ClickCell(1, 0, 2);
   QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(2) + 5));
-  QCOMPARE(window_->ShownSel(), (MainWindow::Selection{2, 0, 2, 2, 2}));
+  QCOMPARE(window_->View().shownSel, (MainWindow::Selection{2, 0, 2, 2, 2}));
   CtrlC();
   QCOMPARE(Clipboard(), Q("C03\t\t\r\n"));
   ClickToolButton("tb_CopyMark");
@@ -250,13 +241,11 @@ void MainCopyTest::RowComparison() {
 void MainCopyTest::SizeLimit() {
   // 1280 lines of 500 bytes (a 498-byte cell and CR LF) on the left: 640,000 bytes. The
   // right file's last cell is one byte longer: 640,001 bytes.
-  window_->Session().Settings.TopRowNames = false;
-  QCOMPARE(CompareInWindow(*window_, dir_, LongLines(1280, 0), LongLines(1280, 1), {}), 0);
-  QCOMPARE(window_->Model()->RowCount(), 1280);
+  QVERIFY(CompareInWindow(*window_, dir_, LongLines(1280, 0), LongLines(1280, 1), {}));
+  QCOMPARE(ShownRows(*window_), 1280);
   notifier_.Clear();
-  QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(0).leftX + 5, 10));
-  QCOMPARE(window_->ShownSel().row1, -1);
+  QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(X(0, 1) + 5, 10));
+  QCOMPARE(window_->View().shownSel.row1, -1);
   CtrlC();
   QVERIFY(notifier_.Entries().empty());
   const QString copied = Clipboard();

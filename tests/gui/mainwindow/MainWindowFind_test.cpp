@@ -63,9 +63,10 @@ class MainFindTest : public QObject {
   void cleanupTestCase() { scoped_.reset(); }
   void init();
   void cleanup() { window_.reset(); }
+  void F3WithoutTextOpensTheDialog_data();
   void F3WithoutTextOpensTheDialog();
-  void CaseFoldingIsForAsciiLettersOnly();
-  void NoMatchInsideADoubleByteCharacter();
+  void HitTakesTheCursorAndTheCaseBoxSetsTheMode();
+  void AMissBeepsAndLeavesTheViewAsItWas();
   void NoWrapAroundAtEitherEnd();
   void CursorSideDecidesTheFileSearched();
   void OnlyExtractedRecordsAreSearched();
@@ -107,14 +108,13 @@ class MainFindTest : public QObject {
     QVERIFY(dialogShown_);
   }
   void ClickCell(int col, int row, int pane) {
-    korvel::GridField field = window_->Model()->Field(col);
-    const int x = (pane == 2 ? field.rightX : field.leftX) + 5;
+    const int x = FieldX(*window_, col, pane) + 5;
     QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(x, RowTop(row - window_->FirstRow()) + 5));
-    QCOMPARE(window_->CurCol, col);
-    QCOMPARE(window_->CurRow, row);
+                      QPoint(x, RowTop(row - window_->View().firstRow) + 5));
+    QCOMPARE(window_->View().curCol, col);
+    QCOMPARE(window_->View().curRow, row);
   }
-  QPoint Cursor() const { return {window_->CurCol, window_->CurRow}; }
+  QPoint Cursor() const { return {window_->View().curCol, window_->View().curRow}; }
 
   TempDir home_;
   TempDir dir_;
@@ -131,101 +131,136 @@ void MainFindTest::init() {
   window_ = std::make_unique<MainWindow>();
   window_->show();
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  QCOMPARE(CompareInWindow(*window_, dir_, FindFile(false), FindFile(true), {{1}, {}, {}}), 0);
-  QCOMPARE(window_->Model()->RowCount(), kRows);
-  QCOMPARE(window_->Model()->FieldCount(), kFields);
+  QVERIFY(CompareInWindow(*window_, dir_, FindFile(false), FindFile(true), {{1}, {}, {}}));
+  QCOMPARE(ShownRows(*window_), kRows);
+  QCOMPARE(FieldCount(*window_), kFields);
   notifier_.Clear();
 }
 
+void MainFindTest::F3WithoutTextOpensTheDialog_data() {
+  QTest::addColumn<int>("modifiers");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<int>("direction");  // chosen in the dialog
+  QTest::addColumn<QPoint>("found");
+  QTest::addColumn<QPoint>("upAgain");    // Shift+F3 then, without the dialog
+  QTest::addColumn<QPoint>("downAgain");  // F3 after that
+  QTest::addColumn<int>("beeps");
+  // F3 asks; the direction chosen there (upward) is the one used. Repeated downward nothing
+  // after row 7 holds abc.
+  QTest::newRow("F3") << int(Qt::NoModifier) << QStringLiteral("abc") << -1 << QPoint(2, 7)
+                      << QPoint(3, 5) << QPoint(2, 7) << 0;
+  QTest::newRow("Shift+F3") << int(Qt::ShiftModifier) << QStringLiteral("0000000000") << 1
+                            << QPoint(2, 8) << QPoint(1, 8) << QPoint(2, 8) << 0;
+}
+
 void MainFindTest::F3WithoutTextOpensTheDialog() {
+  QFETCH(int, modifiers);
+  QFETCH(QString, text);
+  QFETCH(int, direction);
+  QFETCH(QPoint, found);
+  QFETCH(QPoint, upAgain);
+  QFETCH(QPoint, downAgain);
+  QFETCH(int, beeps);
   MainWindow& w = *window_;
-  QVERIFY(w.FindText.empty());
-  QCOMPARE(w.FindMode, 3);
+  QVERIFY(w.View().findText.empty());
+  QCOMPARE(w.View().findMode, 3);
   ClickCell(1, 8, 1);
-  // F3 asks first; the direction chosen there (upward) is the one used.
-  AnswerDialog(QStringLiteral("abc"), false, -1);
-  Key(Qt::Key_F3);
+  AnswerDialog(text, false, direction);
+  Key(Qt::Key_F3, Qt::KeyboardModifiers(modifiers));
   QVERIFY(dialogShown_);
   QVERIFY(shownText_.isEmpty());
-  QCOMPARE(Cursor(), QPoint(2, 7));
-  QCOMPARE(w.FindText, std::string("abc"));
-  QCOMPARE(w.FindMode, 3);
-  // Now F3 repeats without the dialog, downward: nothing after row 7 holds abc.
+  QCOMPARE(Cursor(), found);
+  QCOMPARE(w.View().findText, text.toStdString());
+  QCOMPARE(w.View().findMode, 3);
+  // Now both keys repeat the search without the dialog.
   dialogShown_ = false;
+  Key(Qt::Key_F3, Qt::ShiftModifier);
+  QCOMPARE(Cursor(), upAgain);
   Key(Qt::Key_F3);
-  QCOMPARE(notifier_.BeepCount(), 1);
-  QCOMPARE(Cursor(), QPoint(2, 7));
-  Key(Qt::Key_F3, Qt::ShiftModifier);
-  QCOMPARE(Cursor(), QPoint(3, 5));
+  QCOMPARE(Cursor(), downAgain);
   QVERIFY(!dialogShown_);
-  // Shift+F3 without a text asks too.
-  w.FindText.clear();
-  AnswerDialog(QStringLiteral("0000000000"), false, 1);
-  Key(Qt::Key_F3, Qt::ShiftModifier);
-  QVERIFY(dialogShown_);
-  QCOMPARE(Cursor(), QPoint(4, 5));
+  QCOMPARE(notifier_.BeepCount(), beeps);
   QVERIFY(notifier_.Texts().empty());
 }
 
-void MainFindTest::CaseFoldingIsForAsciiLettersOnly() {
+// The hit takes the cursor and collapses the selection onto it; the dialog's case box
+// decides how the search text is matched. (The matching rules themselves are the engine's,
+// tested there.)
+void MainFindTest::HitTakesTheCursorAndTheCaseBoxSetsTheMode() {
   MainWindow& w = *window_;
   // A selection made before the search collapses onto the hit.
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(w.Model()->Field(1).leftX + 5, RowTop(0) + 5));
-  QTest::mouseMove(w.paiMain(), QPoint(w.Model()->Field(2).leftX + 5, RowTop(2) + 5));
+                    QPoint(FieldX(w, 1, 1) + 5, RowTop(0) + 5));
+  QTest::mouseMove(w.paiMain(), QPoint(FieldX(w, 2, 1) + 5, RowTop(2) + 5));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(w.Model()->Field(2).leftX + 5, RowTop(2) + 5));
-  QCOMPARE(w.ShownSel().pane, 1);
+                      QPoint(FieldX(w, 2, 1) + 5, RowTop(2) + 5));
+  QCOMPARE(w.View().shownSel.pane, 1);
   Search(QStringLiteral("abc"), 1);
   QCOMPARE(Cursor(), QPoint(3, 5));  // ABC
-  QCOMPARE(w.ShownSel().pane, -1);
-  QCOMPARE(w.SelAnchorCol, 3);
-  QCOMPARE(w.SelAnchorRow, 5);
-  QCOMPARE(w.SelEndCol, 3);
-  QCOMPARE(w.SelEndRow, 5);
+  QCOMPARE(w.View().shownSel.pane, -1);
+  QCOMPARE(w.View().selAnchorCol, 3);
+  QCOMPARE(w.View().selAnchorRow, 5);
+  QCOMPARE(w.View().selEndCol, 3);
+  QCOMPARE(w.View().selEndRow, 5);
   Key(Qt::Key_F3);
   QCOMPARE(Cursor(), QPoint(2, 7));  // zaBcz
-  // The full-width ＡＢＣ of row 9 is not the same letters.
-  Key(Qt::Key_F3);
-  QCOMPARE(Cursor(), QPoint(2, 7));
-  QCOMPARE(notifier_.BeepCount(), 1);
+  QCOMPARE(notifier_.BeepCount(), 0);
   // With case distinguished, only the exact spelling is found.
   ClickCell(0, 0, 1);
   Search(QStringLiteral("aBc"), 1, true);
-  QCOMPARE(w.FindMode, 7);
+  QCOMPARE(w.View().findMode, 7);
   QCOMPARE(Cursor(), QPoint(2, 7));
   ClickCell(0, 0, 1);
   Search(QStringLiteral("abc"), 1, true);
   QCOMPARE(Cursor(), QPoint(0, 0));
-  QCOMPARE(notifier_.BeepCount(), 2);
+  QCOMPARE(notifier_.BeepCount(), 1);
 }
 
-void MainFindTest::NoMatchInsideADoubleByteCharacter() {
-  // Row 12's カ ends in the byte of J; only row 40's J1 is a J.
-  Search(QStringLiteral("j"), 1);
-  QCOMPARE(Cursor(), QPoint(1, 40));
-  Key(Qt::Key_F3, Qt::ShiftModifier);
-  QCOMPARE(Cursor(), QPoint(1, 40));
+// A search that finds nothing beeps and leaves the view exactly as it was: the cursor, the
+// selection shown, both scroll positions and the screen.
+void MainFindTest::AMissBeepsAndLeavesTheViewAsItWas() {
+  MainWindow& w = *window_;
+  Key(Qt::Key_End);
+  Key(Qt::Key_PageDown);
+  Key(Qt::Key_Down, Qt::ShiftModifier);
+  Key(Qt::Key_Left, Qt::ShiftModifier);
+  const MainWindow::ViewState before = w.View();
+  QVERIFY(before.firstRow > 0);
+  QVERIFY(before.hpos > 0);
+  QVERIFY(before.shownSel.pane != -1);
+  const QImage screen = w.ScreenImage().copy();
+  Search(QStringLiteral("nowhere"), -1);
   QCOMPARE(notifier_.BeepCount(), 1);
+  QVERIFY(notifier_.Texts().empty());
+  const MainWindow::ViewState after = w.View();
+  QCOMPARE(QPoint(after.curCol, after.curRow), QPoint(before.curCol, before.curRow));
+  QCOMPARE(after.shownSel, before.shownSel);
+  QCOMPARE(after.firstRow, before.firstRow);
+  QCOMPARE(after.hpos, before.hpos);
+  QCOMPARE(w.ScreenImage(), screen);
+  // F3 repeats the miss the same way.
+  Key(Qt::Key_F3);
+  QCOMPARE(notifier_.BeepCount(), 2);
+  QCOMPARE(w.ScreenImage(), screen);
 }
 
 void MainFindTest::NoWrapAroundAtEitherEnd() {
   MainWindow& w = *window_;
   // From the last cell of the last record downward: nothing, and never the first record.
   Key(Qt::Key_End);
-  for (int i = 0; i < 10 && w.CurRow < kRows - 1; ++i) Key(Qt::Key_PageDown);
+  for (int i = 0; i < 10 && w.View().curRow < kRows - 1; ++i) Key(Qt::Key_PageDown);
   QCOMPARE(Cursor(), QPoint(kFields - 1, kRows - 1));
-  const int first = w.FirstRow();
+  const int first = w.View().firstRow;
   Search(QStringLiteral("0000000000"), 1);
   QCOMPARE(notifier_.BeepCount(), 1);
   QCOMPARE(Cursor(), QPoint(kFields - 1, kRows - 1));
-  QCOMPARE(w.FirstRow(), first);
+  QCOMPARE(w.View().firstRow, first);
   // Upward the cell before it is found.
   Key(Qt::Key_F3, Qt::ShiftModifier);
   QCOMPARE(Cursor(), QPoint(kFields - 2, kRows - 1));
   // From the first cell upward: nothing, and never the last record.
   Key(Qt::Key_Home);
-  for (int i = 0; i < 10 && w.CurRow > 0; ++i) Key(Qt::Key_PageUp);
+  for (int i = 0; i < 10 && w.View().curRow > 0; ++i) Key(Qt::Key_PageUp);
   QCOMPARE(Cursor(), QPoint(0, 0));
   Key(Qt::Key_F3, Qt::ShiftModifier);
   QCOMPARE(notifier_.BeepCount(), 2);
@@ -241,16 +276,16 @@ void MainFindTest::CursorSideDecidesTheFileSearched() {
   QCOMPARE(notifier_.BeepCount(), 1);
   QCOMPARE(Cursor(), QPoint(0, 0));
   ClickCell(1, 0, 2);
-  QCOMPARE(w.CurSide, 2);
+  QCOMPARE(w.View().curSide, 2);
   Key(Qt::Key_F3);
   QCOMPARE(Cursor(), QPoint(5, 20));
-  QCOMPARE(w.CurSide, 2);
+  QCOMPARE(w.View().curSide, 2);
 }
 
 void MainFindTest::OnlyExtractedRecordsAreSearched() {
   MainWindow& w = *window_;
   w.Action("mnuFindSelDf")->trigger();  // only row 20 differs
-  QCOMPARE(w.Model()->RowCount(), 1);
+  QCOMPARE(ShownRows(w), 1);
   Search(QStringLiteral("abc"), 1);
   QCOMPARE(notifier_.BeepCount(), 1);
   Search(QStringLiteral("021"), -1);
@@ -261,53 +296,50 @@ void MainFindTest::OnlyExtractedRecordsAreSearched() {
 
 void MainFindTest::HitIsScrolledIntoView() {
   MainWindow& w = *window_;
-  const int v = w.VisibleRowCount();
+  const int v = w.View().visibleRows;
   QVERIFY(v < 50);
-  korvel::GridField far = w.Model()->Field(10);
-  QCOMPARE(far.leftX, 0);  // not in the left pane at the start
+  QCOMPARE(FieldX(w, 10, 1), 0);  // not in the left pane at the start
   QCOMPARE(w.scr_Bottom()->value(), 0);
   Search(QStringLiteral("FAR"), 1);
   QCOMPARE(Cursor(), QPoint(10, 50));
   // Downward: the hit's row is the last one shown; its field is the last in the left pane.
-  QCOMPARE(w.FirstRow(), 50 - v + 1);
+  QCOMPARE(w.View().firstRow, 50 - v + 1);
   QVERIFY(w.scr_Bottom()->value() > 0);
-  far = w.Model()->Field(10);
-  QVERIFY(far.leftX != 0);
-  QVERIFY(far.leftX + far.width <= w.SplitX);
-  QVERIFY(w.Model()->Field(9).leftX != 0);  // with the fields before it that fit
+  const int farX = FieldX(w, 10, 1);
+  QVERIFY(farX != 0);
+  QVERIFY(farX + FieldWidth(w, 10) <= w.View().splitX);
+  QVERIFY(FieldX(w, 9, 1) != 0);  // with the fields before it that fit
   // The cursor box is drawn around the hit.
-  const int top = RowTop(50 - w.FirstRow());
-  QVERIFY(!Untouched(w, far.leftX - 2, top + 8));
-  QVERIFY(Untouched(w, far.leftX + 10, top + 8));
+  const int top = RowTop(50 - w.View().firstRow);
+  QVERIFY(!Untouched(w, farX - 2, top + 8));
+  QVERIFY(Untouched(w, farX + 10, top + 8));
   // Upward from there to a row above the page: the hit becomes the first row shown, and
   // its field comes back into view.
   Search(QStringLiteral("abc"), -1);
   QCOMPARE(Cursor(), QPoint(2, 7));
-  QCOMPARE(w.FirstRow(), 7);
+  QCOMPARE(w.View().firstRow, 7);
   QCOMPARE(w.scr_Bottom()->value(), 1);  // field 2, scrolled out to the left, comes first
-  korvel::GridField hit = w.Model()->Field(2);
-  QVERIFY(hit.leftX != 0);
-  QVERIFY(hit.leftX + hit.width <= w.SplitX);
-  QVERIFY(!Untouched(w, hit.leftX - 2, RowTop(0) + 8));
+  QVERIFY(FieldX(w, 2, 1) != 0);
+  QVERIFY(FieldX(w, 2, 1) + FieldWidth(w, 2) <= w.View().splitX);
+  QVERIFY(!Untouched(w, FieldX(w, 2, 1) - 2, RowTop(0) + 8));
   // Upward again to the row above the page: it becomes the first row shown, and as the
   // rows moved, its field is put at the right end of the pane.
   Key(Qt::Key_F3, Qt::ShiftModifier);
   QCOMPARE(Cursor(), QPoint(3, 5));
-  QCOMPARE(w.FirstRow(), 5);
+  QCOMPARE(w.View().firstRow, 5);
   // Field 3 was shown whole (field 2 first, position 1), yet the rows moved: field 3 goes
   // to the pane's right end with the fields before it that fit, here all of them.
   QCOMPARE(w.scr_Bottom()->value(), 0);
-  hit = w.Model()->Field(3);
-  QVERIFY(hit.leftX != 0);
-  QVERIFY(hit.leftX + hit.width <= w.SplitX);
+  QVERIFY(FieldX(w, 3, 1) != 0);
+  QVERIFY(FieldX(w, 3, 1) + FieldWidth(w, 3) <= w.View().splitX);
   // A hit on the page shown moves nothing.
   const int hpos = w.scr_Bottom()->value();
-  QVERIFY(w.Model()->Field(2).leftX != 0);
+  QVERIFY(FieldX(w, 2, 1) != 0);
   Key(Qt::Key_F3);
   QCOMPARE(Cursor(), QPoint(2, 7));
-  QCOMPARE(w.FirstRow(), 5);
+  QCOMPARE(w.View().firstRow, 5);
   QCOMPARE(w.scr_Bottom()->value(), hpos);
-  QVERIFY(!Untouched(w, w.Model()->Field(2).leftX - 2, RowTop(2) + 8));
+  QVERIFY(!Untouched(w, FieldX(w, 2, 1) - 2, RowTop(2) + 8));
 }
 
 void MainFindTest::CtrlFShowsTheLastSearchAndCancelChangesNothing() {
@@ -334,8 +366,8 @@ void MainFindTest::CtrlFShowsTheLastSearchAndCancelChangesNothing() {
   // Cancelled: no search, no beep, the text stays.
   QCOMPARE(Cursor(), QPoint(2, 7));
   QCOMPARE(notifier_.BeepCount(), 0);
-  QCOMPARE(w.FindText, std::string("aBc"));
-  QCOMPARE(w.FindMode, 7);
+  QCOMPARE(w.View().findText, std::string("aBc"));
+  QCOMPARE(w.View().findMode, 7);
   // The menu's "下検索" repeats it.
   ClickCell(0, 0, 1);
   w.Action("mnuFindFindDown")->trigger();

@@ -57,12 +57,16 @@ class GridNavigationTest : public QObject {
   void DragBelowTheGridAutoScrolls();
   void ExtractionAndEscape();
   void HeaderPopupPerColumn();
+  void BordersGoExactlyToTheirLeftLimit();
+  void SelectionInvertsTheRowHeadersOfItsTopAndBottomRows();
+  void CancelledReGridKeepsCursorScrollAndWidths();
 
  private:
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(window_->scr_Tab(), static_cast<Qt::Key>(key), modifiers);
   }
-  korvel::GridField Field(int j) { return window_->Model()->Field(j); }
+  int X(int field, int pane) { return FieldX(*window_, field, pane); }
+  int Width(int field) { return FieldWidth(*window_, field); }
 
   TempDir home_;
   TempDir dir_;
@@ -78,98 +82,98 @@ void GridNavigationTest::init() {
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   std::string left, right;
   MakeFiles(left, right);
-  QCOMPARE(CompareInWindow(*window_, dir_, left, right, {{1}, {}, {}}), 0);
-  QCOMPARE(window_->Model()->RowCount(), 60);
-  QCOMPARE(window_->Model()->Pair(19).status, -2);
-  QCOMPARE(window_->Model()->Pair(29).status, -1);
-  QCOMPARE(window_->Model()->Pair(44).status, 2);
+  QVERIFY(CompareInWindow(*window_, dir_, left, right, {{1}, {}, {}}));
+  QCOMPARE(ShownRows(*window_), 60);
+  QCOMPARE(Status(*window_, 19), -2);
+  QCOMPARE(Status(*window_, 29), -1);
+  QCOMPARE(Status(*window_, 44), 2);
 }
 
 void GridNavigationTest::ArrowAndPagingKeys() {
   MainWindow& w = *window_;
-  const int v = w.VisibleRowCount();
+  const int v = w.View().visibleRows;
   QVERIFY(v > 5 && v < 59);
   QVERIFY(w.scr_Right()->isEnabled());
   QVERIFY(w.scr_Bottom()->isEnabled());
   QCOMPARE(w.scr_Bottom()->maximum(), 2);
   Key(Qt::Key_Up);  // at row 0: nothing
-  QCOMPARE(w.CurRow, 0);
+  QCOMPARE(w.View().curRow, 0);
   Key(Qt::Key_PageUp);
-  QCOMPARE(w.CurRow, 0);
+  QCOMPARE(w.View().curRow, 0);
   Key(Qt::Key_Down);
-  QCOMPARE(w.CurRow, 1);
+  QCOMPARE(w.View().curRow, 1);
   Key(Qt::Key_PageDown);
-  QCOMPARE(w.CurRow, v);
+  QCOMPARE(w.View().curRow, v);
   // The cursor left the page: the grid scrolls so that it is the last shown row.
-  QCOMPARE(w.FirstRow(), 1);
+  QCOMPARE(w.View().firstRow, 1);
   Key(Qt::Key_PageDown);
   Key(Qt::Key_PageDown);
   Key(Qt::Key_PageDown);
   Key(Qt::Key_PageDown);
-  QCOMPARE(w.CurRow, 59);  // stops at the last row
-  QCOMPARE(w.FirstRow(), 60 - v);
+  QCOMPARE(w.View().curRow, 59);  // stops at the last row
+  QCOMPARE(w.View().firstRow, 60 - v);
   Key(Qt::Key_PageDown);
   Key(Qt::Key_Down);
-  QCOMPARE(w.CurRow, 59);
+  QCOMPARE(w.View().curRow, 59);
   Key(Qt::Key_PageUp);
-  QCOMPARE(w.CurRow, 59 - (v - 1));
-  QCOMPARE(w.FirstRow(), 60 - v);  // still shown: no scrolling
+  QCOMPARE(w.View().curRow, 59 - (v - 1));
+  QCOMPARE(w.View().firstRow, 60 - v);  // still shown: no scrolling
   Key(Qt::Key_Up);
-  QCOMPARE(w.FirstRow(), w.CurRow);  // scrolled up to it
+  QCOMPARE(w.View().firstRow, w.View().curRow);  // scrolled up to it
   // Sideways.
   Key(Qt::Key_Right);
-  QCOMPARE(w.CurCol, 1);
+  QCOMPARE(w.View().curCol, 1);
   Key(Qt::Key_End);
-  QCOMPARE(w.CurCol, 2);
+  QCOMPARE(w.View().curCol, 2);
   Key(Qt::Key_Right);
-  QCOMPARE(w.CurCol, 2);
+  QCOMPARE(w.View().curCol, 2);
   Key(Qt::Key_Left);
-  QCOMPARE(w.CurCol, 1);
+  QCOMPARE(w.View().curCol, 1);
   Key(Qt::Key_Home);
-  QCOMPARE(w.CurCol, 0);
+  QCOMPARE(w.View().curCol, 0);
   Key(Qt::Key_Left);
-  QCOMPARE(w.CurCol, 0);
+  QCOMPARE(w.View().curCol, 0);
   // Other keys are ignored.
   Key(Qt::Key_A);
-  QCOMPARE(w.CurCol, 0);
+  QCOMPARE(w.View().curCol, 0);
 }
 
 void GridNavigationTest::CtrlArrowsJumpToChanges() {
   MainWindow& w = *window_;
   Key(Qt::Key_Right);  // field A
   Key(Qt::Key_Down, Qt::ControlModifier);
-  QCOMPARE(w.CurRow, 9);  // 010 differs in A
+  QCOMPARE(w.View().curRow, 9);  // 010 differs in A
   Key(Qt::Key_Down, Qt::ControlModifier);
-  QCOMPARE(w.CurRow, 19);  // the left-only record stops every column
+  QCOMPARE(w.View().curRow, 19);  // the left-only record stops every column
   Key(Qt::Key_Down, Qt::ControlModifier);
-  QCOMPARE(w.CurRow, 29);
+  QCOMPARE(w.View().curRow, 29);
   Key(Qt::Key_Down, Qt::ControlModifier);
-  QCOMPARE(w.CurRow, 44);
-  QVERIFY(w.FirstRow() > 0);  // scrolled to show it
+  QCOMPARE(w.View().curRow, 44);
+  QVERIFY(w.View().firstRow > 0);  // scrolled to show it
   Key(Qt::Key_Down, Qt::ControlModifier);
-  QCOMPARE(w.CurRow, 59);  // nothing further: the last row
+  QCOMPARE(w.View().curRow, 59);  // nothing further: the last row
   Key(Qt::Key_Up, Qt::ControlModifier);
-  QCOMPARE(w.CurRow, 44);
+  QCOMPARE(w.View().curRow, 44);
   // Sideways within row 44: from the key, A differs, then B.
   Key(Qt::Key_Home);
   Key(Qt::Key_Right, Qt::ControlModifier);
-  QCOMPARE(w.CurCol, 1);
+  QCOMPARE(w.View().curCol, 1);
   Key(Qt::Key_Right, Qt::ControlModifier);
-  QCOMPARE(w.CurCol, 2);
+  QCOMPARE(w.View().curCol, 2);
   Key(Qt::Key_Left, Qt::ControlModifier);
-  QCOMPARE(w.CurCol, 1);
+  QCOMPARE(w.View().curCol, 1);
   // Row 10 (011) differs only in B: Ctrl+Right from the key goes straight there.
   Key(Qt::Key_Up, Qt::ControlModifier);
-  QCOMPARE(w.CurRow, 29);
+  QCOMPARE(w.View().curRow, 29);
   Key(Qt::Key_PageUp);
   Key(Qt::Key_PageUp);
   Key(Qt::Key_PageUp);
   Key(Qt::Key_PageUp);
-  QCOMPARE(w.CurRow, 0);
+  QCOMPARE(w.View().curRow, 0);
   for (int i = 0; i < 10; ++i) Key(Qt::Key_Down);
   Key(Qt::Key_Home);
   Key(Qt::Key_Right, Qt::ControlModifier);
-  QCOMPARE(w.CurCol, 2);
+  QCOMPARE(w.View().curCol, 2);
 }
 
 void GridNavigationTest::ShiftExtendsTheSelection() {
@@ -178,20 +182,20 @@ void GridNavigationTest::ShiftExtendsTheSelection() {
   Key(Qt::Key_Down, Qt::ShiftModifier);
   Key(Qt::Key_Down, Qt::ShiftModifier);
   Key(Qt::Key_Right, Qt::ShiftModifier);
-  QCOMPARE(w.SelAnchorCol, 1);
-  QCOMPARE(w.SelAnchorRow, 0);
-  QCOMPARE(w.SelEndCol, 2);
-  QCOMPARE(w.SelEndRow, 2);
-  QCOMPARE(w.ShownSel().pane, 1);
+  QCOMPARE(w.View().selAnchorCol, 1);
+  QCOMPARE(w.View().selAnchorRow, 0);
+  QCOMPARE(w.View().selEndCol, 2);
+  QCOMPARE(w.View().selEndRow, 2);
+  QCOMPARE(w.View().shownSel.pane, 1);
   // The selected range is inverted on the screen, not in the back buffer.
-  const int x = Field(1).leftX + 20;
+  const int x = X(1, 1) + 20;
   QVERIFY(XoredWith(w, x, RowTop(1) + 8, QColor(57, 50, 5)));
-  QVERIFY(XoredWith(w, Field(2).leftX + 20, RowTop(2) + 8, QColor(57, 50, 5)));
+  QVERIFY(XoredWith(w, X(2, 1) + 20, RowTop(2) + 8, QColor(57, 50, 5)));
   QVERIFY(Untouched(w, x, RowTop(3) + 8));
-  QVERIFY(Untouched(w, Field(1).rightX + 20, RowTop(1) + 8));  // only the cursor's pane
+  QVERIFY(Untouched(w, X(1, 2) + 20, RowTop(1) + 8));  // only the cursor's pane
   // A plain move collapses it onto the cursor: nothing stays inverted.
   Key(Qt::Key_Down);
-  QCOMPARE(w.ShownSel().pane, -1);
+  QCOMPARE(w.View().shownSel.pane, -1);
   QVERIFY(Untouched(w, x, RowTop(1) + 8));
 }
 
@@ -200,27 +204,27 @@ void GridNavigationTest::BlockJumpsBeepAtTheEnd() {
   QAction* down = w.Action("tb_FindDown");
   QAction* up = w.Action("tb_FindUp");
   down->trigger();
-  QCOMPARE(w.CurRow, 9);
-  QCOMPARE(w.FirstRow(), 9);
+  QCOMPARE(w.View().curRow, 9);
+  QCOMPARE(w.View().firstRow, 9);
   down->trigger();
-  QCOMPARE(w.CurRow, 19);
+  QCOMPARE(w.View().curRow, 19);
   down->trigger();
-  QCOMPARE(w.CurRow, 29);
+  QCOMPARE(w.View().curRow, 29);
   down->trigger();
-  QCOMPARE(w.CurRow, 44);
+  QCOMPARE(w.View().curRow, 44);
   QCOMPARE(notifier_.BeepCount(), 0);
   down->trigger();  // the last block: a beep, the cursor stays
   QCOMPARE(notifier_.BeepCount(), 1);
-  QCOMPARE(w.CurRow, 44);
+  QCOMPARE(w.View().curRow, 44);
   up->trigger();
-  QCOMPARE(w.CurRow, 29);
+  QCOMPARE(w.View().curRow, 29);
   up->trigger();
-  QCOMPARE(w.CurRow, 19);
+  QCOMPARE(w.View().curRow, 19);
   up->trigger();
-  QCOMPARE(w.CurRow, 9);  // the first row of the block 9-10
+  QCOMPARE(w.View().curRow, 9);  // the first row of the block 9-10
   up->trigger();
   QCOMPARE(notifier_.BeepCount(), 2);
-  QCOMPARE(w.CurRow, 9);
+  QCOMPARE(w.View().curRow, 9);
   QVERIFY(notifier_.Texts().empty());
   // The cursor box follows the jump.
   QVERIFY(XoredWith(w, 100, 10, QColor(30, 30, 30)));
@@ -228,122 +232,125 @@ void GridNavigationTest::BlockJumpsBeepAtTheEnd() {
 
 void GridNavigationTest::HeaderClickSelectsWholeColumns() {
   MainWindow& w = *window_;
-  const int x = Field(1).leftX + 10;
+  const int x = X(1, 1) + 10;
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, 10));
-  QCOMPARE(w.DragMode, 2);
-  QCOMPARE(w.CurCol, 1);
-  QCOMPARE(w.CurSide, 1);
-  QCOMPARE(w.CurRow, 0);
-  QCOMPARE(w.SelAnchorRow, -1);
-  QCOMPARE(w.SelEndRow, 59);
-  QCOMPARE(w.SelAnchorCol, 1);
-  QCOMPARE(w.SelEndCol, 1);
+  QCOMPARE(w.View().dragMode, 2);
+  QCOMPARE(w.View().curCol, 1);
+  QCOMPARE(w.View().curSide, 1);
+  QCOMPARE(w.View().curRow, 0);
+  QCOMPARE(w.View().selAnchorRow, -1);
+  QCOMPARE(w.View().selEndRow, 59);
+  QCOMPARE(w.View().selAnchorCol, 1);
+  QCOMPARE(w.View().selEndCol, 1);
   // The whole column is inverted from the header down, with the row-header strip; in the
   // header the cursor's header inversion lies over it.
   QVERIFY(XoredWith(w, x + 20, 10, QColor(57 ^ 30, 50 ^ 30, 5 ^ 30)));
   QVERIFY(XoredWith(w, x + 20, RowTop(5) + 8, QColor(57, 50, 5)));
   QVERIFY(XoredWith(w, 60, RowTop(5) + 8, QColor(57, 50, 5)));
-  QVERIFY(Untouched(w, Field(2).leftX + 20, RowTop(5) + 8));
+  QVERIFY(Untouched(w, X(2, 1) + 20, RowTop(5) + 8));
   // Dragging across the headers extends it.
-  QTest::mouseMove(w.paiMain(), QPoint(Field(2).leftX + 10, 10));
-  QCOMPARE(w.SelEndCol, 2);
-  QVERIFY(XoredWith(w, Field(2).leftX + 20, RowTop(5) + 8, QColor(57, 50, 5)));
-  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(Field(2).leftX + 10, 10));
-  QCOMPARE(w.DragMode, 0);
+  QTest::mouseMove(w.paiMain(), QPoint(X(2, 1) + 10, 10));
+  QCOMPARE(w.View().selEndCol, 2);
+  QVERIFY(XoredWith(w, X(2, 1) + 20, RowTop(5) + 8, QColor(57, 50, 5)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(X(2, 1) + 10, 10));
+  QCOMPARE(w.View().dragMode, 0);
   // The same in the right pane selects there.
-  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(Field(2).rightX + 5, 10));
-  QCOMPARE(w.CurSide, 2);
-  QCOMPARE(w.ShownSel().pane, 2);
-  QVERIFY(XoredWith(w, Field(2).rightX + 20, RowTop(3) + 8, QColor(57, 50, 5)));
-  QVERIFY(Untouched(w, Field(2).leftX + 20, RowTop(3) + 8));
+  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(X(2, 2) + 5, 10));
+  QCOMPARE(w.View().curSide, 2);
+  QCOMPARE(w.View().shownSel.pane, 2);
+  QVERIFY(XoredWith(w, X(2, 2) + 20, RowTop(3) + 8, QColor(57, 50, 5)));
+  QVERIFY(Untouched(w, X(2, 1) + 20, RowTop(3) + 8));
 }
 
 void GridNavigationTest::RowHeaderClickSelectsWholeRows() {
   MainWindow& w = *window_;
   QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(3) + 5));
-  QCOMPARE(w.CurRow, 3);
-  QCOMPARE(w.CurCol, -1);  // no cursor cell
-  QCOMPARE(w.SelAnchorCol, 0);
-  QCOMPARE(w.SelEndCol, 2);
-  QCOMPARE(w.SelAnchorRow, 3);
+  QCOMPARE(w.View().curRow, 3);
+  QCOMPARE(w.View().curCol, -1);  // no cursor cell
+  QCOMPARE(w.View().selAnchorCol, 0);
+  QCOMPARE(w.View().selEndCol, 2);
+  QCOMPARE(w.View().selAnchorRow, 3);
   // Inverted over every field of the pane; no cursor box is drawn.
   for (int j = 0; j < 3; ++j) {
-    QVERIFY(XoredWith(w, Field(j).leftX + 20, RowTop(3) + 8, QColor(57, 50, 5)));
-    QVERIFY(XoredWith(w, Field(j).leftX + 20, RowTop(3), QColor(57, 50, 5)));
+    QVERIFY(XoredWith(w, X(j, 1) + 20, RowTop(3) + 8, QColor(57, 50, 5)));
+    QVERIFY(XoredWith(w, X(j, 1) + 20, RowTop(3), QColor(57, 50, 5)));
   }
   QVERIFY(Untouched(w, 100, RowTop(2) + 8));
   // Dragging down the strip extends the rows.
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(3) + 5));
   QTest::mouseMove(w.paiMain(), QPoint(20, RowTop(6) + 5));
-  QCOMPARE(w.SelEndRow, 6);
-  QVERIFY(XoredWith(w, Field(1).leftX + 20, RowTop(6) + 8, QColor(57, 50, 5)));
+  QCOMPARE(w.View().selEndRow, 6);
+  QVERIFY(XoredWith(w, X(1, 1) + 20, RowTop(6) + 8, QColor(57, 50, 5)));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(6) + 5));
-  QCOMPARE(w.DragMode, 0);
+  QCOMPARE(w.View().dragMode, 0);
 }
 
 void GridNavigationTest::ClickBelowTheLastRowChangesNothing() {
   MainWindow& w = *window_;
   w.Action("mnuFindSelDf")->trigger();  // three rows remain
-  QCOMPARE(w.Model()->RowCount(), 3);
+  QCOMPARE(ShownRows(w), 3);
   Key(Qt::Key_Down);
-  QCOMPARE(w.CurRow, 1);
+  QCOMPARE(w.View().curRow, 1);
   QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(1).leftX + 10, RowTop(5) + 5));
-  QCOMPARE(w.CurRow, 1);
-  QCOMPARE(w.CurCol, 0);
-  QCOMPARE(w.DragMode, 0);
+                    QPoint(X(1, 1) + 10, RowTop(5) + 5));
+  QCOMPARE(w.View().curRow, 1);
+  QCOMPARE(w.View().curCol, 0);
+  QCOMPARE(w.View().dragMode, 0);
 }
 
 void GridNavigationTest::BorderDrags() {
   MainWindow& w = *window_;
   // The right border of field A in the header row: narrower than 3 pixels gives 3.
-  const int e = Field(1).leftX + Field(1).width - 1;
+  const int e = X(1, 1) + Width(1) - 1;
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(e, 10));
-  QCOMPARE(w.ResizeTarget, 1);
-  QCOMPARE(w.ResizeMinX, e - Field(1).width);
+  QCOMPARE(w.View().resizeTarget, 1);
+  QCOMPARE(w.View().resizeMinX, e - Width(1));
   // The drag line is drawn by exclusive-or over the grid only.
   QVERIFY(XoredWith(w, e, RowTop(4) + 8, QColor(125, 125, 125)));
-  QTest::mouseMove(w.paiMain(), QPoint(w.ResizeMinX - 5, 10));  // left of its left edge
-  QCOMPARE(w.ResizeX, e);
-  QTest::mouseMove(w.paiMain(), QPoint(w.ResizeMinX + 1, 10));
-  QCOMPARE(w.ResizeX, w.ResizeMinX + 1);
+  QTest::mouseMove(w.paiMain(), QPoint(w.View().resizeMinX - 5, 10));  // left of its left edge
+  QCOMPARE(w.View().resizeX, e);
+  QTest::mouseMove(w.paiMain(), QPoint(w.View().resizeMinX + 1, 10));
+  QCOMPARE(w.View().resizeX, w.View().resizeMinX + 1);
   QVERIFY(Untouched(w, e, RowTop(4) + 8));
-  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(w.ResizeMinX + 1, 10));
-  QCOMPARE(Field(1).width, 3);
-  QCOMPARE(w.ResizeTarget, -2);
-  QCOMPARE(Field(2).leftX, Field(1).leftX + 3);
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(w.View().resizeMinX + 1, 10));
+  QCOMPARE(Width(1), 3);
+  QCOMPARE(w.View().resizeTarget, -2);
+  QCOMPARE(X(2, 1), X(1, 1) + 3);
 
   // The splitter, at any height: not left of the keys plus 10.
-  const int split = w.SplitX;
+  const int split = w.View().splitX;
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(8)));
-  QCOMPARE(w.ResizeTarget, -1);
-  QCOMPARE(w.ResizeMinX, w.KeyEndX + 10);
-  QTest::mouseMove(w.paiMain(), QPoint(w.KeyEndX + 5, RowTop(8)));
-  QCOMPARE(w.ResizeX, split);
+  QCOMPARE(w.View().resizeTarget, -1);
+  QCOMPARE(w.View().resizeMinX, w.View().keyEndX + 10);
+  QTest::mouseMove(w.paiMain(), QPoint(w.View().keyEndX + 5, RowTop(8)));
+  QCOMPARE(w.View().resizeX, split);
   QTest::mouseMove(w.paiMain(), QPoint(w.paiMain()->width() + 3, RowTop(8)));  // beyond
-  QCOMPARE(w.ResizeX, split);
-  QTest::mouseMove(w.paiMain(), QPoint(w.KeyEndX + 40, RowTop(8)));
-  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(w.KeyEndX + 40, 0));
-  QCOMPARE(w.SplitX, w.KeyEndX + 40);
-  QCOMPARE(Field(1).rightX, w.SplitX);
+  QCOMPARE(w.View().resizeX, split);
+  QTest::mouseMove(w.paiMain(), QPoint(w.View().keyEndX + 40, RowTop(8)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(w.View().keyEndX + 40, 0));
+  QCOMPARE(w.View().splitX, w.View().keyEndX + 40);
+  QCOMPARE(X(1, 2), w.View().splitX);
 
   // The key block's border: the last key becomes the release position minus (its left
   // edge + 10).
-  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(w.KeyEndX, RowTop(2)));
-  QCOMPARE(w.ResizeTarget, 0);
-  QCOMPARE(w.ResizeMinX, 95);
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(w.View().keyEndX, RowTop(2)));
+  QCOMPARE(w.View().resizeTarget, 0);
+  QCOMPARE(w.View().resizeMinX, 95);
   QTest::mouseMove(w.paiMain(), QPoint(200, RowTop(2)));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(200, RowTop(2)));
-  QCOMPARE(Field(0).width, 200 - (85 + 10));
-  QCOMPARE(w.KeyEndX, 84 + 105);
+  QCOMPARE(Width(0), 200 - (85 + 10));
+  QCOMPARE(w.View().keyEndX, 84 + 105);
 
   // A resize puts the splitter back in the middle and the rows back to the first.
   Key(Qt::Key_PageDown);
   Key(Qt::Key_PageDown);
-  QVERIFY(w.FirstRow() > 0);
+  QVERIFY(w.View().firstRow > 0);
   w.resize(900, 600);
-  QTRY_COMPARE(w.SplitX, 105 + (w.paiMain()->width() - 105) / 2);
-  QCOMPARE(w.FirstRow(), 0);
+  QTRY_COMPARE(w.View().splitX, 105 + (w.paiMain()->width() - 105) / 2);
+  QCOMPARE(w.View().firstRow, 0);
 }
 
 void GridNavigationTest::WheelScrollsRows() {
@@ -355,52 +362,61 @@ void GridNavigationTest::WheelScrollsRows() {
   };
   const QImage numbers = w.BackBuffer().copy(0, RowTop(0), 40, 16);
   wheel(-120);
-  QCOMPARE(w.FirstRow(), 1);
+  QCOMPARE(w.View().firstRow, 1);
   QVERIFY(w.BackBuffer().copy(0, RowTop(0), 40, 16) != numbers);  // painted again
   wheel(-120);
-  QCOMPARE(w.FirstRow(), 2);
+  QCOMPARE(w.View().firstRow, 2);
   wheel(120);
   wheel(120);
   wheel(120);
-  QCOMPARE(w.FirstRow(), 0);
+  QCOMPARE(w.View().firstRow, 0);
   QCOMPARE(w.BackBuffer().copy(0, RowTop(0), 40, 16), numbers);
 }
 
 void GridNavigationTest::DragBelowTheGridAutoScrolls() {
   MainWindow& w = *window_;
-  const int x = Field(1).leftX + 10;
+  const int x = X(1, 1) + 10;
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, RowTop(2) + 5));
-  QCOMPARE(w.DragMode, 1);
-  const int below = w.GridBottom() + 5;
+  QCOMPARE(w.View().dragMode, 1);
+  // The drag reaches the last shown row, then leaves the grid below it.
+  const int v = w.View().visibleRows;
+  QTest::mouseMove(w.paiMain(), QPoint(x, RowTop(v - 1) + 5));
+  QCOMPARE(w.View().selEndRow, v - 1);
+  QVERIFY(!w.Timer1()->isActive());
+  const int below = w.View().gridBottom + 5;
   QTest::mouseMove(w.paiMain(), QPoint(x, below));
   QVERIFY(w.Timer1()->isActive());
-  QCOMPARE(w.AutoScrollV, 1);
+  QCOMPARE(w.View().autoScrollV, 1);
   QCOMPARE(w.Timer1()->interval(), 700);
-  const int v = w.VisibleRowCount();
-  w.SelEndRow = v - 1;  // the drag reached the last shown row
-  w.Timer1Timer();
-  QCOMPARE(w.SelEndRow, v);
-  QCOMPARE(w.FirstRow(), 1);  // scrolled one row to show it
+  Tick(w.Timer1());
+  QCOMPARE(w.View().selEndRow, v);
+  QCOMPARE(w.View().firstRow, 1);  // scrolled one row to show it
   QCOMPARE(w.Timer1()->interval(), 670);
-  w.Timer1Timer();
-  QCOMPARE(w.SelEndRow, v + 1);
+  Tick(w.Timer1());
+  QCOMPARE(w.View().selEndRow, v + 1);
   QCOMPARE(w.Timer1()->interval(), 640);
   // Moving further away speeds it up more.
   QTest::mouseMove(w.paiMain(), QPoint(x, below + 20));
-  w.Timer1Timer();
+  Tick(w.Timer1());
   QCOMPARE(w.Timer1()->interval(), 490);
-  QCOMPARE(w.ShownSel().pane, 1);
+  QCOMPARE(w.View().shownSel.pane, 1);
   QVERIFY(XoredWith(w, x + 10, RowTop(v - 1) + 8, QColor(57, 50, 5)) ||
           XoredWith(w, x + 10, RowTop(v - 2) + 8, QColor(57, 50, 5)));
   // Back inside the grid: the timer stops.
   QTest::mouseMove(w.paiMain(), QPoint(x, RowTop(3) + 5));
   QVERIFY(!w.Timer1()->isActive());
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, RowTop(3) + 5));
-  QCOMPARE(w.DragMode, 0);
-  // Without a drag the timer's steps do nothing.
-  const int end = w.SelEndRow;
-  w.Timer1Timer();
-  QCOMPARE(w.SelEndRow, end);
+  QCOMPARE(w.View().dragMode, 0);
+  // A drag released outside the grid leaves the timer running, but its steps do nothing
+  // once the drag is over.
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, RowTop(2) + 5));
+  QTest::mouseMove(w.paiMain(), QPoint(x, below));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, below));
+  QVERIFY(w.Timer1()->isActive());
+  const MainWindow::ViewState before = w.View();
+  Tick(w.Timer1());
+  QCOMPARE(w.View().selEndRow, before.selEndRow);
+  QCOMPARE(w.View().firstRow, before.firstRow);
 }
 
 void GridNavigationTest::ExtractionAndEscape() {
@@ -410,46 +426,46 @@ void GridNavigationTest::ExtractionAndEscape() {
   Key(Qt::Key_Down);
   Key(Qt::Key_Down);
   w.Action("mnuFindSelDfAll")->trigger();
-  QVERIFY(w.ExtractActive());
-  QCOMPARE(w.Model()->RowCount(), 5);  // 010, 011, 020, 030, 045
-  QCOMPARE(w.CurRow, 0);
-  QCOMPARE(w.CurCol, 0);
+  QVERIFY(w.Session().ExtractActive());
+  QCOMPARE(ShownRows(w), 5);  // 010, 011, 020, 030, 045
+  QCOMPARE(w.View().curRow, 0);
+  QCOMPARE(w.View().curCol, 0);
   QCOMPARE(w.windowTitle().left(30),
            Q("KORVEL(相違分(『左のみ』、『右のみ』含む）抽出中...5件)").left(30));
   QVERIFY(w.windowTitle().contains(Q("...5件)")));
   QCOMPARE(w.scr_Right()->value(), 0);
   // Row numbers restart at 1; the left-only record is the third shown row.
-  QCOMPARE(w.Model()->Pair(2).status, -2);
+  QCOMPARE(Status(w, 2), -2);
   // "相違なし分を抽出" always takes the equal records, whatever header was clicked before.
-  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(Field(1).leftX + 5, 5));
+  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(X(1, 1) + 5, 5));
   w.PopupMenu()->hide();
-  QCOMPARE(w.HitColumn, 1);
+  QCOMPARE(w.View().hitColumn, 1);
   w.Action("mnuFindSelDfNon")->trigger();
-  QCOMPARE(w.Model()->RowCount(), 55);
-  QCOMPARE(w.HitColumn, -2);
+  QCOMPARE(ShownRows(w), 55);
+  QCOMPARE(w.View().hitColumn, -2);
   // Esc shows all rows again.
   Key(Qt::Key_Escape);
-  QVERIFY(!w.ExtractActive());
-  QCOMPARE(w.Model()->RowCount(), 60);
+  QVERIFY(!w.Session().ExtractActive());
+  QCOMPARE(ShownRows(w), 60);
   QCOMPARE(w.windowTitle(), caption);
   // A second Esc does nothing.
   Key(Qt::Key_Escape);
-  QCOMPARE(w.Model()->RowCount(), 60);
+  QCOMPARE(ShownRows(w), 60);
 }
 
 void GridNavigationTest::HeaderPopupPerColumn() {
   MainWindow& w = *window_;
-  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(Field(2).rightX + 5, 8));
+  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(X(2, 2) + 5, 8));
   QTRY_VERIFY(w.PopupMenu()->isVisible());
-  QCOMPARE(w.HitColumn, 2);
-  QCOMPARE(w.HitSide, 2);
+  QCOMPARE(w.View().hitColumn, 2);
+  QCOMPARE(w.View().hitSide, 2);
   QCOMPARE(w.Action("mnusDfSel")->text(), Q("『FD003』の相違分を抽出"));
   QCOMPARE(w.Action("mnusDfNon")->text(), Q("『FD003』の相違なし分を抽出"));
   QVERIFY(!w.Action("mnusDfSelOut")->isEnabled());
   w.PopupMenu()->hide();
   w.Action("mnusDfSel")->trigger();
-  QVERIFY(w.ExtractActive());
-  QCOMPARE(w.Model()->RowCount(), 2);  // 011 and 045; one-sided records never count
+  QVERIFY(w.Session().ExtractActive());
+  QCOMPARE(ShownRows(w), 2);  // 011 and 045; one-sided records never count
   QVERIFY(w.windowTitle().startsWith(Q("KORVEL(『FD003』の相違分抽出中...2件)")));
   // The key's header: the field popup too; then the left-only item.
   QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(90, 8));
@@ -458,13 +474,121 @@ void GridNavigationTest::HeaderPopupPerColumn() {
   QVERIFY(w.Action("mnusDfSelOut")->isEnabled());
   w.PopupMenu()->hide();
   w.Action("mnusDfSelL")->trigger();
-  QCOMPARE(w.Model()->RowCount(), 1);
-  QCOMPARE(w.Model()->Pair(0).status, -2);
+  QCOMPARE(ShownRows(w), 1);
+  QCOMPARE(Status(w, 0), -2);
   w.Action("mnusDfSelR")->trigger();
-  QCOMPARE(w.Model()->RowCount(), 1);
-  QCOMPARE(w.Model()->Pair(0).status, -1);
+  QCOMPARE(ShownRows(w), 1);
+  QCOMPARE(Status(w, 0), -1);
   w.Action("mnusDfSelOut")->trigger();
-  QVERIFY(!w.ExtractActive());
+  QVERIFY(!w.Session().ExtractActive());
+}
+
+// A drag line may stand exactly on its left limit (only left of it is refused): a column
+// border released there gives the narrowest width, 3, and the splitter rests there.
+void GridNavigationTest::BordersGoExactlyToTheirLeftLimit() {
+  MainWindow& w = *window_;
+  const int e = X(1, 1) + Width(1) - 1;
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(e, 10));
+  const int limit = w.View().resizeMinX;
+  QCOMPARE(limit, X(1, 1) - 1);
+  QTest::mouseMove(w.paiMain(), QPoint(limit, 10));
+  QCOMPARE(w.View().resizeX, limit);
+  QVERIFY(XoredWith(w, limit, RowTop(4) + 8, QColor(125, 125, 125)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(limit, 10));
+  QCOMPARE(Width(1), 3);
+
+  const int split = w.View().splitX;
+  const int splitLimit = w.View().keyEndX + 10;
+  QVERIFY(split > splitLimit);
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(6)));
+  QCOMPARE(w.View().resizeMinX, splitLimit);
+  QTest::mouseMove(w.paiMain(), QPoint(splitLimit, RowTop(6)));
+  QCOMPARE(w.View().resizeX, splitLimit);
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(splitLimit, RowTop(6)));
+  QCOMPARE(w.View().splitX, splitLimit);
+  QCOMPARE(X(1, 2), splitLimit);  // the right pane starts there
+}
+
+// A selection inverts the row-number and difference strip exactly over its rows, from the
+// first pixel row of its top row to the last of its bottom row, and the header over its
+// columns; where the cursor's own inversions lie on top, both show.
+void GridNavigationTest::SelectionInvertsTheRowHeadersOfItsTopAndBottomRows() {
+  MainWindow& w = *window_;
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Down);  // the anchor: field A, row 2
+  for (int i = 0; i < 3; ++i) Key(Qt::Key_Down, Qt::ShiftModifier);
+  Key(Qt::Key_Right, Qt::ShiftModifier);  // the end and the cursor: field B, row 5
+  QCOMPARE(w.View().shownSel, (MainWindow::Selection{1, 1, 2, 2, 5}));
+  const QColor brush(57, 50, 5);
+  const QColor both(57 ^ 30, 50 ^ 30, 5 ^ 30);  // with the cursor's inversion
+  for (int x : {5, 60}) {
+    QVERIFY(Untouched(w, x, RowTop(2) - 1));
+    QVERIFY(XoredWith(w, x, RowTop(2), brush));
+    QVERIFY(XoredWith(w, x, RowTop(3) - 1, brush));
+    QVERIFY(XoredWith(w, x, RowTop(4) + 8, brush));
+    QVERIFY(XoredWith(w, x, RowTop(5), both));
+    QVERIFY(XoredWith(w, x, RowTop(6) - 1, both));
+    QVERIFY(Untouched(w, x, RowTop(6)));
+  }
+  // The header: over field A the selection alone, over field B the cursor's column too;
+  // nothing over the key or in the other pane.
+  QVERIFY(XoredWith(w, X(1, 1) + 10, 10, brush));
+  QVERIFY(XoredWith(w, X(2, 1) + 10, 10, both));
+  QVERIFY(Untouched(w, X(0, 1) + 10, 10));
+  QVERIFY(Untouched(w, X(1, 2) + 10, 10));
+  // Upward from its anchor the same selection turns over: row 2 is now its bottom row.
+  Key(Qt::Key_Up);
+  Key(Qt::Key_Up);  // collapsed onto row 3
+  Key(Qt::Key_Up, Qt::ShiftModifier);
+  Key(Qt::Key_Up, Qt::ShiftModifier);  // from row 3 up to row 1
+  QCOMPARE(w.View().shownSel, (MainWindow::Selection{1, 2, 3, 2, 1}));
+  QVERIFY(Untouched(w, 60, RowTop(1) - 1));
+  QVERIFY(XoredWith(w, 60, RowTop(1), both));
+  QVERIFY(XoredWith(w, 60, RowTop(4) - 1, brush));
+  QVERIFY(Untouched(w, 60, RowTop(4)));
+}
+
+// A re-setting left with "キャンセル" changes nothing the user sees: not the cursor, the
+// selection, the scroll positions, the dragged splitter or the column widths.
+void GridNavigationTest::CancelledReGridKeepsCursorScrollAndWidths() {
+  MainWindow& w = *window_;
+  // Field A widened so that B leaves the left pane; the cursor on B scrolls the panes.
+  const int e = X(1, 1) + Width(1) - 1;
+  const int wide = w.View().splitX - 20;
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(e, 10));
+  QTest::mouseMove(w.paiMain(), QPoint(wide, 10));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(wide, 10));
+  // The splitter dragged 10 pixels right.
+  const int split = w.View().splitX;
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(3)));
+  QTest::mouseMove(w.paiMain(), QPoint(split + 10, RowTop(3)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split + 10, RowTop(3)));
+  QCOMPARE(w.View().splitX, split + 10);
+  Key(Qt::Key_End);
+  Key(Qt::Key_PageDown);
+  Key(Qt::Key_PageDown);
+  Key(Qt::Key_Up, Qt::ShiftModifier);
+  const MainWindow::ViewState before = w.View();
+  QVERIFY(before.hpos > 0);
+  QVERIFY(before.firstRow > 0);
+  QVERIFY(before.curRow > 0 && before.curCol == 2);
+  QVERIFY(before.shownSel.pane != -1);
+  const QImage screen = w.ScreenImage().copy();
+  const int showings = ReGridInWindow(w, [](korvel::FieldGrid& grid) {
+    grid.Toggle(2, korvel::FieldGrid::kNotCompared);  // changed, then cancelled
+    return 0;
+  });
+  QCOMPARE(showings, 1);
+  const MainWindow::ViewState after = w.View();
+  QCOMPARE(QPoint(after.curCol, after.curRow), QPoint(before.curCol, before.curRow));
+  QCOMPARE(after.firstRow, before.firstRow);
+  QCOMPARE(after.hpos, before.hpos);
+  QCOMPARE(after.splitX, before.splitX);
+  QCOMPARE(after.widths, before.widths);
+  QVERIFY(after == before);
+  QCOMPARE(w.ScreenImage(), screen);
+  QCOMPARE(w.Session().Fields()[1].NotCompared, 0);
 }
 
 QTEST_MAIN(GridNavigationTest)

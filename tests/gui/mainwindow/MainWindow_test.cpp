@@ -1,13 +1,19 @@
-// The main window's shell: layout, menus, toolbar, status bar, caption, drops, close, the
-// empty grid, and the message boxes of the Qt notifier.
+// The main window's shell: layout, what its menu items and toolbar buttons do when clicked,
+// the status bar, the caption, drops, resize, close, the empty grid, and the message boxes
+// of the Qt notifier.
 
 #include "mainwindow/MainWindow.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -15,29 +21,64 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <functional>
 
 #include "TestUtil.h"
 #include "dialogs/ExportDialog.h"
+#include "dialogs/FindDialog.h"
+#include "gui/GridTestUtil.h"
+#include "gui/GuiTest.h"
 #include "platform/Notifier.h"
 #include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 
 using korvel::MainWindow;
 using korvel::Q;
+using namespace korvel::test;
 
 namespace {
 
-QString MenuItems(QMenu* menu) {
-  QStringList names;
-  for (QAction* a : menu->actions()) names << a->objectName();
-  return names.join(QLatin1Char(','));
-}
-
-QMenu* TopMenu(MainWindow& w, const char* name) {
-  return w.menuBar()->findChild<QMenu*>(QString::fromLatin1(name));
-}
-
 QRgb Pixel(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
+
+// The texts of a menu's items as the user sees them, "-" for a separator.
+QStringList ShownItems(QMenu* menu) {
+  QStringList texts;
+  for (QAction* a : menu->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  return texts;
+}
+
+QAction* ItemNamed(QMenu* menu, const QString& text) {
+  for (QAction* a : menu->actions()) {
+    if (a->text() == text) return a;
+  }
+  return nullptr;
+}
+
+QString Clipboard() { return QGuiApplication::clipboard()->text(); }
+
+// Closes the next modal window and tells its class and title.
+struct ModalSeen {
+  QString className;
+  QString title;
+};
+void CloseNextModal(ModalSeen& seen) {
+  seen = ModalSeen{};
+  WhenModalShown([&seen](QWidget* modal) {
+    seen.className = QString::fromLatin1(modal->metaObject()->className());
+    seen.title = modal->windowTitle();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      box->button(QMessageBox::Ok)->click();
+    } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();
+    } else {
+      modal->close();
+    }
+  });
+}
+
+// Three records keyed on FD001: 1 differs in FD003 (x, X), 2 in FD002 (def, dEf), 3 is equal.
+const char* const kLeft = "1,abc,x\r\n2,def,y\r\n3,abc,z\r\n";
+const char* const kRight = "1,abc,X\r\n2,dEf,y\r\n3,abc,z\r\n";
 
 }  // namespace
 
@@ -48,10 +89,12 @@ class MainWindowTest : public QObject {
   // Every window of this test keeps its settings in a private folder.
   void initTestCase() { qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path())); }
   void LayoutAndCaptionAtStart();
-  void MenuItemsCaptionsShortcutsAndEnabling();
-  void ToolBarButtonsAndCopyOptions();
-  void StatusBarPanels();
-  void CaptionFollowsPathsAndStatus();
+  void MenuItemsDoWhatTheirCaptionsSay();
+  void ToolBarButtonsDoWhatTheirHintsSay();
+  void StatusBarShowsTheRunAndAFailedRunEmptiesIt();
+  void HorizontalBarNeedsTwoFields_data();
+  void HorizontalBarNeedsTwoFields();
+  void CaptionNamesTheComparedFiles();
   void DroppedFilesStartTheFileOpenCommand();
   void HeaderPopupWithoutResult();
   void EmptyGridPainting();
@@ -62,6 +105,7 @@ class MainWindowTest : public QObject {
 
  private:
   korvel::test::TempDir home_;
+  korvel::test::TempDir dir_;
 };
 
 void MainWindowTest::LayoutAndCaptionAtStart() {
@@ -79,7 +123,7 @@ void MainWindowTest::LayoutAndCaptionAtStart() {
   QCOMPARE(w.scr_Tab()->geometry(), QRect(3, 0, 54, 17));
   // The paint box fills the rest: right of it the 16-px strip, under it the bottom strip.
   QCOMPARE(w.paiMain()->width(), w.width() - 16);
-  QCOMPARE(w.SplitX, w.paiMain()->width() / 2);
+  QCOMPARE(w.View().splitX, w.paiMain()->width() / 2);
   QVERIFY(!w.Timer1()->isActive());
   QCOMPARE(w.Timer1()->interval(), 700);
   // Centred on the screen.
@@ -92,163 +136,290 @@ void MainWindowTest::LayoutAndCaptionAtStart() {
   QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.scr_Tab()));
 }
 
-void MainWindowTest::MenuItemsCaptionsShortcutsAndEnabling() {
+// Each menu, opened as a user opens it, shows its items in order; each item clicked runs
+// the command its caption names. The commands' own rules have their own tests: here it is
+// enough that the right one runs.
+void MainWindowTest::MenuItemsDoWhatTheirCaptionsSay() {
+  korvel::RecordingNotifier notifier;
+  korvel::ScopedNotifier scoped(&notifier);
   MainWindow w;
-  QCOMPARE(MenuItems(TopMenu(w, "mnuFile")),
-           QStringLiteral("mnuFileOpen,mnuFileExport,N4,mnuFileReGrid,N1,mnuFileExit"));
-  QCOMPARE(MenuItems(TopMenu(w, "mnuEdit")),
-           QStringLiteral("mnuEditCopy,mnuEditCopyGyaku,N5,mnuEditCopyHead,mnuEditCopyMark,N6,"
-                          "mnuEditCopyRow"));
-  QCOMPARE(MenuItems(TopMenu(w, "mnuFind")),
-           QStringLiteral("mnuFindFind,mnuFindFindUp,mnuFindFindDown,N3,mnuFindSelDf,"
-                          "mnuFindSelDfAll,mnuFindSelDfNon,N7,mnuFindSelOut"));
-  QCOMPARE(MenuItems(TopMenu(w, "mnuHelp")), QStringLiteral("mnuHelpHelp,mnuHelpAbout"));
-  QCOMPARE(TopMenu(w, "mnuFile")->title(), Q("ファイル(&F)"));
-  QCOMPARE(TopMenu(w, "mnuEdit")->title(), Q("編集(&E)"));
-  QCOMPARE(TopMenu(w, "mnuFind")->title(), Q("検索(&S)"));
-  QCOMPARE(TopMenu(w, "mnuHelp")->title(), Q("ヘルプ(&H)"));
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  QVERIFY(CompareInWindow(w, dir_, kLeft, kRight, {{1}, {}, {}}));
+  auto& script = InstallScript(w, std::make_unique<ScriptedChainDialogs>());
+  int helpOpened = 0;
+  w.SetHelpOpener([&](const std::string&) { ++helpOpened; });
+  // The cursor on FD003 of record 1: x on the left, X on the right.
+  QTest::keyClick(w.scr_Tab(), Qt::Key_End);
+  QCOMPARE(w.View().curCol, 2);
+  ModalSeen modal;
 
-  const struct {
-    const char* name;
-    const char* caption;
-  } captions[] = {
-      {"mnuFileOpen", "比較ファイル選択(&I)..."},
-      {"mnuFileExport", "結果エクスポート(&E)..."},
-      {"mnuFileReGrid", "項目再設定(&F)..."},
-      {"mnuFileExit", "終了(&Q)"},
-      {"mnuEditCopy", "選択範囲の内容をコピー(&C)"},
-      {"mnuEditCopyGyaku", "選択範囲の相対側の内容コピー(&A)"},
-      {"mnuEditCopyHead", "ヘッダ名を付けてコピー(&H)"},
-      {"mnuEditCopyMark", "相違にマークを付けてコピー(&M)"},
-      {"mnuEditCopyRow", "カーソル行の比較コピー(&D)"},
-      {"mnuFindFind", "検索(&S)"},
-      {"mnuFindFindUp", "上検索(&U)"},
-      {"mnuFindFindDown", "下検索(&D)"},
-      {"mnuFindSelDf", "相違分を抽出(&I)"},
-      {"mnuFindSelDfAll", "相違分（『右のみ』『左のみ』含む）を抽出(&A)"},
-      {"mnuFindSelDfNon", "相違なし分を抽出(&N)"},
-      {"mnuFindSelOut", "抽出の解除(&E)"},
-      {"mnuHelpHelp", "ヘルプ(&H)"},
-      {"mnuHelpAbout", "バージョン情報(&A)..."},
+  QStringList titles;
+  for (QAction* a : w.menuBar()->actions()) titles << a->text();
+  QCOMPARE(titles, QStringList({Q("ファイル(&F)"), Q("編集(&E)"), Q("検索(&S)"), Q("ヘルプ(&H)")}));
+
+  struct Item {
+    const char* caption;  // nullptr: a separator
+    std::function<void()> before;
+    std::function<void()> check;
   };
-  for (const auto& c : captions) {
-    QAction* a = w.Action(c.name);
-    QVERIFY2(a != nullptr, c.name);
-    QCOMPARE(a->text(), Q(c.caption));
+  auto title = [&w] { return w.windowTitle(); };
+  const std::vector<std::pair<const char*, std::vector<Item>>> menus = {
+      {"mnuEdit",
+       {
+           {"選択範囲の内容をコピー(&C)", nullptr, [] { QCOMPARE(Clipboard(), Q("x\r\n")); }},
+           {"選択範囲の相対側の内容コピー(&A)", nullptr, [] { QCOMPARE(Clipboard(), Q("X\r\n")); }},
+           {nullptr, nullptr, nullptr},
+           {"ヘッダ名を付けてコピー(&H)", nullptr,
+            [&] {
+              QVERIFY(w.View().copyWithHeader);
+              QVERIFY(w.Action("tb_CopyHead")->isChecked());
+            }},
+           {"相違にマークを付けてコピー(&M)", nullptr,
+            [&] {
+              QVERIFY(w.View().copyWithMarks);
+              QVERIFY(w.Action("tb_CopyMark")->isChecked());
+            }},
+           {nullptr, nullptr, nullptr},
+           {"カーソル行の比較コピー(&D)", nullptr,
+            [] {
+              QCOMPARE(Clipboard(),
+                       Q("FD001\tFD002\tFD003\r\n1\tabc\tx\r\n1\tabc\tX\r\n\t\t*\r\n"));
+            }},
+       }},
+      {"mnuFind",
+       {
+           {"検索(&S)",
+            [&] {
+              WhenModalShown([](QWidget* d) {
+                auto* find = qobject_cast<korvel::FindDialog*>(d);
+                if (!find) {
+                  d->close();
+                  return;
+                }
+                find->txt_Keyword->setText(QStringLiteral("abc"));
+                Click(find->cmd_FindDown);
+              });
+            },
+            [&] { QCOMPARE(QPoint(w.View().curCol, w.View().curRow), QPoint(1, 2)); }},
+           {"上検索(&U)", nullptr,
+            [&] { QCOMPARE(QPoint(w.View().curCol, w.View().curRow), QPoint(1, 0)); }},
+           {"下検索(&D)", nullptr,
+            [&] { QCOMPARE(QPoint(w.View().curCol, w.View().curRow), QPoint(1, 2)); }},
+           {nullptr, nullptr, nullptr},
+           {"相違分を抽出(&I)", nullptr,
+            [&] { QVERIFY(title().startsWith(Q("KORVEL(相違分抽出中...2件)【左】"))); }},
+           {"相違分（『右のみ』『左のみ』含む）を抽出(&A)", nullptr,
+            [&] {
+              QVERIFY(
+                  title().startsWith(Q("KORVEL(相違分(『左のみ』、『右のみ』含む）抽出中...2件)")));
+            }},
+           {"相違なし分を抽出(&N)", nullptr,
+            [&] {
+              QVERIFY(title().startsWith(Q("KORVEL(相違なし分抽出中...1件)")));
+              QCOMPARE(ShownRows(w), 1);
+            }},
+           {nullptr, nullptr, nullptr},
+           {"抽出の解除(&E)", nullptr,
+            [&] {
+              QVERIFY(!w.Session().ExtractActive());
+              QCOMPARE(ShownRows(w), 3);
+              QVERIFY(title().startsWith(Q("KORVEL【左】left.csv")));
+            }},
+       }},
+      {"mnuHelp",
+       {
+           {"ヘルプ(&H)", nullptr,
+            [&] {
+              // No help page in the program folder: the message, and no browser.
+              QCOMPARE(notifier.Texts(), std::vector<std::string>{"ファイルが見付かりません。"});
+              QCOMPARE(helpOpened, 0);
+            }},
+           {"バージョン情報(&A)...", [&] { CloseNextModal(modal); },
+            [&] { QCOMPARE(modal.title, Q("バージョン情報")); }},
+       }},
+      {"mnuFile",
+       {
+           {"比較ファイル選択(&I)...", nullptr,
+            [&] {
+              QCOMPARE(script.shownSettings.size(), std::size_t{1});
+              QCOMPARE(ShownRows(w), 3);  // cancelled: the result stays
+            }},
+           {"結果エクスポート(&E)...", [&] { CloseNextModal(modal); },
+            [&] {
+              QCOMPARE(modal.className, QStringLiteral("korvel::ExportDialog"));
+              QCOMPARE(modal.title, Q("結果エクスポート"));
+            }},
+           {nullptr, nullptr, nullptr},
+           {"項目再設定(&F)...", nullptr, [&] { QCOMPARE(script.reGridShowings, 1); }},
+           {nullptr, nullptr, nullptr},
+           {"終了(&Q)", nullptr, [&] { QVERIFY(!w.isVisible()); }},
+       }},
+  };
+  for (const auto& [menuName, items] : menus) {
+    auto* menu = w.menuBar()->findChild<QMenu*>(QString::fromLatin1(menuName));
+    QVERIFY(menu != nullptr);
+    QStringList expected;
+    for (const Item& item : items)
+      expected << (item.caption ? Q(item.caption) : QStringLiteral("-"));
+    Q_EMIT menu->aboutToShow();
+    QCOMPARE(ShownItems(menu), expected);
+    for (const Item& item : items) {
+      if (!item.caption) continue;
+      QAction* action = ItemNamed(menu, Q(item.caption));
+      QVERIFY2(action != nullptr, item.caption);
+      if (item.before) item.before();
+      ClickMenuItem(w, menuName, action);
+      item.check();
+      if (QTest::currentTestFailed()) QFAIL(item.caption);
+    }
   }
-  QCOMPARE(w.Action("mnuEditCopy")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-  QCOMPARE(w.Action("mnuFindFind")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
-  QCOMPARE(w.Action("mnuFindFindUp")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
-  QCOMPARE(w.Action("mnuFindFindDown")->shortcut(), QKeySequence(Qt::Key_F3));
-
-  // The re-setting menu item is there from the start; its toolbar button waits for a run.
-  QVERIFY(w.Action("mnuFileReGrid")->isEnabled());
-  QVERIFY(!w.Action("tb_Reset")->isEnabled());
-  w.EnableReset(true);
-  QVERIFY(w.Action("tb_Reset")->isEnabled());
-  // Copy and find are available from the start.
-  for (const char* on : {"mnuEditCopy", "mnuEditCopyGyaku", "mnuEditCopyRow", "mnuFindFind",
-                         "mnuFindFindUp", "mnuFindFindDown"}) {
-    QVERIFY2(w.Action(on)->isEnabled(), on);
-  }
-  // Opening the find menu enables the release only while an extraction is shown.
-  QMenu* find = TopMenu(w, "mnuFind");
-  w.Action("mnuFindSelOut")->setEnabled(true);
-  Q_EMIT find->aboutToShow();
-  QVERIFY(!w.Action("mnuFindSelOut")->isEnabled());
-  // Before any comparison the extraction commands still run, on the empty result.
-  w.Action("mnuFindSelDf")->trigger();
-  QVERIFY(w.ExtractActive());
-  QCOMPARE(w.windowTitle(), Q("KORVEL(相違分抽出中...0件)"));
-  Q_EMIT find->aboutToShow();
-  QVERIFY(w.Action("mnuFindSelOut")->isEnabled());
-  w.Action("mnuFindSelOut")->trigger();
-  QVERIFY(!w.ExtractActive());
-  QCOMPARE(w.windowTitle(), Q("KORVEL"));
-
-  // The commands call the hooks of the parts that provide them.
-  int opened = 0, regridded = 0;
-  w.runComparison = [&] { ++opened; };
-  w.reGrid = [&] { ++regridded; };
-  w.Action("mnuFileOpen")->trigger();
-  w.Action("tb_FileOpen")->trigger();
-  w.Action("mnuFileReGrid")->trigger();
-  QCOMPARE(opened, 2);
-  QCOMPARE(regridded, 1);
-  // Export opens the export dialog over what is shown.
-  QString dialogTitle;
-  QTimer::singleShot(0, [&] {
-    auto* dialog = qobject_cast<korvel::ExportDialog*>(QApplication::activeModalWidget());
-    QVERIFY(dialog != nullptr);
-    dialogTitle = dialog->windowTitle();
-    dialog->reject();
-  });
-  w.Action("tb_FileExp")->trigger();
-  QCOMPARE(dialogTitle, Q("結果エクスポート"));
 }
 
-void MainWindowTest::ToolBarButtonsAndCopyOptions() {
+void MainWindowTest::ToolBarButtonsDoWhatTheirHintsSay() {
+  korvel::RecordingNotifier notifier;
+  korvel::ScopedNotifier scoped(&notifier);
   MainWindow w;
-  QStringList names, hints;
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  auto button = [&w](const char* name) {
+    return qobject_cast<QToolButton*>(w.ToolBar1()->widgetForAction(w.Action(name)));
+  };
+  // Seven 16-pixel buttons in three groups; the five commands carry hints.
+  QStringList hints;
+  int gaps = 0;
   for (QAction* a : w.ToolBar1()->actions()) {
-    if (a->objectName().isEmpty()) continue;  // the two 8-pixel gaps
-    names << a->objectName();
+    if (a->objectName().isEmpty()) {
+      ++gaps;  // an 8-pixel gap
+      continue;
+    }
     hints << a->toolTip();
     QVERIFY(!a->icon().isNull());
     QCOMPARE(a->icon().availableSizes().value(0), QSize(16, 16));
   }
-  QCOMPARE(names.join(QLatin1Char(',')),
-           QStringLiteral("tb_FileOpen,tb_Reset,tb_FileExp,tb_FindUp,tb_FindDown,tb_CopyHead,"
-                          "tb_CopyMark"));
+  QCOMPARE(gaps, 2);
   QCOMPARE(hints.mid(0, 5), QStringList({Q("比較ファイル選択"), Q("項目再設定"),
                                          Q("結果エクスポート"), Q("上検索"), Q("下検索")}));
-  QVERIFY(w.Action("tb_CopyHead")->isCheckable());
-  QVERIFY(w.Action("tb_CopyMark")->isCheckable());
 
-  // The menu item toggles the option and the button follows; the button sets the option.
-  QVERIFY(!w.CopyWithHeader);
-  w.Action("mnuEditCopyHead")->trigger();
-  QVERIFY(w.CopyWithHeader);
-  QVERIFY(w.Action("tb_CopyHead")->isChecked());
-  w.Action("tb_CopyHead")->trigger();
-  QVERIFY(!w.CopyWithHeader);
-  w.Action("tb_CopyMark")->trigger();
-  QVERIFY(w.CopyWithMarks);
-  // Opening the edit menu shows the options as checks.
-  Q_EMIT TopMenu(w, "mnuEdit")->aboutToShow();
-  QVERIFY(!w.Action("mnuEditCopyHead")->isChecked());
-  QVERIFY(w.Action("mnuEditCopyMark")->isChecked());
-  w.Action("mnuEditCopyMark")->trigger();
-  QVERIFY(!w.CopyWithMarks);
-  QVERIFY(!w.Action("tb_CopyMark")->isChecked());
+  // The re-setting button waits for a run; the menu item is there from the start.
+  QVERIFY(!button("tb_Reset")->isEnabled());
+  QVERIFY(w.Action("mnuFileReGrid")->isEnabled());
+  QVERIFY(CompareInWindow(w, dir_, kLeft, kRight, {{1}, {}, {}}));
+  QVERIFY(button("tb_Reset")->isEnabled());
+  auto& script = InstallScript(w, std::make_unique<ScriptedChainDialogs>());
+  QTest::mouseClick(button("tb_FileOpen"), Qt::LeftButton);
+  QCOMPARE(script.shownSettings.size(), std::size_t{1});
+  QTest::mouseClick(button("tb_Reset"), Qt::LeftButton);
+  QCOMPARE(script.reGridShowings, 1);
+  ModalSeen modal;
+  CloseNextModal(modal);
+  QTest::mouseClick(button("tb_FileExp"), Qt::LeftButton);
+  QCOMPARE(modal.className, QStringLiteral("korvel::ExportDialog"));
+  // The block jumps: records 1 and 2 differ, record 3 does not.
+  QTest::mouseClick(button("tb_FindDown"), Qt::LeftButton);
+  QCOMPARE(notifier.BeepCount(), 1);  // no block after the first one
+  QTest::keyClick(w.scr_Tab(), Qt::Key_PageDown);
+  QCOMPARE(w.View().curRow, 2);
+  QTest::mouseClick(button("tb_FindUp"), Qt::LeftButton);
+  QCOMPARE(w.View().curRow, 0);
+
+  // The two copy options: each button holds its option down, and the menu items follow.
+  QVERIFY(button("tb_CopyHead")->isCheckable());
+  QVERIFY(button("tb_CopyMark")->isCheckable());
+  QVERIFY(!w.View().copyWithHeader);
+  QTest::mouseClick(button("tb_CopyHead"), Qt::LeftButton);
+  QVERIFY(w.View().copyWithHeader);
+  QVERIFY(w.Action("mnuEditCopyHead")->isChecked());
+  QTest::mouseClick(button("tb_CopyMark"), Qt::LeftButton);
+  QVERIFY(w.View().copyWithMarks);
+  QTest::mouseClick(button("tb_CopyHead"), Qt::LeftButton);
+  QVERIFY(!w.View().copyWithHeader);
+  // Opening the edit menu shows the options as checks; the menu item lifts the button.
+  ClickMenuItem(w, "mnuEdit", "mnuEditCopyMark");
+  QVERIFY(!w.View().copyWithMarks);
+  QVERIFY(!button("tb_CopyMark")->isChecked());
+  auto* edit = w.menuBar()->findChild<QMenu*>(QStringLiteral("mnuEdit"));
+  QTest::mouseClick(button("tb_CopyHead"), Qt::LeftButton);
+  Q_EMIT edit->aboutToShow();
+  QVERIFY(w.Action("mnuEditCopyHead")->isChecked());
+  QVERIFY(!w.Action("mnuEditCopyMark")->isChecked());
 }
 
-void MainWindowTest::StatusBarPanels() {
+void MainWindowTest::StatusBarShowsTheRunAndAFailedRunEmptiesIt() {
+  korvel::RecordingNotifier notifier;
+  korvel::ScopedNotifier scoped(&notifier);
   MainWindow w;
   w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
   QCOMPARE(w.StatusPanel(0)->width(), 70);
-  w.ShowEncodings(0, 0);
-  QCOMPARE(w.StatusPanel(0)->text(), Q("SHIFT-JIS"));
-  w.ShowEncodings(15, 10);
+  QVERIFY(w.StatusPanel(0)->text().isEmpty());
+  // A UTF-8 file with its mark against a UTF-16 one: each side's encoding, short.
+  const std::string utf16 = std::string("\xFF\xFE", 2) + std::string("1\0,\0a\0\r\0\n\0", 10);
+  QVERIFY(ComparePathsInWindow(w,
+                               dir_.Write("u8.csv",
+                                          "\xEF\xBB\xBF"
+                                          "1,a\r\n2,b\r\n"),
+                               dir_.Write("u16.csv", utf16), {{1}, {}, {}}));
   QCOMPARE(w.StatusPanel(0)->text(), Q("U8/U16"));
-  w.SetSummary(korvel::test::S("左総数:1件 右総数:2件 相違レコード数:0件 左のみ:0件 右のみ:1件"));
   QCOMPARE(w.StatusPanel(1)->text(),
-           Q("左総数:1件 右総数:2件 相違レコード数:0件 左のみ:0件 右のみ:1件"));
-  w.ClearStatus();
+           Q("左総数:2件 右総数:1件 相違レコード数:0件 左のみ:1件 右のみ:0件"));
+  // Both sides alike: the long name.
+  QVERIFY(CompareInWindow(w, dir_, kLeft, kRight, {{1}, {}, {}}));
+  QCOMPARE(w.StatusPanel(0)->text(), Q("SHIFT-JIS"));
+  // A failed run (a cell over 500 bytes) empties both panels.
+  QVERIFY(!CompareInWindow(w, dir_, Cat("1,", std::string(501, 'w'), "\r\n"), "1,a\r\n",
+                           {{1}, {}, {}}));
+  QCOMPARE(notifier.Texts().size(), std::size_t{1});
   QVERIFY(w.StatusPanel(0)->text().isEmpty());
   QVERIFY(w.StatusPanel(1)->text().isEmpty());
 }
 
-void MainWindowTest::CaptionFollowsPathsAndStatus() {
+void MainWindowTest::HorizontalBarNeedsTwoFields_data() {
+  QTest::addColumn<QString>("line");  // every record of both files
+  QTest::addColumn<bool>("enabled");
+  QTest::addColumn<int>("maximum");
+  QTest::newRow("one field") << QStringLiteral("a") << false << 1;
+  QTest::newRow("two fields") << QStringLiteral("a,b") << true << 1;
+  QTest::newRow("three fields") << QStringLiteral("a,b,c") << true << 2;
+}
+
+// The horizontal bar scrolls the fields: with one field there is nothing to scroll, after a
+// run as after a re-setting.
+void MainWindowTest::HorizontalBarNeedsTwoFields() {
+  QFETCH(QString, line);
+  QFETCH(bool, enabled);
+  QFETCH(int, maximum);
   MainWindow w;
-  w.SetCaption(korvel::test::S("(相違分抽出中...0件)"));
-  QCOMPARE(w.windowTitle(), Q("KORVEL(相違分抽出中...0件)"));
-  w.Session().Settings.PathL = "/a/x/data/f.csv";
-  w.Session().Settings.PathR = "/a/y/data/f.csv";
-  w.SetCaption("");
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  const std::string text = Lines({line.toStdString(), line.toStdString()});
+  QVERIFY(CompareInWindow(w, dir_, text, text, {}));
+  QCOMPARE(w.scr_Bottom()->isEnabled(), enabled);
+  QCOMPARE(w.scr_Bottom()->maximum(), maximum);
+  QCOMPARE(w.scr_Bottom()->value(), 0);
+  QCOMPARE(ReGridInWindow(w, [](korvel::FieldGrid&) { return 1; }), 1);
+  QCOMPARE(w.scr_Bottom()->isEnabled(), enabled);
+  QCOMPARE(w.scr_Bottom()->maximum(), maximum);
+}
+
+void MainWindowTest::CaptionNamesTheComparedFiles() {
+  MainWindow w;
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  // The same file name in two folders: the folders that tell them apart.
+  QVERIFY(QDir(QString::fromStdString(dir_.Path())).mkpath(QStringLiteral("x/data")));
+  QVERIFY(QDir(QString::fromStdString(dir_.Path())).mkpath(QStringLiteral("y/data")));
+  const std::string left = dir_.Write("x/data/f.csv", kLeft);
+  const std::string right = dir_.Write("y/data/f.csv", kRight);
+  QVERIFY(ComparePathsInWindow(w, left, right, {{1}, {}, {}}));
   QCOMPARE(w.windowTitle(), Q("KORVEL【左】x/・・・/f.csv  - 【右】y/・・・/f.csv"));
-  w.Session().Settings.PathL = w.Session().Settings.PathR = "/h/表.csv";
-  w.SetCaption("");
+  // An extraction puts its status between the product name and the files.
+  ClickMenuItem(w, "mnuFind", "mnuFindSelDf");
+  QCOMPARE(w.windowTitle(),
+           Q("KORVEL(相違分抽出中...2件)【左】x/・・・/f.csv  - 【右】y/・・・/f.csv"));
+  // One file on both sides.
+  const std::string same = dir_.Write("表.csv", kLeft);
+  QVERIFY(ComparePathsInWindow(w, same, same, {{1}, {}, {}}));
   QCOMPARE(w.windowTitle(), Q("KORVEL【左右同じファイル】表.csv"));
 }
 
@@ -256,44 +427,44 @@ void MainWindowTest::DroppedFilesStartTheFileOpenCommand() {
   MainWindow w;
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
-  int opened = 0;
-  std::string left, right;
-  w.runComparison = [&] {
-    ++opened;
-    QVERIFY(w.TakeDroppedPaths(left, right));
+  auto& script = InstallScript(w, std::make_unique<ScriptedChainDialogs>());
+  auto drop = [&w](const QStringList& paths) {
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.paiMain(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent event(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.paiMain(), &event);
   };
-  // Nothing dropped: nothing changes.
-  w.DropFiles({});
-  QCOMPARE(w.DropCount, 0);
-  // Three at once: the first two, in order; the third is ignored.
-  w.DropFiles({"/d/a.csv", "/d/b.csv", "/d/c.csv"});
-  QCOMPARE(opened, 1);
-  QCOMPARE(left, std::string("/d/a.csv"));
-  QCOMPARE(right, std::string("/d/b.csv"));
-  QCOMPARE(w.DropCount, 0);
+  auto shown = [&script](std::size_t k) {
+    const korvel::CompareSettings& s = script.shownSettings[k];
+    return QStringList({QString::fromStdString(s.PathL), QString::fromStdString(s.PathR)});
+  };
+  // Three at once: the file selection shows the first two, in order; the third is ignored.
+  drop({QStringLiteral("/d/a.csv"), QStringLiteral("/d/b.csv"), QStringLiteral("/d/c.csv")});
+  QCOMPARE(script.shownSettings.size(), std::size_t{1});
+  QCOMPARE(shown(0), QStringList({QStringLiteral("/d/a.csv"), QStringLiteral("/d/b.csv")}));
+  QCOMPARE(w.View().dropCount, 0);
   // One, and later another.
-  w.DropFiles({"/d/first.csv"});
-  QCOMPARE(opened, 1);
-  QCOMPARE(w.DropCount, 1);
-  QCOMPARE(w.DropPathL, std::string("/d/first.csv"));
-  w.DropFiles({"/d/second.csv"});
-  QCOMPARE(opened, 2);
-  QCOMPARE(left, std::string("/d/first.csv"));
-  QCOMPARE(right, std::string("/d/second.csv"));
-  // Without two dropped files the file selection shows the last paths instead.
-  QVERIFY(!w.TakeDroppedPaths(left, right));
-
-  // Drops arrive as Qt drop events carrying file URLs.
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QStringLiteral("/d/x.csv")),
-                QUrl::fromLocalFile(QStringLiteral("/d/y.csv"))});
-  QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(w.paiMain(), &enter);
-  QVERIFY(enter.isAccepted());
-  QApplication::sendEvent(w.paiMain(), &drop);
-  QCOMPARE(opened, 3);
-  QCOMPARE(right, std::string("/d/y.csv"));
+  auto& again = InstallScript(w, std::make_unique<ScriptedChainDialogs>());
+  drop({QStringLiteral("/d/first.csv")});
+  QCOMPARE(again.shownSettings.size(), std::size_t{0});
+  QCOMPARE(w.View().dropCount, 1);
+  QCOMPARE(w.View().dropPathL, std::string("/d/first.csv"));
+  drop({QStringLiteral("/d/second.csv")});
+  QCOMPARE(again.shownSettings.size(), std::size_t{1});
+  QCOMPARE(QString::fromStdString(again.shownSettings[0].PathR), QStringLiteral("/d/second.csv"));
+  // Without two dropped files the file selection shows the paths last confirmed instead.
+  w.Action("mnuFileOpen")->trigger();
+  QCOMPARE(again.shownSettings.size(), std::size_t{2});
+  QVERIFY(again.shownSettings[1].PathL.empty());
+  // A drop without files changes nothing.
+  w.DropFiles({});
+  QCOMPARE(w.View().dropCount, 0);
+  QCOMPARE(again.shownSettings.size(), std::size_t{2});
 }
 
 void MainWindowTest::HeaderPopupWithoutResult() {
@@ -302,7 +473,7 @@ void MainWindowTest::HeaderPopupWithoutResult() {
   QVERIFY(QTest::qWaitForWindowExposed(&w));
   QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
   QTRY_VERIFY(w.PopupMenu()->isVisible());
-  QCOMPARE(w.HitColumn, -1);
+  QCOMPARE(w.View().hitColumn, -1);
   QCOMPARE(w.Action("mnusDfSel")->text(), Q("相違分（『右のみ』『左のみ』含む）を抽出"));
   QCOMPARE(w.Action("mnusDfNon")->text(), Q("相違なし分を抽出"));
   QCOMPARE(w.Action("mnusDfSelL")->text(), Q("『左のみ』の抽出(&L)"));
@@ -311,7 +482,7 @@ void MainWindowTest::HeaderPopupWithoutResult() {
   w.PopupMenu()->hide();
   QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(60, 20));
   QTRY_VERIFY(w.PopupMenu()->isVisible());
-  QCOMPARE(w.HitColumn, -2);
+  QCOMPARE(w.View().hitColumn, -2);
   QCOMPARE(w.Action("mnusDfSel")->text(), Q("相違分を抽出"));
   w.PopupMenu()->hide();
   // Below the header row the right button opens nothing.
@@ -339,9 +510,10 @@ void MainWindowTest::EmptyGridPainting() {
   QCOMPARE(Pixel(screen, 40, 10), qRgb(255, 255, 255) & 0xFFFFFF);
   QCOMPARE(Pixel(screen, 84, 10), qRgb(0, 0, 0) & 0xFFFFFF);
   // The splitter's separator at SplitX - 2: white, grey band, black.
-  QCOMPARE(Pixel(screen, w.SplitX - 6, 10), qRgb(255, 255, 255) & 0xFFFFFF);
-  QCOMPARE(Pixel(screen, w.SplitX - 4, 10), qRgb(150, 150, 150) & 0xFFFFFF);
-  QCOMPARE(Pixel(screen, w.SplitX - 2, 10), qRgb(0, 0, 0) & 0xFFFFFF);
+  const int split = w.View().splitX;
+  QCOMPARE(Pixel(screen, split - 6, 10), qRgb(255, 255, 255) & 0xFFFFFF);
+  QCOMPARE(Pixel(screen, split - 4, 10), qRgb(150, 150, 150) & 0xFFFFFF);
+  QCOMPARE(Pixel(screen, split - 2, 10), qRgb(0, 0, 0) & 0xFFFFFF);
   // "NO" is written into its header cell: some pixel there is darker than the header.
   bool text = false;
   for (int y = 4; y < 20 && !text; ++y) {
@@ -364,8 +536,8 @@ void MainWindowTest::EmptyGridPainting() {
   // Keys without a result move nothing.
   QTest::keyClick(w.scr_Tab(), Qt::Key_Down);
   QTest::keyClick(w.scr_Tab(), Qt::Key_Right, Qt::ControlModifier);
-  QCOMPARE(w.CurRow, 0);
-  QCOMPARE(w.CurCol, 0);
+  QCOMPARE(w.View().curRow, 0);
+  QCOMPARE(w.View().curCol, 0);
 }
 
 void MainWindowTest::ResizeGrowsTheBackBufferAndKeepsFocusBar() {
@@ -377,25 +549,43 @@ void MainWindowTest::ResizeGrowsTheBackBufferAndKeepsFocusBar() {
   w.resize(screen.width() + 200, 600);
   QTRY_VERIFY(w.BackBuffer().width() >= screen.width() + 200);
   QCOMPARE(w.BackBuffer().width(), w.frameGeometry().width() + 10);
-  // The splitter goes back to the middle of the new width.
-  QCOMPARE(w.SplitX, w.paiMain()->width() / 2);
-  w.SplitX = 100;
+  // The splitter goes back to the middle of the new width, also after it was dragged.
+  QCOMPARE(w.View().splitX, w.paiMain()->width() / 2);
+  const int split = w.View().splitX;
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, 100));
+  QTest::mouseMove(w.paiMain(), QPoint(150, 100));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+  QCOMPARE(w.View().splitX, 150);
   w.resize(700, 500);
-  QTRY_COMPARE(w.SplitX, w.paiMain()->width() / 2);
+  QTRY_COMPARE(w.View().splitX, w.paiMain()->width() / 2);
 }
 
 void MainWindowTest::SettingsAreLoadedAtStartAndSavedAtClose() {
   korvel::test::TempDir home;
   qputenv("KORVEL_HOME", QByteArray::fromStdString(home.Path()));
   home.Write("korvel.ini", "[MOZI]\r\nCODE=15\r\nBOM=0\r\n[ETC]\r\nRET_M_IDX=2\r\n");
+  korvel::RecordingNotifier recorder;
+  korvel::ScopedNotifier scoped(&recorder);
   {
     MainWindow w;
-    QCOMPARE(w.Session().Settings.Encoding, 15);
-    QCOMPARE(w.Session().Settings.DetectBom, false);
+    QCOMPARE(w.Session().Settings().Encoding, 15);
+    QCOMPARE(w.Session().Settings().DetectBom, false);
     QCOMPARE(w.Global().GetNewlineMode(), 2);
     w.show();
-    w.Session().Settings.Encoding = 10;
-    w.Session().Settings.DetectBom = true;
+    // The file selection confirms other reading choices; the field control is cancelled.
+    auto& script = InstallScript(w, std::make_unique<ScriptedChainDialogs>());
+    const std::string file = home.Write("a.csv", "1,a\r\n");
+    script.selectFiles = [&file](korvel::CompareSettings& s) {
+      s.PathL = s.PathR = file;
+      s.Encoding = 10;
+      s.DetectBom = true;
+      return true;
+    };
+    w.Action("mnuFileOpen")->trigger();
+    QCOMPARE(script.shownSettings.size(), std::size_t{1});
+    QCOMPARE(script.controlShowings, 1);
+    QCOMPARE(script.shownSettings[0].Encoding, 15);
+    QCOMPARE(w.Session().Settings().Encoding, 10);
     w.Action("mnuFileExit")->trigger();
     QVERIFY(!w.isVisible());
   }
@@ -405,11 +595,10 @@ void MainWindowTest::SettingsAreLoadedAtStartAndSavedAtClose() {
   QVERIFY(ini.find("RET_M_IDX=2") != std::string::npos);
 
   // The help command: a missing page is reported, an existing one is opened.
-  korvel::RecordingNotifier recorder;
-  korvel::ScopedNotifier scoped(&recorder);
+  recorder.Clear();
   MainWindow w;
   std::string opened;
-  w.openHelpPage = [&](const std::string& path) { opened = path; };
+  w.SetHelpOpener([&](const std::string& path) { opened = path; });
   w.Action("mnuHelpHelp")->trigger();
   QCOMPARE(recorder.Texts().size(), size_t{1});
   QCOMPARE(recorder.Texts()[0], std::string("ファイルが見付かりません。"));

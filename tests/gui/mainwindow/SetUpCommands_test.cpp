@@ -7,7 +7,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -282,13 +284,11 @@ void SetUpCommandsTest::WholeCsvComparisonThroughEveryDialog() {
 
   // The painted grid: keyed on ID, record 2's 部署 in each pane's difference colour, the
   // left-only record's right cells and the right-only record's left cells missing.
-  korvel::GridModel& m = *w.Model();
-  QCOMPARE(m.RowCount(), 4);
-  QCOMPARE(m.KeyCount(), 1);
+  QCOMPARE(ShownRows(w), 4);
+  QCOMPARE(w.Session().KeyCount(), 1);
   const QImage& g = w.BackBuffer();
   auto at = [&](int field, int pane, int k) {
-    const korvel::GridField f = m.Field(field);
-    return Rgb(g, (pane == 1 ? f.leftX : f.rightX) + f.width - 3, RowTop(k) + 8);
+    return Rgb(g, FieldX(w, field, pane) + FieldWidth(w, field) - 3, RowTop(k) + 8);
   };
   QCOMPARE(at(2, 1, 1), Rgb(MainWindow::LeftDiffColor));
   QCOMPARE(at(2, 2, 1), Rgb(MainWindow::RightDiffColor));
@@ -298,8 +298,8 @@ void SetUpCommandsTest::WholeCsvComparisonThroughEveryDialog() {
   QCOMPARE(at(1, 1, 3), Rgb(MainWindow::MissingColor));
   // And what shows on the screen is that grid.
   const QImage shown = w.paiMain()->grab().toImage();
-  const korvel::GridField f = m.Field(2);
-  QCOMPARE(Rgb(shown, f.leftX + f.width - 3, RowTop(1) + 8), Rgb(MainWindow::LeftDiffColor));
+  QCOMPARE(Rgb(shown, FieldX(w, 2, 1) + FieldWidth(w, 2) - 3, RowTop(1) + 8),
+           Rgb(MainWindow::LeftDiffColor));
 }
 
 void SetUpCommandsTest::WholeFixedLengthComparisonThroughEveryDialog() {
@@ -339,16 +339,15 @@ void SetUpCommandsTest::WholeFixedLengthComparisonThroughEveryDialog() {
 
   QCOMPARE(w.StatusPanel(1)->text(),
            Q("左総数:2件 右総数:3件 相違レコード数:1件 左のみ:0件 右のみ:1件"));
-  korvel::GridModel& m = *w.Model();
-  QCOMPARE(m.RowCount(), 3);
-  QVERIFY(m.Field(1).name == S("名前"));
+  QCOMPARE(ShownRows(w), 3);
+  QVERIFY(w.Session().Fields()[1].NameView() == S("名前"));
   const QImage& g = w.BackBuffer();
-  const korvel::GridField amount = m.Field(2);
-  QCOMPARE(Rgb(g, amount.leftX + amount.width - 3, RowTop(1) + 8), Rgb(MainWindow::LeftDiffColor));
-  QCOMPARE(Rgb(g, amount.rightX + amount.width - 3, RowTop(1) + 8),
-           Rgb(MainWindow::RightDiffColor));
-  QCOMPARE(Rgb(g, amount.leftX + amount.width - 3, RowTop(0) + 8), Rgb(255, 255, 255));
-  QCOMPARE(Rgb(g, amount.leftX + amount.width - 3, RowTop(2) + 8), Rgb(MainWindow::MissingColor));
+  const int amountL = FieldX(w, 2, 1) + FieldWidth(w, 2) - 3;
+  const int amountR = FieldX(w, 2, 2) + FieldWidth(w, 2) - 3;
+  QCOMPARE(Rgb(g, amountL, RowTop(1) + 8), Rgb(MainWindow::LeftDiffColor));
+  QCOMPARE(Rgb(g, amountR, RowTop(1) + 8), Rgb(MainWindow::RightDiffColor));
+  QCOMPARE(Rgb(g, amountL, RowTop(0) + 8), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(g, amountL, RowTop(2) + 8), Rgb(MainWindow::MissingColor));
 }
 
 void SetUpCommandsTest::BackAndCancelThroughTheDelimitedChain() {
@@ -382,10 +381,10 @@ void SetUpCommandsTest::BackAndCancelThroughTheDelimitedChain() {
            QStringList({Q("FileSelectionDialog"), Q("FieldControlDialog"), Q("FileSelectionDialog"),
                         Q("FieldControlDialog"), Q("FileSelectionDialog")}));
   // Nothing was compared; the confirmed choices are kept for the next run.
-  QCOMPARE(w.Model()->RowCount(), 0);
+  QCOMPARE(ShownRows(w), 0);
   QVERIFY(!w.Action("tb_Reset")->isEnabled());
-  QCOMPARE(w.Session().Settings.PathL, left_);
-  QVERIFY(w.Session().Settings.TopRowNames);
+  QCOMPARE(w.Session().Settings().PathL, left_);
+  QVERIFY(w.Session().Settings().TopRowNames);
 
   // A cancel in the field control ends the command too.
   ModalScript again;
@@ -394,7 +393,7 @@ void SetUpCommandsTest::BackAndCancelThroughTheDelimitedChain() {
   again.Start();
   w.Action("mnuFileOpen")->trigger();
   QVERIFY(again.Done());
-  QCOMPARE(w.Model()->RowCount(), 0);
+  QCOMPARE(ShownRows(w), 0);
 }
 
 void SetUpCommandsTest::BackAndCancelThroughTheFixedLengthChain() {
@@ -419,39 +418,47 @@ void SetUpCommandsTest::BackAndCancelThroughTheFixedLengthChain() {
   ClickTool(w, "tb_FileOpen");
   QVERIFY(script.Done());
   QCOMPARE(notifier_.Texts(), std::vector<std::string>{"サイズを指定してください。"});
-  QCOMPARE(w.Model()->RowCount(), 0);
+  QCOMPARE(ShownRows(w), 0);
 
-  // With a definition: on to the field control, and back from it to the definition.
+  // With a definition loaded: on to the field control, and back from it to the definition,
+  // which keeps what was confirmed.
   notifier_.Clear();
-  korvel::FixedWidthReader& fix = w.Global().FixReader();
-  fix.ClearDefinitions();
-  QCOMPARE(fix.AddDefinition("CODE", 4), 0);
-  QCOMPARE(fix.AddDefinition("REST", 2), 0);
+  const std::string definition = dir_.Write("two.dat", "CODE\t4\r\nREST\t2\r\n");
+  QueuedFileChooser chooser;
+  korvel::ScopedFileChooser scopedChooser(&chooser);
   ModalScript again;
   again.Then("FileSelectionDialog", Press("cmd_Run"))
-      .Then("FixedLengthDialog", Press("cmd_Ok"))
+      .Then("FixedLengthDialog",
+            [&](QWidget* d) {
+              chooser.Queue(korvel::PathToQString(definition));
+              Click(Button(d, "cmd_Load"));
+              Click(Button(d, "cmd_Ok"));
+            })
       .Then("FieldControlDialog",
             [](QWidget* d) {
               QCOMPARE(GridText(d, 2, FieldGrid::kNameB), Q("REST"));
               Click(Button(d, "cmd_Back"));
             })
-      .Then("FixedLengthDialog", Press("cmd_Cancel"));
+      .Then("FixedLengthDialog", [](QWidget* d) {
+        QCOMPARE(Table(d)->rowCount(), 3);  // the two definitions and the entry row
+        Click(Button(d, "cmd_Cancel"));
+      });
   again.Start();
   ClickTool(w, "tb_FileOpen");
   QVERIFY(again.Done());
   QVERIFY(notifier_.Entries().empty());
-  QCOMPARE(w.Model()->RowCount(), 0);
+  QCOMPARE(ShownRows(w), 0);
 }
 
 void SetUpCommandsTest::CancelKeepsThePreviousResultWithoutExtraction() {
   MainWindow& w = *window_;
   CompareThroughDialogs(w);
-  QCOMPARE(w.Model()->RowCount(), 4);
+  QCOMPARE(ShownRows(w), 4);
   const auto pairs = Pairs(w);
   const QString summary = w.StatusPanel(1)->text();
   w.Action("mnuFindSelDf")->trigger();
-  QVERIFY(w.ExtractActive());
-  QCOMPARE(w.Model()->RowCount(), 1);
+  QVERIFY(w.Session().ExtractActive());
+  QCOMPARE(ShownRows(w), 1);
 
   for (const char* cancelIn : {"FileSelectionDialog", "FieldControlDialog"}) {
     ModalScript script;
@@ -465,8 +472,8 @@ void SetUpCommandsTest::CancelKeepsThePreviousResultWithoutExtraction() {
     ClickTool(w, "tb_FileOpen");
     QVERIFY(script.Done());
     // The whole previous result, without the extraction.
-    QVERIFY(!w.ExtractActive());
-    QCOMPARE(w.Model()->RowCount(), 4);
+    QVERIFY(!w.Session().ExtractActive());
+    QCOMPARE(ShownRows(w), 4);
     QVERIFY(Pairs(w) == pairs);
     QCOMPARE(w.StatusPanel(1)->text(), summary);
     QCOMPARE(w.windowTitle(), Q("KORVEL【左】left.csv  - 【右】right.csv"));
@@ -478,9 +485,21 @@ void SetUpCommandsTest::DroppedPairReachesTheFieldControl() {
   MainWindow& w = *window_;
   const std::string dropL = dir_.Write("dropped_l.csv", SjisLines({"a,b", "1,2"}));
   const std::string dropR = dir_.Write("dropped_r.csv", SjisLines({"x,y,z", "1,2,3"}));
-  w.Session().Settings.FromClipboard = true;
-  w.Session().Settings.PathL = left_;
-  w.Session().Settings.PathR = right_;
+  // Both sides taken from the clipboard first.
+  QGuiApplication::clipboard()->setText(QStringLiteral("a,b\r\n1,2\r\n"));
+  ModalScript clip;
+  clip.Then("FileSelectionDialog",
+            [](QWidget* d) {
+              Click(Child<QAbstractButton>(d, "cmd_DataA"));
+              Click(Child<QAbstractButton>(d, "cmd_DataB"));
+              QVERIFY(static_cast<FileSelectionDialog*>(d)->FromClipboard());
+              Click(Button(d, "cmd_Run"));
+            })
+      .Then("FieldControlDialog", Press("cmd_Cancel"));
+  clip.Start();
+  ClickTool(w, "tb_FileOpen");
+  QVERIFY(clip.Done());
+  QVERIFY(w.Session().Settings().FromClipboard);
   ModalScript script;
   script
       .Then("FileSelectionDialog",
@@ -504,10 +523,10 @@ void SetUpCommandsTest::DroppedPairReachesTheFieldControl() {
   QCOMPARE(script.Seen().size(), 0);
   w.DropFiles({dropR});
   QVERIFY(script.Done());
-  QCOMPARE(w.DropCount, 0);
-  QCOMPARE(w.Session().Settings.PathL, dropL);
-  QCOMPARE(w.Session().Settings.PathR, dropR);
-  QVERIFY(!w.Session().Settings.FromClipboard);
+  QCOMPARE(w.View().dropCount, 0);
+  QCOMPARE(w.Session().Settings().PathL, dropL);
+  QCOMPARE(w.Session().Settings().PathR, dropR);
+  QVERIFY(!w.Session().Settings().FromClipboard);
 }
 
 void SetUpCommandsTest::CommandLinePathsAreADroppedPair() {
@@ -568,13 +587,13 @@ void SetUpCommandsTest::FieldLimitWarningOncePerFilling() {
 void SetUpCommandsTest::ReGridLowersTheDifferencesAndKeepsThePairs() {
   MainWindow& w = *window_;
   CompareThroughDialogs(w);
-  korvel::CompareSession& s = w.Session();
+  const korvel::CompareSession& s = w.Session();
   const auto pairs = Pairs(w);
   // The differing 部署, the left-only and the right-only records' cells.
   const int before = s.DiffCellCount();
   QCOMPARE(s.DiffRecordCount(), 1);
   w.Action("mnuFindSelDfAll")->trigger();
-  QVERIFY(w.ExtractActive());
+  QVERIFY(w.Session().ExtractActive());
 
   ModalScript script;
   script.Then("FieldControlDialog", [](QWidget* d) {
@@ -597,13 +616,12 @@ void SetUpCommandsTest::ReGridLowersTheDifferencesAndKeepsThePairs() {
   QCOMPARE(s.DiffRecordCount(), 0);
   QVERIFY(s.Fields()[2].NotCompared);
   QVERIFY(Pairs(w) == pairs);
-  QVERIFY(!w.ExtractActive());
-  QCOMPARE(w.Model()->RowCount(), 4);
+  QVERIFY(!w.Session().ExtractActive());
+  QCOMPARE(ShownRows(w), 4);
   QCOMPARE(w.StatusPanel(1)->text(),
            Q("左総数:3件 右総数:3件 相違レコード数:0件 左のみ:1件 右のみ:1件"));
   // 部署 is painted as not compared now.
-  const korvel::GridField f = w.Model()->Field(2);
-  QCOMPARE(Rgb(w.BackBuffer(), f.leftX + f.width - 3, RowTop(1) + 8),
+  QCOMPARE(Rgb(w.BackBuffer(), FieldX(w, 2, 1) + FieldWidth(w, 2) - 3, RowTop(1) + 8),
            Rgb(MainWindow::NotComparedColor));
 
   // A cancelled re-setting changes nothing.

@@ -1,0 +1,65 @@
+#include "grid/ColumnGeometry.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace korvel {
+namespace {
+
+int At(const std::vector<int>& values, int index, int otherwise) {
+  if (index < 0 || index >= static_cast<int>(values.size())) return otherwise;
+  return values[static_cast<std::size_t>(index)];
+}
+
+}  // namespace
+
+void ColumnGeometry::Measure(const std::vector<LayoutField>& fields, const RowTable& left,
+                             int charWidth) {
+  const int rows = std::min(left.RowCount(), kMeasuredRows);
+  widths_.clear();
+  widths_.reserve(fields.size());
+  for (const LayoutField& f : fields) {
+    std::size_t longest = 0;
+    for (int r = 0; r < rows; ++r) longest = std::max(longest, left.CellView(f.FieldNo, r).size());
+    const long width = (static_cast<long>(longest) + 1) * charWidth;
+    widths_.push_back(static_cast<int>(std::clamp<long>(width, kMinWidth, kMaxWidth)));
+  }
+  leftX_.assign(widths_.size(), 0);
+  rightX_.assign(widths_.size(), 0);
+}
+
+void ColumnGeometry::Clear() {
+  widths_.clear();
+  leftX_.clear();
+  rightX_.clear();
+}
+
+int ColumnGeometry::Width(int field) const { return At(widths_, field, kUnmeasuredWidth); }
+
+void ColumnGeometry::SetWidth(int field, int width) {
+  if (field < 0 || field >= FieldCount()) return;
+  widths_[static_cast<std::size_t>(field)] = width;
+}
+
+void ColumnGeometry::SetPainted(const ColumnPlan& plan) {
+  leftX_ = plan.leftX;
+  rightX_ = plan.rightX;
+}
+
+int ColumnGeometry::PaneX(int field, int pane) const {
+  return At(pane == 2 ? rightX_ : leftX_, field, 0);
+}
+
+void ColumnGeometry::FillFrame(GridFrame& frame, int fieldCount) const {
+  frame.widths.resize(static_cast<std::size_t>(fieldCount));
+  frame.leftX.resize(static_cast<std::size_t>(fieldCount));
+  frame.rightX.resize(static_cast<std::size_t>(fieldCount));
+  for (int j = 0; j < fieldCount; ++j) {
+    const std::size_t k = static_cast<std::size_t>(j);
+    frame.widths[k] = Width(j);
+    frame.leftX[k] = PaneX(j, 1);
+    frame.rightX[k] = PaneX(j, 2);
+  }
+}
+
+}  // namespace korvel

@@ -1,0 +1,113 @@
+#include "grid/ColumnGeometry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "compare/FieldLayout.h"
+#include "compare/RowTable.h"
+
+namespace korvel {
+namespace {
+
+using test::S;
+
+// Fields 1 .. n of a layout without keys.
+std::vector<LayoutField> PlainFields(int n) {
+  std::vector<LayoutField> fields(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) fields[static_cast<std::size_t>(i)].FieldNo = i + 1;
+  return fields;
+}
+
+// A left table of 120 rows over the columns 区分 and FD001 .. FD003.
+void FillTable(RowTable& table) {
+  ColumnDefs def;
+  ASSERT_EQ(def.Add(S("区分"), 10), 0);
+  for (int k = 1; k <= 3; ++k) ASSERT_EQ(def.Add(FieldColumnName(k), 500), 0);
+  ASSERT_EQ(table.SetDefinition(def), 0);
+  for (int r = 0; r < 120; ++r) {
+    table.NewRow();
+    ASSERT_EQ(table.SetCell(1, r == 5 ? std::string(10, 'x') : "ab"), 0);
+    ASSERT_EQ(table.SetCell(2, r == 100 ? std::string(300, 'y') : ""), 0);  // row 100: not read
+    ASSERT_EQ(table.SetCell(3, r == 99 ? std::string(40, 'z') : "z"), 0);
+    ASSERT_EQ(table.CommitRow(), 0);
+  }
+}
+
+TEST(ColumnGeometryTest, WidthsFromTheFirstHundredLeftRows) {
+  RowTable table;
+  FillTable(table);
+  ColumnGeometry columns;
+  columns.Measure(PlainFields(4), table, 7);
+  ASSERT_EQ(columns.FieldCount(), 4);
+  EXPECT_EQ(columns.Width(0), 77);   // (10 + 1) x 7
+  EXPECT_EQ(columns.Width(1), 48);   // empty: at least 48
+  EXPECT_EQ(columns.Width(2), 200);  // (40 + 1) x 7 = 287: at most 200
+  EXPECT_EQ(columns.Width(3), 48);   // a field beyond the table's columns
+  // Measured afresh, nothing is shown yet.
+  EXPECT_EQ(columns.PaneX(0, 1), 0);
+  EXPECT_EQ(columns.PaneX(0, 2), 0);
+
+  // A one-character cell with "W" 8 pixels wide is (1 + 1) x 8 = 16: at least 48.
+  RowTable one;
+  ColumnDefs def;
+  ASSERT_EQ(def.Add(S("区分"), 10), 0);
+  ASSERT_EQ(def.Add(FieldColumnName(1), 500), 0);
+  ASSERT_EQ(one.SetDefinition(def), 0);
+  one.NewRow();
+  ASSERT_EQ(one.SetCell(1, "1"), 0);
+  ASSERT_EQ(one.CommitRow(), 0);
+  columns.Measure(PlainFields(1), one, 8);
+  EXPECT_EQ(columns.FieldCount(), 1);
+  EXPECT_EQ(columns.Width(0), 48);
+
+  RowTable empty;
+  columns.Measure(PlainFields(2), empty, 7);
+  EXPECT_EQ(columns.Width(0), 48);
+  EXPECT_EQ(columns.Width(1), 48);
+  columns.Clear();
+  EXPECT_EQ(columns.FieldCount(), 0);
+}
+
+TEST(ColumnGeometryTest, DraggedWidthsAndPaintedPositions) {
+  RowTable table;
+  FillTable(table);
+  ColumnGeometry columns;
+  columns.Measure(PlainFields(3), table, 7);
+  columns.SetWidth(1, 3);
+  columns.SetWidth(3, 90);  // no such field
+  columns.SetWidth(-1, 90);
+  EXPECT_EQ(columns.Width(1), 3);
+  EXPECT_EQ(columns.FieldCount(), 3);
+  EXPECT_EQ(columns.Width(3), ColumnGeometry::kUnmeasuredWidth);
+
+  // One key, two fields in each pane: the painting's places are kept per pane.
+  GridFrame frame;
+  frame.keyCount = 1;
+  frame.width = 700;
+  columns.FillFrame(frame, 3);
+  EXPECT_EQ(frame.widths, (std::vector<int>{77, 3, 200}));
+  EXPECT_EQ(frame.leftX, (std::vector<int>{0, 0, 0}));
+  frame.splitX = 400;
+  const ColumnPlan plan = LayoutColumns(frame);
+  columns.SetPainted(plan);
+  EXPECT_EQ(columns.PaneX(0, 1), 85);
+  EXPECT_EQ(columns.PaneX(0, 2), 85);
+  EXPECT_EQ(columns.PaneX(1, 1), 85 + 77);
+  EXPECT_EQ(columns.PaneX(2, 1), 85 + 77 + 3);
+  EXPECT_EQ(columns.PaneX(1, 2), 400);
+  EXPECT_EQ(columns.PaneX(2, 2), 403);
+  EXPECT_EQ(columns.PaneX(7, 1), 0);
+
+  // A frame of more fields than were measured: the others at the unmeasured width, unshown.
+  GridFrame wider;
+  columns.FillFrame(wider, 4);
+  EXPECT_EQ(wider.widths, (std::vector<int>{77, 3, 200, 64}));
+  EXPECT_EQ(wider.leftX, (std::vector<int>{85, 162, 165, 0}));
+  EXPECT_EQ(wider.rightX, (std::vector<int>{85, 400, 403, 0}));
+}
+
+}  // namespace
+}  // namespace korvel
