@@ -44,13 +44,14 @@ std::size_t Utf8Length(unsigned char c) {
   return 4;
 }
 
-// True when `text` needs none of the replacements: printable ASCII, TAB, CR and LF only, no
-// underscore, and short enough for a cell. Most cells are like that.
+// True when `text` needs none of the replacements: printable ASCII, TAB, CR and LF only,
+// nothing that looks like an escape, and short enough for a cell. Most cells are like that.
 bool IsPlain(std::string_view text) {
   if (text.size() > XlsxExportWriter::kCellCharacterLimit) return false;
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x7F || c == '_' || (c < 0x20 && c != '\t' && c != '\r' && c != '\n')) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x7F || (c < 0x20 && c != '\t' && c != '\r' && c != '\n')) return false;
+    if (c == '_' && IsEscapeLike(text, i)) return false;
   }
   return true;
 }
@@ -84,9 +85,9 @@ void PrepareCell(std::string_view cp932, std::string& out) {
     return;
   }
   const std::string utf8 = Cp932ToUtf8(WithoutControls(cp932));
-  // The cut counts the characters a reader sees, so an escaped underscore counts as one;
-  // libxlsxwriter, though, counts the escape's characters too, so the text stops where both
-  // counts fit.
+  // libxlsxwriter refuses a text of more than a cell's characters and counts the characters
+  // of a protecting escape too; so does the cut, and a text with such escapes may end a
+  // little before the characters a reader sees reach the limit.
   std::size_t characters = 0;
   for (std::size_t i = 0; i < utf8.size();) {
     const bool escape = IsEscapeLike(utf8, i);
@@ -99,35 +100,6 @@ void PrepareCell(std::string_view cp932, std::string& out) {
     characters += count;
     i += length;
   }
-}
-
-// The descriptors of this process that lead to libxlsxwriter's temporary files in
-// `folder` (its real path): files named "tmp." and ten characters, unlinked as soon as they
-// were opened.
-std::vector<XlsxExportWriter::OpenFile> OpenTemporaries(const std::string& folder) {
-  std::vector<XlsxExportWriter::OpenFile> found;
-  DIR* fds = ::opendir("/proc/self/fd");
-  if (fds == nullptr) return found;
-  const std::string prefix = folder + "/tmp.";
-  constexpr std::string_view kDeleted = " (deleted)";
-  while (const dirent* entry = ::readdir(fds)) {
-    const int fd = std::atoi(entry->d_name);
-    if (entry->d_name[0] < '0' || entry->d_name[0] > '9' || fd == ::dirfd(fds)) continue;
-    char target[PATH_MAX];
-    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
-    const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) continue;
-    const std::string_view path(target, static_cast<std::size_t>(n));
-    if (path.substr(0, prefix.size()) != prefix ||
-        path.size() != prefix.size() + 10 + kDeleted.size() ||
-        path.substr(path.size() - kDeleted.size()) != kDeleted) {
-      continue;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) == 0) found.push_back({fd, st.st_dev, st.st_ino});
-  }
-  ::closedir(fds);
-  return found;
 }
 
 }  // namespace
@@ -143,7 +115,15 @@ XlsxExportWriter::XlsxExportWriter(const ExportSource& source, int rowLimit)
       markEqual_(Sjis("○")) {}
 
 XlsxExportWriter::~XlsxExportWriter() {
-  if (workbook_ != nullptr) lxw_workbook_free(workbook_);
+  if (workbook_ == nullptr) return;
+  // Dropped without its file: the sheets' temporary files are closed here, since freeing the
+  // workbook does not close them.
+  for (lxw_worksheet* sheet : sheets_) {
+    if (sheet->optimize_tmpfile != nullptr) std::fclose(sheet->optimize_tmpfile);
+    sheet->optimize_tmpfile = nullptr;
+    sheet->file = nullptr;
+  }
+  lxw_workbook_free(workbook_);
 }
 
 bool XlsxExportWriter::Open(const std::string& path, const std::string& tmpDir) {
@@ -370,6 +350,35 @@ bool XlsxExportWriter::Close() {
   written = written && closed == LXW_NO_ERROR;
   if (!written) ReleaseLeftTemporaries();
   return written;
+}
+
+std::vector<XlsxExportWriter::OpenFile> XlsxExportWriter::OpenTemporaries(
+    const std::string& realFolder) {
+  // libxlsxwriter names them "tmp." and ten characters, and unlinks them as soon as they
+  // are open.
+  std::vector<OpenFile> found;
+  DIR* fds = ::opendir("/proc/self/fd");
+  if (fds == nullptr) return found;
+  const std::string prefix = (realFolder == "/" ? std::string() : realFolder) + "/tmp.";
+  constexpr std::string_view kDeleted = " (deleted)";
+  while (const dirent* entry = ::readdir(fds)) {
+    const int fd = std::atoi(entry->d_name);
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9' || fd == ::dirfd(fds)) continue;
+    char target[PATH_MAX];
+    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) continue;
+    const std::string_view path(target, static_cast<std::size_t>(n));
+    if (path.substr(0, prefix.size()) != prefix ||
+        path.size() != prefix.size() + 10 + kDeleted.size() ||
+        path.substr(path.size() - kDeleted.size()) != kDeleted) {
+      continue;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) == 0) found.push_back({fd, st.st_dev, st.st_ino});
+  }
+  ::closedir(fds);
+  return found;
 }
 
 void XlsxExportWriter::ReleaseLeftTemporaries() {

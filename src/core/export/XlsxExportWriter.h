@@ -85,13 +85,6 @@ class XlsxExportWriter {
   // The UTF-8 text a cell gets for the CP932 `text`, with the replacements described above.
   static std::string CellText(std::string_view text);
 
-  // An open descriptor and the file it leads to.
-  struct OpenFile {
-    int fd;
-    dev_t device;
-    ino_t inode;
-  };
-
  private:
   // Begins the first sheet named `name`, whose every part starts with `header` (CP932
   // texts in the header style).
@@ -111,6 +104,15 @@ class XlsxExportWriter {
   int PutSideValues(const ExportPair& pair, int side, int column);
   // Whether the current sheet's temporary file has refused a write; remembers it.
   bool CheckSheetFile();
+  // An open descriptor and the file it leads to.
+  struct OpenFile {
+    int fd;
+    dev_t device;
+    ino_t inode;
+  };
+  // The descriptors of this process that lead to libxlsxwriter's temporary files in the
+  // folder `realFolder` (a real path).
+  static std::vector<OpenFile> OpenTemporaries(const std::string& realFolder);
   // Releases the temporary files that a failed workbook left open.
   void ReleaseLeftTemporaries();
 

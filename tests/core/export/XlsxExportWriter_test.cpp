@@ -355,6 +355,38 @@ TEST(XlsxExportWriterTest, ALongResultContinuesOnNumberedSheets) {
   }
 }
 
+// The descriptors of this process that lead to unlinked files in `folder`.
+int OpenUnlinkedFiles(const std::string& folder) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+    if (!error && target.rfind(folder + "/", 0) == 0 && target.size() > 10 &&
+        target.compare(target.size() - 10, 10, " (deleted)") == 0) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// A workbook given up before Close (an exception on the way) writes no file and keeps none
+// of its temporary files open.
+TEST(XlsxExportWriterTest, AWorkbookGivenUpLeavesNothing) {
+  TempDir dir;
+  const MemoryExportSource source = NumberedPairs(50);
+  {
+    XlsxExportWriter writer(source, 8);
+    ASSERT_TRUE(writer.Open(dir.File("given-up.xlsx"), dir.Path()));
+    writer.WriteXlsxPerSide(kLeftSide);
+    writer.WriteXlsxPerSide(kRightSide);
+    EXPECT_FALSE(writer.Failed());
+    // Its sheets (eight a side) hold their rows in files without names.
+    EXPECT_EQ(OpenUnlinkedFiles(dir.Path()), 16);
+  }
+  EXPECT_EQ(OpenUnlinkedFiles(dir.Path()), 0);
+  EXPECT_EQ(FolderEntries(dir.Path()), Texts{});
+}
+
 // Refuses to begin the named whole-or-nothing write, as the system does in a folder that
 // may not be written.
 class NoNamedWriteFileSystem : public FileSystem {
