@@ -133,6 +133,8 @@ bool ApplyValue(const std::string& name, const std::string& value, CliOptions* o
       o->format = ExportFormat::kXml;
     else if (value == "csv")
       o->format = ExportFormat::kCsv;
+    else if (value == "xlsx")
+      o->format = ExportFormat::kXlsx;
     else
       return bad();
   } else if (name == "--layout") {
@@ -274,7 +276,7 @@ std::string UsageText() {
                               field-diff:N, field-equal:N
   --pairs                     表示行を出力 (Status TAB 左行 TAB 右行; 行は0から, なしは -1)
   --export FILE               表示行をファイルへ出力
-  --format xml|csv            出力形式 (既定: xml)
+  --format xml|csv|xlsx       出力形式: XML, CSV(カンマ区切り), Excel(.xlsx) (既定: xml)
   --layout sheet|field|row    出力方法: シート別, 項目毎交互, 行交互 (既定: field)
   --force                     既存の出力ファイルを上書きする
 

@@ -19,7 +19,7 @@ enum class ExtractOption {
   kFieldDiff,
   kFieldEqual
 };
-enum class ExportFormat { kXml, kCsv };
+enum class ExportFormat { kXml, kCsv, kXlsx };
 enum class ExportLayout { kSheet, kField, kRow };
 
 struct KeyOption {

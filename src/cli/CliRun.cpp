@@ -134,8 +134,9 @@ bool Extract(const CliOptions& o, CompareSession& session) {
 int Export(const CliOptions& o, const CompareSession& session) {
   if (!CheckExportPath(o.exportPath)) return kExitFailed;
   if (!o.force && !ConfirmOverwrite(o.exportPath)) return kExitFailed;
-  korvel::ExportFormat format =
-      o.format == cli::ExportFormat::kCsv ? korvel::ExportFormat::kCsv : korvel::ExportFormat::kXml;
+  korvel::ExportFormat format = o.format == cli::ExportFormat::kCsv    ? korvel::ExportFormat::kCsv
+                                : o.format == cli::ExportFormat::kXlsx ? korvel::ExportFormat::kXlsx
+                                                                       : korvel::ExportFormat::kXml;
   korvel::ExportLayout layout =
       o.layout == cli::ExportLayout::kSheet ? korvel::ExportLayout::kPerSheet
       : o.layout == cli::ExportLayout::kRow ? korvel::ExportLayout::kAlternateRows

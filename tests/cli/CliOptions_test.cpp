@@ -174,6 +174,27 @@ TEST(CliOptionsTest, RefusalsGiveTheirExactReason) {
   }
 }
 
+TEST(CliOptionsTest, ExportFormatNames) {
+  struct Case {
+    const char* value;
+    ExportFormat format;
+  };
+  for (const Case& c : {Case{"xml", ExportFormat::kXml}, Case{"csv", ExportFormat::kCsv},
+                        Case{"xlsx", ExportFormat::kXlsx}}) {
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"--format", c.value, "a", "b"}, &o, &error)) << c.value << ": " << error;
+    EXPECT_EQ(o.format, c.format) << c.value;
+  }
+  for (const char* value : {"xls", "XLSX", "excel", ""}) {
+    CliOptions o;
+    std::string error;
+    EXPECT_FALSE(Parse({"--format", value, "a", "b"}, &o, &error)) << value;
+    EXPECT_EQ(error, test::Cat("--format の値が正しくありません: ", value));
+  }
+  EXPECT_NE(UsageText().find("--format xml|csv|xlsx"), std::string::npos);
+}
+
 // Field numbers have no cap of their own: any number from 1 is taken here, and only the
 // grid, once filled, can refuse it. Zero, negatives and anything not a plain number are
 // malformed.

@@ -346,6 +346,44 @@ TEST_F(CliRunTest, XmlExportParsesAndHoldsTheValues) {
   }
 }
 
+// --format xlsx writes a workbook (a zip holding the sheets) whose cells are the compared
+// values, replaces a file only with --force, and never leaves its temporary files behind.
+TEST_F(CliRunTest, XlsxExportWritesAWorkbook) {
+  if (std::system("python3 -c 'import zipfile' >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "python3 with zipfile is not available";
+  }
+  const std::string left = dir_.Write("l.csv", S("キー,名前\r\n1,0012\r\n2,鈴木\r\n"));
+  const std::string right = dir_.Write("r.csv", S("キー,名前\r\n1,0012\r\n2,佐藤\r\n"));
+  const std::string script =
+      dir_.Write("read.py",
+                 "import sys, zipfile\n"
+                 "z = zipfile.ZipFile(sys.argv[1])\n"
+                 "names = sorted(n for n in z.namelist() if n.startswith('xl/worksheets/'))\n"
+                 "text = ''.join(z.read(n).decode('utf-8') for n in names)\n"
+                 "open(sys.argv[2], 'w', encoding='utf-8').write(str(len(names)) + text)\n");
+  for (const char* layout : {"sheet", "field", "row"}) {
+    const std::string out = dir_.File(Cat("out-", layout, ".xlsx"));
+    ASSERT_EQ(Run({"--header", "--key", "1", "--export", out, "--format", "xlsx", "--layout",
+                   layout, left, right}),
+              kExitDifferent);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"出力を完了しました。"});
+    const std::string texts = dir_.File("cells.txt");
+    ASSERT_EQ(std::system(Cat("python3 ", script, " ", out, " ", texts).c_str()), 0) << layout;
+    const std::string sheets = test::ReadFileBytes(texts);
+    EXPECT_EQ(sheets.substr(0, 1), std::string(layout) == "sheet" ? "2" : "1") << layout;
+    for (const char* value : {">0012<", ">鈴木<", ">佐藤<"}) {
+      EXPECT_NE(sheets.find(value), std::string::npos) << layout << " " << value;
+    }
+  }
+  const std::string out = dir_.File("out-row.xlsx");
+  EXPECT_EQ(Run({"--key", "1", "--export", out, "--format", "xlsx", left, right}), kExitFailed);
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"既にファイルが存在します。上書きしてよろしいですか？"});
+  EXPECT_EQ(test::FolderEntries(dir_.Path()),
+            (std::vector<std::string>{"cells.txt", "l.csv", "out-field.xlsx", "out-row.xlsx",
+                                      "out-sheet.xlsx", "r.csv", "read.py"}));
+}
+
 TEST_F(CliRunTest, HelpAndVersion) {
   EXPECT_EQ(Run({"--help"}), 0);
   EXPECT_NE(Out().find("使い方: korvel-cli"), std::string::npos);

@@ -79,7 +79,7 @@ CASES = [
     Case("usage-bad-field-list", "--not-loaded 1,,2 " + SMALL),
     Case("usage-bad-extract", "--extract same " + SMALL),
     Case("usage-bad-extract-field", "--extract field-diff:x " + SMALL),
-    Case("usage-bad-format", "--format xlsx " + SMALL),
+    Case("usage-bad-format", "--format xls " + SMALL),
     Case("usage-bad-layout", "--layout column " + SMALL),
     Case("usage-delimiter-without-other", "--delimiter ; " + SMALL),
     Case("usage-delimiter-quote", ["--kind", "other", "--delimiter", '"', "{C}/small.csv",

@@ -2,10 +2,12 @@
 
 #include "export/CsvExportWriter.h"
 #include "export/ExportBuffer.h"
+#include "export/XlsxExportWriter.h"
 #include "export/XmlExportWriter.h"
 #include "io/PathText.h"
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
+#include "platform/FileSystem.h"
 #include "platform/Notifier.h"
 
 namespace korvel {
@@ -50,6 +52,39 @@ void WriteCsv(const ExportSource& source, ExportLayout layout, ExportBuffer& out
   }
 }
 
+// libxlsxwriter writes by file name, so the workbook goes to the hidden name of a
+// whole-or-nothing write and takes the path's name only once it is complete.
+int WriteXlsx(const ExportSource& source, ExportLayout layout, const std::string& path) {
+  FileSystem& fs = CurrentFileSystem();
+  std::string tempPath;
+  const int fd = fs.BeginNamedWrite(path, &tempPath);
+  if (fd < 0) return kExportOpenFailed;
+  // Its own temporary files go beside it: the same disk, the same permissions.
+  const std::string folder = tempPath.substr(0, tempPath.rfind('/'));
+  XlsxExportWriter writer(source);
+  bool written = writer.Open(tempPath, folder.empty() ? std::string("/") : folder);
+  if (written) {
+    switch (layout) {
+      case ExportLayout::kPerSheet:
+        writer.WriteXlsxPerSide(kLeftSide);
+        writer.WriteXlsxPerSide(kRightSide);
+        break;
+      case ExportLayout::kAlternateFields:
+        writer.WriteXlsxAlternateFields();
+        break;
+      case ExportLayout::kAlternateRows:
+        writer.WriteXlsxAlternateRows();
+        break;
+    }
+    written = writer.Close();
+  }
+  if (!written) {
+    fs.AbandonWrite(fd);
+    return kExportWriteFailed;
+  }
+  return fs.CommitWrite(fd, true) == 0 ? kExportDone : kExportWriteFailed;
+}
+
 }  // namespace
 
 bool CheckExportPath(const std::string& path) {
@@ -74,6 +109,7 @@ bool ConfirmExport(const std::string& path, ExportFormat format, int pairCount) 
 
 int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
                 const std::string& path) {
+  if (format == ExportFormat::kXlsx) return WriteXlsx(source, layout, path);
   TextFile file;
   if (file.Open(path, TextFile::kModeWrite, kEncodingSjis) != 0) return kExportOpenFailed;
   bool written;

@@ -16,7 +16,8 @@
 
 namespace korvel {
 
-enum class ExportFormat { kXml, kCsv };
+// kXlsx: an Office Open XML workbook (export/XlsxExportWriter.h).
+enum class ExportFormat { kXml, kCsv, kXlsx };
 
 // The layouts, by the captions of their buttons.
 enum class ExportLayout {
@@ -38,7 +39,7 @@ inline constexpr int kLargeXmlExportPairs = 500;
 // True when no file of that name exists (a folder does not count); else asks
 // "既にファイルが存在します。上書きしてよろしいですか？" and returns the answer.
 [[nodiscard]] bool ConfirmOverwrite(const std::string& path);
-// True for CSV and for at most kLargeXmlExportPairs pairs; else asks
+// True for CSV, for .xlsx and for at most kLargeXmlExportPairs pairs; else asks
 // "データ件数が多いため出力に時間がかかりますがよろしいですか？" and returns the answer.
 [[nodiscard]] bool ConfirmLargeExport(ExportFormat format, int pairCount);
 // The three checks above in the dialog's order; stops at the first refusal.
@@ -46,8 +47,10 @@ inline constexpr int kLargeXmlExportPairs = 500;
 
 // Creates `path` (replacing an existing file), writes the whole export of `source` in
 // `format` and `layout`, and closes the file. Shows no message. Returns kExportDone,
-// kExportOpenFailed (nothing was written) or kExportWriteFailed (the file holds a part of
-// the export).
+// kExportOpenFailed (nothing was written) or kExportWriteFailed. The file is written whole
+// or not at all (platform/AtomicFile.h): after either failure `path` holds what it held
+// before and no temporary file is left; an .xlsx workbook is written under the hidden name
+// of FileSystem::BeginNamedWrite, with libxlsxwriter's temporary files in the same folder.
 [[nodiscard]] int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
                               const std::string& path);
 // Shows the outcome of WriteExport: "出力を完了しました。" (information) for kExportDone,

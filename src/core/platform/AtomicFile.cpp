@@ -81,40 +81,67 @@ std::string RandomSuffix() {
 
 AtomicFile::~AtomicFile() { Discard(); }
 
+bool AtomicFile::OpenFolder(const std::string& target) {
+  if (target.empty() || !ResolveTarget(target, &folder_, &name_)) return false;
+  folderFd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd_ < 0) return false;
+  replacedMode_ = -1;
+  struct stat st;
+  if (::fstatat(folderFd_, name_.c_str(), &st, 0) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      Reset();
+      return false;
+    }
+    if (S_ISREG(st.st_mode)) replacedMode_ = static_cast<int>(st.st_mode & 07777);
+  }
+  return true;
+}
+
+bool AtomicFile::OpenHiddenName() {
+  // A hidden name of our own, never an existing one.
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    tempName_ = "." + name_ + ".korvel-" + RandomSuffix();
+    slot_ = ClaimSlot(folder_ + "/" + tempName_);
+    fd_ = ::openat(folderFd_, tempName_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+      const int error = errno;
+      ReleaseSlot(slot_);
+      slot_ = -1;
+      if (error != EEXIST) break;
+    }
+  }
+  if (fd_ >= 0) return true;
+  tempName_.clear();
+  return false;
+}
+
 int AtomicFile::Begin(const std::string& target) {
   Discard();
-  std::string folder;
-  if (target.empty() || !ResolveTarget(target, &folder, &name_)) return -1;
-  folderFd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd_ < 0) return -1;
-  struct stat st;
-  const bool exists = ::fstatat(folderFd_, name_.c_str(), &st, 0) == 0;
-  if (exists && S_ISDIR(st.st_mode)) {
+  if (!OpenFolder(target)) return -1;
+  fd_ = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  // The file system has no unnamed files: the hidden name stands in.
+  if (fd_ < 0 && !OpenHiddenName()) {
     Reset();
     return -1;
   }
-  fd_ = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd_ < 0) {
-    // The file system has no unnamed files: a hidden name of our own, never an existing one.
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-      tempName_ = "." + name_ + ".korvel-" + RandomSuffix();
-      slot_ = ClaimSlot(folder + "/" + tempName_);
-      fd_ = ::openat(folderFd_, tempName_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-      if (fd_ < 0) {
-        ReleaseSlot(slot_);
-        slot_ = -1;
-        if (errno != EEXIST) break;
-      }
-    }
-    if (fd_ < 0) {
-      tempName_.clear();
-      Reset();
-      return -1;
-    }
-  }
   // A replaced file keeps who may read it.
-  if (exists && S_ISREG(st.st_mode)) ::fchmod(fd_, st.st_mode & 07777);
+  if (replacedMode_ >= 0) ::fchmod(fd_, static_cast<mode_t>(replacedMode_));
   return fd_;
+}
+
+int AtomicFile::BeginNamed(const std::string& target) {
+  Discard();
+  if (!OpenFolder(target)) return -1;
+  if (!OpenHiddenName()) {
+    Reset();
+    return -1;
+  }
+  if (replacedMode_ >= 0) ::fchmod(fd_, static_cast<mode_t>(replacedMode_));
+  return fd_;
+}
+
+std::string AtomicFile::TempPath() const {
+  return tempName_.empty() ? std::string() : folder_ + "/" + tempName_;
 }
 
 int AtomicFile::LinkNoReplace() {

@@ -10,6 +10,11 @@
 // file it points to is replaced and the link stays. A new file gets 0666 less the umask; a
 // replaced file keeps its permission bits.
 //
+// BeginNamed is for writers that open the file by its name themselves (a library that
+// takes a file name): it always makes the hidden stand-in, whose path TempPath gives; the
+// writer may create, truncate and write that path as often as it likes, and Commit and
+// Discard treat it as they treat the stand-in of Begin.
+//
 // Nothing is visible under the target's name before Commit succeeds, and a failed or
 // abandoned write leaves no visible file behind (the destructor discards).
 
@@ -32,6 +37,13 @@ class AtomicFile {
   // -1 when the folder cannot be written or the target is a folder.
   [[nodiscard]] int Begin(const std::string& target);
   int Descriptor() const { return fd_; }
+  // Like Begin, but the file has a hidden name from the start (".<name>.korvel-<random>" in
+  // the target's link-resolved folder), kept in the signal cleanup until Commit or Discard.
+  // The descriptor (owned by this object) or -1; the named file's path is TempPath().
+  [[nodiscard]] int BeginNamed(const std::string& target);
+  // The path of the hidden file being written, or "" when there is none (an unnamed file,
+  // or nothing begun). Valid until Commit or Discard.
+  std::string TempPath() const;
 
   // Makes the written file the target: 0, kFailed (the old file, if any, is whole and the
   // written one is gone), or kTargetExists when `replace` is false and the target exists.
@@ -41,15 +53,22 @@ class AtomicFile {
   void Discard();
 
  private:
+  // Opens the target's folder and checks the target; false (nothing held) when the folder
+  // cannot be opened or the target is a folder.
+  bool OpenFolder(const std::string& target);
+  // Creates the hidden stand-in in the open folder; false (nothing held) on failure.
+  bool OpenHiddenName();
   int LinkNoReplace();
   int LinkReplacing();
   void Reset();
 
   int fd_ = -1;
   int folderFd_ = -1;
-  std::string name_;      // the target's file name inside its (link-resolved) folder
-  std::string tempName_;  // the named stand-in, or empty for an unnamed file
-  int slot_ = -1;         // the signal cleanup slot of the named file being written
+  std::string folder_;     // the target's (link-resolved) folder
+  std::string name_;       // the target's file name inside its (link-resolved) folder
+  std::string tempName_;   // the named stand-in, or empty for an unnamed file
+  int slot_ = -1;          // the signal cleanup slot of the named file being written
+  int replacedMode_ = -1;  // the permission bits of the file being replaced, if any
 };
 
 // Makes SIGINT, SIGTERM and SIGHUP remove the named files that writes in progress hold,

@@ -102,6 +102,17 @@ int FileSystem::BeginWrite(const std::string& path) {
   return fd;
 }
 
+int FileSystem::BeginNamedWrite(const std::string& path, std::string* tempPath) {
+  tempPath->clear();
+  auto file = std::make_unique<AtomicFile>();
+  const int fd = file->BeginNamed(path);
+  if (fd < 0) return -1;
+  *tempPath = file->TempPath();
+  std::lock_guard<std::mutex> lock(pendingMutex);
+  PendingWrites()[fd] = std::move(file);
+  return fd;
+}
+
 int FileSystem::CommitWrite(int fd, bool replace) {
   std::unique_ptr<AtomicFile> file = TakePending(fd);
   if (!file) return -1;

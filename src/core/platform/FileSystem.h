@@ -28,6 +28,12 @@ class FileSystem {
   // `path` only when CommitWrite succeeds; until then the old file, if any, stays as it
   // is. A descriptor, or -1.
   virtual int BeginWrite(const std::string& path);
+  // The same for a writer that opens the file by name itself (a library given a file
+  // name): the file appears at `path` only when CommitWrite succeeds, and until then lives
+  // under the hidden name put in `*tempPath` (AtomicFile::BeginNamed), which the writer may
+  // create and write as it likes. A descriptor for CommitWrite and AbandonWrite, or -1
+  // (`*tempPath` is then empty).
+  virtual int BeginNamedWrite(const std::string& path, std::string* tempPath);
   // Flushes the file to the disk and gives it its name: 0, -1 on failure (nothing changed
   // at the path), or kTargetExists when `replace` is false and the path exists. The
   // descriptor is closed either way.

@@ -32,7 +32,28 @@ const char kFileFilter[] =
     "全てのファイル(*.*)|*.*";
 
 std::string_view FormatExtension(ExportFormat format) {
-  return format == ExportFormat::kCsv ? ".csv" : ".xml";
+  switch (format) {
+    case ExportFormat::kCsv:
+      return ".csv";
+    case ExportFormat::kXlsx:
+      return ".xlsx";
+    case ExportFormat::kXml:
+      break;
+  }
+  return ".xml";
+}
+
+// The filter the picker opens on: its place in kFileFilter.
+int FormatFilterIndex(ExportFormat format) {
+  switch (format) {
+    case ExportFormat::kCsv:
+      return 2;
+    case ExportFormat::kXlsx:
+      return 4;
+    case ExportFormat::kXml:
+      break;
+  }
+  return 1;
 }
 
 QFont DialogFont() {
@@ -148,9 +169,11 @@ void ExportDialog::BuildFormatGroup() {
   grp_ExpFormat = NewGroup(this, "出力形式", QRect(16, 8, 345, 41));
   rdo_ExpFormatXML = NewRadio(grp_ExpFormat, "XML", QRect(16, 16, 65, 17));
   rdo_ExpFormatCSV = NewRadio(grp_ExpFormat, "CSV(カンマ区切り)", QRect(88, 16, 145, 17));
+  rdo_ExpFormatXLSX = NewRadio(grp_ExpFormat, "Excel(.xlsx)", QRect(240, 16, 97, 17));
   rdo_ExpFormatXML->setChecked(true);
   KeepTabStopOnChecked(rdo_ExpFormatXML);
   KeepTabStopOnChecked(rdo_ExpFormatCSV);
+  KeepTabStopOnChecked(rdo_ExpFormatXLSX);
   // The extension follows the format when a button becomes the chosen one (by mouse or by
   // arrow key); clicking the format already chosen leaves a typed extension alone.
   connect(rdo_ExpFormatXML, &QRadioButton::toggled, this, [this](bool checked) {
@@ -158,6 +181,9 @@ void ExportDialog::BuildFormatGroup() {
   });
   connect(rdo_ExpFormatCSV, &QRadioButton::toggled, this, [this](bool checked) {
     if (checked) rdo_ExpFormatCSVClick();
+  });
+  connect(rdo_ExpFormatXLSX, &QRadioButton::toggled, this, [this](bool checked) {
+    if (checked) rdo_ExpFormatXLSXClick();
   });
 }
 
@@ -206,7 +232,8 @@ void ExportDialog::SetTabOrder() {
   QWidget::setTabOrder(cmd_Run, cmd_Cancel);
   QWidget::setTabOrder(cmd_Cancel, rdo_ExpFormatXML);
   QWidget::setTabOrder(rdo_ExpFormatXML, rdo_ExpFormatCSV);
-  QWidget::setTabOrder(rdo_ExpFormatCSV, rdo_ExpKindSheet);
+  QWidget::setTabOrder(rdo_ExpFormatCSV, rdo_ExpFormatXLSX);
+  QWidget::setTabOrder(rdo_ExpFormatXLSX, rdo_ExpKindSheet);
   QWidget::setTabOrder(rdo_ExpKindSheet, rdo_ExpKindCol);
   QWidget::setTabOrder(rdo_ExpKindCol, rdo_ExpKindRow);
 }
@@ -224,7 +251,9 @@ void ExportDialog::SetSaveDialog(SaveDialogFunction saveDialog) {
 }
 
 ExportFormat ExportDialog::Format() const {
-  return rdo_ExpFormatCSV->isChecked() ? ExportFormat::kCsv : ExportFormat::kXml;
+  if (rdo_ExpFormatCSV->isChecked()) return ExportFormat::kCsv;
+  if (rdo_ExpFormatXLSX->isChecked()) return ExportFormat::kXlsx;
+  return ExportFormat::kXml;
 }
 
 ExportLayout ExportDialog::Layout() const {
@@ -246,10 +275,12 @@ void ExportDialog::rdo_ExpFormatXMLClick() { ChangeFormatExtension(); }
 
 void ExportDialog::rdo_ExpFormatCSVClick() { ChangeFormatExtension(); }
 
+void ExportDialog::rdo_ExpFormatXLSXClick() { ChangeFormatExtension(); }
+
 void ExportDialog::cmd_PathAClick() {
   SaveDialogRequest request;
   request.nameFilters = ToQtNameFilters(Q(kFileFilter));
-  request.filterIndex = Format() == ExportFormat::kCsv ? 2 : 1;
+  request.filterIndex = FormatFilterIndex(Format());
   request.fileName = lastPicked_;
   const QString picked = saveDialog_(this, request);
   if (picked.isEmpty()) return;

@@ -1,9 +1,9 @@
 #pragma once
 // ExportDialog: the export dialog. The user picks the output format, the layout and the
 // output file; "出力実行(&R)" checks the choice, asks before replacing a file and before a
-// long XML export, and writes the file through export/ExportDriver.h. The dialog stays
-// open after every export (and after every refusal or failure) until the user closes it,
-// so that several exports can be made in one showing.
+// long XML export (never before a long CSV or Excel(.xlsx) one), and writes the file through
+// export/ExportDriver.h. The dialog stays open after every export (and after every refusal or
+// failure) until the user closes it, so that several exports can be made in one showing.
 //
 // Use: construct it over the result to export, then exec() it and let it go out of scope:
 //
@@ -42,7 +42,8 @@ struct SaveDialogRequest {
   // Qt name filters, in the order of the program's filter list (see ToQtNameFilters).
   QStringList nameFilters;
   // 1-based index into nameFilters of the filter shown first: 2 (CSV) when CSV is chosen,
-  // else 1 (XML).
+  // 4 (every file; the list has no .xlsx filter of its own) when Excel(.xlsx) is, else 1
+  // (XML).
   int filterIndex = 1;
   // The name the last browse of this showing picked; empty the first time.
   QString fileName;
@@ -84,6 +85,7 @@ class ExportDialog : public QDialog {
   QGroupBox* grp_ExpFormat;
   QRadioButton* rdo_ExpFormatXML;
   QRadioButton* rdo_ExpFormatCSV;
+  QRadioButton* rdo_ExpFormatXLSX;
   QGroupBox* grp_ExpKind;
   QRadioButton* rdo_ExpKindSheet;
   QRadioButton* rdo_ExpKindCol;
@@ -104,6 +106,7 @@ class ExportDialog : public QDialog {
 
   void rdo_ExpFormatXMLClick();
   void rdo_ExpFormatCSVClick();
+  void rdo_ExpFormatXLSXClick();
   void cmd_PathAClick();
   void cmd_RunClick();
   void cmd_CancelClick();

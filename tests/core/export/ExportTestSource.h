@@ -67,6 +67,50 @@ inline MemoryExportSource SampleSource() {
   return s;
 }
 
+// Texts a workbook must keep exactly as shown: numbers in every spelling, formulas, the
+// .xlsx format's own character escapes, characters XML cannot hold, line breaks (CR LF, LF,
+// a CR alone), spaces at the edges, Japanese, a broken double-byte character and a 500-byte
+// cell of digits. Every other value differs on the right; one row of each side is alone.
+inline MemoryExportSource TrickySource() {
+  MemoryExportSource s;
+  s.fields = {{1, true, false, S("コード")},
+              {2, false, false, S("値")},
+              {3, false, false, "memo"},
+              {4, false, true, S("備考")}};
+  const std::vector<std::string> values = {
+      "0012",
+      "-1",
+      "1,000",
+      "1e5",
+      "1.50",
+      "=SUM(A1)",
+      "'quoted",
+      "_x0041_",
+      "a_x00e9_b",
+      std::string("ctl\x01\x1F", 5) + std::string(1, '\0') + "end",
+      Cat("\x80", S("ア"), "\xA0"),
+      "cr\r\nlf\nend",
+      "  spaced  ",
+      S("全角　空白"),
+      std::string(500, '7'),
+      S("①髙橋ｶﾀｶﾅ～"),
+      "a\x82",
+      "lone\rcr"};
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const std::string key = Cat("K", std::to_string(100 + i));
+    s.left.push_back({key, values[i], "same", "x"});
+    // Every other value differs on the right.
+    s.right.push_back({key, i % 2 == 0 ? values[i] : values[i] + "!", "same", "y"});
+    s.pairs.push_back({i % 2 == 0 ? 0 : 1, static_cast<int>(i), static_cast<int>(i)});
+  }
+  // One-sided rows at the end.
+  s.left.push_back({"L1", "0007", "", ""});
+  s.pairs.push_back({-2, static_cast<int>(s.left.size()) - 1, -1});
+  s.right.push_back({"R1", "0008", "m", "z"});
+  s.pairs.push_back({-1, -1, static_cast<int>(s.right.size()) - 1});
+  return s;
+}
+
 // The bytes WriteExport leaves in a new file.
 inline std::string ExportBytes(const ExportSource& source, ExportFormat format,
                                ExportLayout layout) {

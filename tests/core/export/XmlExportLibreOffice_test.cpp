@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "OfficeTools.h"
 #include "TestUtil.h"
 #include "compare/CompareSession.h"
 #include "compare/FieldGrid.h"
@@ -28,120 +29,15 @@ namespace korvel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FindOffice;
+using test::InstallOffice;
+using test::kCsvFilter;
+using test::ParseCsv;
+using test::Quoted;
+using test::RunCommand;
 using test::S;
-using Table = std::vector<std::vector<std::string>>;  // rows of UTF-8 cells
-
-// LibreOffice's CSV export: comma, double quote, UTF-8 (76), every sheet to a file of its
-// own named <file>-<sheet>.csv (the last token, -1).
-const char kCsvFilter[] =
-    "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1";
-
-std::string Quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-int RunCommand(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The office program on PATH, or "".
-std::string FindOffice() {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) return {};
-  const std::string dirs = path;
-  for (const char* name : {"libreoffice", "soffice"}) {
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-      std::size_t end = dirs.find(':', start);
-      if (end == std::string::npos) end = dirs.size();
-      const fs::path candidate = fs::path(dirs.substr(start, end - start)) / name;
-      if (end > start && ::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-      start = end + 1;
-    }
-  }
-  return {};
-}
-
-// Installs LibreOffice Calc with apt-get when that is allowed here; "" when it worked, else
-// why not.
-std::string InstallOffice(const test::TempDir& dir) {
-  if (const char* no = std::getenv("KORVEL_NO_INSTALL"); no != nullptr && std::string(no) == "1") {
-    return "KORVEL_NO_INSTALL=1 forbids installing it";
-  }
-  if (::geteuid() != 0) return "installing it needs root";
-  if (RunCommand("command -v apt-get >/dev/null 2>&1") != 0) return "apt-get is not available";
-  const std::string log = dir.File("apt.log");
-  const std::string install =
-      "timeout -k 10 600 env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "
-      "--no-install-recommends libreoffice-calc-nogui >>" +
-      Quoted(log) + " 2>&1";
-  if (RunCommand(install) != 0) {
-    // The package lists may be missing or stale: refresh them once and try again.
-    RunCommand("timeout -k 10 300 apt-get update -qq >>" + Quoted(log) + " 2>&1");
-    if (RunCommand(install) != 0) return "apt-get could not install libreoffice-calc-nogui";
-  }
-  return {};
-}
-
-// Splits LibreOffice's CSV output: quoted cells may hold commas, doubled quotes and line
-// breaks; lines end in LF or CR LF.
-Table ParseCsv(const std::string& text) {
-  Table table;
-  std::vector<std::string> row;
-  std::string cell;
-  bool quoted = false;
-  bool any = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        cell += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        cell += c;
-      }
-      continue;
-    }
-    if (c == '"') {
-      quoted = true;
-      any = true;
-    } else if (c == ',') {
-      row.push_back(cell);
-      cell.clear();
-      any = true;
-    } else if (c == '\n' || c == '\r') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      row.push_back(cell);
-      table.push_back(row);
-      row.clear();
-      cell.clear();
-      any = false;
-    } else {
-      cell += c;
-      any = true;
-    }
-  }
-  if (any) {
-    row.push_back(cell);
-    table.push_back(row);
-  }
-  return table;
-}
-
-// Trailing empty cells and rows carry nothing: the office program pads every row to the
-// sheet's width.
-Table Trimmed(Table table) {
-  for (auto& row : table) {
-    while (!row.empty() && row.back().empty()) row.pop_back();
-  }
-  while (!table.empty() && table.back().empty()) table.pop_back();
-  return table;
-}
+using test::Table;
+using test::Trimmed;
 
 std::string StatusText(int status) {
   if (status == -1) return "右のみ";

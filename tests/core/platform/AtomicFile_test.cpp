@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -143,6 +144,115 @@ TEST(AtomicFileTest, AWriterKilledAtAnyPointLeavesTheOldFileOrTheNewOne) {
   }
   // The delays reach into the write: at least some rounds were cut short.
   EXPECT_GT(sawOld, 0);
+}
+
+// Overwrites the file at `path` by its name, as a library given a file name does.
+bool WriteByName(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+TEST(AtomicFileTest, ANamedFileIsWrittenByItsPathAndThenTakesTheTargetsName) {
+  TempDir dir;
+  const std::string path = dir.Write("out.xlsx", "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  AtomicFile file;
+  ASSERT_GE(file.BeginNamed(path), 0);
+  const std::string temp = file.TempPath();
+  // A hidden name of its own beside the target.
+  ASSERT_EQ(temp.rfind(dir.Path() + "/.out.xlsx.korvel-", 0), 0u) << temp;
+  EXPECT_EQ(temp.size(), dir.Path().size() + std::string("/.out.xlsx.korvel-").size() + 12);
+  const std::string hidden = temp.substr(dir.Path().size() + 1);
+  EXPECT_EQ(FolderEntries(dir.Path()), (Names{hidden, "out.xlsx"}));
+  // The writer may open the path as often as it likes, emptying it each time.
+  ASSERT_TRUE(WriteByName(temp, "a first try that is longer"));
+  ASSERT_TRUE(WriteByName(temp, "new"));
+  EXPECT_EQ(ReadFileBytes(path), "old");
+  ASSERT_EQ(file.Commit(true), 0);
+  EXPECT_EQ(ReadFileBytes(path), "new");
+  EXPECT_EQ(Mode(path), 0640u);
+  EXPECT_EQ(FolderEntries(dir.Path()), Names{"out.xlsx"});
+  EXPECT_EQ(file.TempPath(), "");
+
+  // A new file through a link: the hidden file lies beside the file the link points to.
+  ASSERT_EQ(::mkdir(dir.File("real").c_str(), 0700), 0);
+  ASSERT_EQ(::symlink("real/book.xlsx", dir.File("link.xlsx").c_str()), 0);
+  AtomicFile linked;
+  ASSERT_GE(linked.BeginNamed(dir.File("link.xlsx")), 0);
+  EXPECT_EQ(linked.TempPath().rfind(dir.File("real/.book.xlsx.korvel-"), 0), 0u)
+      << linked.TempPath();
+  ASSERT_TRUE(WriteByName(linked.TempPath(), "through the link"));
+  ASSERT_EQ(linked.Commit(false), 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("real/book.xlsx")), "through the link");
+  EXPECT_EQ(FolderEntries(dir.File("real")), Names{"book.xlsx"});
+}
+
+TEST(AtomicFileTest, ANamedFileThatIsNotCommittedIsGone) {
+  TempDir dir;
+  const std::string path = dir.Write("out.xlsx", "old");
+  {
+    AtomicFile file;
+    ASSERT_GE(file.BeginNamed(path), 0);
+    ASSERT_TRUE(WriteByName(file.TempPath(), "dropped"));
+  }  // abandoned
+  EXPECT_EQ(FolderEntries(dir.Path()), Names{"out.xlsx"});
+  {
+    AtomicFile file;
+    ASSERT_GE(file.BeginNamed(path), 0);
+    ASSERT_TRUE(WriteByName(file.TempPath(), "discarded"));
+    file.Discard();
+    EXPECT_EQ(file.TempPath(), "");
+    EXPECT_EQ(FolderEntries(dir.Path()), Names{"out.xlsx"});
+  }
+  {
+    AtomicFile file;
+    ASSERT_GE(file.BeginNamed(path), 0);
+    ASSERT_TRUE(WriteByName(file.TempPath(), "not allowed to replace"));
+    EXPECT_EQ(file.Commit(false), AtomicFile::kTargetExists);
+  }
+  EXPECT_EQ(ReadFileBytes(path), "old");
+  EXPECT_EQ(FolderEntries(dir.Path()), Names{"out.xlsx"});
+  // Targets that cannot be written begin nothing.
+  for (const std::string& target : {dir.Path(), dir.File("missing/out.xlsx"), std::string()}) {
+    AtomicFile file;
+    EXPECT_EQ(file.BeginNamed(target), -1) << target;
+    EXPECT_EQ(file.TempPath(), "") << target;
+  }
+  EXPECT_EQ(FolderEntries(dir.Path()), Names{"out.xlsx"});
+}
+
+// A named file is removed when the writer is stopped by SIGINT, SIGTERM or SIGHUP (a
+// SIGKILL cannot be answered, and leaves the hidden name).
+TEST(AtomicFileTest, ANamedFileIsRemovedWhenTheWriterIsStopped) {
+  TempDir dir;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    const std::string path = dir.Write("out.xlsx", "old");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      InstallSignalCleanup();
+      AtomicFile file;
+      if (file.BeginNamed(path) < 0 || !WriteByName(file.TempPath(), "partial")) ::_exit(3);
+      if (::write(ready[1], "r", 1) != 1) ::_exit(4);
+      for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 2u);
+    ::kill(child, sig);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), sig);
+    EXPECT_EQ(FolderEntries(dir.Path()), Names{"out.xlsx"}) << "signal " << sig;
+    EXPECT_EQ(ReadFileBytes(path), "old");
+  }
 }
 
 }  // namespace

@@ -165,6 +165,43 @@ struct Fixture {
   ScopedNotifier scoped;
 };
 
+// Real file calls, except that the whole-or-nothing file of a writer that writes by name
+// cannot be begun, or cannot be given its name at the end.
+class NamedWriteFailingFileSystem : public FileSystem {
+ public:
+  explicit NamedWriteFailingFileSystem(bool failBegin) : failBegin_(failBegin) {}
+  int BeginNamedWrite(const std::string& path, std::string* tempPath) override {
+    ++begun;
+    if (failBegin_) {
+      tempPath->clear();
+      return -1;
+    }
+    return FileSystem::BeginNamedWrite(path, tempPath);
+  }
+  int CommitWrite(int fd, bool replace) override {
+    if (failBegin_) return FileSystem::CommitWrite(fd, replace);
+    FileSystem::AbandonWrite(fd);
+    return -1;
+  }
+  int begun = 0;
+
+ private:
+  bool failBegin_;
+};
+
+// True when the two workbooks hold the same parts with the same bytes, all but the one
+// that records when the workbook was made.
+bool SameWorkbook(const std::string& a, const std::string& b) {
+  const std::string command =
+      "python3 -c \"import sys, zipfile\n"
+      "a, b = zipfile.ZipFile(sys.argv[1]), zipfile.ZipFile(sys.argv[2])\n"
+      "names = sorted(a.namelist())\n"
+      "assert names == sorted(b.namelist()) and 'xl/worksheets/sheet1.xml' in names\n"
+      "assert all(a.read(n) == b.read(n) for n in names if n != 'docProps/core.xml')\" '" +
+      a + "' '" + b + "'";
+  return std::system(command.c_str()) == 0;
+}
+
 }  // namespace
 
 class ExportDialogTest : public QObject {
@@ -181,6 +218,7 @@ class ExportDialogTest : public QObject {
   void defaultPickerShowsTheProgramsFilters();
   void busyCursorCoversOnlyTheWriting();
   void staysOpenForFurtherExportsUntilCancelled();
+  void excelFormatWritesAWorkbookWithoutTheSizeQuestion();
 };
 
 void ExportDialogTest::startsWithTheProgramsFormAndTabOrder() {
@@ -604,6 +642,84 @@ void ExportDialogTest::staysOpenForFurtherExportsUntilCancelled() {
   QVERIFY(ReadFileBytes(second) ==
           test::ExportBytes(source, ExportFormat::kCsv, ExportLayout::kPerSheet));
   QVERIFY(!dialog.isVisible());
+}
+
+void ExportDialogTest::excelFormatWritesAWorkbookWithoutTheSizeQuestion() {
+  MemoryExportSource more = ManyPairs(501);
+  TempDir dir;
+  Fixture f(more);
+  ExportDialog& d = f.dialog;
+  QCOMPARE(d.rdo_ExpFormatXLSX->text(), Q("Excel(.xlsx)"));
+  QVERIFY(!d.rdo_ExpFormatXLSX->isChecked());
+  QVERIFY(d.rdo_ExpFormatXLSX->parentWidget() == d.grp_ExpFormat);
+  QVERIFY(d.grp_ExpFormat->rect().contains(d.rdo_ExpFormatXLSX->geometry()));
+  QVERIFY(!d.rdo_ExpFormatXLSX->geometry().intersects(d.rdo_ExpFormatCSV->geometry()));
+
+  // The arrow keys reach it after CSV; the extension follows.
+  const std::string xml = dir.File("big.xml");
+  TypePath(d, xml);
+  d.cmd_Cancel->setFocus();
+  QTest::keyClick(d.cmd_Cancel, Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), d.rdo_ExpFormatXML);
+  QTest::keyClick(d.rdo_ExpFormatXML, Qt::Key_Right);
+  QTest::keyClick(d.rdo_ExpFormatCSV, Qt::Key_Right);
+  QVERIFY(d.rdo_ExpFormatXLSX->isChecked());
+  QCOMPARE(d.Format(), ExportFormat::kXlsx);
+  QCOMPARE(d.txt_Path->text(), QPath(dir.File("big.xlsx")));
+  ClickRadio(d.rdo_ExpFormatCSV);
+  QCOMPARE(d.txt_Path->text(), QPath(dir.File("big.csv")));
+  ClickRadio(d.rdo_ExpFormatXLSX);
+  QCOMPARE(d.txt_Path->text(), QPath(dir.File("big.xlsx")));
+  // Tab enters the format group at the chosen button.
+  d.cmd_Cancel->setFocus();
+  QTest::keyClick(d.cmd_Cancel, Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), d.rdo_ExpFormatXLSX);
+
+  // More pairs than the XML export asks about: no question, the engine's workbook.
+  const std::string path = dir.File("big.xlsx");
+  ClickRadio(d.rdo_ExpKindRow);
+  Click(d.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kDone}));
+  QCOMPARE(f.notifier.shownBusy, 0);
+  const std::string engine = dir.File("engine.xlsx");
+  QCOMPARE(WriteExport(more, ExportFormat::kXlsx, ExportLayout::kAlternateRows, engine),
+           kExportDone);
+  QVERIFY(SameWorkbook(path, engine));
+  // An existing file: only the overwrite question.
+  f.notifier.Clear();
+  f.notifier.QueueAnswer(true);
+  Click(d.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite, kDone}));
+  QVERIFY(SameWorkbook(path, engine));
+
+  // A workbook that cannot be begun or finished leaves the file as it was.
+  const std::string kept = dir.Write("kept.xlsx", "keep me");
+  TypePath(d, kept);
+  for (bool failBegin : {true, false}) {
+    NamedWriteFailingFileSystem fs(failBegin);
+    ScopedFileSystem scopedFs(&fs);
+    f.notifier.Clear();
+    f.notifier.QueueAnswer(true);
+    Click(d.cmd_Run);
+    QCOMPARE(Join(f.notifier.Texts()),
+             Join(Texts{kOverwrite, failBegin ? kOpenFailed : kWriteFailed}));
+    QCOMPARE(fs.begun, 1);
+    QCOMPARE(ReadFileBytes(kept), std::string("keep me"));
+  }
+  QCOMPARE(test::FolderEntries(dir.Path()), (Texts{"big.xlsx", "engine.xlsx", "kept.xlsx"}));
+  QVERIFY(!QApplication::overrideCursor());
+
+  // The picker opens on every file (its list has no .xlsx filter), and the picked name gets
+  // the extension.
+  std::vector<SaveDialogRequest> requests;
+  d.SetSaveDialog([&](QWidget*, const SaveDialogRequest& request) {
+    requests.push_back(request);
+    return Q("/out/list");
+  });
+  Click(d.cmd_PathA);
+  QCOMPARE(requests.size(), std::size_t{1});
+  QCOMPARE(requests[0].filterIndex, 4);
+  QCOMPARE(d.txt_Path->text(), Q("/out/list.xlsx"));
 }
 
 }  // namespace korvel
