@@ -28,17 +28,10 @@ SettingsStore::SettingsStore() {
 SettingsStore::~SettingsStore() = default;
 
 const std::string& SettingsStore::MakePath(std::string_view name) {
-  if (folder_.size() + name.size() < kMaxPath) {
-    path_ = folder_;
-    path_ += name;
-    return path_;
-  }
-  Warn(Sjis("ファイル名が長すぎます。"));
-  if (name.size() < kMaxPath) {
-    path_ = name;
-  } else {
-    path_.clear();
-  }
+  path_.clear();
+  if (folder_.empty()) return path_;
+  path_ = folder_;
+  path_ += name;
   return path_;
 }
 
@@ -54,6 +47,7 @@ void SettingsStore::LoadSettings() {
 
 bool SettingsStore::SaveSettings() {
   const std::string path = MakePath(kSettingsFile);
+  if (path.empty()) return false;
   IniFile ini;
   if (!ini.Load(path)) return false;
   bool ok = ini.SetString("MOZI", "CODE", std::to_string(encoding_));
@@ -61,6 +55,10 @@ bool SettingsStore::SaveSettings() {
   ok = ini.SetString("ETC", "TAB_OLDTYPE", std::to_string(tabOldType_)) && ok;
   ok = ini.SetString("ETC", "RET_M_IDX", std::to_string(newlineMode_)) && ok;
   return ini.Save(path) && ok;
+}
+
+std::string SettingsStore::SaveRefusal() const {
+  return folder_.empty() ? Sjis("設定を保存できません。") : std::string();
 }
 
 std::string SettingsStore::HelpPath() {

@@ -29,9 +29,6 @@ namespace korvel {
 
 class SettingsStore {
  public:
-  // A path built by MakePath must stay below this many bytes.
-  static constexpr std::size_t kMaxPath = 260;
-
   // Finds the program folder; the settings are at their defaults until LoadSettings.
   SettingsStore();
   // Destroys the shared fixed-length reader, if it was created.
@@ -39,13 +36,13 @@ class SettingsStore {
   SettingsStore(const SettingsStore&) = delete;
   SettingsStore& operator=(const SettingsStore&) = delete;
 
-  // The program folder, ending with '/' (empty when it could not be had).
+  // The program folder, ending with '/' (empty when none could be had: see
+  // platform/ProgramFolder.h).
   const std::string& Folder() const { return folder_; }
 
-  // The program folder followed by `name`, when together they stay below kMaxPath bytes.
-  // Otherwise the warning "ファイル名が長すぎます。" is shown and the result is `name` alone
-  // when it is shorter than kMaxPath bytes, else the empty text. The returned text lives in
-  // this object until the next MakePath.
+  // The program folder followed by `name`, whatever its length; the empty text when there is
+  // no program folder (a path is never taken relative to the current folder). The returned
+  // text lives in this object until the next MakePath.
   const std::string& MakePath(std::string_view name);
 
   // Reads the four settings from korvel.ini (MakePath("korvel.ini")); nothing is shown.
@@ -53,6 +50,10 @@ class SettingsStore {
   // Writes the four settings to korvel.ini, keeping the rest of the file. False when the
   // file could not be written; nothing is shown (the program goes on either way).
   bool SaveSettings();
+  // Why settings can never be saved in this run: "設定を保存できません。" (CP932) when there
+  // is no program folder, else the empty text. The front end shows it (once) after a failed
+  // SaveSettings.
+  std::string SaveRefusal() const;
 
   int GetEncoding() const { return encoding_; }
   void SetEncoding(int encoding) { encoding_ = encoding; }
