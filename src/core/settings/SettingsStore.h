@@ -47,8 +47,12 @@ class SettingsStore {
 
   // Reads the four settings from korvel.ini (MakePath("korvel.ini")); nothing is shown.
   void LoadSettings();
-  // Writes the four settings to korvel.ini, keeping the rest of the file. False when the
-  // file could not be written; nothing is shown (the program goes on either way).
+  // Writes the settings to korvel.ini, which other running programs may share
+  // (platform/IniFileUpdate.h: under the file's lock, from the file as it is now): a
+  // setting is written when it differs from what LoadSettings (or the last SaveSettings)
+  // found, or when the file lacks it; every other line stays, except stray ones, which are
+  // dropped. False when the file could not be written (or there is no program folder);
+  // nothing is shown (the program goes on either way).
   bool SaveSettings();
   // Why settings can never be saved in this run: "設定を保存できません。" (CP932) when there
   // is no program folder, else the empty text. The front end shows it (once) after a failed
@@ -78,6 +82,14 @@ class SettingsStore {
   FixedWidthReader& FixReader();
 
  private:
+  struct Values {
+    int encoding = 0;
+    bool detectBom = true;
+    int tabOldType = 0;
+    int newlineMode = 0;
+  };
+  Values Current() const;
+
   std::string folder_;
   std::string helpFolder_;
   std::string path_;
@@ -86,6 +98,7 @@ class SettingsStore {
   int tabOldType_ = 0;
   int newlineMode_ = 0;
   std::unique_ptr<FixedWidthReader> fixReader_;
+  Values loaded_;  // the settings as the file held them when last loaded or saved
 };
 
 }  // namespace korvel
