@@ -68,7 +68,7 @@ class SettingsStore {
   int GetNewlineMode() const { return newlineMode_; }
   void SetNewlineMode(int newlineMode) { newlineMode_ = newlineMode; }
 
-  // The help page: MakePath("korvel.html") (so the long-name warning may show), or for an
+  // The help page: MakePath("korvel.html") (empty without a program folder), or for an
   // installed program korvel.html in its data folder (platform/ProgramFolder.h: HelpFolder).
   // The window that opens it lives in the desktop program.
   std::string HelpPath();
