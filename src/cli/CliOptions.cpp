@@ -151,6 +151,11 @@ bool ApplyValue(const std::string& name, const std::string& value, CliOptions* o
 }
 
 bool CheckCombinations(CliOptions* o, std::string* error) {
+  // Standard input can be read only once.
+  if (o->left == "-" && o->right == "-") {
+    *error = "標準入力 (-) は左右どちらか一方のファイルにだけ指定できます。";
+    return false;
+  }
   if (o->delimiterGiven && o->kind != FileKindOption::kOther) {
     *error = "--delimiter は --kind other と共に指定してください。";
     return false;
@@ -282,6 +287,8 @@ std::string UsageText() {
 
   -h, --help                  この説明を表示
   --version                   製品名とバージョンを表示
+
+左ファイルか右ファイルの一方に - を指定すると、標準入力を読みます。
 
 終了コード: 0 相違なし, 1 相違あり, 2 失敗
 )";

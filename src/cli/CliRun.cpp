@@ -1,9 +1,11 @@
 #include "cli/CliRun.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 #include "cli/CliOptions.h"
+#include "cli/StandardInput.h"
 #include "compare/CompareSession.h"
 #include "compare/FixDefinitionFile.h"
 #include "compare/FixedWidthRecordReader.h"
@@ -158,6 +160,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (o.version) {
     out << "KORVEL korvel-cli " << KORVEL_VERSION << '\n';
     return 0;
+  }
+
+  // "-" reads standard input, copied once into a file the engine can read like any other.
+  StandardInputCopy input;
+  std::optional<StandardInputFileSystem> inputFs;
+  if (o.left == kStandardInputPath || o.right == kStandardInputPath) {
+    if (!input.Capture(0, &reason)) return UsageError(err, reason);
+    inputFs.emplace(input);
   }
 
   SettingsStore global;

@@ -80,6 +80,11 @@ TEST(CliOptionsTest, DefaultsAndHelp) {
   EXPECT_TRUE(o.help);
   EXPECT_TRUE(Parse({"--", "-left.csv", "--right.csv"}, &o, &error));
   EXPECT_EQ(o.left, "-left.csv");
+  // A lone "-" is a path (standard input), on either side.
+  EXPECT_TRUE(Parse({"--key", "1", "-", "b"}, &o, &error));
+  EXPECT_EQ(o.left, "-");
+  EXPECT_TRUE(Parse({"a", "-"}, &o, &error));
+  EXPECT_EQ(o.right, "-");
   EXPECT_NE(UsageText().find("--fixed-def"), std::string::npos);
 }
 
@@ -165,6 +170,9 @@ TEST(CliOptionsTest, RefusalsGiveTheirExactReason) {
       {{"--frobnicate", "a", "b"}, "不明なオプションです: --frobnicate"},
       {{"a"}, "比較する2つのファイルを指定してください。"},
       {{"a", "b", "c"}, "ファイルは2つだけ指定してください。"},
+      // Standard input can be only one side.
+      {{"-", "-"}, "標準入力 (-) は左右どちらか一方のファイルにだけ指定できます。"},
+      {{"--", "-", "-"}, "標準入力 (-) は左右どちらか一方のファイルにだけ指定できます。"},
   };
   for (const Case& c : cases) {
     CliOptions o;

@@ -110,5 +110,69 @@ TEST(CliProcessTest, AnInterruptedExportLeavesTheOldFile) {
   EXPECT_GT(interrupted, 0);
 }
 
+// "-" reads standard input, from a file, a pipe or nothing at all, exactly as the same bytes
+// read from a file would be; the copy it is read from leaves nothing behind.
+TEST(CliProcessTest, ADashReadsStandardInputAsAFile) {
+  TempDir dir;
+  TempDir tmp;
+  const std::string env = "KORVEL_HOME=" + dir.Path() + " TMPDIR=" + tmp.Path() + " ";
+  const std::string left = kSamples + "staff_old_sjis.csv";
+  const std::string right = kSamples + "staff_new_utf8bom.csv";
+  const std::string run = env + kCli + " --header --key 1 --pairs ";
+  const std::string out = dir.File("out.txt");
+  const std::string err = dir.File("err.txt");
+  const std::string redirect = " >" + out + " 2>" + err;
+
+  ASSERT_EQ(Shell(run + left + " " + right + redirect), 1);
+  const std::string expectedOut = ReadFileBytes(out);
+  ASSERT_NE(expectedOut.find("左総数:"), std::string::npos);
+  ASSERT_EQ(Shell(run + right + " " + left + redirect), 1);
+  const std::string swappedOut = ReadFileBytes(out);
+  // A long cell's message names the input by its file name: "-" for standard input.
+  const std::string tooLong =
+      dir.Write("long.csv", "a,b\r\n1," + std::string(501, 'x') + "\r\n2,y\r\n");
+  ASSERT_EQ(Shell(env + kCli + " " + tooLong + " " + tooLong + redirect), 2);
+  const std::string tooLongErr = ReadFileBytes(err);
+  ASSERT_EQ(tooLongErr, "long.csv\n2カラム-2行目でサイズオーバー\n");
+
+  struct Case {
+    const char* what;
+    std::string line;
+    int exit;
+    std::string stdoutText;
+    std::string stderrText;
+  };
+  const Case cases[] = {
+      {"left from a file", run + "- " + right + " <" + left, 1, expectedOut, ""},
+      {"right from a file", run + right + " - <" + left, 1, swappedOut, ""},
+      {"left from a pipe", "cat " + left + " | " + run + "- " + right, 1, expectedOut, ""},
+      {"after --", "cat " + left + " | " + run + "-- - " + right, 1, expectedOut, ""},
+      {"a message names it", "cat " + tooLong + " | " + env + kCli + " - " + tooLong, 2, "",
+       "-\n2カラム-2行目でサイズオーバー\n"},
+      {"nothing on standard input", run + "- " + right + " </dev/null", 2, "",
+       "パス(画面左)のファイルにデータがありません。\n"},
+      {"standard input closed", run + "- " + right + " <&-", 2, "",
+       "korvel-cli: 標準入力の読み込みに失敗しました。\n"},
+      {"standard input a folder", run + right + " - </", 2, "",
+       "korvel-cli: 標準入力の読み込みに失敗しました。\n"},
+      {"both sides", run + "- - <" + left, 2, "",
+       "korvel-cli: 標準入力 (-) は左右どちらか一方のファイルにだけ指定できます。\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::unlink(out.c_str());
+    ::unlink(err.c_str());
+    EXPECT_EQ(Shell(c.line + redirect), c.exit);
+    // A failed run prints no summary.
+    EXPECT_EQ(ReadFileBytes(out), c.exit == 2 ? std::string() : c.stdoutText);
+    EXPECT_EQ(ReadFileBytes(err), c.stderrText);
+    // The copy never had a name in the temporary folder, nor left one.
+    EXPECT_TRUE(FolderEntries(tmp.Path()).empty());
+  }
+  // The right side read from standard input pairs like the file it came from: the same
+  // records on both sides leave no difference.
+  EXPECT_EQ(Shell(run + left + " - <" + left + redirect), 0);
+}
+
 }  // namespace
 }  // namespace korvel

@@ -8,8 +8,9 @@ namespace korvel {
 
 enum class InputFileState { kOk, kNotFound, kNoData };
 
-// Opens `path` for reading (a folder or an unreadable file counts as not found) and reads
-// up to 100 bytes.
+// Opens `path` for reading (anything but a readable regular file, such as a folder, FIFO,
+// socket or device, counts as not found, judged before any byte is read) and reads up to 100
+// bytes.
 InputFileState CheckInputFile(const std::string& path);
 
 enum class InputSide { kNone, kLeft, kRight };

@@ -1,5 +1,6 @@
 #include "io/DelimitedReader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -17,6 +18,15 @@ constexpr std::size_t kNoLineBreak = std::string::npos;
 const char kEmptyText[1] = {'\0'};
 
 bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
+
+// The length of the part of a value that is kept: all of it up to kKeptCellBytes bytes,
+// else up to the end of the character that passes that limit.
+std::size_t KeptLength(const char* bytes, std::size_t length) {
+  if (length <= DelimitedReader::kKeptCellBytes) return length;
+  std::size_t i = 0;
+  while (i <= DelimitedReader::kKeptCellBytes) i += IsLeadByte(bytes[i]) ? 2 : 1;
+  return std::min(i, length);
+}
 
 }  // namespace
 
@@ -187,7 +197,9 @@ bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t leng
     message_ = Sjis("フィールド数をオーバーしました。");
     return true;
   }
-  // The store rule: a value ends before its first byte below 0x20 other than TAB.
+  // The store rule: a value ends before its first byte below 0x20 other than TAB; and of a
+  // value too long to be stored only the start is kept.
+  length = KeptLength(bytes, length);
   std::size_t n = st.control ? 0 : length;
   while (n < length) {
     auto c = static_cast<unsigned char>(bytes[n]);
@@ -238,8 +250,24 @@ bool DelimitedReader::ConsumeLineBreak() {
 
 void DelimitedReader::FlushPending() {
   if (pendingStart_ == kNoPending) return;
-  cell_.append(window_, pendingStart_, pos_ - pendingStart_);
+  AddToCell(std::string_view(window_).substr(pendingStart_, pos_ - pendingStart_));
   pendingStart_ = kNoPending;
+}
+
+void DelimitedReader::AddToCell(std::string_view bytes) {
+  if (cellFull_) return;
+  cell_.append(bytes);
+  if (keepWholeCell_ || cell_.size() <= kKeptCellBytes) return;
+  // Nothing after this can change what is stored (Store keeps no more than this either),
+  // so an endless cell stops costing memory here.
+  cell_.resize(KeptLength(cell_.data(), cell_.size()));
+  cellFull_ = true;
+}
+
+void DelimitedReader::ClearCell() {
+  cell_.clear();
+  cellFull_ = false;
+  keepWholeCell_ = false;
 }
 
 std::size_t DelimitedReader::CellSize() const {
@@ -300,7 +328,7 @@ int DelimitedReader::ReadRecordBody() {
   RecordState st;
   const bool tabRules = TabRules();
   const auto delimiter = static_cast<unsigned char>(delimiter_);
-  cell_.clear();
+  ClearCell();
   pendingStart_ = kNoPending;
 
   auto endField = [&]() {
@@ -313,11 +341,12 @@ int DelimitedReader::ReadRecordBody() {
       Store(st, cell_.data(), cell_.size());
     }
     st.fields += 1;
-    cell_.clear();
+    ClearCell();
     st.control = false;
   };
   auto copyByte = [&](unsigned char c) {
-    cell_.push_back(static_cast<char>(c));
+    const char byte = static_cast<char>(c);
+    AddToCell(std::string_view(&byte, 1));
     if (c < 0x20 && c != '\t') st.control = true;
     ++pos_;
   };
@@ -355,7 +384,7 @@ int DelimitedReader::ReadRecordBody() {
         const auto trail = static_cast<unsigned char>(window_[pos_ + 1]);
         if (trail < 0x20 && trail != '\t') st.control = true;
       }
-      cell_.append(window_, pos_, w);
+      AddToCell(std::string_view(window_).substr(pos_, w));
       pos_ += w;
       st.fieldStart = false;
       continue;
@@ -377,14 +406,14 @@ int DelimitedReader::ReadRecordBody() {
       } else if (c == '"') {
         if (Ensure(2) == Fetch::kFailed) break;
         if (pos_ + 1 < window_.size() && window_[pos_ + 1] == '"') {
-          cell_.push_back('"');
+          AddToCell("\"");
           pos_ += 2;
         } else {
           st.quoted = false;
           ++pos_;
         }
       } else if (IsLineBreak(c)) {
-        cell_.append(NewlineReplacement());
+        AddToCell(NewlineReplacement());
         st.control = true;
         if (!ConsumeLineBreak()) break;
       } else {
@@ -405,6 +434,7 @@ int DelimitedReader::ReadRecordBody() {
       } else if (c == '"' && st.fieldStart) {
         st.quoted = true;
         st.lineBreak = kNoLineBreak;
+        keepWholeCell_ = true;
         cell_.push_back('"');
         ++pos_;
       } else {
@@ -458,7 +488,9 @@ int DelimitedReader::ReadRecordBody() {
           break;
         }
       } else if (st.lineBreak == kNoLineBreak) {
-        cell_.push_back('"');
+        // The cell goes on unquoted, and from here is kept like any other.
+        keepWholeCell_ = false;
+        AddToCell("\"");
         ++pos_;
         st.quoted = false;
         st.fieldStart = false;

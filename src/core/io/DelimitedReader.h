@@ -14,6 +14,14 @@
 //
 // Returned texts are NUL-terminated Shift-JIS and stay valid until the next call on the
 // reader.
+//
+// What a value holds: the cell up to its first byte below 0x20 other than TAB (the store
+// rule), and of a longer one only its start: a value over kKeptCellBytes bytes, which the
+// comparison cannot store, is cut after the character that passes that limit (so it is
+// 501 or 502 bytes long and still seen to be too long). The reader keeps no more of a cell
+// than that, so a line of any length, an endless one included, is read in bounded memory.
+// A quoted cell under the TAB rules is gathered whole up to its own limit (kMaxQuotedCell),
+// since a broken one is read again line by line.
 
 #include <cstddef>
 #include <string>
@@ -39,6 +47,7 @@ class DelimitedReader {
 
   static constexpr int kMaxFields = 1000;
   static constexpr std::size_t kMaxQuotedCell = 10000;  // TAB rules, one-line quoted cell
+  static constexpr std::size_t kKeptCellBytes = 500;    // a longer value is cut (see above)
 
   DelimitedReader();
   ~DelimitedReader();
@@ -78,6 +87,11 @@ class DelimitedReader {
   void ScanPlain(RecordState& st);
   bool Store(RecordState& st, const char* bytes, std::size_t length);
   void FinishMultiLineCell(std::string& text) const;
+  // Adds bytes to the cell, unless it is already known to be too long to store; a cell that
+  // grows past kKeptCellBytes is cut and takes no more bytes until the next cell.
+  void AddToCell(std::string_view bytes);
+  // Empties the cell for the next one.
+  void ClearCell();
   // Steps over the line break at the read position, CR LF as one; false when the look-ahead
   // could not be read.
   bool ConsumeLineBreak();
@@ -103,6 +117,8 @@ class DelimitedReader {
   bool dataEnded_ = false;   // ReadRecord has returned 0
   bool readFailed_ = false;  // a piece could not be read
   std::string cell_;
+  bool cellFull_ = false;       // cell_ holds as much of the cell as can be stored
+  bool keepWholeCell_ = false;  // a TAB-rules quoted cell: every byte is kept (see above)
   // Unread input: the current piece(s) from pos_ on; a fallback puts its re-read text here.
   std::string window_;
   std::size_t pos_ = 0;

@@ -21,7 +21,7 @@ class TextFile {
   static constexpr int kPieceSize = 1024;
 
   // Modes of Open.
-  static constexpr int kModeRead = 0;       // the file must exist
+  static constexpr int kModeRead = 0;       // the file must exist and be a regular file
   static constexpr int kModeWrite = 1;      // written whole or not at all (see Close)
   static constexpr int kModeReadWrite = 2;  // created, replacing an existing file
 
@@ -33,7 +33,8 @@ class TextFile {
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
 
-  // 0 opened; -1 the file cannot be opened (or is a folder, or the mode is unknown);
+  // 0 opened; -1 the file cannot be opened (for reading: it is not a regular file, such as a
+  // folder, FIFO or device, judged before anything is read; or the mode is unknown);
   // -2 a file is already open on this object (it stays open). Empties the carry and
   // remembers `encoding`.
   [[nodiscard]] int Open(const std::string& path, int mode, int encoding);

@@ -37,21 +37,33 @@ FileSystem& RealFileSystem() {
   return fs;
 }
 
+// Opens `path` for reading only when it is a regular file. A FIFO would block the open until
+// a writer came (and its reads until data did), a device such as /dev/zero never ends, and
+// a folder has no bytes: none of them is asked for a single byte. O_NONBLOCK keeps the open
+// itself from waiting; the type is judged on the descriptor that was opened, so nothing can
+// be swapped in between; then reads go back to blocking, which for a regular file only
+// means that they wait for the disk.
+int OpenRegularForReading(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
 
 int FileSystem::Open(const std::string& path, OpenMode mode) {
-  int flags = O_CLOEXEC;
-  switch (mode) {
-    case OpenMode::kRead:
-      flags |= O_RDONLY;
-      break;
-    case OpenMode::kWrite:
-      flags |= O_WRONLY | O_CREAT | O_TRUNC;
-      break;
-    case OpenMode::kReadWrite:
-      flags |= O_RDWR | O_CREAT | O_TRUNC;
-      break;
-  }
+  if (mode == OpenMode::kRead) return OpenRegularForReading(path);
+  const int flags = O_CLOEXEC | O_CREAT | O_TRUNC | (mode == OpenMode::kWrite ? O_WRONLY : O_RDWR);
   int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) return -1;
   struct stat st;

@@ -14,8 +14,10 @@ class FileSystem {
   enum class OpenMode { kRead, kWrite, kReadWrite };
 
   virtual ~FileSystem() = default;
-  // A descriptor, or -1. Write modes create the file or empty an existing one. A folder
-  // cannot be opened.
+  // A descriptor, or -1. kRead opens only a regular file: a folder, FIFO, socket or device
+  // is refused as a missing file would be, judged on the opened descriptor before any byte
+  // is read, and the open never waits (for a FIFO's writer, say). Write modes create the
+  // file or empty an existing one; a folder cannot be opened.
   virtual int Open(const std::string& path, OpenMode mode);
   // Bytes read (0 at the end of the file), or -1 on failure. Short reads happen only at
   // the end of the file.

@@ -185,6 +185,20 @@ int IniFile::FindKey(int header, std::string_view key) const {
   return -1;
 }
 
+bool IniFile::HasKey(std::string_view section, std::string_view key) const {
+  const int header = FindSection(section);
+  return header >= 0 && FindKey(header, key) >= 0;
+}
+
+void IniFile::DropStrayLines() {
+  std::erase_if(lines_, [](const Line& line) {
+    if (line.kind == Kind::kSection) return false;
+    if (line.kind == Kind::kKey) return line.name.empty();
+    const std::string_view body = Trim(line.text);
+    return !body.empty() && body.front() != ';';
+  });
+}
+
 std::string IniFile::GetString(std::string_view section, std::string_view key,
                                std::string_view defaultValue) const {
   int header = FindSection(section);

@@ -39,6 +39,8 @@ class IniFile {
   // is rewritten in place.
   [[nodiscard]] bool Save(const std::string& path) const;
 
+  // True when `section` holds `key` (by the lookup rules above).
+  bool HasKey(std::string_view section, std::string_view key) const;
   // The value of `key` in `section`, or `defaultValue` when either is missing.
   std::string GetString(std::string_view section, std::string_view key,
                         std::string_view defaultValue) const;
@@ -49,6 +51,9 @@ class IniFile {
   // text would break the line structure (a line break anywhere, '=' in the key, ']' in the
   // section name, a name ending in the first byte of a double-byte character).
   bool SetString(std::string_view section, std::string_view key, std::string_view value);
+  // Drops every line that is neither a section header, a "key=value" line with a key, a
+  // ';' comment nor blank, so that a stray line does not outlive the next save.
+  void DropStrayLines();
 
  private:
   enum class Kind { kOther, kSection, kKey };

@@ -5,18 +5,45 @@
 // the package lay it out) never writes into bin/: its settings live in the configuration
 // folder and its help page is read from share/korvel/. An executable anywhere else (the
 // build tree, a copied folder) keeps everything in its own folder when it may write there.
+//
+// A program folder is only ever an absolute path (nothing is taken relative to the current
+// folder, and paths of any length are used whole). It must be a real folder owned by the
+// user running the program: one that is a symbolic link or belongs to someone else is
+// refused, since whoever controls it could plant links that make the program's writes land
+// elsewhere. A folder the program creates (and any missing parent of it) is made 0700.
 
 #include <string>
 
 namespace korvel {
 
-// The folder, ending with '/':
-//  - $KORVEL_HOME when it is set and not empty (tests use it);
-//  - else the running executable's folder when it is writable and not an installed one;
-//  - else $XDG_CONFIG_HOME/korvel (~/.config/korvel when unset), created when missing.
-std::string ProgramFolder();
-// The same for an executable in `exeFolder` (ending with '/').
+// Where the program folder may come from; empty texts are unset variables.
+struct FolderSources {
+  std::string korvelHome;     // $KORVEL_HOME
+  std::string xdgConfigHome;  // $XDG_CONFIG_HOME
+  std::string home;           // $HOME
+  std::string userHome;       // the user's home folder in the user database
+  std::string runtimeDir;     // $XDG_RUNTIME_DIR
+};
+
+// The sources of this process: the environment, and the user database
+// (getpwuid(getuid())->pw_dir) only when neither $XDG_CONFIG_HOME nor $HOME is an absolute
+// path.
+FolderSources CurrentFolderSources();
+
+// The folder, ending with '/', for an executable in `exeFolder` (ending with '/'; empty when
+// unknown), from the first of these that applies:
+//  - $KORVEL_HOME when it is set (tests use it): that folder, created when missing, or none
+//    when it is refused (or relative);
+//  - the executable's folder when it is writable, accepted and not an installed one;
+//  - the configuration folder "<config>/korvel", where <config> is $XDG_CONFIG_HOME, else
+//    $HOME/.config, else the user database's home folder + "/.config" (the first of them
+//    that is an absolute path), created when missing;
+//  - else "$XDG_RUNTIME_DIR/korvel", created when missing.
+// Empty when no folder can be had: nothing is then read from or written to any folder.
+std::string ProgramFolderFrom(const std::string& exeFolder, const FolderSources& sources);
+// ProgramFolderFrom with this process's sources.
 std::string ProgramFolderFor(const std::string& exeFolder);
+std::string ProgramFolder();
 
 // The folder of the help page, ending with '/': the installed data folder for an installed
 // executable, else the program folder.

@@ -5,6 +5,7 @@
 #include "io/PathText.h"
 #include "platform/Codepage.h"
 #include "platform/IniFile.h"
+#include "platform/IniFileUpdate.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
 
@@ -28,17 +29,10 @@ SettingsStore::SettingsStore() {
 SettingsStore::~SettingsStore() = default;
 
 const std::string& SettingsStore::MakePath(std::string_view name) {
-  if (folder_.size() + name.size() < kMaxPath) {
-    path_ = folder_;
-    path_ += name;
-    return path_;
-  }
-  Warn(Sjis("ファイル名が長すぎます。"));
-  if (name.size() < kMaxPath) {
-    path_ = name;
-  } else {
-    path_.clear();
-  }
+  path_.clear();
+  if (folder_.empty()) return path_;
+  path_ = folder_;
+  path_ += name;
   return path_;
 }
 
@@ -50,17 +44,39 @@ void SettingsStore::LoadSettings() {
   detectBom_ = ini.GetInt("MOZI", "BOM", 1) != 0;
   tabOldType_ = ini.GetInt("ETC", "TAB_OLDTYPE", 0);
   newlineMode_ = ini.GetInt("ETC", "RET_M_IDX", 0);
+  loaded_ = Current();
+}
+
+SettingsStore::Values SettingsStore::Current() const {
+  return {encoding_, detectBom_, tabOldType_, newlineMode_};
 }
 
 bool SettingsStore::SaveSettings() {
   const std::string path = MakePath(kSettingsFile);
-  IniFile ini;
-  if (!ini.Load(path)) return false;
-  bool ok = ini.SetString("MOZI", "CODE", std::to_string(encoding_));
-  ok = ini.SetString("MOZI", "BOM", detectBom_ ? "1" : "0") && ok;
-  ok = ini.SetString("ETC", "TAB_OLDTYPE", std::to_string(tabOldType_)) && ok;
-  ok = ini.SetString("ETC", "RET_M_IDX", std::to_string(newlineMode_)) && ok;
-  return ini.Save(path) && ok;
+  if (path.empty()) return false;
+  const Values now = Current();
+  // Another program may have saved since this one loaded: what it wrote stays, unless this
+  // program changed the same setting. A setting missing from the file is written, so that
+  // the file holds all four.
+  auto put = [](IniFile& ini, const char* section, const char* key, const std::string& value,
+                bool changed) {
+    if (changed || !ini.HasKey(section, key)) (void)ini.SetString(section, key, value);
+  };
+  const bool saved = UpdateIniFile(path, [&](IniFile& ini) {
+    put(ini, "MOZI", "CODE", std::to_string(now.encoding), now.encoding != loaded_.encoding);
+    put(ini, "MOZI", "BOM", now.detectBom ? "1" : "0", now.detectBom != loaded_.detectBom);
+    put(ini, "ETC", "TAB_OLDTYPE", std::to_string(now.tabOldType),
+        now.tabOldType != loaded_.tabOldType);
+    put(ini, "ETC", "RET_M_IDX", std::to_string(now.newlineMode),
+        now.newlineMode != loaded_.newlineMode);
+  });
+  // What is in the file now is what a later save compares with.
+  if (saved) loaded_ = now;
+  return saved;
+}
+
+std::string SettingsStore::SaveRefusal() const {
+  return folder_.empty() ? Sjis("設定を保存できません。") : std::string();
 }
 
 std::string SettingsStore::HelpPath() {

@@ -29,9 +29,6 @@ namespace korvel {
 
 class SettingsStore {
  public:
-  // A path built by MakePath must stay below this many bytes.
-  static constexpr std::size_t kMaxPath = 260;
-
   // Finds the program folder; the settings are at their defaults until LoadSettings.
   SettingsStore();
   // Destroys the shared fixed-length reader, if it was created.
@@ -39,20 +36,28 @@ class SettingsStore {
   SettingsStore(const SettingsStore&) = delete;
   SettingsStore& operator=(const SettingsStore&) = delete;
 
-  // The program folder, ending with '/' (empty when it could not be had).
+  // The program folder, ending with '/' (empty when none could be had: see
+  // platform/ProgramFolder.h).
   const std::string& Folder() const { return folder_; }
 
-  // The program folder followed by `name`, when together they stay below kMaxPath bytes.
-  // Otherwise the warning "ファイル名が長すぎます。" is shown and the result is `name` alone
-  // when it is shorter than kMaxPath bytes, else the empty text. The returned text lives in
-  // this object until the next MakePath.
+  // The program folder followed by `name`, whatever its length; the empty text when there is
+  // no program folder (a path is never taken relative to the current folder). The returned
+  // text lives in this object until the next MakePath.
   const std::string& MakePath(std::string_view name);
 
   // Reads the four settings from korvel.ini (MakePath("korvel.ini")); nothing is shown.
   void LoadSettings();
-  // Writes the four settings to korvel.ini, keeping the rest of the file. False when the
-  // file could not be written; nothing is shown (the program goes on either way).
+  // Writes the settings to korvel.ini, which other running programs may share
+  // (platform/IniFileUpdate.h: under the file's lock, from the file as it is now): a
+  // setting is written when it differs from what LoadSettings (or the last SaveSettings)
+  // found, or when the file lacks it; every other line stays, except stray ones, which are
+  // dropped. False when the file could not be written (or there is no program folder);
+  // nothing is shown (the program goes on either way).
   bool SaveSettings();
+  // Why settings can never be saved in this run: "設定を保存できません。" (CP932) when there
+  // is no program folder, else the empty text. The front end shows it (once) after a failed
+  // SaveSettings.
+  std::string SaveRefusal() const;
 
   int GetEncoding() const { return encoding_; }
   void SetEncoding(int encoding) { encoding_ = encoding; }
@@ -63,7 +68,7 @@ class SettingsStore {
   int GetNewlineMode() const { return newlineMode_; }
   void SetNewlineMode(int newlineMode) { newlineMode_ = newlineMode; }
 
-  // The help page: MakePath("korvel.html") (so the long-name warning may show), or for an
+  // The help page: MakePath("korvel.html") (empty without a program folder), or for an
   // installed program korvel.html in its data folder (platform/ProgramFolder.h: HelpFolder).
   // The window that opens it lives in the desktop program.
   std::string HelpPath();
@@ -77,6 +82,14 @@ class SettingsStore {
   FixedWidthReader& FixReader();
 
  private:
+  struct Values {
+    int encoding = 0;
+    bool detectBom = true;
+    int tabOldType = 0;
+    int newlineMode = 0;
+  };
+  Values Current() const;
+
   std::string folder_;
   std::string helpFolder_;
   std::string path_;
@@ -85,6 +98,7 @@ class SettingsStore {
   int tabOldType_ = 0;
   int newlineMode_ = 0;
   std::unique_ptr<FixedWidthReader> fixReader_;
+  Values loaded_;  // the settings as the file held them when last loaded or saved
 };
 
 }  // namespace korvel

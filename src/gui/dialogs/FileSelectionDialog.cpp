@@ -285,7 +285,11 @@ void FileSelectionDialog::BrowseClick(Side side) {
 
 void FileSelectionDialog::CaptureClipboardClick(Side side) {
   const std::string target = global_.MakePath(side == Side::kLeft ? "tmpA.dat" : "tmpB.dat");
-  if (target.empty()) return;
+  if (target.empty()) {
+    // No program folder: the capture has nowhere to go.
+    Warn(Sjis("書き込みに失敗しました。"));
+    return;
+  }
 
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
   if (!data || !data->hasText()) {

@@ -619,10 +619,15 @@ void MainWindow::changeEvent(QEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   timer_->stop();
-  // Only the reading choices outlive the program; a failed write is not reported.
+  // Only the reading choices outlive the program; a failed write is not reported, but a
+  // program with no folder for its settings says so, once.
   global_->SetEncoding(session_.Settings().Encoding);
   global_->SetDetectBom(session_.Settings().DetectBom);
-  (void)global_->SaveSettings();
+  static bool refusalShown = false;
+  if (!global_->SaveSettings() && !refusalShown && !global_->SaveRefusal().empty()) {
+    refusalShown = true;
+    Warn(global_->SaveRefusal());
+  }
   event->accept();
 }
 

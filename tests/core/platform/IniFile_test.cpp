@@ -137,6 +137,31 @@ class FailingWrites : public FileSystem {
   }
 };
 
+TEST(IniFileTest, HasKeyFollowsTheLookupRulesAndStrayLinesCanBeDropped) {
+  IniFile ini;
+  ini.Parse("x=0\r\n[A]\r\nKey = 1\r\nempty=\r\n[b]\r\n");
+  struct Case {
+    const char* section;
+    const char* key;
+    bool found;
+  };
+  const Case cases[] = {{"A", "key", true},    {"a", " KEY ", true}, {"A", "empty", true},
+                        {"A", "other", false}, {"B", "key", false},  {"C", "key", false},
+                        {"", "x", false}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(ini.HasKey(c.section, c.key), c.found) << c.section << "/" << c.key;
+  }
+
+  // Kept: sections, keys with a name, ';' comments, blank lines. Dropped: all else.
+  ini.Parse(
+      "\xEF\xBB\xBFjunk\r\n;c\r\n\r\n[S]\n=v\n k=v\n[open\r\n\t\r\n;\n"
+      "[T] trailing\rwords");
+  ini.DropStrayLines();
+  EXPECT_EQ(ini.Text(), "\xEF\xBB\xBF;c\r\n\r\n[S]\n k=v\n\t\r\n;\n[T] trailing\r");
+  EXPECT_EQ(ini.GetString("S", "k", "d"), "v");
+  EXPECT_EQ(ini.GetString("T", "k", "d"), "d");
+}
+
 // Refuses to create anything beside the file, as a folder that is not writable would.
 class NoSideFiles : public FileSystem {
  public:

@@ -1,14 +1,19 @@
 #include "platform/ProgramFolder.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "TestUtil.h"
 
@@ -185,6 +190,267 @@ TEST(ProgramFolderTest, TheTestProgramIsNotInstalled) {
   test::TempDir dir;
   ScopedEnv home("KORVEL_HOME", dir.Path());
   EXPECT_EQ(HelpFolder(), ProgramFolder());
+}
+
+// ---------------------------------------------------------------------------
+// Where the folder comes from, and which folders are refused
+
+// A folder under `root` whose path, with its closing '/', is exactly `length` bytes.
+std::string LongFolder(const std::string& root, std::size_t length) {
+  std::string folder = root;
+  while (folder.size() + 1 < length) {
+    const std::size_t part = std::min<std::size_t>(100, length - folder.size() - 2);
+    folder += '/';
+    folder.append(std::max<std::size_t>(part, 1), 'd');
+  }
+  return folder + "/";
+}
+
+// Gives `path` to another user; false when this process may not (it is not root).
+bool GiveAway(const std::string& path) {
+  return ::geteuid() == 0 && ::chown(path.c_str(), 65534, 65534) == 0;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+struct SourceCase {
+  const char* what;
+  // Lays out the folders under the case's root and returns the executable's folder.
+  std::function<std::string(const std::string& root, FolderSources& sources)> setUp;
+  std::string expected;              // under the root ("{R}" stands for it); "" for none
+  std::vector<std::string> created;  // folders the call must have made, 0700
+  bool needsRoot = false;            // giving a folder away takes root
+};
+
+std::string Expand(const std::string& text, const std::string& root) {
+  std::string out = text;
+  for (std::size_t at; (at = out.find("{R}")) != std::string::npos;) out.replace(at, 3, root);
+  return out;
+}
+
+TEST(ProgramFolderTest, SourcesInOrderAndRefusedFolders) {
+  const std::string kLong = "long";  // replaced below by a 300-byte folder
+  const SourceCase cases[] = {
+      {"KORVEL_HOME, existing",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directory(r + "/home");
+         s.korvelHome = r + "/home";
+         s.xdgConfigHome = r + "/xdg";
+         return std::string();
+       },
+       "{R}/home/",
+       {}},
+      {"KORVEL_HOME, missing with its parents",
+       [](const std::string& r, FolderSources& s) {
+         s.korvelHome = r + "/a/b/home/";
+         return std::string();
+       },
+       "{R}/a/b/home/",
+       {"{R}/a", "{R}/a/b", "{R}/a/b/home"}},
+      {"KORVEL_HOME, 300 bytes long",
+       [](const std::string& r, FolderSources& s) {
+         s.korvelHome = LongFolder(r, 300);
+         return std::string();
+       },
+       kLong,
+       {}},
+      {"KORVEL_HOME, a link to an own folder",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directory(r + "/real");
+         fs::create_directory_symlink(r + "/real", r + "/link");
+         s.korvelHome = r + "/link/";
+         s.xdgConfigHome = r + "/xdg";
+         return std::string();
+       },
+       "",
+       {}},
+      {"KORVEL_HOME, a file",
+       [](const std::string& r, FolderSources& s) {
+         std::ofstream(r + "/file") << "x";
+         s.korvelHome = r + "/file";
+         return std::string();
+       },
+       "",
+       {}},
+      {"KORVEL_HOME, relative",
+       [](const std::string& r, FolderSources& s) {
+         fs::current_path(r);
+         s.korvelHome = "rel/home";
+         s.xdgConfigHome = r + "/xdg";
+         return std::string();
+       },
+       "",
+       {}},
+      {"KORVEL_HOME, another user's",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directory(r + "/theirs");
+         GiveAway(r + "/theirs");
+         s.korvelHome = r + "/theirs";
+         return std::string();
+       },
+       "",
+       {},
+       true},
+      {"the executable's folder",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directory(r + "/bin");
+         s.xdgConfigHome = r + "/xdg";
+         return r + "/bin/";
+       },
+       "{R}/bin/",
+       {}},
+      {"the executable's folder, a link",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directory(r + "/bin");
+         fs::create_directory_symlink(r + "/bin", r + "/binlink");
+         s.xdgConfigHome = r + "/xdg";
+         return r + "/binlink/";
+       },
+       "{R}/xdg/korvel/",
+       {"{R}/xdg", "{R}/xdg/korvel"}},
+      {"the executable's folder, another user's",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directory(r + "/bin");
+         GiveAway(r + "/bin");
+         s.xdgConfigHome = r + "/xdg";
+         return r + "/bin/";
+       },
+       "{R}/xdg/korvel/",
+       {"{R}/xdg", "{R}/xdg/korvel"},
+       true},
+      {"XDG_CONFIG_HOME",
+       [](const std::string& r, FolderSources& s) {
+         s.xdgConfigHome = r + "/xdg";
+         s.home = r + "/home";
+         return std::string();
+       },
+       "{R}/xdg/korvel/",
+       {"{R}/xdg", "{R}/xdg/korvel"}},
+      {"XDG_CONFIG_HOME relative, HOME",
+       [](const std::string& r, FolderSources& s) {
+         s.xdgConfigHome = "xdg";
+         s.home = r + "/home";
+         return std::string();
+       },
+       "{R}/home/.config/korvel/",
+       {"{R}/home", "{R}/home/.config", "{R}/home/.config/korvel"}},
+      {"neither: the user database's home",
+       [](const std::string& r, FolderSources& s) {
+         s.userHome = r + "/user";
+         s.runtimeDir = r + "/run";
+         return std::string();
+       },
+       "{R}/user/.config/korvel/",
+       {"{R}/user/.config", "{R}/user/.config/korvel"}},
+      {"HOME relative: the user database's home",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directory(r + "/user");
+         s.home = "home";
+         s.userHome = r + "/user";
+         return std::string();
+       },
+       "{R}/user/.config/korvel/",
+       {"{R}/user/.config", "{R}/user/.config/korvel"}},
+      {"no home at all: the runtime folder",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directory(r + "/run");
+         s.runtimeDir = r + "/run";
+         return std::string();
+       },
+       "{R}/run/korvel/",
+       {"{R}/run/korvel"}},
+      {"a link planted as the configuration folder: the runtime folder",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directories(r + "/xdg");
+         fs::create_directory(r + "/elsewhere");
+         fs::create_directory_symlink(r + "/elsewhere", r + "/xdg/korvel");
+         fs::create_directory(r + "/run");
+         s.xdgConfigHome = r + "/xdg";
+         s.runtimeDir = r + "/run";
+         return std::string();
+       },
+       "{R}/run/korvel/",
+       {"{R}/run/korvel"}},
+      {"the configuration folder another user's: the runtime folder",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directories(r + "/xdg/korvel");
+         GiveAway(r + "/xdg/korvel");
+         fs::create_directory(r + "/run");
+         s.xdgConfigHome = r + "/xdg";
+         s.runtimeDir = r + "/run";
+         return std::string();
+       },
+       "{R}/run/korvel/",
+       {"{R}/run/korvel"},
+       true},
+      {"the runtime folder a link too: none",
+       [](const std::string& r, FolderSources& s) {
+         fs::create_directory(r + "/run");
+         fs::create_directory(r + "/elsewhere");
+         fs::create_directory_symlink(r + "/elsewhere", r + "/run/korvel");
+         s.runtimeDir = r + "/run";
+         return std::string();
+       },
+       "",
+       {}},
+      {"nothing at all: none, and never a shared folder",
+       [](const std::string&, FolderSources&) { return std::string(); },
+       "",
+       {}},
+  };
+  const mode_t oldMask = ::umask(022);
+  const fs::path oldCwd = fs::current_path();
+  for (const SourceCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.needsRoot && ::geteuid() != 0) continue;  // a folder cannot be given away
+    test::TempDir root;
+    FolderSources sources;
+    const std::string exe = c.setUp(root.Path(), sources);
+    const std::string expected =
+        c.expected == kLong ? sources.korvelHome : Expand(c.expected, root.Path());
+    EXPECT_EQ(ProgramFolderFrom(exe, sources), expected);
+    for (const std::string& made : c.created) {
+      EXPECT_EQ(ModeOf(Expand(made, root.Path())), 0700u) << made;
+    }
+    EXPECT_TRUE(expected.empty() || fs::is_directory(expected));
+    // Nothing is made in the current folder, whatever the sources say.
+    fs::current_path(oldCwd);
+    EXPECT_FALSE(fs::exists(root.Path() + "/rel"));
+  }
+  ::umask(oldMask);
+  // Another user's folder, where this process cannot give one away: the root folder.
+  if (::geteuid() != 0) {
+    FolderSources sources;
+    sources.korvelHome = "/";
+    EXPECT_EQ(ProgramFolderFrom("", sources), "");
+  }
+}
+
+TEST(ProgramFolderTest, TheUserDatabaseIsAskedOnlyWithoutAnAbsoluteHome) {
+  const struct passwd* user = ::getpwuid(::getuid());
+  ASSERT_NE(user, nullptr);
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    ScopedEnv home("HOME", std::nullopt);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/x");
+    ScopedEnv korvelHome("KORVEL_HOME", "/k");
+    const FolderSources s = CurrentFolderSources();
+    EXPECT_EQ(s.userHome, user->pw_dir);
+    EXPECT_EQ(s.runtimeDir, "/run/user/x");
+    EXPECT_EQ(s.korvelHome, "/k");
+    EXPECT_EQ(s.home, "");
+  }
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", "relative");
+    ScopedEnv home("HOME", "/h");
+    const FolderSources s = CurrentFolderSources();
+    EXPECT_EQ(s.userHome, "");
+    EXPECT_EQ(s.home, "/h");
+    EXPECT_EQ(s.xdgConfigHome, "relative");
+  }
 }
 
 }  // namespace

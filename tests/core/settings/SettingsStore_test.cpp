@@ -15,6 +15,7 @@
 namespace korvel {
 namespace {
 
+using test::Cat;
 using test::ReadFileBytes;
 using test::TempDir;
 
@@ -148,37 +149,71 @@ TEST(SettingsStoreTest, BomZeroRefusesAForeignMarkInTheSharedReader) {
   EXPECT_EQ(global.FixReader().DefinitionCount(), 1);
 }
 
-TEST(SettingsStoreTest, MakePathKeepsBelow260Bytes) {
+// A program folder has no length limit of its own: settings and the clipboard captures go
+// into it however long its path, and never into the current folder.
+TEST(SettingsStoreTest, LongProgramFoldersAreUsedWhole) {
   TempDir base;
   RecordingNotifier notes;
   ScopedNotifier notifier(&notes);
-  const std::string folder = FolderOfLength(base.Path(), 250);
-  ASSERT_EQ(folder.size(), 250u);
-  ScopedHome scope(folder);
-  SettingsStore global;
-  ASSERT_EQ(global.Folder(), folder);
-  EXPECT_EQ(global.MakePath("123456789"), folder + "123456789");  // 259 bytes
-  EXPECT_TRUE(notes.Entries().empty());
-
-  EXPECT_EQ(global.MakePath("korvel.ini"), "korvel.ini");  // 260 bytes
-  ASSERT_EQ(notes.Texts(), std::vector<std::string>{"ファイル名が長すぎます。"});
-  EXPECT_EQ(Cp932ToUtf8(notes.Entries()[0].box.caption), "注意");
-  EXPECT_EQ(notes.Entries()[0].box.icon, MessageIcon::kWarning);
-
-  EXPECT_EQ(global.MakePath(std::string(259, 'n')), std::string(259, 'n'));
-  EXPECT_EQ(global.MakePath(std::string(260, 'n')), "");
-  EXPECT_EQ(notes.Texts().size(), 3u);
-
-  // The settings file is then looked for under its bare name.
+  // A settings file in the current folder that must never be read or written.
   TempDir work;
-  work.Write("korvel.ini", "[MOZI]\r\nCODE=15\r\n");
+  const std::string decoy = "[MOZI]\r\nCODE=10\r\n";
+  work.Write("korvel.ini", decoy);
   ScopedWorkingFolder cwd(work.Path());
+  for (std::size_t length : {250u, 259u, 260u, 300u, 1000u}) {
+    SCOPED_TRACE(length);
+    const std::string folder = FolderOfLength(base.Path(), length);
+    ASSERT_EQ(folder.size(), length);
+    ScopedHome scope(folder);
+    SettingsStore global;
+    ASSERT_EQ(global.Folder(), folder);
+    for (const char* name : {"korvel.ini", "tmpA.dat", "tmpB.dat", "korvel.html"}) {
+      EXPECT_EQ(global.MakePath(name), Cat(folder, name));
+    }
+    std::filesystem::remove(folder + "korvel.ini");
+    global.LoadSettings();
+    EXPECT_EQ(global.GetEncoding(), 0);  // not the current folder's 10
+    global.SetEncoding(kEncodingUtf8);
+    ASSERT_TRUE(global.SaveSettings());
+    SettingsStore again;
+    again.LoadSettings();
+    EXPECT_EQ(again.GetEncoding(), kEncodingUtf8);
+    EXPECT_EQ(ReadFileBytes(folder + "korvel.ini").find("CODE=15"), 8u);
+    EXPECT_EQ(global.SaveRefusal(), "");
+  }
+  EXPECT_TRUE(notes.Entries().empty());
+  EXPECT_EQ(ReadFileBytes(work.File("korvel.ini")), decoy);
+  EXPECT_EQ(test::FolderEntries(work.Path()), std::vector<std::string>{"korvel.ini"});
+}
+
+// No folder to be had (here: KORVEL_HOME names a link, which is refused): nothing is read or
+// written anywhere, the defaults hold, and the reason is there for the window to show.
+TEST(SettingsStoreTest, WithoutAProgramFolderNothingIsReadOrWritten) {
+  TempDir base;
+  RecordingNotifier notes;
+  ScopedNotifier notifier(&notes);
+  std::filesystem::create_directory(base.File("real"));
+  const std::string real = base.Write("real/korvel.ini", "[MOZI]\r\nCODE=15\r\n");
+  std::filesystem::create_directory_symlink(base.File("real"), base.File("link"));
+  TempDir work;
+  work.Write("korvel.ini", "[MOZI]\r\nCODE=10\r\n");
+  ScopedWorkingFolder cwd(work.Path());
+  ScopedHome scope(base.File("link"));
+  SettingsStore global;
+  EXPECT_EQ(global.Folder(), "");
+  EXPECT_EQ(global.MakePath("korvel.ini"), "");
+  EXPECT_EQ(global.MakePath("tmpA.dat"), "");
   global.LoadSettings();
-  EXPECT_EQ(global.GetEncoding(), kEncodingUtf8);
-  global.SetTabOldType(1);
-  EXPECT_TRUE(global.SaveSettings());
-  EXPECT_EQ(ReadFileBytes(work.File("korvel.ini")),
-            "[MOZI]\r\nCODE=15\r\nBOM=1\r\n[ETC]\r\nTAB_OLDTYPE=1\r\nRET_M_IDX=0\r\n");
+  EXPECT_EQ(global.GetEncoding(), 0);
+  global.SetEncoding(kEncodingUtf16);
+  EXPECT_FALSE(global.SaveSettings());
+  EXPECT_EQ(Cp932ToUtf8(global.SaveRefusal()), "設定を保存できません。");
+  EXPECT_FALSE(global.HelpExists());
+  EXPECT_TRUE(notes.Entries().empty());
+  EXPECT_EQ(ReadFileBytes(real), "[MOZI]\r\nCODE=15\r\n");
+  EXPECT_EQ(ReadFileBytes(work.File("korvel.ini")), "[MOZI]\r\nCODE=10\r\n");
+  EXPECT_EQ(test::FolderEntries(work.Path()), std::vector<std::string>{"korvel.ini"});
+  EXPECT_EQ(test::FolderEntries(base.File("real")), std::vector<std::string>{"korvel.ini"});
 }
 
 TEST(SettingsStoreTest, AFailedSaveIsReturnedButNotShown) {

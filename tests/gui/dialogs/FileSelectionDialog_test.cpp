@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -259,6 +260,57 @@ class FileSelectionDialogTest : public QObject {
     QCOMPARE(back.PathL, target);
     QCOMPARE(back.Encoding, 15);
     QVERIFY(!back.FromClipboard);
+  }
+
+  // The captures go into the program folder however long its path (here 300 bytes), and
+  // never into the current folder; with no program folder at all, nothing is written.
+  void ClipboardCapturesInALongFolderOrNone() {
+    korvel::ScopedNotifier scoped(&notifier_);
+    korvel::test::TempDir work;
+    const std::filesystem::path oldCwd = std::filesystem::current_path();
+    std::filesystem::current_path(work.Path());
+    std::string folder = home_->Path();
+    while (folder.size() + 1 < 300) {
+      const std::size_t part = std::min<std::size_t>(100, 300 - folder.size() - 2);
+      folder += '/';
+      folder.append(std::max<std::size_t>(part, 1), 'd');
+    }
+    folder += '/';
+    QCOMPARE(folder.size(), std::size_t{300});
+    qputenv("KORVEL_HOME", QByteArray::fromStdString(folder));
+    {
+      korvel::SettingsStore global;
+      FileSelectionDialog dialog(global);
+      dialog.show();
+      QGuiApplication::clipboard()->setText(Q("a,b\nc,d"));
+      Click(Child<QToolButton>(&dialog, "cmd_DataA"));
+      QGuiApplication::clipboard()->setText(Q("e,f"));
+      Click(Child<QToolButton>(&dialog, "cmd_DataB"));
+      QCOMPARE(Texts(notifier_), QStringList({Q("クリップボードより値を取得しました。"),
+                                              Q("クリップボードより値を取得しました。")}));
+      QCOMPARE(korvel::test::ReadFileBytes(folder + "tmpA.dat"), std::string("a,b\r\nc,d"));
+      QCOMPARE(korvel::test::ReadFileBytes(folder + "tmpB.dat"), std::string("e,f"));
+      QCOMPARE(Child<QLineEdit>(&dialog, "txt_PathA")->text(),
+               korvel::PathToQString(folder + "tmpA.dat"));
+    }
+    // No folder: KORVEL_HOME names a link, which is refused.
+    std::filesystem::create_directory_symlink(folder, home_->File("link"));
+    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_->File("link")));
+    notifier_.Clear();
+    {
+      korvel::SettingsStore global;
+      FileSelectionDialog dialog(global);
+      dialog.show();
+      QGuiApplication::clipboard()->setText(Q("x"));
+      Click(Child<QToolButton>(&dialog, "cmd_DataA"));
+      QCOMPARE(Texts(notifier_), QStringList{Q("書き込みに失敗しました。")});
+      QVERIFY(Child<QLineEdit>(&dialog, "txt_PathA")->text().isEmpty());
+      QVERIFY(!dialog.FromClipboard());
+    }
+    QVERIFY(korvel::test::FolderEntries(work.Path()).empty());
+    QCOMPARE(korvel::test::ReadFileBytes(folder + "tmpA.dat"), std::string("a,b\r\nc,d"));
+    std::filesystem::current_path(oldCwd);
+    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_->Path()));
   }
 
   void ClipboardRefusalsLeaveTheFieldsAndTheEarlierFile() {

@@ -21,6 +21,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <filesystem>
 #include <functional>
 
 #include "TestUtil.h"
@@ -102,6 +103,7 @@ class MainWindowTest : public QObject {
   void ResizeGrowsTheBackBufferAndKeepsFocusBar();
   void SettingsAreLoadedAtStartAndSavedAtClose();
   void NotifierShowsBoxesByKind();
+  void WithoutAProgramFolderClosingSaysSoOnce();
 
  private:
   korvel::test::TempDir home_;
@@ -645,6 +647,28 @@ void MainWindowTest::NotifierShowsBoxesByKind() {
   korvel::Error(korvel::test::S("内部エラー"));
   QCOMPARE(title, Q("エラー"));
   QCOMPARE(icon, QMessageBox::Critical);
+}
+
+// No folder can be had for the settings (KORVEL_HOME names a link, which is refused):
+// closing says so, in the first window closed only, and writes nothing.
+void MainWindowTest::WithoutAProgramFolderClosingSaysSoOnce() {
+  korvel::test::TempDir base;
+  std::filesystem::create_directory(base.File("real"));
+  std::filesystem::create_directory_symlink(base.File("real"), base.File("link"));
+  qputenv("KORVEL_HOME", QByteArray::fromStdString(base.File("link")));
+  korvel::RecordingNotifier recorder;
+  korvel::ScopedNotifier scoped(&recorder);
+  for (int i = 0; i < 2; ++i) {
+    MainWindow w;
+    w.show();
+    w.Action("mnuFileExit")->trigger();
+    QVERIFY(!w.isVisible());
+  }
+  QCOMPARE(recorder.Texts(), std::vector<std::string>{"設定を保存できません。"});
+  QCOMPARE(recorder.Entries()[0].box.caption, korvel::test::S("注意"));
+  QVERIFY(recorder.Entries()[0].box.icon == korvel::MessageIcon::kWarning);
+  QVERIFY(korvel::test::FolderEntries(base.File("real")).empty());
+  qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
 }
 
 QTEST_MAIN(MainWindowTest)

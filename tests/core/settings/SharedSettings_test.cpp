@@ -1,0 +1,278 @@
+// korvel.ini shared by programs running at the same time: a save changes only what its own
+// program changed, under a lock, from the file as it is then, and writes it whole; stray lines
+// do not survive it.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "platform/IniFile.h"
+#include "platform/Notifier.h"
+#include "settings/SettingsStore.h"
+
+namespace korvel {
+namespace {
+
+using test::ReadFileBytes;
+using test::TempDir;
+
+class ScopedHome {
+ public:
+  explicit ScopedHome(const std::string& folder) {
+    if (const char* old = std::getenv("KORVEL_HOME")) previous_ = old;
+    ::setenv("KORVEL_HOME", folder.c_str(), 1);
+  }
+  ~ScopedHome() {
+    if (previous_) {
+      ::setenv("KORVEL_HOME", previous_->c_str(), 1);
+    } else {
+      ::unsetenv("KORVEL_HOME");
+    }
+  }
+
+ private:
+  std::optional<std::string> previous_;
+};
+
+// What another program does between this one's load and save: it writes the file.
+struct MergeCase {
+  const char* what;
+  std::string file;                        // at this program's start
+  std::function<void(SettingsStore&)> me;  // this program's changes
+  std::string other;                       // the file after the other program's save
+  std::string expected;                    // after this program's save
+};
+
+TEST(SharedSettingsTest, ASaveChangesOnlyWhatItsProgramChanged) {
+  const std::string full = "[MOZI]\r\nCODE=0\r\nBOM=1\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n";
+  const MergeCase cases[] = {
+      {"different settings: both stay", full, [](SettingsStore& s) { s.SetEncoding(15); },
+       "[MOZI]\r\nCODE=0\r\nBOM=0\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n",
+       "[MOZI]\r\nCODE=15\r\nBOM=0\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n"},
+      {"the same setting: the later save wins", full, [](SettingsStore& s) { s.SetEncoding(15); },
+       "[MOZI]\r\nCODE=10\r\nBOM=1\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n",
+       "[MOZI]\r\nCODE=15\r\nBOM=1\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n"},
+      {"set to the value it had: not a change", full,
+       [](SettingsStore& s) {
+         s.SetEncoding(15);
+         s.SetEncoding(0);
+         s.SetDetectBom(true);
+       },
+       "[MOZI]\r\nCODE=10\r\nBOM=0\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n",
+       "[MOZI]\r\nCODE=10\r\nBOM=0\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n"},
+      {"nothing changed: the other's file stays byte for byte", full, [](SettingsStore&) {},
+       "; theirs\nX=1\n[MOZI]\nCODE=10\nBOM=0\n[ETC]\nTAB_OLDTYPE=1\nRET_M_IDX=2\n",
+       "; theirs\nX=1\n[MOZI]\nCODE=10\nBOM=0\n[ETC]\nTAB_OLDTYPE=1\nRET_M_IDX=2\n"},
+      {"a missing setting is written, a present one is not", "",
+       [](SettingsStore& s) { s.SetNewlineMode(1); }, "[ETC]\r\nTAB_OLDTYPE=1\r\n",
+       "[ETC]\r\nTAB_OLDTYPE=1\r\nRET_M_IDX=1\r\n[MOZI]\r\nCODE=0\r\nBOM=1\r\n"},
+      {"the file removed meanwhile: all four", full, [](SettingsStore& s) { s.SetTabOldType(1); },
+       "", "[MOZI]\r\nCODE=0\r\nBOM=1\r\n[ETC]\r\nTAB_OLDTYPE=1\r\nRET_M_IDX=0\r\n"},
+      {"the other's other keys and comments stay", full,
+       [](SettingsStore& s) { s.SetDetectBom(false); },
+       "; note\r\n[MOZI]\r\nCODE=0\r\nBOM=1\r\nFONT=x\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n"
+       "[USER]\r\nk=v\r\n",
+       "; note\r\n[MOZI]\r\nCODE=0\r\nBOM=0\r\nFONT=x\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n"
+       "[USER]\r\nk=v\r\n"},
+  };
+  for (const MergeCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir home;
+    ScopedHome scope(home.Path());
+    const std::string path = home.File("korvel.ini");
+    if (!c.file.empty()) home.Write("korvel.ini", c.file);
+    SettingsStore global;
+    global.LoadSettings();
+    c.me(global);
+    if (c.other.empty()) {
+      std::filesystem::remove(path);
+    } else {
+      home.Write("korvel.ini", c.other);
+    }
+    ASSERT_TRUE(global.SaveSettings());
+    EXPECT_EQ(ReadFileBytes(path), c.expected);
+  }
+}
+
+TEST(SharedSettingsTest, StrayLinesAreDroppedByTheNextSave) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  RecordingNotifier notes;
+  ScopedNotifier notifier(&notes);
+  home.Write("korvel.ini",
+             "garbage\r\n"
+             "; a comment\r\n"
+             "  ;indented comment\r\n"
+             "\r\n"
+             "[MOZI]\r\n"
+             "CODE=10\r\n"
+             "=no key\r\n"
+             "[unclosed\r\n"
+             "  \t \r\n"
+             "BOM = 0 \r\n"
+             "\x01\x02\r\n"
+             "[ETC]\r\n"
+             "just words\r\n"
+             "TAB_OLDTYPE=1\r\n"
+             "RET_M_IDX=2");
+  SettingsStore global;
+  global.LoadSettings();
+  EXPECT_EQ(global.GetEncoding(), 10);
+  EXPECT_FALSE(global.GetDetectBom());
+  global.SetEncoding(15);
+  ASSERT_TRUE(global.SaveSettings());
+  EXPECT_EQ(ReadFileBytes(home.File("korvel.ini")),
+            "; a comment\r\n"
+            "  ;indented comment\r\n"
+            "\r\n"
+            "[MOZI]\r\n"
+            "CODE=15\r\n"
+            "  \t \r\n"
+            "BOM = 0 \r\n"
+            "[ETC]\r\n"
+            "TAB_OLDTYPE=1\r\n"
+            "RET_M_IDX=2");
+  EXPECT_TRUE(notes.Entries().empty());
+}
+
+TEST(SharedSettingsTest, TheLockFileIsPrivateAndNeverFollowed) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  {
+    SettingsStore global;
+    global.LoadSettings();
+    ASSERT_TRUE(global.SaveSettings());
+    struct stat st;
+    ASSERT_EQ(::lstat(home.File("korvel.ini.lock").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+  }
+  // A lock file that is a link or a FIFO planted there: no save (and no hang), the file and
+  // the link's target untouched.
+  const std::string settings = ReadFileBytes(home.File("korvel.ini"));
+  TempDir elsewhere;
+  const std::string target = elsewhere.Write("target", "keep");
+  for (bool fifo : {false, true}) {
+    SCOPED_TRACE(fifo ? "FIFO" : "link");
+    const std::string lock = home.File("korvel.ini.lock");
+    std::filesystem::remove(lock);
+    if (fifo) {
+      ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+    } else {
+      std::filesystem::create_symlink(target, lock);
+    }
+    SettingsStore global;
+    global.LoadSettings();
+    global.SetEncoding(15);
+    EXPECT_FALSE(global.SaveSettings());
+    EXPECT_EQ(ReadFileBytes(home.File("korvel.ini")), settings);
+    EXPECT_EQ(ReadFileBytes(target), "keep");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Two programs saving at once
+
+constexpr int kSaves = 1000;
+
+// The whole file as a save leaves it, with CODE=`code` and TAB_OLDTYPE=`tab`.
+const std::regex kSaved(
+    "; kept\r\n\\[MOZI\\]\r\nCODE=([0-9]+)\r\nBOM=1\r\n\\[ETC\\]\r\nTAB_OLDTYPE=([0-9]+)\r\n"
+    "RET_M_IDX=0\r\n\\[USER\\]\r\nx=1\r\n");
+
+// One program: sets its setting to 1, 2, ... kSaves, saving after each, and checks after each
+// save that the file holds its value (only it writes that setting, so any text of the file
+// from then on must). The number of failures, as the exit status.
+int SaveInALoop(bool encoding) {
+  SettingsStore global;
+  global.LoadSettings();
+  const std::string path = global.MakePath("korvel.ini");
+  int failures = 0;
+  for (int i = 1; i <= kSaves; ++i) {
+    if (encoding) {
+      global.SetEncoding(i);
+    } else {
+      global.SetTabOldType(i);
+    }
+    if (!global.SaveSettings()) ++failures;
+    IniFile ini;
+    if (!ini.Load(path) ||
+        ini.GetInt(encoding ? "MOZI" : "ETC", encoding ? "CODE" : "TAB_OLDTYPE", -1) != i) {
+      ++failures;
+    }
+  }
+  return failures > 100 ? 100 : failures;
+}
+
+TEST(SharedSettingsTest, TwoProgramsSavingAThousandTimesEachLoseNothing) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  const std::string path = home.Write("korvel.ini",
+                                      "; kept\r\n[MOZI]\r\nCODE=0\r\nBOM=1\r\nstray line\r\n"
+                                      "[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n[USER]\r\nx=1\r\n");
+  const std::string initial = ReadFileBytes(path);
+  pid_t children[2];
+  for (int k = 0; k < 2; ++k) {
+    children[k] = ::fork();
+    ASSERT_GE(children[k], 0);
+    if (children[k] == 0) ::_exit(SaveInALoop(k == 0));
+  }
+  // Meanwhile every text read from the file is whole: the first one, or one a save left,
+  // and neither setting ever goes back.
+  int looks = 0;
+  int badTexts = 0;
+  int backwards = 0;
+  int lastCode = 0;
+  int lastTab = 0;
+  std::string lastBad;
+  int running = 2;
+  while (running > 0) {
+    ::usleep(100);  // leave the savers most of the processor
+    const std::string text = ReadFileBytes(path);
+    ++looks;
+    std::smatch m;
+    if (std::regex_match(text, m, kSaved)) {
+      const int code = std::stoi(m[1]);
+      const int tab = std::stoi(m[2]);
+      if (code < lastCode || tab < lastTab) ++backwards;
+      lastCode = code;
+      lastTab = tab;
+    } else if (text != initial) {
+      ++badTexts;
+      lastBad = text;
+    }
+    for (pid_t& child : children) {
+      int status = 0;
+      if (child > 0 && ::waitpid(child, &status, WNOHANG) == child) {
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "failed saves or lost values in one program";
+        child = 0;
+        --running;
+      }
+    }
+  }
+  EXPECT_EQ(badTexts, 0) << "an empty or mixed file, such as:\n" << lastBad;
+  EXPECT_EQ(backwards, 0);
+  EXPECT_GT(looks, 1);
+  // Both last values are there, and nothing else changed.
+  EXPECT_EQ(ReadFileBytes(path),
+            "; kept\r\n[MOZI]\r\nCODE=1000\r\nBOM=1\r\n[ETC]\r\nTAB_OLDTYPE=1000\r\n"
+            "RET_M_IDX=0\r\n[USER]\r\nx=1\r\n");
+  // No temporary file is left beside it.
+  EXPECT_EQ(test::FolderEntries(home.Path()),
+            (std::vector<std::string>{"korvel.ini", "korvel.ini.lock"}));
+}
+
+}  // namespace
+}  // namespace korvel
