@@ -80,6 +80,34 @@ int MemoryFileSystem::Close(int fd) {
   return 0;
 }
 
+int MemoryFileSystem::BeginWrite(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  OpenFile file;
+  file.path = path;
+  file.writing = true;
+  file.whole = true;
+  file.bytes = std::make_shared<const std::string>();
+  const int fd = nextFd_++;
+  open_.emplace(fd, std::move(file));
+  return fd;
+}
+
+int MemoryFileSystem::CommitWrite(int fd, bool replace) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = open_.find(fd);
+  if (it == open_.end() || !it->second.whole) return -1;
+  OpenFile file = std::move(it->second);
+  open_.erase(it);
+  if (!replace && files_.count(file.path) != 0) return kTargetExists;
+  files_[file.path] = std::make_shared<const std::string>(std::move(file.written));
+  return 0;
+}
+
+void MemoryFileSystem::AbandonWrite(int fd) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  open_.erase(fd);
+}
+
 FuzzEnvironment& FuzzEnvironment::Get() {
   static FuzzEnvironment* environment = [] {
     auto* e = new FuzzEnvironment;

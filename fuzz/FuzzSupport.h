@@ -35,6 +35,10 @@ class MemoryFileSystem : public FileSystem {
   ssize_t Read(int fd, void* buffer, std::size_t count) override;
   ssize_t Write(int fd, const void* buffer, std::size_t count) override;
   int Close(int fd) override;
+  // A file begun here shows under its path only when committed, as on a real disk.
+  int BeginWrite(const std::string& path) override;
+  int CommitWrite(int fd, bool replace) override;
+  void AbandonWrite(int fd) override;
 
  private:
   struct OpenFile {
@@ -42,6 +46,7 @@ class MemoryFileSystem : public FileSystem {
     std::shared_ptr<const std::string> bytes;  // reading: the contents when opened
     std::size_t pos = 0;
     bool writing = false;
+    bool whole = false;  // begun with BeginWrite: named only at CommitWrite
     std::string written;
   };
 
