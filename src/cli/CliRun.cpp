@@ -120,11 +120,12 @@ bool Extract(const CliOptions& o, CompareSession& session) {
       break;
     case ExtractOption::kFieldDiff:
     case ExtractOption::kFieldEqual: {
-      // The extraction names a position in the field layout (keys first).
+      // The extraction names a position in the field layout (keys first); the option's
+      // number is a row of the field-control grid, the left file's field number.
       const auto& fields = session.Fields();
       int position = static_cast<int>(fields.size());
       for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].FieldNo == o.extractField) position = static_cast<int>(i);
+        if (fields[i].FieldNoLeft == o.extractField) position = static_cast<int>(i);
       }
       ok = session.ExtractColumn(position, o.extract == ExtractOption::kFieldDiff);
       break;

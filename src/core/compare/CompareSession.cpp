@@ -5,6 +5,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 #include "io/PathText.h"
 #include "platform/Codepage.h"
@@ -16,6 +17,8 @@ namespace {
 // printf-style formatting of one of the program's texts (UTF-8 in the source, CP932 out).
 template <typename... Args>
 std::string Format(std::string_view utf8Format, Args... args) {
+  static_assert(((std::is_arithmetic_v<Args> || std::is_pointer_v<Args>)&&...),
+                "printf arguments are numbers and C texts");
   const std::string format = Sjis(utf8Format);
   int n = std::snprintf(nullptr, 0, format.c_str(), args...);
   if (n <= 0) return {};
@@ -324,16 +327,16 @@ int CompareSession::CompareKeys(int leftRow, int rightRow) const {
   // First the order both sides were sorted by; where it finds all keys equal, the bytes
   // decide (the sort placed such rows by their bytes, see PrepareSide).
   for (int k = 0; k < keys; ++k) {
-    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(k)];
-    std::string_view a = left.Cell(f.FieldNo);
-    std::string_view b = right.Cell(f.FieldNo);
+    const ResultField& f = layout_.Fields[static_cast<std::size_t>(k)];
+    std::string_view a = left.Cell(f.FieldNoLeft);
+    std::string_view b = right.Cell(f.FieldNoRight);
     int c = f.Numeric ? Sign(KeyNumber(a), KeyNumber(b)) : SortCompare(a, b);
     if (c != 0) return c;
   }
   for (int k = 0; k < keys; ++k) {
-    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(k)];
+    const ResultField& f = layout_.Fields[static_cast<std::size_t>(k)];
     if (f.Numeric) continue;
-    int c = left.Cell(f.FieldNo).compare(right.Cell(f.FieldNo));
+    int c = left.Cell(f.FieldNoLeft).compare(right.Cell(f.FieldNoRight));
     if (c != 0) return c < 0 ? -1 : 1;
   }
   return 0;
@@ -385,7 +388,7 @@ int CompareSession::PairRecords() {
 
 void CompareSession::ClassifyPairs() {
   ReleaseExtraction();
-  for (LayoutField& f : layout_.Fields) f.DiffCount = 0;
+  for (ResultField& f : layout_.Fields) f.DiffCount = 0;
   diffRecordCount_ = 0;
   leftOnlyCount_ = 0;
   rightOnlyCount_ = 0;
@@ -414,9 +417,9 @@ void CompareSession::ClassifyPairs() {
     RowView left = leftTable_.Row(pair.LeftRow);
     RowView right = rightTable_.Row(pair.RightRow);
     int differing = 0;
-    for (LayoutField& f : layout_.Fields) {
+    for (ResultField& f : layout_.Fields) {
       if (f.NotCompared) continue;
-      if (korvel::CellsDiffer(left.Cell(f.FieldNo), right.Cell(f.FieldNo), f.IgnoreSpaces != 0)) {
+      if (f.CellsDiffer(left.Cell(f.FieldNoLeft), right.Cell(f.FieldNoRight))) {
         ++f.DiffCount;
         ++differing;
       }
@@ -453,7 +456,7 @@ void CompareSession::SetFieldWidth(int index, int width) {
 
 void CompareSession::SetFieldX(int index, int leftX, int rightX) {
   if (index < 0 || index >= static_cast<int>(layout_.Fields.size())) return;
-  LayoutField& f = layout_.Fields[static_cast<std::size_t>(index)];
+  ResultField& f = layout_.Fields[static_cast<std::size_t>(index)];
   f.LeftX = leftX;
   f.RightX = rightX;
 }
@@ -492,17 +495,16 @@ bool CompareSession::FillExtractColumn(int position, bool differing) {
     Warn(Sjis("該当のカラムが見付かりません。"));
     return false;
   }
-  const LayoutField& f = layout_.Fields[static_cast<std::size_t>(position)];
+  const ResultField& f = layout_.Fields[static_cast<std::size_t>(position)];
   for (const RecordPair& pair : allPairs_) {
     if (!pair.IsPaired()) continue;
-    bool differs =
-        korvel::CellsDiffer(leftTable_.CellView(f.FieldNo, pair.LeftRow),
-                            rightTable_.CellView(f.FieldNo, pair.RightRow), f.IgnoreSpaces != 0);
+    bool differs = f.CellsDiffer(leftTable_.CellView(f.FieldNoLeft, pair.LeftRow),
+                                 rightTable_.CellView(f.FieldNoRight, pair.RightRow));
     if (differs == differing) extractPairs_.push_back(pair);
   }
   const int count = static_cast<int>(extractPairs_.size());
-  extractStatus_ = differing ? Format("(『%s』の相違分抽出中...%d件)", f.Name, count)
-                             : Format("(『%s』の相違なし分抽出中...%d件)", f.Name, count);
+  extractStatus_ = differing ? Format("(『%s』の相違分抽出中...%d件)", f.Name.c_str(), count)
+                             : Format("(『%s』の相違なし分抽出中...%d件)", f.Name.c_str(), count);
   return true;
 }
 
@@ -558,14 +560,15 @@ FieldGrid CompareSession::MakeReGridGrid() const {
   const std::string& mark = FieldGrid::MarkText();
   const std::string& dash = FieldGrid::UnavailableText();
   for (int i = 1; i <= n; ++i) {
-    const LayoutField& f = layout_.Fields[static_cast<std::size_t>(i - 1)];
+    const ResultField& f = layout_.Fields[static_cast<std::size_t>(i - 1)];
     char number[16];
     std::snprintf(number, sizeof number, "%4d", i);
     grid.SetCell(i, FieldGrid::kNumber, number);
     grid.SetCell(i, FieldGrid::kKey, f.IsKey ? mark : std::string());
     grid.SetCell(i, FieldGrid::kNumeric, f.Numeric ? mark : std::string());
-    grid.SetCell(i, FieldGrid::kIgnoreSpaces,
-                 f.IsKey ? dash : (f.IgnoreSpaces ? mark : std::string()));
+    grid.SetCell(
+        i, FieldGrid::kIgnoreSpaces,
+        f.IsKey ? dash : (f.Compare == FieldCompare::kIgnoreSpaces ? mark : std::string()));
     grid.SetCell(i, FieldGrid::kNotCompared,
                  f.IsKey ? dash : (f.NotCompared ? mark : std::string()));
     grid.SetCell(i, FieldGrid::kNameA, f.NameView());
@@ -576,11 +579,12 @@ FieldGrid CompareSession::MakeReGridGrid() const {
 
 void CompareSession::ApplyReGrid(const FieldGrid& grid) {
   for (std::size_t i = 0; i < layout_.Fields.size(); ++i) {
-    LayoutField& f = layout_.Fields[i];
+    ResultField& f = layout_.Fields[i];
     if (f.IsKey) continue;
     const int row = static_cast<int>(i) + 1;
-    f.IgnoreSpaces = grid.IsMarked(row, FieldGrid::kIgnoreSpaces) ? 1 : 0;
-    f.NotCompared = grid.IsMarked(row, FieldGrid::kNotCompared) ? 1 : 0;
+    f.Compare = grid.IsMarked(row, FieldGrid::kIgnoreSpaces) ? FieldCompare::kIgnoreSpaces
+                                                             : FieldCompare::kText;
+    f.NotCompared = grid.IsMarked(row, FieldGrid::kNotCompared);
   }
   ClassifyPairs();
 }

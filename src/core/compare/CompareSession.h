@@ -35,8 +35,6 @@
 
 namespace korvel {
 
-enum class Side { kLeft, kRight };
-
 // The choices the set-up chain presets its dialogs from and writes back into.
 struct CompareSettings {
   int FileKind = kFileKindCsv;  // kFileKindCsv, kFileKindDelimited, kFileKindFixed
@@ -115,10 +113,6 @@ class CompareSession {
   // Sets every pair's Status, every field's DiffCount and the counters from the cells.
   // Releases an active extraction first, so that the shown list is the classified one.
   void ClassifyPairs();
-  // The cell comparison (Collation.h): true when the texts differ.
-  static bool CellsDiffer(std::string_view left, std::string_view right, bool ignoreSpaces) {
-    return korvel::CellsDiffer(left, right, ignoreSpaces);
-  }
   // The empty result: no pairs, no fields, counters 0, no extraction. Tables and
   // settings stay.
   void ResetResult();
@@ -135,7 +129,7 @@ class CompareSession {
   }
   bool ExtractActive() const { return extractActive_; }
 
-  const std::vector<LayoutField>& Fields() const { return layout_.Fields; }
+  const std::vector<ResultField>& Fields() const { return layout_.Fields; }
   int KeyCount() const { return layout_.KeyCount; }
   bool IsNotLoaded(int fieldNo) const { return layout_.IsNotLoaded(fieldNo); }
   // The view's writes into the layout: a dragged column width, the painted x positions.

@@ -2,24 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "compare/RowTable.h"
 #include "platform/Codepage.h"
 
 namespace korvel {
-
-void LayoutField::SetName(std::string_view name) {
-  // Cut at 63 bytes without leaving half of a double-byte character behind.
-  std::size_t n = 0;
-  while (n < name.size()) {
-    std::size_t w = IsLeadByte(name[n]) && n + 1 < name.size() ? 2 : 1;
-    if (n + w > sizeof Name - 1) break;
-    n += w;
-  }
-  std::memcpy(Name, name.data(), n);
-  Name[n] = '\0';
-}
 
 std::string FieldColumnName(int fieldNo) {
   char name[24];
@@ -38,13 +25,16 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
   std::string keyList;
   const bool namesFromGrid = fileKind == kFileKindFixed || topRowNames;
   auto makeField = [&](int j, bool isKey) {
-    LayoutField f;
-    f.IsKey = isKey ? 1 : 0;
-    f.FieldNo = j;
-    f.Numeric = isKey && grid.IsMarked(j, FieldGrid::kNumeric) ? 1 : 0;
-    f.IgnoreSpaces = grid.IsMarked(j, FieldGrid::kIgnoreSpaces) ? 1 : 0;
-    f.NotCompared = grid.IsMarked(j, FieldGrid::kNotCompared) ? 1 : 0;
-    f.NotLoaded = grid.IsMarked(j, FieldGrid::kNotLoaded) ? 1 : 0;
+    ResultField f;
+    f.IsKey = isKey;
+    // Row j of the grid is field number j of both files.
+    f.FieldNoLeft = j;
+    f.FieldNoRight = j;
+    f.Numeric = isKey && grid.IsMarked(j, FieldGrid::kNumeric);
+    f.Compare = grid.IsMarked(j, FieldGrid::kIgnoreSpaces) ? FieldCompare::kIgnoreSpaces
+                                                           : FieldCompare::kText;
+    f.NotCompared = grid.IsMarked(j, FieldGrid::kNotCompared);
+    f.NotLoaded = grid.IsMarked(j, FieldGrid::kNotLoaded);
     f.Width = kBuiltWidth;
     if (namesFromGrid) {
       const std::string& left = grid.Cell(j, FieldGrid::kNameA);
@@ -77,9 +67,11 @@ bool FieldLayout::IsNotLoaded(int fieldNo) const {
 
 void FieldLayout::MeasureColumns(const RowTable& left, int charWidth) {
   const int rows = std::min(left.RowCount(), kMeasuredRows);
-  for (LayoutField& f : Fields) {
+  for (ResultField& f : Fields) {
     std::size_t longest = 0;
-    for (int r = 0; r < rows; ++r) longest = std::max(longest, left.CellView(f.FieldNo, r).size());
+    for (int r = 0; r < rows; ++r) {
+      longest = std::max(longest, left.CellView(f.FieldNoLeft, r).size());
+    }
     long width = (static_cast<long>(longest) + 1) * charWidth;
     f.Width = static_cast<std::int32_t>(std::clamp<long>(width, kMinWidth, kMaxWidth));
   }

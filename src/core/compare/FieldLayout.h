@@ -1,37 +1,18 @@
 #pragma once
-// The field layout of a comparison: the fields both sides share, in the order they are
-// shown (the key fields first), with the per-field choices of the field-control grid and
-// the per-field results.
+// The field layout of a comparison: the fields both sides share (ResultField,
+// compare/ResultModel.h), in the order they are shown (the key fields first), with the
+// per-field choices of the field-control grid and the per-field results.
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "compare/FieldGrid.h"
+#include "compare/ResultModel.h"
 
 namespace korvel {
 
 class RowTable;
-
-// One field; a fixed 104-byte record.
-struct LayoutField {
-  std::int32_t IsKey = 0;         // 1 = key field
-  std::int32_t FieldNo = 0;       // 1-based field number = column in both row tables
-  std::int32_t Numeric = 0;       // 1 = the key sorts and pairs as an integer (keys only)
-  std::int32_t IgnoreSpaces = 0;  // 1 = cells compared without half- and full-width spaces
-  std::int32_t NotCompared = 0;   // 1 = never counts as different, never marked
-  std::int32_t NotLoaded = 0;     // 1 = cells not loaded; "" on both sides
-  std::int32_t DiffCount = 0;     // paired records whose cells differ here (classification)
-  std::int32_t LeftX = 0;         // x of the field's cells, written by the grid painting;
-  std::int32_t RightX = 0;        //   0 = not visible
-  std::int32_t Width = 64;        // column width in pixels
-  char Name[64] = {};             // display name, CP932, NUL-terminated (at most 63 bytes)
-
-  std::string_view NameView() const { return Name; }
-  void SetName(std::string_view name);
-};
-static_assert(sizeof(LayoutField) == 104);
 
 class FieldLayout {
  public:
@@ -55,7 +36,7 @@ class FieldLayout {
   // Empties the layout.
   void Clear();
 
-  std::vector<LayoutField> Fields;
+  std::vector<ResultField> Fields;
   int KeyCount = 0;                // the first KeyCount fields are the keys
   std::vector<int> NotLoadedList;  // field numbers marked 未取込, at most 10
 };

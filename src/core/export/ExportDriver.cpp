@@ -16,8 +16,8 @@ void WriteXml(const ExportSource& source, ExportLayout layout, ExportBuffer& out
   writer.WriteWorkbookHeader();
   switch (layout) {
     case ExportLayout::kPerSheet:
-      writer.WriteXmlPerSide(kLeftSide);
-      writer.WriteXmlPerSide(kRightSide);
+      writer.WriteXmlPerSide(Side::kLeft);
+      writer.WriteXmlPerSide(Side::kRight);
       break;
     case ExportLayout::kAlternateFields:
       writer.WriteXmlAlternateFields();
@@ -34,7 +34,7 @@ void WriteCsv(const ExportSource& source, ExportLayout layout, ExportBuffer& out
   CsvExportWriter writer(source, out);
   switch (layout) {
     case ExportLayout::kPerSheet:
-      for (int side : {kLeftSide, kRightSide}) {
+      for (Side side : {Side::kLeft, Side::kRight}) {
         // Paths are kept as the file system spells them; the file is CP932 throughout.
         writer.WriteCsvCell(Utf8ToCp932(source.Path(side)));
         writer.EndCsvLine();

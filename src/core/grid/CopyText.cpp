@@ -4,6 +4,7 @@
 #include <new>
 #include <string_view>
 
+#include "grid/GridModel.h"
 #include "platform/Codepage.h"
 #include "platform/Notifier.h"
 
@@ -33,37 +34,39 @@ class TextSink {
 // zero byte that a reader let through ends the cell here too.
 std::string_view UpToZero(std::string_view text) { return text.substr(0, text.find('\0')); }
 
-// The cell of `field` on `side` in table row `row`; "" when the side has no record.
-std::string_view Cell(const CompareSession& session, Side side, int row, const LayoutField& field) {
+// The cell of `field` on `side` of `pair`; "" when the side has no record.
+std::string_view Cell(const CompareSession& session, Side side, const RecordPair& pair,
+                      const ResultField& field) {
+  const int row = pair.Row(side);
   if (row < 0) return {};
-  return UpToZero(session.CellText(side, row, field.FieldNo));
+  return UpToZero(session.CellText(side, row, field.FieldNo(side)));
 }
 
 // A key is shown from the left file unless the left record is missing or its cell empty:
 // so a right-only record still shows its key, whichever side is copied.
 std::string_view KeyCell(const CompareSession& session, const RecordPair& pair,
-                         const LayoutField& field) {
-  std::string_view left = Cell(session, Side::kLeft, pair.LeftRow, field);
+                         const ResultField& field) {
+  std::string_view left = Cell(session, Side::kLeft, pair, field);
   if (!left.empty()) return left;
-  return Cell(session, Side::kRight, pair.RightRow, field);
+  return Cell(session, Side::kRight, pair, field);
 }
 
-void PutRangeCell(const CompareSession& session, const RecordPair& pair, const LayoutField& field,
-                  bool leftPane, bool marks, TextSink& sink) {
-  if (field.IsKey != 0) {
+void PutRangeCell(const CompareSession& session, const RecordPair& pair, const ResultField& field,
+                  Side side, bool marks, TextSink& sink) {
+  if (field.IsKey) {
     sink.Put(KeyCell(session, pair, field));
     return;
   }
-  const Side side = leftPane ? Side::kLeft : Side::kRight;
-  const Side other = leftPane ? Side::kRight : Side::kLeft;
-  std::string_view text = Cell(session, side, leftPane ? pair.LeftRow : pair.RightRow, field);
+  std::string_view text = Cell(session, side, pair, field);
   sink.Put(text);
-  if (!marks || field.NotCompared != 0) return;
-  std::string_view otherText = Cell(session, other, leftPane ? pair.RightRow : pair.LeftRow, field);
-  if (CompareSession::CellsDiffer(text, otherText, field.IgnoreSpaces != 0)) sink.Put("(*)");
+  if (!marks || field.NotCompared) return;
+  std::string_view otherText = Cell(session, OtherSide(side), pair, field);
+  const bool differs =
+      side == Side::kLeft ? field.CellsDiffer(text, otherText) : field.CellsDiffer(otherText, text);
+  if (differs) sink.Put("(*)");
 }
 
-void PutNames(const std::vector<LayoutField>& fields, int c1, int c2, TextSink& sink) {
+void PutNames(const std::vector<ResultField>& fields, int c1, int c2, TextSink& sink) {
   for (int c = c1; c <= c2; ++c) {
     if (c > c1) sink.Tab();
     sink.Put(fields[static_cast<std::size_t>(c)].NameView());
@@ -105,7 +108,7 @@ CopyRect RectToCopy(const CopyViewState& view, bool otherSide) {
 
 std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool marks, bool header,
                       std::string* out) {
-  const std::vector<LayoutField>& fields = session.Fields();
+  const std::vector<ResultField>& fields = session.Fields();
   const std::vector<RecordPair>& pairs = session.ViewPairs();
   const int c1 = std::min(rect.anchorCol, rect.endCol);
   const int c2 = std::max(rect.anchorCol, rect.endCol);
@@ -119,13 +122,14 @@ std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool 
     return 0;
   }
 
+  const Side side = PaneSide(rect.pane);
   TextSink sink(out);
   if (header) PutNames(fields, c1, c2, sink);
   for (int r = r1; r <= r2; ++r) {
     const RecordPair& pair = pairs[static_cast<std::size_t>(r)];
     for (int c = c1; c <= c2; ++c) {
       if (c > c1) sink.Tab();
-      PutRangeCell(session, pair, fields[static_cast<std::size_t>(c)], rect.pane == 1, marks, sink);
+      PutRangeCell(session, pair, fields[static_cast<std::size_t>(c)], side, marks, sink);
     }
     sink.EndLine();
   }
@@ -133,7 +137,7 @@ std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool 
 }
 
 std::size_t RowCompareText(const CompareSession& session, int row, std::string* out) {
-  const std::vector<LayoutField>& fields = session.Fields();
+  const std::vector<ResultField>& fields = session.Fields();
   const std::vector<RecordPair>& pairs = session.ViewPairs();
   if (fields.empty() || row < 0 || row >= static_cast<int>(pairs.size())) {
     Beep();
@@ -145,19 +149,17 @@ std::size_t RowCompareText(const CompareSession& session, int row, std::string* 
   TextSink sink(out);
   PutNames(fields, 0, last, sink);
   for (Side side : {Side::kLeft, Side::kRight}) {
-    const int tableRow = side == Side::kLeft ? pair.LeftRow : pair.RightRow;
     for (int c = 0; c <= last; ++c) {
       if (c > 0) sink.Tab();
-      sink.Put(Cell(session, side, tableRow, fields[static_cast<std::size_t>(c)]));
+      sink.Put(Cell(session, side, pair, fields[static_cast<std::size_t>(c)]));
     }
     sink.EndLine();
   }
   for (int c = 0; c <= last; ++c) {
     if (c > 0) sink.Tab();
-    const LayoutField& field = fields[static_cast<std::size_t>(c)];
-    if (CompareSession::CellsDiffer(Cell(session, Side::kLeft, pair.LeftRow, field),
-                                    Cell(session, Side::kRight, pair.RightRow, field),
-                                    field.IgnoreSpaces != 0)) {
+    const ResultField& field = fields[static_cast<std::size_t>(c)];
+    if (field.CellsDiffer(Cell(session, Side::kLeft, pair, field),
+                          Cell(session, Side::kRight, pair, field))) {
       sink.Put("*");
     }
   }

@@ -59,10 +59,10 @@ struct FindPosition {
 // The search of FindNext: from the cell next to (curCol, curRow) in `direction` (-1 upward,
 // 1 downward), field by field across a record, then record by record, without wrapping
 // around at either end; the cursor cell itself is not examined. Cells are read on `side`
-// (1 the left file, any other value the right file); a side without a record reads as "".
+// (the window's CurSide through PaneSide); a side without a record reads as "".
 // The first matching cell, or nothing (no fields, no records, direction 0, an empty search
 // text, or no match before the end).
-std::optional<FindPosition> FindCell(const CompareSession& session, int side, int curCol,
+std::optional<FindPosition> FindCell(const CompareSession& session, Side side, int curCol,
                                      int curRow, int direction, std::string_view findText,
                                      int findMode);
 

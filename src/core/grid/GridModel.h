@@ -1,39 +1,22 @@
 #pragma once
 // What the grid window reads of a comparison result, and the few view members it writes
 // back into the field layout (LeftX, RightX, Width). The window paints and navigates through
-// this interface only; the comparison session provides it.
+// this interface only; the comparison session provides it. Rows and fields are the result's
+// own RecordPair and ResultField (compare/ResultModel.h).
 //
-// Texts are CP932. Views returned stay valid until the result changes (a comparison run,
-// a re-setting, an extraction or its release).
+// Texts are CP932. Views and references returned stay valid until the result changes (a
+// comparison run, a re-setting, an extraction or its release).
 
 #include <string>
 #include <string_view>
 
+#include "compare/ResultModel.h"
+
 namespace korvel {
 
-// Panes of the grid; a pane shows one side of every pair.
-inline constexpr int kLeftPane = 1;
-inline constexpr int kRightPane = 2;
-
-// One shown row: Status (> 0 differing fields, 0 equal, -1 right only, -2 left only) and the
-// row indexes of both sides (-1 for none).
-struct GridPair {
-  int status = 0;
-  int leftRow = -1;
-  int rightRow = -1;
-};
-
-// One field of the layout as the grid shows it.
-struct GridField {
-  bool isKey = false;
-  bool notCompared = false;
-  bool ignoreSpaces = false;
-  int diffCount = 0;
-  int width = 0;
-  int leftX = 0;  // as last painted; 0 = not shown in that pane
-  int rightX = 0;
-  std::string_view name;  // up to its NUL
-};
+// The window's panes (GridGeometry.h) as the sides they show: pane 1 the left file, any
+// other pane the right file.
+constexpr Side PaneSide(int pane) { return pane == 1 ? Side::kLeft : Side::kRight; }
 
 class GridModel {
  public:
@@ -42,20 +25,20 @@ class GridModel {
   // The shown rows (ViewPairs).
   virtual int RowCount() const = 0;
   // Row `row` in [0, RowCount()).
-  virtual GridPair Pair(int row) const = 0;
+  virtual RecordPair Pair(int row) const = 0;
 
   // The fields (keys first).
   virtual int FieldCount() const = 0;
   virtual int KeyCount() const = 0;
   // Field `field` in [0, FieldCount()).
-  virtual GridField Field(int field) const = 0;
+  virtual const ResultField& Field(int field) const = 0;
 
-  // The text of `field` on `side` (kLeftPane: the left file, kRightPane: the right one) of a table
-  // row; "" when the row is -1 or the cell is missing.
-  virtual std::string_view Cell(int side, int field, int tableRow) const = 0;
-  // The two cells of `field` in `pair` differ, honouring the field's ignore-spaces flag (a
-  // missing side reads as ""). The NotCompared flag is not consulted.
-  virtual bool CellsDiffer(const GridPair& pair, int field) const = 0;
+  // The text of `field` on `side` of a table row of that side; "" when the row is -1 or the
+  // cell is missing.
+  virtual std::string_view Cell(Side side, int field, int tableRow) const = 0;
+  // The two cells of `field` in `pair` differ under the field's comparison (a missing side
+  // reads as ""). The NotCompared flag is not consulted.
+  virtual bool CellsDiffer(const RecordPair& pair, int field) const = 0;
 
   // View members written back: the painted x of each pane (0 = not shown) and a dragged
   // width.

@@ -494,7 +494,7 @@ void MainWindow::ShowHeaderPopup(int x, int y) {
   HitSide = hit.side;
   std::string_view name;
   if (model_ != nullptr && HitColumn >= 0 && HitColumn < model_->FieldCount()) {
-    name = model_->Field(HitColumn).name;
+    name = model_->Field(HitColumn).Name;
   }
   QAction* diff = Action("mnusDfSel");
   QAction* same = Action("mnusDfNon");
@@ -631,10 +631,10 @@ GridFrame MainWindow::Frame() const {
   frame.leftX.resize(n);
   frame.rightX.resize(n);
   for (int j = 0; j < n; ++j) {
-    GridField field = model_->Field(j);
-    frame.widths[j] = field.width;
-    frame.leftX[j] = field.leftX;
-    frame.rightX[j] = field.rightX;
+    const ResultField& field = model_->Field(j);
+    frame.widths[j] = field.Width;
+    frame.leftX[j] = field.LeftX;
+    frame.rightX[j] = field.RightX;
   }
   return frame;
 }
@@ -645,7 +645,7 @@ NavigationSource MainWindow::Navigation() const {
   GridModel* model = model_;
   source.rowCount = model->RowCount();
   source.fieldCount = model->FieldCount();
-  source.status = [model](int row) { return model->Pair(row).status; };
+  source.status = [model](int row) { return model->Pair(row).Status; };
   source.cellsDiffer = [model](int row, int field) {
     return model->CellsDiffer(model->Pair(row), field);
   };

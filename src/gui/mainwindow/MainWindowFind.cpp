@@ -6,6 +6,7 @@
 #include "dialogs/FindDialog.h"
 #include "grid/FindText.h"
 #include "grid/GridGeometry.h"
+#include "grid/GridModel.h"
 #include "mainwindow/MainWindow.h"
 
 namespace korvel {
@@ -13,7 +14,7 @@ namespace korvel {
 void MainWindow::FindNext(int direction) {
   if ((direction == 0 || FindText.empty()) && !AskFind(direction)) return;
   const std::optional<FindPosition> found =
-      FindCell(session_, CurSide, CurCol, CurRow, direction, FindText, FindMode);
+      FindCell(session_, PaneSide(CurSide), CurCol, CurRow, direction, FindText, FindMode);
   if (!found) {
     Beep();
     return;

@@ -125,7 +125,7 @@ void MainWindow::PaintGrid(QImage& image) {
   for (int k = 0; k < shown; ++k) {
     const int top = kHeaderHeight + k * RowHeight;
     DrawText(p, 0, top + 2, RowNumberText(first + k));
-    DrawText(p, kRowNumberWidth, top + 2, DiffColumnText(model_->Pair(first + k).status));
+    DrawText(p, kRowNumberWidth, top + 2, DiffColumnText(model_->Pair(first + k).Status));
   }
 
   ColumnPlan plan;
@@ -158,8 +158,8 @@ void MainWindow::PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows
                               int h) {
   const int first = FirstRow();
   for (const PlacedColumn& column : plan.columns) {
-    const GridField field = model_->Field(column.field);
-    FillBox(p, column.x, 0, field.width, h, kWhite);
+    const ResultField& field = model_->Field(column.field);
+    FillBox(p, column.x, 0, field.Width, h, kWhite);
     for (int k = 0; k < shownRows; ++k) {
       const int top = kHeaderHeight + k * RowHeight;
       if (top >= gridBottom) break;
@@ -168,25 +168,23 @@ void MainWindow::PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows
   }
 }
 
-void MainWindow::PaintCell(QPainter& p, const PlacedColumn& column, const GridField& field,
-                           const GridPair& pair, int top) {
+void MainWindow::PaintCell(QPainter& p, const PlacedColumn& column, const ResultField& field,
+                           const RecordPair& pair, int top) {
   if (column.pane == 0) {
     // Key cells are never coloured; a right-only record shows the right file's key.
-    const bool right = pair.leftRow == -1;
-    DrawText(p, column.x, top + 2,
-             model_->Cell(right ? kRightPane : kLeftPane, column.field,
-                          right ? pair.rightRow : pair.leftRow));
+    const Side keySide = pair.LeftRow == -1 ? Side::kRight : Side::kLeft;
+    DrawText(p, column.x, top + 2, model_->Cell(keySide, column.field, pair.Row(keySide)));
     return;
   }
-  const int side = column.pane == 1 ? kLeftPane : kRightPane;
-  const int row = side == kLeftPane ? pair.leftRow : pair.rightRow;
-  if (field.notCompared) {
-    FillBox(p, column.x, top, field.width, RowHeight, NotComparedColor);
+  const Side side = PaneSide(column.pane);
+  const int row = pair.Row(side);
+  if (field.NotCompared) {
+    FillBox(p, column.x, top, field.Width, RowHeight, NotComparedColor);
   } else if (row == -1) {
-    FillBox(p, column.x, top, field.width, RowHeight, MissingColor);
+    FillBox(p, column.x, top, field.Width, RowHeight, MissingColor);
   } else if (model_->CellsDiffer(pair, column.field)) {
-    FillBox(p, column.x, top, field.width, RowHeight,
-            side == kLeftPane ? LeftDiffColor : RightDiffColor);
+    FillBox(p, column.x, top, field.Width, RowHeight,
+            side == Side::kLeft ? LeftDiffColor : RightDiffColor);
   }
   DrawText(p, column.x, top + 2, model_->Cell(side, column.field, row));
 }
@@ -207,9 +205,9 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   const int keys = model_ != nullptr ? std::min(model_->KeyCount(), n) : 0;
   int e = kRowHeaderWidth - 1;
   for (int j = 0; j < keys; ++j) {
-    const GridField field = model_->Field(j);
-    name(e + 1, field.width, field.name);
-    e += field.width;
+    const ResultField& field = model_->Field(j);
+    name(e + 1, field.Width, field.Name);
+    e += field.Width;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
     DrawSeparator(p, 4, e, 0, kHeaderHeight);
   }
@@ -219,9 +217,9 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   }
   const int firstField = keys + scrBottom_->value();
   for (int j = firstField; j < n; ++j) {
-    const GridField field = model_->Field(j);
-    name(e + 1, field.width, field.name);
-    e += field.width;
+    const ResultField& field = model_->Field(j);
+    name(e + 1, field.Width, field.Name);
+    e += field.Width;
     if (e >= SplitX) break;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
     DrawSeparator(p, 4, e, 0, kHeaderHeight);
@@ -230,9 +228,9 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   DrawSeparator(p, 2, SplitX - 2, 0, bottomB);
   e = SplitX - 1;
   for (int j = firstField; j < n; ++j) {
-    const GridField field = model_->Field(j);
-    name(e + 1, field.width, field.name);
-    e += field.width;
+    const ResultField& field = model_->Field(j);
+    name(e + 1, field.Width, field.Name);
+    e += field.Width;
     if (e > w) break;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
     DrawSeparator(p, 4, e, 0, kHeaderHeight);
@@ -252,18 +250,18 @@ void MainWindow::PaintDetail(QImage& image) {
   const bool hasPair = model_ != nullptr && CurRow >= 0 && CurRow < model_->RowCount();
   const bool hasField = model_ != nullptr && CurCol >= 0 && CurCol < model_->FieldCount();
   if (hasField) {
-    const GridField field = model_->Field(CurCol);
-    p.setPen(field.diffCount > 0 ? kStatusDiffering : kStatusPlain);
-    DrawText(p, 10, t + 2, DetailStatusText(field.name, CurRow, field.diffCount));
+    const ResultField& field = model_->Field(CurCol);
+    p.setPen(field.DiffCount > 0 ? kStatusDiffering : kStatusPlain);
+    DrawText(p, 10, t + 2, DetailStatusText(field.Name, CurRow, field.DiffCount));
   } else {
     p.setPen(kStatusPlain);
     DrawText(p, 10, t + 2, DetailStatusTextNoField(CurCol, CurRow));
   }
   if (!hasPair || !hasField) return;
 
-  const GridPair pair = model_->Pair(CurRow);
-  const std::string_view left = model_->Cell(kLeftPane, CurCol, pair.leftRow);
-  const std::string_view right = model_->Cell(kRightPane, CurCol, pair.rightRow);
+  const RecordPair pair = model_->Pair(CurRow);
+  const std::string_view left = model_->Cell(Side::kLeft, CurCol, pair.LeftRow);
+  const std::string_view right = model_->Cell(Side::kRight, CurCol, pair.RightRow);
   p.setPen(kBlack);
   DrawText(p, 10, t + 16, Sjis("左:"));
   DrawText(p, 10, t + 32, Sjis("右:"));
@@ -363,11 +361,11 @@ void MainWindow::CursorRects(int col, int row, int side, int pane, std::vector<Q
   if (col < 0 || col >= model_->FieldCount()) return;
   const int top = kHeaderHeight + (row - FirstRow()) * RowHeight;
   if (top >= GridBottom()) return;
-  const GridField field = model_->Field(col);
-  const int x = pane == 1 ? field.leftX : field.rightX;
+  const ResultField& field = model_->Field(col);
+  const int x = pane == 1 ? field.LeftX : field.RightX;
   if (x == 0) return;
   const int left = x - 2;
-  int right = x - 2 + field.width + 1;
+  int right = x - 2 + field.Width + 1;
   bool open = false;
   if (pane == 1 && right > SplitX - 5) {
     right = SplitX - 5;

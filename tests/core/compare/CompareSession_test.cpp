@@ -49,10 +49,11 @@ std::string Lines(const std::vector<std::string>& lines) {
     }
     int k = 0;
     for (std::size_t f = 0; f < s.Fields().size(); ++f) {
-      const LayoutField& field = s.Fields()[f];
+      const ResultField& field = s.Fields()[f];
       if (field.NotCompared) continue;
-      if (CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNo),
-                      s.CellText(Side::kRight, p.RightRow, field.FieldNo), field.IgnoreSpaces)) {
+      if (CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNoLeft),
+                      s.CellText(Side::kRight, p.RightRow, field.FieldNoRight),
+                      field.Compare == FieldCompare::kIgnoreSpaces)) {
         ++k;
         ++perField[f];
       }
@@ -260,7 +261,7 @@ TEST_F(CompareSessionTest, ClassificationHonoursEachFlag) {
   EXPECT_EQ(session_.DiffCellCount(), 3);
   EXPECT_EQ(session_.DiffRecordCount(), 2);
   std::vector<int> counts;
-  for (const LayoutField& f : session_.Fields()) counts.push_back(f.DiffCount);
+  for (const ResultField& f : session_.Fields()) counts.push_back(f.DiffCount);
   EXPECT_EQ(counts, (std::vector<int>{0, 1, 1, 0, 0, 1}));
   // The not-loaded field is "" on both sides; the not-compared one is loaded.
   EXPECT_EQ(Cell(Side::kLeft, 0, 5), "");
@@ -381,7 +382,7 @@ TEST_F(CompareSessionTest, ReGridReclassifiesWithoutChangingPairs) {
   again.Toggle(2, FieldGrid::kIgnoreSpaces);
   session_.ApplyReGrid(again);
   EXPECT_EQ(session_.DiffCellCount(), 2);
-  EXPECT_EQ(session_.Fields()[1].IgnoreSpaces, 1);
+  EXPECT_EQ(session_.Fields()[1].Compare, FieldCompare::kIgnoreSpaces);
   EXPECT_TRUE(notifier_.Entries().empty());
 
   CompareSession fresh;

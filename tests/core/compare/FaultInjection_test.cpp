@@ -147,7 +147,7 @@ struct Summary {
 Summary Summarize(const CompareSession& s) {
   Summary sum;
   sum.rows = PairRows(s);
-  for (const LayoutField& f : s.Fields()) sum.diffCounts.push_back(f.DiffCount);
+  for (const ResultField& f : s.Fields()) sum.diffCounts.push_back(f.DiffCount);
   sum.diff = s.DiffRecordCount();
   sum.leftOnly = s.LeftOnlyCount();
   sum.rightOnly = s.RightOnlyCount();

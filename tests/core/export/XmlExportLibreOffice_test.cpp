@@ -156,7 +156,7 @@ class ShownTables {
  public:
   explicit ShownTables(const GridModel& model) : m_(model) {}
 
-  Table PerSide(int side) const {
+  Table PerSide(Side side) const {
     Table t;
     std::vector<std::string> header = {"No", "相違"};
     for (int j = 0; j < m_.KeyCount(); ++j) header.push_back(Name(j));
@@ -175,14 +175,14 @@ class ShownTables {
     }
     t.push_back(header);
     for (int r = 0; r < m_.RowCount(); ++r) {
-      const GridPair pair = m_.Pair(r);
-      std::vector<std::string> row = {std::to_string(r + 1), StatusText(pair.status)};
+      const RecordPair pair = m_.Pair(r);
+      std::vector<std::string> row = {std::to_string(r + 1), StatusText(pair.Status)};
       for (int j = 0; j < m_.KeyCount(); ++j) row.push_back(KeyValue(pair, j));
       for (int j = m_.KeyCount(); j < m_.FieldCount(); ++j) {
-        const std::string left = Value(kLeftPane, pair, j);
-        const std::string right = Value(kRightPane, pair, j);
+        const std::string left = Value(Side::kLeft, pair, j);
+        const std::string right = Value(Side::kRight, pair, j);
         // The export compares the two texts plainly, byte for byte.
-        const char* mark = m_.Field(j).notCompared ? "未" : (left != right ? "×" : "○");
+        const char* mark = m_.Field(j).NotCompared ? "未" : (left != right ? "×" : "○");
         row.insert(row.end(), {mark, left, right});
       }
       t.push_back(row);
@@ -197,23 +197,23 @@ class ShownTables {
     for (int j = 0; j < m_.FieldCount(); ++j) header.push_back(Name(j));
     t.push_back(header);
     for (int r = 0; r < m_.RowCount(); ++r) {
-      t.push_back(SideRow(r, kLeftPane, "L"));
-      t.push_back(SideRow(r, kRightPane, "R"));
+      t.push_back(SideRow(r, Side::kLeft, "L"));
+      t.push_back(SideRow(r, Side::kRight, "R"));
     }
     return t;
   }
 
  private:
-  std::string Name(int j) const { return Cp932ToUtf8(m_.Field(j).name); }
-  std::string Value(int side, const GridPair& pair, int j) const {
-    return Cp932ToUtf8(m_.Cell(side, j, side == kLeftPane ? pair.leftRow : pair.rightRow));
+  std::string Name(int j) const { return Cp932ToUtf8(m_.Field(j).Name); }
+  std::string Value(Side side, const RecordPair& pair, int j) const {
+    return Cp932ToUtf8(m_.Cell(side, j, pair.Row(side)));
   }
-  std::string KeyValue(const GridPair& pair, int j) const {
-    return Value(pair.leftRow != -1 ? kLeftPane : kRightPane, pair, j);
+  std::string KeyValue(const RecordPair& pair, int j) const {
+    return Value(pair.LeftRow != -1 ? Side::kLeft : Side::kRight, pair, j);
   }
-  std::vector<std::string> SideRow(int r, int side, const std::string& file) const {
-    const GridPair pair = m_.Pair(r);
-    std::vector<std::string> row = {std::to_string(r + 1), StatusText(pair.status)};
+  std::vector<std::string> SideRow(int r, Side side, const std::string& file) const {
+    const RecordPair pair = m_.Pair(r);
+    std::vector<std::string> row = {std::to_string(r + 1), StatusText(pair.Status)};
     if (!file.empty()) row.push_back(file);
     for (int j = 0; j < m_.KeyCount(); ++j) row.push_back(KeyValue(pair, j));
     for (int j = 0; j < m_.FieldCount(); ++j) row.push_back(Value(side, pair, j));
@@ -323,8 +323,8 @@ TEST_F(XmlExportLibreOfficeTest, CellsReadBackAreTheShownValues) {
 
   const ShownTables shown(model_);
   const Table left = ReadBack(out, "sheet-Left.csv");
-  EXPECT_EQ(left, Trimmed(shown.PerSide(kLeftPane)));
-  EXPECT_EQ(ReadBack(out, "sheet-Right.csv"), Trimmed(shown.PerSide(kRightPane)));
+  EXPECT_EQ(left, Trimmed(shown.PerSide(Side::kLeft)));
+  EXPECT_EQ(ReadBack(out, "sheet-Right.csv"), Trimmed(shown.PerSide(Side::kRight)));
   EXPECT_EQ(ReadBack(out, "field-Sheet1.csv"), Trimmed(shown.AlternateFields()));
   EXPECT_EQ(ReadBack(out, "row-Sheet1.csv"), Trimmed(shown.AlternateRows()));
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CopyFindTestUtil.h"
+#include "grid/GridModel.h"
 
 namespace korvel {
 namespace {
@@ -97,9 +98,10 @@ class FindCellTest : public test::ComparedFilesTest {
     ASSERT_EQ(session_.ViewPairs()[2].Status, kStatusLeftOnly);
   }
 
-  Hit Find(int side, int col, int row, int direction, const std::string& text,
+  // `pane` as the window's CurSide: 1 the left file, 2 the right one.
+  Hit Find(int pane, int col, int row, int direction, const std::string& text,
            int mode = kFindIgnoreCase) {
-    return FindCell(session_, side, col, row, direction, text, mode);
+    return FindCell(session_, PaneSide(pane), col, row, direction, text, mode);
   }
 };
 
@@ -157,8 +159,8 @@ TEST_F(FindCellTest, AnExtractionLimitsTheSearch) {
 
 TEST(FindCellEmptyTest, NoResultFindsNothing) {
   CompareSession session;
-  EXPECT_EQ(FindCell(session, 1, 0, 0, 1, "a", kFindIgnoreCase), std::nullopt);
-  EXPECT_EQ(FindCell(session, 1, 0, 0, -1, "a", kFindIgnoreCase), std::nullopt);
+  EXPECT_EQ(FindCell(session, Side::kLeft, 0, 0, 1, "a", kFindIgnoreCase), std::nullopt);
+  EXPECT_EQ(FindCell(session, Side::kLeft, 0, 0, -1, "a", kFindIgnoreCase), std::nullopt);
 }
 
 }  // namespace

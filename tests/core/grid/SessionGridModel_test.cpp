@@ -39,31 +39,33 @@ TEST_F(SessionGridModelTest, GridModelReadsTheShownResult) {
   ASSERT_EQ(model.RowCount(), 4);
   EXPECT_EQ(model.FieldCount(), 3);
   EXPECT_EQ(model.KeyCount(), 1);
-  EXPECT_TRUE(model.Field(0).isKey);
-  EXPECT_TRUE(model.Field(2).ignoreSpaces);
-  EXPECT_EQ(model.Field(1).name, "FD002");
-  EXPECT_EQ(model.Field(1).diffCount, 1);
-  const GridPair first = model.Pair(0);
-  EXPECT_EQ(first.status, 1);
-  // Panes: 1 reads the left file, 2 the right one.
-  EXPECT_EQ(model.Cell(kLeftPane, 1, first.leftRow), "x");
-  EXPECT_EQ(model.Cell(kRightPane, 1, first.rightRow), "X");
+  EXPECT_TRUE(model.Field(0).IsKey);
+  EXPECT_EQ(model.Field(2).Compare, FieldCompare::kIgnoreSpaces);
+  EXPECT_EQ(model.Field(1).Name, "FD002");
+  EXPECT_EQ(model.Field(1).DiffCount, 1);
+  const RecordPair first = model.Pair(0);
+  EXPECT_EQ(first.Status, 1);
+  EXPECT_EQ(model.Cell(Side::kLeft, 1, first.LeftRow), "x");
+  EXPECT_EQ(model.Cell(Side::kRight, 1, first.RightRow), "X");
+  // The window's panes: 1 reads the left file, 2 the right one.
+  EXPECT_EQ(model.Cell(PaneSide(1), 1, first.LeftRow), "x");
+  EXPECT_EQ(model.Cell(PaneSide(2), 1, first.RightRow), "X");
   EXPECT_TRUE(model.CellsDiffer(first, 1));
   EXPECT_FALSE(model.CellsDiffer(first, 2));  // spaces ignored in FD003
   // A missing side reads as "" and differs from a text.
-  const GridPair leftOnly = model.Pair(2);
-  EXPECT_EQ(leftOnly.status, -2);
-  EXPECT_EQ(model.Cell(kRightPane, 1, leftOnly.rightRow), "");
+  const RecordPair leftOnly = model.Pair(2);
+  EXPECT_EQ(leftOnly.Status, -2);
+  EXPECT_EQ(model.Cell(Side::kRight, 1, leftOnly.RightRow), "");
   EXPECT_TRUE(model.CellsDiffer(leftOnly, 1));
   // A field out of range never differs and has no cell.
   EXPECT_FALSE(model.CellsDiffer(first, 7));
-  EXPECT_EQ(model.Cell(kLeftPane, 7, 0), "");
+  EXPECT_EQ(model.Cell(Side::kLeft, 7, 0), "");
   // The view's writes reach the layout.
   model.SetFieldX(1, 133, 421);
   model.SetFieldWidth(1, 3);
   EXPECT_EQ(session_.Fields()[1].LeftX, 133);
   EXPECT_EQ(session_.Fields()[1].RightX, 421);
-  EXPECT_EQ(model.Field(1).width, 3);
+  EXPECT_EQ(model.Field(1).Width, 3);
 }
 
 TEST_F(SessionGridModelTest, ExtractionSwitchesTheShownRows) {
@@ -78,7 +80,7 @@ TEST_F(SessionGridModelTest, ExtractionSwitchesTheShownRows) {
   EXPECT_EQ(model.ExtractStatusText(), S("(相違分(『左のみ』、『右のみ』含む）抽出中...3件)"));
   ASSERT_TRUE(model.ExtractColumn(1, false));
   EXPECT_EQ(model.RowCount(), 1);
-  EXPECT_EQ(model.Pair(0).leftRow, 1);
+  EXPECT_EQ(model.Pair(0).LeftRow, 1);
   EXPECT_FALSE(model.ExtractColumn(5, true));
   ASSERT_EQ(notifier_.Texts().size(), 1u);
   EXPECT_EQ(notifier_.Texts()[0], "該当のカラムが見付かりません。");

@@ -77,14 +77,14 @@ void BadInputPaintTest::AwkwardCellsPaintWithoutGarbage() {
 
   const QImage& g = w.BackBuffer();
   // The empty name leaves its header cell blank; a named one shows its text.
-  const korvel::GridField named = m.Field(1);
-  const korvel::GridField unnamed = m.Field(2);
-  QCOMPARE(DarkPixels(g, QRect(unnamed.leftX + 2, 2, unnamed.width - 4, 16)), 0);
-  QVERIFY(DarkPixels(g, QRect(named.leftX + 2, 2, named.width - 4, 16)) > 0);
+  const korvel::ResultField named = m.Field(1);
+  const korvel::ResultField unnamed = m.Field(2);
+  QCOMPARE(DarkPixels(g, QRect(unnamed.LeftX + 2, 2, unnamed.Width - 4, 16)), 0);
+  QVERIFY(DarkPixels(g, QRect(named.LeftX + 2, 2, named.Width - 4, 16)) > 0);
   // The half-width katakana and the long cells show text; nothing is drawn past the grid's
   // last row.
-  QVERIFY(DarkPixels(g, QRect(named.leftX + 2, RowTop(1) + 2, named.width - 4, 12)) > 0);
-  QVERIFY(DarkPixels(g, QRect(unnamed.leftX + 2, RowTop(0) + 2, unnamed.width - 4, 12)) > 0);
+  QVERIFY(DarkPixels(g, QRect(named.LeftX + 2, RowTop(1) + 2, named.Width - 4, 12)) > 0);
+  QVERIFY(DarkPixels(g, QRect(unnamed.LeftX + 2, RowTop(0) + 2, unnamed.Width - 4, 12)) > 0);
   QCOMPARE(DarkPixels(g, QRect(90, RowTop(3) + 2, w.paiMain()->width() - 100, 30)), 0);
 }
 

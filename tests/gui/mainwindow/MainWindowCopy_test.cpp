@@ -74,9 +74,9 @@ class MainCopyTest : public QObject {
     QCOMPARE(window_->Model()->RowCount(), 4);
     notifier_.Clear();
   }
-  korvel::GridField Field(int j) { return window_->Model()->Field(j); }
+  korvel::ResultField Field(int j) { return window_->Model()->Field(j); }
   void ClickCell(int col, int row, int pane) {
-    const int x = (pane == 2 ? Field(col).rightX : Field(col).leftX) + 5;
+    const int x = (pane == 2 ? Field(col).RightX : Field(col).LeftX) + 5;
     QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(x, RowTop(row) + 5));
   }
@@ -166,7 +166,7 @@ void MainCopyTest::WholeColumnDuringAnExtraction() {
   QCOMPARE(window_->Model()->RowCount(), 3);
   // A click on the qty header of the left pane selects the whole column.
   QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(2).leftX + 5, 10));
+                    QPoint(Field(2).LeftX + 5, 10));
   QCOMPARE(window_->ShownSel().pane, 1);
   QCOMPARE(window_->ShownSel().row1, -1);
   ClickToolButton("tb_CopyHead");
@@ -179,7 +179,7 @@ void MainCopyTest::WholeColumnDuringAnExtraction() {
   QTest::keyClick(window_->scr_Tab(), Qt::Key_Escape);
   QVERIFY(!window_->ExtractActive());
   QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(2).leftX + 5, 10));
+                    QPoint(Field(2).LeftX + 5, 10));
   CtrlC();
   QCOMPARE(Clipboard(), Q("qty\r\n10\r\n25(*)\r\n5(*)\r\n(*)\r\n"));
 }
@@ -188,10 +188,10 @@ void MainCopyTest::OtherSideOfASelection() {
   CompareFruit();
   // Drag from name of A01 to qty of B02 in the left pane.
   QTest::mousePress(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(1).leftX + 5, RowTop(0) + 5));
-  QTest::mouseMove(window_->paiMain(), QPoint(Field(2).leftX + 5, RowTop(1) + 5));
+                    QPoint(Field(1).LeftX + 5, RowTop(0) + 5));
+  QTest::mouseMove(window_->paiMain(), QPoint(Field(2).LeftX + 5, RowTop(1) + 5));
   QTest::mouseRelease(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(Field(2).leftX + 5, RowTop(1) + 5));
+                      QPoint(Field(2).LeftX + 5, RowTop(1) + 5));
   const MainWindow::Selection shown{1, 1, 0, 2, 1};
   QCOMPARE(window_->ShownSel(), shown);
   CtrlC();
@@ -205,10 +205,10 @@ void MainCopyTest::OtherSideOfASelection() {
   // From the right pane the other side is the left file; the key column takes the left
   // file's key, or the right one's where the left record is missing.
   QTest::mousePress(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(1).rightX + 5, RowTop(1) + 5));
-  QTest::mouseMove(window_->paiMain(), QPoint(Field(2).rightX + 5, RowTop(3) + 5));
+                    QPoint(Field(1).RightX + 5, RowTop(1) + 5));
+  QTest::mouseMove(window_->paiMain(), QPoint(Field(2).RightX + 5, RowTop(3) + 5));
   QTest::mouseRelease(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(Field(2).rightX + 5, RowTop(3) + 5));
+                      QPoint(Field(2).RightX + 5, RowTop(3) + 5));
   QCOMPARE(window_->ShownSel().pane, 2);
   CtrlC();
   QCOMPARE(Clipboard(), Q("バナナ\t30\r\n\t\r\nなつめ\t8\r\n"));
@@ -255,7 +255,7 @@ void MainCopyTest::SizeLimit() {
   QCOMPARE(window_->Model()->RowCount(), 1280);
   notifier_.Clear();
   QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(0).leftX + 5, 10));
+                    QPoint(Field(0).LeftX + 5, 10));
   QCOMPARE(window_->ShownSel().row1, -1);
   CtrlC();
   QVERIFY(notifier_.Entries().empty());

@@ -107,8 +107,8 @@ class MainFindTest : public QObject {
     QVERIFY(dialogShown_);
   }
   void ClickCell(int col, int row, int pane) {
-    korvel::GridField field = window_->Model()->Field(col);
-    const int x = (pane == 2 ? field.rightX : field.leftX) + 5;
+    korvel::ResultField field = window_->Model()->Field(col);
+    const int x = (pane == 2 ? field.RightX : field.LeftX) + 5;
     QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(x, RowTop(row - window_->FirstRow()) + 5));
     QCOMPARE(window_->CurCol, col);
@@ -171,10 +171,10 @@ void MainFindTest::CaseFoldingIsForAsciiLettersOnly() {
   MainWindow& w = *window_;
   // A selection made before the search collapses onto the hit.
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(w.Model()->Field(1).leftX + 5, RowTop(0) + 5));
-  QTest::mouseMove(w.paiMain(), QPoint(w.Model()->Field(2).leftX + 5, RowTop(2) + 5));
+                    QPoint(w.Model()->Field(1).LeftX + 5, RowTop(0) + 5));
+  QTest::mouseMove(w.paiMain(), QPoint(w.Model()->Field(2).LeftX + 5, RowTop(2) + 5));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(w.Model()->Field(2).leftX + 5, RowTop(2) + 5));
+                      QPoint(w.Model()->Field(2).LeftX + 5, RowTop(2) + 5));
   QCOMPARE(w.ShownSel().pane, 1);
   Search(QStringLiteral("abc"), 1);
   QCOMPARE(Cursor(), QPoint(3, 5));  // ABC
@@ -263,8 +263,8 @@ void MainFindTest::HitIsScrolledIntoView() {
   MainWindow& w = *window_;
   const int v = w.VisibleRowCount();
   QVERIFY(v < 50);
-  korvel::GridField far = w.Model()->Field(10);
-  QCOMPARE(far.leftX, 0);  // not in the left pane at the start
+  korvel::ResultField far = w.Model()->Field(10);
+  QCOMPARE(far.LeftX, 0);  // not in the left pane at the start
   QCOMPARE(w.scr_Bottom()->value(), 0);
   Search(QStringLiteral("FAR"), 1);
   QCOMPARE(Cursor(), QPoint(10, 50));
@@ -272,23 +272,23 @@ void MainFindTest::HitIsScrolledIntoView() {
   QCOMPARE(w.FirstRow(), 50 - v + 1);
   QVERIFY(w.scr_Bottom()->value() > 0);
   far = w.Model()->Field(10);
-  QVERIFY(far.leftX != 0);
-  QVERIFY(far.leftX + far.width <= w.SplitX);
-  QVERIFY(w.Model()->Field(9).leftX != 0);  // with the fields before it that fit
+  QVERIFY(far.LeftX != 0);
+  QVERIFY(far.LeftX + far.Width <= w.SplitX);
+  QVERIFY(w.Model()->Field(9).LeftX != 0);  // with the fields before it that fit
   // The cursor box is drawn around the hit.
   const int top = RowTop(50 - w.FirstRow());
-  QVERIFY(!Untouched(w, far.leftX - 2, top + 8));
-  QVERIFY(Untouched(w, far.leftX + 10, top + 8));
+  QVERIFY(!Untouched(w, far.LeftX - 2, top + 8));
+  QVERIFY(Untouched(w, far.LeftX + 10, top + 8));
   // Upward from there to a row above the page: the hit becomes the first row shown, and
   // its field comes back into view.
   Search(QStringLiteral("abc"), -1);
   QCOMPARE(Cursor(), QPoint(2, 7));
   QCOMPARE(w.FirstRow(), 7);
   QCOMPARE(w.scr_Bottom()->value(), 1);  // field 2, scrolled out to the left, comes first
-  korvel::GridField hit = w.Model()->Field(2);
-  QVERIFY(hit.leftX != 0);
-  QVERIFY(hit.leftX + hit.width <= w.SplitX);
-  QVERIFY(!Untouched(w, hit.leftX - 2, RowTop(0) + 8));
+  korvel::ResultField hit = w.Model()->Field(2);
+  QVERIFY(hit.LeftX != 0);
+  QVERIFY(hit.LeftX + hit.Width <= w.SplitX);
+  QVERIFY(!Untouched(w, hit.LeftX - 2, RowTop(0) + 8));
   // Upward again to the row above the page: it becomes the first row shown, and as the
   // rows moved, its field is put at the right end of the pane.
   Key(Qt::Key_F3, Qt::ShiftModifier);
@@ -298,16 +298,16 @@ void MainFindTest::HitIsScrolledIntoView() {
   // to the pane's right end with the fields before it that fit, here all of them.
   QCOMPARE(w.scr_Bottom()->value(), 0);
   hit = w.Model()->Field(3);
-  QVERIFY(hit.leftX != 0);
-  QVERIFY(hit.leftX + hit.width <= w.SplitX);
+  QVERIFY(hit.LeftX != 0);
+  QVERIFY(hit.LeftX + hit.Width <= w.SplitX);
   // A hit on the page shown moves nothing.
   const int hpos = w.scr_Bottom()->value();
-  QVERIFY(w.Model()->Field(2).leftX != 0);
+  QVERIFY(w.Model()->Field(2).LeftX != 0);
   Key(Qt::Key_F3);
   QCOMPARE(Cursor(), QPoint(2, 7));
   QCOMPARE(w.FirstRow(), 5);
   QCOMPARE(w.scr_Bottom()->value(), hpos);
-  QVERIFY(!Untouched(w, w.Model()->Field(2).leftX - 2, RowTop(2) + 8));
+  QVERIFY(!Untouched(w, w.Model()->Field(2).LeftX - 2, RowTop(2) + 8));
 }
 
 void MainFindTest::CtrlFShowsTheLastSearchAndCancelChangesNothing() {

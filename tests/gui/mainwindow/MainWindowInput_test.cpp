@@ -62,7 +62,7 @@ class GridNavigationTest : public QObject {
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(window_->scr_Tab(), static_cast<Qt::Key>(key), modifiers);
   }
-  korvel::GridField Field(int j) { return window_->Model()->Field(j); }
+  korvel::ResultField Field(int j) { return window_->Model()->Field(j); }
 
   TempDir home_;
   TempDir dir_;
@@ -80,9 +80,9 @@ void GridNavigationTest::init() {
   MakeFiles(left, right);
   QCOMPARE(CompareInWindow(*window_, dir_, left, right, {{1}, {}, {}}), 0);
   QCOMPARE(window_->Model()->RowCount(), 60);
-  QCOMPARE(window_->Model()->Pair(19).status, -2);
-  QCOMPARE(window_->Model()->Pair(29).status, -1);
-  QCOMPARE(window_->Model()->Pair(44).status, 2);
+  QCOMPARE(window_->Model()->Pair(19).Status, -2);
+  QCOMPARE(window_->Model()->Pair(29).Status, -1);
+  QCOMPARE(window_->Model()->Pair(44).Status, 2);
 }
 
 void GridNavigationTest::ArrowAndPagingKeys() {
@@ -184,11 +184,11 @@ void GridNavigationTest::ShiftExtendsTheSelection() {
   QCOMPARE(w.SelEndRow, 2);
   QCOMPARE(w.ShownSel().pane, 1);
   // The selected range is inverted on the screen, not in the back buffer.
-  const int x = Field(1).leftX + 20;
+  const int x = Field(1).LeftX + 20;
   QVERIFY(XoredWith(w, x, RowTop(1) + 8, QColor(57, 50, 5)));
-  QVERIFY(XoredWith(w, Field(2).leftX + 20, RowTop(2) + 8, QColor(57, 50, 5)));
+  QVERIFY(XoredWith(w, Field(2).LeftX + 20, RowTop(2) + 8, QColor(57, 50, 5)));
   QVERIFY(Untouched(w, x, RowTop(3) + 8));
-  QVERIFY(Untouched(w, Field(1).rightX + 20, RowTop(1) + 8));  // only the cursor's pane
+  QVERIFY(Untouched(w, Field(1).RightX + 20, RowTop(1) + 8));  // only the cursor's pane
   // A plain move collapses it onto the cursor: nothing stays inverted.
   Key(Qt::Key_Down);
   QCOMPARE(w.ShownSel().pane, -1);
@@ -228,7 +228,7 @@ void GridNavigationTest::BlockJumpsBeepAtTheEnd() {
 
 void GridNavigationTest::HeaderClickSelectsWholeColumns() {
   MainWindow& w = *window_;
-  const int x = Field(1).leftX + 10;
+  const int x = Field(1).LeftX + 10;
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, 10));
   QCOMPARE(w.DragMode, 2);
   QCOMPARE(w.CurCol, 1);
@@ -243,19 +243,19 @@ void GridNavigationTest::HeaderClickSelectsWholeColumns() {
   QVERIFY(XoredWith(w, x + 20, 10, QColor(57 ^ 30, 50 ^ 30, 5 ^ 30)));
   QVERIFY(XoredWith(w, x + 20, RowTop(5) + 8, QColor(57, 50, 5)));
   QVERIFY(XoredWith(w, 60, RowTop(5) + 8, QColor(57, 50, 5)));
-  QVERIFY(Untouched(w, Field(2).leftX + 20, RowTop(5) + 8));
+  QVERIFY(Untouched(w, Field(2).LeftX + 20, RowTop(5) + 8));
   // Dragging across the headers extends it.
-  QTest::mouseMove(w.paiMain(), QPoint(Field(2).leftX + 10, 10));
+  QTest::mouseMove(w.paiMain(), QPoint(Field(2).LeftX + 10, 10));
   QCOMPARE(w.SelEndCol, 2);
-  QVERIFY(XoredWith(w, Field(2).leftX + 20, RowTop(5) + 8, QColor(57, 50, 5)));
-  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(Field(2).leftX + 10, 10));
+  QVERIFY(XoredWith(w, Field(2).LeftX + 20, RowTop(5) + 8, QColor(57, 50, 5)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(Field(2).LeftX + 10, 10));
   QCOMPARE(w.DragMode, 0);
   // The same in the right pane selects there.
-  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(Field(2).rightX + 5, 10));
+  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(Field(2).RightX + 5, 10));
   QCOMPARE(w.CurSide, 2);
   QCOMPARE(w.ShownSel().pane, 2);
-  QVERIFY(XoredWith(w, Field(2).rightX + 20, RowTop(3) + 8, QColor(57, 50, 5)));
-  QVERIFY(Untouched(w, Field(2).leftX + 20, RowTop(3) + 8));
+  QVERIFY(XoredWith(w, Field(2).RightX + 20, RowTop(3) + 8, QColor(57, 50, 5)));
+  QVERIFY(Untouched(w, Field(2).LeftX + 20, RowTop(3) + 8));
 }
 
 void GridNavigationTest::RowHeaderClickSelectsWholeRows() {
@@ -268,15 +268,15 @@ void GridNavigationTest::RowHeaderClickSelectsWholeRows() {
   QCOMPARE(w.SelAnchorRow, 3);
   // Inverted over every field of the pane; no cursor box is drawn.
   for (int j = 0; j < 3; ++j) {
-    QVERIFY(XoredWith(w, Field(j).leftX + 20, RowTop(3) + 8, QColor(57, 50, 5)));
-    QVERIFY(XoredWith(w, Field(j).leftX + 20, RowTop(3), QColor(57, 50, 5)));
+    QVERIFY(XoredWith(w, Field(j).LeftX + 20, RowTop(3) + 8, QColor(57, 50, 5)));
+    QVERIFY(XoredWith(w, Field(j).LeftX + 20, RowTop(3), QColor(57, 50, 5)));
   }
   QVERIFY(Untouched(w, 100, RowTop(2) + 8));
   // Dragging down the strip extends the rows.
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(3) + 5));
   QTest::mouseMove(w.paiMain(), QPoint(20, RowTop(6) + 5));
   QCOMPARE(w.SelEndRow, 6);
-  QVERIFY(XoredWith(w, Field(1).leftX + 20, RowTop(6) + 8, QColor(57, 50, 5)));
+  QVERIFY(XoredWith(w, Field(1).LeftX + 20, RowTop(6) + 8, QColor(57, 50, 5)));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(6) + 5));
   QCOMPARE(w.DragMode, 0);
 }
@@ -288,7 +288,7 @@ void GridNavigationTest::ClickBelowTheLastRowChangesNothing() {
   Key(Qt::Key_Down);
   QCOMPARE(w.CurRow, 1);
   QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(Field(1).leftX + 10, RowTop(5) + 5));
+                    QPoint(Field(1).LeftX + 10, RowTop(5) + 5));
   QCOMPARE(w.CurRow, 1);
   QCOMPARE(w.CurCol, 0);
   QCOMPARE(w.DragMode, 0);
@@ -297,10 +297,10 @@ void GridNavigationTest::ClickBelowTheLastRowChangesNothing() {
 void GridNavigationTest::BorderDrags() {
   MainWindow& w = *window_;
   // The right border of field A in the header row: narrower than 3 pixels gives 3.
-  const int e = Field(1).leftX + Field(1).width - 1;
+  const int e = Field(1).LeftX + Field(1).Width - 1;
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(e, 10));
   QCOMPARE(w.ResizeTarget, 1);
-  QCOMPARE(w.ResizeMinX, e - Field(1).width);
+  QCOMPARE(w.ResizeMinX, e - Field(1).Width);
   // The drag line is drawn by exclusive-or over the grid only.
   QVERIFY(XoredWith(w, e, RowTop(4) + 8, QColor(125, 125, 125)));
   QTest::mouseMove(w.paiMain(), QPoint(w.ResizeMinX - 5, 10));  // left of its left edge
@@ -309,9 +309,9 @@ void GridNavigationTest::BorderDrags() {
   QCOMPARE(w.ResizeX, w.ResizeMinX + 1);
   QVERIFY(Untouched(w, e, RowTop(4) + 8));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(w.ResizeMinX + 1, 10));
-  QCOMPARE(Field(1).width, 3);
+  QCOMPARE(Field(1).Width, 3);
   QCOMPARE(w.ResizeTarget, -2);
-  QCOMPARE(Field(2).leftX, Field(1).leftX + 3);
+  QCOMPARE(Field(2).LeftX, Field(1).LeftX + 3);
 
   // The splitter, at any height: not left of the keys plus 10.
   const int split = w.SplitX;
@@ -325,7 +325,7 @@ void GridNavigationTest::BorderDrags() {
   QTest::mouseMove(w.paiMain(), QPoint(w.KeyEndX + 40, RowTop(8)));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(w.KeyEndX + 40, 0));
   QCOMPARE(w.SplitX, w.KeyEndX + 40);
-  QCOMPARE(Field(1).rightX, w.SplitX);
+  QCOMPARE(Field(1).RightX, w.SplitX);
 
   // The key block's border: the last key becomes the release position minus (its left
   // edge + 10).
@@ -334,7 +334,7 @@ void GridNavigationTest::BorderDrags() {
   QCOMPARE(w.ResizeMinX, 95);
   QTest::mouseMove(w.paiMain(), QPoint(200, RowTop(2)));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(200, RowTop(2)));
-  QCOMPARE(Field(0).width, 200 - (85 + 10));
+  QCOMPARE(Field(0).Width, 200 - (85 + 10));
   QCOMPARE(w.KeyEndX, 84 + 105);
 
   // A resize puts the splitter back in the middle and the rows back to the first.
@@ -368,7 +368,7 @@ void GridNavigationTest::WheelScrollsRows() {
 
 void GridNavigationTest::DragBelowTheGridAutoScrolls() {
   MainWindow& w = *window_;
-  const int x = Field(1).leftX + 10;
+  const int x = Field(1).LeftX + 10;
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, RowTop(2) + 5));
   QCOMPARE(w.DragMode, 1);
   const int below = w.GridBottom() + 5;
@@ -419,9 +419,9 @@ void GridNavigationTest::ExtractionAndEscape() {
   QVERIFY(w.windowTitle().contains(Q("...5件)")));
   QCOMPARE(w.scr_Right()->value(), 0);
   // Row numbers restart at 1; the left-only record is the third shown row.
-  QCOMPARE(w.Model()->Pair(2).status, -2);
+  QCOMPARE(w.Model()->Pair(2).Status, -2);
   // "相違なし分を抽出" always takes the equal records, whatever header was clicked before.
-  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(Field(1).leftX + 5, 5));
+  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(Field(1).LeftX + 5, 5));
   w.PopupMenu()->hide();
   QCOMPARE(w.HitColumn, 1);
   w.Action("mnuFindSelDfNon")->trigger();
@@ -439,7 +439,7 @@ void GridNavigationTest::ExtractionAndEscape() {
 
 void GridNavigationTest::HeaderPopupPerColumn() {
   MainWindow& w = *window_;
-  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(Field(2).rightX + 5, 8));
+  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(Field(2).RightX + 5, 8));
   QTRY_VERIFY(w.PopupMenu()->isVisible());
   QCOMPARE(w.HitColumn, 2);
   QCOMPARE(w.HitSide, 2);
@@ -459,10 +459,10 @@ void GridNavigationTest::HeaderPopupPerColumn() {
   w.PopupMenu()->hide();
   w.Action("mnusDfSelL")->trigger();
   QCOMPARE(w.Model()->RowCount(), 1);
-  QCOMPARE(w.Model()->Pair(0).status, -2);
+  QCOMPARE(w.Model()->Pair(0).Status, -2);
   w.Action("mnusDfSelR")->trigger();
   QCOMPARE(w.Model()->RowCount(), 1);
-  QCOMPARE(w.Model()->Pair(0).status, -1);
+  QCOMPARE(w.Model()->Pair(0).Status, -1);
   w.Action("mnusDfSelOut")->trigger();
   QVERIFY(!w.ExtractActive());
 }

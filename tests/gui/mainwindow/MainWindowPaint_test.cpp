@@ -71,22 +71,22 @@ void GridPaintTest::CellColoursFollowTheMarkingRules() {
   MainWindow& w = *window_;
   korvel::GridModel& m = *w.Model();
   QCOMPARE(m.RowCount(), 4);
-  QCOMPARE(m.Pair(0).status, 3);
-  QCOMPARE(m.Pair(1).status, 0);
-  QCOMPARE(m.Pair(2).status, -2);
-  QCOMPARE(m.Pair(3).status, -1);
+  QCOMPARE(m.Pair(0).Status, 3);
+  QCOMPARE(m.Pair(1).Status, 0);
+  QCOMPARE(m.Pair(2).Status, -2);
+  QCOMPARE(m.Pair(3).Status, -1);
   // Painted positions: the key at 85, the left pane from its end, the right pane from SplitX.
-  QCOMPARE(m.Field(0).leftX, 85);
-  QCOMPARE(m.Field(0).rightX, 85);
-  const int w0 = m.Field(0).width;
-  QCOMPARE(m.Field(1).leftX, 85 + w0);
-  QCOMPARE(m.Field(1).rightX, w.SplitX);
+  QCOMPARE(m.Field(0).LeftX, 85);
+  QCOMPARE(m.Field(0).RightX, 85);
+  const int w0 = m.Field(0).Width;
+  QCOMPARE(m.Field(1).LeftX, 85 + w0);
+  QCOMPARE(m.Field(1).RightX, w.SplitX);
   QCOMPARE(w.SplitX, w0 + (w.paiMain()->width() - w0) / 2);
 
   const QImage& g = w.BackBuffer();
   auto at = [&](int field, int pane, int k) {
-    const korvel::GridField f = m.Field(field);
-    return Rgb(g, (pane == 1 ? f.leftX : f.rightX) + f.width - 6, RowTop(k) + 8);
+    const korvel::ResultField f = m.Field(field);
+    return Rgb(g, (pane == 1 ? f.LeftX : f.RightX) + f.Width - 6, RowTop(k) + 8);
   };
   const QRgb white = Rgb(255, 255, 255);
   // Row 0: differing cells in each pane's colour; the not-compared field grey on every row.
@@ -124,7 +124,7 @@ void GridPaintTest::LinesAndSeparators() {
   MainWindow& w = *window_;
   korvel::GridModel& m = *w.Model();
   const QImage& g = w.BackBuffer();
-  const int w0 = m.Field(0).width;
+  const int w0 = m.Field(0).Width;
   // Row lines: light across the grid, dark over the row-header strip.
   QCOMPARE(Rgb(g, w.SplitX + 20, RowTop(1)), Rgb(192, 192, 192));
   QCOMPARE(Rgb(g, 60, RowTop(1)), Rgb(50, 50, 50));
@@ -136,7 +136,7 @@ void GridPaintTest::LinesAndSeparators() {
   QCOMPARE(Rgb(g, w.SplitX - 30, 10), Rgb(192, 192, 192));
   // The right edge of the first left-pane field: a plain line between the rows, and in the
   // header a black line with a white one beside it.
-  const int e = 84 + w0 + m.Field(1).width;
+  const int e = 84 + w0 + m.Field(1).Width;
   QCOMPARE(Rgb(g, e, RowTop(0) + 8), Rgb(192, 192, 192));
   QCOMPARE(Rgb(g, e, 10), Rgb(0, 0, 0));
   QCOMPARE(Rgb(g, e + 1, 10), Rgb(255, 255, 255));
@@ -159,8 +159,8 @@ void GridPaintTest::LinesAndSeparators() {
   QCOMPARE(Rgb(g, 39, RowTop(2) + 8), Rgb(0, 0, 0));
   QCOMPARE(Rgb(g, 84, 10), Rgb(0, 0, 0));
   // Header names are written.
-  QVERIFY(AnyDarkPixel(g, QRect(m.Field(1).leftX + 2, 4, m.Field(1).width - 4, 14)));
-  QVERIFY(AnyDarkPixel(g, QRect(m.Field(1).rightX + 2, 4, m.Field(1).width - 4, 14)));
+  QVERIFY(AnyDarkPixel(g, QRect(m.Field(1).LeftX + 2, 4, m.Field(1).Width - 4, 14)));
+  QVERIFY(AnyDarkPixel(g, QRect(m.Field(1).RightX + 2, 4, m.Field(1).Width - 4, 14)));
 }
 
 void GridPaintTest::DetailLineBandsAndNumericDifference() {
@@ -220,7 +220,7 @@ void GridPaintTest::CursorOverlayMovesWithoutTrace() {
   // Right: the cursor box moves to FD002, green in the left pane (its own), yellow in the
   // right pane; the key's box and its header inversion are gone.
   QTest::keyClick(w.scr_Tab(), Qt::Key_Right);
-  const int lx = m.Field(1).leftX, rx = m.Field(1).rightX;
+  const int lx = m.Field(1).LeftX, rx = m.Field(1).RightX;
   QVERIFY(XoredWith(w, lx + 10, RowTop(0), QColor(0, 255, 0)));
   QVERIFY(XoredWith(w, lx - 2, RowTop(0) + 8, QColor(0, 255, 0)));
   QVERIFY(XoredWith(w, rx + 10, RowTop(0), QColor(240, 240, 0)));
@@ -254,7 +254,7 @@ void GridPaintTest::KeysReachingTheSplitterPushItRight() {
   QCOMPARE(w.SplitX, w.KeyEndX + 10);
   // Painted again with the new splitter: its separator is there.
   QCOMPARE(Rgb(w.BackBuffer(), w.SplitX - 2, 10), Rgb(0, 0, 0));
-  QCOMPARE(w.Model()->Field(1).rightX, w.SplitX);
+  QCOMPARE(w.Model()->Field(1).RightX, w.SplitX);
 }
 
 void GridPaintTest::ReclassifiedResultIsShownAgain() {
@@ -275,12 +275,12 @@ void GridPaintTest::ReclassifiedResultIsShownAgain() {
   QVERIFY(!w.ExtractActive());
   QCOMPARE(w.Model()->RowCount(), 4);
   QCOMPARE(w.CurCol, 0);
-  QCOMPARE(w.Model()->Pair(0).status, 0);
+  QCOMPARE(w.Model()->Pair(0).Status, 0);
   QCOMPARE(w.StatusPanel(1)->text(),
            korvel::Q("左総数:3件 右総数:3件 相違レコード数:0件 左のみ:1件 右のみ:1件"));
   QVERIFY(w.windowTitle().startsWith(korvel::Q("KORVEL【左】left.csv")));
-  const korvel::GridField f = w.Model()->Field(1);
-  QCOMPARE(Rgb(w.BackBuffer(), f.leftX + f.width - 6, RowTop(0) + 8), Rgb(200, 200, 200));
+  const korvel::ResultField f = w.Model()->Field(1);
+  QCOMPARE(Rgb(w.BackBuffer(), f.LeftX + f.Width - 6, RowTop(0) + 8), Rgb(200, 200, 200));
 }
 
 void GridPaintTest::FailedRunShowsTheEmptyResult() {

@@ -287,8 +287,8 @@ void SetUpCommandsTest::WholeCsvComparisonThroughEveryDialog() {
   QCOMPARE(m.KeyCount(), 1);
   const QImage& g = w.BackBuffer();
   auto at = [&](int field, int pane, int k) {
-    const korvel::GridField f = m.Field(field);
-    return Rgb(g, (pane == 1 ? f.leftX : f.rightX) + f.width - 3, RowTop(k) + 8);
+    const korvel::ResultField f = m.Field(field);
+    return Rgb(g, (pane == 1 ? f.LeftX : f.RightX) + f.Width - 3, RowTop(k) + 8);
   };
   QCOMPARE(at(2, 1, 1), Rgb(MainWindow::LeftDiffColor));
   QCOMPARE(at(2, 2, 1), Rgb(MainWindow::RightDiffColor));
@@ -298,8 +298,8 @@ void SetUpCommandsTest::WholeCsvComparisonThroughEveryDialog() {
   QCOMPARE(at(1, 1, 3), Rgb(MainWindow::MissingColor));
   // And what shows on the screen is that grid.
   const QImage shown = w.paiMain()->grab().toImage();
-  const korvel::GridField f = m.Field(2);
-  QCOMPARE(Rgb(shown, f.leftX + f.width - 3, RowTop(1) + 8), Rgb(MainWindow::LeftDiffColor));
+  const korvel::ResultField f = m.Field(2);
+  QCOMPARE(Rgb(shown, f.LeftX + f.Width - 3, RowTop(1) + 8), Rgb(MainWindow::LeftDiffColor));
 }
 
 void SetUpCommandsTest::WholeFixedLengthComparisonThroughEveryDialog() {
@@ -341,14 +341,14 @@ void SetUpCommandsTest::WholeFixedLengthComparisonThroughEveryDialog() {
            Q("左総数:2件 右総数:3件 相違レコード数:1件 左のみ:0件 右のみ:1件"));
   korvel::GridModel& m = *w.Model();
   QCOMPARE(m.RowCount(), 3);
-  QVERIFY(m.Field(1).name == S("名前"));
+  QVERIFY(m.Field(1).Name == S("名前"));
   const QImage& g = w.BackBuffer();
-  const korvel::GridField amount = m.Field(2);
-  QCOMPARE(Rgb(g, amount.leftX + amount.width - 3, RowTop(1) + 8), Rgb(MainWindow::LeftDiffColor));
-  QCOMPARE(Rgb(g, amount.rightX + amount.width - 3, RowTop(1) + 8),
+  const korvel::ResultField amount = m.Field(2);
+  QCOMPARE(Rgb(g, amount.LeftX + amount.Width - 3, RowTop(1) + 8), Rgb(MainWindow::LeftDiffColor));
+  QCOMPARE(Rgb(g, amount.RightX + amount.Width - 3, RowTop(1) + 8),
            Rgb(MainWindow::RightDiffColor));
-  QCOMPARE(Rgb(g, amount.leftX + amount.width - 3, RowTop(0) + 8), Rgb(255, 255, 255));
-  QCOMPARE(Rgb(g, amount.leftX + amount.width - 3, RowTop(2) + 8), Rgb(MainWindow::MissingColor));
+  QCOMPARE(Rgb(g, amount.LeftX + amount.Width - 3, RowTop(0) + 8), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(g, amount.LeftX + amount.Width - 3, RowTop(2) + 8), Rgb(MainWindow::MissingColor));
 }
 
 void SetUpCommandsTest::BackAndCancelThroughTheDelimitedChain() {
@@ -602,8 +602,8 @@ void SetUpCommandsTest::ReGridLowersTheDifferencesAndKeepsThePairs() {
   QCOMPARE(w.StatusPanel(1)->text(),
            Q("左総数:3件 右総数:3件 相違レコード数:0件 左のみ:1件 右のみ:1件"));
   // 部署 is painted as not compared now.
-  const korvel::GridField f = w.Model()->Field(2);
-  QCOMPARE(Rgb(w.BackBuffer(), f.leftX + f.width - 3, RowTop(1) + 8),
+  const korvel::ResultField f = w.Model()->Field(2);
+  QCOMPARE(Rgb(w.BackBuffer(), f.LeftX + f.Width - 3, RowTop(1) + 8),
            Rgb(MainWindow::NotComparedColor));
 
   // A cancelled re-setting changes nothing.
