@@ -4,12 +4,16 @@
 // Every text is CP932, as everywhere in the engine. The desktop program installs a notifier
 // that shows message boxes, korvel-cli one that prints to standard error, and tests one that
 // records the calls (RecordingNotifier). Boxes are task-modal and have no owner window: the
-// notifier is process-wide.
+// notifier is process-wide. An outcome returned as a Status (platform/Status.h) is shown
+// with ShowStatus; NotifierPrompter is the Prompter (platform/Prompter.h) over a notifier.
 
 #include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Prompter.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -32,6 +36,27 @@ class Notifier {
   virtual void Beep() = 0;
 };
 
+// The box of a message: its caption and icon by kind, OK only. Not for a beep.
+MessageBoxSpec BoxOf(const Message& message);
+// The box of a question: "確認", question icon, Yes and No.
+MessageBoxSpec QuestionBox(std::string_view text);
+// Shows one message through `notifier`: its box, or a beep.
+void ShowMessage(Notifier& notifier, const Message& message);
+// Shows every message of `status` through `notifier`, in order.
+void ShowStatus(Notifier& notifier, const Status& status);
+
+// The prompter over a notifier: questions become question boxes, messages boxes of their
+// kind. `notifier` is not owned and must outlive the prompter.
+class NotifierPrompter : public Prompter {
+ public:
+  explicit NotifierPrompter(Notifier& notifier) : notifier_(notifier) {}
+  bool Confirm(std::string_view question) override;
+  void Tell(const Message& message) override;
+
+ private:
+  Notifier& notifier_;
+};
+
 // The notifier in force on the calling thread: the thread's own one if it has one, else
 // the process-wide one. Never null: until one is installed, a StderrNotifier is used.
 Notifier& CurrentNotifier();
@@ -42,12 +67,12 @@ Notifier* SetNotifier(Notifier* notifier);
 // waits for it shows them afterwards, in order (ReplayMessages).
 Notifier* SetThreadNotifier(Notifier* notifier);
 
-// The program's kinds of box (captions and icons are fixed by kind).
+// A front end's own boxes through the process-wide notifier (captions and icons by kind).
 void Warn(std::string_view text);   // "注意", warning icon: a refusal or a failure
 bool Ask(std::string_view text);    // "確認", question icon, Yes/No; true for Yes
 void Info(std::string_view text);   // "確認", information icon: a completion notice
 void Error(std::string_view text);  // "エラー", error icon: an internal consistency message
-void Alert(std::string_view text);  // "注意", no icon, OK only: the readers' memory message
+void Alert(std::string_view text);  // "注意", no icon, OK only: a memory message
 void Beep();
 
 // Prints each box's text as UTF-8, one a line, to standard error; questions are printed
