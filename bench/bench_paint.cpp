@@ -17,6 +17,7 @@
 #include "compare/FieldGrid.h"
 #include "mainwindow/MainWindow.h"
 #include "platform/Notifier.h"
+#include "qt/QtNotifier.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ int main(int argc, char* argv[]) {
   s.Settings.PathR = right;
   s.StartSetUp();
   korvel::FieldGrid grid;
-  if (s.FillFieldGrids(grid) != 0) return 1;
+  if (!korvel::ShowOutcome(s.FillFieldGrids(grid, korvel::WindowPrompter()))) return 1;
   grid.Toggle(1, korvel::FieldGrid::kKey);
   Clock::time_point start = Clock::now();
   if (w.CompareAndShow(grid) != 0) return 1;

@@ -84,10 +84,14 @@ FuzzEnvironment& FuzzEnvironment::Get() {
   static FuzzEnvironment* environment = [] {
     auto* e = new FuzzEnvironment;
     SetFileSystem(&e->files);
-    SetNotifier(&e->notes);
     return e;
   }();
   return *environment;
+}
+
+int FuzzEnvironment::Show(const Status& status) {
+  ShowStatus(notes, status);
+  return status.Code();
 }
 
 void FuzzEnvironment::Reset() {

@@ -2,9 +2,10 @@
 // What the fuzz targets share: a file system in memory, a reader of the option bytes at
 // the start of an input, the encodings of a text, and the check that stops a run.
 //
-// A target installs the memory file system and a RecordingNotifier once
-// (FuzzEnvironment), so that no input touches the disk and no message is printed; both
-// are emptied before each input.
+// A target installs the memory file system once (FuzzEnvironment), so that no input
+// touches the disk, and records what the engine has to say instead of printing it: what an
+// operation tells its prompter while it runs, and what it returns (Show), in one list.
+// Both are emptied before each input.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Notifier.h"
+#include "platform/Status.h"
 
 namespace korvel::fuzz {
 
@@ -51,12 +53,17 @@ class MemoryFileSystem : public FileSystem {
   int nextFd_ = 1000;
 };
 
-// The file system and the notifier of a target, installed on first use.
+// The file system of a target, installed on first use, and the record of its messages.
 struct FuzzEnvironment {
   MemoryFileSystem files;
   RecordingNotifier notes;
+  // The prompter handed to operations: questions are recorded and answered No.
+  NotifierPrompter prompter{notes};
 
   static FuzzEnvironment& Get();
+  // Records the messages of an operation's outcome after what it told `prompter`, as a
+  // front end shows them; the outcome's code.
+  int Show(const Status& status);
   // Empties both for the next input.
   void Reset();
 };

@@ -218,7 +218,7 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
   };
   for (int kind : {kExtractDiffering, kExtractLeftOnly, kExtractRightOnly, kExtractNotEqual}) {
     for (bool differing : {true, false}) {
-      Require(s.ExtractByStatus(kind, differing), "an extraction by status failed");
+      Require(s.ExtractByStatus(kind, differing).IsOk(), "an extraction by status failed");
       std::vector<RecordPair> expected;
       for (const RecordPair& p : all) {
         bool take = p.Status == 0;
@@ -238,7 +238,9 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
   for (int round = 0; round < 2; ++round) {
     const int position = in.Below(fields + 2) - 1;
     const bool differing = in.Flag();
-    const bool found = s.ExtractColumn(position, differing);
+    const Status extracted = s.ExtractColumn(position, differing);
+    const bool found = extracted.IsOk();
+    Require(found || extracted.HasMessages(), "a refused extraction without a message");
     Require(found == (position >= 0 && position < fields), "ExtractColumn found no field");
     if (!found) {
       Require(s.ExtractPairs().empty(), "a failed extraction left pairs");
@@ -260,7 +262,7 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
 }
 
 void CheckReGrid(CompareSession& s, OptionBytes& in) {
-  Require(s.CanReGrid(), "a completed run cannot be re-set");
+  Require(s.CanReGrid().IsOk(), "a completed run cannot be re-set");
   FieldGrid grid = s.MakeReGridGrid();
   Require(grid.RowCount() == static_cast<int>(s.Fields().size()) + 1, "a re-setting row per field");
   const int clicks = in.Below(8);
@@ -388,7 +390,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   session.StartSetUp();
   FieldGrid grid;
-  if (session.FillFieldGrids(grid) != 0) {
+  if (env.Show(session.FillFieldGrids(grid, env.prompter)) != 0) {
     Require(!env.notes.Entries().empty(), "a failed grid filling without a message");
     return 0;
   }
@@ -399,16 +401,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     grid.Toggle(row, clicks.Below(FieldGrid::kColumnCount));
   }
   // The field-control dialog confirms only marks that pass its check.
-  if (!grid.ConfirmMarks()) return 0;
+  if (env.Show(grid.ConfirmMarks()) != 0) return 0;
 
   env.notes.Clear();
-  const int result = session.CompareSides(grid, 8);
+  const int result = env.Show(session.CompareSides(grid, 8));
   Require(env.files.OpenCount() == 0, "the run left a file open");
   if (result != 0) {
     Require(result == -1, "an undocumented CompareSides result");
     Require(!env.notes.Entries().empty(), "a failed run without a message");
     CheckEmpty(session);
-    Require(!session.CanReGrid(), "a failed run can be re-set");
+    Require(!session.CanReGrid().IsOk(), "a failed run can be re-set");
     return 0;
   }
   CheckResult(session);

@@ -39,4 +39,17 @@ std::string ReadFileBytes(const std::string& path) {
 
 std::string S(std::string_view utf8) { return Utf8ToCp932(utf8); }
 
+int Shown(Notifier& notifier, const Status& status) {
+  ShowStatus(notifier, status);
+  return status.Code();
+}
+
+std::vector<std::string> Texts(const Status& status) {
+  std::vector<std::string> texts;
+  for (const Message& message : status.Messages()) {
+    if (message.Kind != MessageKind::kBeep) texts.push_back(Cp932ToUtf8(message.Text));
+  }
+  return texts;
+}
+
 }  // namespace korvel::test

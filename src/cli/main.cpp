@@ -12,12 +12,12 @@
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   korvel::StderrNotifier notifier;
-  korvel::ScopedNotifier scoped(&notifier);
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
-    return korvel::cli::RunCli(args, std::cout, std::cerr);
+    return korvel::cli::RunCli(args, std::cout, std::cerr, notifier);
   } catch (const std::bad_alloc&) {
-    korvel::Warn(korvel::Sjis("メモリが足りません。"));
+    korvel::ShowMessage(notifier,
+                        {korvel::MessageKind::kWarning, korvel::Sjis("メモリが足りません。")});
     return korvel::cli::kExitFailed;
   }
 }

@@ -10,6 +10,7 @@
 #include "TestUtil.h"
 #include "compare/FieldGrid.h"
 #include "mainwindow/MainWindow.h"
+#include "qt/QtNotifier.h"
 
 namespace korvel::test {
 
@@ -37,7 +38,7 @@ inline int CompareInWindow(MainWindow& w, const TempDir& dir, const std::string&
   s.Settings.PathR = dir.Write("right.csv", right);
   s.StartSetUp();
   FieldGrid grid;
-  if (s.FillFieldGrids(grid) != 0) return -100;
+  if (!ShowOutcome(s.FillFieldGrids(grid, WindowPrompter()))) return -100;
   for (int j : marks.keys) grid.Toggle(j, FieldGrid::kKey);
   for (int j : marks.notCompared) grid.Toggle(j, FieldGrid::kNotCompared);
   for (int j : marks.ignoreSpaces) grid.Toggle(j, FieldGrid::kIgnoreSpaces);

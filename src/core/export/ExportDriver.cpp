@@ -6,7 +6,6 @@
 #include "io/PathText.h"
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -52,24 +51,28 @@ void WriteCsv(const ExportSource& source, ExportLayout layout, ExportBuffer& out
 
 }  // namespace
 
-bool CheckExportPath(const std::string& path) {
-  if (!path.empty()) return true;
-  Warn(Sjis("出力先を指定してください。"));
-  return false;
+Status CheckExportPath(const std::string& path) {
+  if (!path.empty()) return Status::Ok();
+  return Status::Warning(-1, Sjis("出力先を指定してください。"));
 }
 
-bool ConfirmOverwrite(const std::string& path) {
+bool ConfirmOverwrite(const std::string& path, Prompter& prompter) {
   if (!PathText::FileExists(path)) return true;
-  return Ask(Sjis("既にファイルが存在します。上書きしてよろしいですか？"));
+  return prompter.Confirm(Sjis("既にファイルが存在します。上書きしてよろしいですか？"));
 }
 
-bool ConfirmLargeExport(ExportFormat format, int pairCount) {
+bool ConfirmLargeExport(ExportFormat format, int pairCount, Prompter& prompter) {
   if (format != ExportFormat::kXml || pairCount <= kLargeXmlExportPairs) return true;
-  return Ask(Sjis("データ件数が多いため出力に時間がかかりますがよろしいですか？"));
+  return prompter.Confirm(Sjis("データ件数が多いため出力に時間がかかりますがよろしいですか？"));
 }
 
-bool ConfirmExport(const std::string& path, ExportFormat format, int pairCount) {
-  return CheckExportPath(path) && ConfirmOverwrite(path) && ConfirmLargeExport(format, pairCount);
+Status ConfirmExport(const std::string& path, ExportFormat format, int pairCount,
+                     Prompter& prompter) {
+  Status checked = CheckExportPath(path);
+  if (!checked.IsOk()) return checked;
+  if (!ConfirmOverwrite(path, prompter)) return Status(-1);
+  if (!ConfirmLargeExport(format, pairCount, prompter)) return Status(-1);
+  return Status::Ok();
 }
 
 int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
@@ -91,27 +94,22 @@ int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout la
   return written && closed ? kExportDone : kExportWriteFailed;
 }
 
-void ReportExport(int result) {
+Status ExportOutcome(int result) {
   switch (result) {
     case kExportDone:
-      Info(Sjis("出力を完了しました。"));
-      break;
+      return Status::Notice(Sjis("出力を完了しました。"));
     case kExportOpenFailed:
-      Warn(Sjis("ファイルオープンに失敗しました。"));
-      break;
+      return Status::Warning(result, Sjis("ファイルオープンに失敗しました。"));
     default:
       // Telling the user the export finished when part of it never reached the disk would
       // hide a truncated file.
-      Warn(Sjis("書き込みに失敗しました。"));
-      break;
+      return Status::Warning(result, Sjis("書き込みに失敗しました。"));
   }
 }
 
-int RunExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
-              const std::string& path) {
-  int result = WriteExport(source, format, layout, path);
-  ReportExport(result);
-  return result;
+Status RunExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
+                 const std::string& path) {
+  return ExportOutcome(WriteExport(source, format, layout, path));
 }
 
 }  // namespace korvel

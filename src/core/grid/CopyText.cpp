@@ -6,7 +6,6 @@
 
 #include "grid/GridModel.h"
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -74,27 +73,38 @@ void PutNames(const std::vector<ResultField>& fields, int c1, int c2, TextSink& 
   sink.EndLine();
 }
 
-// Measures, then (when the length is acceptable) builds; the messages of the copy commands.
+// Measures, then (when the length is acceptable) builds; the refusals of the copy commands.
 template <typename Produce>
-int MeasureAndBuild(Produce produce, std::string& text) {
+Status MeasureAndBuild(Produce produce, std::string& text) {
   text.clear();
   const std::size_t length = produce(nullptr);
-  if (length == 0) {
-    Warn(Sjis("コピーするデータがありません。"));
-    return kCopyNoData;
-  }
+  if (length == 0) return Status::Warning(kCopyNoData, Sjis("コピーするデータがありません。"));
   if (length > kCopyLimitBytes) {
-    Warn(Sjis("サイズをオーバーしました。640Kバイト以上のコピーはできません。"));
-    return kCopyTooLarge;
+    return Status::Warning(kCopyTooLarge,
+                           Sjis("サイズをオーバーしました。640Kバイト以上のコピーはできません。"));
   }
   try {
     text.reserve(length);
   } catch (const std::bad_alloc&) {
-    Warn(Sjis("領域確保に失敗しました。"));
-    return kCopyNoMemory;
+    return Status::Warning(kCopyNoMemory, Sjis("領域確保に失敗しました。"));
   }
   produce(&text);
-  return kCopyDone;
+  return Status(kCopyDone);
+}
+
+// The rectangle's columns are all fields and its rows start at -1 or below it.
+bool RangeInGrid(const CompareSession& session, const CopyRect& rect) {
+  const int c1 = std::min(rect.anchorCol, rect.endCol);
+  const int c2 = std::max(rect.anchorCol, rect.endCol);
+  int r1 = std::min(rect.anchorRow, rect.endRow);
+  if (r1 == -1) r1 = 0;  // a whole-column selection starts at the first row
+  return c1 >= 0 && c2 < static_cast<int>(session.Fields().size()) && r1 >= 0;
+}
+
+// There are fields, and `row` is a row of ViewPairs.
+bool RowInView(const CompareSession& session, int row) {
+  return !session.Fields().empty() && row >= 0 &&
+         row < static_cast<int>(session.ViewPairs().size());
 }
 
 }  // namespace
@@ -110,17 +120,12 @@ std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool 
                       std::string* out) {
   const std::vector<ResultField>& fields = session.Fields();
   const std::vector<RecordPair>& pairs = session.ViewPairs();
+  if (!RangeInGrid(session, rect)) return 0;
   const int c1 = std::min(rect.anchorCol, rect.endCol);
   const int c2 = std::max(rect.anchorCol, rect.endCol);
-  int r1 = std::min(rect.anchorRow, rect.endRow);
-  int r2 = std::max(rect.anchorRow, rect.endRow);
-  if (r1 == -1) r1 = 0;  // a whole-column selection starts at the first row
-  const int lastRow = static_cast<int>(pairs.size()) - 1;
-  if (r2 > lastRow) r2 = lastRow;
-  if (c1 < 0 || c2 >= static_cast<int>(fields.size()) || r1 < 0) {
-    Beep();
-    return 0;
-  }
+  const int r1 = std::max(std::min(rect.anchorRow, rect.endRow), 0);
+  const int r2 =
+      std::min(std::max(rect.anchorRow, rect.endRow), static_cast<int>(pairs.size()) - 1);
 
   const Side side = PaneSide(rect.pane);
   TextSink sink(out);
@@ -139,10 +144,7 @@ std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool 
 std::size_t RowCompareText(const CompareSession& session, int row, std::string* out) {
   const std::vector<ResultField>& fields = session.Fields();
   const std::vector<RecordPair>& pairs = session.ViewPairs();
-  if (fields.empty() || row < 0 || row >= static_cast<int>(pairs.size())) {
-    Beep();
-    return 0;
-  }
+  if (!RowInView(session, row)) return 0;
   const RecordPair& pair = pairs[static_cast<std::size_t>(row)];
   const int last = static_cast<int>(fields.size()) - 1;
 
@@ -167,24 +169,26 @@ std::size_t RowCompareText(const CompareSession& session, int row, std::string* 
   return sink.Length();
 }
 
-int CopySelectionText(const CompareSession& session, const CopyViewState& view, bool otherSide,
-                      std::string& text) {
+Status CopySelectionText(const CompareSession& session, const CopyViewState& view, bool otherSide,
+                         std::string& text) {
   const CopyRect rect = RectToCopy(view, otherSide);
-  return MeasureAndBuild(
+  Status copied = MeasureAndBuild(
       [&](std::string* out) {
         return RangeText(session, rect, view.withMarks, view.withHeader, out);
       },
       text);
+  // A rectangle beyond the fields has nothing in it: a beep, then the refusal.
+  if (!RangeInGrid(session, rect)) return Status::Beeped(copied.Code()).Then(std::move(copied));
+  return copied;
 }
 
-int CopyRowCompareText(const CompareSession& session, int curRow, std::string& text) {
+Status CopyRowCompareText(const CompareSession& session, int curRow, std::string& text) {
   text.clear();
-  if (curRow < 0) {
-    Beep();
-    return kCopyNoRow;
-  }
-  return MeasureAndBuild([&](std::string* out) { return RowCompareText(session, curRow, out); },
-                         text);
+  if (curRow < 0) return Status::Beeped(kCopyNoRow);
+  Status copied =
+      MeasureAndBuild([&](std::string* out) { return RowCompareText(session, curRow, out); }, text);
+  if (!RowInView(session, curRow)) return Status::Beeped(copied.Code()).Then(std::move(copied));
+  return copied;
 }
 
 }  // namespace korvel

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -47,10 +46,9 @@ std::string_view SearchedCell(const CompareSession& session, Side side, int col,
 
 }  // namespace
 
-bool CheckFindKeyword(std::string_view keyword) {
-  if (!keyword.empty()) return true;
-  Warn(Sjis("検索文字列を入力してください。"));
-  return false;
+Status CheckFindKeyword(std::string_view keyword) {
+  if (!keyword.empty()) return Status::Ok();
+  return Status::Warning(-1, Sjis("検索文字列を入力してください。"));
 }
 
 std::string ClipFindText(std::string_view keyword) {

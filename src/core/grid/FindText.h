@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "compare/CompareSession.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -33,10 +34,9 @@ constexpr int FindModeFor(bool distinguishCase) {
 }
 constexpr bool FindModeDistinguishesCase(int findMode) { return findMode > kFindIgnoreCase; }
 
-// The dialog's "上検索" and "下検索" with keyword `keyword`: false after the warning
-// "検索文字列を入力してください。" (Notifier, "注意") when it is empty; the dialog then stays
-// open.
-[[nodiscard]] bool CheckFindKeyword(std::string_view keyword);
+// The dialog's "上検索" and "下検索" with keyword `keyword`: -1 with the warning
+// "検索文字列を入力してください。" when it is empty (the dialog then stays open); else ok.
+[[nodiscard]] Status CheckFindKeyword(std::string_view keyword);
 
 // `keyword` cut to kFindTextMaxBytes without splitting a double-byte character: what FindText
 // holds after the dialog (whose edit allows 200 characters, up to 400 bytes).

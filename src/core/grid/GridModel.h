@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "compare/ResultModel.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -48,11 +49,11 @@ class GridModel {
   // Extraction (the rows shown become a filtered copy of all rows).
   virtual bool ExtractActive() const = 0;
   // Fills the extraction list with the paired records whose cells of `field` differ (or
-  // agree); false after the engine's message when there is no such field.
-  virtual bool ExtractColumn(int field, bool differing) = 0;
+  // agree); -1 with the engine's message when there is no such field.
+  [[nodiscard]] virtual Status ExtractColumn(int field, bool differing) = 0;
   // Fills the extraction list by record status: kind -1 differing, -2 left only, -3 right
-  // only, -4 not equal; without `differing` the equal records. True when done.
-  virtual bool ExtractByStatus(int kind, bool differing) = 0;
+  // only, -4 not equal; without `differing` the equal records. Ok when done.
+  [[nodiscard]] virtual Status ExtractByStatus(int kind, bool differing) = 0;
   // The caption status text of the last extraction (CP932).
   virtual std::string ExtractStatusText() const = 0;
   // Shows the extraction list (true) or all rows again (false).

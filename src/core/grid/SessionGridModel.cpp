@@ -31,11 +31,11 @@ void SessionGridModel::SetFieldX(int field, int leftX, int rightX) {
 
 void SessionGridModel::SetFieldWidth(int field, int width) { session_.SetFieldWidth(field, width); }
 
-bool SessionGridModel::ExtractColumn(int field, bool differing) {
+Status SessionGridModel::ExtractColumn(int field, bool differing) {
   return session_.ExtractColumn(field, differing);
 }
 
-bool SessionGridModel::ExtractByStatus(int kind, bool differing) {
+Status SessionGridModel::ExtractByStatus(int kind, bool differing) {
   return session_.ExtractByStatus(kind, differing);
 }
 

@@ -26,8 +26,8 @@ class SessionGridModel : public GridModel {
   void SetFieldWidth(int field, int width) override;
 
   bool ExtractActive() const override { return session_.ExtractActive(); }
-  bool ExtractColumn(int field, bool differing) override;
-  bool ExtractByStatus(int kind, bool differing) override;
+  Status ExtractColumn(int field, bool differing) override;
+  Status ExtractByStatus(int kind, bool differing) override;
   std::string ExtractStatusText() const override { return session_.ExtractStatusText(); }
   void ShowExtraction(bool active) override;
 

@@ -5,7 +5,6 @@
 #include "io/PathText.h"
 #include "platform/Codepage.h"
 #include "platform/IniFile.h"
-#include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
 
 namespace korvel {
@@ -16,12 +15,16 @@ constexpr std::string_view kHelpFile = "korvel.html";
 
 }  // namespace
 
-SettingsStore::SettingsStore() {
+SettingsStore::SettingsStore(Prompter* prompter) : prompter_(prompter) {
   try {
     folder_ = ProgramFolder();
   } catch (const std::bad_alloc&) {
-    Warn(Sjis("パスの領域確保に失敗しました。"));
+    Tell(Sjis("パスの領域確保に失敗しました。"));
   }
+}
+
+void SettingsStore::Tell(std::string_view warning) {
+  if (prompter_ != nullptr) prompter_->Tell({MessageKind::kWarning, std::string(warning)});
 }
 
 SettingsStore::~SettingsStore() = default;
@@ -32,7 +35,7 @@ const std::string& SettingsStore::MakePath(std::string_view name) {
     path_ += name;
     return path_;
   }
-  Warn(Sjis("ファイル名が長すぎます。"));
+  Tell(Sjis("ファイル名が長すぎます。"));
   if (name.size() < kMaxPath) {
     path_ = name;
   } else {
@@ -66,10 +69,9 @@ std::string SettingsStore::HelpPath() { return MakePath(kHelpFile); }
 
 bool SettingsStore::HelpExists() { return PathText::FileExists(HelpPath()); }
 
-bool SettingsStore::CheckHelp() {
-  if (HelpExists()) return true;
-  Warn(Sjis("ファイルが見付かりません。"));
-  return false;
+Status SettingsStore::CheckHelp() {
+  if (HelpExists()) return Status::Ok();
+  return Status::Warning(-1, Sjis("ファイルが見付かりません。"));
 }
 
 FixedWidthReader& SettingsStore::FixReader() {

@@ -7,7 +7,9 @@
 // The main window creates it at start-up (then calls LoadSettings) and destroys it when it
 // closes (after SaveSettings); every other part reaches it through that one instance.
 //
-// Paths are the file system's own UTF-8 strings.
+// The settings object goes on after its two warnings (no memory for the program folder's
+// path, a path too long for it); it tells them through the Prompter it is made with, and
+// returns the outcome of CheckHelp. Paths are the file system's own UTF-8 strings.
 //
 // korvel.ini:
 //   [MOZI] CODE        Encoding     decimal integer, default 0
@@ -24,6 +26,8 @@
 #include <string_view>
 
 #include "io/FixedWidthReader.h"
+#include "platform/Prompter.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -33,7 +37,9 @@ class SettingsStore {
   static constexpr std::size_t kMaxPath = 260;
 
   // Finds the program folder; the settings are at their defaults until LoadSettings.
-  SettingsStore();
+  // `prompter` (not owned; it must outlive this object) is told the warnings; without one
+  // they are not shown.
+  explicit SettingsStore(Prompter* prompter = nullptr);
   // Destroys the shared fixed-length reader, if it was created.
   ~SettingsStore();
   SettingsStore(const SettingsStore&) = delete;
@@ -43,7 +49,7 @@ class SettingsStore {
   const std::string& Folder() const { return folder_; }
 
   // The program folder followed by `name`, when together they stay below kMaxPath bytes.
-  // Otherwise the warning "ファイル名が長すぎます。" is shown and the result is `name` alone
+  // Otherwise the warning "ファイル名が長すぎます。" is told and the result is `name` alone
   // when it is shorter than kMaxPath bytes, else the empty text. The returned text lives in
   // this object until the next MakePath.
   const std::string& MakePath(std::string_view name);
@@ -68,14 +74,17 @@ class SettingsStore {
   std::string HelpPath();
   // True when the help page exists as a file.
   bool HelpExists();
-  // HelpExists, with the warning "ファイルが見付かりません。" when it does not.
-  bool CheckHelp();
+  // Ok when HelpExists; else -1 with the warning "ファイルが見付かりません。".
+  [[nodiscard]] Status CheckHelp();
 
   // The shared fixed-length reader, created (without definitions) on the first call; it
   // lives until this object is destroyed.
   FixedWidthReader& FixReader();
 
  private:
+  void Tell(std::string_view warning);
+
+  Prompter* prompter_;
   std::string folder_;
   std::string path_;
   int encoding_ = 0;

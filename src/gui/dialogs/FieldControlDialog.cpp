@@ -7,6 +7,7 @@
 #include <QTableWidget>
 
 #include "dialogs/DialogKit.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 
 namespace korvel {
@@ -139,7 +140,7 @@ void FieldControlDialog::griMainSelectCell(int viewRow, int column) {
 }
 
 void FieldControlDialog::cmd_RunClick() {
-  if (!grid_.ConfirmMarks()) return;
+  if (!ShowOutcome(grid_.ConfirmMarks())) return;
   result_ = kRun;
   done(kRun);
 }

@@ -28,6 +28,7 @@
 #include "mainwindow/SetUpCommands.h"
 #include "mainwindow/ToolIcons.h"
 #include "platform/Notifier.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 
 namespace korvel {
@@ -111,7 +112,7 @@ void KeyBar::keyPressEvent(QKeyEvent* event) {
 // ---- Creation -------------------------------------------------------------------------
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), global_(std::make_unique<SettingsStore>()) {
+    : QMainWindow(parent), global_(std::make_unique<SettingsStore>(&WindowPrompter())) {
   global_->LoadSettings();
   session_.Settings.Encoding = global_->GetEncoding();
   session_.Settings.DetectBom = global_->GetDetectBom();
@@ -476,7 +477,7 @@ void MainWindow::mnuFindSelDfNonClick() {
 }
 
 void MainWindow::mnuHelpHelpClick() {
-  if (global_->CheckHelp() && openHelpPage) openHelpPage(global_->HelpPath());
+  if (ShowOutcome(global_->CheckHelp()) && openHelpPage) openHelpPage(global_->HelpPath());
 }
 
 void MainWindow::mnuHelpAboutClick() {
@@ -660,11 +661,12 @@ namespace korvel {
 
 int MainWindow::CompareAndShow(const FieldGrid& grid) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const int result = session_.CompareSides(grid, CharWidth);
+  const Status result = session_.CompareSides(grid, CharWidth);
   QApplication::restoreOverrideCursor();
-  if (result != 0) {
+  // The run's messages come first, before the grid shows its result or its emptiness.
+  if (!ShowOutcome(result)) {
     ShowEmptyResult();
-    return result;
+    return result.Code();
   }
   CurCol = 0;
   CurRow = 0;
@@ -677,7 +679,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
   ResetColumnScroll();
   EnableReset(true);
   FullRepaint();
-  return result;
+  return result.Code();
 }
 
 void MainWindow::ShowReclassified() {
@@ -707,7 +709,7 @@ void MainWindow::ShowEmptyResult() {
 
 void MainWindow::RunExtraction(int differing) {
   if (model_ == nullptr) return;
-  bool done = false;
+  Status done(-1);
   if (HitColumn == kRowNumberColumn) {
     done = model_->ExtractByStatus(-4, differing != 0);
   } else if (HitColumn < kRowNumberColumn) {
@@ -715,11 +717,11 @@ void MainWindow::RunExtraction(int differing) {
   } else {
     done = model_->ExtractColumn(HitColumn, differing != 0);
   }
-  if (done) ShowExtractedRows();
+  if (ShowOutcome(done)) ShowExtractedRows();
 }
 
 void MainWindow::RunExtractionByStatus(int kind) {
-  if (model_ != nullptr && model_->ExtractByStatus(kind, true)) ShowExtractedRows();
+  if (model_ != nullptr && ShowOutcome(model_->ExtractByStatus(kind, true))) ShowExtractedRows();
 }
 
 void MainWindow::ShowExtractedRows() {

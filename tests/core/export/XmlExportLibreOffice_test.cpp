@@ -225,7 +225,7 @@ class ShownTables {
 
 class XmlExportLibreOfficeTest : public ::testing::Test {
  protected:
-  XmlExportLibreOfficeTest() : scoped_(&notifier_) {}
+  int Show(const Status& status) { return test::Shown(notifier_, status); }
 
   // code (key), name, dept (not compared), memo, qty; Japanese texts, XML's special
   // characters, a comma, leading zeros and spaces, full- and half-width forms.
@@ -248,10 +248,10 @@ class XmlExportLibreOfficeTest : public ::testing::Test {
     session_.Settings.PathR = dir_.Write("right.csv", right);
     session_.StartSetUp();
     FieldGrid grid;
-    ASSERT_EQ(session_.FillFieldGrids(grid), 0);
+    ASSERT_EQ(Show(session_.FillFieldGrids(grid, prompter_)), 0);
     grid.Toggle(1, FieldGrid::kKey);
     grid.Toggle(3, FieldGrid::kNotCompared);
-    ASSERT_EQ(session_.CompareSides(grid, 8), 0);
+    ASSERT_EQ(Show(session_.CompareSides(grid, 8)), 0);
     ASSERT_EQ(session_.ViewPairs().size(), 5u);
   }
 
@@ -296,7 +296,7 @@ class XmlExportLibreOfficeTest : public ::testing::Test {
 
   test::TempDir dir_;
   RecordingNotifier notifier_;
-  ScopedNotifier scoped_;
+  NotifierPrompter prompter_{notifier_};
   CompareSession session_;
   SessionExportSource source_{session_};
   SessionGridModel model_{session_};

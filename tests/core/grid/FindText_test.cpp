@@ -67,10 +67,9 @@ TEST(CellMatchesTest, CellEndsAtZeroOrTab) {
 
 TEST(FindDialogTest, KeywordChecksAndClipping) {
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
-  EXPECT_TRUE(CheckFindKeyword("a"));
+  EXPECT_EQ(test::Shown(notifier, CheckFindKeyword("a")), 0);
   EXPECT_TRUE(notifier.Entries().empty());
-  EXPECT_FALSE(CheckFindKeyword(""));
+  EXPECT_EQ(test::Shown(notifier, CheckFindKeyword("")), -1);
   EXPECT_EQ(notifier.Texts(), std::vector<std::string>{"検索文字列を入力してください。"});
   EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kWarning);
 
@@ -148,7 +147,7 @@ TEST_F(FindCellTest, OnlyTheCursorSideIsSearched) {
 }
 
 TEST_F(FindCellTest, AnExtractionLimitsTheSearch) {
-  ASSERT_TRUE(session_.ExtractByStatus(kExtractLeftOnly, true));
+  ASSERT_EQ(Show(session_.ExtractByStatus(kExtractLeftOnly, true)), 0);
   session_.ActivateExtraction();
   ASSERT_EQ(session_.ViewPairs().size(), 1u);
   EXPECT_EQ(Find(1, 0, 0, 1, "apple"), std::nullopt);

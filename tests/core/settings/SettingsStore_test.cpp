@@ -65,8 +65,8 @@ TEST(SettingsStoreTest, FirstStartUsesDefaultsAndSavingWritesAllFourKeys) {
   TempDir home;
   ScopedHome scope(home.Path());
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
-  SettingsStore global;
+  NotifierPrompter prompter(notes);
+  SettingsStore global(&prompter);
   EXPECT_EQ(global.Folder(), home.Path() + "/");
   global.LoadSettings();
   EXPECT_EQ(global.GetEncoding(), kEncodingSjis);
@@ -107,11 +107,11 @@ TEST(SettingsStoreTest, MalformedValuesFallBackToTheirDefaults) {
   TempDir home;
   ScopedHome scope(home.Path());
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
+  NotifierPrompter prompter(notes);
   home.Write("korvel.ini",
              "garbage\n[mozi]\ncode=abc\nbom=7\n[ETC\nTAB_OLDTYPE=1\n[Etc]\nTAB_OLDTYPE=\n"
              "RET_M_IDX=2x\n");
-  SettingsStore global;
+  SettingsStore global(&prompter);
   global.SetEncoding(10);
   global.SetNewlineMode(1);
   global.LoadSettings();
@@ -140,7 +140,7 @@ TEST(SettingsStoreTest, BomZeroRefusesAForeignMarkInTheSharedReader) {
   global.LoadSettings();
   FixedWidthReader& fix = global.FixReader();
   EXPECT_EQ(&fix, &global.FixReader());
-  ASSERT_EQ(fix.AddDefinition("A", 3), FixedWidthReader::kAddOk);
+  ASSERT_EQ(fix.AddDefinition("A", 3).Code(), FixedWidthReader::kAddOk);
   EXPECT_EQ(fix.Open(data, 0, global.GetEncoding(), global.GetDetectBom() ? 1 : 0),
             FixedWidthReader::kOpenFailed);
   EXPECT_EQ(Cp932ToUtf8(fix.GetError()), "文字コードが異なります。");
@@ -151,11 +151,11 @@ TEST(SettingsStoreTest, BomZeroRefusesAForeignMarkInTheSharedReader) {
 TEST(SettingsStoreTest, MakePathKeepsBelow260Bytes) {
   TempDir base;
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
+  NotifierPrompter prompter(notes);
   const std::string folder = FolderOfLength(base.Path(), 250);
   ASSERT_EQ(folder.size(), 250u);
   ScopedHome scope(folder);
-  SettingsStore global;
+  SettingsStore global(&prompter);
   ASSERT_EQ(global.Folder(), folder);
   EXPECT_EQ(global.MakePath("123456789"), folder + "123456789");  // 259 bytes
   EXPECT_TRUE(notes.Entries().empty());
@@ -185,9 +185,9 @@ TEST(SettingsStoreTest, AFailedSaveIsReturnedButNotShown) {
   TempDir home;
   ScopedHome scope(home.Path());
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
+  NotifierPrompter prompter(notes);
   std::filesystem::create_directory(home.File("korvel.ini"));
-  SettingsStore global;
+  SettingsStore global(&prompter);
   global.LoadSettings();
   EXPECT_TRUE(global.GetDetectBom());
   EXPECT_FALSE(global.SaveSettings());
@@ -198,18 +198,18 @@ TEST(SettingsStoreTest, HelpPageIsLookedForInTheProgramFolder) {
   TempDir home;
   ScopedHome scope(home.Path());
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
-  SettingsStore global;
+  NotifierPrompter prompter(notes);
+  SettingsStore global(&prompter);
   EXPECT_EQ(global.HelpPath(), home.Path() + "/korvel.html");
   EXPECT_FALSE(global.HelpExists());
   EXPECT_TRUE(notes.Entries().empty());
-  EXPECT_FALSE(global.CheckHelp());
+  EXPECT_EQ(test::Shown(notes, global.CheckHelp()), -1);
   ASSERT_EQ(notes.Texts(), std::vector<std::string>{"ファイルが見付かりません。"});
   EXPECT_EQ(Cp932ToUtf8(notes.Entries()[0].box.caption), "注意");
 
   notes.Clear();
   home.Write("korvel.html", "<html></html>");
-  EXPECT_TRUE(global.CheckHelp());
+  EXPECT_EQ(test::Shown(notes, global.CheckHelp()), 0);
   EXPECT_TRUE(notes.Entries().empty());
 }
 

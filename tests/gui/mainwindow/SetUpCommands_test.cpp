@@ -425,8 +425,8 @@ void SetUpCommandsTest::BackAndCancelThroughTheFixedLengthChain() {
   notifier_.Clear();
   korvel::FixedWidthReader& fix = w.Global().FixReader();
   fix.ClearDefinitions();
-  QCOMPARE(fix.AddDefinition("CODE", 4), 0);
-  QCOMPARE(fix.AddDefinition("REST", 2), 0);
+  QCOMPARE(fix.AddDefinition("CODE", 4).Code(), 0);
+  QCOMPARE(fix.AddDefinition("REST", 2).Code(), 0);
   ModalScript again;
   again.Then("FileSelectionDialog", Press("cmd_Run"))
       .Then("FixedLengthDialog", Press("cmd_Ok"))
