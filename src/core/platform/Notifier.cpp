@@ -8,7 +8,6 @@ namespace korvel {
 namespace {
 
 Notifier* installed = nullptr;
-thread_local Notifier* threadNotifier = nullptr;
 
 StderrNotifier& DefaultNotifier() {
   static StderrNotifier notifier;
@@ -54,26 +53,7 @@ bool NotifierPrompter::Confirm(std::string_view question) {
 
 void NotifierPrompter::Tell(const Message& message) { ShowMessage(notifier_, message); }
 
-Notifier& CurrentNotifier() {
-  if (threadNotifier) return *threadNotifier;
-  return installed ? *installed : DefaultNotifier();
-}
-
-Notifier* SetThreadNotifier(Notifier* notifier) {
-  Notifier* previous = threadNotifier;
-  threadNotifier = notifier;
-  return previous;
-}
-
-void ReplayMessages(const RecordingNotifier& recorded, Notifier& target) {
-  for (const RecordingNotifier::Entry& e : recorded.Entries()) {
-    if (e.beep) {
-      target.Beep();
-    } else {
-      target.Show(e.box);
-    }
-  }
-}
+Notifier& CurrentNotifier() { return installed ? *installed : DefaultNotifier(); }
 
 Notifier* SetNotifier(Notifier* notifier) {
   Notifier* previous = installed;
