@@ -95,16 +95,20 @@ int main(int argc, char** argv) {
   const long baseKiB = PeakKiB();
 
   korvel::StderrNotifier notifier;
-  korvel::SetNotifier(&notifier);
+  korvel::NotifierPrompter prompter(notifier);
   korvel::CompareSession session;
   session.EditSettings().PathL = pathL;
   session.EditSettings().PathR = pathR;
   auto start = std::chrono::steady_clock::now();
   session.StartSetUp();
   korvel::FieldGrid grid;
-  if (session.FillFieldGrids(grid) != 0) return 1;
+  const korvel::Status filled = session.FillFieldGrids(grid, prompter);
+  korvel::ShowStatus(notifier, filled);
+  if (!filled.IsOk()) return 1;
   grid.Toggle(1, korvel::FieldGrid::kKey);
-  int result = session.CompareSides(grid);
+  const korvel::Status compared = session.CompareSides(grid);
+  korvel::ShowStatus(notifier, compared);
+  const int result = compared.Code();
   double seconds = Seconds(start);
   std::printf("%d records x %d fields, %.1f MiB of input\n", records, fields,
               static_cast<double>(bytes) / (1 << 20));
@@ -115,7 +119,7 @@ int main(int argc, char** argv) {
               static_cast<double>(baseKiB) / 1024);
 
   start = std::chrono::steady_clock::now();
-  session.ExtractByStatus(korvel::kExtractNotEqual, true);
+  korvel::ShowStatus(notifier, session.ExtractByStatus(korvel::kExtractNotEqual, true));
   std::printf("extraction: %.3f s (%zu pairs)\n", Seconds(start), session.ExtractPairs().size());
   if (std::getenv("BENCH_KEEP") == nullptr) std::remove(pathL.c_str());
   if (std::getenv("BENCH_KEEP") == nullptr) std::remove(pathR.c_str());

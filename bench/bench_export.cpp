@@ -22,10 +22,11 @@
 
 namespace {
 
-using korvel::ExportField;
 using korvel::ExportFormat;
 using korvel::ExportLayout;
-using korvel::ExportPair;
+using korvel::RecordPair;
+using korvel::ResultField;
+using korvel::Side;
 
 constexpr int kFields = 10;
 
@@ -64,7 +65,12 @@ class SyntheticSource : public korvel::ExportSource {
  public:
   explicit SyntheticSource(int pairs) {
     for (int f = 1; f <= kFields; ++f) {
-      names_.push_back(korvel::Sjis(f == 1 ? "社員番号" : "項目") + std::to_string(f));
+      ResultField field;
+      field.FieldNoLeft = field.FieldNoRight = f;
+      field.IsKey = f == 1;
+      field.NotCompared = f == 9;
+      field.Name = korvel::Sjis(f == 1 ? "社員番号" : "項目") + std::to_string(f);
+      fields_.push_back(field);
     }
     const std::string family[] = {korvel::Sjis("山田"), korvel::Sjis("佐藤"), korvel::Sjis("鈴木"),
                                   "Smith"};
@@ -87,7 +93,7 @@ class SyntheticSource : public korvel::ExportSource {
       cells[9] = std::to_string(i);
       // Every tenth pair is one-sided, every seventh differs in two fields.
       int kind = i % 10 == 3 ? -2 : i % 10 == 7 ? -1 : 0;
-      ExportPair pair{kind, -1, -1};
+      RecordPair pair{kind, -1, -1};
       if (kind != -1) {
         left_.AddRow(cells);
         pair.LeftRow = leftRows++;
@@ -106,24 +112,24 @@ class SyntheticSource : public korvel::ExportSource {
   }
 
   int PairCount() const override { return static_cast<int>(pairs_.size()); }
-  ExportPair Pair(int index) const override { return pairs_[static_cast<std::size_t>(index)]; }
+  RecordPair Pair(int index) const override { return pairs_[static_cast<std::size_t>(index)]; }
   int FieldCount() const override { return kFields; }
-  ExportField Field(int index) const override {
-    return ExportField{index + 1, index == 0, index == 8, names_[static_cast<std::size_t>(index)]};
+  const ResultField& Field(int index) const override {
+    return fields_[static_cast<std::size_t>(index)];
   }
-  std::string_view Cell(int side, int row, int fieldNo) const override {
-    return (side == korvel::kLeftSide ? left_ : right_).Cell(row, fieldNo);
+  std::string_view Cell(Side side, int row, int fieldNo) const override {
+    return (side == Side::kLeft ? left_ : right_).Cell(row, fieldNo);
   }
-  std::string_view Path(int side) const override {
-    return side == korvel::kLeftSide ? "/data/left.csv" : "/data/right.csv";
+  std::string_view Path(Side side) const override {
+    return side == Side::kLeft ? "/data/left.csv" : "/data/right.csv";
   }
   std::size_t CellBytes() const { return left_.Bytes() + right_.Bytes(); }
 
  private:
-  std::vector<std::string> names_;
+  std::vector<ResultField> fields_;
   PackedSide left_;
   PackedSide right_;
-  std::vector<ExportPair> pairs_;
+  std::vector<RecordPair> pairs_;
 };
 
 // A line of /proc/self/status in KiB.

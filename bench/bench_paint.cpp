@@ -21,6 +21,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/SetUpCommands.h"
 #include "platform/Notifier.h"
+#include "qt/QtNotifier.h"
 
 namespace {
 

@@ -73,7 +73,7 @@ int MemoryFileSystem::Close(int fd) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = open_.find(fd);
   if (it == open_.end()) return -1;
-  if (it->second.writing) {
+  if (it->second.writing && !it->second.pending) {
     files_[it->second.path] = std::make_shared<const std::string>(std::move(it->second.written));
   }
   open_.erase(it);
@@ -85,9 +85,24 @@ int MemoryFileSystem::BeginWrite(const std::string& path) {
   OpenFile file;
   file.path = path;
   file.writing = true;
-  file.whole = true;
-  file.bytes = std::make_shared<const std::string>();
+  file.pending = true;
   const int fd = nextFd_++;
+  open_.emplace(fd, std::move(file));
+  return fd;
+}
+
+int MemoryFileSystem::BeginNamedWrite(const std::string& path, std::string* tempPath) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const int fd = nextFd_++;
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  OpenFile file;
+  file.path = path;
+  file.pending = true;
+  file.tempPath = folder + "." + name + "." + std::to_string(fd);
+  files_[file.tempPath] = std::make_shared<const std::string>();
+  *tempPath = file.tempPath;
   open_.emplace(fd, std::move(file));
   return fd;
 }
@@ -95,27 +110,43 @@ int MemoryFileSystem::BeginWrite(const std::string& path) {
 int MemoryFileSystem::CommitWrite(int fd, bool replace) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = open_.find(fd);
-  if (it == open_.end() || !it->second.whole) return -1;
+  if (it == open_.end() || !it->second.pending) return -1;
   OpenFile file = std::move(it->second);
   open_.erase(it);
+  std::shared_ptr<const std::string> bytes;
+  if (file.tempPath.empty()) {
+    bytes = std::make_shared<const std::string>(std::move(file.written));
+  } else {
+    auto temp = files_.find(file.tempPath);
+    if (temp == files_.end()) return -1;
+    bytes = temp->second;
+    files_.erase(temp);
+  }
   if (!replace && files_.count(file.path) != 0) return kTargetExists;
-  files_[file.path] = std::make_shared<const std::string>(std::move(file.written));
+  files_[file.path] = std::move(bytes);
   return 0;
 }
 
 void MemoryFileSystem::AbandonWrite(int fd) {
   std::lock_guard<std::mutex> lock(mutex_);
-  open_.erase(fd);
+  auto it = open_.find(fd);
+  if (it == open_.end() || !it->second.pending) return;
+  if (!it->second.tempPath.empty()) files_.erase(it->second.tempPath);
+  open_.erase(it);
 }
 
 FuzzEnvironment& FuzzEnvironment::Get() {
   static FuzzEnvironment* environment = [] {
     auto* e = new FuzzEnvironment;
     SetFileSystem(&e->files);
-    SetNotifier(&e->notes);
     return e;
   }();
   return *environment;
+}
+
+int FuzzEnvironment::Show(const Status& status) {
+  ShowStatus(notes, status);
+  return status.Code();
 }
 
 void FuzzEnvironment::Reset() {

@@ -2,9 +2,10 @@
 // What the fuzz targets share: a file system in memory, a reader of the option bytes at
 // the start of an input, the encodings of a text, and the check that stops a run.
 //
-// A target installs the memory file system and a RecordingNotifier once
-// (FuzzEnvironment), so that no input touches the disk and no message is printed; both
-// are emptied before each input.
+// A target installs the memory file system once (FuzzEnvironment), so that no input
+// touches the disk, and records what the engine has to say instead of printing it: what an
+// operation tells its prompter while it runs, and what it returns (Show), in one list.
+// Both are emptied before each input.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,12 +17,14 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Notifier.h"
+#include "platform/Status.h"
 
 namespace korvel::fuzz {
 
 // Files held in memory. Safe for the two reader threads of a comparison: every call takes
 // the lock, and descriptors are never handed out twice, so no state outlives its file.
-// A file written is visible under its path once its descriptor is closed.
+// A file written is visible under its path once its descriptor is closed, or, when begun
+// as a whole-or-nothing write, once it is committed.
 class MemoryFileSystem : public FileSystem {
  public:
   void Put(const std::string& path, std::string bytes);
@@ -35,8 +38,10 @@ class MemoryFileSystem : public FileSystem {
   ssize_t Read(int fd, void* buffer, std::size_t count) override;
   ssize_t Write(int fd, const void* buffer, std::size_t count) override;
   int Close(int fd) override;
-  // A file begun here shows under its path only when committed, as on a real disk.
+  // Whole-or-nothing writes: the bytes go to a private buffer (or, for a named write, to
+  // the hidden file the writer fills by name) and reach the path only at CommitWrite.
   int BeginWrite(const std::string& path) override;
+  int BeginNamedWrite(const std::string& path, std::string* tempPath) override;
   int CommitWrite(int fd, bool replace) override;
   void AbandonWrite(int fd) override;
 
@@ -46,7 +51,8 @@ class MemoryFileSystem : public FileSystem {
     std::shared_ptr<const std::string> bytes;  // reading: the contents when opened
     std::size_t pos = 0;
     bool writing = false;
-    bool whole = false;  // begun with BeginWrite: named only at CommitWrite
+    bool pending = false;  // begun with BeginWrite: not at `path` until committed
+    std::string tempPath;  // begun with BeginNamedWrite: the hidden file written by name
     std::string written;
   };
 
@@ -56,12 +62,17 @@ class MemoryFileSystem : public FileSystem {
   int nextFd_ = 1000;
 };
 
-// The file system and the notifier of a target, installed on first use.
+// The file system of a target, installed on first use, and the record of its messages.
 struct FuzzEnvironment {
   MemoryFileSystem files;
   RecordingNotifier notes;
+  // The prompter handed to operations: questions are recorded and answered No.
+  NotifierPrompter prompter{notes};
 
   static FuzzEnvironment& Get();
+  // Records the messages of an operation's outcome after what it told `prompter`, as a
+  // front end shows them; the outcome's code.
+  int Show(const Status& status);
   // Empties both for the next input.
   void Reset();
 };

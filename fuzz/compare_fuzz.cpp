@@ -41,9 +41,9 @@ int CompareKeyRows(const CompareSession& s, int leftRow, Side leftSide, int righ
                    Side rightSide) {
   for (int pass = 0; pass < 2; ++pass) {
     for (int k = 0; k < s.KeyCount(); ++k) {
-      const LayoutField& f = s.Fields()[static_cast<std::size_t>(k)];
-      std::string_view a = s.CellText(leftSide, leftRow, f.FieldNo);
-      std::string_view b = s.CellText(rightSide, rightRow, f.FieldNo);
+      const ResultField& f = s.Fields()[static_cast<std::size_t>(k)];
+      std::string_view a = s.CellText(leftSide, leftRow, f.FieldNo(leftSide));
+      std::string_view b = s.CellText(rightSide, rightRow, f.FieldNo(rightSide));
       int c = 0;
       if (pass == 0) {
         c = f.Numeric ? (KeyNumber(a) < KeyNumber(b) ? -1 : KeyNumber(a) > KeyNumber(b))
@@ -127,11 +127,11 @@ void CheckResult(const CompareSession& s) {
     }
     int k = 0;
     for (std::size_t f = 0; f < s.Fields().size(); ++f) {
-      const LayoutField& field = s.Fields()[f];
+      const ResultField& field = s.Fields()[f];
       if (field.NotCompared) continue;
-      if (CompareSession::CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNo),
-                                      s.CellText(Side::kRight, p.RightRow, field.FieldNo),
-                                      field.IgnoreSpaces != 0)) {
+      if (CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNoLeft),
+                      s.CellText(Side::kRight, p.RightRow, field.FieldNoRight),
+                      field.Compare == FieldCompare::kIgnoreSpaces)) {
         ++k;
         ++perField[f];
       }
@@ -150,9 +150,9 @@ void CheckResult(const CompareSession& s) {
     Require(s.Fields()[f].DiffCount == perField[f], "a field's DiffCount");
   }
   int keys = 0;
-  for (const LayoutField& f : s.Fields()) keys += f.IsKey;
+  for (const ResultField& f : s.Fields()) keys += f.IsKey ? 1 : 0;
   Require(keys == s.KeyCount(), "KeyCount");
-  for (int k = 0; k < s.KeyCount(); ++k) Require(s.Fields()[k].IsKey == 1, "keys come first");
+  for (int k = 0; k < s.KeyCount(); ++k) Require(s.Fields()[k].IsKey, "keys come first");
   CheckKeys(s);
 }
 
@@ -218,7 +218,7 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
   };
   for (int kind : {kExtractDiffering, kExtractLeftOnly, kExtractRightOnly, kExtractNotEqual}) {
     for (bool differing : {true, false}) {
-      Require(s.ExtractByStatus(kind, differing), "an extraction by status failed");
+      Require(s.ExtractByStatus(kind, differing).IsOk(), "an extraction by status failed");
       std::vector<RecordPair> expected;
       for (const RecordPair& p : all) {
         bool take = p.Status == 0;
@@ -238,19 +238,21 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
   for (int round = 0; round < 2; ++round) {
     const int position = in.Below(fields + 2) - 1;
     const bool differing = in.Flag();
-    const bool found = s.ExtractColumn(position, differing);
+    const Status extracted = s.ExtractColumn(position, differing);
+    const bool found = extracted.IsOk();
+    Require(found || extracted.HasMessages(), "a refused extraction without a message");
     Require(found == (position >= 0 && position < fields), "ExtractColumn found no field");
     if (!found) {
       Require(s.ExtractPairs().empty(), "a failed extraction left pairs");
       continue;
     }
-    const LayoutField& f = s.Fields()[static_cast<std::size_t>(position)];
+    const ResultField& f = s.Fields()[static_cast<std::size_t>(position)];
     std::vector<RecordPair> expected;
     for (const RecordPair& p : all) {
       if (!p.IsPaired()) continue;
-      const bool differs = CompareSession::CellsDiffer(
-          s.CellText(Side::kLeft, p.LeftRow, f.FieldNo),
-          s.CellText(Side::kRight, p.RightRow, f.FieldNo), f.IgnoreSpaces != 0);
+      const bool differs = CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, f.FieldNoLeft),
+                                       s.CellText(Side::kRight, p.RightRow, f.FieldNoRight),
+                                       f.Compare == FieldCompare::kIgnoreSpaces);
       if (differs == differing) expected.push_back(p);
     }
     Require(same(s.ExtractPairs(), expected), "an extraction by field selected wrongly");
@@ -260,7 +262,7 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
 }
 
 void CheckReGrid(CompareSession& s, OptionBytes& in) {
-  Require(s.CanReGrid(), "a completed run cannot be re-set");
+  Require(s.CanReGrid().IsOk(), "a completed run cannot be re-set");
   FieldGrid grid = s.MakeReGridGrid();
   Require(grid.RowCount() == static_cast<int>(s.Fields().size()) + 1, "a re-setting row per field");
   const int clicks = in.Below(8);
@@ -277,11 +279,12 @@ void CheckReGrid(CompareSession& s, OptionBytes& in) {
   for (const RecordPair& p : s.AllPairs()) after.emplace_back(p.LeftRow, p.RightRow);
   Require(after == rows, "the re-setting changed the pairs");
   for (std::size_t i = 0; i < s.Fields().size(); ++i) {
-    const LayoutField& f = s.Fields()[i];
+    const ResultField& f = s.Fields()[i];
     if (f.IsKey) continue;
     const int row = static_cast<int>(i) + 1;
-    Require(f.IgnoreSpaces == (grid.IsMarked(row, FieldGrid::kIgnoreSpaces) ? 1 : 0) &&
-                f.NotCompared == (grid.IsMarked(row, FieldGrid::kNotCompared) ? 1 : 0),
+    Require((f.Compare == FieldCompare::kIgnoreSpaces) ==
+                    grid.IsMarked(row, FieldGrid::kIgnoreSpaces) &&
+                f.NotCompared == grid.IsMarked(row, FieldGrid::kNotCompared),
             "the re-setting's marks did not reach the fields");
   }
   CheckResult(s);
@@ -387,7 +390,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   session.StartSetUp();
   FieldGrid grid;
-  if (session.FillFieldGrids(grid) != 0) {
+  if (env.Show(session.FillFieldGrids(grid, env.prompter)) != 0) {
     Require(!env.notes.Entries().empty(), "a failed grid filling without a message");
     return 0;
   }
@@ -398,16 +401,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     grid.Toggle(row, clicks.Below(FieldGrid::kColumnCount));
   }
   // The field-control dialog confirms only marks that pass its check.
-  if (!grid.ConfirmMarks()) return 0;
+  if (env.Show(grid.ConfirmMarks()) != 0) return 0;
 
   env.notes.Clear();
-  const int result = session.CompareSides(grid);
+  const int result = env.Show(session.CompareSides(grid));
   Require(env.files.OpenCount() == 0, "the run left a file open");
   if (result != 0) {
     Require(result == -1, "an undocumented CompareSides result");
     Require(!env.notes.Entries().empty(), "a failed run without a message");
     CheckEmpty(session);
-    Require(!session.CanReGrid(), "a failed run can be re-set");
+    Require(!session.CanReGrid().IsOk(), "a failed run can be re-set");
     return 0;
   }
   CheckResult(session);

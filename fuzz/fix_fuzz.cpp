@@ -42,7 +42,7 @@ void Define(FixedWidthReader& fix, const Options& o) {
   int added = 0;
   for (const Definition& d : o.definitions) {
     const int before = fix.DefinitionCount();
-    const int result = fix.AddDefinition(d.name, d.length);
+    const int result = fix.AddDefinition(d.name, d.length).Code();
     if (result == FixedWidthReader::kAddOk) {
       Require(fix.DefinitionCount() == before + 1, "AddDefinition added nothing");
       Require(fix.DefinitionLength(added) == d.length, "a definition lost its length");

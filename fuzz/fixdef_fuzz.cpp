@@ -30,17 +30,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   env.files.Put("def.dat", std::string(reinterpret_cast<const char*>(data), size));
 
   FixDefinitionRows rows{{"keep", "1"}};
-  Require(LoadFixDefinitionFile("def.dat", rows) == 0, "a definition file does not load");
+  Require(env.Show(LoadFixDefinitionFile("def.dat", rows)) == 0, "a definition file does not load");
   Require(env.files.OpenCount() == 0, "loading left the file open");
   const std::vector<long long> starts = FixStartPositions(rows);
   Require(starts.size() == rows.size(), "a start position per row");
 
   int failedRow = -2;
-  const int check = CheckFixDefinitions(rows, &failedRow);
+  const Status checked = CheckFixDefinitions(rows, &failedRow);
+  const int check = checked.Code();
+  Require(checked.IsOk() != checked.HasMessages(), "a check's refusal without its message");
   Require((check == kFixCheckOk || check == kFixNoDefinition) == (failedRow == -1),
           "the failed row and the check disagree");
   FixedWidthReader fix;
-  const int applied = ApplyFixDefinitions(rows, fix);
+  const int applied = ApplyFixDefinitions(rows, fix).Code();
   Require(applied == check, "applying and checking disagree");
   if (check != kFixCheckOk) {
     Require(fix.DefinitionCount() == 0, "refused rows reached the reader");
@@ -52,9 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     plainNames = plainNames && row.name.find('\0') == std::string::npos;
   if (plainNames) Require(RowsFromFix(fix) == Normalized(rows), "the reader holds other rows");
 
-  Require(WriteFixDefinitionFile("saved.dat", rows) == 0, "rows that passed cannot be saved");
+  Require(env.Show(WriteFixDefinitionFile("saved.dat", rows)) == 0,
+          "rows that passed cannot be saved");
   FixDefinitionRows again;
-  Require(LoadFixDefinitionFile("saved.dat", again) == 0, "a saved file does not load");
+  Require(env.Show(LoadFixDefinitionFile("saved.dat", again)) == 0, "a saved file does not load");
   Require(again == Normalized(rows), "saving and loading changed the rows");
   return 0;
 }

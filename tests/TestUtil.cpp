@@ -49,4 +49,17 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
   return names;
 }
 
+int Shown(Notifier& notifier, const Status& status) {
+  ShowStatus(notifier, status);
+  return status.Code();
+}
+
+std::vector<std::string> Texts(const Status& status) {
+  std::vector<std::string> texts;
+  for (const Message& message : status.Messages()) {
+    if (message.Kind != MessageKind::kBeep) texts.push_back(Cp932ToUtf8(message.Text));
+  }
+  return texts;
+}
+
 }  // namespace korvel::test

@@ -1,9 +1,13 @@
 #pragma once
-// Helpers shared by the engine tests: a private temporary folder and byte-exact files.
+// Helpers shared by the engine tests: a private temporary folder, byte-exact files, and
+// the front end's part in showing what an operation returns.
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Notifier.h"
+#include "platform/Status.h"
 
 namespace korvel::test {
 
@@ -32,6 +36,14 @@ std::vector<std::string> FolderEntries(const std::string& folder);
 
 // The CP932 form of a UTF-8 text (shorthand for the tests' expectations).
 std::string S(std::string_view utf8);
+
+// Does what a front end does with an engine operation's outcome: shows the messages of
+// `status` through `notifier` (after whatever the operation told a prompter over the same
+// notifier while it ran) and hands back the status's code.
+int Shown(Notifier& notifier, const Status& status);
+
+// The texts of a status's messages in UTF-8, beeps left out.
+std::vector<std::string> Texts(const Status& status);
 
 // The parts appended in order. g++ 12 at -O3 warns (-Wrestrict, a false alarm) about
 // `"literal" + std::string&&`; tests build such texts with Cat instead.

@@ -13,6 +13,7 @@
 #include "export/ExportDriver.h"
 #include "export/SessionExportSource.h"
 #include "platform/Codepage.h"
+#include "platform/Notifier.h"
 #include "settings/SettingsStore.h"
 
 namespace korvel::cli {
@@ -21,6 +22,12 @@ namespace {
 int UsageError(std::ostream& err, const std::string& reason) {
   err << "korvel-cli: " << reason << '\n';
   return kExitFailed;
+}
+
+// Shows an outcome's messages, in order; true when it succeeded.
+bool Shown(Notifier& notifier, const Status& status) {
+  ShowStatus(notifier, status);
+  return status.IsOk();
 }
 
 void ApplySettings(const CliOptions& o, const SettingsStore& global, CompareSettings& s) {
@@ -52,11 +59,11 @@ void ApplySettings(const CliOptions& o, const SettingsStore& global, CompareSett
 }
 
 // Loads and checks the definition file into the shared fixed-length reader.
-bool LoadFixedDefinitions(const std::string& path, FixedWidthReader& fix) {
+bool LoadFixedDefinitions(const std::string& path, FixedWidthReader& fix, Notifier& notifier) {
   FixDefinitionRows rows;
-  if (LoadFixDefinitionFile(path, rows) != 0) return false;
-  if (CheckFixDefinitions(rows) != kFixCheckOk) return false;
-  return ApplyFixDefinitions(rows, fix) == kFixCheckOk;
+  if (!Shown(notifier, LoadFixDefinitionFile(path, rows))) return false;
+  if (!Shown(notifier, CheckFixDefinitions(rows))) return false;
+  return Shown(notifier, ApplyFixDefinitions(rows, fix));
 }
 
 std::vector<int> Unique(std::vector<int> fields) {
@@ -97,45 +104,46 @@ bool MarkGrid(const CliOptions& o, FieldGrid& grid, std::ostream& err) {
   return true;
 }
 
-bool Extract(const CliOptions& o, CompareSession& session) {
-  bool ok = true;
+Status RunExtraction(const CliOptions& o, CompareSession& session) {
   switch (o.extract) {
     case ExtractOption::kNone:
-      return true;
+      return Status::Ok();
     case ExtractOption::kDiff:
-      ok = session.ExtractByStatus(kExtractDiffering, true);
-      break;
+      return session.ExtractByStatus(kExtractDiffering, true);
     case ExtractOption::kDiffAll:
-      ok = session.ExtractByStatus(kExtractNotEqual, true);
-      break;
+      return session.ExtractByStatus(kExtractNotEqual, true);
     case ExtractOption::kEqual:
-      ok = session.ExtractByStatus(kExtractDiffering, false);
-      break;
+      return session.ExtractByStatus(kExtractDiffering, false);
     case ExtractOption::kLeftOnly:
-      ok = session.ExtractByStatus(kExtractLeftOnly, true);
-      break;
+      return session.ExtractByStatus(kExtractLeftOnly, true);
     case ExtractOption::kRightOnly:
-      ok = session.ExtractByStatus(kExtractRightOnly, true);
-      break;
+      return session.ExtractByStatus(kExtractRightOnly, true);
     case ExtractOption::kFieldDiff:
     case ExtractOption::kFieldEqual: {
-      // The extraction names a position in the field layout (keys first).
+      // The extraction names a position in the field layout (keys first); the option's
+      // number is a row of the field-control grid, the left file's field number.
       const auto& fields = session.Fields();
       int position = static_cast<int>(fields.size());
       for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].FieldNo == o.extractField) position = static_cast<int>(i);
+        if (fields[i].FieldNoLeft == o.extractField) position = static_cast<int>(i);
       }
-      ok = session.ExtractColumn(position, o.extract == ExtractOption::kFieldDiff);
-      break;
+      return session.ExtractColumn(position, o.extract == ExtractOption::kFieldDiff);
     }
   }
-  if (ok) session.ActivateExtraction();
-  return ok;
+  return Status::Ok();
 }
 
-int Export(const CliOptions& o, const CompareSession& session) {
-  if (!CheckExportPath(o.exportPath)) return kExitFailed;
-  if (!o.force && !ConfirmOverwrite(o.exportPath)) return kExitFailed;
+bool Extract(const CliOptions& o, CompareSession& session, Notifier& notifier) {
+  if (o.extract == ExtractOption::kNone) return true;
+  if (!Shown(notifier, RunExtraction(o, session))) return false;
+  session.ActivateExtraction();
+  return true;
+}
+
+int Export(const CliOptions& o, const CompareSession& session, Notifier& notifier,
+           Prompter& prompter) {
+  if (!Shown(notifier, CheckExportPath(o.exportPath))) return kExitFailed;
+  if (!o.force && !ConfirmOverwrite(o.exportPath, prompter)) return kExitFailed;
   korvel::ExportFormat format = o.format == cli::ExportFormat::kCsv    ? korvel::ExportFormat::kCsv
                                 : o.format == cli::ExportFormat::kXlsx ? korvel::ExportFormat::kXlsx
                                                                        : korvel::ExportFormat::kXml;
@@ -144,12 +152,13 @@ int Export(const CliOptions& o, const CompareSession& session) {
       : o.layout == cli::ExportLayout::kRow ? korvel::ExportLayout::kAlternateRows
                                             : korvel::ExportLayout::kAlternateFields;
   SessionExportSource source(session);
-  return RunExport(source, format, layout, o.exportPath) == kExportDone ? 0 : kExitFailed;
+  return Shown(notifier, RunExport(source, format, layout, o.exportPath)) ? 0 : kExitFailed;
 }
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           Notifier& notifier) {
   CliOptions o;
   std::string reason;
   if (!ParseCliOptions(args, &o, &reason)) return UsageError(err, reason);
@@ -170,36 +179,37 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     inputFs.emplace(input);
   }
 
-  SettingsStore global;
+  NotifierPrompter prompter(notifier);
+  SettingsStore global(&prompter);
   global.LoadSettings();
   CompareSession session;
   ApplySettings(o, global, session.EditSettings());
 
-  if (ConfirmInputFiles(o.left, o.right) != InputSide::kNone) return kExitFailed;
+  if (!Shown(notifier, ConfirmInputFiles(o.left, o.right))) return kExitFailed;
   FixedWidthRecordReader fixSource(global.FixReader());
   if (o.kind == FileKindOption::kFixed) {
-    if (!LoadFixedDefinitions(o.fixedDef, global.FixReader())) return kExitFailed;
+    if (!LoadFixedDefinitions(o.fixedDef, global.FixReader(), notifier)) return kExitFailed;
     session.SetFixedSource(&fixSource);
   }
 
   session.StartSetUp();
   FieldGrid grid;
-  if (session.FillFieldGrids(grid) != 0) return kExitFailed;
+  if (!Shown(notifier, session.FillFieldGrids(grid, prompter))) return kExitFailed;
   if (!MarkGrid(o, grid, err)) return kExitFailed;
-  if (!grid.ConfirmMarks()) return kExitFailed;
-  if (session.CompareSides(grid) != 0) return kExitFailed;
+  if (!Shown(notifier, grid.ConfirmMarks())) return kExitFailed;
+  if (!Shown(notifier, session.CompareSides(grid))) return kExitFailed;
 
   out << Cp932ToUtf8(session.SummaryText()) << '\n';
   const bool different =
       session.DiffRecordCount() > 0 || session.LeftOnlyCount() > 0 || session.RightOnlyCount() > 0;
-  if (!Extract(o, session)) return kExitFailed;
+  if (!Extract(o, session, notifier)) return kExitFailed;
   if (o.pairs) {
     for (const RecordPair& p : session.ViewPairs()) {
       out << p.Status << '\t' << p.LeftRow << '\t' << p.RightRow << '\n';
     }
   }
   out.flush();
-  if (!o.exportPath.empty() && Export(o, session) != 0) return kExitFailed;
+  if (!o.exportPath.empty() && Export(o, session, notifier, prompter) != 0) return kExitFailed;
   return different ? kExitDifferent : kExitSame;
 }
 

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace korvel {
+class Notifier;
+}
+
 namespace korvel::cli {
 
 inline constexpr int kExitSame = 0;       // no record of the whole result differs
@@ -13,8 +17,10 @@ inline constexpr int kExitDifferent = 1;  // the run completed with differences
 inline constexpr int kExitFailed = 2;     // bad option, reader error, refused export, ...
 
 // Runs the command line `args` (without the program name). What the desktop program would
-// show in a box goes through the notifier in force (korvel-cli's main installs one that
-// prints to standard error); the summary and the rows go to `out`, usage errors to `err`.
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// show in a box goes through `notifier`, in the order the engine produced it (korvel-cli's
+// main passes one that prints to standard error, so questions are answered No); the
+// summary and the rows go to `out`, usage errors to `err`.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           Notifier& notifier);
 
 }  // namespace korvel::cli

@@ -32,16 +32,16 @@ int CheckStreams(int status) {
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   korvel::StderrNotifier notifier;
-  korvel::ScopedNotifier scoped(&notifier);
   // An interrupted export must not leave a half-named file behind; the shell still sees
   // the signal.
   korvel::InstallSignalCleanup();
   std::vector<std::string> args(argv + 1, argv + argc);
   int status;
   try {
-    status = korvel::cli::RunCli(args, std::cout, std::cerr);
+    status = korvel::cli::RunCli(args, std::cout, std::cerr, notifier);
   } catch (const std::bad_alloc&) {
-    korvel::Warn(korvel::Sjis("メモリが足りません。"));
+    korvel::ShowMessage(notifier,
+                        {korvel::MessageKind::kWarning, korvel::Sjis("メモリが足りません。")});
     status = korvel::cli::kExitFailed;
   }
   return CheckStreams(status);

@@ -36,7 +36,7 @@ class CliRunTest : public ::testing::Test {
     out_.str("");
     err_.str("");
     notifier_.Clear();
-    return RunCli(args, out_, err_);
+    return RunCli(args, out_, err_, notifier_);
   }
   std::string Out() const { return out_.str(); }
   std::string Err() const { return err_.str(); }
@@ -47,7 +47,6 @@ class CliRunTest : public ::testing::Test {
   std::ostringstream out_;
   std::ostringstream err_;
   RecordingNotifier notifier_;
-  ScopedNotifier scoped_{&notifier_};
   std::string oldHome_;
   bool hadHome_ = false;
 };

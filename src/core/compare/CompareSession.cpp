@@ -5,10 +5,10 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 #include "io/PathText.h"
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -16,6 +16,8 @@ namespace {
 // printf-style formatting of one of the program's texts (UTF-8 in the source, CP932 out).
 template <typename... Args>
 std::string Format(std::string_view utf8Format, Args... args) {
+  static_assert(((std::is_arithmetic_v<Args> || std::is_pointer_v<Args>)&&...),
+                "printf arguments are numbers and C texts");
   const std::string format = Sjis(utf8Format);
   int n = std::snprintf(nullptr, 0, format.c_str(), args...);
   if (n <= 0) return {};
@@ -25,12 +27,10 @@ std::string Format(std::string_view utf8Format, Args... args) {
   return out;
 }
 
-void ShowReaderError(const char* text) {
-  // A reader that ran out of memory has shown its own box and left the text empty.
-  if (text != nullptr && *text != '\0') Warn(text);
-}
+Status NoMemory() { return Status::Warning(-1, Sjis("メモリが足りません。")); }
 
-void WarnNoMemory() { Warn(Sjis("メモリが足りません。")); }
+// A reader's failure as a failure of the run: the reader's messages, code -1.
+Status ReaderFailure(const Status& reader) { return reader.Then(Status(-1)); }
 
 int Sign(long long a, long long b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
@@ -66,47 +66,48 @@ DelimitedReading CompareSession::Reading(int fileKind) const {
   return reading;
 }
 
-int CompareSession::FillFieldGrids(FieldGrid& grid) {
+Status CompareSession::FillFieldGrids(FieldGrid& grid, Prompter& prompter) {
   if (settings_.FileKind == kFileKindFixed) {
-    int result = FillFieldGridFixed(grid, FieldGrid::kNameA);
-    return result != 0 ? result : FillFieldGridFixed(grid, FieldGrid::kNameB);
+    Status result = FillFieldGridFixed(grid, FieldGrid::kNameA);
+    if (!result.IsOk()) return result;
+    return FillFieldGridFixed(grid, FieldGrid::kNameB);
   }
   fill_.FieldOverWarned = false;
-  int result = FillFieldGrid(grid, FieldGrid::kNameA, settings_.FileKind, settings_.TopRowNames,
-                             settings_.PathL);
-  if (result != 0) return result;
+  Status result = FillFieldGrid(grid, FieldGrid::kNameA, settings_.FileKind, settings_.TopRowNames,
+                                settings_.PathL, prompter);
+  if (!result.IsOk()) return result;
   return FillFieldGrid(grid, FieldGrid::kNameB, settings_.FileKind, settings_.TopRowNames,
-                       settings_.PathR);
+                       settings_.PathR, prompter);
 }
 
-int CompareSession::FillFieldGrid(FieldGrid& grid, int column, int fileKind, bool topRowNames,
-                                  const std::string& path) {
-  return korvel::FillFieldGrid(grid, column, Reading(fileKind), topRowNames, path, fill_);
+Status CompareSession::FillFieldGrid(FieldGrid& grid, int column, int fileKind, bool topRowNames,
+                                     const std::string& path, Prompter& prompter) {
+  return korvel::FillFieldGrid(grid, column, Reading(fileKind), topRowNames, path, fill_, prompter);
 }
 
-int CompareSession::FillFieldGridFixed(FieldGrid& grid, int column) {
+Status CompareSession::FillFieldGridFixed(FieldGrid& grid, int column) {
   return korvel::FillFieldGridFixed(grid, column, fixed_);
 }
 
 // ---------------------------------------------------------------------------
 // The run
 
-int CompareSession::CompareSides(const FieldGrid& grid) {
-  int result = -1;
+Status CompareSession::CompareSides(const FieldGrid& grid) {
+  Status result(-1);
   bool noMemory = false;
   try {
     result = RunSteps(grid);
   } catch (const std::bad_alloc&) {
     noMemory = true;
   }
-  // The result is emptied before the message: should even the message find no memory,
-  // what escapes to the program's boundary leaves no half-made result behind.
-  if (result != 0) ResetResult();
-  if (noMemory) WarnNoMemory();
+  // The result is emptied before the message is made: should even the message find no
+  // memory, what escapes to the program's boundary leaves no half-made result behind.
+  if (!result.IsOk()) ResetResult();
+  if (noMemory) return NoMemory();
   return result;
 }
 
-int CompareSession::RunSteps(const FieldGrid& grid) {
+Status CompareSession::RunSteps(const FieldGrid& grid) {
   ReleaseExtraction();
   std::vector<RecordPair>().swap(allPairs_);
   // Nothing shows the old rows any more; freeing them before reading keeps the peak of a
@@ -117,89 +118,82 @@ int CompareSession::RunSteps(const FieldGrid& grid) {
   rightTable_.Clear();
   sortKeys_ = layout_.BuildFieldList(grid, settings_.TopRowNames, settings_.FileKind);
 
-  if (LoadBothSides() != 0) return -1;
-  int paired = PairRecords();
+  Status loaded = LoadBothSides();
+  if (!loaded.IsOk()) return loaded;
+  Status paired = PairRecords();
   leftRec_.ClearSelection();
   rightRec_.ClearSelection();
-  if (paired != 0) return -1;
+  if (!paired.IsOk()) return paired;
   ClassifyPairs();
-  return 0;
+  return Status::Ok();
 }
 
-int CompareSession::LoadAndPrepare(Side side) {
+Status CompareSession::LoadAndPrepare(Side side) {
   try {
-    if (side == Side::kLeft) {
-      if (LoadSide(leftTable_, settings_.PathL, Side::kLeft) != 0) return -1;
-      return PrepareSide(leftRec_, leftTable_);
-    }
-    if (LoadSide(rightTable_, settings_.PathR, Side::kRight) != 0) return -1;
-    return PrepareSide(rightRec_, rightTable_);
+    RowTable& table = side == Side::kLeft ? leftTable_ : rightTable_;
+    Status loaded = LoadSide(table, side == Side::kLeft ? settings_.PathL : settings_.PathR, side);
+    if (!loaded.IsOk()) return loaded;
+    return PrepareSide(side == Side::kLeft ? leftRec_ : rightRec_, table);
   } catch (const std::bad_alloc&) {
-    WarnNoMemory();
-    return -1;
+    return NoMemory();
   }
+}
+
+Status CompareSession::LoadInTurn() {
+  Status left = LoadAndPrepare(Side::kLeft);
+  if (!left.IsOk()) return left;
+  return LoadAndPrepare(Side::kRight);
 }
 
 // The two sides share nothing while they are read and sorted, so the right side is read on
 // a helper thread while this thread reads the left one: on a two-core machine that nearly
-// halves the wait. Each side's messages are held back and shown afterwards as a sequential
-// run would show them: the left side's, and the right side's only when the left side
-// succeeded. The fixed-length reader is one shared object, so those files are read in turn.
-int CompareSession::LoadBothSides() {
-  if (settings_.FileKind == kFileKindFixed) {
-    if (LoadAndPrepare(Side::kLeft) != 0) return -1;
-    return LoadAndPrepare(Side::kRight);
-  }
-  RecordingNotifier leftMessages;
-  RecordingNotifier rightMessages;
+// halves the wait. Each side returns its outcome, and the run tells them as a sequential
+// run would: the left side's, and the right side's only when the left side succeeded. The
+// fixed-length reader is one shared object, so those files are read in turn.
+Status CompareSession::LoadBothSides() {
+  if (settings_.FileKind == kFileKindFixed) return LoadInTurn();
   SideLoad left;
   SideLoad right;
   std::thread worker;
   try {
-    worker = std::thread([this, &rightMessages, &right] {
-      ScopedThreadNotifier scoped(&rightMessages);
-      right = LoadAndPrepareCaught(Side::kRight);
-    });
+    worker = std::thread([this, &right] { right = LoadAndPrepareCaught(Side::kRight); });
   } catch (const std::system_error&) {
     // No thread to be had: read the sides in turn.
-    if (LoadAndPrepare(Side::kLeft) != 0) return -1;
-    return LoadAndPrepare(Side::kRight);
+    return LoadInTurn();
   }
-  {
-    ScopedThreadNotifier scoped(&leftMessages);
-    left = LoadAndPrepareCaught(Side::kLeft);
-  }
+  left = LoadAndPrepareCaught(Side::kLeft);
   worker.join();
-  Notifier& target = CurrentNotifier();
-  ReplayMessages(leftMessages, target);
-  if (left.noMemory) WarnNoMemory();
-  if (left.result != 0) return -1;
-  ReplayMessages(rightMessages, target);
-  if (right.noMemory) WarnNoMemory();
-  return right.result;
+  Status leftOutcome = std::move(left).Outcome();
+  if (!leftOutcome.IsOk()) return leftOutcome;
+  return std::move(right).Outcome();
 }
 
 // Nothing may escape between the start of the helper thread and its join (an exception
 // leaving the thread's function, or passing a joinable thread, ends the program). A side
-// whose memory message could not even be recorded has it shown after the join.
-CompareSession::SideLoad CompareSession::LoadAndPrepareCaught(Side side) {
+// whose memory message could not even be made gets it after the join.
+CompareSession::SideLoad CompareSession::LoadAndPrepareCaught(Side side) noexcept {
   SideLoad load;
   try {
-    load.result = LoadAndPrepare(side);
+    load.status = LoadAndPrepare(side);
   } catch (const std::bad_alloc&) {
     load.noMemory = true;
   }
   return load;
 }
 
-int CompareSession::LoadSide(RowTable& table, const std::string& path, Side side) {
+Status CompareSession::SideLoad::Outcome() && {
+  if (noMemory) return std::move(status).Then(NoMemory());
+  return std::move(status);
+}
+
+Status CompareSession::LoadSide(RowTable& table, const std::string& path, Side side) {
   if (settings_.FileKind == kFileKindFixed) {
     return LoadFixedSide(table, path, side, settings_.TopRowNames);
   }
   return LoadDelimitedSide(table, path, side, settings_.FileKind, settings_.TopRowNames);
 }
 
-int CompareSession::PrepareSide(SortedSelection& rec, RowTable& table) {
+Status CompareSession::PrepareSide(SortedSelection& rec, RowTable& table) {
   rec.Attach(&table);
   // The merge tells keys apart by case after the case-blind order; ordering rows whose
   // keys differ only in case by their bytes lets it meet them in the same order on both
@@ -208,47 +202,40 @@ int CompareSession::PrepareSide(SortedSelection& rec, RowTable& table) {
   // A key field beyond this side's columns ends the key list (-6): its cells read "" in
   // every row, and the key fields after it are beyond the columns as well.
   (void)rec.SetSortKeys(sortKeys_, 0);
-  if (rec.Select() == SortedSelection::kNoMemory) {
-    WarnNoMemory();
-    return -1;
-  }
-  return 0;
+  if (rec.Select() == SortedSelection::kNoMemory) return NoMemory();
+  return Status::Ok();
 }
 
 void CompareSession::SetEncoding(Side side, int encoding) {
   (side == Side::kLeft ? encodingL_ : encodingR_) = encoding;
 }
 
-int CompareSession::LoadDelimitedSide(RowTable& table, const std::string& path, Side side,
-                                      int fileKind, bool topRowNames) {
+Status CompareSession::LoadDelimitedSide(RowTable& table, const std::string& path, Side side,
+                                         int fileKind, bool topRowNames) {
   DelimitedReader csv;
   if (OpenDelimited(csv, Reading(fileKind), path, topRowNames) != DelimitedReader::kOpenOk) {
-    ShowReaderError(csv.GetError());
-    return -1;
+    return ReaderFailure(csv.GetStatus());
   }
   SetEncoding(side, csv.GetEncoding());
   table.Clear();
   CsvRecordReader reader(csv);
-  int result = LoadRecords(reader, table, path, true, topRowNames);
+  Status result = LoadRecords(reader, table, path, true, topRowNames);
   csv.Close();
   return result;
 }
 
-int CompareSession::LoadFixedSide(RowTable& table, const std::string& path, Side side,
-                                  bool topRowNames) {
-  if (fixed_ == nullptr) {
-    Warn(Sjis("フィールドが存在しません。"));
-    return -1;
-  }
+Status CompareSession::LoadFixedSide(RowTable& table, const std::string& path, Side side,
+                                     bool topRowNames) {
+  if (fixed_ == nullptr) return Status::Warning(-1, Sjis("フィールドが存在しません。"));
   if (fixed_->Open(path, topRowNames ? 1 : 0, ReadingEncoding(), settings_.DetectBom ? 1 : 0) !=
       0) {
-    ShowReaderError(fixed_->GetError());
+    Status failed = ReaderFailure(fixed_->GetStatus());
     fixed_->Close();
-    return -1;
+    return failed;
   }
   SetEncoding(side, fixed_->GetEncoding());
   table.Clear();
-  int result = LoadRecords(*fixed_, table, path, false, topRowNames);
+  Status result = LoadRecords(*fixed_, table, path, false, topRowNames);
   fixed_->Close();
   return result;
 }
@@ -262,37 +249,32 @@ int CompareSession::DefineColumns(RowTable& table, int fieldCount) {
   return table.SetDefinition(def);
 }
 
-int CompareSession::LoadRecords(SideRecordReader& reader, RowTable& table, const std::string& path,
-                                bool delimited, bool topRowNames) {
+Status CompareSession::LoadRecords(SideRecordReader& reader, RowTable& table,
+                                   const std::string& path, bool delimited, bool topRowNames) {
   int n = 0;
   std::vector<char> skip;  // by column: not loaded
   for (int r = 0;; ++r) {
     int count = reader.ReadRecord();
-    if (count == 0) return 0;
-    if (count < 0) {
-      ShowReaderError(reader.GetError());
-      return -1;
-    }
+    if (count == 0) return Status::Ok();
+    if (count < 0) return ReaderFailure(reader.GetStatus());
     if (r == 0) {
       n = count;
       if (delimited) {
         if (topRowNames && n < fill_.MaxNameCount) n = fill_.MaxNameCount;
         n = std::min(n, kMaxComparedFields);
       }
-      if (DefineColumns(table, n) != RowTable::kOk) {
-        WarnNoMemory();
-        return -1;
-      }
+      if (DefineColumns(table, n) != RowTable::kOk) return NoMemory();
       skip.assign(static_cast<std::size_t>(n) + 1, 0);
       for (int k = 1; k <= n; ++k) skip[static_cast<std::size_t>(k)] = layout_.IsNotLoaded(k);
     }
-    if (StoreRecord(reader, table, skip, r, path, topRowNames) != 0) return -1;
+    Status stored = StoreRecord(reader, table, skip, r, path, topRowNames);
+    if (!stored.IsOk()) return stored;
   }
 }
 
-int CompareSession::StoreRecord(SideRecordReader& reader, RowTable& table,
-                                const std::vector<char>& skip, int recordIndex,
-                                const std::string& path, bool topRowNames) {
+Status CompareSession::StoreRecord(SideRecordReader& reader, RowTable& table,
+                                   const std::vector<char>& skip, int recordIndex,
+                                   const std::string& path, bool topRowNames) {
   table.NewRow();
   const int n = static_cast<int>(skip.size()) - 1;
   for (int k = 1; k <= n; ++k) {
@@ -302,19 +284,12 @@ int CompareSession::StoreRecord(SideRecordReader& reader, RowTable& table,
     if (stored == RowTable::kTooLong) {
       int line = recordIndex + 1 + (topRowNames ? 1 : 0);
       std::string name = Utf8ToCp932(std::string_view(path).substr(PathText::FileNamePart(path)));
-      Warn(name + "\n" + Format("%dカラム-%d行目でサイズオーバー", k, line));
-      return -1;
+      return Status::Warning(-1, name + "\n" + Format("%dカラム-%d行目でサイズオーバー", k, line));
     }
-    if (stored != RowTable::kOk) {
-      WarnNoMemory();
-      return -1;
-    }
+    if (stored != RowTable::kOk) return NoMemory();
   }
-  if (table.CommitRow() != RowTable::kOk) {
-    WarnNoMemory();
-    return -1;
-  }
-  return 0;
+  if (table.CommitRow() != RowTable::kOk) return NoMemory();
+  return Status::Ok();
 }
 
 int CompareSession::CompareKeys(int leftRow, int rightRow) const {
@@ -324,28 +299,27 @@ int CompareSession::CompareKeys(int leftRow, int rightRow) const {
   // First the order both sides were sorted by; where it finds all keys equal, the bytes
   // decide (the sort placed such rows by their bytes, see PrepareSide).
   for (int k = 0; k < keys; ++k) {
-    const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(k)];
-    std::string_view a = left.Cell(f.FieldNo);
-    std::string_view b = right.Cell(f.FieldNo);
+    const ResultField& f = layout_.Fields()[static_cast<std::size_t>(k)];
+    std::string_view a = left.Cell(f.FieldNoLeft);
+    std::string_view b = right.Cell(f.FieldNoRight);
     int c = f.Numeric ? Sign(KeyNumber(a), KeyNumber(b)) : SortCompare(a, b);
     if (c != 0) return c;
   }
   for (int k = 0; k < keys; ++k) {
-    const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(k)];
+    const ResultField& f = layout_.Fields()[static_cast<std::size_t>(k)];
     if (f.Numeric) continue;
-    int c = left.Cell(f.FieldNo).compare(right.Cell(f.FieldNo));
+    int c = left.Cell(f.FieldNoLeft).compare(right.Cell(f.FieldNoRight));
     if (c != 0) return c < 0 ? -1 : 1;
   }
   return 0;
 }
 
-int CompareSession::PairRecords() {
+Status CompareSession::PairRecords() {
   try {
     allPairs_.clear();
     allPairs_.reserve(leftRec_.Selection().size() + rightRec_.Selection().size());
   } catch (const std::bad_alloc&) {
-    WarnNoMemory();
-    return -1;
+    return NoMemory();
   }
   leftRec_.First();
   rightRec_.First();
@@ -380,13 +354,13 @@ int CompareSession::PairRecords() {
     }
     allPairs_.push_back(pair);  // within the reserved capacity
   }
-  return 0;
+  return Status::Ok();
 }
 
 void CompareSession::ClassifyPairs() {
   ReleaseExtraction();
   layout_.ClearDiffCounts();
-  const std::vector<LayoutField>& fields = layout_.Fields();
+  const std::vector<ResultField>& fields = layout_.Fields();
   diffRecordCount_ = 0;
   leftOnlyCount_ = 0;
   rightOnlyCount_ = 0;
@@ -416,9 +390,9 @@ void CompareSession::ClassifyPairs() {
     RowView right = rightTable_.Row(pair.RightRow);
     int differing = 0;
     for (std::size_t k = 0; k < fields.size(); ++k) {
-      const LayoutField& f = fields[k];
+      const ResultField& f = fields[k];
       if (f.NotCompared) continue;
-      if (korvel::CellsDiffer(left.Cell(f.FieldNo), right.Cell(f.FieldNo), f.IgnoreSpaces != 0)) {
+      if (f.CellsDiffer(left.Cell(f.FieldNoLeft), right.Cell(f.FieldNoRight))) {
         layout_.CountDifference(k);
         ++differing;
       }
@@ -453,47 +427,43 @@ std::string_view CompareSession::CellText(Side side, int row, int fieldNo) const
 // ---------------------------------------------------------------------------
 // Extraction
 
-bool CompareSession::ExtractColumn(int position, bool differing) {
+Status CompareSession::ExtractColumn(int position, bool differing) {
   try {
     return FillExtractColumn(position, differing);
   } catch (const std::bad_alloc&) {
     std::vector<RecordPair>().swap(extractPairs_);
-    WarnNoMemory();
-    return false;
+    return NoMemory();
   }
 }
 
-bool CompareSession::ExtractByStatus(int kind, bool differing) {
+Status CompareSession::ExtractByStatus(int kind, bool differing) {
   try {
     return FillExtractByStatus(kind, differing);
   } catch (const std::bad_alloc&) {
     std::vector<RecordPair>().swap(extractPairs_);
-    WarnNoMemory();
-    return false;
+    return NoMemory();
   }
 }
 
-bool CompareSession::FillExtractColumn(int position, bool differing) {
+Status CompareSession::FillExtractColumn(int position, bool differing) {
   extractPairs_.clear();
   if (position < 0 || position >= static_cast<int>(layout_.Fields().size())) {
-    Warn(Sjis("該当のカラムが見付かりません。"));
-    return false;
+    return Status::Warning(-1, Sjis("該当のカラムが見付かりません。"));
   }
-  const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(position)];
+  const ResultField& f = layout_.Fields()[static_cast<std::size_t>(position)];
   for (const RecordPair& pair : allPairs_) {
     if (!pair.IsPaired()) continue;
-    bool differs =
-        korvel::CellsDiffer(leftTable_.CellView(f.FieldNo, pair.LeftRow),
-                            rightTable_.CellView(f.FieldNo, pair.RightRow), f.IgnoreSpaces != 0);
+    bool differs = f.CellsDiffer(leftTable_.CellView(f.FieldNoLeft, pair.LeftRow),
+                                 rightTable_.CellView(f.FieldNoRight, pair.RightRow));
     if (differs == differing) extractPairs_.push_back(pair);
   }
   const int count = static_cast<int>(extractPairs_.size());
-  extractStatus_ = differing ? Format("(『%s』の相違分抽出中...%d件)", f.Name, count)
-                             : Format("(『%s』の相違なし分抽出中...%d件)", f.Name, count);
-  return true;
+  extractStatus_ = differing ? Format("(『%s』の相違分抽出中...%d件)", f.Name.c_str(), count)
+                             : Format("(『%s』の相違なし分抽出中...%d件)", f.Name.c_str(), count);
+  return Status::Ok();
 }
 
-bool CompareSession::FillExtractByStatus(int kind, bool differing) {
+Status CompareSession::FillExtractByStatus(int kind, bool differing) {
   extractPairs_.clear();
   auto qualifies = [kind, differing](std::int32_t status) {
     if (!differing) return status == 0;
@@ -510,7 +480,7 @@ bool CompareSession::FillExtractByStatus(int kind, bool differing) {
         return false;
     }
   };
-  if (differing && (kind < kExtractNotEqual || kind > kExtractDiffering)) return false;
+  if (differing && (kind < kExtractNotEqual || kind > kExtractDiffering)) return Status(-1);
   for (const RecordPair& pair : allPairs_) {
     if (qualifies(pair.Status)) extractPairs_.push_back(pair);
   }
@@ -526,16 +496,15 @@ bool CompareSession::FillExtractByStatus(int kind, bool differing) {
   } else {
     extractStatus_ = Format("(相違分(『左のみ』、『右のみ』含む）抽出中...%d件)", count);
   }
-  return true;
+  return Status::Ok();
 }
 
 // ---------------------------------------------------------------------------
 // Re-setting
 
-bool CompareSession::CanReGrid() const {
-  if (!layout_.Fields().empty()) return true;
-  Warn(Sjis("項目設定がされていません。"));
-  return false;
+Status CompareSession::CanReGrid() const {
+  if (!layout_.Fields().empty()) return Status::Ok();
+  return Status::Warning(-1, Sjis("項目設定がされていません。"));
 }
 
 FieldGrid CompareSession::MakeReGridGrid() const {
@@ -545,14 +514,15 @@ FieldGrid CompareSession::MakeReGridGrid() const {
   const std::string& mark = FieldGrid::MarkText();
   const std::string& dash = FieldGrid::UnavailableText();
   for (int i = 1; i <= n; ++i) {
-    const LayoutField& f = layout_.Fields()[static_cast<std::size_t>(i - 1)];
+    const ResultField& f = layout_.Fields()[static_cast<std::size_t>(i - 1)];
     char number[16];
     std::snprintf(number, sizeof number, "%4d", i);
     grid.SetCell(i, FieldGrid::kNumber, number);
     grid.SetCell(i, FieldGrid::kKey, f.IsKey ? mark : std::string());
     grid.SetCell(i, FieldGrid::kNumeric, f.Numeric ? mark : std::string());
-    grid.SetCell(i, FieldGrid::kIgnoreSpaces,
-                 f.IsKey ? dash : (f.IgnoreSpaces ? mark : std::string()));
+    grid.SetCell(
+        i, FieldGrid::kIgnoreSpaces,
+        f.IsKey ? dash : (f.Compare == FieldCompare::kIgnoreSpaces ? mark : std::string()));
     grid.SetCell(i, FieldGrid::kNotCompared,
                  f.IsKey ? dash : (f.NotCompared ? mark : std::string()));
     grid.SetCell(i, FieldGrid::kNameA, f.NameView());

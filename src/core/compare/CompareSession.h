@@ -8,9 +8,12 @@
 // of the re-setting. The desktop program's main window owns one session and keeps only
 // view state; korvel-cli drives the same session.
 //
-// Messages go through platform/Notifier.h (all with the caption "注意"); every failure of
-// a run ends in the empty result after its message. Texts are CP932; paths are the file
-// system's own (UTF-8) strings.
+// The session shows nothing. Each step returns a Status (platform/Status.h): its documented
+// result code and the messages for the user in the order they arose, all warnings
+// (caption "注意") but the readers' memory alert; the caller shows them before it shows the
+// result. The one warning after which a step goes on (more than 255 fields while filling
+// the grid) goes through the Prompter the caller hands in. Every failure of a run ends in
+// the empty result. Texts are CP932; paths are the file system's own (UTF-8) strings.
 //
 // Lifetimes: the tables, fields and pair lists are owned by the session. References and
 // views returned by its accessors stay valid until the next call that changes the result
@@ -32,10 +35,10 @@
 #include "compare/RowTable.h"
 #include "compare/SideReader.h"
 #include "compare/SortedSelection.h"
+#include "platform/Prompter.h"
+#include "platform/Status.h"
 
 namespace korvel {
-
-enum class Side { kLeft, kRight };
 
 // The choices the set-up chain presets its dialogs from and writes back into.
 struct CompareSettings {
@@ -82,45 +85,44 @@ class CompareSession {
 
   // Fills the grid before the field-control dialog: for fixed-length files both name
   // columns from the definitions, else both sides from PathL and PathR (the 255-field
-  // warning at most once). 0; -1 or -2 after the message.
-  [[nodiscard]] int FillFieldGrids(FieldGrid& grid);
+  // warning, told through `prompter`, at most once). Ok; -1 or -2 with the messages.
+  [[nodiscard]] Status FillFieldGrids(FieldGrid& grid, Prompter& prompter);
   // One side from a delimited file (column kNameA or kNameB); raises MaxNameCount.
-  [[nodiscard]] int FillFieldGrid(FieldGrid& grid, int column, int fileKind, bool topRowNames,
-                                  const std::string& path);
+  [[nodiscard]] Status FillFieldGrid(FieldGrid& grid, int column, int fileKind, bool topRowNames,
+                                     const std::string& path, Prompter& prompter);
   // One side from the fixed-length definitions.
-  [[nodiscard]] int FillFieldGridFixed(FieldGrid& grid, int column);
+  [[nodiscard]] Status FillFieldGridFixed(FieldGrid& grid, int column);
   int MaxNameCount() const { return fill_.MaxNameCount; }
   bool FieldOverWarned() const { return fill_.FieldOverWarned; }
 
   // ---- The run --------------------------------------------------------------------------
 
   // Compares PathL and PathR by the confirmed grid: builds the field layout, loads and
-  // sorts both sides, pairs, classifies and counts. 0 when the run completed; -1 when it
-  // failed: the message was shown and the result is empty (ResetResult). Afterwards the
-  // caller shows SummaryText(), the encodings and the caption, and repaints.
-  int CompareSides(const FieldGrid& grid);
+  // sorts both sides, pairs, classifies and counts. Ok when the run completed; -1 when it
+  // failed, with its messages, and the result is empty (ResetResult). The two sides are
+  // read on two threads; their messages come as a sequential run would have them: the left
+  // side's, then (only after the left side succeeded) the right side's. Afterwards the
+  // caller shows the messages, then SummaryText(), the encodings and the caption, and
+  // repaints.
+  [[nodiscard]] Status CompareSides(const FieldGrid& grid);
 
-  // Loads one delimited side into `table`: 0, or -1 after the message (reader errors, a
+  // Loads one delimited side into `table`: ok, or -1 with the messages (the reader's, a
   // cell over 500 bytes: "<file>\n<k>カラム-<L>行目でサイズオーバー"). Sets EncodingL/R.
-  [[nodiscard]] int LoadDelimitedSide(RowTable& table, const std::string& path, Side side,
-                                      int fileKind, bool topRowNames);
+  [[nodiscard]] Status LoadDelimitedSide(RowTable& table, const std::string& path, Side side,
+                                         int fileKind, bool topRowNames);
   // Loads one fixed-length side through the fixed-length source; same results.
-  [[nodiscard]] int LoadFixedSide(RowTable& table, const std::string& path, Side side,
-                                  bool topRowNames);
+  [[nodiscard]] Status LoadFixedSide(RowTable& table, const std::string& path, Side side,
+                                     bool topRowNames);
   // Gives `table` the columns 区分 (10 bytes) and FD001 .. FDn (500 bytes each) and no
   // rows. The RowTable::SetDefinition result.
   [[nodiscard]] int DefineColumns(RowTable& table, int fieldCount);
   // Merges the two sorted sides into AllPairs (statuses are left to ClassifyPairs): keys
   // equal under the sort order and in their bytes pair up; without key fields, rows pair
-  // by position. 0, or -1 after the memory message.
-  [[nodiscard]] int PairRecords();
+  // by position. Ok, or -1 with the memory message.
+  [[nodiscard]] Status PairRecords();
   // Sets every pair's Status, every field's DiffCount and the counters from the cells.
   // Releases an active extraction first, so that the shown list is the classified one.
   void ClassifyPairs();
-  // The cell comparison (Collation.h): true when the texts differ.
-  static bool CellsDiffer(std::string_view left, std::string_view right, bool ignoreSpaces) {
-    return korvel::CellsDiffer(left, right, ignoreSpaces);
-  }
   // The empty result: no pairs, no fields, counters 0, no extraction. Tables and
   // settings stay.
   void ResetResult();
@@ -137,7 +139,7 @@ class CompareSession {
   }
   bool ExtractActive() const { return extractActive_; }
 
-  const std::vector<LayoutField>& Fields() const { return layout_.Fields(); }
+  const std::vector<ResultField>& Fields() const { return layout_.Fields(); }
   int KeyCount() const { return layout_.KeyCount; }
   bool IsNotLoaded(int fieldNo) const { return layout_.IsNotLoaded(fieldNo); }
 
@@ -159,14 +161,14 @@ class CompareSession {
 
   // Fills ExtractPairs with the paired records whose cells of field `position` (an index
   // into Fields) differ (`differing`) or agree, in AllPairs order; NotCompared plays no
-  // part. False after "該当のカラムが見付かりません。" when there is no such field
-  // (ExtractPairs is left empty), or after the memory message.
-  bool ExtractColumn(int position, bool differing);
+  // part. Ok; -1 with "該当のカラムが見付かりません。" when there is no such field
+  // (ExtractPairs is left empty), or with the memory message.
+  [[nodiscard]] Status ExtractColumn(int position, bool differing);
   // Fills ExtractPairs by status: with `differing`, kind kExtractDiffering,
   // kExtractLeftOnly, kExtractRightOnly or kExtractNotEqual; without it the equal records.
-  // False (nothing extracted) for another kind with `differing`, or after the memory
-  // message.
-  bool ExtractByStatus(int kind, bool differing);
+  // Ok; -1 without a message (nothing extracted) for another kind with `differing`, or
+  // with the memory message.
+  [[nodiscard]] Status ExtractByStatus(int kind, bool differing);
   // The caption status text of the last extraction, e.g. "(相違分抽出中...3件)".
   const std::string& ExtractStatusText() const { return extractStatus_; }
   // Shows the extraction: ViewPairs becomes ExtractPairs.
@@ -176,8 +178,8 @@ class CompareSession {
 
   // ---- Re-setting ---------------------------------------------------------------------
 
-  // False after "項目設定がされていません。" when there is no field layout.
-  bool CanReGrid() const;
+  // Ok; -1 with "項目設定がされていません。" when there is no field layout.
+  [[nodiscard]] Status CanReGrid() const;
   // The re-setting grid: row i for item i - 1 of Fields (keys first), seven columns.
   FieldGrid MakeReGridGrid() const;
   // Takes SPC除く and 不要 of the non-key fields from a confirmed re-setting grid,
@@ -185,24 +187,27 @@ class CompareSession {
   void ApplyReGrid(const FieldGrid& grid);
 
  private:
-  int LoadRecords(SideRecordReader& reader, RowTable& table, const std::string& path,
-                  bool delimited, bool topRowNames);
-  int StoreRecord(SideRecordReader& reader, RowTable& table, const std::vector<char>& skip,
-                  int recordIndex, const std::string& path, bool topRowNames);
-  int LoadSide(RowTable& table, const std::string& path, Side side);
+  Status LoadRecords(SideRecordReader& reader, RowTable& table, const std::string& path,
+                     bool delimited, bool topRowNames);
+  Status StoreRecord(SideRecordReader& reader, RowTable& table, const std::vector<char>& skip,
+                     int recordIndex, const std::string& path, bool topRowNames);
+  Status LoadSide(RowTable& table, const std::string& path, Side side);
+  // What one side's loading hands back across the helper thread's join.
   struct SideLoad {
-    int result = -1;
-    bool noMemory = false;  // the memory message is still to be shown
+    Status status{-1};
+    bool noMemory = false;  // the memory message is still to be made
+    Status Outcome() &&;
   };
-  int LoadAndPrepare(Side side);
-  SideLoad LoadAndPrepareCaught(Side side);
-  int LoadBothSides();
-  int PrepareSide(SortedSelection& rec, RowTable& table);
+  Status LoadAndPrepare(Side side);
+  SideLoad LoadAndPrepareCaught(Side side) noexcept;
+  Status LoadInTurn();
+  Status LoadBothSides();
+  Status PrepareSide(SortedSelection& rec, RowTable& table);
   int CompareKeys(int leftRow, int rightRow) const;
   void SetEncoding(Side side, int encoding);
-  int RunSteps(const FieldGrid& grid);
-  bool FillExtractColumn(int position, bool differing);
-  bool FillExtractByStatus(int kind, bool differing);
+  Status RunSteps(const FieldGrid& grid);
+  Status FillExtractColumn(int position, bool differing);
+  Status FillExtractByStatus(int kind, bool differing);
 
   CompareSettings settings_;
   FixedLengthSource* fixed_ = nullptr;

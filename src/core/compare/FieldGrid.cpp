@@ -5,7 +5,6 @@
 
 #include "io/PathText.h"
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -25,18 +24,15 @@ std::string RowNumber(int i) {
   return text;
 }
 
-void WarnFieldsOver(GridFillState& state) {
+// The filling goes on with the first 255 fields after the warning.
+void TellFieldsOver(GridFillState& state, Prompter& prompter) {
   if (state.FieldOverWarned) return;
   char text[256];
   std::snprintf(text, sizeof text,
                 Sjis("%dを超えるフィールドについては比較対象から除かれます。").c_str(),
                 kMaxComparedFields);
-  Warn(text);
+  prompter.Tell({MessageKind::kWarning, text});
   state.FieldOverWarned = true;
-}
-
-void ShowReaderError(const char* text) {
-  if (text != nullptr && *text != '\0') Warn(text);
 }
 
 // Grows the grid to n field rows and writes the number, the "－" of 数値 and the side's
@@ -144,16 +140,12 @@ int FieldGrid::CountMarked(int col) const {
   return count;
 }
 
-bool FieldGrid::ConfirmMarks() const {
-  if (CountMarked(kKey) >= 7) {
-    Warn(Sjis("連携の指定は７個以上出来ません。"));
-    return false;
-  }
+Status FieldGrid::ConfirmMarks() const {
+  if (CountMarked(kKey) >= 7) return Status::Warning(-1, Sjis("連携の指定は７個以上出来ません。"));
   if (columnCount_ > kNotLoaded && CountMarked(kNotLoaded) >= 5) {
-    Warn(Sjis("未取込の指定は５個以上出来ません。"));
-    return false;
+    return Status::Warning(-1, Sjis("未取込の指定は５個以上出来ません。"));
   }
-  return true;
+  return Status::Ok();
 }
 
 // ---------------------------------------------------------------------------
@@ -161,70 +153,66 @@ bool FieldGrid::ConfirmMarks() const {
 
 namespace {
 
-int FillFromNames(FieldGrid& grid, int column, const DelimitedReader& csv, GridFillState& state) {
+Status FillFromNames(FieldGrid& grid, int column, const DelimitedReader& csv, GridFillState& state,
+                     Prompter& prompter) {
   int n = csv.FieldNameCount();
   if (n > kMaxComparedFields) {
-    WarnFieldsOver(state);
+    TellFieldsOver(state, prompter);
     n = kMaxComparedFields;
   }
   state.MaxNameCount = std::max(state.MaxNameCount, n);
   WriteSideRows(grid, column, n, [&csv](int i) {
     return PathText::Clip(csv.GetFieldName(i - 1), 0, kMaxNameBytes);
   });
-  return 0;
+  return Status::Ok();
 }
 
-int FillFromFirstRecord(FieldGrid& grid, int column, DelimitedReader& csv, GridFillState& state) {
+Status FillFromFirstRecord(FieldGrid& grid, int column, DelimitedReader& csv, GridFillState& state,
+                           Prompter& prompter) {
   int n = csv.ReadRecord();
   if (n <= 0) {
-    Warn(Sjis("フィールドが存在しません。"));
-    return -1;
+    // Whatever kept the first record away is told as a file without fields; only the
+    // messages of a memory failure come before that.
+    Status memory = csv.FailedForMemory() ? csv.GetStatus() : Status();
+    return std::move(memory).Then(Status::Warning(-1, Sjis("フィールドが存在しません。")));
   }
   if (n > kMaxFirstRecordFields) {
-    Warn(Sjis("フィールド数をオーバーしました。"));
-    return -1;
+    return Status::Warning(-1, Sjis("フィールド数をオーバーしました。"));
   }
   if (n > kMaxComparedFields) {
-    WarnFieldsOver(state);
+    TellFieldsOver(state, prompter);
     n = kMaxComparedFields;
   }
   WriteSideRows(grid, column, n, [&csv](int i) { return std::string(csv.FieldView(i - 1)); });
-  return 0;
+  return Status::Ok();
 }
 
 }  // namespace
 
-int FillFieldGrid(FieldGrid& grid, int column, const DelimitedReading& reading, bool topRowNames,
-                  const std::string& path, GridFillState& state) {
+Status FillFieldGrid(FieldGrid& grid, int column, const DelimitedReading& reading, bool topRowNames,
+                     const std::string& path, GridFillState& state, Prompter& prompter) {
   DelimitedReader csv;
   if (OpenDelimited(csv, reading, path, topRowNames) != DelimitedReader::kOpenOk) {
-    ShowReaderError(csv.GetError());
-    return -1;
+    return csv.GetStatus().Then(Status(-1));
   }
-  int result = topRowNames ? FillFromNames(grid, column, csv, state)
-                           : FillFromFirstRecord(grid, column, csv, state);
+  Status result = topRowNames ? FillFromNames(grid, column, csv, state, prompter)
+                              : FillFromFirstRecord(grid, column, csv, state, prompter);
   csv.Close();
   return result;
 }
 
-int FillFieldGridFixed(FieldGrid& grid, int column, const FixedLengthSource* source) {
+Status FillFieldGridFixed(FieldGrid& grid, int column, const FixedLengthSource* source) {
   int n = source == nullptr ? 0 : source->DefinitionCount();
-  if (n <= 0) {
-    Warn(Sjis("フィールドが存在しません。"));
-    return -1;
-  }
+  if (n <= 0) return Status::Warning(-1, Sjis("フィールドが存在しません。"));
   grid.GrowRows(n + 1);
   for (int i = 1; i <= n; ++i) {
     const char* name = source->DefinitionName(i - 1);
-    if (name == nullptr) {
-      Warn(Sjis("整合性がとれませんでした。"));
-      return -2;
-    }
+    if (name == nullptr) return Status::Warning(-2, Sjis("整合性がとれませんでした。"));
     grid.SetCell(i, FieldGrid::kNumber, RowNumber(i));
     grid.SetCell(i, FieldGrid::kNumeric, FieldGrid::UnavailableText());
     grid.SetCell(i, column, name);
   }
-  return 0;
+  return Status::Ok();
 }
 
 }  // namespace korvel

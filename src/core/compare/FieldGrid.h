@@ -10,13 +10,16 @@
 // The re-setting uses the same model with seven columns (no 未取込) and the first three
 // columns fixed, so that the key and numeric marks cannot be clicked.
 //
-// All texts are CP932.
+// Nothing here shows a message: refusals and failures are returned (Status), the warning
+// after which a filling goes on is told through the caller's Prompter. All texts are CP932.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "compare/SideReader.h"
+#include "platform/Prompter.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -67,9 +70,9 @@ class FieldGrid {
   static const std::string& UnavailableText();  // "－"
 
   // The confirmation of the field-control dialog: seven or more keys, then (with the
-  // 未取込 column) five or more not-loaded marks, are refused with their message (Warn).
-  // True when the marks are accepted.
-  bool ConfirmMarks() const;
+  // 未取込 column) five or more not-loaded marks, are refused (-1) with their warning. Ok
+  // when the marks are accepted.
+  [[nodiscard]] Status ConfirmMarks() const;
 
  private:
   int CountMarked(int col) const;
@@ -83,22 +86,24 @@ class FieldGrid {
 // What one filling of the grid from the two delimited files shares.
 struct GridFillState {
   int MaxNameCount = 0;          // the larger header-name count (top-row-names mode only)
-  bool FieldOverWarned = false;  // the 255-field warning has been shown
+  bool FieldOverWarned = false;  // the 255-field warning has been told
 };
 
 // Fills the rows of one side from a delimited file: column 0 "%4d", column 2 "－", and
 // column `column` (kNameA or kNameB) the header name clipped to 30 bytes (top-row-names
 // mode) or the value of the field in the first record. The grid grows, never shrinks. More
-// than 255 fields keep the first 255 after a warning shown once per `state`. 0, or -1
-// after the message (the reader's, "フィールドが存在しません。" or
+// than 255 fields keep the first 255 after a warning told through `prompter`, once per
+// `state`. Ok, or -1 with the messages (the reader's, "フィールドが存在しません。" or
 // "フィールド数をオーバーしました。").
-[[nodiscard]] int FillFieldGrid(FieldGrid& grid, int column, const DelimitedReading& reading,
-                                bool topRowNames, const std::string& path, GridFillState& state);
+[[nodiscard]] Status FillFieldGrid(FieldGrid& grid, int column, const DelimitedReading& reading,
+                                   bool topRowNames, const std::string& path, GridFillState& state,
+                                   Prompter& prompter);
 
 // Fills the rows of one side from the fixed-length field definitions (both sides show
-// the same names). `source` may be null (no fixed-length reader: no definitions). 0; -1
+// the same names). `source` may be null (no fixed-length reader: no definitions). Ok; -1
 // when there are no definitions ("フィールドが存在しません。"); -2 when a definition
 // record is missing ("整合性がとれませんでした。").
-[[nodiscard]] int FillFieldGridFixed(FieldGrid& grid, int column, const FixedLengthSource* source);
+[[nodiscard]] Status FillFieldGridFixed(FieldGrid& grid, int column,
+                                        const FixedLengthSource* source);
 
 }  // namespace korvel

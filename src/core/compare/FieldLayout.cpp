@@ -2,23 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "platform/Codepage.h"
 
 namespace korvel {
-
-void LayoutField::SetName(std::string_view name) {
-  // Cut at 63 bytes without leaving half of a double-byte character behind.
-  std::size_t n = 0;
-  while (n < name.size()) {
-    std::size_t w = IsLeadByte(name[n]) && n + 1 < name.size() ? 2 : 1;
-    if (n + w > sizeof Name - 1) break;
-    n += w;
-  }
-  std::memcpy(Name, name.data(), n);
-  Name[n] = '\0';
-}
 
 std::string FieldColumnName(int fieldNo) {
   char name[24];
@@ -37,13 +24,16 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
   std::string keyList;
   const bool namesFromGrid = fileKind == kFileKindFixed || topRowNames;
   auto makeField = [&](int j, bool isKey) {
-    LayoutField f;
-    f.IsKey = isKey ? 1 : 0;
-    f.FieldNo = j;
-    f.Numeric = isKey && grid.IsMarked(j, FieldGrid::kNumeric) ? 1 : 0;
-    f.IgnoreSpaces = grid.IsMarked(j, FieldGrid::kIgnoreSpaces) ? 1 : 0;
-    f.NotCompared = grid.IsMarked(j, FieldGrid::kNotCompared) ? 1 : 0;
-    f.NotLoaded = grid.IsMarked(j, FieldGrid::kNotLoaded) ? 1 : 0;
+    ResultField f;
+    f.IsKey = isKey;
+    // Row j of the grid is field number j of both files.
+    f.FieldNoLeft = j;
+    f.FieldNoRight = j;
+    f.Numeric = isKey && grid.IsMarked(j, FieldGrid::kNumeric);
+    f.Compare = grid.IsMarked(j, FieldGrid::kIgnoreSpaces) ? FieldCompare::kIgnoreSpaces
+                                                           : FieldCompare::kText;
+    f.NotCompared = grid.IsMarked(j, FieldGrid::kNotCompared);
+    f.NotLoaded = grid.IsMarked(j, FieldGrid::kNotLoaded);
     if (namesFromGrid) {
       const std::string& left = grid.Cell(j, FieldGrid::kNameA);
       f.SetName(left.empty() ? grid.Cell(j, FieldGrid::kNameB) : left);
@@ -70,13 +60,13 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
 }
 
 void FieldLayout::ClearDiffCounts() {
-  for (LayoutField& f : fields_) f.DiffCount = 0;
+  for (ResultField& f : fields_) f.DiffCount = 0;
 }
 
 void FieldLayout::SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared) {
-  LayoutField& f = fields_[index];
-  f.IgnoreSpaces = ignoreSpaces ? 1 : 0;
-  f.NotCompared = notCompared ? 1 : 0;
+  ResultField& f = fields_[index];
+  f.Compare = ignoreSpaces ? FieldCompare::kIgnoreSpaces : FieldCompare::kText;
+  f.NotCompared = notCompared;
 }
 
 bool FieldLayout::IsNotLoaded(int fieldNo) const {

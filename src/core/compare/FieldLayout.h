@@ -1,36 +1,20 @@
 #pragma once
-// The field layout of a comparison: the fields both sides share, in the order they are
-// shown (the key fields first), with the per-field choices of the field-control grid and
-// the per-field results. It holds no pixels: column widths and positions are the result
-// grid's (grid/ColumnGeometry.h).
+// The field layout of a comparison: the fields both sides share (ResultField,
+// compare/ResultModel.h), in the order they are shown (the key fields first), with the
+// per-field choices of the field-control grid and the per-field results. It holds no
+// pixels: column widths and positions are the result grid's (grid/ColumnGeometry.h).
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "compare/FieldGrid.h"
+#include "compare/ResultModel.h"
 
 namespace korvel {
 
 class RowTable;
-
-// One field; a fixed 92-byte record.
-struct LayoutField {
-  std::int32_t IsKey = 0;         // 1 = key field
-  std::int32_t FieldNo = 0;       // 1-based field number = column in both row tables
-  std::int32_t Numeric = 0;       // 1 = the key sorts and pairs as an integer (keys only)
-  std::int32_t IgnoreSpaces = 0;  // 1 = cells compared without half- and full-width spaces
-  std::int32_t NotCompared = 0;   // 1 = never counts as different, never marked
-  std::int32_t NotLoaded = 0;     // 1 = cells not loaded; "" on both sides
-  std::int32_t DiffCount = 0;     // paired records whose cells differ here (classification)
-  char Name[64] = {};             // display name, CP932, NUL-terminated (at most 63 bytes)
-
-  std::string_view NameView() const { return Name; }
-  void SetName(std::string_view name);
-};
-static_assert(sizeof(LayoutField) == 92);
 
 class FieldLayout {
  public:
@@ -48,7 +32,7 @@ class FieldLayout {
   void Clear();
 
   // The fields, keys first. Valid until the next BuildFieldList or Clear.
-  const std::vector<LayoutField>& Fields() const { return fields_; }
+  const std::vector<ResultField>& Fields() const { return fields_; }
   // The classification's counts: every DiffCount back to 0; one more differing record in
   // field `index` (an index into Fields).
   void ClearDiffCounts();
@@ -60,7 +44,7 @@ class FieldLayout {
   std::vector<int> NotLoadedList;  // field numbers marked 未取込, at most 10
 
  private:
-  std::vector<LayoutField> fields_;
+  std::vector<ResultField> fields_;
 };
 
 // "FD%03d" of a field number: the column name of that field in a row table.

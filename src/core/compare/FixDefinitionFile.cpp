@@ -6,12 +6,11 @@
 #include "io/StringList.h"
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
 
-// Without a message: ApplyFixDefinitions checks silently, CheckFixDefinitions aloud.
+// Without a message: ApplyFixDefinitions checks silently, CheckFixDefinitions with one.
 int CheckRows(const FixDefinitionRows& rows, int* failedRow) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     int code = kFixCheckOk;
@@ -72,22 +71,22 @@ std::vector<long long> FixStartPositions(const FixDefinitionRows& rows) {
   return starts;
 }
 
-int CheckFixDefinitions(const FixDefinitionRows& rows, int* failedRow) {
+Status CheckFixDefinitions(const FixDefinitionRows& rows, int* failedRow) {
   if (failedRow) *failedRow = -1;
   int code = CheckRows(rows, failedRow);
-  if (code != kFixCheckOk) Warn(Sjis(CheckMessage(code)));
-  return code;
+  if (code != kFixCheckOk) return Status::Warning(code, Sjis(CheckMessage(code)));
+  return Status::Ok();
 }
 
-int ApplyFixDefinitions(const FixDefinitionRows& rows, FixedWidthReader& fix) {
+Status ApplyFixDefinitions(const FixDefinitionRows& rows, FixedWidthReader& fix) {
   int code = CheckRows(rows, nullptr);
-  if (code != kFixCheckOk) return code;
+  if (code != kFixCheckOk) return Status(code);
   fix.ClearDefinitions();
   for (const FixDefinitionRow& row : rows) {
-    int added = fix.AddDefinition(row.name, ParseFixSize(row.size));
-    if (added != FixedWidthReader::kAddOk) return added;
+    Status added = fix.AddDefinition(row.name, ParseFixSize(row.size));
+    if (!added.IsOk()) return added;
   }
-  return kFixCheckOk;
+  return Status::Ok();
 }
 
 FixDefinitionRows RowsFromFix(const FixedWidthReader& fix) {
@@ -104,12 +103,11 @@ std::string WithDatExtension(std::string path) {
   return path;
 }
 
-int LoadFixDefinitionFile(const std::string& path, FixDefinitionRows& rows) {
+Status LoadFixDefinitionFile(const std::string& path, FixDefinitionRows& rows) {
   StringList lines;
   int count = lines.LoadFromFile(path);
   if (count < 0) {
-    Warn(Sjis("ファイルの読み込みに失敗しました。"));
-    return -1;
+    return lines.TakeError().Then(Status::Warning(-1, Sjis("ファイルの読み込みに失敗しました。")));
   }
   FixDefinitionRows loaded;
   loaded.reserve(static_cast<std::size_t>(count));
@@ -118,27 +116,31 @@ int LoadFixDefinitionFile(const std::string& path, FixDefinitionRows& rows) {
     loaded.push_back({PathText::GetToken(line, 0, '\t'), PathText::GetToken(line, 1, '\t')});
   }
   rows.swap(loaded);
-  return 0;
+  return Status::Ok();
 }
 
-int WriteFixDefinitionFile(const std::string& path, const FixDefinitionRows& rows) {
+Status WriteFixDefinitionFile(const std::string& path, const FixDefinitionRows& rows) {
   StringList lines;
-  bool stored = true;
+  Status stored;
   for (const FixDefinitionRow& row : rows) {
     std::string line = row.name + "\t" + std::to_string(ParseFixSize(row.size));
-    stored = stored && lines.Add(line.data(), static_cast<int>(line.size())) != 0;
+    if (lines.Add(line.data(), static_cast<int>(line.size())) == 0) {
+      stored = lines.TakeError().Then(Status(-1));
+      break;
+    }
   }
-  if (!stored || lines.SaveToFile(path) != static_cast<int>(rows.size())) {
-    Warn(Sjis("保存に失敗しました。"));
-    return -1;
+  if (!stored.IsOk() || lines.SaveToFile(path) != static_cast<int>(rows.size())) {
+    return std::move(stored).Then(Status::Warning(-1, Sjis("保存に失敗しました。")));
   }
-  Info(Sjis("保存しました。"));
-  return 0;
+  return Status::Notice(Sjis("保存しました。"));
 }
 
-int SaveFixDefinitionFile(const std::string& path, const FixDefinitionRows& rows) {
-  if (CheckFixDefinitions(rows) != kFixCheckOk) return 1;
-  if (!CheckOutputPath(path)) return 1;
+Status SaveFixDefinitionFile(const std::string& path, const FixDefinitionRows& rows,
+                             Prompter& prompter) {
+  Status checked = CheckFixDefinitions(rows);
+  if (!checked.IsOk()) return std::move(checked).Then(Status(1));
+  checked = CheckOutputPath(path, prompter);
+  if (!checked.IsOk()) return std::move(checked).Then(Status(1));
   return WriteFixDefinitionFile(path, rows);
 }
 

@@ -12,14 +12,17 @@
 // the text after it up to a further TAB (each cut to 100 bytes); an empty line gives an
 // empty row. Nothing is checked while loading.
 //
-// Messages go through platform/Notifier.h: refusals and failures with the caption "注意",
-// the save notice with "確認".
+// Nothing here shows a message: each operation returns a Status with its result code and
+// its messages (refusals and failures as warnings, the save notice as information); the
+// question before an existing file is replaced goes through the caller's Prompter.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "io/FixedWidthReader.h"
+#include "platform/Prompter.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -51,16 +54,17 @@ std::vector<long long> FixStartPositions(const FixDefinitionRows& rows);
 
 // Checks the rows from the top: a name over 30 bytes, then a size below 1 (a size that is
 // not a number included), then a size over 500; after all rows, that there is at least one.
-// Empty names pass. The first failure shows its warning and is returned, with its row
-// index (from 0) in `*failedRow` when given; kFixCheckOk else. `*failedRow` is -1 when no
-// row failed (kFixCheckOk, kFixNoDefinition).
-[[nodiscard]] int CheckFixDefinitions(const FixDefinitionRows& rows, int* failedRow = nullptr);
+// Empty names pass. The first failure is the code, with its warning, and its row index
+// (from 0) in `*failedRow` when given; kFixCheckOk else. `*failedRow` is -1 when no row
+// failed (kFixCheckOk, kFixNoDefinition).
+[[nodiscard]] Status CheckFixDefinitions(const FixDefinitionRows& rows, int* failedRow = nullptr);
 
 // Replaces the definitions of `fix` with the rows (ClearDefinitions, then AddDefinition
 // of each name and size in order). The rows must pass CheckFixDefinitions: otherwise
-// nothing changes, nothing is shown and the check's result is returned. kFixCheckOk, or
-// FixedWidthReader::kAddNoMemory when memory ran out (the definitions are then incomplete).
-[[nodiscard]] int ApplyFixDefinitions(const FixDefinitionRows& rows, FixedWidthReader& fix);
+// nothing changes and the check's code is returned without a message. kFixCheckOk, or
+// FixedWidthReader::kAddNoMemory with the memory messages (the definitions are then
+// incomplete).
+[[nodiscard]] Status ApplyFixDefinitions(const FixDefinitionRows& rows, FixedWidthReader& fix);
 
 // The rows of the current definitions of `fix` (sizes in decimal), as the dialog shows them
 // when it opens.
@@ -69,19 +73,20 @@ FixDefinitionRows RowsFromFix(const FixedWidthReader& fix);
 // The dialogs' file-name rule: ".dat" is appended when the file-name part has no dot.
 std::string WithDatExtension(std::string path);
 
-// Reads a definition file into `rows`. 0, with `rows` replaced; -1 when the file cannot be
-// read, after the warning "ファイルの読み込みに失敗しました。" (`rows` unchanged).
-[[nodiscard]] int LoadFixDefinitionFile(const std::string& path, FixDefinitionRows& rows);
+// Reads a definition file into `rows`. 0, with `rows` replaced; -1 with the warning
+// "ファイルの読み込みに失敗しました。" when the file cannot be read (`rows` unchanged).
+[[nodiscard]] Status LoadFixDefinitionFile(const std::string& path, FixDefinitionRows& rows);
 
 // Writes the rows as a definition file, replacing `path` (sizes written by ParseFixSize, so
-// the rows should have passed CheckFixDefinitions). 0 after the notice "保存しました。";
-// -1 after the warning "保存に失敗しました。" (the file may then be incomplete).
-[[nodiscard]] int WriteFixDefinitionFile(const std::string& path, const FixDefinitionRows& rows);
+// the rows should have passed CheckFixDefinitions). 0 with the notice "保存しました。";
+// -1 with the warning "保存に失敗しました。" (the file may then be incomplete).
+[[nodiscard]] Status WriteFixDefinitionFile(const std::string& path, const FixDefinitionRows& rows);
 
 // The whole save for a caller that has its path: CheckFixDefinitions, then
-// CheckOutputPath (a folder is refused; an existing file needs a Yes), then
-// WriteFixDefinitionFile. 0 saved; 1 not saved because a check refused it (its message
-// shown); -1 the write failed.
-[[nodiscard]] int SaveFixDefinitionFile(const std::string& path, const FixDefinitionRows& rows);
+// CheckOutputPath (a folder is refused; an existing file needs a Yes through `prompter`),
+// then WriteFixDefinitionFile. 0 saved; 1 not saved because a check refused it (with the
+// check's message, if any); -1 the write failed.
+[[nodiscard]] Status SaveFixDefinitionFile(const std::string& path, const FixDefinitionRows& rows,
+                                           Prompter& prompter);
 
 }  // namespace korvel

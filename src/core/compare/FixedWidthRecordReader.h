@@ -20,7 +20,7 @@ class FixedWidthRecordReader : public FixedLengthSource {
   void Close() override { fix_.Close(); }
   int ReadRecord() override { return fix_.ReadRecord(); }
   std::string_view Field(int index) const override { return fix_.FieldView(index); }
-  const char* GetError() const override { return fix_.GetError(); }
+  const Status& GetStatus() const override { return fix_.GetStatus(); }
 
  private:
   FixedWidthReader& fix_;

@@ -2,7 +2,6 @@
 
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 
@@ -15,32 +14,30 @@ InputFileState CheckInputFile(const std::string& path) {
   return n > 0 ? InputFileState::kOk : InputFileState::kNoData;
 }
 
-InputSide ConfirmInputFiles(const std::string& leftPath, const std::string& rightPath) {
-  struct Side {
+Status ConfirmInputFiles(const std::string& leftPath, const std::string& rightPath) {
+  struct Input {
     const std::string& path;
-    InputSide side;
+    int failed;
     const char* notFound;
     const char* noData;
   };
-  const Side sides[] = {
-      {leftPath, InputSide::kLeft, "パス(画面左)に該当のファイルが見付かりません。",
+  const Input inputs[] = {
+      {leftPath, kInputLeftFailed, "パス(画面左)に該当のファイルが見付かりません。",
        "パス(画面左)のファイルにデータがありません。"},
-      {rightPath, InputSide::kRight, "パス(画面右)に該当のファイルが見付かりません。",
+      {rightPath, kInputRightFailed, "パス(画面右)に該当のファイルが見付かりません。",
        "パス(画面右)のファイルにデータがありません。"},
   };
-  for (const Side& s : sides) {
-    switch (CheckInputFile(s.path)) {
+  for (const Input& input : inputs) {
+    switch (CheckInputFile(input.path)) {
       case InputFileState::kOk:
         break;
       case InputFileState::kNotFound:
-        Warn(Sjis(s.notFound));
-        return s.side;
+        return Status::Warning(input.failed, Sjis(input.notFound));
       case InputFileState::kNoData:
-        Warn(Sjis(s.noData));
-        return s.side;
+        return Status::Warning(input.failed, Sjis(input.noData));
     }
   }
-  return InputSide::kNone;
+  return Status::Ok();
 }
 
 }  // namespace korvel

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/Status.h"
+
 namespace korvel {
 
 enum class InputFileState { kOk, kNotFound, kNoData };
@@ -13,12 +15,13 @@ enum class InputFileState { kOk, kNotFound, kNoData };
 // bytes.
 InputFileState CheckInputFile(const std::string& path);
 
-enum class InputSide { kNone, kLeft, kRight };
+// ConfirmInputFiles codes: the side whose file failed.
+inline constexpr int kInputLeftFailed = 1;
+inline constexpr int kInputRightFailed = 2;
 
-// Checks the left file, then the right one; the first failure is shown as a warning
-// ("パス(画面左)に該当のファイルが見付かりません。",
-// "パス(画面左)のファイルにデータがありません。", then the same for 画面右) and named by the
-// result. kNone when both pass.
-InputSide ConfirmInputFiles(const std::string& leftPath, const std::string& rightPath);
+// Checks the left file, then the right one. Ok when both pass; else the first failure, named
+// by its code, with its warning ("パス(画面左)に該当のファイルが見付かりません。",
+// "パス(画面左)のファイルにデータがありません。", or the same for 画面右).
+[[nodiscard]] Status ConfirmInputFiles(const std::string& leftPath, const std::string& rightPath);
 
 }  // namespace korvel

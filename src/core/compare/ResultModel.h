@@ -1,5 +1,10 @@
 #pragma once
-// One result row of a comparison and the meaning of its status.
+// The vocabulary of a comparison result that everything reading one shares: the grid, the
+// export, the copy texts and the search. Three things:
+//  - Side: which of the two compared files.
+//  - RecordPair: one result row, naming a row of each side's row table.
+//  - ResultField: one compared field, with the choices of the field-control grid and what
+//    the classification counted for it.
 //
 // The result of a comparison (held by CompareSession) is a list of RecordPair in pairing
 // order. A pair names a row of the left and of the right row table by index; the cell
@@ -9,10 +14,23 @@
 //  - Status is kRightOnly exactly when LeftRow is -1, kLeftOnly exactly when RightRow is
 //    -1, otherwise the number of compared fields whose cells differ (0 = equal);
 //  - the counters agree with the statuses (see CompareSession).
+//
+// A field names its column on each side separately (FieldNoLeft, FieldNoRight), so that a
+// field one side lacks can be shown beside the other side's cells; and it carries its own
+// comparison (Compare). Every reader of a cell goes through FieldNo(side) and every
+// comparison of two cells through ResultField::CellsDiffer. A field holds no pixels:
+// column widths and painted positions are the result grid's (grid/ColumnGeometry.h).
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace korvel {
+
+enum class Side { kLeft, kRight };
+
+constexpr Side OtherSide(Side side) { return side == Side::kLeft ? Side::kRight : Side::kLeft; }
 
 inline constexpr std::int32_t kStatusRightOnly = -1;  // 右のみ
 inline constexpr std::int32_t kStatusLeftOnly = -2;   // 左のみ
@@ -23,6 +41,8 @@ struct RecordPair {
   std::int32_t RightRow = -1;  // row index in the right table, -1 for none
 
   bool IsPaired() const { return LeftRow >= 0 && RightRow >= 0; }
+  // The row index on `side`; -1 when the record exists on the other side only.
+  std::int32_t Row(Side side) const { return side == Side::kLeft ? LeftRow : RightRow; }
 };
 static_assert(sizeof(RecordPair) == 12);
 
@@ -31,5 +51,40 @@ inline constexpr int kExtractDiffering = -1;  // Status above 0
 inline constexpr int kExtractLeftOnly = -2;   // Status kStatusLeftOnly
 inline constexpr int kExtractRightOnly = -3;  // Status kStatusRightOnly
 inline constexpr int kExtractNotEqual = -4;   // Status not 0
+
+// How the two cells of a field are compared. Every field compares as text today; the
+// spaces rule is the grid's SPC除く.
+enum class FieldCompare : std::int32_t {
+  kText,          // the cells differ when their bytes differ
+  kIgnoreSpaces,  // the same, after half- and full-width spaces are taken out of each
+};
+
+// A field number of a side that lacks the field: its cells read as "".
+inline constexpr std::int32_t kNoFieldNo = -1;
+
+struct ResultField {
+  static constexpr std::size_t kMaxNameBytes = 63;
+
+  // The field's 1-based field number on each side: its column in that side's row table,
+  // or kNoFieldNo. A field built from the field-control grid's row j has j on both sides.
+  std::int32_t FieldNoLeft = 0;
+  std::int32_t FieldNoRight = 0;
+  bool IsKey = false;
+  bool Numeric = false;  // the key sorts and pairs as an integer (keys only)
+  FieldCompare Compare = FieldCompare::kText;
+  bool NotCompared = false;    // never counts as different, never marked (不要)
+  bool NotLoaded = false;      // cells not loaded; "" on both sides (未取込)
+  std::int32_t DiffCount = 0;  // paired records whose cells differ here (classification)
+  std::string Name;            // display name, CP932, at most kMaxNameBytes bytes
+
+  std::int32_t FieldNo(Side side) const { return side == Side::kLeft ? FieldNoLeft : FieldNoRight; }
+  std::string_view NameView() const { return Name; }
+  // Takes `name` up to its first zero byte, cut to kMaxNameBytes bytes without leaving half
+  // of a double-byte character behind.
+  void SetName(std::string_view name);
+  // True when the left and right cell texts of this field differ under Compare. Whether
+  // the field is compared at all (NotCompared) is the caller's question.
+  bool CellsDiffer(std::string_view left, std::string_view right) const;
+};
 
 }  // namespace korvel

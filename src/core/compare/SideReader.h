@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "io/DelimitedReader.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -33,7 +34,8 @@ struct DelimitedReading {
 
 // Sets up `csv` (TAB rule, newline replacement, delimiter: ',' unless the file kind is
 // kFileKindDelimited) and opens `path`, the first line being names when `nameLine`.
-// The DelimitedReader::Open result (0 = success; otherwise csv.GetError() holds the text).
+// The DelimitedReader::Open result (0 = success; otherwise csv.GetStatus() holds the
+// failure).
 [[nodiscard]] int OpenDelimited(DelimitedReader& csv, const DelimitedReading& reading,
                                 const std::string& path, bool nameLine);
 
@@ -41,12 +43,13 @@ class SideRecordReader {
  public:
   virtual ~SideRecordReader() = default;
   // The next record's field count (above 0), 0 at the end, below 0 on an error; then
-  // GetError() holds the text to show (empty when the reader showed its own box).
+  // GetStatus() holds the failure and its messages.
   virtual int ReadRecord() = 0;
   // Field `index` (from 0) of the record read; "" beyond its fields. Valid until the next
   // ReadRecord.
   virtual std::string_view Field(int index) const = 0;
-  virtual const char* GetError() const = 0;
+  // The last failure of ReadRecord or Open (see the readers' GetStatus).
+  virtual const Status& GetStatus() const = 0;
 };
 
 // The records of an opened DelimitedReader (not owned).
@@ -55,7 +58,7 @@ class CsvRecordReader : public SideRecordReader {
   explicit CsvRecordReader(DelimitedReader& csv) : csv_(csv) {}
   int ReadRecord() override { return csv_.ReadRecord(); }
   std::string_view Field(int index) const override { return csv_.FieldView(index); }
-  const char* GetError() const override { return csv_.GetError(); }
+  const Status& GetStatus() const override { return csv_.GetStatus(); }
 
  private:
   DelimitedReader& csv_;
@@ -67,8 +70,8 @@ class FixedLengthSource : public SideRecordReader {
   virtual int DefinitionCount() const = 0;
   // The name of definition `index` (from 0), CP932; null when there is no such record.
   virtual const char* DefinitionName(int index) const = 0;
-  // Opens `path`, passing over `skipLines` leading lines: 0, or nonzero with GetError()
-  // holding the text to show.
+  // Opens `path`, passing over `skipLines` leading lines: 0, or nonzero with GetStatus()
+  // holding the failure.
   virtual int Open(const std::string& path, int skipLines, int encoding, int adoptMark) = 0;
   virtual int GetEncoding() const = 0;
   virtual void Close() = 0;

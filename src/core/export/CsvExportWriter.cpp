@@ -89,20 +89,20 @@ void CsvExportWriter::EndCsvLine() {
   cellWritten_ = false;
 }
 
-void CsvExportWriter::WriteLineLead(int index, const ExportPair& pair, bool spacedStatus) {
+void CsvExportWriter::WriteLineLead(int index, const RecordPair& pair, bool spacedStatus) {
   ExportRows::TextBuffer number;
   ExportRows::TextBuffer status;
   WriteCsvCell(ExportRows::Number(index + 1, number));
   WriteCsvCell(rows_.StatusText(pair.Status, status, spacedStatus));
 }
 
-void CsvExportWriter::WriteKeyValues(const ExportPair& pair) {
+void CsvExportWriter::WriteKeyValues(const RecordPair& pair) {
   for (int k = 0; k < rows_.KeyCount(); ++k) {
-    WriteCsvCell(rows_.KeyValue(pair, rows_.Field(k).FieldNo));
+    WriteCsvCell(rows_.KeyValue(pair, rows_.Field(k)));
   }
 }
 
-void CsvExportWriter::WriteCsvPerSide(int side) {
+void CsvExportWriter::WriteCsvPerSide(Side side) {
   const int fields = rows_.FieldCount();
   WriteCsvCell(textNo_);
   WriteCsvCell(textDiff_);
@@ -113,14 +113,14 @@ void CsvExportWriter::WriteCsvPerSide(int side) {
   }
   EndCsvLine();
   for (int i = 0; i < rows_.PairCount() && !out_.Failed(); ++i) {
-    ExportPair pair = rows_.Pair(i);
+    RecordPair pair = rows_.Pair(i);
     WriteLineLead(i, pair, false);
     WriteKeyValues(pair);
     for (int j = 0; j < fields; ++j) {
-      int fieldNo = rows_.Field(j).FieldNo;
-      std::string_view left = rows_.Value(pair, kLeftSide, fieldNo);
-      std::string_view right = rows_.Value(pair, kRightSide, fieldNo);
-      WriteCsvCell(side == kLeftSide ? left : right);
+      const ResultField& field = rows_.Field(j);
+      std::string_view left = rows_.Value(pair, Side::kLeft, field);
+      std::string_view right = rows_.Value(pair, Side::kRight, field);
+      WriteCsvCell(side == Side::kLeft ? left : right);
       WriteCsvCell(Mark(left, right));
     }
     EndCsvLine();
@@ -140,13 +140,13 @@ void CsvExportWriter::WriteCsvAlternateFields() {
   }
   EndCsvLine();
   for (int i = 0; i < rows_.PairCount() && !out_.Failed(); ++i) {
-    ExportPair pair = rows_.Pair(i);
+    RecordPair pair = rows_.Pair(i);
     WriteLineLead(i, pair, true);
     WriteKeyValues(pair);
     for (int j = keys; j < fields; ++j) {
-      const ExportField& field = rows_.Field(j);
-      std::string_view left = rows_.Value(pair, kLeftSide, field.FieldNo);
-      std::string_view right = rows_.Value(pair, kRightSide, field.FieldNo);
+      const ResultField& field = rows_.Field(j);
+      std::string_view left = rows_.Value(pair, Side::kLeft, field);
+      std::string_view right = rows_.Value(pair, Side::kRight, field);
       WriteCsvCell(field.NotCompared ? std::string_view(markNotCompared_) : Mark(left, right));
       WriteCsvCell(left);
       WriteCsvCell(right);
@@ -164,7 +164,7 @@ void CsvExportWriter::WriteCsvAlternateRows() {
   for (int j = 0; j < fields; ++j) WriteCsvCell(rows_.Field(j).Name);
   EndCsvLine();
   for (int i = 0; i < rows_.PairCount() && !out_.Failed(); ++i) {
-    ExportPair pair = rows_.Pair(i);
+    RecordPair pair = rows_.Pair(i);
     // The left values, the right values, then the marks.
     for (int line = 0; line < 3; ++line) {
       WriteLineLead(i, pair, false);
@@ -173,9 +173,9 @@ void CsvExportWriter::WriteCsvAlternateRows() {
                                : std::string_view(textDiff_));
       WriteKeyValues(pair);
       for (int j = 0; j < fields; ++j) {
-        int fieldNo = rows_.Field(j).FieldNo;
-        std::string_view left = rows_.Value(pair, kLeftSide, fieldNo);
-        std::string_view right = rows_.Value(pair, kRightSide, fieldNo);
+        const ResultField& field = rows_.Field(j);
+        std::string_view left = rows_.Value(pair, Side::kLeft, field);
+        std::string_view right = rows_.Value(pair, Side::kRight, field);
         WriteCsvCell(line == 0 ? left : line == 1 ? right : Mark(left, right));
       }
       EndCsvLine();

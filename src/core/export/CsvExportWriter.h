@@ -30,8 +30,8 @@ class CsvExportWriter {
   // CR LF; the next cell is the first of its line.
   void EndCsvLine();
 
-  // The block of one side (kLeftSide or kRightSide) of the per-sheet layout.
-  void WriteCsvPerSide(int side);
+  // The block of one side of the per-sheet layout.
+  void WriteCsvPerSide(Side side);
   // The table of the alternating-per-field layout.
   void WriteCsvAlternateFields();
   // The table of the alternating-rows layout.
@@ -40,8 +40,8 @@ class CsvExportWriter {
  private:
   void WriteQuoted(std::string_view text);
   // The pair's number and status text.
-  void WriteLineLead(int index, const ExportPair& pair, bool spacedStatus);
-  void WriteKeyValues(const ExportPair& pair);
+  void WriteLineLead(int index, const RecordPair& pair, bool spacedStatus);
+  void WriteKeyValues(const RecordPair& pair);
   std::string_view Mark(std::string_view left, std::string_view right) const {
     return left == right ? markEqual_ : markDiffer_;
   }

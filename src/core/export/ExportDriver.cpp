@@ -8,7 +8,6 @@
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
 #include "platform/FileSystem.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -18,8 +17,8 @@ void WriteXml(const ExportSource& source, ExportLayout layout, ExportBuffer& out
   writer.WriteWorkbookHeader();
   switch (layout) {
     case ExportLayout::kPerSheet:
-      writer.WriteXmlPerSide(kLeftSide);
-      writer.WriteXmlPerSide(kRightSide);
+      writer.WriteXmlPerSide(Side::kLeft);
+      writer.WriteXmlPerSide(Side::kRight);
       break;
     case ExportLayout::kAlternateFields:
       writer.WriteXmlAlternateFields();
@@ -36,7 +35,7 @@ void WriteCsv(const ExportSource& source, ExportLayout layout, ExportBuffer& out
   CsvExportWriter writer(source, out);
   switch (layout) {
     case ExportLayout::kPerSheet:
-      for (int side : {kLeftSide, kRightSide}) {
+      for (Side side : {Side::kLeft, Side::kRight}) {
         // Paths are kept as the file system spells them; the file is CP932 throughout.
         writer.WriteCsvCell(Utf8ToCp932(source.Path(side)));
         writer.EndCsvLine();
@@ -66,8 +65,8 @@ int WriteXlsx(const ExportSource& source, ExportLayout layout, const std::string
   if (written) {
     switch (layout) {
       case ExportLayout::kPerSheet:
-        writer.WriteXlsxPerSide(kLeftSide);
-        writer.WriteXlsxPerSide(kRightSide);
+        writer.WriteXlsxPerSide(Side::kLeft);
+        writer.WriteXlsxPerSide(Side::kRight);
         break;
       case ExportLayout::kAlternateFields:
         writer.WriteXlsxAlternateFields();
@@ -87,24 +86,28 @@ int WriteXlsx(const ExportSource& source, ExportLayout layout, const std::string
 
 }  // namespace
 
-bool CheckExportPath(const std::string& path) {
-  if (!path.empty()) return true;
-  Warn(Sjis("出力先を指定してください。"));
-  return false;
+Status CheckExportPath(const std::string& path) {
+  if (!path.empty()) return Status::Ok();
+  return Status::Warning(-1, Sjis("出力先を指定してください。"));
 }
 
-bool ConfirmOverwrite(const std::string& path) {
+bool ConfirmOverwrite(const std::string& path, Prompter& prompter) {
   if (!PathText::FileExists(path)) return true;
-  return Ask(Sjis("既にファイルが存在します。上書きしてよろしいですか？"));
+  return prompter.Confirm(Sjis("既にファイルが存在します。上書きしてよろしいですか？"));
 }
 
-bool ConfirmLargeExport(ExportFormat format, int pairCount) {
+bool ConfirmLargeExport(ExportFormat format, int pairCount, Prompter& prompter) {
   if (format != ExportFormat::kXml || pairCount <= kLargeXmlExportPairs) return true;
-  return Ask(Sjis("データ件数が多いため出力に時間がかかりますがよろしいですか？"));
+  return prompter.Confirm(Sjis("データ件数が多いため出力に時間がかかりますがよろしいですか？"));
 }
 
-bool ConfirmExport(const std::string& path, ExportFormat format, int pairCount) {
-  return CheckExportPath(path) && ConfirmOverwrite(path) && ConfirmLargeExport(format, pairCount);
+Status ConfirmExport(const std::string& path, ExportFormat format, int pairCount,
+                     Prompter& prompter) {
+  Status checked = CheckExportPath(path);
+  if (!checked.IsOk()) return checked;
+  if (!ConfirmOverwrite(path, prompter)) return Status(-1);
+  if (!ConfirmLargeExport(format, pairCount, prompter)) return Status(-1);
+  return Status::Ok();
 }
 
 int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
@@ -127,27 +130,22 @@ int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout la
   return written && closed ? kExportDone : kExportWriteFailed;
 }
 
-void ReportExport(int result) {
+Status ExportOutcome(int result) {
   switch (result) {
     case kExportDone:
-      Info(Sjis("出力を完了しました。"));
-      break;
+      return Status::Notice(Sjis("出力を完了しました。"));
     case kExportOpenFailed:
-      Warn(Sjis("ファイルオープンに失敗しました。"));
-      break;
+      return Status::Warning(result, Sjis("ファイルオープンに失敗しました。"));
     default:
       // Telling the user the export finished when part of it never reached the disk would
       // hide a truncated file.
-      Warn(Sjis("書き込みに失敗しました。"));
-      break;
+      return Status::Warning(result, Sjis("書き込みに失敗しました。"));
   }
 }
 
-int RunExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
-              const std::string& path) {
-  int result = WriteExport(source, format, layout, path);
-  ReportExport(result);
-  return result;
+Status RunExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
+                 const std::string& path) {
+  return ExportOutcome(WriteExport(source, format, layout, path));
 }
 
 }  // namespace korvel

@@ -4,8 +4,9 @@
 //
 // The export dialog runs, in this order: CheckExportPath, ConfirmOverwrite,
 // ConfirmLargeExport (ConfirmExport runs all three), then WriteExport under the busy
-// cursor, then ReportExport. korvel-cli calls ConfirmOverwrite only without --force and
-// never asks about the size. Every message goes through platform/Notifier.h.
+// cursor, then shows ExportOutcome. korvel-cli calls ConfirmOverwrite only without --force
+// and never asks about the size. Nothing here shows a message: the questions go through the
+// caller's Prompter, refusals and outcomes are returned as a Status.
 //
 // Nothing touches the output file before WriteExport, so an existing file stays as it was
 // unless the caller has the user's consent to replace it.
@@ -13,6 +14,8 @@
 #include <string>
 
 #include "export/ExportSource.h"
+#include "platform/Prompter.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -34,16 +37,20 @@ inline constexpr int kExportWriteFailed = -2;  // the file was created, a write 
 // An XML export of more pairs than this asks first.
 inline constexpr int kLargeXmlExportPairs = 500;
 
-// False, after the warning "出力先を指定してください。", when `path` is empty.
-[[nodiscard]] bool CheckExportPath(const std::string& path);
+// -1 with the warning "出力先を指定してください。" when `path` is empty; else ok.
+[[nodiscard]] Status CheckExportPath(const std::string& path);
 // True when no file of that name exists (a folder does not count); else asks
-// "既にファイルが存在します。上書きしてよろしいですか？" and returns the answer.
-[[nodiscard]] bool ConfirmOverwrite(const std::string& path);
+// "既にファイルが存在します。上書きしてよろしいですか？" through `prompter` and returns the
+// answer.
+[[nodiscard]] bool ConfirmOverwrite(const std::string& path, Prompter& prompter);
 // True for CSV, for .xlsx and for at most kLargeXmlExportPairs pairs; else asks
-// "データ件数が多いため出力に時間がかかりますがよろしいですか？" and returns the answer.
-[[nodiscard]] bool ConfirmLargeExport(ExportFormat format, int pairCount);
-// The three checks above in the dialog's order; stops at the first refusal.
-[[nodiscard]] bool ConfirmExport(const std::string& path, ExportFormat format, int pairCount);
+// "データ件数が多いため出力に時間がかかりますがよろしいですか？" through `prompter` and
+// returns the answer.
+[[nodiscard]] bool ConfirmLargeExport(ExportFormat format, int pairCount, Prompter& prompter);
+// The three checks above in the dialog's order; stops at the first refusal: -1, with the
+// path's warning or without a message after a No. Ok when the export may go ahead.
+[[nodiscard]] Status ConfirmExport(const std::string& path, ExportFormat format, int pairCount,
+                                   Prompter& prompter);
 
 // Creates `path` (replacing an existing file), writes the whole export of `source` in
 // `format` and `layout`, and closes the file. Shows no message. Returns kExportDone,
@@ -53,11 +60,12 @@ inline constexpr int kLargeXmlExportPairs = 500;
 // of FileSystem::BeginNamedWrite, with libxlsxwriter's temporary files in the same folder.
 [[nodiscard]] int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
                               const std::string& path);
-// Shows the outcome of WriteExport: "出力を完了しました。" (information) for kExportDone,
-// "ファイルオープンに失敗しました。" or "書き込みに失敗しました。" (warnings) for the failures.
-void ReportExport(int result);
-// WriteExport, then ReportExport; returns the result.
-int RunExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
-              const std::string& path);
+// The outcome of WriteExport as it is shown, with `result` as its code:
+// "出力を完了しました。" (information) for kExportDone, "ファイルオープンに失敗しました。" or
+// "書き込みに失敗しました。" (warnings) for the failures.
+[[nodiscard]] Status ExportOutcome(int result);
+// WriteExport, then its ExportOutcome.
+[[nodiscard]] Status RunExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
+                               const std::string& path);
 
 }  // namespace korvel

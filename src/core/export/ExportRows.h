@@ -22,21 +22,21 @@ class ExportRows {
 
   const ExportSource& Source() const { return source_; }
   int PairCount() const { return pairCount_; }
-  ExportPair Pair(int index) const { return source_.Pair(index); }
+  RecordPair Pair(int index) const { return source_.Pair(index); }
 
   int FieldCount() const { return static_cast<int>(fields_.size()); }
   // The number of leading fields marked as keys (the count stops at the first other one).
   int KeyCount() const { return keyCount_; }
-  const ExportField& Field(int index) const { return fields_[static_cast<std::size_t>(index)]; }
+  const ResultField& Field(int index) const { return fields_[static_cast<std::size_t>(index)]; }
 
-  // The text of the field on one side of the pair; empty when that side has no record.
-  std::string_view Value(const ExportPair& pair, int side, int fieldNo) const {
-    int row = side == kLeftSide ? pair.LeftRow : pair.RightRow;
-    return row < 0 ? std::string_view() : source_.Cell(side, row, fieldNo);
+  // The text of `field` on one side of the pair; empty when that side has no record.
+  std::string_view Value(const RecordPair& pair, Side side, const ResultField& field) const {
+    int row = pair.Row(side);
+    return row < 0 ? std::string_view() : source_.Cell(side, row, field.FieldNo(side));
   }
   // A key's value: the left record's when there is one, else the right record's.
-  std::string_view KeyValue(const ExportPair& pair, int fieldNo) const {
-    return Value(pair, pair.LeftRow != -1 ? kLeftSide : kRightSide, fieldNo);
+  std::string_view KeyValue(const RecordPair& pair, const ResultField& field) const {
+    return Value(pair, pair.LeftRow != -1 ? Side::kLeft : Side::kRight, field);
   }
 
   // "右のみ" (-1), "左のみ" (-2), else the count as " %3d"; CP932. With `spaced` the two
@@ -48,7 +48,7 @@ class ExportRows {
  private:
   const ExportSource& source_;
   int pairCount_;
-  std::vector<ExportField> fields_;
+  std::vector<ResultField> fields_;
   int keyCount_ = 0;
   // With a leading space, which StatusText drops unless asked for.
   std::string rightOnly_;

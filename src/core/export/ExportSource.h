@@ -4,7 +4,9 @@
 // The writers know nothing of row tables or pair lists; whoever owns the result (the
 // comparison session, a test) implements this interface over it. It presents what is
 // shown: the pairs in view (an active extraction limits them) in view order, and the
-// compared fields, keys first.
+// compared fields, keys first, as the result's own RecordPair and ResultField
+// (compare/ResultModel.h). A writer reads a field's cell on a side through the field's
+// number on that side (ResultField::FieldNo).
 //
 // Lifetimes: every text handed out (names, cells, paths) must stay valid and unchanged for
 // as long as the export runs; a writer holds the left and the right cell of a field at the
@@ -12,32 +14,9 @@
 
 #include <string_view>
 
+#include "compare/ResultModel.h"
+
 namespace korvel {
-
-// Sides of a pair.
-inline constexpr int kLeftSide = 0;
-inline constexpr int kRightSide = 1;
-
-// One shown result row.
-struct ExportPair {
-  // Above 0: the number of differing compared fields; 0: equal; -1: right only; -2: left
-  // only.
-  int Status = 0;
-  // Row indexes on each side; -1 when the record exists on the other side only.
-  int LeftRow = -1;
-  int RightRow = -1;
-};
-
-// One compared field.
-struct ExportField {
-  // 1-based field number: the column of the field on both sides.
-  int FieldNo = 0;
-  bool IsKey = false;
-  // The field never counts as different and is never marked (不要).
-  bool NotCompared = false;
-  // Display name, CP932.
-  std::string_view Name;
-};
 
 class ExportSource {
  public:
@@ -45,18 +24,18 @@ class ExportSource {
 
   // The pairs in view; `index` runs from 0 to PairCount() - 1.
   virtual int PairCount() const = 0;
-  virtual ExportPair Pair(int index) const = 0;
+  virtual RecordPair Pair(int index) const = 0;
 
   // The compared fields, key fields first; `index` runs from 0 to FieldCount() - 1.
   virtual int FieldCount() const = 0;
-  virtual ExportField Field(int index) const = 0;
+  virtual const ResultField& Field(int index) const = 0;
 
-  // The CP932 text of field `fieldNo` in row `row` (0 or more, a row index of a pair) of
-  // `side` (kLeftSide or kRightSide); the empty text when the row has no such cell.
-  virtual std::string_view Cell(int side, int row, int fieldNo) const = 0;
+  // The CP932 text of field number `fieldNo` of `side` in row `row` (0 or more, a row index
+  // of a pair); the empty text when the row has no such cell.
+  virtual std::string_view Cell(Side side, int row, int fieldNo) const = 0;
 
   // The compared file of `side`, as the file system spells it (UTF-8).
-  virtual std::string_view Path(int side) const = 0;
+  virtual std::string_view Path(Side side) const = 0;
 };
 
 }  // namespace korvel

@@ -4,25 +4,23 @@ namespace korvel {
 
 int SessionExportSource::PairCount() const { return static_cast<int>(session_.ViewPairs().size()); }
 
-ExportPair SessionExportSource::Pair(int index) const {
-  const RecordPair& p = session_.ViewPairs()[static_cast<std::size_t>(index)];
-  return {p.Status, p.LeftRow, p.RightRow};
+RecordPair SessionExportSource::Pair(int index) const {
+  return session_.ViewPairs()[static_cast<std::size_t>(index)];
 }
 
 int SessionExportSource::FieldCount() const { return static_cast<int>(session_.Fields().size()); }
 
-ExportField SessionExportSource::Field(int index) const {
-  const LayoutField& f = session_.Fields()[static_cast<std::size_t>(index)];
-  return {f.FieldNo, f.IsKey != 0, f.NotCompared != 0, f.NameView()};
+const ResultField& SessionExportSource::Field(int index) const {
+  return session_.Fields()[static_cast<std::size_t>(index)];
 }
 
-std::string_view SessionExportSource::Cell(int side, int row, int fieldNo) const {
+std::string_view SessionExportSource::Cell(Side side, int row, int fieldNo) const {
   if (row < 0) return {};
-  return session_.CellText(side == kLeftSide ? Side::kLeft : Side::kRight, row, fieldNo);
+  return session_.CellText(side, row, fieldNo);
 }
 
-std::string_view SessionExportSource::Path(int side) const {
-  return side == kLeftSide ? session_.Settings().PathL : session_.Settings().PathR;
+std::string_view SessionExportSource::Path(Side side) const {
+  return side == Side::kLeft ? session_.Settings().PathL : session_.Settings().PathR;
 }
 
 }  // namespace korvel

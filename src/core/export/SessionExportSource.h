@@ -14,11 +14,11 @@ class SessionExportSource : public ExportSource {
   explicit SessionExportSource(const CompareSession& session) : session_(session) {}
 
   int PairCount() const override;
-  ExportPair Pair(int index) const override;
+  RecordPair Pair(int index) const override;
   int FieldCount() const override;
-  ExportField Field(int index) const override;
-  std::string_view Cell(int side, int row, int fieldNo) const override;
-  std::string_view Path(int side) const override;
+  const ResultField& Field(int index) const override;
+  std::string_view Cell(Side side, int row, int fieldNo) const override;
+  std::string_view Path(Side side) const override;
 
  private:
   const CompareSession& session_;

@@ -234,21 +234,21 @@ void XlsxExportWriter::PutNumber(int column, int value) {
 
 void XlsxExportWriter::EndRow() { ++row_; }
 
-void XlsxExportWriter::PutRowLead(int index, const ExportPair& pair) {
+void XlsxExportWriter::PutRowLead(int index, const RecordPair& pair) {
   ExportRows::TextBuffer status;
   PutNumber(0, index + 1);
   PutText(1, rows_.StatusText(pair.Status, status), 0);
 }
 
-int XlsxExportWriter::PutSideValues(const ExportPair& pair, int side, int column) {
+int XlsxExportWriter::PutSideValues(const RecordPair& pair, Side side, int column) {
   for (int k = 0; k < rows_.KeyCount(); ++k) {
-    PutText(column++, rows_.KeyValue(pair, rows_.Field(k).FieldNo), XmlExportWriter::kStyleKey);
+    PutText(column++, rows_.KeyValue(pair, rows_.Field(k)), XmlExportWriter::kStyleKey);
   }
-  const int row = side == kLeftSide ? pair.LeftRow : pair.RightRow;
+  const int row = pair.Row(side);
   for (int j = 0; j < rows_.FieldCount(); ++j) {
-    const ExportField& field = rows_.Field(j);
-    const std::string_view left = rows_.Value(pair, kLeftSide, field.FieldNo);
-    const std::string_view right = rows_.Value(pair, kRightSide, field.FieldNo);
+    const ResultField& field = rows_.Field(j);
+    const std::string_view left = rows_.Value(pair, Side::kLeft, field);
+    const std::string_view right = rows_.Value(pair, Side::kRight, field);
     // The XML export's rule: not compared first, then a side without its record, then a
     // plain byte comparison of the two values.
     int style = 0;
@@ -258,20 +258,20 @@ int XlsxExportWriter::PutSideValues(const ExportPair& pair, int side, int column
       style = XmlExportWriter::kStyleNoRecord;
     } else if (left != right) {
       style =
-          side == kLeftSide ? XmlExportWriter::kStyleLeftDiff : XmlExportWriter::kStyleRightDiff;
+          side == Side::kLeft ? XmlExportWriter::kStyleLeftDiff : XmlExportWriter::kStyleRightDiff;
     }
-    PutText(column++, side == kLeftSide ? left : right, style);
+    PutText(column++, side == Side::kLeft ? left : right, style);
   }
   return column;
 }
 
-void XlsxExportWriter::WriteXlsxPerSide(int side) {
+void XlsxExportWriter::WriteXlsxPerSide(Side side) {
   std::vector<std::string> header = {"No", Sjis("相違")};
   for (int k = 0; k < rows_.KeyCount(); ++k) header.emplace_back(rows_.Field(k).Name);
   for (int j = 0; j < rows_.FieldCount(); ++j) header.emplace_back(rows_.Field(j).Name);
-  StartSheets(side == kLeftSide ? "Left" : "Right", std::move(header));
+  StartSheets(side == Side::kLeft ? "Left" : "Right", std::move(header));
   for (int i = 0; i < rows_.PairCount() && ReserveRows(1); ++i) {
-    const ExportPair pair = rows_.Pair(i);
+    const RecordPair pair = rows_.Pair(i);
     PutRowLead(i, pair);
     PutSideValues(pair, side, 2);
     EndRow();
@@ -290,16 +290,16 @@ void XlsxExportWriter::WriteXlsxAlternateFields() {
   }
   StartSheets("Sheet1", std::move(header));
   for (int i = 0; i < rows_.PairCount() && ReserveRows(1); ++i) {
-    const ExportPair pair = rows_.Pair(i);
+    const RecordPair pair = rows_.Pair(i);
     PutRowLead(i, pair);
     int column = 2;
     for (int k = 0; k < keys; ++k) {
-      PutText(column++, rows_.KeyValue(pair, rows_.Field(k).FieldNo), 0);
+      PutText(column++, rows_.KeyValue(pair, rows_.Field(k)), 0);
     }
     for (int j = keys; j < fields; ++j) {
-      const ExportField& field = rows_.Field(j);
-      const std::string_view left = rows_.Value(pair, kLeftSide, field.FieldNo);
-      const std::string_view right = rows_.Value(pair, kRightSide, field.FieldNo);
+      const ResultField& field = rows_.Field(j);
+      const std::string_view left = rows_.Value(pair, Side::kLeft, field);
+      const std::string_view right = rows_.Value(pair, Side::kRight, field);
       std::string_view mark = markEqual_;
       int style = 0;
       if (field.NotCompared) {
@@ -324,10 +324,10 @@ void XlsxExportWriter::WriteXlsxAlternateRows() {
   for (int j = 0; j < rows_.FieldCount(); ++j) header.emplace_back(rows_.Field(j).Name);
   StartSheets("Sheet1", std::move(header));
   for (int i = 0; i < rows_.PairCount() && ReserveRows(2); ++i) {
-    const ExportPair pair = rows_.Pair(i);
-    for (int side : {kLeftSide, kRightSide}) {
+    const RecordPair pair = rows_.Pair(i);
+    for (Side side : {Side::kLeft, Side::kRight}) {
       PutRowLead(i, pair);
-      PutText(2, side == kLeftSide ? "L" : "R", 0);
+      PutText(2, side == Side::kLeft ? "L" : "R", 0);
       PutSideValues(pair, side, 3);
       EndRow();
     }

@@ -65,8 +65,8 @@ class XlsxExportWriter {
   // its temporary files in the folder `tmpDir`. False when no workbook could be started.
   [[nodiscard]] bool Open(const std::string& path, const std::string& tmpDir);
 
-  // The sheets "Left" (side kLeftSide) or "Right" (kRightSide) of the per-sheet layout.
-  void WriteXlsxPerSide(int side);
+  // The sheets "Left" (Side::kLeft) or "Right" (Side::kRight) of the per-sheet layout.
+  void WriteXlsxPerSide(Side side);
   // The sheets "Sheet1" of the alternating-per-field layout.
   void WriteXlsxAlternateFields();
   // The sheets "Sheet1" of the alternating-rows layout.
@@ -98,10 +98,10 @@ class XlsxExportWriter {
   void PutNumber(int column, int value);
   void EndRow();
   // The pair's number and status text, unstyled, in the first two columns.
-  void PutRowLead(int index, const ExportPair& pair);
+  void PutRowLead(int index, const RecordPair& pair);
   // From `column` on: the keys in the key style, then every field's value of `side` in its
   // style; returns the next column.
-  int PutSideValues(const ExportPair& pair, int side, int column);
+  int PutSideValues(const RecordPair& pair, Side side, int column);
   // Whether the current sheet's temporary file has refused a write; remembers it.
   bool CheckSheetFile();
   // An open descriptor and the file it leads to.

@@ -306,48 +306,47 @@ void XmlExportWriter::WriteHeaderLead() {
   WriteXmlCell(textDiff_, false, kStyleHeader);
 }
 
-void XmlExportWriter::WriteRowLead(int index, const ExportPair& pair) {
+void XmlExportWriter::WriteRowLead(int index, const RecordPair& pair) {
   ExportRows::TextBuffer number;
   ExportRows::TextBuffer status;
   WriteXmlCell(ExportRows::Number(index + 1, number), true, 0);
   WriteXmlCell(rows_.StatusText(pair.Status, status), false, 0);
 }
 
-int XmlExportWriter::SideStyle(const ExportField& field, const ExportPair& pair,
-                               std::string_view left, std::string_view right, int side) {
+int XmlExportWriter::SideStyle(const ResultField& field, const RecordPair& pair,
+                               std::string_view left, std::string_view right, Side side) {
   if (field.NotCompared) return kStyleNotCompared;
   int style = 0;
-  if (left != right) style = side == kLeftSide ? kStyleLeftDiff : kStyleRightDiff;
-  int row = side == kLeftSide ? pair.LeftRow : pair.RightRow;
-  if (row == -1) style = kStyleNoRecord;
+  if (left != right) style = side == Side::kLeft ? kStyleLeftDiff : kStyleRightDiff;
+  if (pair.Row(side) == -1) style = kStyleNoRecord;
   return style;
 }
 
-void XmlExportWriter::WriteSideValues(const ExportPair& pair, int side) {
+void XmlExportWriter::WriteSideValues(const RecordPair& pair, Side side) {
   for (int k = 0; k < rows_.KeyCount(); ++k) {
-    WriteXmlCell(rows_.KeyValue(pair, rows_.Field(k).FieldNo), false, kStyleKey);
+    WriteXmlCell(rows_.KeyValue(pair, rows_.Field(k)), false, kStyleKey);
   }
   for (int j = 0; j < rows_.FieldCount(); ++j) {
-    const ExportField& field = rows_.Field(j);
-    std::string_view left = rows_.Value(pair, kLeftSide, field.FieldNo);
-    std::string_view right = rows_.Value(pair, kRightSide, field.FieldNo);
-    WriteXmlCell(side == kLeftSide ? left : right, false,
+    const ResultField& field = rows_.Field(j);
+    std::string_view left = rows_.Value(pair, Side::kLeft, field);
+    std::string_view right = rows_.Value(pair, Side::kRight, field);
+    WriteXmlCell(side == Side::kLeft ? left : right, false,
                  SideStyle(field, pair, left, right, side));
   }
 }
 
-void XmlExportWriter::WriteXmlPerSide(int side) {
+void XmlExportWriter::WriteXmlPerSide(Side side) {
   const int pairs = rows_.PairCount();
   const int fields = rows_.FieldCount();
   const int keys = rows_.KeyCount();
-  WriteWorksheetStart(side == kLeftSide ? "Left" : "Right", pairs + 1, keys + fields + 2);
+  WriteWorksheetStart(side == Side::kLeft ? "Left" : "Right", pairs + 1, keys + fields + 2);
   WriteRowStart();
   WriteHeaderLead();
   for (int k = 0; k < keys; ++k) WriteXmlCell(rows_.Field(k).Name, false, kStyleHeader);
   for (int j = 0; j < fields; ++j) WriteXmlCell(rows_.Field(j).Name, false, kStyleHeader);
   WriteRowEnd();
   for (int i = 0; i < pairs && !out_.Failed(); ++i) {
-    ExportPair pair = rows_.Pair(i);
+    RecordPair pair = rows_.Pair(i);
     WriteRowStart();
     WriteRowLead(i, pair);
     WriteSideValues(pair, side);
@@ -371,16 +370,16 @@ void XmlExportWriter::WriteXmlAlternateFields() {
   }
   WriteRowEnd();
   for (int i = 0; i < pairs && !out_.Failed(); ++i) {
-    ExportPair pair = rows_.Pair(i);
+    RecordPair pair = rows_.Pair(i);
     WriteRowStart();
     WriteRowLead(i, pair);
     for (int k = 0; k < keys; ++k) {
-      WriteXmlCell(rows_.KeyValue(pair, rows_.Field(k).FieldNo), false, 0);
+      WriteXmlCell(rows_.KeyValue(pair, rows_.Field(k)), false, 0);
     }
     for (int j = keys; j < fields; ++j) {
-      const ExportField& field = rows_.Field(j);
-      std::string_view left = rows_.Value(pair, kLeftSide, field.FieldNo);
-      std::string_view right = rows_.Value(pair, kRightSide, field.FieldNo);
+      const ResultField& field = rows_.Field(j);
+      std::string_view left = rows_.Value(pair, Side::kLeft, field);
+      std::string_view right = rows_.Value(pair, Side::kRight, field);
       std::string_view mark = markEqual_;
       int style = 0;
       if (field.NotCompared) {
@@ -411,11 +410,11 @@ void XmlExportWriter::WriteXmlAlternateRows() {
   for (int j = 0; j < fields; ++j) WriteXmlCell(rows_.Field(j).Name, false, kStyleHeader);
   WriteRowEnd();
   for (int i = 0; i < pairs && !out_.Failed(); ++i) {
-    ExportPair pair = rows_.Pair(i);
-    for (int side : {kLeftSide, kRightSide}) {
+    RecordPair pair = rows_.Pair(i);
+    for (Side side : {Side::kLeft, Side::kRight}) {
       WriteRowStart();
       WriteRowLead(i, pair);
-      WriteXmlCell(side == kLeftSide ? "L" : "R", false, 0);
+      WriteXmlCell(side == Side::kLeft ? "L" : "R", false, 0);
       WriteSideValues(pair, side);
       WriteRowEnd();
     }

@@ -45,8 +45,8 @@ class XmlExportWriter {
   void WriteWorksheetEnd();
   void WriteWorkbookEnd();
 
-  // The worksheet "Left" (side kLeftSide) or "Right" (kRightSide) of the per-sheet layout.
-  void WriteXmlPerSide(int side);
+  // The worksheet "Left" (the left side) or "Right" (the right side) of the per-sheet layout.
+  void WriteXmlPerSide(Side side);
   // The worksheet of the alternating-per-field layout.
   void WriteXmlAlternateFields();
   // The worksheet of the alternating-rows layout.
@@ -58,11 +58,11 @@ class XmlExportWriter {
   // "No" and "相違" in the header style.
   void WriteHeaderLead();
   // The pair's number and status text, unstyled.
-  void WriteRowLead(int index, const ExportPair& pair);
+  void WriteRowLead(int index, const RecordPair& pair);
   // The style of one side's value cell in the per-sheet and alternating-rows layouts.
-  static int SideStyle(const ExportField& field, const ExportPair& pair, std::string_view left,
-                       std::string_view right, int side);
-  void WriteSideValues(const ExportPair& pair, int side);
+  static int SideStyle(const ResultField& field, const RecordPair& pair, std::string_view left,
+                       std::string_view right, Side side);
+  void WriteSideValues(const RecordPair& pair, Side side);
 
   ExportRows rows_;
   ExportBuffer& out_;

@@ -13,14 +13,15 @@ int At(const std::vector<int>& values, int index, int otherwise) {
 
 }  // namespace
 
-void ColumnGeometry::Measure(const std::vector<LayoutField>& fields, const RowTable& left,
+void ColumnGeometry::Measure(const std::vector<ResultField>& fields, const RowTable& left,
                              int charWidth) {
   const int rows = std::min(left.RowCount(), kMeasuredRows);
   widths_.clear();
   widths_.reserve(fields.size());
-  for (const LayoutField& f : fields) {
+  for (const ResultField& f : fields) {
     std::size_t longest = 0;
-    for (int r = 0; r < rows; ++r) longest = std::max(longest, left.CellView(f.FieldNo, r).size());
+    for (int r = 0; r < rows; ++r)
+      longest = std::max(longest, left.CellView(f.FieldNoLeft, r).size());
     const long width = (static_cast<long>(longest) + 1) * charWidth;
     widths_.push_back(static_cast<int>(std::clamp<long>(width, kMinWidth, kMaxWidth)));
   }

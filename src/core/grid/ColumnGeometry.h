@@ -27,7 +27,7 @@ class ColumnGeometry {
   // rows of `left` (file order; a missing cell counts as empty): (bytes + 1) x charWidth,
   // kept within 48 .. 200. The right file and the names are not measured. No field is
   // shown until the next painting.
-  void Measure(const std::vector<LayoutField>& fields, const RowTable& left, int charWidth);
+  void Measure(const std::vector<ResultField>& fields, const RowTable& left, int charWidth);
   // No fields (the empty result).
   void Clear();
 

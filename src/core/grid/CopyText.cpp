@@ -4,8 +4,8 @@
 #include <new>
 #include <string_view>
 
+#include "grid/GridModel.h"
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -33,37 +33,39 @@ class TextSink {
 // zero byte that a reader let through ends the cell here too.
 std::string_view UpToZero(std::string_view text) { return text.substr(0, text.find('\0')); }
 
-// The cell of `field` on `side` in table row `row`; "" when the side has no record.
-std::string_view Cell(const CompareSession& session, Side side, int row, const LayoutField& field) {
+// The cell of `field` on `side` of `pair`; "" when the side has no record.
+std::string_view Cell(const CompareSession& session, Side side, const RecordPair& pair,
+                      const ResultField& field) {
+  const int row = pair.Row(side);
   if (row < 0) return {};
-  return UpToZero(session.CellText(side, row, field.FieldNo));
+  return UpToZero(session.CellText(side, row, field.FieldNo(side)));
 }
 
 // A key is shown from the left file unless the left record is missing or its cell empty:
 // so a right-only record still shows its key, whichever side is copied.
 std::string_view KeyCell(const CompareSession& session, const RecordPair& pair,
-                         const LayoutField& field) {
-  std::string_view left = Cell(session, Side::kLeft, pair.LeftRow, field);
+                         const ResultField& field) {
+  std::string_view left = Cell(session, Side::kLeft, pair, field);
   if (!left.empty()) return left;
-  return Cell(session, Side::kRight, pair.RightRow, field);
+  return Cell(session, Side::kRight, pair, field);
 }
 
-void PutRangeCell(const CompareSession& session, const RecordPair& pair, const LayoutField& field,
-                  bool leftPane, bool marks, TextSink& sink) {
-  if (field.IsKey != 0) {
+void PutRangeCell(const CompareSession& session, const RecordPair& pair, const ResultField& field,
+                  Side side, bool marks, TextSink& sink) {
+  if (field.IsKey) {
     sink.Put(KeyCell(session, pair, field));
     return;
   }
-  const Side side = leftPane ? Side::kLeft : Side::kRight;
-  const Side other = leftPane ? Side::kRight : Side::kLeft;
-  std::string_view text = Cell(session, side, leftPane ? pair.LeftRow : pair.RightRow, field);
+  std::string_view text = Cell(session, side, pair, field);
   sink.Put(text);
-  if (!marks || field.NotCompared != 0) return;
-  std::string_view otherText = Cell(session, other, leftPane ? pair.RightRow : pair.LeftRow, field);
-  if (CompareSession::CellsDiffer(text, otherText, field.IgnoreSpaces != 0)) sink.Put("(*)");
+  if (!marks || field.NotCompared) return;
+  std::string_view otherText = Cell(session, OtherSide(side), pair, field);
+  const bool differs =
+      side == Side::kLeft ? field.CellsDiffer(text, otherText) : field.CellsDiffer(otherText, text);
+  if (differs) sink.Put("(*)");
 }
 
-void PutNames(const std::vector<LayoutField>& fields, int c1, int c2, TextSink& sink) {
+void PutNames(const std::vector<ResultField>& fields, int c1, int c2, TextSink& sink) {
   for (int c = c1; c <= c2; ++c) {
     if (c > c1) sink.Tab();
     sink.Put(fields[static_cast<std::size_t>(c)].NameView());
@@ -71,27 +73,38 @@ void PutNames(const std::vector<LayoutField>& fields, int c1, int c2, TextSink& 
   sink.EndLine();
 }
 
-// Measures, then (when the length is acceptable) builds; the messages of the copy commands.
+// Measures, then (when the length is acceptable) builds; the refusals of the copy commands.
 template <typename Produce>
-int MeasureAndBuild(Produce produce, std::string& text) {
+Status MeasureAndBuild(Produce produce, std::string& text) {
   text.clear();
   const std::size_t length = produce(nullptr);
-  if (length == 0) {
-    Warn(Sjis("コピーするデータがありません。"));
-    return kCopyNoData;
-  }
+  if (length == 0) return Status::Warning(kCopyNoData, Sjis("コピーするデータがありません。"));
   if (length > kCopyLimitBytes) {
-    Warn(Sjis("サイズをオーバーしました。640Kバイト以上のコピーはできません。"));
-    return kCopyTooLarge;
+    return Status::Warning(kCopyTooLarge,
+                           Sjis("サイズをオーバーしました。640Kバイト以上のコピーはできません。"));
   }
   try {
     text.reserve(length);
   } catch (const std::bad_alloc&) {
-    Warn(Sjis("領域確保に失敗しました。"));
-    return kCopyNoMemory;
+    return Status::Warning(kCopyNoMemory, Sjis("領域確保に失敗しました。"));
   }
   produce(&text);
-  return kCopyDone;
+  return Status(kCopyDone);
+}
+
+// The rectangle's columns are all fields and its rows start at -1 or below it.
+bool RangeInGrid(const CompareSession& session, const CopyRect& rect) {
+  const int c1 = std::min(rect.anchorCol, rect.endCol);
+  const int c2 = std::max(rect.anchorCol, rect.endCol);
+  int r1 = std::min(rect.anchorRow, rect.endRow);
+  if (r1 == -1) r1 = 0;  // a whole-column selection starts at the first row
+  return c1 >= 0 && c2 < static_cast<int>(session.Fields().size()) && r1 >= 0;
+}
+
+// There are fields, and `row` is a row of ViewPairs.
+bool RowInView(const CompareSession& session, int row) {
+  return !session.Fields().empty() && row >= 0 &&
+         row < static_cast<int>(session.ViewPairs().size());
 }
 
 }  // namespace
@@ -105,27 +118,23 @@ CopyRect RectToCopy(const CopyViewState& view, bool otherSide) {
 
 std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool marks, bool header,
                       std::string* out) {
-  const std::vector<LayoutField>& fields = session.Fields();
+  const std::vector<ResultField>& fields = session.Fields();
   const std::vector<RecordPair>& pairs = session.ViewPairs();
+  if (!RangeInGrid(session, rect)) return 0;
   const int c1 = std::min(rect.anchorCol, rect.endCol);
   const int c2 = std::max(rect.anchorCol, rect.endCol);
-  int r1 = std::min(rect.anchorRow, rect.endRow);
-  int r2 = std::max(rect.anchorRow, rect.endRow);
-  if (r1 == -1) r1 = 0;  // a whole-column selection starts at the first row
-  const int lastRow = static_cast<int>(pairs.size()) - 1;
-  if (r2 > lastRow) r2 = lastRow;
-  if (c1 < 0 || c2 >= static_cast<int>(fields.size()) || r1 < 0) {
-    Beep();
-    return 0;
-  }
+  const int r1 = std::max(std::min(rect.anchorRow, rect.endRow), 0);
+  const int r2 =
+      std::min(std::max(rect.anchorRow, rect.endRow), static_cast<int>(pairs.size()) - 1);
 
+  const Side side = PaneSide(rect.pane);
   TextSink sink(out);
   if (header) PutNames(fields, c1, c2, sink);
   for (int r = r1; r <= r2; ++r) {
     const RecordPair& pair = pairs[static_cast<std::size_t>(r)];
     for (int c = c1; c <= c2; ++c) {
       if (c > c1) sink.Tab();
-      PutRangeCell(session, pair, fields[static_cast<std::size_t>(c)], rect.pane == 1, marks, sink);
+      PutRangeCell(session, pair, fields[static_cast<std::size_t>(c)], side, marks, sink);
     }
     sink.EndLine();
   }
@@ -133,31 +142,26 @@ std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool 
 }
 
 std::size_t RowCompareText(const CompareSession& session, int row, std::string* out) {
-  const std::vector<LayoutField>& fields = session.Fields();
+  const std::vector<ResultField>& fields = session.Fields();
   const std::vector<RecordPair>& pairs = session.ViewPairs();
-  if (fields.empty() || row < 0 || row >= static_cast<int>(pairs.size())) {
-    Beep();
-    return 0;
-  }
+  if (!RowInView(session, row)) return 0;
   const RecordPair& pair = pairs[static_cast<std::size_t>(row)];
   const int last = static_cast<int>(fields.size()) - 1;
 
   TextSink sink(out);
   PutNames(fields, 0, last, sink);
   for (Side side : {Side::kLeft, Side::kRight}) {
-    const int tableRow = side == Side::kLeft ? pair.LeftRow : pair.RightRow;
     for (int c = 0; c <= last; ++c) {
       if (c > 0) sink.Tab();
-      sink.Put(Cell(session, side, tableRow, fields[static_cast<std::size_t>(c)]));
+      sink.Put(Cell(session, side, pair, fields[static_cast<std::size_t>(c)]));
     }
     sink.EndLine();
   }
   for (int c = 0; c <= last; ++c) {
     if (c > 0) sink.Tab();
-    const LayoutField& field = fields[static_cast<std::size_t>(c)];
-    if (CompareSession::CellsDiffer(Cell(session, Side::kLeft, pair.LeftRow, field),
-                                    Cell(session, Side::kRight, pair.RightRow, field),
-                                    field.IgnoreSpaces != 0)) {
+    const ResultField& field = fields[static_cast<std::size_t>(c)];
+    if (field.CellsDiffer(Cell(session, Side::kLeft, pair, field),
+                          Cell(session, Side::kRight, pair, field))) {
       sink.Put("*");
     }
   }
@@ -165,24 +169,26 @@ std::size_t RowCompareText(const CompareSession& session, int row, std::string* 
   return sink.Length();
 }
 
-int CopySelectionText(const CompareSession& session, const CopyViewState& view, bool otherSide,
-                      std::string& text) {
+Status CopySelectionText(const CompareSession& session, const CopyViewState& view, bool otherSide,
+                         std::string& text) {
   const CopyRect rect = RectToCopy(view, otherSide);
-  return MeasureAndBuild(
+  Status copied = MeasureAndBuild(
       [&](std::string* out) {
         return RangeText(session, rect, view.withMarks, view.withHeader, out);
       },
       text);
+  // A rectangle beyond the fields has nothing in it: a beep, then the refusal.
+  if (!RangeInGrid(session, rect)) return Status::Beeped(copied.Code()).Then(std::move(copied));
+  return copied;
 }
 
-int CopyRowCompareText(const CompareSession& session, int curRow, std::string& text) {
+Status CopyRowCompareText(const CompareSession& session, int curRow, std::string& text) {
   text.clear();
-  if (curRow < 0) {
-    Beep();
-    return kCopyNoRow;
-  }
-  return MeasureAndBuild([&](std::string* out) { return RowCompareText(session, curRow, out); },
-                         text);
+  if (curRow < 0) return Status::Beeped(kCopyNoRow);
+  Status copied =
+      MeasureAndBuild([&](std::string* out) { return RowCompareText(session, curRow, out); }, text);
+  if (!RowInView(session, curRow)) return Status::Beeped(copied.Code()).Then(std::move(copied));
+  return copied;
 }
 
 }  // namespace korvel

@@ -6,15 +6,17 @@
 // string reserved to the counted size. So a copy that is refused for its size is refused
 // before anything big is allocated, and an accepted one takes exactly one allocation.
 //
-// Messages: the commands (CopySelectionText, CopyRowCompareText) show their refusals
-// themselves through platform/Notifier.h, as warning boxes captioned "注意" (Warn), and beep
-// through Beep(); the window only puts the text on the clipboard when they return kCopyDone.
-// The session is read only; nothing of the view state is changed.
+// Messages: the commands (CopySelectionText, CopyRowCompareText) return their outcome as a
+// Status whose code is one of the kCopy results below and whose messages are the refusal's
+// warning (caption "注意") and the beep that comes before it where there is one; the window
+// shows them, and puts the text on the clipboard only for kCopyDone. The session is read
+// only; nothing of the view state is changed.
 
 #include <cstddef>
 #include <string>
 
 #include "compare/CompareSession.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -23,7 +25,7 @@ inline constexpr std::size_t kCopyLimitBytes = 640000;
 
 // Results of the copy commands.
 inline constexpr int kCopyDone = 0;     // the text is ready for the clipboard
-inline constexpr int kCopyNoData = -1;  // "コピーするデータがありません。" was shown
+inline constexpr int kCopyNoData = -1;  // "コピーするデータがありません。"
 inline constexpr int kCopyTooLarge =
     -2;  // "サイズをオーバーしました。640Kバイト以上のコピーはできません。"
 inline constexpr int kCopyNoMemory = -3;  // "領域確保に失敗しました。"
@@ -63,26 +65,29 @@ CopyRect RectToCopy(const CopyViewState& view, bool otherSide);
 // when the left record is missing or its cell is empty, never marked. Another field gives
 // the cell of the pane's side ("" when that side has no record); with `marks`, "(*)" follows
 // it when the field is compared and CellsDiffer says it differs from the other side's cell.
-// Returns the length in bytes; 0 when there is nothing to copy. When a column of the
-// rectangle is not a field, or a row is below -1, it beeps (Notifier) and returns 0.
+// Returns the length in bytes; 0 when there is nothing to copy, and also when a column of the
+// rectangle is not a field or a row is below -1 (CopySelectionText beeps for that).
 std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool marks, bool header,
                       std::string* out);
 
 // Counts or appends the four-line comparison of ViewPairs() row `row` over all fields: the
 // names, the left record's cells, the right record's cells, and "*" under each field whose
 // two cells differ under CellsDiffer (keys and not-compared fields included). Returns the
-// length; beeps and returns 0 when there are no fields or no such row.
+// length; 0 when there are no fields or no such row (CopyRowCompareText beeps for that).
 std::size_t RowCompareText(const CompareSession& session, int row, std::string* out);
 
 // The commands "選択範囲の内容をコピー" (`otherSide` false) and "選択範囲の相対側の内容コピー"
 // (`otherSide` true): measures the text of RectToCopy, refuses it when it is empty or longer
-// than kCopyLimitBytes (with the message), else builds it into `text`. Returns kCopyDone,
-// kCopyNoData, kCopyTooLarge or kCopyNoMemory; `text` is empty unless kCopyDone.
-[[nodiscard]] int CopySelectionText(const CompareSession& session, const CopyViewState& view,
-                                    bool otherSide, std::string& text);
+// than kCopyLimitBytes (with the message; a rectangle beyond the fields beeps first), else
+// builds it into `text`. Code kCopyDone, kCopyNoData, kCopyTooLarge or kCopyNoMemory; `text`
+// is empty unless kCopyDone.
+[[nodiscard]] Status CopySelectionText(const CompareSession& session, const CopyViewState& view,
+                                       bool otherSide, std::string& text);
 
-// The command "カーソル行の比較コピー" for the cursor row `curRow`: beeps and returns kCopyNoRow
-// when it is negative; otherwise as CopySelectionText with RowCompareText.
-[[nodiscard]] int CopyRowCompareText(const CompareSession& session, int curRow, std::string& text);
+// The command "カーソル行の比較コピー" for the cursor row `curRow`: kCopyNoRow with a beep
+// when it is negative; otherwise as CopySelectionText with RowCompareText (a row that is
+// not shown beeps before its refusal).
+[[nodiscard]] Status CopyRowCompareText(const CompareSession& session, int curRow,
+                                        std::string& text);
 
 }  // namespace korvel

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -39,18 +38,17 @@ bool MatchesAt(std::string_view cell, std::size_t i, std::string_view key, bool 
 
 // The text of field index `col` in ViewPairs row `row` on `side`; "" where there is none.
 std::string_view SearchedCell(const CompareSession& session, Side side, int col, int row) {
-  const RecordPair& pair = session.ViewPairs()[static_cast<std::size_t>(row)];
-  const int tableRow = side == Side::kLeft ? pair.LeftRow : pair.RightRow;
+  const int tableRow = session.ViewPairs()[static_cast<std::size_t>(row)].Row(side);
   if (tableRow < 0) return {};
-  return session.CellText(side, tableRow, session.Fields()[static_cast<std::size_t>(col)].FieldNo);
+  return session.CellText(side, tableRow,
+                          session.Fields()[static_cast<std::size_t>(col)].FieldNo(side));
 }
 
 }  // namespace
 
-bool CheckFindKeyword(std::string_view keyword) {
-  if (!keyword.empty()) return true;
-  Warn(Sjis("検索文字列を入力してください。"));
-  return false;
+Status CheckFindKeyword(std::string_view keyword) {
+  if (!keyword.empty()) return Status::Ok();
+  return Status::Warning(-1, Sjis("検索文字列を入力してください。"));
 }
 
 std::string ClipFindText(std::string_view keyword) {
@@ -73,13 +71,12 @@ bool CellMatches(std::string_view cell, std::string_view findText, int findMode)
   return false;
 }
 
-std::optional<FindPosition> FindCell(const CompareSession& session, int side, int curCol,
+std::optional<FindPosition> FindCell(const CompareSession& session, Side side, int curCol,
                                      int curRow, int direction, std::string_view findText,
                                      int findMode) {
   const int fieldCount = static_cast<int>(session.Fields().size());
   const int rowCount = static_cast<int>(session.ViewPairs().size());
   if (fieldCount == 0 || rowCount == 0 || direction == 0 || findText.empty()) return {};
-  const Side searched = side == 1 ? Side::kLeft : Side::kRight;
   const int step = direction < 0 ? -1 : 1;
   const int lastField = fieldCount - 1;
   const int lastRow = rowCount - 1;
@@ -106,7 +103,7 @@ std::optional<FindPosition> FindCell(const CompareSession& session, int side, in
       ++r;
     }
     if (r < 0 || r > lastRow) return {};
-    if (CellMatches(SearchedCell(session, searched, f, r), findText, findMode)) {
+    if (CellMatches(SearchedCell(session, side, f, r), findText, findMode)) {
       return FindPosition{f, r};
     }
     f += step;

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "compare/CompareSession.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -33,10 +34,9 @@ constexpr int FindModeFor(bool distinguishCase) {
 }
 constexpr bool FindModeDistinguishesCase(int findMode) { return findMode > kFindIgnoreCase; }
 
-// The dialog's "上検索" and "下検索" with keyword `keyword`: false after the warning
-// "検索文字列を入力してください。" (Notifier, "注意") when it is empty; the dialog then stays
-// open.
-[[nodiscard]] bool CheckFindKeyword(std::string_view keyword);
+// The dialog's "上検索" and "下検索" with keyword `keyword`: -1 with the warning
+// "検索文字列を入力してください。" when it is empty (the dialog then stays open); else ok.
+[[nodiscard]] Status CheckFindKeyword(std::string_view keyword);
 
 // `keyword` cut to kFindTextMaxBytes without splitting a double-byte character: what FindText
 // holds after the dialog (whose edit allows 200 characters, up to 400 bytes).
@@ -59,10 +59,10 @@ struct FindPosition {
 // The search of FindNext: from the cell next to (curCol, curRow) in `direction` (-1 upward,
 // 1 downward), field by field across a record, then record by record, without wrapping
 // around at either end; the cursor cell itself is not examined. Cells are read on `side`
-// (1 the left file, any other value the right file); a side without a record reads as "".
+// (the window's CurSide through PaneSide); a side without a record reads as "".
 // The first matching cell, or nothing (no fields, no records, direction 0, an empty search
 // text, or no match before the end).
-std::optional<FindPosition> FindCell(const CompareSession& session, int side, int curCol,
+std::optional<FindPosition> FindCell(const CompareSession& session, Side side, int curCol,
                                      int curRow, int direction, std::string_view findText,
                                      int findMode);
 

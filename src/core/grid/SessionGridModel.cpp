@@ -4,42 +4,32 @@ namespace korvel {
 
 int SessionGridModel::RowCount() const { return static_cast<int>(session_.ViewPairs().size()); }
 
-GridPair SessionGridModel::Pair(int row) const {
-  const RecordPair& pair = session_.ViewPairs()[static_cast<std::size_t>(row)];
-  return {pair.Status, pair.LeftRow, pair.RightRow};
+RecordPair SessionGridModel::Pair(int row) const {
+  return session_.ViewPairs()[static_cast<std::size_t>(row)];
 }
 
 int SessionGridModel::FieldCount() const { return static_cast<int>(session_.Fields().size()); }
 
-GridField SessionGridModel::Field(int field) const {
-  const LayoutField& f = session_.Fields()[static_cast<std::size_t>(field)];
-  GridField view;
-  view.isKey = f.IsKey != 0;
-  view.notCompared = f.NotCompared != 0;
-  view.ignoreSpaces = f.IgnoreSpaces != 0;
-  view.diffCount = f.DiffCount;
-  view.name = f.NameView();
-  return view;
+const ResultField& SessionGridModel::Field(int field) const {
+  return session_.Fields()[static_cast<std::size_t>(field)];
 }
 
-std::string_view SessionGridModel::Cell(int pane, int field, int tableRow) const {
+std::string_view SessionGridModel::Cell(Side side, int field, int tableRow) const {
   if (tableRow < 0 || field < 0 || field >= FieldCount()) return {};
-  const int fieldNo = session_.Fields()[static_cast<std::size_t>(field)].FieldNo;
-  return session_.CellText(pane == kRightPane ? Side::kRight : Side::kLeft, tableRow, fieldNo);
+  return session_.CellText(side, tableRow, Field(field).FieldNo(side));
 }
 
-bool SessionGridModel::CellsDiffer(const GridPair& pair, int field) const {
+bool SessionGridModel::CellsDiffer(const RecordPair& pair, int field) const {
   if (field < 0 || field >= FieldCount()) return false;
-  const bool ignoreSpaces = session_.Fields()[static_cast<std::size_t>(field)].IgnoreSpaces != 0;
-  return CompareSession::CellsDiffer(Cell(kLeftPane, field, pair.leftRow),
-                                     Cell(kRightPane, field, pair.rightRow), ignoreSpaces);
+  return Field(field).CellsDiffer(Cell(Side::kLeft, field, pair.LeftRow),
+                                  Cell(Side::kRight, field, pair.RightRow));
 }
 
-bool SessionGridModel::ExtractColumn(int field, bool differing) {
+Status SessionGridModel::ExtractColumn(int field, bool differing) {
   return session_.ExtractColumn(field, differing);
 }
 
-bool SessionGridModel::ExtractByStatus(int kind, bool differing) {
+Status SessionGridModel::ExtractByStatus(int kind, bool differing) {
   return session_.ExtractByStatus(kind, differing);
 }
 

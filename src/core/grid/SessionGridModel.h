@@ -16,16 +16,16 @@ class SessionGridModel : public GridModel {
   explicit SessionGridModel(CompareSession& session) : session_(session) {}
 
   int RowCount() const override;
-  GridPair Pair(int row) const override;
+  RecordPair Pair(int row) const override;
   int FieldCount() const override;
   int KeyCount() const override { return session_.KeyCount(); }
-  GridField Field(int field) const override;
-  std::string_view Cell(int pane, int field, int tableRow) const override;
-  bool CellsDiffer(const GridPair& pair, int field) const override;
+  const ResultField& Field(int field) const override;
+  std::string_view Cell(Side side, int field, int tableRow) const override;
+  bool CellsDiffer(const RecordPair& pair, int field) const override;
 
   bool ExtractActive() const override { return session_.ExtractActive(); }
-  bool ExtractColumn(int field, bool differing) override;
-  bool ExtractByStatus(int kind, bool differing) override;
+  Status ExtractColumn(int field, bool differing) override;
+  Status ExtractByStatus(int kind, bool differing) override;
   std::string ExtractStatusText() const override { return session_.ExtractStatusText(); }
   void ShowExtraction(bool active) override;
 

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -82,19 +81,20 @@ void DelimitedReader::Close() {
 
 int DelimitedReader::Open(const std::string& path, int nameMode, int encoding, int adoptMark) {
   Close();
-  message_.clear();
+  status_ = Status();
   nameMode_ = 0;
   inputEnded_ = false;
   dataEnded_ = false;
   readFailed_ = false;
-  if (OpenInputFile(file_, path, encoding, adoptMark == 1, &encoding_, &message_) != 0) {
-    return kOpenFailed;
+  std::string message;
+  if (OpenInputFile(file_, path, encoding, adoptMark == 1, &encoding_, &message) != 0) {
+    return Fail(kOpenFailed, message);
   }
   try {
     cell_.reserve(kCellCapacity);
     window_.reserve(2 * TextFile::kPieceSize);
   } catch (const std::bad_alloc&) {
-    Alert(Sjis("メモリが足りません。(-070407)"));
+    status_ = Status(kOpenNoMemory, MessageKind::kAlert, Sjis("メモリが足りません。(-070407)"));
     return kOpenNoMemory;
   }
   open_ = true;
@@ -103,17 +103,21 @@ int DelimitedReader::Open(const std::string& path, int nameMode, int encoding, i
     int n = ReadRecord();
     if (n <= 0) {
       Close();
-      message_ = Sjis("フィールドが存在しません。");
+      // The names line's own failure is told as a missing names line; only the messages of
+      // a memory failure come first.
+      Status memory = noMemory_ ? std::move(status_) : Status();
+      status_ = std::move(memory).Then(
+          Status::Warning(kOpenNoFields, Sjis("フィールドが存在しません。")));
       return kOpenNoFields;
     }
     if (n > kMaxFields) {
       Close();
-      message_ = Sjis("フィールド数をオーバーしました。");
-      return kOpenTooMany;
+      return Fail(kOpenTooMany, Sjis("フィールド数をオーバーしました。"));
     }
     for (int i = 0; i < n; ++i) {
       if (!names_.SetText(i, values_.GetText(i))) {
         Close();
+        status_ = names_.TakeError().Then(Status(kOpenNoMemory));
         return kOpenNoMemory;
       }
     }
@@ -121,6 +125,11 @@ int DelimitedReader::Open(const std::string& path, int nameMode, int encoding, i
   }
   nameMode_ = nameMode;
   return kOpenOk;
+}
+
+int DelimitedReader::Fail(int code, std::string_view message) {
+  status_ = Status::Warning(code, message);
+  return code;
 }
 
 DelimitedReader::Fetch DelimitedReader::FetchPiece() {
@@ -173,18 +182,18 @@ std::string_view DelimitedReader::NewlineReplacement() const {
 }
 
 int DelimitedReader::ReadRecord() {
-  message_.clear();
+  if (!status_.IsOk() || status_.HasMessages()) status_ = Status();
+  noMemory_ = false;
   fieldCount_ = 0;
   if (!open_ || dataEnded_) return 0;
-  if (readFailed_) {
-    message_ = Sjis("ファイルの読込に失敗しました。");
-    return kReadFailed;
-  }
+  if (readFailed_) return Fail(kReadFailed, Sjis("ファイルの読込に失敗しました。"));
   try {
     return ReadRecordBody();
   } catch (const std::bad_alloc&) {
-    Alert(Sjis("メモリが足りません。(-070407)"));
-    message_.clear();
+    // A value list that could not grow has its own message, which comes first.
+    noMemory_ = true;
+    status_ = values_.TakeError().Then(
+        Status(kReadCellTooLarge, MessageKind::kAlert, Sjis("メモリが足りません。(-070407)")));
     fieldCount_ = 0;
     return kReadCellTooLarge;
   }
@@ -193,8 +202,7 @@ int DelimitedReader::ReadRecord() {
 bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t length) {
   if (st.error != 0) return true;
   if (nameMode_ != 0 && st.fields >= kMaxFields) {
-    st.error = kReadTooMany;
-    message_ = Sjis("フィールド数をオーバーしました。");
+    st.error = Fail(kReadTooMany, Sjis("フィールド数をオーバーしました。"));
     return true;
   }
   // The store rule: a value ends before its first byte below 0x20 other than TAB; and of a
@@ -321,7 +329,7 @@ void DelimitedReader::SetCellTooLargeMessage() {
     head.append(cell_, i, w);
     i += w;
   }
-  message_ = Sjis("セル内のデータが大きすぎます。(") + head + Sjis("・・・)");
+  (void)Fail(kReadCellTooLarge, Sjis("セル内のデータが大きすぎます。(") + head + Sjis("・・・)"));
 }
 
 int DelimitedReader::ReadRecordBody() {
@@ -508,10 +516,7 @@ int DelimitedReader::ReadRecordBody() {
     }
   }
 
-  if (readFailed_) {
-    message_ = Sjis("ファイルの読込に失敗しました。");
-    return kReadFailed;
-  }
+  if (readFailed_) return Fail(kReadFailed, Sjis("ファイルの読込に失敗しました。"));
   if (st.error != 0) {
     fieldCount_ = 0;
     return st.error;

@@ -9,8 +9,11 @@
 //
 // Calling order: create; SetTabOldType, SetNewlineMode, SetDelimiter; Open; on 0, ReadRecord
 // until it returns 0 or less, reading GetField(0 .. n-1) after each positive result; Close.
-// On a nonzero Open or a negative ReadRecord, GetError() holds the text to show (empty after
-// the memory failures, which show their own box).
+// The reader shows nothing. On a nonzero Open or a negative ReadRecord, GetStatus() holds
+// the failure for the caller to show: its code the call's result and its messages in
+// order — a warning with the reason, or for a memory failure the alert
+// "メモリが足りません。(-070407)" (after the value list's own memory warning, when it had
+// one). GetError() is the text of its last message.
 //
 // Returned texts are NUL-terminated Shift-JIS and stay valid until the next call on the
 // reader.
@@ -29,6 +32,7 @@
 
 #include "io/StringList.h"
 #include "io/TextFile.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -71,7 +75,14 @@ class DelimitedReader {
   int FieldCount() const { return fieldCount_; }
   int FieldNameCount() const { return names_.Count(); }
   const char* GetFieldName(int index) const { return names_.GetText(index); }
-  const char* GetError() const { return message_.c_str(); }
+  const Status& GetStatus() const { return status_; }
+  // True when the last ReadRecord failed for memory: its status holds the alert, which a
+  // caller passes on even where it tells the failure in its own words.
+  bool FailedForMemory() const { return noMemory_; }
+  // The last message's text; "" when the last call did not fail.
+  const char* GetError() const {
+    return status_.HasMessages() ? status_.Messages().back().Text.c_str() : "";
+  }
   int GetEncoding() const { return encoding_; }
 
  private:
@@ -100,6 +111,8 @@ class DelimitedReader {
   std::size_t CellSize() const;
   void FallBack(RecordState& st);
   void SetCellTooLargeMessage();
+  // Keeps `message` as the failure `code` (a warning) and returns `code`.
+  int Fail(int code, std::string_view message);
   std::string_view NewlineReplacement() const;
 
   TextFile file_;
@@ -110,7 +123,8 @@ class DelimitedReader {
   StringList names_{2048};
   int nameMode_ = 0;
   int fieldCount_ = 0;
-  std::string message_;
+  Status status_;
+  bool noMemory_ = false;  // the last ReadRecord failed for memory
   int encoding_ = 0;
   bool open_ = false;
   bool inputEnded_ = false;  // the file has delivered its last piece

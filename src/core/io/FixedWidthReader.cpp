@@ -5,7 +5,6 @@
 #include <new>
 
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -36,21 +35,20 @@ FixedWidthReader::~FixedWidthReader() { Close(); }
 
 void FixedWidthReader::ClearDefinitions() { definitions_.Clear(); }
 
-int FixedWidthReader::AddDefinition(std::string_view name, int length) {
+Status FixedWidthReader::AddDefinition(std::string_view name, int length) {
   if (name.size() > static_cast<std::size_t>(kMaxNameBytes)) {
-    Error(Sjis("P:フィールド名のサイズが大きい"));
-    return kAddNameTooLong;
+    return Status(kAddNameTooLong, MessageKind::kError, Sjis("P:フィールド名のサイズが大きい"));
   }
   // A field of no bytes could never be cut: the first byte read would already overrun it.
-  if (length < 1) return kAddBadLength;
+  if (length < 1) return Status(kAddBadLength);
   FixDefinition record{};
   std::memcpy(record.name, name.data(), name.size());
   record.length = length;
   if (definitions_.Add(&record, static_cast<int>(sizeof record)) == 0) {
-    Warn(Sjis("メモリが足りません。"));
-    return kAddNoMemory;
+    return definitions_.TakeError().Then(
+        Status::Warning(kAddNoMemory, Sjis("メモリが足りません。")));
   }
-  return kAddOk;
+  return Status::Ok();
 }
 
 bool FixedWidthReader::GetDefinition(int index, FixDefinition& out) const {
@@ -84,21 +82,22 @@ void FixedWidthReader::Close() {
 
 int FixedWidthReader::Open(const std::string& path, int skipLines, int encoding, int adoptMark) {
   Close();
-  message_.clear();
+  status_ = Status();
   encoding_ = encoding;
   inputEnded_ = false;
   readFailed_ = false;
   dropLeadingLf_ = false;
   skipNextByte_ = false;
-  if (OpenInputFile(file_, path, encoding, adoptMark == 1, &encoding_, &message_) != 0) {
+  std::string message;
+  if (OpenInputFile(file_, path, encoding, adoptMark == 1, &encoding_, &message) != 0) {
     file_.Close();
-    return kOpenFailed;
+    return Fail(kOpenFailed, message);
   }
   try {
     cell_.reserve(kCellCapacity);
   } catch (const std::bad_alloc&) {
-    Alert(Sjis("メモリが足りません。(-070407)"));
     file_.Close();
+    status_ = Status(kOpenNoMemory, MessageKind::kAlert, Sjis("メモリが足りません。(-070407)"));
     return kOpenNoMemory;
   }
   open_ = true;
@@ -107,9 +106,8 @@ int FixedWidthReader::Open(const std::string& path, int skipLines, int encoding,
     if (skipped > 0) continue;
     Close();
     // A failed read is told as such, not as a missing line.
-    message_ =
-        Sjis(skipped < 0 ? "ファイルの読込に失敗しました。" : "ヘッダー情報が存在しません。");
-    return skipped < 0 ? kOpenFailed : kOpenNoHeader;
+    if (skipped < 0) return Fail(kOpenFailed, Sjis("ファイルの読込に失敗しました。"));
+    return Fail(kOpenNoHeader, Sjis("ヘッダー情報が存在しません。"));
   }
   return kOpenOk;
 }
@@ -199,25 +197,25 @@ void FixedWidthReader::StoreCell(int index) {
 }
 
 int FixedWidthReader::ReadRecord() {
-  message_.clear();
+  if (!status_.IsOk() || status_.HasMessages()) status_ = Status();
   fieldCount_ = 0;
   if (!open_) return 0;
-  if (definitions_.Count() == 0) {
-    message_ = Sjis("フィールドの指定がありません。");
-    return kReadFailed;
-  }
-  if (readFailed_) {
-    message_ = Sjis("ファイルの読込に失敗しました。");
-    return kReadFailed;
-  }
+  if (definitions_.Count() == 0) return Fail(kReadFailed, Sjis("フィールドの指定がありません。"));
+  if (readFailed_) return Fail(kReadFailed, Sjis("ファイルの読込に失敗しました。"));
   try {
     return ReadRecordBody();
   } catch (const std::bad_alloc&) {
-    Alert(Sjis("メモリが足りません。(-070407)"));
-    message_.clear();
+    // A value list that could not grow has its own message, which comes first.
+    status_ = values_.TakeError().Then(
+        Status(kReadNoMemory, MessageKind::kAlert, Sjis("メモリが足りません。(-070407)")));
     fieldCount_ = 0;
     return kReadNoMemory;
   }
+}
+
+int FixedWidthReader::Fail(int code, std::string_view message) {
+  status_ = Status::Warning(code, message);
+  return code;
 }
 
 int FixedWidthReader::ReadRecordBody() {
@@ -229,10 +227,7 @@ int FixedWidthReader::ReadRecordBody() {
 
   for (;;) {
     if (j < n) {
-      if (left < 0) {
-        message_ = Sjis("区切りの途中で全角が発生しました。");
-        return kReadStraddle;
-      }
+      if (left < 0) return Fail(kReadStraddle, Sjis("区切りの途中で全角が発生しました。"));
       if (left == 0) {
         StoreCell(j);
         ++j;
@@ -243,10 +238,7 @@ int FixedWidthReader::ReadRecordBody() {
     }
     if (pos_ >= pieceLength_) {
       Fetch f = FetchPiece();
-      if (f == Fetch::kFailed) {
-        message_ = Sjis("ファイルの読込に失敗しました。");
-        return kReadFailed;
-      }
+      if (f == Fetch::kFailed) return Fail(kReadFailed, Sjis("ファイルの読込に失敗しました。"));
       if (f == Fetch::kEnded) {
         if (!cell_.empty() && j < n) StoreCell(j++);
         break;
@@ -289,10 +281,7 @@ int FixedWidthReader::ReadRecordBody() {
     const char lead = piece_[p];
     pos_ = end;
     Fetch f = FetchPiece();
-    if (f == Fetch::kFailed) {
-      message_ = Sjis("ファイルの読込に失敗しました。");
-      return kReadFailed;
-    }
+    if (f == Fetch::kFailed) return Fail(kReadFailed, Sjis("ファイルの読込に失敗しました。"));
     cell_.push_back(lead);
     if (f == Fetch::kMore) {
       cell_.push_back(piece_[0]);

@@ -12,8 +12,11 @@
 //
 // Calling order: ClearDefinitions / AddDefinition; Open; on 0, ReadRecord until it returns
 // 0 or less, reading GetField(0 .. DefinitionCount()-1) after each positive result; Close.
-// On a nonzero Open or a negative ReadRecord, GetError() holds the text to show with the
-// caption "注意" (empty after the memory failures, which show their own box).
+// The reader shows nothing. On a nonzero Open or a negative ReadRecord, GetStatus() holds
+// the failure for the caller to show: its code the call's result and its messages in
+// order — a warning with the reason (caption "注意"), or for a memory failure the alert
+// "メモリが足りません。(-070407)" (after the value list's own memory warning, when it had
+// one). GetError() is the text of its last message.
 //
 // The definitions survive Open and Close: one object serves every comparison until they are
 // replaced. Returned texts are NUL-terminated Shift-JIS and stay valid until the next call on
@@ -26,6 +29,7 @@
 
 #include "io/StringList.h"
 #include "io/TextFile.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -41,9 +45,9 @@ class FixedWidthReader {
  public:
   // AddDefinition results.
   static constexpr int kAddOk = 0;
-  static constexpr int kAddNameTooLong = -1;  // after the box "P:フィールド名のサイズが大きい"
-  static constexpr int kAddBadLength = -2;  // a length below 1 (nothing could be cut)
-  static constexpr int kAddNoMemory = -3;   // after the box "メモリが足りません。"
+  static constexpr int kAddNameTooLong = -1;  // error "P:フィールド名のサイズが大きい"
+  static constexpr int kAddBadLength = -2;    // a length below 1 (nothing could be cut), silent
+  static constexpr int kAddNoMemory = -3;     // warning "メモリが足りません。"
   // Open results.
   static constexpr int kOpenOk = 0;
   static constexpr int kOpenFailed = 1;    // missing, empty, foreign mark, unreadable
@@ -63,8 +67,9 @@ class FixedWidthReader {
 
   void ClearDefinitions();
   // Appends a definition. `name` is Shift-JIS, at most kMaxNameBytes bytes; `length` at
-  // least 1. kAddOk or one of the kAdd failures (the definitions are then unchanged).
-  [[nodiscard]] int AddDefinition(std::string_view name, int length);
+  // least 1. Code kAddOk, or one of the kAdd failures with its message (the definitions
+  // are then unchanged).
+  [[nodiscard]] Status AddDefinition(std::string_view name, int length);
   int DefinitionCount() const { return definitions_.Count(); }
   // The definition records in field order (FixDefinition layout, possibly unaligned: read
   // them through GetDefinition or memcpy).
@@ -92,7 +97,11 @@ class FixedWidthReader {
   std::string_view FieldView(int index) const;
   // Fields filled by the last ReadRecord (0 after a failure that stored none).
   int FieldCount() const { return fieldCount_; }
-  const char* GetError() const { return message_.c_str(); }
+  const Status& GetStatus() const { return status_; }
+  // The last message's text; "" when the last call did not fail.
+  const char* GetError() const {
+    return status_.HasMessages() ? status_.Messages().back().Text.c_str() : "";
+  }
   // The encoding code in force after Open (a byte-order mark may have replaced the
   // requested one).
   int GetEncoding() const { return encoding_; }
@@ -106,11 +115,13 @@ class FixedWidthReader {
   bool ScanToLineEnd();
   void TakeLineEnd();
   void StoreCell(int index);
+  // Keeps `message` as the failure `code` (a warning) and returns `code`.
+  int Fail(int code, std::string_view message);
 
   TextFile file_;
   StringList definitions_{2048};
   StringList values_{2048};
-  std::string message_;
+  Status status_;
   int encoding_ = 0;
   int fieldCount_ = 0;
   bool open_ = false;

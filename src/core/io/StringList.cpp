@@ -5,7 +5,6 @@
 
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -40,6 +39,11 @@ bool StringList::AddBlock(int minSize) {
   }
 }
 
+int StringList::Failed() {
+  error_ = Status();
+  return 0;
+}
+
 bool StringList::AppendEmptyItems(int countAfter) {
   try {
     if (static_cast<std::size_t>(countAfter) > items_.capacity()) {
@@ -49,13 +53,13 @@ bool StringList::AppendEmptyItems(int countAfter) {
     items_.resize(static_cast<std::size_t>(countAfter));
     return true;
   } catch (const std::bad_alloc&) {
-    Warn(Sjis("メモリが足りません。"));
+    error_ = Status::Warning(-1, Sjis("メモリが足りません。"));
     return false;
   }
 }
 
 int StringList::Set(int index, const void* bytes, int length) {
-  if (index < 0 || length < 0) return 0;
+  if (index < 0 || length < 0) return Failed();
   if (index >= Count() && !AppendEmptyItems(index + 1)) return 0;
   Entry& item = items_[static_cast<std::size_t>(index)];
   if (item.slotSize > 0 && length + 2 < item.slotSize) {
@@ -68,7 +72,7 @@ int StringList::Set(int index, const void* bytes, int length) {
   // The list may have no block at all: the one Clear takes may not have been had.
   Block* current = blocks_.empty() ? nullptr : &blocks_.back();
   if (current == nullptr || current->capacity - current->used < need) {
-    if (!AddBlock(need)) return 0;
+    if (!AddBlock(need)) return Failed();
     current = &blocks_.back();
   }
   const int newBlock = static_cast<int>(blocks_.size()) - 1;
@@ -114,7 +118,7 @@ int StringList::StoreLength(const char* text, int maxLength) {
 }
 
 int StringList::Insert(int index) {
-  if (index < 0) return 0;
+  if (index < 0) return Failed();
   if (index >= Count()) return AppendEmptyItems(index + 1) ? 1 : 0;
   if (!AppendEmptyItems(Count() + 1)) return 0;
   std::memmove(&items_[static_cast<std::size_t>(index) + 1],

@@ -5,7 +5,6 @@
 
 #include "platform/Codepage.h"
 #include "platform/FileSystem.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -324,16 +323,17 @@ int OpenInputFile(TextFile& file, const std::string& path, int requestedEncoding
   }
 }
 
-bool CheckOutputPath(const std::string& path) {
-  if (path.empty()) return false;
+Status CheckOutputPath(const std::string& path, Prompter& prompter) {
+  if (path.empty()) return Status(-1);
   switch (GetPathKind(path)) {
     case PathKind::kMissing:
-      return true;
+      return Status::Ok();
     case PathKind::kFolder:
-      Warn(Sjis("フォルダが指定されています。"));
-      return false;
+      return Status::Warning(-1, Sjis("フォルダが指定されています。"));
     default:
-      return Ask(Sjis("既にファイルが存在します。上書きしてよろしいですか？"));
+      return prompter.Confirm(Sjis("既にファイルが存在します。上書きしてよろしいですか？"))
+                 ? Status::Ok()
+                 : Status(-1);
   }
 }
 

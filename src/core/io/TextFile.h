@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/Prompter.h"
+#include "platform/Status.h"
+
 namespace korvel {
 
 class TextFile {
@@ -110,9 +113,10 @@ class TextFile {
 // `bytes` must hold at least 1040 readable bytes (NULs after the input).
 std::size_t FindPieceCut(const unsigned char* bytes, std::size_t onHand, int encoding);
 
-// True when `path` may be written: false for an empty path; true for a missing path;
-// a folder gets the warning "フォルダが指定されています。" and false; an existing file gets
-// the question "既にファイルが存在します。上書きしてよろしいですか？" and its answer.
-bool CheckOutputPath(const std::string& path);
+// Whether `path` may be written: ok for a missing path; -1 for an empty path; -1 with the
+// warning "フォルダが指定されています。" for a folder; for an existing file the question
+// "既にファイルが存在します。上書きしてよろしいですか？" through `prompter`, ok for Yes and
+// -1 for No.
+[[nodiscard]] Status CheckOutputPath(const std::string& path, Prompter& prompter);
 
 }  // namespace korvel

@@ -8,41 +8,52 @@ namespace korvel {
 namespace {
 
 Notifier* installed = nullptr;
-thread_local Notifier* threadNotifier = nullptr;
 
 StderrNotifier& DefaultNotifier() {
   static StderrNotifier notifier;
   return notifier;
 }
 
-bool ShowBox(std::string_view text, const char* captionUtf8, MessageIcon icon,
-             MessageButtons buttons) {
-  MessageBoxSpec box{std::string(text), Sjis(captionUtf8), icon, buttons};
-  return CurrentNotifier().Show(box);
-}
-
 }  // namespace
 
-Notifier& CurrentNotifier() {
-  if (threadNotifier) return *threadNotifier;
-  return installed ? *installed : DefaultNotifier();
+MessageBoxSpec BoxOf(const Message& message) {
+  switch (message.Kind) {
+    case MessageKind::kAlert:
+      return {message.Text, Sjis("注意"), MessageIcon::kNone, MessageButtons::kOk};
+    case MessageKind::kError:
+      return {message.Text, Sjis("エラー"), MessageIcon::kError, MessageButtons::kOk};
+    case MessageKind::kInformation:
+      return {message.Text, Sjis("確認"), MessageIcon::kInformation, MessageButtons::kOk};
+    case MessageKind::kWarning:
+    case MessageKind::kBeep:
+      break;
+  }
+  return {message.Text, Sjis("注意"), MessageIcon::kWarning, MessageButtons::kOk};
 }
 
-Notifier* SetThreadNotifier(Notifier* notifier) {
-  Notifier* previous = threadNotifier;
-  threadNotifier = notifier;
-  return previous;
+MessageBoxSpec QuestionBox(std::string_view text) {
+  return {std::string(text), Sjis("確認"), MessageIcon::kQuestion, MessageButtons::kYesNo};
 }
 
-void ReplayMessages(const RecordingNotifier& recorded, Notifier& target) {
-  for (const RecordingNotifier::Entry& e : recorded.Entries()) {
-    if (e.beep) {
-      target.Beep();
-    } else {
-      target.Show(e.box);
-    }
+void ShowMessage(Notifier& notifier, const Message& message) {
+  if (message.Kind == MessageKind::kBeep) {
+    notifier.Beep();
+  } else {
+    notifier.Show(BoxOf(message));
   }
 }
+
+void ShowStatus(Notifier& notifier, const Status& status) {
+  for (const Message& message : status.Messages()) ShowMessage(notifier, message);
+}
+
+bool NotifierPrompter::Confirm(std::string_view question) {
+  return notifier_.Show(QuestionBox(question));
+}
+
+void NotifierPrompter::Tell(const Message& message) { ShowMessage(notifier_, message); }
+
+Notifier& CurrentNotifier() { return installed ? *installed : DefaultNotifier(); }
 
 Notifier* SetNotifier(Notifier* notifier) {
   Notifier* previous = installed;
@@ -51,19 +62,17 @@ Notifier* SetNotifier(Notifier* notifier) {
 }
 
 void Warn(std::string_view text) {
-  ShowBox(text, "注意", MessageIcon::kWarning, MessageButtons::kOk);
+  ShowMessage(CurrentNotifier(), {MessageKind::kWarning, std::string(text)});
 }
-bool Ask(std::string_view text) {
-  return ShowBox(text, "確認", MessageIcon::kQuestion, MessageButtons::kYesNo);
-}
+bool Ask(std::string_view text) { return CurrentNotifier().Show(QuestionBox(text)); }
 void Info(std::string_view text) {
-  ShowBox(text, "確認", MessageIcon::kInformation, MessageButtons::kOk);
+  ShowMessage(CurrentNotifier(), {MessageKind::kInformation, std::string(text)});
 }
 void Error(std::string_view text) {
-  ShowBox(text, "エラー", MessageIcon::kError, MessageButtons::kOk);
+  ShowMessage(CurrentNotifier(), {MessageKind::kError, std::string(text)});
 }
 void Alert(std::string_view text) {
-  ShowBox(text, "注意", MessageIcon::kNone, MessageButtons::kOk);
+  ShowMessage(CurrentNotifier(), {MessageKind::kAlert, std::string(text)});
 }
 void Beep() { CurrentNotifier().Beep(); }
 

@@ -1,15 +1,27 @@
 #pragma once
-// The program's message boxes and beeps, behind one interface.
+// The front ends' way of showing messages: a Notifier shows one box (or beeps) and waits.
 //
-// Every text is CP932, as everywhere in the engine. The desktop program installs a notifier
-// that shows message boxes, korvel-cli one that prints to standard error, and tests one that
-// records the calls (RecordingNotifier). Boxes are task-modal and have no owner window: the
-// notifier is process-wide.
+// The engine shows nothing: its operations return a Status (platform/Status.h) and ask
+// their questions through a Prompter (platform/Prompter.h) that the caller hands them. A
+// front end shows a returned status with ShowStatus and builds its prompter over its
+// notifier with NotifierPrompter. The desktop program's notifier shows message boxes,
+// korvel-cli's prints to standard error (StderrNotifier), and tests record the calls
+// (RecordingNotifier).
+//
+// The desktop program keeps one notifier for the whole process (SetNotifier,
+// CurrentNotifier): its boxes are task-modal and have no owner window, and its windows show
+// their own messages through it (Warn, Ask, ...). These are for the front ends only; the
+// engine never calls them.
+//
+// Every text is CP932, as everywhere in the program.
 
 #include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Prompter.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
@@ -32,22 +44,39 @@ class Notifier {
   virtual void Beep() = 0;
 };
 
-// The notifier in force on the calling thread: the thread's own one if it has one, else
-// the process-wide one. Never null: until one is installed, a StderrNotifier is used.
+// The box of a message: its caption and icon by kind, OK only. Not for a beep.
+MessageBoxSpec BoxOf(const Message& message);
+// The box of a question: "確認", question icon, Yes and No.
+MessageBoxSpec QuestionBox(std::string_view text);
+// Shows one message through `notifier`: its box, or a beep.
+void ShowMessage(Notifier& notifier, const Message& message);
+// Shows every message of `status` through `notifier`, in order.
+void ShowStatus(Notifier& notifier, const Status& status);
+
+// The prompter over a notifier: questions become question boxes, messages boxes of their
+// kind. `notifier` is not owned and must outlive the prompter.
+class NotifierPrompter : public Prompter {
+ public:
+  explicit NotifierPrompter(Notifier& notifier) : notifier_(notifier) {}
+  bool Confirm(std::string_view question) override;
+  void Tell(const Message& message) override;
+
+ private:
+  Notifier& notifier_;
+};
+
+// The process-wide notifier of a front end. Never null: until one is installed, a
+// StderrNotifier is used.
 Notifier& CurrentNotifier();
 // Installs `notifier` (not owned; null restores the default) and returns the previous one.
 Notifier* SetNotifier(Notifier* notifier);
-// Installs a notifier for the calling thread only (null removes it); returns the previous
-// one. Work done on a helper thread records its messages this way and the thread that
-// waits for it shows them afterwards, in order (ReplayMessages).
-Notifier* SetThreadNotifier(Notifier* notifier);
 
-// The program's kinds of box (captions and icons are fixed by kind).
+// A front end's own boxes through the process-wide notifier (captions and icons by kind).
 void Warn(std::string_view text);   // "注意", warning icon: a refusal or a failure
 bool Ask(std::string_view text);    // "確認", question icon, Yes/No; true for Yes
 void Info(std::string_view text);   // "確認", information icon: a completion notice
 void Error(std::string_view text);  // "エラー", error icon: an internal consistency message
-void Alert(std::string_view text);  // "注意", no icon, OK only: the readers' memory message
+void Alert(std::string_view text);  // "注意", no icon, OK only: a memory message
 void Beep();
 
 // Prints each box's text as UTF-8, one a line, to standard error; questions are printed
@@ -82,21 +111,6 @@ class RecordingNotifier : public Notifier {
  private:
   std::vector<Entry> entries_;
   std::deque<bool> answers_;
-};
-
-// Shows again, through `target`, every box and beep that `recorded` holds, in order.
-void ReplayMessages(const RecordingNotifier& recorded, Notifier& target);
-
-// Installs a notifier for the calling thread for the lifetime of a scope.
-class ScopedThreadNotifier {
- public:
-  explicit ScopedThreadNotifier(Notifier* notifier) : previous_(SetThreadNotifier(notifier)) {}
-  ~ScopedThreadNotifier() { SetThreadNotifier(previous_); }
-  ScopedThreadNotifier(const ScopedThreadNotifier&) = delete;
-  ScopedThreadNotifier& operator=(const ScopedThreadNotifier&) = delete;
-
- private:
-  Notifier* previous_;
 };
 
 // Installs a notifier for the lifetime of a scope.

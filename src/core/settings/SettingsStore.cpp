@@ -6,7 +6,6 @@
 #include "platform/Codepage.h"
 #include "platform/IniFile.h"
 #include "platform/IniFileUpdate.h"
-#include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
 
 namespace korvel {
@@ -17,13 +16,17 @@ constexpr std::string_view kHelpFile = "korvel.html";
 
 }  // namespace
 
-SettingsStore::SettingsStore() {
+SettingsStore::SettingsStore(Prompter* prompter) : prompter_(prompter) {
   try {
     folder_ = ProgramFolder();
     helpFolder_ = HelpFolder();
   } catch (const std::bad_alloc&) {
-    Warn(Sjis("パスの領域確保に失敗しました。"));
+    Tell(Sjis("パスの領域確保に失敗しました。"));
   }
+}
+
+void SettingsStore::Tell(std::string_view warning) {
+  if (prompter_ != nullptr) prompter_->Tell({MessageKind::kWarning, std::string(warning)});
 }
 
 SettingsStore::~SettingsStore() = default;
@@ -89,10 +92,9 @@ std::string SettingsStore::HelpPath() {
 
 bool SettingsStore::HelpExists() { return PathText::FileExists(HelpPath()); }
 
-bool SettingsStore::CheckHelp() {
-  if (HelpExists()) return true;
-  Warn(Sjis("ファイルが見付かりません。"));
-  return false;
+Status SettingsStore::CheckHelp() {
+  if (HelpExists()) return Status::Ok();
+  return Status::Warning(-1, Sjis("ファイルが見付かりません。"));
 }
 
 FixedWidthReader& SettingsStore::FixReader() {

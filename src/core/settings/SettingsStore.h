@@ -7,7 +7,9 @@
 // The main window creates it at start-up (then calls LoadSettings) and destroys it when it
 // closes (after SaveSettings); every other part reaches it through that one instance.
 //
-// Paths are the file system's own UTF-8 strings.
+// The settings object goes on after its one warning (no memory for the program folder's
+// path); it tells it through the Prompter it is made with, and returns the outcome of
+// CheckHelp. Paths are the file system's own UTF-8 strings.
 //
 // korvel.ini:
 //   [MOZI] CODE        Encoding     decimal integer, default 0
@@ -24,13 +26,17 @@
 #include <string_view>
 
 #include "io/FixedWidthReader.h"
+#include "platform/Prompter.h"
+#include "platform/Status.h"
 
 namespace korvel {
 
 class SettingsStore {
  public:
   // Finds the program folder; the settings are at their defaults until LoadSettings.
-  SettingsStore();
+  // `prompter` (not owned; it must outlive this object) is told the warnings; without one
+  // they are not shown.
+  explicit SettingsStore(Prompter* prompter = nullptr);
   // Destroys the shared fixed-length reader, if it was created.
   ~SettingsStore();
   SettingsStore(const SettingsStore&) = delete;
@@ -74,8 +80,8 @@ class SettingsStore {
   std::string HelpPath();
   // True when the help page exists as a file.
   bool HelpExists();
-  // HelpExists, with the warning "ファイルが見付かりません。" when it does not.
-  bool CheckHelp();
+  // Ok when HelpExists; else -1 with the warning "ファイルが見付かりません。".
+  [[nodiscard]] Status CheckHelp();
 
   // The shared fixed-length reader, created (without definitions) on the first call; it
   // lives until this object is destroyed.
@@ -90,6 +96,9 @@ class SettingsStore {
   };
   Values Current() const;
 
+  void Tell(std::string_view warning);
+
+  Prompter* prompter_;
   std::string folder_;
   std::string helpFolder_;
   std::string path_;

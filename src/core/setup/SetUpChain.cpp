@@ -57,7 +57,12 @@ std::optional<SetUpState> SetUpChain::DefineFixedLength() {
 std::optional<SetUpState> SetUpChain::ControlFields(FieldGrid& grid, bool& confirmed) {
   // Every showing starts from a freshly filled grid without marks.
   FieldGrid filled;
-  if (session_.FillFieldGrids(filled) != 0) return BackFromFieldControl();
+  Status fill = session_.FillFieldGrids(filled, prompter_);
+  if (!fill.IsOk()) {
+    // The chain goes on after the message, back to the dialog that can mend it.
+    prompter_.TellAll(fill);
+    return BackFromFieldControl();
+  }
   const int result = dialogs_.ControlFields(filled);
   if (result == 0) return std::nullopt;
   if (result < 0) return BackFromFieldControl();

@@ -9,13 +9,15 @@
 // fixed-length definitions); a failed filling goes back to the dialog that can mend it.
 //
 // The dialogs are reached through SetUpDialogs, so that the desktop program shows its
-// windows and tests answer them from a script. No Qt here.
+// windows and tests answer them from a script; the filling's messages go through the
+// Prompter the chain is made with, since the chain goes on after them. No Qt here.
 
 #include <optional>
 #include <string>
 
 #include "compare/CompareSession.h"
 #include "compare/FieldGrid.h"
+#include "platform/Prompter.h"
 
 namespace korvel {
 
@@ -52,11 +54,12 @@ enum class SetUpState { kFileSelection, kFixedDefinition, kFieldControl };
 
 class SetUpChain {
  public:
-  // `session`, `global` and `dialogs` are not owned and must outlive the chain. `global`
-  // hands in the reading options that the options dialog keeps there (TAB quoting rule,
-  // newline replacement).
-  SetUpChain(CompareSession& session, const SettingsStore& global, SetUpDialogs& dialogs)
-      : session_(session), global_(global), dialogs_(dialogs) {}
+  // `session`, `global`, `dialogs` and `prompter` are not owned and must outlive the chain.
+  // `global` hands in the reading options that the options dialog keeps there (TAB quoting
+  // rule, newline replacement); `prompter` shows the filling's warnings and failures.
+  SetUpChain(CompareSession& session, const SettingsStore& global, SetUpDialogs& dialogs,
+             Prompter& prompter)
+      : session_(session), global_(global), dialogs_(dialogs), prompter_(prompter) {}
 
   // Runs the dialogs from the file selection on. With `dropped`, the first file selection
   // shows the dropped paths in place of PathL and PathR, and FromClipboard is cleared
@@ -78,6 +81,7 @@ class SetUpChain {
   CompareSession& session_;
   const SettingsStore& global_;
   SetUpDialogs& dialogs_;
+  Prompter& prompter_;
 };
 
 }  // namespace korvel

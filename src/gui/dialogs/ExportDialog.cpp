@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "io/PathText.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 
 namespace korvel {
@@ -293,14 +294,14 @@ void ExportDialog::cmd_PathAClick() {
 void ExportDialog::cmd_RunClick() {
   const std::string path = OutputPath();
   const ExportFormat format = Format();
-  if (!ConfirmExport(path, format, source_.PairCount())) return;
+  if (!ShowOutcome(ConfirmExport(path, format, source_.PairCount(), WindowPrompter()))) return;
   int result;
   {
     BusyCursor busy;
     result = WriteExport(source_, format, Layout(), path);
   }
   // The message comes after the cursor is back, so the user is not shown a busy box.
-  ReportExport(result);
+  (void)ShowOutcome(ExportOutcome(result));
 }
 
 void ExportDialog::cmd_CancelClick() { reject(); }

@@ -15,7 +15,8 @@
 // active extraction limits the export, and the compared fields); the two compared files'
 // paths, written by the CSV per-sheet layout, come from ExportSource::Path too.
 //
-// Every message box goes through platform/Notifier.h and every file call through
+// The engine's questions and outcomes are shown as boxes through the program's notifier
+// (qt/QtNotifier.h: WindowPrompter, ShowOutcome), and every file call goes through
 // platform/FileSystem.h. The file picker behind the browse button is replaceable
 // (SetSaveDialog), so that tests never open a real one.
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialogs/DialogKit.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 
 namespace korvel {
@@ -175,7 +176,7 @@ void FieldControlDialog::griMainSelectCell(int viewRow, int column) {
 }
 
 void FieldControlDialog::cmd_RunClick() {
-  if (!grid_.ConfirmMarks()) return;
+  if (!ShowOutcome(grid_.ConfirmMarks())) return;
   result_ = kRun;
   done(kRun);
 }

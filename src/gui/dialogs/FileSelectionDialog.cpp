@@ -20,6 +20,7 @@
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
 #include "platform/Notifier.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 #include "settings/SettingsStore.h"
 
@@ -250,9 +251,9 @@ void FileSelectionDialog::cmd_RunClick() {
     txt_FileKindCr_->setFocus();
     return;
   }
-  const InputSide failed = ConfirmInputFiles(PathL(), PathR());
-  if (failed != InputSide::kNone) {
-    PathEdit(failed == InputSide::kLeft ? Side::kLeft : Side::kRight)->setFocus();
+  const Status checked = ConfirmInputFiles(PathL(), PathR());
+  if (!ShowOutcome(checked)) {
+    PathEdit(checked.Code() == kInputLeftFailed ? Side::kLeft : Side::kRight)->setFocus();
     return;
   }
   result_ = 1;

@@ -17,7 +17,7 @@
 #include <QDialog>
 #include <string>
 
-#include "compare/CompareSession.h"  // CompareSettings and the file kinds
+#include "compare/CompareSession.h"  // CompareSettings, the file kinds and Side
 
 class QCheckBox;
 class QLineEdit;
@@ -77,8 +77,6 @@ class FileSelectionDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  enum class Side { kLeft, kRight };
-
   void CreateControls();
   void CreateKindGroup();
   void CreatePathRow(Side side, int top);

@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "grid/FindText.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 
 namespace korvel {
@@ -96,7 +97,7 @@ void FindDialog::showEvent(QShowEvent* event) {
 
 void FindDialog::TakeSearch(int direction) {
   const std::string typed = ToCp932(txt_Keyword->text());
-  if (!CheckFindKeyword(typed)) {
+  if (!ShowOutcome(CheckFindKeyword(typed))) {
     txt_Keyword->setFocus();
     return;
   }

@@ -12,9 +12,9 @@
 //   if (dialog.Direction() != 0) { FindText = dialog.Keyword(); FindMode = dialog.Mode(); }
 //
 // "上検索" and "下検索" refuse an empty text with the warning "検索文字列を入力してください。"
-// (platform/Notifier.h) and keep the dialog open; otherwise they take the text and the mode
-// and close it with the direction -1 or 1. "キャンセル(&C)", Esc and the close box leave the
-// direction at 0.
+// (grid/FindText.h, shown through qt/QtNotifier.h) and keep the dialog open; otherwise they take
+// the text and the mode and close it with the direction -1 or 1. "キャンセル(&C)", Esc and the
+// close box leave the direction at 0.
 
 #include <QDialog>
 #include <string>

@@ -22,6 +22,7 @@
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
 #include "platform/Notifier.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 
 namespace korvel {
@@ -266,15 +267,22 @@ void FixedLengthDialog::CreateButtons(QWidget* panel) {
 void FixedLengthDialog::Preset(const std::string& leftPath, int encoding, bool detectBom) {
   previewLines_.clear();
   FixedWidthReader reader;
-  if (reader.AddDefinition("a", kPreviewBytes) == FixedWidthReader::kAddOk &&
-      reader.Open(leftPath, 0, encoding, detectBom ? 1 : 0) == FixedWidthReader::kOpenOk) {
-    // A line that cannot be cut (a double-byte character across the preview's end) ends
-    // the preview there.
-    while (static_cast<int>(previewLines_.size()) < kPreviewLines && reader.ReadRecord() > 0) {
-      const char* field = reader.GetField(0);
-      previewLines_.emplace_back(field, StringList::StoreLength(field, kPreviewBytes));
+  // The preview says nothing of a file it cannot read, only of memory that runs out.
+  if (ShowOutcome(reader.AddDefinition("a", kPreviewBytes))) {
+    const int opened = reader.Open(leftPath, 0, encoding, detectBom ? 1 : 0);
+    if (opened == FixedWidthReader::kOpenNoMemory) (void)ShowOutcome(reader.GetStatus());
+    if (opened == FixedWidthReader::kOpenOk) {
+      // A line that cannot be cut (a double-byte character across the preview's end) ends
+      // the preview there.
+      int read = 0;
+      while (static_cast<int>(previewLines_.size()) < kPreviewLines &&
+             (read = reader.ReadRecord()) > 0) {
+        const char* field = reader.GetField(0);
+        previewLines_.emplace_back(field, StringList::StoreLength(field, kPreviewBytes));
+      }
+      if (read == FixedWidthReader::kReadNoMemory) (void)ShowOutcome(reader.GetStatus());
+      reader.Close();
     }
-    reader.Close();
   }
   fullSize_ = previewLines_.empty() ? 0 : static_cast<int>(previewLines_.front().size());
   {
@@ -394,6 +402,14 @@ void FixedLengthDialog::mnusDelLineClick() {
   Renumber();
 }
 
+bool FixedLengthDialog::CheckRows(const FixDefinitionRows& rows) {
+  int failedRow = -1;
+  const Status checked = CheckFixDefinitions(rows, &failedRow);
+  if (ShowOutcome(checked)) return true;
+  ShowFailedRow(failedRow, checked.Code());
+  return false;
+}
+
 void FixedLengthDialog::ShowFailedRow(int row, int code) {
   griMain_->setCurrentCell(row >= 0 ? row : 0, code == kFixNameTooLong ? kColName : kColSize);
   griMain_->setFocus();
@@ -407,38 +423,37 @@ void FixedLengthDialog::cmd_LoadClick() {
   if (chosen.isEmpty()) return;
   const std::string path = WithDatExtension(QStringToPath(chosen));
   FixDefinitionRows rows;
+  Status loaded;
   {
     BusyCursor busy;
-    if (LoadFixDefinitionFile(path, rows) != 0) return;
+    loaded = LoadFixDefinitionFile(path, rows);
   }
+  if (!ShowOutcome(loaded)) return;
   SetGridRows(rows);
   griMain_->setCurrentCell(0, kColName);
 }
 
 void FixedLengthDialog::cmd_SaveClick() {
   const FixDefinitionRows rows = DefinitionRows();
-  int failedRow = -1;
-  if (int code = CheckFixDefinitions(rows, &failedRow); code != kFixCheckOk) {
-    ShowFailedRow(failedRow, code);
-    return;
-  }
+  if (!CheckRows(rows)) return;
   QString chosen = CurrentFileChooser().ChooseSaveFile(this, DefinitionFilters(), 1);
   if (chosen.isEmpty()) return;
   const std::string path = WithDatExtension(QStringToPath(chosen));
-  if (!CheckOutputPath(path)) return;
-  BusyCursor busy;
-  (void)WriteFixDefinitionFile(path, rows);  // it reports success and failure itself
+  if (!ShowOutcome(CheckOutputPath(path, WindowPrompter()))) return;
+  Status written;
+  {
+    BusyCursor busy;
+    written = WriteFixDefinitionFile(path, rows);
+  }
+  // Success and failure alike have their message.
+  (void)ShowOutcome(written);
 }
 
 void FixedLengthDialog::cmd_OkClick() {
   const FixDefinitionRows rows = DefinitionRows();
-  int failedRow = -1;
-  if (int code = CheckFixDefinitions(rows, &failedRow); code != kFixCheckOk) {
-    ShowFailedRow(failedRow, code);
-    return;
-  }
-  // Only running out of memory can fail here, after its own message.
-  if (ApplyFixDefinitions(rows, fixReader_) != kFixCheckOk) return;
+  if (!CheckRows(rows)) return;
+  // Only running out of memory can fail here, with its own message.
+  if (!ShowOutcome(ApplyFixDefinitions(rows, fixReader_))) return;
   result_ = kNext;
   done(kNext);
 }

@@ -94,6 +94,9 @@ class FixedLengthDialog : public QDialog {
   void CellKeystroke(int row, int column);
   // A failed check of row `row` (from 0; -1 for none) with code `code`: the cell at fault
   // becomes current.
+  // CheckFixDefinitions with its warning shown and the failed cell made current; true when
+  // the rows pass.
+  bool CheckRows(const FixDefinitionRows& rows);
   void ShowFailedRow(int row, int code);
 
   void mnusDelLineClick();

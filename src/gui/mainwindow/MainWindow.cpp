@@ -28,6 +28,7 @@
 #include "mainwindow/SetUpCommands.h"
 #include "mainwindow/ToolIcons.h"
 #include "platform/Notifier.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 
 namespace korvel {
@@ -97,7 +98,9 @@ void KeyBar::keyPressEvent(QKeyEvent* event) {
 // ---- Creation -------------------------------------------------------------------------
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), global_(std::make_unique<SettingsStore>()), gridFont_(GridFontFor()) {
+    : QMainWindow(parent),
+      global_(std::make_unique<SettingsStore>(&WindowPrompter())),
+      gridFont_(GridFontFor()) {
   global_->LoadSettings();
   session_.EditSettings().Encoding = global_->GetEncoding();
   session_.EditSettings().DetectBom = global_->GetDetectBom();
@@ -509,7 +512,7 @@ void MainWindow::mnuFindSelDfNonClick() {
 }
 
 void MainWindow::mnuHelpHelpClick() {
-  if (global_->CheckHelp() && openHelpPage_) openHelpPage_(global_->HelpPath());
+  if (ShowOutcome(global_->CheckHelp()) && openHelpPage_) openHelpPage_(global_->HelpPath());
 }
 
 namespace {
@@ -541,7 +544,7 @@ void MainWindow::ShowHeaderPopup(int x, int y) {
   hitSide_ = hit.side;
   std::string_view name;
   if (model_ != nullptr && hitColumn_ >= 0 && hitColumn_ < model_->FieldCount()) {
-    name = model_->Field(hitColumn_).name;
+    name = model_->Field(hitColumn_).Name;
   }
   QAction* diff = Action("mnusDfSel");
   QAction* same = Action("mnusDfNon");
@@ -689,7 +692,7 @@ NavigationSource MainWindow::Navigation() const {
   GridModel* model = model_;
   source.rowCount = model->RowCount();
   source.fieldCount = model->FieldCount();
-  source.status = [model](int row) { return model->Pair(row).status; };
+  source.status = [model](int row) { return model->Pair(row).Status; };
   source.cellsDiffer = [model](int row, int field) {
     return model->CellsDiffer(model->Pair(row), field);
   };
@@ -704,11 +707,12 @@ namespace korvel {
 
 int MainWindow::CompareAndShow(const FieldGrid& grid) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const int result = session_.CompareSides(grid);
+  const Status result = session_.CompareSides(grid);
   QApplication::restoreOverrideCursor();
-  if (result != 0) {
+  // The run's messages come first, before the grid shows its result or its emptiness.
+  if (!ShowOutcome(result)) {
     ShowEmptyResult();
-    return result;
+    return result.Code();
   }
   columns_.Measure(session_.Fields(), session_.LeftTable(), charWidth_);
   curCol_ = 0;
@@ -722,7 +726,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
   ResetColumnScroll();
   EnableReset(true);
   FullRepaint();
-  return result;
+  return result.Code();
 }
 
 void MainWindow::ShowReclassified() {
@@ -753,7 +757,7 @@ void MainWindow::ShowEmptyResult() {
 
 void MainWindow::RunExtraction(int differing) {
   if (model_ == nullptr) return;
-  bool done = false;
+  Status done(-1);
   if (hitColumn_ == kRowNumberColumn) {
     done = model_->ExtractByStatus(-4, differing != 0);
   } else if (hitColumn_ < kRowNumberColumn) {
@@ -761,11 +765,11 @@ void MainWindow::RunExtraction(int differing) {
   } else {
     done = model_->ExtractColumn(hitColumn_, differing != 0);
   }
-  if (done) ShowExtractedRows();
+  if (ShowOutcome(done)) ShowExtractedRows();
 }
 
 void MainWindow::RunExtractionByStatus(int kind) {
-  if (model_ != nullptr && model_->ExtractByStatus(kind, true)) ShowExtractedRows();
+  if (model_ != nullptr && ShowOutcome(model_->ExtractByStatus(kind, true))) ShowExtractedRows();
 }
 
 void MainWindow::ShowExtractedRows() {

@@ -261,8 +261,8 @@ class MainWindow : public QMainWindow {
   void FullRepaint();
   void PaintGrid(QImage& image);
   void PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows, int gridBottom, int h);
-  void PaintCell(QPainter& p, const PlacedColumn& column, const GridField& field,
-                 const GridPair& pair, int top);
+  void PaintCell(QPainter& p, const PlacedColumn& column, const ResultField& field,
+                 const RecordPair& pair, int top);
   void PaintHeader(QPainter& p, int bottomB, int w);
   void PaintDetail(QImage& image);
   void PaintDetailOnScreen();

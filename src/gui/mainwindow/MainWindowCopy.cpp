@@ -6,6 +6,7 @@
 
 #include "grid/CopyText.h"
 #include "mainwindow/MainWindow.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 
 namespace korvel {
@@ -31,14 +32,14 @@ void MainWindow::mnuEditCopyGyakuClick() { CopyRange(true); }
 
 void MainWindow::mnuEditCopyRowClick() {
   std::string text;
-  if (CopyRowCompareText(session_, curRow_, text) == kCopyDone) PutOnClipboard(text);
+  if (ShowOutcome(CopyRowCompareText(session_, curRow_, text))) PutOnClipboard(text);
 }
 
 void MainWindow::CopyRange(bool otherSide) {
   // The cursor cell stands in for a selection that is not shown, without becoming one: the
   // cursor, the selection and the result stay as they are.
   std::string text;
-  if (CopySelectionText(session_, CopyViewOf(View()), otherSide, text) == kCopyDone) {
+  if (ShowOutcome(CopySelectionText(session_, CopyViewOf(View()), otherSide, text))) {
     PutOnClipboard(text);
   }
 }

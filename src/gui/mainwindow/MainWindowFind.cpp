@@ -6,6 +6,7 @@
 #include "dialogs/FindDialog.h"
 #include "grid/FindText.h"
 #include "grid/GridGeometry.h"
+#include "grid/GridModel.h"
 #include "mainwindow/MainWindow.h"
 
 namespace korvel {
@@ -13,7 +14,7 @@ namespace korvel {
 void MainWindow::FindNext(int direction) {
   if ((direction == 0 || findText_.empty()) && !AskFind(direction)) return;
   const std::optional<FindPosition> found =
-      FindCell(session_, curSide_, curCol_, curRow_, direction, findText_, findMode_);
+      FindCell(session_, PaneSide(curSide_), curCol_, curRow_, direction, findText_, findMode_);
   if (!found) {
     Beep();
     return;

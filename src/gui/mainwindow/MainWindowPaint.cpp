@@ -125,7 +125,7 @@ void MainWindow::PaintGrid(QImage& image) {
   for (int k = 0; k < shown; ++k) {
     const int top = kHeaderHeight + k * RowHeight;
     DrawText(p, 0, top + 2, RowNumberText(first + k));
-    DrawText(p, kRowNumberWidth, top + 2, DiffColumnText(model_->Pair(first + k).status));
+    DrawText(p, kRowNumberWidth, top + 2, DiffColumnText(model_->Pair(first + k).Status));
   }
 
   ColumnPlan plan;
@@ -156,7 +156,7 @@ void MainWindow::PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows
                               int h) {
   const int first = FirstRow();
   for (const PlacedColumn& column : plan.columns) {
-    const GridField field = model_->Field(column.field);
+    const ResultField& field = model_->Field(column.field);
     FillBox(p, column.x, 0, columns_.Width(column.field), h, kWhite);
     for (int k = 0; k < shownRows; ++k) {
       const int top = kHeaderHeight + k * RowHeight;
@@ -166,25 +166,24 @@ void MainWindow::PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows
   }
 }
 
-void MainWindow::PaintCell(QPainter& p, const PlacedColumn& column, const GridField& field,
-                           const GridPair& pair, int top) {
+void MainWindow::PaintCell(QPainter& p, const PlacedColumn& column, const ResultField& field,
+                           const RecordPair& pair, int top) {
   if (column.pane == 0) {
     // Key cells are never coloured; a right-only record shows the right file's key.
-    const bool right = pair.leftRow == -1;
-    DrawText(p, column.x, top + 2,
-             model_->Cell(right ? kRightPane : kLeftPane, column.field,
-                          right ? pair.rightRow : pair.leftRow));
+    const Side keySide = pair.LeftRow == -1 ? Side::kRight : Side::kLeft;
+    DrawText(p, column.x, top + 2, model_->Cell(keySide, column.field, pair.Row(keySide)));
     return;
   }
-  const int side = column.pane == 1 ? kLeftPane : kRightPane;
+  const Side side = PaneSide(column.pane);
   const int width = columns_.Width(column.field);
-  const int row = side == kLeftPane ? pair.leftRow : pair.rightRow;
-  if (field.notCompared) {
+  const int row = pair.Row(side);
+  if (field.NotCompared) {
     FillBox(p, column.x, top, width, RowHeight, NotComparedColor);
   } else if (row == -1) {
     FillBox(p, column.x, top, width, RowHeight, MissingColor);
   } else if (model_->CellsDiffer(pair, column.field)) {
-    FillBox(p, column.x, top, width, RowHeight, side == kLeftPane ? LeftDiffColor : RightDiffColor);
+    FillBox(p, column.x, top, width, RowHeight,
+            side == Side::kLeft ? LeftDiffColor : RightDiffColor);
   }
   DrawText(p, column.x, top + 2, model_->Cell(side, column.field, row));
 }
@@ -206,7 +205,7 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   int e = kRowHeaderWidth - 1;
   for (int j = 0; j < keys; ++j) {
     const int width = columns_.Width(j);
-    name(e + 1, width, model_->Field(j).name);
+    name(e + 1, width, model_->Field(j).Name);
     e += width;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
     DrawSeparator(p, 4, e, 0, kHeaderHeight);
@@ -218,7 +217,7 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   const int firstField = keys + scrBottom_->value();
   for (int j = firstField; j < n; ++j) {
     const int width = columns_.Width(j);
-    name(e + 1, width, model_->Field(j).name);
+    name(e + 1, width, model_->Field(j).Name);
     e += width;
     if (e >= splitX_) break;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
@@ -229,7 +228,7 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   e = splitX_ - 1;
   for (int j = firstField; j < n; ++j) {
     const int width = columns_.Width(j);
-    name(e + 1, width, model_->Field(j).name);
+    name(e + 1, width, model_->Field(j).Name);
     e += width;
     if (e > w) break;
     DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
@@ -250,18 +249,18 @@ void MainWindow::PaintDetail(QImage& image) {
   const bool hasPair = model_ != nullptr && curRow_ >= 0 && curRow_ < model_->RowCount();
   const bool hasField = model_ != nullptr && curCol_ >= 0 && curCol_ < model_->FieldCount();
   if (hasField) {
-    const GridField field = model_->Field(curCol_);
-    p.setPen(field.diffCount > 0 ? kStatusDiffering : kStatusPlain);
-    DrawText(p, 10, t + 2, DetailStatusText(field.name, curRow_, field.diffCount));
+    const ResultField& field = model_->Field(curCol_);
+    p.setPen(field.DiffCount > 0 ? kStatusDiffering : kStatusPlain);
+    DrawText(p, 10, t + 2, DetailStatusText(field.Name, curRow_, field.DiffCount));
   } else {
     p.setPen(kStatusPlain);
     DrawText(p, 10, t + 2, DetailStatusTextNoField(curCol_, curRow_));
   }
   if (!hasPair || !hasField) return;
 
-  const GridPair pair = model_->Pair(curRow_);
-  const std::string_view left = model_->Cell(kLeftPane, curCol_, pair.leftRow);
-  const std::string_view right = model_->Cell(kRightPane, curCol_, pair.rightRow);
+  const RecordPair pair = model_->Pair(curRow_);
+  const std::string_view left = model_->Cell(Side::kLeft, curCol_, pair.LeftRow);
+  const std::string_view right = model_->Cell(Side::kRight, curCol_, pair.RightRow);
   p.setPen(kBlack);
   DrawText(p, 10, t + 16, Sjis("左:"));
   DrawText(p, 10, t + 32, Sjis("右:"));

@@ -10,6 +10,7 @@
 #include "dialogs/FileSelectionDialog.h"
 #include "dialogs/FixedLengthDialog.h"
 #include "mainwindow/MainWindow.h"
+#include "qt/QtNotifier.h"
 
 namespace korvel {
 
@@ -57,7 +58,7 @@ void RunComparison(MainWindow& window, ChainDialogs& dialogs) {
   DroppedPair pair;
   if (window.TakeDroppedPaths(pair.PathL, pair.PathR)) dropped = std::move(pair);
 
-  SetUpChain chain(window.session_, *window.global_, dialogs);
+  SetUpChain chain(window.session_, *window.global_, dialogs, WindowPrompter());
   FieldGrid grid;
   if (!chain.Run(dropped, grid)) return;
   (void)window.CompareAndShow(grid);  // a failed run has shown its message and the empty grid
@@ -65,7 +66,7 @@ void RunComparison(MainWindow& window, ChainDialogs& dialogs) {
 
 void ReGrid(MainWindow& window, ChainDialogs& dialogs) {
   CompareSession& session = window.session_;
-  if (!session.CanReGrid()) return;
+  if (!ShowOutcome(session.CanReGrid())) return;
   FieldGrid grid = session.MakeReGridGrid();
   if (dialogs.ReGridFields(grid) <= 0) return;
   session.ApplyReGrid(grid);

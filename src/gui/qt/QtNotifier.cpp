@@ -37,4 +37,20 @@ bool QtNotifier::Show(const MessageBoxSpec& box) {
 
 void QtNotifier::Beep() { QApplication::beep(); }
 
+bool BoxPrompter::Confirm(std::string_view question) {
+  return CurrentNotifier().Show(QuestionBox(question));
+}
+
+void BoxPrompter::Tell(const Message& message) { ShowMessage(CurrentNotifier(), message); }
+
+Prompter& WindowPrompter() {
+  static BoxPrompter prompter;
+  return prompter;
+}
+
+bool ShowOutcome(const Status& status) {
+  ShowStatus(CurrentNotifier(), status);
+  return status.IsOk();
+}
+
 }  // namespace korvel

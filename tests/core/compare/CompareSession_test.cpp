@@ -49,10 +49,11 @@ std::string Lines(const std::vector<std::string>& lines) {
     }
     int k = 0;
     for (std::size_t f = 0; f < s.Fields().size(); ++f) {
-      const LayoutField& field = s.Fields()[f];
+      const ResultField& field = s.Fields()[f];
       if (field.NotCompared) continue;
-      if (CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNo),
-                      s.CellText(Side::kRight, p.RightRow, field.FieldNo), field.IgnoreSpaces)) {
+      if (CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNoLeft),
+                      s.CellText(Side::kRight, p.RightRow, field.FieldNoRight),
+                      field.Compare == FieldCompare::kIgnoreSpaces)) {
         ++k;
         ++perField[f];
       }
@@ -99,7 +100,10 @@ struct Marks {
 
 class CompareSessionTest : public ::testing::Test {
  protected:
-  CompareSessionTest() : scoped_(&notifier_) {}
+  // What the session returns is shown through notifier_ as the window shows it (Show),
+  // after what it told prompter_ on the way.
+  int Show(const Status& status) { return test::Shown(notifier_, status); }
+  bool Done(const Status& status) { return Show(status) == 0; }
 
   // Writes both files, fills the grid as the set-up chain does, marks it and runs.
   int Run(const std::string& left, const std::string& right, const Marks& marks = {},
@@ -112,13 +116,13 @@ class CompareSessionTest : public ::testing::Test {
   int RunPaths(const Marks& marks = {}) {
     session_.StartSetUp();
     grid_ = FieldGrid();
-    if (session_.FillFieldGrids(grid_) != 0) return -100;
+    if (Show(session_.FillFieldGrids(grid_, prompter_)) != 0) return -100;
     for (int j : marks.keys) grid_.Toggle(j, FieldGrid::kKey);
     for (int j : marks.numeric) grid_.Toggle(j, FieldGrid::kNumeric);
     for (int j : marks.ignoreSpaces) grid_.Toggle(j, FieldGrid::kIgnoreSpaces);
     for (int j : marks.notCompared) grid_.Toggle(j, FieldGrid::kNotCompared);
     for (int j : marks.notLoaded) grid_.Toggle(j, FieldGrid::kNotLoaded);
-    return session_.CompareSides(grid_);
+    return Show(session_.CompareSides(grid_));
   }
 
   std::string Cell(Side side, int row, int fieldNo) const {
@@ -138,7 +142,7 @@ class CompareSessionTest : public ::testing::Test {
 
   test::TempDir dir_;
   RecordingNotifier notifier_;
-  ScopedNotifier scoped_;
+  NotifierPrompter prompter_{notifier_};
   CompareSession session_;
   FieldGrid grid_;
 };
@@ -259,7 +263,7 @@ TEST_F(CompareSessionTest, ClassificationHonoursEachFlag) {
   EXPECT_EQ(session_.DiffCellCount(), 3);
   EXPECT_EQ(session_.DiffRecordCount(), 2);
   std::vector<int> counts;
-  for (const LayoutField& f : session_.Fields()) counts.push_back(f.DiffCount);
+  for (const ResultField& f : session_.Fields()) counts.push_back(f.DiffCount);
   EXPECT_EQ(counts, (std::vector<int>{0, 1, 1, 0, 0, 1}));
   // The not-loaded field is "" on both sides; the not-compared one is loaded.
   EXPECT_EQ(Cell(Side::kLeft, 0, 5), "");
@@ -284,40 +288,40 @@ TEST_F(CompareSessionTest, ExtractionKinds) {
             (Rows{{0, 0, 0}, {1, 1, 1}, {0, 2, 2}, {-1, -1, 3}, {-2, 3, -1}}));
   auto extracted = [this]() { return PairRows(session_.ExtractPairs()); };
 
-  EXPECT_TRUE(session_.ExtractByStatus(kExtractDiffering, true));
+  EXPECT_TRUE(Done(session_.ExtractByStatus(kExtractDiffering, true)));
   EXPECT_EQ(extracted(), (Rows{{1, 1, 1}}));
   EXPECT_EQ(session_.ExtractStatusText(), S("(相違分抽出中...1件)"));
-  EXPECT_TRUE(session_.ExtractByStatus(kExtractLeftOnly, true));
+  EXPECT_TRUE(Done(session_.ExtractByStatus(kExtractLeftOnly, true)));
   EXPECT_EQ(extracted(), (Rows{{-2, 3, -1}}));
   EXPECT_EQ(session_.ExtractStatusText(), S("(『左のみ』を抽出中...1件)"));
-  EXPECT_TRUE(session_.ExtractByStatus(kExtractLeftOnly, true));  // again: same list
+  EXPECT_TRUE(Done(session_.ExtractByStatus(kExtractLeftOnly, true)));  // again: same list
   EXPECT_EQ(extracted(), (Rows{{-2, 3, -1}}));
-  EXPECT_TRUE(session_.ExtractByStatus(kExtractRightOnly, true));
+  EXPECT_TRUE(Done(session_.ExtractByStatus(kExtractRightOnly, true)));
   EXPECT_EQ(extracted(), (Rows{{-1, -1, 3}}));
   EXPECT_EQ(session_.ExtractStatusText(), S("(『右のみ』を抽出中...1件)"));
-  EXPECT_TRUE(session_.ExtractByStatus(kExtractNotEqual, true));
+  EXPECT_TRUE(Done(session_.ExtractByStatus(kExtractNotEqual, true)));
   EXPECT_EQ(extracted(), (Rows{{1, 1, 1}, {-1, -1, 3}, {-2, 3, -1}}));
   EXPECT_EQ(session_.ExtractStatusText(), S("(相違分(『左のみ』、『右のみ』含む）抽出中...3件)"));
   for (int kind : {kExtractDiffering, kExtractNotEqual}) {
-    EXPECT_TRUE(session_.ExtractByStatus(kind, false));
+    EXPECT_TRUE(Done(session_.ExtractByStatus(kind, false)));
     EXPECT_EQ(extracted(), (Rows{{0, 0, 0}, {0, 2, 2}}));
     EXPECT_EQ(session_.ExtractStatusText(), S("(相違なし分抽出中...2件)"));
   }
-  EXPECT_FALSE(session_.ExtractByStatus(7, true));
+  EXPECT_FALSE(Done(session_.ExtractByStatus(7, true)));
 
   // One field: one-sided records never count; the not-compared field still differs.
-  EXPECT_TRUE(session_.ExtractColumn(2, true));
+  EXPECT_TRUE(Done(session_.ExtractColumn(2, true)));
   EXPECT_EQ(extracted(), (Rows{{0, 2, 2}}));
   EXPECT_EQ(session_.ExtractStatusText(), S("(『FD003』の相違分抽出中...1件)"));
-  EXPECT_TRUE(session_.ExtractColumn(1, false));
+  EXPECT_TRUE(Done(session_.ExtractColumn(1, false)));
   EXPECT_EQ(extracted(), (Rows{{0, 0, 0}, {0, 2, 2}}));
   EXPECT_EQ(session_.ExtractStatusText(), S("(『FD002』の相違なし分抽出中...2件)"));
-  EXPECT_TRUE(session_.ExtractColumn(0, true));
+  EXPECT_TRUE(Done(session_.ExtractColumn(0, true)));
   EXPECT_TRUE(session_.ExtractPairs().empty());
   EXPECT_EQ(session_.ExtractStatusText(), S("(『FD001』の相違分抽出中...0件)"));
 
   // Showing and releasing the extraction switches the shown list.
-  EXPECT_TRUE(session_.ExtractColumn(1, true));
+  EXPECT_TRUE(Done(session_.ExtractColumn(1, true)));
   session_.ActivateExtraction();
   EXPECT_EQ(&session_.ViewPairs(), &session_.ExtractPairs());
   EXPECT_EQ(session_.ViewPairs().size(), 1u);
@@ -326,16 +330,16 @@ TEST_F(CompareSessionTest, ExtractionKinds) {
   EXPECT_EQ(session_.ExtractPairs().size(), 1u);  // kept after a release
 
   EXPECT_TRUE(notifier_.Entries().empty());
-  EXPECT_FALSE(session_.ExtractColumn(3, true));
+  EXPECT_FALSE(Done(session_.ExtractColumn(3, true)));
   EXPECT_TRUE(session_.ExtractPairs().empty());
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"該当のカラムが見付かりません。"});
 }
 
 TEST_F(CompareSessionTest, OneFieldExtractionIgnoresSpacesWhenTheFieldDoes) {
   ASSERT_EQ(Run(Lines({"1,A B"}), Lines({"1,AB"}), {{1}, {}, {2}}), 0);
-  EXPECT_TRUE(session_.ExtractColumn(1, false));
+  EXPECT_TRUE(Done(session_.ExtractColumn(1, false)));
   EXPECT_EQ(session_.ExtractPairs().size(), 1u);
-  EXPECT_TRUE(session_.ExtractColumn(1, true));
+  EXPECT_TRUE(Done(session_.ExtractColumn(1, true)));
   EXPECT_TRUE(session_.ExtractPairs().empty());
 }
 
@@ -343,7 +347,7 @@ TEST_F(CompareSessionTest, ReGridReclassifiesWithoutChangingPairs) {
   ASSERT_EQ(Run(Lines({"1,a,x", "2,b,y", "3,c,z"}), Lines({"1,A,x", "2,b,Y", "4,d,w"}), {{1}}), 0);
   Rows before = PairRows(session_.AllPairs());
   EXPECT_EQ(session_.DiffCellCount(), 2);
-  EXPECT_TRUE(session_.ExtractByStatus(kExtractDiffering, true));
+  EXPECT_TRUE(Done(session_.ExtractByStatus(kExtractDiffering, true)));
   session_.ActivateExtraction();
 
   FieldGrid regrid = session_.MakeReGridGrid();
@@ -380,12 +384,12 @@ TEST_F(CompareSessionTest, ReGridReclassifiesWithoutChangingPairs) {
   again.Toggle(2, FieldGrid::kIgnoreSpaces);
   session_.ApplyReGrid(again);
   EXPECT_EQ(session_.DiffCellCount(), 2);
-  EXPECT_EQ(session_.Fields()[1].IgnoreSpaces, 1);
+  EXPECT_EQ(session_.Fields()[1].Compare, FieldCompare::kIgnoreSpaces);
   EXPECT_TRUE(notifier_.Entries().empty());
 
   CompareSession fresh;
-  EXPECT_FALSE(fresh.CanReGrid());
-  EXPECT_TRUE(session_.CanReGrid());
+  EXPECT_FALSE(Done(fresh.CanReGrid()));
+  EXPECT_TRUE(Done(session_.CanReGrid()));
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"項目設定がされていません。"});
 }
 
@@ -487,9 +491,9 @@ TEST_F(CompareSessionTest, ReaderFailuresEndInAnEmptyResult) {
   // A file that is gone by the time the run reads it.
   session_.StartSetUp();
   FieldGrid grid;
-  ASSERT_EQ(session_.FillFieldGrids(grid), 0);
+  ASSERT_EQ(Show(session_.FillFieldGrids(grid, prompter_)), 0);
   session_.EditSettings().PathR = dir_.File("gone.csv");
-  EXPECT_EQ(session_.CompareSides(grid), -1);
+  EXPECT_EQ(Show(session_.CompareSides(grid)), -1);
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルが見つかりません。"});
   ExpectEmptyResult();
 
@@ -500,15 +504,33 @@ TEST_F(CompareSessionTest, ReaderFailuresEndInAnEmptyResult) {
   session_.EditSettings().PathL = dir_.Write("left.csv", big);
   session_.EditSettings().PathR = dir_.Write("right.csv", big);
   FieldGrid grid2;
-  ASSERT_EQ(session_.FillFieldGrids(grid2), 0);
+  ASSERT_EQ(Show(session_.FillFieldGrids(grid2, prompter_)), 0);
   FailingReads failing("right.csv");
   FileSystem* previous = SetFileSystem(&failing);
-  int result = session_.CompareSides(grid2);
+  int result = Show(session_.CompareSides(grid2));
   SetFileSystem(previous);
   EXPECT_EQ(result, -1);
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルの読込に失敗しました。"});
   ExpectEmptyResult();
-  EXPECT_FALSE(session_.CanReGrid());
+  EXPECT_FALSE(Done(session_.CanReGrid()));
+}
+
+// The filling goes on after the warning about the left file's fields and tells it at once;
+// the right file's failure ends it and is returned.
+TEST_F(CompareSessionTest, AWarningToldOnTheWayComesBeforeTheFailureReturned) {
+  session_.EditSettings().TopRowNames = true;
+  std::string names;
+  for (int i = 1; i <= 300; ++i) names += (i > 1 ? ",N" : "N") + std::to_string(i);
+  session_.EditSettings().PathL = dir_.Write("left.csv", Lines({names, names}));
+  session_.EditSettings().PathR = dir_.File("missing.csv");
+  session_.StartSetUp();
+  FieldGrid grid;
+  const Status filled = session_.FillFieldGrids(grid, prompter_);
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{"255を超えるフィールドについては比較対象から除かれます。"});
+  EXPECT_EQ(filled.Code(), -1);
+  EXPECT_EQ(test::Texts(filled), std::vector<std::string>{"ファイルが見つかりません。"});
+  EXPECT_EQ(filled.Messages()[0].Kind, MessageKind::kWarning);
 }
 
 TEST_F(CompareSessionTest, EncodingsAndFileKinds) {
@@ -544,8 +566,8 @@ TEST_F(CompareSessionTest, EncodingsAndFileKinds) {
   session_.EditSettings().FileKind = kFileKindFixed;
   notifier_.Clear();
   FieldGrid grid;
-  EXPECT_EQ(session_.FillFieldGrids(grid), -1);
-  EXPECT_EQ(session_.CompareSides(grid), -1);
+  EXPECT_EQ(Show(session_.FillFieldGrids(grid, prompter_)), -1);
+  EXPECT_EQ(Show(session_.CompareSides(grid)), -1);
   EXPECT_EQ(notifier_.Texts(),
             (std::vector<std::string>{"フィールドが存在しません。", "フィールドが存在しません。"}));
   ExpectEmptyResult();
@@ -624,10 +646,10 @@ TEST_F(CompareSessionTest, MessagesOfBothSidesComeInTheirOrder) {
   // A side that cannot be opened at all stops the run the same way.
   session_.EditSettings().PathL = dir_.File("gone.csv");
   session_.EditSettings().PathR = dir_.File("right.csv");
-  ASSERT_EQ(session_.CompareSides(grid_), -1);
+  ASSERT_EQ(Show(session_.CompareSides(grid_)), -1);
   EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"ファイルが見つかりません。"});
   ExpectEmptyResult();
-  // And the messages did not stay on the helper thread's notifier: a later run is clean.
+  // And nothing of the failed run is left over: a later run is clean.
   notifier_.Clear();
   ASSERT_EQ(Run(Lines({"1,a", "2,b"}), Lines({"2,b", "1,a"}), {{1}}), 0);
   EXPECT_TRUE(notifier_.Entries().empty());

@@ -26,6 +26,7 @@
 #include "compare/CompareSession.h"
 #include "compare/FixDefinitionFile.h"
 #include "compare/FixedWidthRecordReader.h"
+#include "io/DelimitedReader.h"
 #include "io/FixedWidthReader.h"
 #include "io/StringList.h"
 #include "platform/Notifier.h"
@@ -147,7 +148,7 @@ struct Summary {
 Summary Summarize(const CompareSession& s) {
   Summary sum;
   sum.rows = PairRows(s);
-  for (const LayoutField& f : s.Fields()) sum.diffCounts.push_back(f.DiffCount);
+  for (const ResultField& f : s.Fields()) sum.diffCounts.push_back(f.DiffCount);
   sum.diff = s.DiffRecordCount();
   sum.leftOnly = s.LeftOnlyCount();
   sum.rightOnly = s.RightOnlyCount();
@@ -169,7 +170,8 @@ bool IsMemoryMessage(const std::string& text) {
 
 class FaultInjectionTest : public ::testing::Test {
  protected:
-  FaultInjectionTest() : scoped_(&notes_) {}
+  // What the session returns is shown through notes_ as the window shows it.
+  int Show(const Status& status) { return test::Shown(notes_, status); }
 
   void UseFiles(const std::string& left, const std::string& right) {
     session_.EditSettings().PathL = dir_.Write("left.txt", left);
@@ -180,17 +182,17 @@ class FaultInjectionTest : public ::testing::Test {
   void FillGrid(const std::vector<int>& keys = {}, const std::vector<int>& ignoreSpaces = {}) {
     session_.StartSetUp();
     grid_ = FieldGrid();
-    ASSERT_EQ(session_.FillFieldGrids(grid_), 0);
+    ASSERT_EQ(Show(session_.FillFieldGrids(grid_, prompter_)), 0);
     for (int j : keys) grid_.Toggle(j, FieldGrid::kKey);
     for (int j : ignoreSpaces) grid_.Toggle(j, FieldGrid::kIgnoreSpaces);
     notes_.Clear();
   }
 
-  int Run() { return session_.CompareSides(grid_); }
+  int Run() { return Show(session_.CompareSides(grid_)); }
 
   test::TempDir dir_;
   RecordingNotifier notes_;
-  ScopedNotifier scoped_;
+  NotifierPrompter prompter_{notes_};
   CompareSession session_;
   FieldGrid grid_;
 };
@@ -207,8 +209,8 @@ std::string ManyLines(bool fixed) {
 
 TEST_F(FaultInjectionTest, AReadFailingInTheMiddleEndsTheRunWithTheReadersMessage) {
   FixedWidthReader fix;
-  ASSERT_EQ(fix.AddDefinition("K", 5), FixedWidthReader::kAddOk);
-  ASSERT_EQ(fix.AddDefinition("V", 10), FixedWidthReader::kAddOk);
+  ASSERT_EQ(fix.AddDefinition("K", 5).Code(), FixedWidthReader::kAddOk);
+  ASSERT_EQ(fix.AddDefinition("V", 10).Code(), FixedWidthReader::kAddOk);
   FixedWidthRecordReader source(fix);
   session_.SetFixedSource(&source);
   for (int kind : {kFileKindCsv, kFileKindFixed}) {
@@ -231,7 +233,7 @@ TEST_F(FaultInjectionTest, AReadFailingInTheMiddleEndsTheRunWithTheReadersMessag
       EXPECT_EQ(notes_.Texts(), Texts{kReadFailed});
       EXPECT_TRUE(IsEmptyResult(session_));
       notes_.Clear();
-      EXPECT_FALSE(session_.CanReGrid());
+      EXPECT_NE(Show(session_.CanReGrid()), 0);
       // The next run, with the file system well again, reads both sides whole.
       notes_.Clear();
       ASSERT_EQ(Run(), 0);
@@ -392,8 +394,6 @@ TEST_F(FaultInjectionTest, MemoryThatRunsOutForGoodNeverEndsTheProgram) {
 }
 
 TEST(FaultInjectionListTest, AListMadeWithoutItsFirstBlockStillStores) {
-  RecordingNotifier notes;
-  ScopedNotifier scoped(&notes);
   for (long at = 0; at < 4; ++at) {
     SCOPED_TRACE("allocation " + std::to_string(at));
     std::unique_ptr<StringList> list;
@@ -412,11 +412,87 @@ TEST(FaultInjectionListTest, AListMadeWithoutItsFirstBlockStillStores) {
   }
 }
 
+// A list shows nothing; what it has to say of its last failure waits for its caller.
+TEST(FaultInjectionListTest, AListKeepsTheMessageOfItsLastFailureForItsCaller) {
+  StringList list(64);
+  ASSERT_EQ(list.Add("a", 1), 1);
+  const std::string big(500, 'x');
+  const Status noMemory = Status::Warning(-1, test::S("メモリが足りません。"));
+
+  // The item array cannot grow: the list's own warning, handed out once.
+  ArmAllocationFailure(0, false);
+  const int grown = list.Set(1000, "b", 1);
+  DisarmAllocationFailure();
+  EXPECT_EQ(grown, 0);
+  EXPECT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.TakeError(), noMemory);
+  EXPECT_EQ(list.TakeError(), Status());
+
+  // No block for a long item: nothing of its own to tell. The last failure decides, so a
+  // warning not taken before it is gone.
+  ArmAllocationFailure(0, false);
+  EXPECT_EQ(list.Set(1000, "b", 1), 0);
+  DisarmAllocationFailure();
+  ArmAllocationFailure(0, false);
+  EXPECT_EQ(list.Set(0, big.data(), 500), 0);
+  DisarmAllocationFailure();
+  EXPECT_EQ(list.TakeError(), Status());
+  EXPECT_EQ(list.GetView(0), "a");
+}
+
+// A reader that runs out of memory keeps the alert for its caller, after the value list's
+// own warning when the list could not grow.
+TEST(FaultInjectionReaderTest, AReadersMemoryFailureIsKeptWithItsMessagesInOrder) {
+  test::TempDir dir;
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += std::to_string(i) + "\tabc\t\"q\r\nr\"\tx\r\n";
+  // A cell longer than the reader's cell buffer, so that the buffer has to grow: of a
+  // plain value only the start is kept, but a quoted cell under the TAB rules is gathered
+  // whole.
+  text += "300\t\"" + std::string(5000, 'w') + "\"\r\n";
+  const std::string path = dir.Write("in.txt", text);
+  const Message alert{MessageKind::kAlert, test::S("メモリが足りません。(-070407)")};
+  const Message listWarning{MessageKind::kWarning, test::S("メモリが足りません。")};
+  int alone = 0;
+  int afterTheList = 0;
+  long at = 0;
+  for (; at < 20000; ++at) {
+    DelimitedReader csv;
+    csv.SetDelimiter('\t');
+    ASSERT_EQ(csv.Open(path, 0, 0, 1), DelimitedReader::kOpenOk);
+    ArmAllocationFailure(at, false);
+    int n = 1;
+    while (n > 0) n = csv.ReadRecord();
+    const long failed = DisarmAllocationFailure();
+    SCOPED_TRACE("allocation " + std::to_string(at));
+    if (failed == 0) {
+      EXPECT_EQ(n, 0);
+      break;
+    }
+    if (n == 0) continue;  // overcome
+    ASSERT_TRUE(csv.FailedForMemory());
+    const Status& status = csv.GetStatus();
+    EXPECT_EQ(status.Code(), DelimitedReader::kReadCellTooLarge);
+    ASSERT_TRUE(status.Messages().size() == 1 || status.Messages().size() == 2);
+    EXPECT_EQ(status.Messages().back(), alert);
+    if (status.Messages().size() == 2) {
+      EXPECT_EQ(status.Messages().front(), listWarning);
+      ++afterTheList;
+    } else {
+      ++alone;
+    }
+    EXPECT_STREQ(csv.GetError(), alert.Text.c_str());
+  }
+  EXPECT_LT(at, 20000);
+  EXPECT_GT(alone, 0);
+  EXPECT_GT(afterTheList, 0);
+}
+
 TEST_F(FaultInjectionTest, TheGridFillingAndTheDefinitionsSurviveAFailedAllocation) {
   UseFiles(SweepLeft(), SweepRight());
   FieldGrid reference;
   session_.StartSetUp();
-  ASSERT_EQ(session_.FillFieldGrids(reference), 0);
+  ASSERT_EQ(Show(session_.FillFieldGrids(reference, prompter_)), 0);
   for (long at = 0;; ++at) {
     ASSERT_LT(at, 20000);
     notes_.Clear();
@@ -426,7 +502,7 @@ TEST_F(FaultInjectionTest, TheGridFillingAndTheDefinitionsSurviveAFailedAllocati
     session_.StartSetUp();
     ArmAllocationFailure(at, false);
     try {
-      result = session_.FillFieldGrids(grid);
+      result = Show(session_.FillFieldGrids(grid, prompter_));
     } catch (const std::bad_alloc&) {
       escaped = true;
     }
@@ -459,7 +535,7 @@ TEST_F(FaultInjectionTest, TheGridFillingAndTheDefinitionsSurviveAFailedAllocati
     bool escaped = false;
     ArmAllocationFailure(at, false);
     try {
-      result = ApplyFixDefinitions(rows, fix);
+      result = Show(ApplyFixDefinitions(rows, fix));
     } catch (const std::bad_alloc&) {
       escaped = true;
     }

@@ -125,18 +125,17 @@ TEST(FieldGridTest, HintsPerColumn) {
 
 TEST(FieldGridTest, ConfirmLimitsKeysThenNotLoaded) {
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
   FieldGrid grid = FilledGrid(10);
   for (int i = 1; i <= 6; ++i) grid.Toggle(i, FieldGrid::kKey);
   for (int i = 1; i <= 4; ++i) grid.Toggle(i, FieldGrid::kNotLoaded);
-  EXPECT_TRUE(grid.ConfirmMarks());
+  EXPECT_EQ(test::Shown(notifier, grid.ConfirmMarks()), 0);
   EXPECT_TRUE(notifier.Entries().empty());
 
   grid.Toggle(9, FieldGrid::kNotLoaded);
   grid.Toggle(7, FieldGrid::kKey);
-  EXPECT_FALSE(grid.ConfirmMarks());
+  EXPECT_EQ(test::Shown(notifier, grid.ConfirmMarks()), -1);
   grid.Toggle(7, FieldGrid::kKey);
-  EXPECT_FALSE(grid.ConfirmMarks());
+  EXPECT_EQ(test::Shown(notifier, grid.ConfirmMarks()), -1);
   ASSERT_EQ(notifier.Texts(), (std::vector<std::string>{"連携の指定は７個以上出来ません。",
                                                         "未取込の指定は５個以上出来ません。"}));
   EXPECT_EQ(notifier.Entries()[0].box.caption, S("注意"));
@@ -145,21 +144,25 @@ TEST(FieldGridTest, ConfirmLimitsKeysThenNotLoaded) {
   // Without the 未取込 column only the keys are checked; no key at all is accepted.
   FieldGrid regrid = FieldGrid::ForReGrid();
   regrid.GrowRows(3);
-  EXPECT_TRUE(regrid.ConfirmMarks());
+  EXPECT_EQ(test::Shown(notifier, regrid.ConfirmMarks()), 0);
 }
 
 TEST(FieldGridTest, FillFromNameLinesAndFirstRecords) {
   test::TempDir dir;
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
+  NotifierPrompter prompter(notifier);
   std::string longName = std::string(29, 'n') + S("名前");  // 33 bytes: cut before 名
   std::string left = dir.Write("left.csv", "A,B\r\n1,2\r\n");
   std::string right = dir.Write("right.csv", "A,B," + longName + "\r\nx,y,z\r\n");
   DelimitedReading reading;
   GridFillState state;
   FieldGrid grid;
-  ASSERT_EQ(FillFieldGrid(grid, FieldGrid::kNameA, reading, true, left, state), 0);
-  ASSERT_EQ(FillFieldGrid(grid, FieldGrid::kNameB, reading, true, right, state), 0);
+  ASSERT_EQ(test::Shown(notifier, FillFieldGrid(grid, FieldGrid::kNameA, reading, true, left, state,
+                                                prompter)),
+            0);
+  ASSERT_EQ(test::Shown(notifier, FillFieldGrid(grid, FieldGrid::kNameB, reading, true, right,
+                                                state, prompter)),
+            0);
   ASSERT_EQ(grid.RowCount(), 4);
   EXPECT_EQ(grid.Cell(1, 0), "   1");
   EXPECT_EQ(grid.Cell(3, 0), "   3");
@@ -175,7 +178,9 @@ TEST(FieldGridTest, FillFromNameLinesAndFirstRecords) {
   std::string tab = dir.Write("tab.txt", S("値\tb\t\tc\r\n"));
   DelimitedReading tabs;
   tabs.FileKind = kFileKindDelimited;
-  ASSERT_EQ(FillFieldGrid(samples, FieldGrid::kNameA, tabs, false, tab, noNames), 0);
+  ASSERT_EQ(test::Shown(notifier, FillFieldGrid(samples, FieldGrid::kNameA, tabs, false, tab,
+                                                noNames, prompter)),
+            0);
   ASSERT_EQ(samples.RowCount(), 5);
   EXPECT_EQ(samples.Cell(1, 5), S("値"));
   EXPECT_EQ(samples.Cell(3, 5), "");
@@ -183,7 +188,9 @@ TEST(FieldGridTest, FillFromNameLinesAndFirstRecords) {
   EXPECT_EQ(noNames.MaxNameCount, 0);
   // The same file read as CSV is one field.
   FieldGrid asCsv;
-  ASSERT_EQ(FillFieldGrid(asCsv, FieldGrid::kNameA, reading, false, tab, noNames), 0);
+  ASSERT_EQ(test::Shown(notifier, FillFieldGrid(asCsv, FieldGrid::kNameA, reading, false, tab,
+                                                noNames, prompter)),
+            0);
   EXPECT_EQ(asCsv.RowCount(), 2);
   EXPECT_TRUE(notifier.Entries().empty());
 }
@@ -193,7 +200,7 @@ TEST(FieldGridTest, FillFromNameLinesAndFirstRecords) {
 TEST(FieldGridTest, HeaderNamesAreCutAtThirtyBytes) {
   test::TempDir dir;
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
+  NotifierPrompter prompter(notifier);
   const std::string hyo = S("表");
   struct Case {
     std::string name;
@@ -216,7 +223,9 @@ TEST(FieldGridTest, HeaderNamesAreCutAtThirtyBytes) {
   DelimitedReading reading;
   GridFillState state;
   FieldGrid grid;
-  ASSERT_EQ(FillFieldGrid(grid, FieldGrid::kNameA, reading, true, path, state), 0);
+  ASSERT_EQ(test::Shown(notifier, FillFieldGrid(grid, FieldGrid::kNameA, reading, true, path, state,
+                                                prompter)),
+            0);
   ASSERT_EQ(grid.RowCount(), static_cast<int>(cases.size()) + 1);
   for (std::size_t i = 0; i < cases.size(); ++i) {
     EXPECT_EQ(grid.Cell(static_cast<int>(i) + 1, FieldGrid::kNameA), cases[i].shown)
@@ -228,15 +237,19 @@ TEST(FieldGridTest, HeaderNamesAreCutAtThirtyBytes) {
 TEST(FieldGridTest, FieldCountLimitsAndFailures) {
   test::TempDir dir;
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
+  NotifierPrompter prompter(notifier);
   DelimitedReading reading;
 
   // 300 names on both sides: one warning, 255 rows.
   std::string wide = dir.Write("wide.csv", Csv(300, "N") + Csv(300, "v"));
   GridFillState state;
   FieldGrid grid;
-  ASSERT_EQ(FillFieldGrid(grid, FieldGrid::kNameA, reading, true, wide, state), 0);
-  ASSERT_EQ(FillFieldGrid(grid, FieldGrid::kNameB, reading, true, wide, state), 0);
+  ASSERT_EQ(test::Shown(notifier, FillFieldGrid(grid, FieldGrid::kNameA, reading, true, wide, state,
+                                                prompter)),
+            0);
+  ASSERT_EQ(test::Shown(notifier, FillFieldGrid(grid, FieldGrid::kNameB, reading, true, wide, state,
+                                                prompter)),
+            0);
   EXPECT_EQ(grid.RowCount(), 256);
   EXPECT_EQ(grid.Cell(255, 6), "N255");
   EXPECT_EQ(state.MaxNameCount, 255);
@@ -245,7 +258,9 @@ TEST(FieldGridTest, FieldCountLimitsAndFailures) {
   // A new filling warns again; so does the no-names mode.
   GridFillState next;
   FieldGrid other;
-  ASSERT_EQ(FillFieldGrid(other, FieldGrid::kNameA, reading, false, wide, next), 0);
+  ASSERT_EQ(test::Shown(notifier, FillFieldGrid(other, FieldGrid::kNameA, reading, false, wide,
+                                                next, prompter)),
+            0);
   EXPECT_EQ(notifier.Entries().size(), 2u);
   EXPECT_EQ(next.MaxNameCount, 0);
   EXPECT_EQ(other.Cell(2, 5), "N2");
@@ -255,7 +270,9 @@ TEST(FieldGridTest, FieldCountLimitsAndFailures) {
   std::string huge = dir.Write("huge.csv", Csv(1001, ""));
   FieldGrid g2;
   GridFillState s2;
-  EXPECT_EQ(FillFieldGrid(g2, FieldGrid::kNameA, reading, false, huge, s2), -1);
+  EXPECT_EQ(test::Shown(notifier,
+                        FillFieldGrid(g2, FieldGrid::kNameA, reading, false, huge, s2, prompter)),
+            -1);
   EXPECT_EQ(notifier.Texts(), std::vector<std::string>{"フィールド数をオーバーしました。"});
   EXPECT_EQ(g2.RowCount(), 1);
   // A file without any record after its byte-order mark.
@@ -263,15 +280,19 @@ TEST(FieldGridTest, FieldCountLimitsAndFailures) {
   std::string bomOnly = dir.Write("bom.csv", "\xEF\xBB\xBF");
   DelimitedReading utf8 = reading;
   utf8.Encoding = 15;
-  EXPECT_EQ(FillFieldGrid(g2, FieldGrid::kNameA, utf8, false, bomOnly, s2), -1);
+  EXPECT_EQ(test::Shown(notifier,
+                        FillFieldGrid(g2, FieldGrid::kNameA, utf8, false, bomOnly, s2, prompter)),
+            -1);
   EXPECT_EQ(notifier.Texts(), std::vector<std::string>{"フィールドが存在しません。"});
   // The reader's own text when the file cannot be opened.
   notifier.Clear();
-  EXPECT_EQ(FillFieldGrid(g2, FieldGrid::kNameA, reading, true, dir.File("missing.csv"), s2), -1);
+  EXPECT_EQ(test::Shown(notifier, FillFieldGrid(g2, FieldGrid::kNameA, reading, true,
+                                                dir.File("missing.csv"), s2, prompter)),
+            -1);
   EXPECT_EQ(notifier.Texts(), std::vector<std::string>{"ファイルが見つかりません。"});
   // Without a fixed-length reader there are no definitions.
   notifier.Clear();
-  EXPECT_EQ(FillFieldGridFixed(g2, FieldGrid::kNameA, nullptr), -1);
+  EXPECT_EQ(test::Shown(notifier, FillFieldGridFixed(g2, FieldGrid::kNameA, nullptr)), -1);
   EXPECT_EQ(notifier.Texts(), std::vector<std::string>{"フィールドが存在しません。"});
 }
 

@@ -28,9 +28,10 @@ FieldGrid GridWithNames(const std::vector<std::string>& left,
   return grid;
 }
 
-std::vector<int> FieldNumbers(const FieldLayout& layout) {
+// The fields' numbers on one side, in layout order.
+std::vector<int> FieldNumbers(const FieldLayout& layout, Side side = Side::kLeft) {
   std::vector<int> numbers;
-  for (const LayoutField& f : layout.Fields()) numbers.push_back(f.FieldNo);
+  for (const ResultField& f : layout.Fields()) numbers.push_back(f.FieldNo(side));
   return numbers;
 }
 
@@ -46,12 +47,15 @@ TEST(FieldLayoutTest, KeysComeFirstAndMakeTheKeyList) {
   EXPECT_EQ(layout.BuildFieldList(grid, false, kFileKindCsv), "FD001,FD003 NU");
   EXPECT_EQ(layout.KeyCount, 2);
   EXPECT_EQ(FieldNumbers(layout), (std::vector<int>{1, 3, 2, 4}));
-  const LayoutField& f3 = layout.Fields()[1];
+  // A grid row is the same field number in both files.
+  EXPECT_EQ(FieldNumbers(layout, Side::kRight), (std::vector<int>{1, 3, 2, 4}));
+  const ResultField& f3 = layout.Fields()[1];
   EXPECT_EQ(f3.IsKey, 1);
   EXPECT_EQ(f3.Numeric, 1);
   EXPECT_EQ(layout.Fields()[0].Numeric, 0);
   EXPECT_EQ(layout.Fields()[2].IsKey, 0);
-  EXPECT_EQ(layout.Fields()[2].IgnoreSpaces, 1);
+  EXPECT_EQ(layout.Fields()[2].Compare, FieldCompare::kIgnoreSpaces);
+  EXPECT_EQ(layout.Fields()[3].Compare, FieldCompare::kText);
   EXPECT_EQ(layout.Fields()[3].NotCompared, 1);
   EXPECT_EQ(layout.Fields()[3].NotLoaded, 1);
   EXPECT_EQ(layout.Fields()[3].DiffCount, 0);
@@ -82,7 +86,7 @@ TEST(FieldLayoutTest, NamesFromTheGridWithTopRowNamesOrFixedLength) {
   (void)layout.BuildFieldList(grid, false, kFileKindDelimited);
   EXPECT_EQ(layout.Fields()[2].NameView(), "FD003");
 
-  LayoutField f;
+  ResultField f;
   f.SetName(std::string(62, 'x') + S("名"));  // would end half-way at 63 bytes
   EXPECT_EQ(f.NameView(), std::string(62, 'x'));
 }

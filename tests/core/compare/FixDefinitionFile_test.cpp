@@ -44,7 +44,6 @@ TEST(FixDefinitionFileTest, SizesAreDecimalIntegersAndAnythingElseIsZero) {
 
 TEST(FixDefinitionFileTest, ChecksNamesAndSizesRowByRowAndStopsAtTheFirstFailure) {
   RecordingNotifier notes;
-  ScopedNotifier scope(&notes);
   struct Case {
     FixDefinitionRows rows;
     int code;
@@ -67,7 +66,7 @@ TEST(FixDefinitionFileTest, ChecksNamesAndSizesRowByRowAndStopsAtTheFirstFailure
   for (const Case& c : cases) {
     notes.Clear();
     int row = 99;
-    EXPECT_EQ(CheckFixDefinitions(c.rows, &row), c.code);
+    EXPECT_EQ(test::Shown(notes, CheckFixDefinitions(c.rows, &row)), c.code);
     EXPECT_EQ(row, c.row);
     if (c.message) {
       ASSERT_EQ(notes.Texts(), std::vector<std::string>{c.message});
@@ -81,15 +80,15 @@ TEST(FixDefinitionFileTest, ChecksNamesAndSizesRowByRowAndStopsAtTheFirstFailure
 
 TEST(FixDefinitionFileTest, ConfirmedRowsBecomeTheReadersDefinitions) {
   RecordingNotifier notes;
-  ScopedNotifier scope(&notes);
   FixedWidthReader fix;
-  ASSERT_EQ(fix.AddDefinition("OLD", 9), FixedWidthReader::kAddOk);
-  EXPECT_EQ(ApplyFixDefinitions({{"A", "10"}, {"B", "x"}}, fix), kFixSizeTooSmall);
+  ASSERT_EQ(fix.AddDefinition("OLD", 9).Code(), FixedWidthReader::kAddOk);
+  EXPECT_EQ(test::Shown(notes, ApplyFixDefinitions({{"A", "10"}, {"B", "x"}}, fix)),
+            kFixSizeTooSmall);
   EXPECT_EQ(fix.DefinitionCount(), 1);  // unchanged
   EXPECT_TRUE(notes.Entries().empty());
 
   const FixDefinitionRows rows = {{S("氏名"), " 10"}, {"", "5"}, {"CODE", "20"}};
-  ASSERT_EQ(ApplyFixDefinitions(rows, fix), kFixCheckOk);
+  ASSERT_EQ(test::Shown(notes, ApplyFixDefinitions(rows, fix)), kFixCheckOk);
   ASSERT_EQ(fix.DefinitionCount(), 3);
   EXPECT_EQ(std::string(fix.DefinitionName(0)), S("氏名"));
   EXPECT_EQ(fix.DefinitionLength(0), 10);
@@ -102,45 +101,45 @@ TEST(FixDefinitionFileTest, ConfirmedRowsBecomeTheReadersDefinitions) {
 TEST(FixDefinitionFileTest, SavedFilesHoldOneCrLfLineAPerRowAndLoadBack) {
   TempDir dir;
   RecordingNotifier notes;
-  ScopedNotifier scope(&notes);
+  NotifierPrompter prompter(notes);
   const FixDefinitionRows rows = {{S("名前"), "10"}, {"", "+5"}};
   const std::string path = dir.File("def.dat");
-  ASSERT_EQ(SaveFixDefinitionFile(path, rows), 0);
+  ASSERT_EQ(test::Shown(notes, SaveFixDefinitionFile(path, rows, prompter)), 0);
   EXPECT_EQ(ReadFileBytes(path), S("名前") + "\t10\r\n\t5\r\n");
   EXPECT_EQ(notes.Texts(), std::vector<std::string>{"保存しました。"});
   EXPECT_EQ(Cp932ToUtf8(notes.Entries()[0].box.caption), "確認");
   EXPECT_EQ(notes.Entries()[0].box.icon, MessageIcon::kInformation);
 
   FixDefinitionRows loaded = {{"stale", "1"}};
-  ASSERT_EQ(LoadFixDefinitionFile(path, loaded), 0);
+  ASSERT_EQ(test::Shown(notes, LoadFixDefinitionFile(path, loaded)), 0);
   EXPECT_EQ(loaded, (FixDefinitionRows{{S("名前"), "10"}, {"", "5"}}));
 
   // Saving over it asks first; No keeps the file.
   notes.Clear();
   notes.QueueAnswer(false);
-  EXPECT_EQ(SaveFixDefinitionFile(path, {{"X", "1"}}), 1);
+  EXPECT_EQ(test::Shown(notes, SaveFixDefinitionFile(path, {{"X", "1"}}, prompter)), 1);
   EXPECT_EQ(notes.Texts(),
             std::vector<std::string>{"既にファイルが存在します。上書きしてよろしいですか？"});
   EXPECT_EQ(ReadFileBytes(path), S("名前") + "\t10\r\n\t5\r\n");
   notes.Clear();
   notes.QueueAnswer(true);
-  EXPECT_EQ(SaveFixDefinitionFile(path, {{"X", "1"}}), 0);
+  EXPECT_EQ(test::Shown(notes, SaveFixDefinitionFile(path, {{"X", "1"}}, prompter)), 0);
   EXPECT_EQ(ReadFileBytes(path), "X\t1\r\n");
 
   // The check comes first; a folder is refused.
   notes.Clear();
-  EXPECT_EQ(SaveFixDefinitionFile(dir.File("bad.dat"), {{"X", "501"}}), 1);
+  EXPECT_EQ(
+      test::Shown(notes, SaveFixDefinitionFile(dir.File("bad.dat"), {{"X", "501"}}, prompter)), 1);
   EXPECT_EQ(notes.Texts(), std::vector<std::string>{kTooLarge});
   EXPECT_FALSE(std::filesystem::exists(dir.File("bad.dat")));
   notes.Clear();
-  EXPECT_EQ(SaveFixDefinitionFile(dir.Path(), {{"X", "1"}}), 1);
+  EXPECT_EQ(test::Shown(notes, SaveFixDefinitionFile(dir.Path(), {{"X", "1"}}, prompter)), 1);
   EXPECT_EQ(notes.Texts(), std::vector<std::string>{"フォルダが指定されています。"});
 }
 
 TEST(FixDefinitionFileTest, LoadingTakesAnyLinesAndChecksNothing) {
   TempDir dir;
   RecordingNotifier notes;
-  ScopedNotifier scope(&notes);
   const std::string longName(150, 'n');
   const std::string path = dir.Write("odd.dat",
                                      "plain line\r\n"
@@ -150,7 +149,7 @@ TEST(FixDefinitionFileTest, LoadingTakesAnyLinesAndChecksNothing) {
                                      "\tlf-ended\n\r\n" +
                                          longName + "\t-3\r\n" + S("表示") + "\t501");
   FixDefinitionRows rows;
-  ASSERT_EQ(LoadFixDefinitionFile(path, rows), 0);
+  ASSERT_EQ(test::Shown(notes, LoadFixDefinitionFile(path, rows)), 0);
   // Only CR ends a line: the LFs are dropped and the lines they ended run on.
   EXPECT_EQ(rows, (FixDefinitionRows{{"plain line", ""},
                                      {"", ""},
@@ -159,14 +158,14 @@ TEST(FixDefinitionFileTest, LoadingTakesAnyLinesAndChecksNothing) {
                                      {std::string(100, 'n'), "-3"},
                                      {S("表示"), "501"}}));
   EXPECT_TRUE(notes.Entries().empty());
-  EXPECT_EQ(CheckFixDefinitions(rows), kFixSizeTooSmall);
+  EXPECT_EQ(test::Shown(notes, CheckFixDefinitions(rows)), kFixSizeTooSmall);
 
   FixDefinitionRows kept = {{"K", "1"}};
-  EXPECT_EQ(LoadFixDefinitionFile(dir.File("missing.dat"), kept), -1);
+  EXPECT_EQ(test::Shown(notes, LoadFixDefinitionFile(dir.File("missing.dat"), kept)), -1);
   EXPECT_EQ(kept, (FixDefinitionRows{{"K", "1"}}));
   EXPECT_EQ(notes.Texts().back(), "ファイルの読み込みに失敗しました。");
 
-  ASSERT_EQ(LoadFixDefinitionFile(dir.Write("empty.dat", ""), kept), 0);
+  ASSERT_EQ(test::Shown(notes, LoadFixDefinitionFile(dir.Write("empty.dat", ""), kept)), 0);
   EXPECT_TRUE(kept.empty());
 }
 
@@ -178,13 +177,13 @@ class FailingWrites : public FileSystem {
 TEST(FixDefinitionFileTest, AFailedWriteIsReportedNotAnnouncedAsSaved) {
   TempDir dir;
   RecordingNotifier notes;
-  ScopedNotifier scope(&notes);
   FailingWrites fs;
   FileSystem* previous = SetFileSystem(&fs);
-  EXPECT_EQ(WriteFixDefinitionFile(dir.File("x.dat"), {{"A", "1"}}), -1);
+  EXPECT_EQ(test::Shown(notes, WriteFixDefinitionFile(dir.File("x.dat"), {{"A", "1"}})), -1);
   SetFileSystem(previous);
   EXPECT_EQ(notes.Texts(), std::vector<std::string>{"保存に失敗しました。"});
-  EXPECT_EQ(WriteFixDefinitionFile(dir.File("no/such/x.dat"), {{"A", "1"}}), -1);
+  EXPECT_EQ(test::Shown(notes, WriteFixDefinitionFile(dir.File("no/such/x.dat"), {{"A", "1"}})),
+            -1);
 }
 
 TEST(FixDefinitionFileTest, DatIsAppendedOnlyWithoutADotInTheFileName) {

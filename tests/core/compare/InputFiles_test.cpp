@@ -11,7 +11,6 @@ namespace {
 TEST(InputFilesTest, LeftIsCheckedBeforeRightAndEachFailureNamesItsSide) {
   test::TempDir dir;
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
   const std::string one = dir.Write("one.csv", "x");
   const std::string empty = dir.Write("empty.csv", "");
   const std::string missing = dir.File("missing.csv");
@@ -21,12 +20,12 @@ TEST(InputFilesTest, LeftIsCheckedBeforeRightAndEachFailureNamesItsSide) {
   EXPECT_EQ(CheckInputFile(missing), InputFileState::kNotFound);
   EXPECT_EQ(CheckInputFile(dir.Path()), InputFileState::kNotFound);
 
-  EXPECT_EQ(ConfirmInputFiles(one, one), InputSide::kNone);
+  EXPECT_EQ(test::Shown(notifier, ConfirmInputFiles(one, one)), 0);
   EXPECT_TRUE(notifier.Entries().empty());
-  EXPECT_EQ(ConfirmInputFiles(missing, empty), InputSide::kLeft);
-  EXPECT_EQ(ConfirmInputFiles(empty, missing), InputSide::kLeft);
-  EXPECT_EQ(ConfirmInputFiles(one, dir.Path()), InputSide::kRight);
-  EXPECT_EQ(ConfirmInputFiles(one, empty), InputSide::kRight);
+  EXPECT_EQ(test::Shown(notifier, ConfirmInputFiles(missing, empty)), kInputLeftFailed);
+  EXPECT_EQ(test::Shown(notifier, ConfirmInputFiles(empty, missing)), kInputLeftFailed);
+  EXPECT_EQ(test::Shown(notifier, ConfirmInputFiles(one, dir.Path())), kInputRightFailed);
+  EXPECT_EQ(test::Shown(notifier, ConfirmInputFiles(one, empty)), kInputRightFailed);
   EXPECT_EQ(notifier.Texts(),
             (std::vector<std::string>{"パス(画面左)に該当のファイルが見付かりません。",
                                       "パス(画面左)のファイルにデータがありません。",

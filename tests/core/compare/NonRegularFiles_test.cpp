@@ -146,8 +146,8 @@ TEST(NonRegularFilesTest, InputsAreNotFoundBeforeAnyRead) {
     RecordingNotifier notes;
     ScopedNotifier notifier(&notes);
     EXPECT_EQ(CheckInputFile(p.path), InputFileState::kNotFound);
-    EXPECT_EQ(ConfirmInputFiles(good, p.path), InputSide::kRight);
-    EXPECT_EQ(ConfirmInputFiles(p.path, good), InputSide::kLeft);
+    EXPECT_EQ(test::Shown(notes, ConfirmInputFiles(good, p.path)), kInputRightFailed);
+    EXPECT_EQ(test::Shown(notes, ConfirmInputFiles(p.path, good)), kInputLeftFailed);
     EXPECT_EQ(notes.Texts(),
               (std::vector<std::string>{"パス(画面右)に該当のファイルが見付かりません。",
                                         "パス(画面左)に該当のファイルが見付かりません。"}));
@@ -158,7 +158,7 @@ TEST(NonRegularFilesTest, InputsAreNotFoundBeforeAnyRead) {
     EXPECT_EQ(csv.Open(p.path, 0, kEncodingSjis, 1), DelimitedReader::kOpenFailed);
     EXPECT_EQ(Cp932ToUtf8(csv.GetError()), "ファイルが見つかりません。");
     FixedWidthReader fix;
-    ASSERT_EQ(fix.AddDefinition("A", 1), FixedWidthReader::kAddOk);
+    ASSERT_EQ(fix.AddDefinition("A", 1).Code(), FixedWidthReader::kAddOk);
     EXPECT_EQ(fix.Open(p.path, 0, kEncodingSjis, 1), FixedWidthReader::kOpenFailed);
     EXPECT_EQ(Cp932ToUtf8(fix.GetError()), "ファイルが見つかりません。");
     EXPECT_EQ(fs.Reads(), goodReads);
@@ -172,7 +172,7 @@ TEST(NonRegularFilesTest, ADefinitionFileIsRefusedAsAMissingOneIs) {
   {
     ScopedNotifier notifier(&missingNotes);
     FixDefinitionRows rows;
-    EXPECT_EQ(LoadFixDefinitionFile(dir.File("missing.dat"), rows), -1);
+    EXPECT_EQ(test::Shown(missingNotes, LoadFixDefinitionFile(dir.File("missing.dat"), rows)), -1);
   }
   ASSERT_EQ(missingNotes.Texts().size(), 1u);
   for (const auto& p : special.All()) {
@@ -182,7 +182,7 @@ TEST(NonRegularFilesTest, ADefinitionFileIsRefusedAsAMissingOneIs) {
     RecordingNotifier notes;
     ScopedNotifier notifier(&notes);
     FixDefinitionRows rows = {{"kept", "1"}};
-    EXPECT_EQ(LoadFixDefinitionFile(p.path, rows), -1);
+    EXPECT_EQ(test::Shown(notes, LoadFixDefinitionFile(p.path, rows)), -1);
     EXPECT_EQ(notes.Texts(), missingNotes.Texts());
     EXPECT_EQ(rows.size(), 1u);  // untouched
     StringList lines;
@@ -222,8 +222,8 @@ TEST(NonRegularFilesTest, ASettingsFileThatIsNoFileGivesTheDefaultsSilently) {
     CountingFileSystem fs;
     ScopedFileSystem scopedFs(&fs);
     RecordingNotifier notes;
-    ScopedNotifier notifier(&notes);
-    SettingsStore global;
+    NotifierPrompter prompter(notes);
+    SettingsStore global(&prompter);
     global.SetEncoding(10);
     global.SetDetectBom(false);
     global.LoadSettings();
@@ -246,8 +246,8 @@ TEST(NonRegularFilesTest, ASettingsFileThatIsNoFileGivesTheDefaultsSilently) {
     CountingFileSystem fs;
     ScopedFileSystem scopedFs(&fs);
     RecordingNotifier notes;
-    ScopedNotifier notifier(&notes);
-    SettingsStore global;
+    NotifierPrompter prompter(notes);
+    SettingsStore global(&prompter);
     global.SetNewlineMode(2);
     global.LoadSettings();
     EXPECT_EQ(global.GetNewlineMode(), 0);

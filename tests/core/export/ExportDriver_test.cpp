@@ -74,37 +74,37 @@ MemoryExportSource ManyPairs(int pairs) {
 
 TEST(ExportDriverTest, ChecksBeforeWritingComeInTheDialogsOrder) {
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
+  NotifierPrompter prompter(notifier);
   TempDir dir;
   const std::string existing = dir.Write("old.xml", "keep me");
   const std::string fresh = dir.File("new.xml");
 
-  EXPECT_FALSE(CheckExportPath(""));
-  EXPECT_TRUE(CheckExportPath(fresh));
+  EXPECT_EQ(test::Shown(notifier, CheckExportPath("")), -1);
+  EXPECT_EQ(test::Shown(notifier, CheckExportPath(fresh)), 0);
   ASSERT_EQ(notifier.Texts(), Texts{"出力先を指定してください。"});
   EXPECT_EQ(notifier.Entries()[0].box.caption, S("注意"));
   EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kWarning);
 
   // Nothing to ask about a new name or a folder (creating a folder's name fails later).
   notifier.Clear();
-  EXPECT_TRUE(ConfirmOverwrite(fresh));
-  EXPECT_TRUE(ConfirmOverwrite(dir.Path()));
+  EXPECT_TRUE(ConfirmOverwrite(fresh, prompter));
+  EXPECT_TRUE(ConfirmOverwrite(dir.Path(), prompter));
   EXPECT_TRUE(notifier.Texts().empty());
 
   notifier.QueueAnswer(false);
-  EXPECT_FALSE(ConfirmOverwrite(existing));
+  EXPECT_FALSE(ConfirmOverwrite(existing, prompter));
   notifier.QueueAnswer(true);
-  EXPECT_TRUE(ConfirmOverwrite(existing));
+  EXPECT_TRUE(ConfirmOverwrite(existing, prompter));
   const std::string overwrite = "既にファイルが存在します。上書きしてよろしいですか？";
   EXPECT_EQ(notifier.Texts(), (Texts{overwrite, overwrite}));
   EXPECT_EQ(notifier.Entries()[0].box.buttons, MessageButtons::kYesNo);
 
   // Only an XML export of more than 500 pairs asks about its length.
   notifier.Clear();
-  EXPECT_TRUE(ConfirmLargeExport(ExportFormat::kXml, 500));
-  EXPECT_TRUE(ConfirmLargeExport(ExportFormat::kCsv, 1000000));
+  EXPECT_TRUE(ConfirmLargeExport(ExportFormat::kXml, 500, prompter));
+  EXPECT_TRUE(ConfirmLargeExport(ExportFormat::kCsv, 1000000, prompter));
   EXPECT_TRUE(notifier.Texts().empty());
-  EXPECT_FALSE(ConfirmLargeExport(ExportFormat::kXml, 501));
+  EXPECT_FALSE(ConfirmLargeExport(ExportFormat::kXml, 501, prompter));
   const std::string large = "データ件数が多いため出力に時間がかかりますがよろしいですか？";
   EXPECT_EQ(notifier.Texts(), Texts{large});
 
@@ -112,18 +112,18 @@ TEST(ExportDriverTest, ChecksBeforeWritingComeInTheDialogsOrder) {
   notifier.Clear();
   notifier.QueueAnswer(true);
   notifier.QueueAnswer(true);
-  EXPECT_TRUE(ConfirmExport(existing, ExportFormat::kXml, 501));
+  EXPECT_EQ(test::Shown(notifier, ConfirmExport(existing, ExportFormat::kXml, 501, prompter)), 0);
   EXPECT_EQ(notifier.Texts(), (Texts{overwrite, large}));
   notifier.Clear();
   notifier.QueueAnswer(false);
-  EXPECT_FALSE(ConfirmExport(existing, ExportFormat::kXml, 501));
+  EXPECT_EQ(test::Shown(notifier, ConfirmExport(existing, ExportFormat::kXml, 501, prompter)), -1);
   EXPECT_EQ(notifier.Texts(), Texts{overwrite});
   notifier.Clear();
   notifier.QueueAnswer(true);
   notifier.QueueAnswer(false);
-  EXPECT_FALSE(ConfirmExport(existing, ExportFormat::kXml, 501));
+  EXPECT_EQ(test::Shown(notifier, ConfirmExport(existing, ExportFormat::kXml, 501, prompter)), -1);
   notifier.Clear();
-  EXPECT_FALSE(ConfirmExport("", ExportFormat::kXml, 501));
+  EXPECT_EQ(test::Shown(notifier, ConfirmExport("", ExportFormat::kXml, 501, prompter)), -1);
   EXPECT_EQ(notifier.Texts(), Texts{"出力先を指定してください。"});
 
   // No check touches the file.
@@ -133,11 +133,12 @@ TEST(ExportDriverTest, ChecksBeforeWritingComeInTheDialogsOrder) {
 
 TEST(ExportDriverTest, CompletedExportReplacesTheFileAndSaysSo) {
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
   TempDir dir;
   const std::string path = dir.Write("out.csv", std::string(100000, 'z'));
   MemoryExportSource s = SampleSource();
-  EXPECT_EQ(RunExport(s, ExportFormat::kCsv, ExportLayout::kAlternateFields, path), kExportDone);
+  EXPECT_EQ(
+      test::Shown(notifier, RunExport(s, ExportFormat::kCsv, ExportLayout::kAlternateFields, path)),
+      kExportDone);
   ASSERT_EQ(notifier.Texts(), Texts{"出力を完了しました。"});
   EXPECT_EQ(notifier.Entries()[0].box.caption, S("確認"));
   EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kInformation);
@@ -147,14 +148,16 @@ TEST(ExportDriverTest, CompletedExportReplacesTheFileAndSaysSo) {
 
 TEST(ExportDriverTest, UncreatableFileIsReported) {
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
   TempDir dir;
   MemoryExportSource s = SampleSource();
-  EXPECT_EQ(RunExport(s, ExportFormat::kXml, ExportLayout::kPerSheet, dir.File("no/such.xml")),
+  EXPECT_EQ(test::Shown(notifier, RunExport(s, ExportFormat::kXml, ExportLayout::kPerSheet,
+                                            dir.File("no/such.xml"))),
             kExportOpenFailed);
-  EXPECT_EQ(RunExport(s, ExportFormat::kCsv, ExportLayout::kPerSheet, dir.Path()),
+  EXPECT_EQ(
+      test::Shown(notifier, RunExport(s, ExportFormat::kCsv, ExportLayout::kPerSheet, dir.Path())),
+      kExportOpenFailed);
+  EXPECT_EQ(test::Shown(notifier, RunExport(s, ExportFormat::kCsv, ExportLayout::kPerSheet, "")),
             kExportOpenFailed);
-  EXPECT_EQ(RunExport(s, ExportFormat::kCsv, ExportLayout::kPerSheet, ""), kExportOpenFailed);
   const std::string failed = "ファイルオープンに失敗しました。";
   EXPECT_EQ(notifier.Texts(), (Texts{failed, failed, failed}));
   EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kWarning);
@@ -163,7 +166,6 @@ TEST(ExportDriverTest, UncreatableFileIsReported) {
 
 TEST(ExportDriverTest, FailedWriteIsReportedInsteadOfCompletion) {
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
   TempDir dir;
   const std::string path = dir.File("out");
   MemoryExportSource small = SampleSource();
@@ -177,7 +179,8 @@ TEST(ExportDriverTest, FailedWriteIsReportedInsteadOfCompletion) {
         FullDiskFileSystem fs(limit);
         ScopedFileSystem scopedFs(&fs);
         notifier.Clear();
-        EXPECT_EQ(RunExport(small, format, layout, path), kExportWriteFailed);
+        EXPECT_EQ(test::Shown(notifier, RunExport(small, format, layout, path)),
+                  kExportWriteFailed);
         EXPECT_EQ(notifier.Texts(), Texts{"書き込みに失敗しました。"});
         EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kWarning);
       }

@@ -26,7 +26,6 @@ using Texts = std::vector<std::string>;
 
 TEST(ExportFaultsTest, AFailedCloseIsAFailedWrite) {
   RecordingNotifier notes;
-  ScopedNotifier scoped(&notes);
   test::TempDir dir;
   const test::MemoryExportSource source = test::SampleSource();
   for (ExportFormat format : {ExportFormat::kXml, ExportFormat::kCsv}) {
@@ -36,7 +35,8 @@ TEST(ExportFaultsTest, AFailedCloseIsAFailedWrite) {
       fs.FailWriteCloses();
       ScopedFaultyFileSystem scopedFs(&fs);
       notes.Clear();
-      EXPECT_EQ(RunExport(source, format, layout, dir.File("out")), kExportWriteFailed);
+      EXPECT_EQ(test::Shown(notes, RunExport(source, format, layout, dir.File("out"))),
+                kExportWriteFailed);
       EXPECT_EQ(notes.Texts(), Texts{"書き込みに失敗しました。"});
       EXPECT_EQ(fs.Failures(), 1);
     }
@@ -47,13 +47,14 @@ TEST(ExportFaultsTest, AFailedCloseIsAFailedWrite) {
   fs.FailWriteCloses();
   ScopedFaultyFileSystem scopedFs(&fs);
   notes.Clear();
-  EXPECT_EQ(WriteFixDefinitionFile(dir.File("def.dat"), {{"A", "1"}, {"B", "2"}}), -1);
+  EXPECT_EQ(
+      test::Shown(notes, WriteFixDefinitionFile(dir.File("def.dat"), {{"A", "1"}, {"B", "2"}})),
+      -1);
   EXPECT_EQ(notes.Texts(), Texts{"保存に失敗しました。"});
 }
 
 TEST(ExportFaultsTest, ADiskFillingUpDuringTheExportOfAComparison) {
   RecordingNotifier notes;
-  ScopedNotifier scoped(&notes);
   test::TempDir dir;
   std::string left;
   std::string right;
@@ -65,10 +66,11 @@ TEST(ExportFaultsTest, ADiskFillingUpDuringTheExportOfAComparison) {
   session.EditSettings().PathL = dir.Write("l.csv", left);
   session.EditSettings().PathR = dir.Write("r.csv", right);
   FieldGrid grid;
-  ASSERT_EQ(session.FillFieldGrids(grid), 0);
+  NotifierPrompter prompter(notes);
+  ASSERT_EQ(test::Shown(notes, session.FillFieldGrids(grid, prompter)), 0);
   grid.Toggle(1, FieldGrid::kKey);
-  ASSERT_EQ(session.CompareSides(grid), 0);
-  ASSERT_TRUE(session.ExtractByStatus(kExtractDiffering, true));
+  ASSERT_EQ(test::Shown(notes, session.CompareSides(grid)), 0);
+  ASSERT_EQ(test::Shown(notes, session.ExtractByStatus(kExtractDiffering, true)), 0);
   session.ActivateExtraction();
   const SessionExportSource source(session);
   ASSERT_GT(source.PairCount(), 1000);
@@ -82,7 +84,8 @@ TEST(ExportFaultsTest, ADiskFillingUpDuringTheExportOfAComparison) {
     // The file being replaced keeps its old content whole, and nothing else is left in
     // the folder.
     const std::string out = dir.Write("out", "the previous export");
-    EXPECT_EQ(RunExport(source, format, ExportLayout::kAlternateRows, out), kExportWriteFailed);
+    EXPECT_EQ(test::Shown(notes, RunExport(source, format, ExportLayout::kAlternateRows, out)),
+              kExportWriteFailed);
     EXPECT_EQ(notes.Texts(), Texts{"書き込みに失敗しました。"});
     EXPECT_EQ(test::ReadFileBytes(out), "the previous export");
     EXPECT_EQ(test::FolderEntries(dir.Path()), (Texts{"l.csv", "out", "r.csv"}));

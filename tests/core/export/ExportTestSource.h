@@ -2,6 +2,7 @@
 // An ExportSource over rows held in memory, and the shared comparison result the export
 // tests write out.
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -24,25 +25,36 @@ class MemoryExportSource : public ExportSource {
   std::vector<FieldSpec> fields;
   std::vector<Row> left;
   std::vector<Row> right;
-  std::vector<ExportPair> pairs;
+  std::vector<RecordPair> pairs;
   std::string leftPath;
   std::string rightPath;
 
   int PairCount() const override { return static_cast<int>(pairs.size()); }
-  ExportPair Pair(int index) const override { return pairs.at(static_cast<std::size_t>(index)); }
+  RecordPair Pair(int index) const override { return pairs.at(static_cast<std::size_t>(index)); }
   int FieldCount() const override { return static_cast<int>(fields.size()); }
-  ExportField Field(int index) const override {
+  const ResultField& Field(int index) const override {
     const FieldSpec& f = fields.at(static_cast<std::size_t>(index));
-    return ExportField{f.fieldNo, f.isKey, f.notCompared, f.name};
+    // A deque keeps the fields handed out in place while it grows.
+    if (views_.size() < fields.size()) views_.resize(fields.size());
+    ResultField& view = views_[static_cast<std::size_t>(index)];
+    view.FieldNoLeft = view.FieldNoRight = f.fieldNo;
+    view.IsKey = f.isKey;
+    view.NotCompared = f.notCompared;
+    view.Name = f.name;
+    return view;
   }
-  std::string_view Cell(int side, int row, int fieldNo) const override {
-    const Row& cells = (side == kLeftSide ? left : right).at(static_cast<std::size_t>(row));
+  std::string_view Cell(Side side, int row, int fieldNo) const override {
+    const Row& cells = (side == Side::kLeft ? left : right).at(static_cast<std::size_t>(row));
     std::size_t column = static_cast<std::size_t>(fieldNo - 1);
     return column < cells.size() ? std::string_view(cells[column]) : std::string_view();
   }
-  std::string_view Path(int side) const override {
-    return side == kLeftSide ? leftPath : rightPath;
+  std::string_view Path(Side side) const override {
+    return side == Side::kLeft ? leftPath : rightPath;
   }
+
+ private:
+  // The fields as the writers read them, made from `fields` when asked for.
+  mutable std::deque<ResultField> views_;
 };
 
 // Four pairs over four fields, keys first as the field layout orders them:

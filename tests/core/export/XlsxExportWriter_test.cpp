@@ -253,7 +253,7 @@ MemoryExportSource NumberedPairs(int pairs) {
   for (int i = 0; i < pairs; ++i) {
     const std::string key = Cat("k", std::to_string(i));
     const int status = i == 4 ? -2 : i == 5 ? -1 : i % 3 == 0 ? 1 : 0;
-    ExportPair pair{status, -1, -1};
+    RecordPair pair{status, -1, -1};
     if (status != -1) {
       pair.LeftRow = static_cast<int>(s.left.size());
       s.left.push_back({key, Cat("a", std::to_string(i)), "b"});
@@ -275,8 +275,8 @@ std::string LimitedXlsx(const ExportSource& source, ExportLayout layout, int row
   if (!writer.Open(path, dir.Path())) return "<open failed>";
   switch (layout) {
     case ExportLayout::kPerSheet:
-      writer.WriteXlsxPerSide(kLeftSide);
-      writer.WriteXlsxPerSide(kRightSide);
+      writer.WriteXlsxPerSide(Side::kLeft);
+      writer.WriteXlsxPerSide(Side::kRight);
       break;
     case ExportLayout::kAlternateFields:
       writer.WriteXlsxAlternateFields();
@@ -377,8 +377,8 @@ TEST(XlsxExportWriterTest, AWorkbookGivenUpLeavesNothing) {
   {
     XlsxExportWriter writer(source, 8);
     ASSERT_TRUE(writer.Open(dir.File("given-up.xlsx"), dir.Path()));
-    writer.WriteXlsxPerSide(kLeftSide);
-    writer.WriteXlsxPerSide(kRightSide);
+    writer.WriteXlsxPerSide(Side::kLeft);
+    writer.WriteXlsxPerSide(Side::kRight);
     EXPECT_FALSE(writer.Failed());
     // Its sheets (eight a side) hold their rows in files without names.
     EXPECT_EQ(OpenUnlinkedFiles(dir.Path()), 16);
@@ -412,7 +412,6 @@ class ScopedFileSystem {
 
 TEST(XlsxExportWriterTest, FailuresLeaveTheOldFileWholeAndNothingElse) {
   RecordingNotifier notes;
-  ScopedNotifier scoped(&notes);
   TempDir dir;
   const MemoryExportSource source = SampleSource();
   for (ExportLayout layout : kLayouts) {
@@ -424,7 +423,8 @@ TEST(XlsxExportWriterTest, FailuresLeaveTheOldFileWholeAndNothingElse) {
       fs.FailWriteCloses();
       test::ScopedFaultyFileSystem scopedFs(&fs);
       notes.Clear();
-      EXPECT_EQ(RunExport(source, ExportFormat::kXlsx, layout, out), kExportWriteFailed);
+      EXPECT_EQ(test::Shown(notes, RunExport(source, ExportFormat::kXlsx, layout, out)),
+                kExportWriteFailed);
       EXPECT_EQ(notes.Texts(), Texts{"書き込みに失敗しました。"});
       EXPECT_EQ(fs.Failures(), 1);
     }
@@ -435,7 +435,8 @@ TEST(XlsxExportWriterTest, FailuresLeaveTheOldFileWholeAndNothingElse) {
       NoNamedWriteFileSystem fs;
       ScopedFileSystem scopedFs(&fs);
       notes.Clear();
-      EXPECT_EQ(RunExport(source, ExportFormat::kXlsx, layout, out), kExportOpenFailed);
+      EXPECT_EQ(test::Shown(notes, RunExport(source, ExportFormat::kXlsx, layout, out)),
+                kExportOpenFailed);
       EXPECT_EQ(notes.Texts(), Texts{"ファイルオープンに失敗しました。"});
       EXPECT_EQ(fs.calls, 1);
     }
@@ -444,7 +445,8 @@ TEST(XlsxExportWriterTest, FailuresLeaveTheOldFileWholeAndNothingElse) {
   }
   // A folder, and a folder that does not exist.
   notes.Clear();
-  EXPECT_EQ(RunExport(source, ExportFormat::kXlsx, ExportLayout::kPerSheet, dir.Path()),
+  EXPECT_EQ(test::Shown(
+                notes, RunExport(source, ExportFormat::kXlsx, ExportLayout::kPerSheet, dir.Path())),
             kExportOpenFailed);
   EXPECT_EQ(WriteExport(source, ExportFormat::kXlsx, ExportLayout::kPerSheet,
                         dir.File("missing/out.xlsx")),
@@ -455,7 +457,9 @@ TEST(XlsxExportWriterTest, FailuresLeaveTheOldFileWholeAndNothingElse) {
   // Then a good export replaces the file, and nothing else is left either.
   notes.Clear();
   const std::string out = dir.File("out.xlsx");
-  EXPECT_EQ(RunExport(source, ExportFormat::kXlsx, ExportLayout::kPerSheet, out), kExportDone);
+  EXPECT_EQ(
+      test::Shown(notes, RunExport(source, ExportFormat::kXlsx, ExportLayout::kPerSheet, out)),
+      kExportDone);
   EXPECT_EQ(notes.Texts(), Texts{"出力を完了しました。"});
   EXPECT_EQ(ReadFileBytes(out).substr(0, 4), std::string("PK\x03\x04", 4));
   EXPECT_EQ(FolderEntries(dir.Path()), Texts{"out.xlsx"});
@@ -463,10 +467,10 @@ TEST(XlsxExportWriterTest, FailuresLeaveTheOldFileWholeAndNothingElse) {
 
 TEST(XlsxExportWriterTest, NoSizeQuestionAndJapaneseNames) {
   RecordingNotifier notes;
-  ScopedNotifier scoped(&notes);
+  NotifierPrompter prompter(notes);
   // Only the XML export warns that it takes long.
-  EXPECT_TRUE(ConfirmLargeExport(ExportFormat::kXlsx, kLargeXmlExportPairs + 1));
-  EXPECT_TRUE(ConfirmLargeExport(ExportFormat::kXlsx, 1000000));
+  EXPECT_TRUE(ConfirmLargeExport(ExportFormat::kXlsx, kLargeXmlExportPairs + 1, prompter));
+  EXPECT_TRUE(ConfirmLargeExport(ExportFormat::kXlsx, 1000000, prompter));
   EXPECT_TRUE(notes.Entries().empty());
 
   if (!HavePython()) GTEST_SKIP() << "python3 with zipfile and xml.etree is not available";

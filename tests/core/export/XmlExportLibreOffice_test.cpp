@@ -52,7 +52,7 @@ class ShownTables {
  public:
   explicit ShownTables(const GridModel& model) : m_(model) {}
 
-  Table PerSide(int side) const {
+  Table PerSide(Side side) const {
     Table t;
     std::vector<std::string> header = {"No", "相違"};
     for (int j = 0; j < m_.KeyCount(); ++j) header.push_back(Name(j));
@@ -71,14 +71,14 @@ class ShownTables {
     }
     t.push_back(header);
     for (int r = 0; r < m_.RowCount(); ++r) {
-      const GridPair pair = m_.Pair(r);
-      std::vector<std::string> row = {std::to_string(r + 1), StatusText(pair.status)};
+      const RecordPair pair = m_.Pair(r);
+      std::vector<std::string> row = {std::to_string(r + 1), StatusText(pair.Status)};
       for (int j = 0; j < m_.KeyCount(); ++j) row.push_back(KeyValue(pair, j));
       for (int j = m_.KeyCount(); j < m_.FieldCount(); ++j) {
-        const std::string left = Value(kLeftPane, pair, j);
-        const std::string right = Value(kRightPane, pair, j);
+        const std::string left = Value(Side::kLeft, pair, j);
+        const std::string right = Value(Side::kRight, pair, j);
         // The export compares the two texts plainly, byte for byte.
-        const char* mark = m_.Field(j).notCompared ? "未" : (left != right ? "×" : "○");
+        const char* mark = m_.Field(j).NotCompared ? "未" : (left != right ? "×" : "○");
         row.insert(row.end(), {mark, left, right});
       }
       t.push_back(row);
@@ -93,23 +93,23 @@ class ShownTables {
     for (int j = 0; j < m_.FieldCount(); ++j) header.push_back(Name(j));
     t.push_back(header);
     for (int r = 0; r < m_.RowCount(); ++r) {
-      t.push_back(SideRow(r, kLeftPane, "L"));
-      t.push_back(SideRow(r, kRightPane, "R"));
+      t.push_back(SideRow(r, Side::kLeft, "L"));
+      t.push_back(SideRow(r, Side::kRight, "R"));
     }
     return t;
   }
 
  private:
-  std::string Name(int j) const { return Cp932ToUtf8(m_.Field(j).name); }
-  std::string Value(int side, const GridPair& pair, int j) const {
-    return Cp932ToUtf8(m_.Cell(side, j, side == kLeftPane ? pair.leftRow : pair.rightRow));
+  std::string Name(int j) const { return Cp932ToUtf8(m_.Field(j).Name); }
+  std::string Value(Side side, const RecordPair& pair, int j) const {
+    return Cp932ToUtf8(m_.Cell(side, j, pair.Row(side)));
   }
-  std::string KeyValue(const GridPair& pair, int j) const {
-    return Value(pair.leftRow != -1 ? kLeftPane : kRightPane, pair, j);
+  std::string KeyValue(const RecordPair& pair, int j) const {
+    return Value(pair.LeftRow != -1 ? Side::kLeft : Side::kRight, pair, j);
   }
-  std::vector<std::string> SideRow(int r, int side, const std::string& file) const {
-    const GridPair pair = m_.Pair(r);
-    std::vector<std::string> row = {std::to_string(r + 1), StatusText(pair.status)};
+  std::vector<std::string> SideRow(int r, Side side, const std::string& file) const {
+    const RecordPair pair = m_.Pair(r);
+    std::vector<std::string> row = {std::to_string(r + 1), StatusText(pair.Status)};
     if (!file.empty()) row.push_back(file);
     for (int j = 0; j < m_.KeyCount(); ++j) row.push_back(KeyValue(pair, j));
     for (int j = 0; j < m_.FieldCount(); ++j) row.push_back(Value(side, pair, j));
@@ -121,7 +121,7 @@ class ShownTables {
 
 class XmlExportLibreOfficeTest : public ::testing::Test {
  protected:
-  XmlExportLibreOfficeTest() : scoped_(&notifier_) {}
+  int Show(const Status& status) { return test::Shown(notifier_, status); }
 
   // code (key), name, dept (not compared), memo, qty; Japanese texts, XML's special
   // characters, a comma, leading zeros and spaces, full- and half-width forms.
@@ -144,10 +144,10 @@ class XmlExportLibreOfficeTest : public ::testing::Test {
     session_.EditSettings().PathR = dir_.Write("right.csv", right);
     session_.StartSetUp();
     FieldGrid grid;
-    ASSERT_EQ(session_.FillFieldGrids(grid), 0);
+    ASSERT_EQ(Show(session_.FillFieldGrids(grid, prompter_)), 0);
     grid.Toggle(1, FieldGrid::kKey);
     grid.Toggle(3, FieldGrid::kNotCompared);
-    ASSERT_EQ(session_.CompareSides(grid), 0);
+    ASSERT_EQ(Show(session_.CompareSides(grid)), 0);
     ASSERT_EQ(session_.ViewPairs().size(), 5u);
   }
 
@@ -192,7 +192,7 @@ class XmlExportLibreOfficeTest : public ::testing::Test {
 
   test::TempDir dir_;
   RecordingNotifier notifier_;
-  ScopedNotifier scoped_;
+  NotifierPrompter prompter_{notifier_};
   CompareSession session_;
   SessionExportSource source_{session_};
   SessionGridModel model_{session_};
@@ -219,8 +219,8 @@ TEST_F(XmlExportLibreOfficeTest, CellsReadBackAreTheShownValues) {
 
   const ShownTables shown(model_);
   const Table left = ReadBack(out, "sheet-Left.csv");
-  EXPECT_EQ(left, Trimmed(shown.PerSide(kLeftPane)));
-  EXPECT_EQ(ReadBack(out, "sheet-Right.csv"), Trimmed(shown.PerSide(kRightPane)));
+  EXPECT_EQ(left, Trimmed(shown.PerSide(Side::kLeft)));
+  EXPECT_EQ(ReadBack(out, "sheet-Right.csv"), Trimmed(shown.PerSide(Side::kRight)));
   EXPECT_EQ(ReadBack(out, "field-Sheet1.csv"), Trimmed(shown.AlternateFields()));
   EXPECT_EQ(ReadBack(out, "row-Sheet1.csv"), Trimmed(shown.AlternateRows()));
 

@@ -15,9 +15,12 @@ namespace {
 using test::S;
 
 // Fields 1 .. n of a layout without keys.
-std::vector<LayoutField> PlainFields(int n) {
-  std::vector<LayoutField> fields(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) fields[static_cast<std::size_t>(i)].FieldNo = i + 1;
+std::vector<ResultField> PlainFields(int n) {
+  std::vector<ResultField> fields(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    fields[static_cast<std::size_t>(i)].FieldNoLeft = i + 1;
+    fields[static_cast<std::size_t>(i)].FieldNoRight = i + 1;
+  }
   return fields;
 }
 

@@ -29,7 +29,8 @@ inline std::string CrLfLines(const std::vector<std::string>& lines) {
 
 class ComparedFilesTest : public ::testing::Test {
  protected:
-  ComparedFilesTest() : scoped_(&notifier_) {}
+  // What an operation returns is shown through notifier_ as the window shows it; its code.
+  int Show(const Status& status) { return Shown(notifier_, status); }
 
   // Compares two CSV texts (CP932) with the first line as names; 0 when the run completed.
   int Compare(const std::string& left, const std::string& right, const FieldMarks& marks,
@@ -39,16 +40,16 @@ class ComparedFilesTest : public ::testing::Test {
     session_.EditSettings().PathR = dir_.Write("right.csv", right);
     session_.StartSetUp();
     FieldGrid grid;
-    if (session_.FillFieldGrids(grid) != 0) return -100;
+    if (Show(session_.FillFieldGrids(grid, prompter_)) != 0) return -100;
     for (int j : marks.keys) grid.Toggle(j, FieldGrid::kKey);
     for (int j : marks.ignoreSpaces) grid.Toggle(j, FieldGrid::kIgnoreSpaces);
     for (int j : marks.notCompared) grid.Toggle(j, FieldGrid::kNotCompared);
-    return session_.CompareSides(grid);
+    return Show(session_.CompareSides(grid));
   }
 
   TempDir dir_;
   RecordingNotifier notifier_;
-  ScopedNotifier scoped_;
+  NotifierPrompter prompter_{notifier_};
   CompareSession session_;
 };
 

@@ -36,7 +36,7 @@ class CopyTextTest : public test::ComparedFilesTest {
   // The selection command's text, or the result code as text when it refused.
   std::string Copy(const CopyViewState& view, bool otherSide = false) {
     std::string text = "stale";
-    int result = CopySelectionText(session_, view, otherSide, text);
+    int result = Show(CopySelectionText(session_, view, otherSide, text));
     if (result != kCopyDone) {
       EXPECT_TRUE(text.empty());
       return "refused " + std::to_string(result);
@@ -127,14 +127,14 @@ TEST_F(CopyTextTest, WholeColumnCopiesTheShownRecordsOnly) {
   const CopyViewState column = Shown({2, 2, -1, 2, 3}, true, true);
   EXPECT_EQ(Copy(column), CrLfLines({"qty", "10", "30(*)", "", "8(*)"}));
 
-  ASSERT_TRUE(session_.ExtractByStatus(kExtractNotEqual, true));
+  ASSERT_EQ(Show(session_.ExtractByStatus(kExtractNotEqual, true)), 0);
   session_.ActivateExtraction();
   ASSERT_EQ(session_.ViewPairs().size(), 3u);
   // The end row lies beyond the extraction's last row: it stops there.
   EXPECT_EQ(Copy(column), CrLfLines({"qty", "30(*)", "", "8(*)"}));
 
   // An extraction that found nothing: only the names, or nothing at all without them.
-  ASSERT_TRUE(session_.ExtractColumn(0, true));  // keys never differ
+  ASSERT_EQ(Show(session_.ExtractColumn(0, true)), 0);  // keys never differ
   ASSERT_TRUE(session_.ViewPairs().empty());
   EXPECT_EQ(Copy(Shown({1, 0, -1, 1, -1}, true, false)), "code\tname\r\n");
   EXPECT_TRUE(notifier_.Entries().empty());
@@ -146,11 +146,15 @@ TEST_F(CopyTextTest, WholeColumnCopiesTheShownRecordsOnly) {
 TEST_F(CopyTextTest, NothingToCopy) {
   // No comparison yet: the cursor cell is not a field.
   std::string text;
-  EXPECT_EQ(CopySelectionText(session_, CopyViewState{}, false, text), kCopyNoData);
+  EXPECT_EQ(Show(CopySelectionText(session_, CopyViewState{}, false, text)), kCopyNoData);
   EXPECT_EQ(notifier_.BeepCount(), 1);
   EXPECT_EQ(notifier_.Texts(), Texts{kNoData});
   ASSERT_EQ(notifier_.Entries().back().box.caption, S("注意"));
   EXPECT_EQ(notifier_.Entries().back().box.icon, MessageIcon::kWarning);
+  // The beep comes first, then the refusal.
+  const Status refused = CopySelectionText(session_, CopyViewState{}, false, text);
+  EXPECT_EQ(refused.Messages(),
+            (std::vector<Message>{{MessageKind::kBeep, ""}, {MessageKind::kWarning, S(kNoData)}}));
 
   CompareFruit();
   // A click in the row-number strip leaves the cursor on column -1.
@@ -166,25 +170,25 @@ TEST_F(CopyTextTest, NothingToCopy) {
 TEST_F(CopyTextTest, RowComparison) {
   CompareFruit();
   std::string text;
-  ASSERT_EQ(CopyRowCompareText(session_, 1, text), kCopyDone);
+  ASSERT_EQ(Show(CopyRowCompareText(session_, 1, text)), kCopyDone);
   // Not-compared fields are marked too; spaces are ignored where the field says so.
   EXPECT_EQ(text, CrLfLines({"code\tname\tqty\tmemo", "B02\tban ana\t25\ty", "B02\tbanana\t30\tw",
                              "\t\t*\t*"}));
   EXPECT_EQ(RowCompareText(session_, 1, nullptr), text.size());
   // A one-sided record: the missing side's cells are empty, keys differ too.
-  ASSERT_EQ(CopyRowCompareText(session_, 3, text), kCopyDone);
+  ASSERT_EQ(Show(CopyRowCompareText(session_, 3, text)), kCopyDone);
   EXPECT_EQ(text, CrLfLines({"code\tname\tqty\tmemo", "\t\t\t", "D04\tdate\t8\tv", "*\t*\t*\t*"}));
-  ASSERT_EQ(CopyRowCompareText(session_, 0, text), kCopyDone);
+  ASSERT_EQ(Show(CopyRowCompareText(session_, 0, text)), kCopyDone);
   EXPECT_EQ(text, CrLfLines({"code\tname\tqty\tmemo", "A01\tapple\t10\tx", "A01\tapple\t10\tx",
                              "\t\t\t"}));
   EXPECT_TRUE(notifier_.Entries().empty());
 
   // No cursor row: a beep only. A row that is not shown: a beep and the message.
-  EXPECT_EQ(CopyRowCompareText(session_, -1, text), kCopyNoRow);
+  EXPECT_EQ(Show(CopyRowCompareText(session_, -1, text)), kCopyNoRow);
   EXPECT_TRUE(text.empty());
   EXPECT_EQ(notifier_.BeepCount(), 1);
   EXPECT_TRUE(notifier_.Texts().empty());
-  EXPECT_EQ(CopyRowCompareText(session_, 4, text), kCopyNoData);
+  EXPECT_EQ(Show(CopyRowCompareText(session_, 4, text)), kCopyNoData);
   EXPECT_EQ(notifier_.BeepCount(), 2);
   EXPECT_EQ(notifier_.Texts(), Texts{kNoData});
 }
@@ -204,7 +208,7 @@ TEST_F(CopyTextTest, SizeLimitIs640000Bytes) {
 
   std::string text;
   CopyViewState view = Shown({2, 0, 1, 0, 1280}, false, true);
-  ASSERT_EQ(CopySelectionText(session_, view, false, text), kCopyDone);
+  ASSERT_EQ(Show(CopySelectionText(session_, view, false, text)), kCopyDone);
   EXPECT_EQ(text.size(), kCopyLimitBytes);
   EXPECT_EQ(text.substr(0, 7), "1xxxxxx");
   EXPECT_EQ(text.substr(text.size() - 500, 5), "1280x");
@@ -214,7 +218,7 @@ TEST_F(CopyTextTest, SizeLimitIs640000Bytes) {
   view.shownSel = {2, 0, 0, 0, 1279};
   EXPECT_EQ(RangeText(session_, view.shownSel, false, false, nullptr), kCopyLimitBytes + 1);
   std::string refused;
-  EXPECT_EQ(CopySelectionText(session_, view, false, refused), kCopyTooLarge);
+  EXPECT_EQ(Show(CopySelectionText(session_, view, false, refused)), kCopyTooLarge);
   EXPECT_TRUE(refused.empty());
   EXPECT_LT(refused.capacity(), 1000u);  // refused before the text was allocated
   EXPECT_EQ(notifier_.Texts(), Texts{kTooLarge});

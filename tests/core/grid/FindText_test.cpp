@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CopyFindTestUtil.h"
+#include "grid/GridModel.h"
 
 namespace korvel {
 namespace {
@@ -66,10 +67,9 @@ TEST(CellMatchesTest, CellEndsAtZeroOrTab) {
 
 TEST(FindDialogTest, KeywordChecksAndClipping) {
   RecordingNotifier notifier;
-  ScopedNotifier scoped(&notifier);
-  EXPECT_TRUE(CheckFindKeyword("a"));
+  EXPECT_EQ(test::Shown(notifier, CheckFindKeyword("a")), 0);
   EXPECT_TRUE(notifier.Entries().empty());
-  EXPECT_FALSE(CheckFindKeyword(""));
+  EXPECT_EQ(test::Shown(notifier, CheckFindKeyword("")), -1);
   EXPECT_EQ(notifier.Texts(), std::vector<std::string>{"検索文字列を入力してください。"});
   EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kWarning);
 
@@ -97,9 +97,10 @@ class FindCellTest : public test::ComparedFilesTest {
     ASSERT_EQ(session_.ViewPairs()[2].Status, kStatusLeftOnly);
   }
 
-  Hit Find(int side, int col, int row, int direction, const std::string& text,
+  // `pane` as the window's CurSide: 1 the left file, 2 the right one.
+  Hit Find(int pane, int col, int row, int direction, const std::string& text,
            int mode = kFindIgnoreCase) {
-    return FindCell(session_, side, col, row, direction, text, mode);
+    return FindCell(session_, PaneSide(pane), col, row, direction, text, mode);
   }
 };
 
@@ -146,7 +147,7 @@ TEST_F(FindCellTest, OnlyTheCursorSideIsSearched) {
 }
 
 TEST_F(FindCellTest, AnExtractionLimitsTheSearch) {
-  ASSERT_TRUE(session_.ExtractByStatus(kExtractLeftOnly, true));
+  ASSERT_EQ(Show(session_.ExtractByStatus(kExtractLeftOnly, true)), 0);
   session_.ActivateExtraction();
   ASSERT_EQ(session_.ViewPairs().size(), 1u);
   EXPECT_EQ(Find(1, 0, 0, 1, "apple"), std::nullopt);
@@ -157,8 +158,8 @@ TEST_F(FindCellTest, AnExtractionLimitsTheSearch) {
 
 TEST(FindCellEmptyTest, NoResultFindsNothing) {
   CompareSession session;
-  EXPECT_EQ(FindCell(session, 1, 0, 0, 1, "a", kFindIgnoreCase), std::nullopt);
-  EXPECT_EQ(FindCell(session, 1, 0, 0, -1, "a", kFindIgnoreCase), std::nullopt);
+  EXPECT_EQ(FindCell(session, Side::kLeft, 0, 0, 1, "a", kFindIgnoreCase), std::nullopt);
+  EXPECT_EQ(FindCell(session, Side::kLeft, 0, 0, -1, "a", kFindIgnoreCase), std::nullopt);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include "TestUtil.h"
 #include "platform/Codepage.h"
 #include "platform/FileSystem.h"
-#include "platform/Notifier.h"
 
 namespace korvel {
 namespace {
@@ -80,8 +79,6 @@ class CsvTest : public ::testing::Test {
     return o;
   }
   TempDir dir_;
-  RecordingNotifier notifier_;
-  ScopedNotifier scoped_{&notifier_};
 };
 
 TEST_F(CsvTest, LineEndsAndEmptyFields) {

@@ -220,7 +220,7 @@ TEST(LongCellsTest, ALineOf200MegabytesInOneCellIsReadInBoundedMemory) {
     return [path] {
       FixedWidthReader fix;
       Records records;
-      if (fix.AddDefinition("A", 500) != 0 || fix.AddDefinition("B", 1) != 0 ||
+      if (!fix.AddDefinition("A", 500).IsOk() || !fix.AddDefinition("B", 1).IsOk() ||
           fix.Open(path, 0, kEncodingSjis, 1) != 0) {
         return Records{{"open failed"}};
       }

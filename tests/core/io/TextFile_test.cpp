@@ -731,13 +731,16 @@ TEST(TextFileTest, ReopenStartsWithoutCarry) {
 TEST(CheckOutputPathTest, Answers) {
   TempDir dir;
   RecordingNotifier recorder;
-  ScopedNotifier scope(&recorder);
+  NotifierPrompter prompter(recorder);
+  auto check = [&](const std::string& path) {
+    return test::Shown(recorder, CheckOutputPath(path, prompter)) == 0;
+  };
 
-  EXPECT_FALSE(CheckOutputPath(""));
-  EXPECT_TRUE(CheckOutputPath(dir.File("new.xml")));
+  EXPECT_FALSE(check(""));
+  EXPECT_TRUE(check(dir.File("new.xml")));
   EXPECT_TRUE(recorder.Entries().empty());
 
-  EXPECT_FALSE(CheckOutputPath(dir.Path()));
+  EXPECT_FALSE(check(dir.Path()));
   ASSERT_EQ(recorder.Entries().size(), 1u);
   const MessageBoxSpec& warning = recorder.Entries()[0].box;
   EXPECT_EQ(recorder.Texts()[0], "フォルダが指定されています。");
@@ -749,7 +752,7 @@ TEST(CheckOutputPathTest, Answers) {
   for (bool yes : {true, false}) {
     recorder.Clear();
     recorder.QueueAnswer(yes);
-    EXPECT_EQ(CheckOutputPath(existing), yes);
+    EXPECT_EQ(check(existing), yes);
     ASSERT_EQ(recorder.Entries().size(), 1u);  // asked once
     const MessageBoxSpec& question = recorder.Entries()[0].box;
     EXPECT_EQ(recorder.Texts()[0], "既にファイルが存在します。上書きしてよろしいですか？");

@@ -128,5 +128,70 @@ TEST(NotifierTest, StderrNotifierPrintsUtf8AndAnswersNo) {
   EXPECT_EQ(printed, "ファイルが見つかりません。\n上書きしますか？\n");
 }
 
+// An engine outcome is shown message by message, in its order, each with the box of its
+// kind; a beep takes its place among them.
+TEST(NotifierTest, ShowStatusShowsEveryMessageInOrder) {
+  RecordingNotifier recorder;
+  const Status status = Status::Beeped(-1)
+                            .Then(Status::Warning(-1, S("警告")))
+                            .Then(Status(-1, MessageKind::kAlert, S("メモリ")))
+                            .Then(Status(-1, MessageKind::kError, S("内部")))
+                            .Then(Status::Notice(S("完了")));
+  ShowStatus(recorder, status);
+  const auto& e = recorder.Entries();
+  ASSERT_EQ(e.size(), 5u);
+  EXPECT_TRUE(e[0].beep);
+  struct Expected {
+    const char* caption;
+    MessageIcon icon;
+    const char* text;
+  };
+  const Expected expected[] = {
+      {"注意", MessageIcon::kWarning, "警告"},
+      {"注意", MessageIcon::kNone, "メモリ"},
+      {"エラー", MessageIcon::kError, "内部"},
+      {"確認", MessageIcon::kInformation, "完了"},
+  };
+  for (std::size_t i = 0; i < 4; ++i) {
+    SCOPED_TRACE(expected[i].text);
+    const RecordingNotifier::Entry& entry = e[i + 1];
+    EXPECT_FALSE(entry.beep);
+    EXPECT_EQ(entry.box.caption, S(expected[i].caption));
+    EXPECT_EQ(entry.box.icon, expected[i].icon);
+    EXPECT_EQ(entry.box.buttons, MessageButtons::kOk);
+    EXPECT_EQ(entry.box.text, S(expected[i].text));
+  }
+  // The process-wide notifier had no part in it.
+  EXPECT_NE(&CurrentNotifier(), &recorder);
+}
+
+// The prompter over a notifier: questions with Yes and No, told messages as their boxes.
+TEST(NotifierTest, NotifierPrompterAsksAndTellsThroughItsNotifier) {
+  RecordingNotifier recorder;
+  NotifierPrompter prompter(recorder);
+  recorder.QueueAnswer(true);
+  EXPECT_TRUE(prompter.Confirm(S("上書きしますか？")));
+  EXPECT_FALSE(prompter.Confirm(S("上書きしますか？")));  // no answer queued: No
+  prompter.Tell({MessageKind::kWarning, S("多すぎます")});
+  prompter.TellAll(Status::Beeped(-1).Then(Status::Warning(-1, S("次"))));
+  ASSERT_EQ(recorder.Entries().size(), 5u);
+  EXPECT_EQ(recorder.Entries()[0].box.caption, S("確認"));
+  EXPECT_EQ(recorder.Entries()[0].box.icon, MessageIcon::kQuestion);
+  EXPECT_EQ(recorder.Entries()[0].box.buttons, MessageButtons::kYesNo);
+  EXPECT_EQ(recorder.Entries()[2].box.icon, MessageIcon::kWarning);
+  EXPECT_TRUE(recorder.Entries()[3].beep);
+  EXPECT_EQ(recorder.Texts(),
+            (std::vector<std::string>{"上書きしますか？", "上書きしますか？", "多すぎます", "次"}));
+
+  // korvel-cli's: printed, and answered No.
+  StderrNotifier printer;
+  NotifierPrompter cli(printer);
+  testing::internal::CaptureStderr();
+  const bool answer = cli.Confirm(S("上書きしますか？"));
+  cli.Tell({MessageKind::kAlert, S("メモリが足りません。")});
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "上書きしますか？\nメモリが足りません。\n");
+  EXPECT_FALSE(answer);
+}
+
 }  // namespace
 }  // namespace korvel

@@ -26,13 +26,13 @@ TEST(SettingsFaultsTest, AFailedSaveKeepsTheOldSettingsWhole) {
   const std::string previousHome = previous ? previous : "";
   ::setenv("KORVEL_HOME", home.Path().c_str(), 1);
   RecordingNotifier notes;
-  ScopedNotifier scoped(&notes);
+  NotifierPrompter prompter(notes);
   const std::string old = "; mine\r\n[MOZI]\r\nCODE=10\r\nBOM=0\r\n[ETC]\r\nTAB_OLDTYPE=1\r\n";
   const std::string path = home.Write("korvel.ini", old);
 
   enum class Fault { kDiskFull, kNothingWritten, kCloseFails };
   for (Fault fault : {Fault::kDiskFull, Fault::kNothingWritten, Fault::kCloseFails}) {
-    SettingsStore global;
+    SettingsStore global(&prompter);
     global.LoadSettings();
     ASSERT_EQ(global.GetEncoding(), 10);
     global.SetEncoding(15);
@@ -51,7 +51,7 @@ TEST(SettingsFaultsTest, AFailedSaveKeepsTheOldSettingsWhole) {
   }
 
   // Once the disk is well again the save goes through and keeps the rest of the file.
-  SettingsStore global;
+  SettingsStore global(&prompter);
   global.LoadSettings();
   global.SetEncoding(15);
   EXPECT_TRUE(global.SaveSettings());

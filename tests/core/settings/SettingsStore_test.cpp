@@ -66,8 +66,8 @@ TEST(SettingsStoreTest, FirstStartUsesDefaultsAndSavingWritesAllFourKeys) {
   TempDir home;
   ScopedHome scope(home.Path());
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
-  SettingsStore global;
+  NotifierPrompter prompter(notes);
+  SettingsStore global(&prompter);
   EXPECT_EQ(global.Folder(), home.Path() + "/");
   global.LoadSettings();
   EXPECT_EQ(global.GetEncoding(), kEncodingSjis);
@@ -108,11 +108,11 @@ TEST(SettingsStoreTest, MalformedValuesFallBackToTheirDefaults) {
   TempDir home;
   ScopedHome scope(home.Path());
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
+  NotifierPrompter prompter(notes);
   home.Write("korvel.ini",
              "garbage\n[mozi]\ncode=abc\nbom=7\n[ETC\nTAB_OLDTYPE=1\n[Etc]\nTAB_OLDTYPE=\n"
              "RET_M_IDX=2x\n");
-  SettingsStore global;
+  SettingsStore global(&prompter);
   global.SetEncoding(10);
   global.SetNewlineMode(1);
   global.LoadSettings();
@@ -141,7 +141,7 @@ TEST(SettingsStoreTest, BomZeroRefusesAForeignMarkInTheSharedReader) {
   global.LoadSettings();
   FixedWidthReader& fix = global.FixReader();
   EXPECT_EQ(&fix, &global.FixReader());
-  ASSERT_EQ(fix.AddDefinition("A", 3), FixedWidthReader::kAddOk);
+  ASSERT_EQ(fix.AddDefinition("A", 3).Code(), FixedWidthReader::kAddOk);
   EXPECT_EQ(fix.Open(data, 0, global.GetEncoding(), global.GetDetectBom() ? 1 : 0),
             FixedWidthReader::kOpenFailed);
   EXPECT_EQ(Cp932ToUtf8(fix.GetError()), "文字コードが異なります。");
@@ -154,7 +154,7 @@ TEST(SettingsStoreTest, BomZeroRefusesAForeignMarkInTheSharedReader) {
 TEST(SettingsStoreTest, LongProgramFoldersAreUsedWhole) {
   TempDir base;
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
+  NotifierPrompter prompter(notes);
   // A settings file in the current folder that must never be read or written.
   TempDir work;
   const std::string decoy = "[MOZI]\r\nCODE=10\r\n";
@@ -165,7 +165,7 @@ TEST(SettingsStoreTest, LongProgramFoldersAreUsedWhole) {
     const std::string folder = FolderOfLength(base.Path(), length);
     ASSERT_EQ(folder.size(), length);
     ScopedHome scope(folder);
-    SettingsStore global;
+    SettingsStore global(&prompter);
     ASSERT_EQ(global.Folder(), folder);
     for (const char* name : {"korvel.ini", "tmpA.dat", "tmpB.dat", "korvel.html"}) {
       EXPECT_EQ(global.MakePath(name), Cat(folder, name));
@@ -191,7 +191,7 @@ TEST(SettingsStoreTest, LongProgramFoldersAreUsedWhole) {
 TEST(SettingsStoreTest, WithoutAProgramFolderNothingIsReadOrWritten) {
   TempDir base;
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
+  NotifierPrompter prompter(notes);
   std::filesystem::create_directory(base.File("real"));
   const std::string real = base.Write("real/korvel.ini", "[MOZI]\r\nCODE=15\r\n");
   std::filesystem::create_directory_symlink(base.File("real"), base.File("link"));
@@ -199,7 +199,7 @@ TEST(SettingsStoreTest, WithoutAProgramFolderNothingIsReadOrWritten) {
   work.Write("korvel.ini", "[MOZI]\r\nCODE=10\r\n");
   ScopedWorkingFolder cwd(work.Path());
   ScopedHome scope(base.File("link"));
-  SettingsStore global;
+  SettingsStore global(&prompter);
   EXPECT_EQ(global.Folder(), "");
   EXPECT_EQ(global.MakePath("korvel.ini"), "");
   EXPECT_EQ(global.MakePath("tmpA.dat"), "");
@@ -220,9 +220,9 @@ TEST(SettingsStoreTest, AFailedSaveIsReturnedButNotShown) {
   TempDir home;
   ScopedHome scope(home.Path());
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
+  NotifierPrompter prompter(notes);
   std::filesystem::create_directory(home.File("korvel.ini"));
-  SettingsStore global;
+  SettingsStore global(&prompter);
   global.LoadSettings();
   EXPECT_TRUE(global.GetDetectBom());
   EXPECT_FALSE(global.SaveSettings());
@@ -233,18 +233,18 @@ TEST(SettingsStoreTest, HelpPageIsLookedForInTheProgramFolder) {
   TempDir home;
   ScopedHome scope(home.Path());
   RecordingNotifier notes;
-  ScopedNotifier notifier(&notes);
-  SettingsStore global;
+  NotifierPrompter prompter(notes);
+  SettingsStore global(&prompter);
   EXPECT_EQ(global.HelpPath(), home.Path() + "/korvel.html");
   EXPECT_FALSE(global.HelpExists());
   EXPECT_TRUE(notes.Entries().empty());
-  EXPECT_FALSE(global.CheckHelp());
+  EXPECT_EQ(test::Shown(notes, global.CheckHelp()), -1);
   ASSERT_EQ(notes.Texts(), std::vector<std::string>{"ファイルが見付かりません。"});
   EXPECT_EQ(Cp932ToUtf8(notes.Entries()[0].box.caption), "注意");
 
   notes.Clear();
   home.Write("korvel.html", "<html></html>");
-  EXPECT_TRUE(global.CheckHelp());
+  EXPECT_EQ(test::Shown(notes, global.CheckHelp()), 0);
   EXPECT_TRUE(notes.Entries().empty());
 }
 

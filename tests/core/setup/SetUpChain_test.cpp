@@ -124,7 +124,7 @@ class SetUpChainTest : public ::testing::Test {
   std::unique_ptr<SettingsStore> global_;
   CompareSession session_;
   RecordingNotifier notifier_;
-  ScopedNotifier scoped_{&notifier_};
+  NotifierPrompter prompter_{notifier_};
   std::string left_, right_;
 };
 
@@ -138,7 +138,7 @@ TEST_F(SetUpChainTest, CancelledFileSelectionChangesNothing) {
   session_.EditSettings().Encoding = 15;
   ScriptedDialogs dialogs({{Dialog::kFiles, 0, [](CompareSettings& s) { s.PathL = "x"; }}});
   FieldGrid grid;
-  SetUpChain chain(session_, *global_, dialogs);
+  SetUpChain chain(session_, *global_, dialogs, prompter_);
   EXPECT_FALSE(chain.Run(std::nullopt, grid));
 
   ASSERT_EQ(dialogs.shownSettings.size(), 1u);
@@ -169,7 +169,7 @@ TEST_F(SetUpChainTest, BackFromFieldControlShowsTheConfirmedSelectionThenRuns) {
       {Dialog::kFields, 1, nullptr, [](FieldGrid& g) { g.Toggle(1, FieldGrid::kKey); }},
   });
   FieldGrid grid;
-  SetUpChain chain(session_, *global_, dialogs);
+  SetUpChain chain(session_, *global_, dialogs, prompter_);
   ASSERT_TRUE(chain.Run(std::nullopt, grid));
   EXPECT_TRUE(dialogs.Finished());
 
@@ -207,7 +207,7 @@ TEST_F(SetUpChainTest, CancelInFieldControlEndsTheChain) {
       {Dialog::kFields, 0},
   });
   FieldGrid grid;
-  SetUpChain chain(session_, *global_, dialogs);
+  SetUpChain chain(session_, *global_, dialogs, prompter_);
   EXPECT_FALSE(chain.Run(std::nullopt, grid));
   EXPECT_TRUE(dialogs.Finished());
   // What the file selection confirmed is kept for the next run.
@@ -229,8 +229,8 @@ TEST_F(SetUpChainTest, FixedLengthGoesThroughTheDefinitionAndBackToIt) {
   };
   auto define = [&fix] {
     fix.ClearDefinitions();
-    ASSERT_EQ(fix.AddDefinition("CODE", 4), 0);
-    ASSERT_EQ(fix.AddDefinition(S("名前"), 3), 0);
+    ASSERT_EQ(fix.AddDefinition("CODE", 4).Code(), 0);
+    ASSERT_EQ(fix.AddDefinition(S("名前"), 3).Code(), 0);
   };
   ScriptedDialogs dialogs({
       {Dialog::kFiles, 1, fixed},
@@ -243,7 +243,7 @@ TEST_F(SetUpChainTest, FixedLengthGoesThroughTheDefinitionAndBackToIt) {
       {Dialog::kFields, 0},
   });
   FieldGrid grid;
-  SetUpChain chain(session_, *global_, dialogs);
+  SetUpChain chain(session_, *global_, dialogs, prompter_);
   EXPECT_FALSE(chain.Run(std::nullopt, grid));
   EXPECT_TRUE(dialogs.Finished());
 
@@ -274,7 +274,7 @@ TEST_F(SetUpChainTest, FailedFillingGoesBackToTheFileSelection) {
       {Dialog::kFields, 1},
   });
   FieldGrid grid;
-  SetUpChain chain(session_, *global_, dialogs);
+  SetUpChain chain(session_, *global_, dialogs, prompter_);
   EXPECT_TRUE(chain.Run(std::nullopt, grid));
   EXPECT_TRUE(dialogs.Finished());
   // The reader's own message, then the selection again with what it confirmed.
@@ -290,7 +290,7 @@ TEST_F(SetUpChainTest, DroppedPairPresetsTheFirstSelectionAndClearsTheClipboardF
     // Cancelled: the old paths stay, the clipboard flag does not.
     ScriptedDialogs dialogs({{Dialog::kFiles, 0}});
     FieldGrid grid;
-    SetUpChain chain(session_, *global_, dialogs);
+    SetUpChain chain(session_, *global_, dialogs, prompter_);
     EXPECT_FALSE(chain.Run(DroppedPair{left_, right_}, grid));
     ASSERT_EQ(dialogs.shownSettings.size(), 1u);
     EXPECT_EQ(dialogs.shownSettings[0].PathL, left_);
@@ -308,7 +308,7 @@ TEST_F(SetUpChainTest, DroppedPairPresetsTheFirstSelectionAndClearsTheClipboardF
         {Dialog::kFiles, 0},
     });
     FieldGrid grid;
-    SetUpChain chain(session_, *global_, dialogs);
+    SetUpChain chain(session_, *global_, dialogs, prompter_);
     EXPECT_FALSE(chain.Run(DroppedPair{left_, right_}, grid));
     ASSERT_EQ(dialogs.shownSettings.size(), 2u);
     EXPECT_EQ(dialogs.shownSettings[1].PathL, left_);
@@ -331,7 +331,7 @@ TEST_F(SetUpChainTest, TheFieldLimitWarningShowsOncePerFilling) {
       {Dialog::kFields, 0},
   });
   FieldGrid grid;
-  SetUpChain chain(session_, *global_, dialogs);
+  SetUpChain chain(session_, *global_, dialogs, prompter_);
   EXPECT_FALSE(chain.Run(std::nullopt, grid));
   // Both sides have 300 fields: one warning for each of the two fillings.
   const std::string warning = "255を超えるフィールドについては比較対象から除かれます。";
@@ -351,7 +351,7 @@ TEST_F(SetUpChainTest, TheFieldLimitWarningShowsOncePerFilling) {
        }},
       {Dialog::kFields, 0},
   });
-  SetUpChain again(session_, *global_, narrow);
+  SetUpChain again(session_, *global_, narrow, prompter_);
   EXPECT_FALSE(again.Run(std::nullopt, grid));
   EXPECT_EQ(session_.MaxNameCount(), 2);
   EXPECT_TRUE(notifier_.Texts().empty());

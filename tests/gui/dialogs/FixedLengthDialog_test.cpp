@@ -113,9 +113,9 @@ class FixDefinitionDialogTest : public QObject {
     files_ = std::make_unique<korvel::test::TempDir>();
     notifier_.Clear();
     fix_ = std::make_unique<korvel::FixedWidthReader>();
-    QCOMPARE(fix_->AddDefinition("A", 10), 0);
-    QCOMPARE(fix_->AddDefinition("B", 5), 0);
-    QCOMPARE(fix_->AddDefinition("C", 20), 0);
+    QCOMPARE(fix_->AddDefinition("A", 10).Code(), 0);
+    QCOMPARE(fix_->AddDefinition("B", 5).Code(), 0);
+    QCOMPARE(fix_->AddDefinition("C", 20).Code(), 0);
     // First line 50 bytes (with double-byte characters), then five more lines.
     std::string data = S("ABCDEFGHIJ12345東京都千代田区ｱｲｳ 0001") + "XYZXYZXYZXYZX\r\n";
     for (int i = 0; i < 5; ++i) data += "line" + std::to_string(i) + "\r\n";
@@ -400,8 +400,8 @@ class FixDefinitionDialogTest : public QObject {
     korvel::test::QueuedFileChooser chooser;
     korvel::ScopedFileChooser scopedChooser(&chooser);
     korvel::FixedWidthReader two;
-    QCOMPARE(two.AddDefinition(S("氏名"), 20), 0);
-    QCOMPARE(two.AddDefinition("CODE", 4), 0);
+    QCOMPARE(two.AddDefinition(S("氏名"), 20).Code(), 0);
+    QCOMPARE(two.AddDefinition("CODE", 4).Code(), 0);
     FixedLengthDialog dialog(two);
     dialog.show();
 

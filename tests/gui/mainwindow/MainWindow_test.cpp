@@ -104,6 +104,7 @@ class MainWindowTest : public QObject {
   void SettingsAreLoadedAtStartAndSavedAtClose();
   void NotifierShowsBoxesByKind();
   void WithoutAProgramFolderClosingSaysSoOnce();
+  void EngineOutcomesAndQuestionsBecomeBoxesInTheirOrder();
 
  private:
   korvel::test::TempDir home_;
@@ -669,6 +670,62 @@ void MainWindowTest::WithoutAProgramFolderClosingSaysSoOnce() {
   QVERIFY(recorder.Entries()[0].box.icon == korvel::MessageIcon::kWarning);
   QVERIFY(korvel::test::FolderEntries(base.File("real")).empty());
   qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
+}
+
+void MainWindowTest::EngineOutcomesAndQuestionsBecomeBoxesInTheirOrder() {
+  korvel::QtNotifier notifier;
+  korvel::ScopedNotifier scoped(&notifier);
+  struct Box {
+    QString title;
+    QMessageBox::Icon icon;
+    QString text;
+    bool operator==(const Box&) const = default;
+  };
+  std::vector<Box> shown;
+  // Answers the next `count` boxes with `button` as they come, one after the other.
+  std::function<void(QMessageBox::StandardButton, int)> answer =
+      [&](QMessageBox::StandardButton button, int count) {
+        if (count <= 0) return;
+        korvel::test::WhenModalShown([&, button, count](QWidget* modal) {
+          auto* box = qobject_cast<QMessageBox*>(modal);
+          QVERIFY(box != nullptr && box->button(button) != nullptr);
+          shown.push_back({box->windowTitle(), box->icon(), box->text()});
+          answer(button, count - 1);
+          box->button(button)->click();
+        });
+      };
+
+  // A reader's memory failure: the list's warning, then the reader's alert, then the run's
+  // own failure code.
+  const korvel::Status outcome =
+      korvel::Status::Warning(-1, korvel::test::S("メモリが足りません。"))
+          .Then(korvel::Status(-9, korvel::MessageKind::kAlert,
+                               korvel::test::S("メモリが足りません。(-070407)")))
+          .Then(korvel::Status(-1));
+  answer(QMessageBox::Ok, 2);
+  QVERIFY(!korvel::ShowOutcome(outcome));
+  QCOMPARE(shown.size(), size_t{2});
+  QVERIFY((shown[0] == Box{Q("注意"), QMessageBox::Warning, Q("メモリが足りません。")}));
+  QVERIFY((shown[1] == Box{Q("注意"), QMessageBox::NoIcon, Q("メモリが足りません。(-070407)")}));
+
+  // A completion notice is a success; the window's prompter asks with Yes and No.
+  shown.clear();
+  answer(QMessageBox::Ok, 1);
+  QVERIFY(korvel::ShowOutcome(korvel::Status::Notice(korvel::test::S("保存しました。"))));
+  QCOMPARE(shown.size(), size_t{1});
+  QVERIFY((shown[0] == Box{Q("確認"), QMessageBox::Information, Q("保存しました。")}));
+  shown.clear();
+  answer(QMessageBox::Yes, 1);
+  QVERIFY(korvel::WindowPrompter().Confirm(korvel::test::S("上書きしますか？")));
+  answer(QMessageBox::No, 1);
+  QVERIFY(!korvel::WindowPrompter().Confirm(korvel::test::S("上書きしますか？")));
+  QCOMPARE(shown.size(), size_t{2});
+  QVERIFY((shown[0] == Box{Q("確認"), QMessageBox::Question, Q("上書きしますか？")}));
+
+  // Nothing is shown for an outcome without messages, and none is left waiting.
+  shown.clear();
+  QVERIFY(!korvel::ShowOutcome(korvel::Status(-1)));
+  QVERIFY(shown.empty());
 }
 
 QTEST_MAIN(MainWindowTest)
