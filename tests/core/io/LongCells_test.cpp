@@ -45,7 +45,7 @@ Records ReadAll(const std::string& path, Rules rules) {
   Records records;
   if (csv.Open(path, 0, kEncodingSjis, 1) != 0) return {{"open failed"}};
   for (int n; (n = csv.ReadRecord()) != 0;) {
-    if (n < 0) return {{"#" + std::to_string(n)}};
+    if (n < 0) return {{Cat("#", std::to_string(n))}};
     std::vector<std::string> fields;
     for (int i = 0; i < n; ++i) fields.emplace_back(csv.FieldView(i));
     records.push_back(fields);
