@@ -30,7 +30,8 @@ class FaultyFileSystem : public FileSystem {
     writeBudget_ = bytes;
     limited_ = true;
   }
-  // Closing a file opened for writing closes it but reports a failure.
+  // Closing a file opened for writing closes it but reports a failure; a file written
+  // whole-or-nothing (BeginWrite) is then dropped, as a real failed flush would leave it.
   void FailWriteCloses() {
     std::lock_guard<std::mutex> lock(mutex_);
     failWriteCloses_ = true;
@@ -74,6 +75,35 @@ class FaultyFileSystem : public FileSystem {
     }
     if (allowed == 0 && count > 0) return -1;
     return FileSystem::Write(fd, buffer, allowed);
+  }
+  int BeginWrite(const std::string& path) override {
+    const int fd = FileSystem::BeginWrite(path);
+    if (fd < 0) return fd;
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_[fd] = Opened{};
+    open_[fd].writing = true;
+    return fd;
+  }
+  int CommitWrite(int fd, bool replace) override {
+    bool fail;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      fail = failWriteCloses_;
+      open_.erase(fd);
+      if (fail) ++failures_;
+    }
+    if (fail) {
+      FileSystem::AbandonWrite(fd);
+      return -1;
+    }
+    return FileSystem::CommitWrite(fd, replace);
+  }
+  void AbandonWrite(int fd) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      open_.erase(fd);
+    }
+    FileSystem::AbandonWrite(fd);
   }
   int Close(int fd) override {
     bool fail = false;

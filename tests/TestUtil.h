@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvel::test {
 
@@ -25,6 +26,9 @@ class TempDir {
 };
 
 std::string ReadFileBytes(const std::string& path);
+
+// The names in a folder (hidden ones too), sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);
 
 // The CP932 form of a UTF-8 text (shorthand for the tests' expectations).
 std::string S(std::string_view utf8);

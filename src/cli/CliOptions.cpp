@@ -7,12 +7,12 @@
 namespace korvel::cli {
 namespace {
 
+// A field number has no upper bound here: a fixed-length definition may hold any number of
+// fields, so only the filled grid can tell which numbers exist.
 bool ParseFieldNumber(const std::string& text, int* field) {
   int value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > 1000) {
-    return false;
-  }
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1) return false;
   *field = value;
   return true;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestUtil.h"
+
 namespace korvel::cli {
 namespace {
 
@@ -108,6 +110,115 @@ TEST(CliOptionsTest, MalformedCommandLinesAreRefusedWithAReason) {
     std::string error;
     EXPECT_FALSE(Parse(args, &o, &error)) << args[0];
     EXPECT_FALSE(error.empty()) << args[0];
+  }
+}
+
+// Each refusal names its reason exactly; the reason is what korvel-cli prints after
+// "korvel-cli: ".
+TEST(CliOptionsTest, RefusalsGiveTheirExactReason) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string reason;
+  };
+  const std::string otherQuote = "--delimiter に改行や引用符は指定できません。";
+  const std::string delimiterAlone = "--delimiter は --kind other と共に指定してください。";
+  const std::string fixedDefAlone = "--fixed-def は --kind fixed と共に指定してください。";
+  const std::vector<Case> cases = {
+      // A delimiter that would break the reading of a line.
+      {{"--kind", "other", "--delimiter", "\"", "a", "b"}, otherQuote},
+      {{"--kind", "other", "--delimiter", "\r", "a", "b"}, otherQuote},
+      {{"--kind", "other", "--delimiter", "\n", "a", "b"}, otherQuote},
+      {{"--kind", "other", "--delimiter", std::string(1, '\0'), "a", "b"}, otherQuote},
+      {{"--delimiter=\"", "--kind=other", "a", "b"}, otherQuote},
+      {{"--kind", "other", "--delimiter", "", "a", "b"},
+       "--delimiter には1バイトの文字を指定してください。"},
+      {{"--kind", "other", "--delimiter", "||", "a", "b"},
+       "--delimiter には1バイトの文字を指定してください。"},
+      // --delimiter belongs to --kind other only, whatever the delimiter.
+      {{"--delimiter", ";", "a", "b"}, delimiterAlone},
+      {{"--kind", "csv", "--delimiter", ",", "a", "b"}, delimiterAlone},
+      {{"--kind", "tab", "--delimiter", "\t", "a", "b"}, delimiterAlone},
+      {{"--delimiter", "\"", "a", "b"}, delimiterAlone},
+      // --fixed-def belongs to --kind fixed only, and --kind fixed needs it.
+      {{"--fixed-def", "d.dat", "a", "b"}, fixedDefAlone},
+      {{"--kind", "tab", "--fixed-def", "d.dat", "a", "b"}, fixedDefAlone},
+      {{"--kind", "other", "--fixed-def", "d.dat", "a", "b"}, fixedDefAlone},
+      {{"--kind", "fixed", "a", "b"},
+       "--kind fixed には --fixed-def で定義ファイルを指定してください。"},
+      // Key fields take neither --ignore-spaces nor --not-compared, given before or after.
+      {{"--key", "2", "--ignore-spaces", "1,2", "a", "b"},
+       "--ignore-spaces はキーのフィールド 2 には指定できません。"},
+      {{"--ignore-spaces", "4", "--key", "4:num", "a", "b"},
+       "--ignore-spaces はキーのフィールド 4 には指定できません。"},
+      {{"--key", "3", "--not-compared", "3", "a", "b"},
+       "--not-compared はキーのフィールド 3 には指定できません。"},
+      {{"--key", "1", "--key", "5", "--not-compared", "2,5", "a", "b"},
+       "--not-compared はキーのフィールド 5 には指定できません。"},
+      {{"--key", "2", "--key", "2:num", "a", "b"}, "--key でフィールド 2 が重複しています。"},
+      // Malformed values, paths and names.
+      {{"--kind", "xls", "a", "b"}, "--kind の値が正しくありません: xls"},
+      {{"--newline=3", "a", "b"}, "--newline の値が正しくありません: 3"},
+      {{"--key", "1:number", "a", "b"}, "--key の値が正しくありません: 1:number"},
+      {{"--ignore-spaces", "1,,2", "a", "b"}, "--ignore-spaces の値が正しくありません: 1,,2"},
+      {{"--extract", "field-diff:", "a", "b"}, "--extract の値が正しくありません: field-diff:"},
+      {{"a", "b", "--export"}, "--export には値が必要です。"},
+      {{"--frobnicate", "a", "b"}, "不明なオプションです: --frobnicate"},
+      {{"a"}, "比較する2つのファイルを指定してください。"},
+      {{"a", "b", "c"}, "ファイルは2つだけ指定してください。"},
+  };
+  for (const Case& c : cases) {
+    CliOptions o;
+    std::string error;
+    EXPECT_FALSE(Parse(c.args, &o, &error)) << c.reason;
+    EXPECT_EQ(error, c.reason);
+  }
+}
+
+// Field numbers have no cap of their own: any number from 1 is taken here, and only the
+// grid, once filled, can refuse it. Zero, negatives and anything not a plain number are
+// malformed.
+TEST(CliOptionsTest, FieldNumbersFromOneWithoutCap) {
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--kind", "fixed", "--fixed-def", "d.dat", "--key", "1100", "--key",
+                     "1001:num", "--ignore-spaces", "1000,1200", "--not-compared", "99999",
+                     "--not-loaded", "2000", "--extract", "field-equal:5000", "a", "b"},
+                    &o, &error))
+      << error;
+  ASSERT_EQ(o.keys.size(), 2u);
+  EXPECT_EQ(o.keys[0].field, 1100);
+  EXPECT_FALSE(o.keys[0].numeric);
+  EXPECT_EQ(o.keys[1].field, 1001);
+  EXPECT_TRUE(o.keys[1].numeric);
+  EXPECT_EQ(o.ignoreSpaces, (std::vector<int>{1000, 1200}));
+  EXPECT_EQ(o.notCompared, (std::vector<int>{99999}));
+  EXPECT_EQ(o.notLoaded, (std::vector<int>{2000}));
+  EXPECT_EQ(o.extractField, 5000);
+
+  struct Case {
+    const char* option;
+    const char* value;
+  };
+  const Case malformed[] = {
+      {"--key", "0"},
+      {"--key", "-1"},
+      {"--key", "-1100"},
+      {"--key", "x"},
+      {"--key", ""},
+      {"--key", "12a"},
+      {"--key", "1.5"},
+      {"--key", "0:num"},
+      {"--key", "-3:num"},
+      {"--key", " 7"},
+      {"--ignore-spaces", "0"},
+      {"--not-compared", "2,-2"},
+      {"--not-loaded", "a"},
+      {"--extract", "field-diff:0"},
+      {"--extract", "field-equal:-5"},
+  };
+  for (const Case& c : malformed) {
+    EXPECT_FALSE(Parse({c.option, c.value, "a", "b"}, &o, &error)) << c.option << " " << c.value;
+    EXPECT_EQ(error, test::Cat(c.option, " の値が正しくありません: ", c.value));
   }
 }
 

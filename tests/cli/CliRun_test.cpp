@@ -13,6 +13,7 @@
 namespace korvel::cli {
 namespace {
 
+using test::Cat;
 using test::S;
 
 class CliRunTest : public ::testing::Test {
@@ -125,6 +126,115 @@ TEST_F(CliRunTest, ChecksRunInTheirOrder) {
   EXPECT_EQ(Run({"--not-loaded", "1,2,3,4", wide, wide}), kExitSame);
 }
 
+// The refusals of the options come before the paths are looked at: the reason on standard
+// error after "korvel-cli: ", exit 2, nothing on standard output, no message box.
+TEST_F(CliRunTest, OptionRefusalsPrintTheirReason) {
+  const std::string missing = dir_.File("missing.csv");
+  const std::string good = dir_.Write("g.csv", "1,a\r\n");
+  struct Case {
+    std::vector<std::string> options;
+    std::string reason;
+  };
+  const std::string otherQuote = "--delimiter に改行や引用符は指定できません。";
+  const std::vector<Case> cases = {
+      {{"--kind", "other", "--delimiter", "\""}, otherQuote},
+      {{"--kind", "other", "--delimiter", "\r"}, otherQuote},
+      {{"--kind", "other", "--delimiter", "\n"}, otherQuote},
+      {{"--kind", "other", "--delimiter", std::string(1, '\0')}, otherQuote},
+      {{"--delimiter", ";"}, "--delimiter は --kind other と共に指定してください。"},
+      {{"--kind", "tab", "--delimiter", "\t"},
+       "--delimiter は --kind other と共に指定してください。"},
+      {{"--fixed-def", good}, "--fixed-def は --kind fixed と共に指定してください。"},
+      {{"--kind", "fixed"}, "--kind fixed には --fixed-def で定義ファイルを指定してください。"},
+      {{"--key", "2:num", "--ignore-spaces", "2"},
+       "--ignore-spaces はキーのフィールド 2 には指定できません。"},
+      {{"--not-compared", "1", "--key", "1"},
+       "--not-compared はキーのフィールド 1 には指定できません。"},
+      {{"--key", "0"}, "--key の値が正しくありません: 0"},
+      {{"--key", "-4"}, "--key の値が正しくありません: -4"},
+      {{"--not-loaded", "two"}, "--not-loaded の値が正しくありません: two"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.options;
+    args.push_back(missing);
+    args.push_back(good);
+    EXPECT_EQ(Run(args), kExitFailed) << c.reason;
+    EXPECT_EQ(Err(), test::Cat("korvel-cli: ", c.reason, "\n"));
+    EXPECT_EQ(Out(), "") << c.reason;
+    EXPECT_TRUE(Messages().empty()) << c.reason;
+  }
+}
+
+// A fixed-length definition of 1,200 fields: every field number up to 1,200 is a row of the
+// grid and may be used; the first number beyond it is the usage error that names it, and
+// only after the files have been checked.
+TEST_F(CliRunTest, FieldNumbersAreJudgedByTheGridOnly) {
+  constexpr int kFields = 1200;
+  std::string def;
+  for (int i = 1; i <= kFields; ++i) def += test::Cat("F", std::to_string(i), "\t1\r\n");
+  const std::string defPath = dir_.Write("wide.dat", def);
+  // Records differ only in field 1100 (the key) and field 1200; the right file is in the
+  // other order.
+  auto record = [](char key, char last) {
+    std::string line(kFields, '.');
+    line[1099] = key;
+    line[kFields - 1] = last;
+    return line + "\r\n";
+  };
+  const std::string left = dir_.Write("l.txt", record('a', 'x') + record('b', 'y'));
+  const std::string right = dir_.Write("r.txt", record('b', 'y') + record('a', 'z'));
+  const std::vector<std::string> fixed = {"--kind", "fixed", "--fixed-def", defPath};
+  auto with = [&fixed](std::vector<std::string> more) {
+    std::vector<std::string> args = fixed;
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  };
+  // Fixed-length sides compare every field, so field 1200 makes the pair of key a differ.
+  EXPECT_EQ(Run(with({"--key", "1100", "--pairs", left, right})), kExitDifferent) << Err();
+  EXPECT_EQ(Out(),
+            "左総数:2件 右総数:2件 相違レコード数:1件 左のみ:0件 右のみ:0件\n"
+            "1\t0\t1\n0\t1\t0\n");
+  EXPECT_EQ(Err(), "");
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Run(with({"--key", "1100", "--pairs", "--extract", "field-equal:1200", left, right})),
+            kExitDifferent)
+      << Err();
+  EXPECT_EQ(Out(),
+            "左総数:2件 右総数:2件 相違レコード数:1件 左のみ:0件 右のみ:0件\n"
+            "0\t1\t0\n");
+  EXPECT_EQ(Run(with({"--key", "1100", "--not-compared", "1200", left, right})), kExitSame);
+
+  struct Beyond {
+    std::vector<std::string> options;
+    std::string reason;
+  };
+  const std::vector<Beyond> beyond = {
+      {{"--key", "1201"}, "--key のフィールド 1201 はありません(フィールド数 1200)。"},
+      {{"--key", "1100", "--not-compared", "1201"},
+       "--not-compared のフィールド 1201 はありません(フィールド数 1200)。"},
+      {{"--not-loaded", "1200,1500"},
+       "--not-loaded のフィールド 1500 はありません(フィールド数 1200)。"},
+      {{"--extract", "field-diff:1201"},
+       "--extract のフィールド 1201 はありません(フィールド数 1200)。"},
+  };
+  for (const Beyond& b : beyond) {
+    std::vector<std::string> args = with(b.options);
+    args.push_back(left);
+    args.push_back(right);
+    EXPECT_EQ(Run(args), kExitFailed) << b.reason;
+    EXPECT_EQ(Err(), test::Cat("korvel-cli: ", b.reason, "\n"));
+    EXPECT_EQ(Out(), "") << b.reason;
+  }
+  // A large field number is no option error: a missing file is reported first, and a
+  // delimited file's grid judges it.
+  const std::string small = dir_.Write("s.csv", "1,a,b\r\n");
+  EXPECT_EQ(Run({"--key", "1001", dir_.File("missing.csv"), small}), kExitFailed);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"パス(画面左)に該当のファイルが見付かりません。"});
+  EXPECT_EQ(Err(), "");
+  EXPECT_EQ(Run({"--key", "1001", small, small}), kExitFailed);
+  EXPECT_EQ(Err(), "korvel-cli: --key のフィールド 1001 はありません(フィールド数 3)。\n");
+}
+
 TEST_F(CliRunTest, ReaderFailuresEndWithoutSummary) {
   const std::string left = dir_.Write("l.csv", "1,a\r\n");
   const std::string longCell = dir_.Write("r.csv", "1," + std::string(501, 'x') + "\r\n");
@@ -153,6 +263,27 @@ TEST_F(CliRunTest, SettingsFileGivesTheDefaultsAndOptionsOverride) {
   const std::string b = dir_.Write("b.csv", "1,\"x\r\nz\"\r\n");
   EXPECT_EQ(Run({"--key", "1", a, b}), kExitDifferent);
   EXPECT_EQ(Run({"--key", "1", "--newline", "0", a, b}), kExitSame);
+}
+
+// CODE holds 0, 10 or 15; any other number reads files without a mark as Shift-JIS.
+// Big-endian UTF-16 comes only from an FE FF mark, never from the settings.
+TEST_F(CliRunTest, UnexpectedEncodingCodesReadAsShiftJis) {
+  const std::string a = dir_.Write("a.csv", Cat("1,", S("表"), "\r\n2,x\r\n"));
+  const std::string b = dir_.Write("b.csv", Cat("1,", S("あ"), "\r\n2,y\r\n"));
+  const std::string a2 = dir_.Write("a2.csv", Cat("1,", S("表"), "\r\n2,x\r\n"));
+  const std::string be =
+      dir_.Write("be.csv", std::string("\xFE\xFF\x00\x31\x00\x2C\x88\x68\x00\x0D\x00\x0A", 12));
+  const std::string sjisKanji = dir_.Write("k.csv", Cat("1,", S("表"), "\r\n"));
+  for (const char* code : {"11", "1", "-5", "99", "abc"}) {
+    SCOPED_TRACE(code);
+    home_.Write("korvel.ini", Cat("[MOZI]\r\nCODE=", code, "\r\n"));
+    EXPECT_EQ(Run({"--key", "1", a, b}), kExitDifferent);
+    EXPECT_EQ(Out().substr(0, Out().find('\n')),
+              "左総数:2件 右総数:2件 相違レコード数:2件 左のみ:0件 右のみ:0件");
+    EXPECT_EQ(Run({"--key", "1", a, a2}), kExitSame);
+    // The mark still decides: FE FF 0031 002C 8868 is "1,表".
+    EXPECT_EQ(Run({"--key", "1", be, sjisKanji}), kExitSame);
+  }
 }
 
 TEST_F(CliRunTest, FixedLengthFilesWithADefinitionFile) {

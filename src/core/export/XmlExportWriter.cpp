@@ -93,8 +93,16 @@ std::unique_ptr<XmlTables> BuildXmlTables() {
   for (unsigned c = 0; c < 256; ++c) {
     if (t->leadIndex[c] != kNotLead) EncodeUtf8(lone[0], t->single[c]);
   }
-  for (std::size_t i = 0; i < pairUnits.size() && i < t->pairs.size(); ++i) {
-    EncodeUtf8(pairUnits[i], t->pairs[i]);
+  // A lead byte before a byte that cannot be a trail byte converts as two characters; such
+  // pairs are never looked up (EscapeCharacters writes the lead byte alone), so only the
+  // true pairs take an entry.
+  std::size_t unit = 0;
+  for (std::size_t i = 0; i < t->pairs.size() && unit < pairUnits.size(); ++i) {
+    if (IsTrailByte(static_cast<unsigned char>(i % 256))) {
+      EncodeUtf8(pairUnits[unit++], t->pairs[i]);
+    } else {
+      unit += 2;
+    }
   }
   SetEntity(t->single['"'], "&quot;");
   SetEntity(t->single['<'], "&lt;");
@@ -109,6 +117,8 @@ std::unique_ptr<XmlTables> BuildXmlTables() {
   for (unsigned c = 0; c < 0x20; ++c) {
     if (c != '\t' && c != '\r' && c != '\n') SetEntity(t->single[c], "?");
   }
+  // 0x80 is the control character U+0080, which a workbook should not hold either.
+  SetEntity(t->single[0x80], "?");
   return t;
 }
 
@@ -128,7 +138,7 @@ std::size_t EscapeCharacters(const XmlTables& t, std::string_view text, std::siz
   while (i < stop) {
     unsigned char c = p[i];
     std::uint8_t lead = t.leadIndex[c];
-    if (lead != kNotLead && i + 1 < n) {
+    if (lead != kNotLead && i + 1 < n && IsTrailByte(p[i + 1])) {
       const DoublePiece& piece = t.pairs[static_cast<std::size_t>(lead) * 256 + p[i + 1]];
       std::memcpy(o, piece.bytes, sizeof piece.bytes);
       o += piece.length;

@@ -27,7 +27,14 @@ std::size_t Utf8SequenceLength(unsigned char c) {
 
 TextFile::TextFile() = default;
 
-TextFile::~TextFile() { Close(); }
+TextFile::~TextFile() {
+  // A written file that was never closed is incomplete as far as anyone knows.
+  if (fd_ >= 0 && mode_ == kModeWrite) {
+    CurrentFileSystem().AbandonWrite(fd_);
+    fd_ = -1;
+  }
+  Close();
+}
 
 int TextFile::Open(const std::string& path, int mode, int encoding) {
   if (IsOpen()) return -2;
@@ -45,11 +52,16 @@ int TextFile::Open(const std::string& path, int mode, int encoding) {
     default:
       return -1;
   }
-  int fd = CurrentFileSystem().Open(path, fsMode);
+  int fd = mode == kModeWrite ? CurrentFileSystem().BeginWrite(path)
+                              : CurrentFileSystem().Open(path, fsMode);
   if (fd < 0) return -1;
   fd_ = fd;
   mode_ = mode;
-  encoding_ = encoding;
+  writeFailed_ = false;
+  replace_ = true;
+  // Only Shift-JIS, UTF-16 and UTF-8 are ever asked for; any other code (an odd CODE in the
+  // settings file) reads as Shift-JIS. Big-endian UTF-16 comes from its mark alone.
+  encoding_ = encoding == kEncodingUtf16 || encoding == kEncodingUtf8 ? encoding : kEncodingSjis;
   carryLength_ = 0;
   readAheadPos_ = readAheadEnd_ = 0;
   readAheadFailed_ = false;
@@ -62,9 +74,18 @@ int TextFile::Close() {
   readAheadPos_ = readAheadEnd_ = 0;
   carryLength_ = 0;
   if (fd_ < 0) return 0;
-  const int closed = CurrentFileSystem().Close(fd_);
+  const int fd = fd_;
   fd_ = -1;
-  return closed == 0 ? 0 : -1;
+  if (mode_ == kModeWrite) {
+    if (writeFailed_) {
+      CurrentFileSystem().AbandonWrite(fd);
+      return -1;
+    }
+    const int committed = CurrentFileSystem().CommitWrite(fd, replace_);
+    if (committed == FileSystem::kTargetExists) return kTargetExists;
+    return committed == 0 ? 0 : -1;
+  }
+  return CurrentFileSystem().Close(fd) == 0 ? 0 : -1;
 }
 
 long TextFile::Fill(unsigned char* dst, std::size_t count) {
@@ -107,7 +128,9 @@ int TextFile::Write(const void* buffer, int count) {
   if (!IsOpen() || count < 0) return 0;
   if (count == 0) return 0;
   ssize_t n = CurrentFileSystem().Write(fd_, buffer, static_cast<std::size_t>(count));
-  return n == count ? count : 0;
+  if (n == count) return count;
+  writeFailed_ = true;
+  return 0;
 }
 
 int TextFile::WriteNewline() { return Write("\r\n", 2); }

@@ -22,8 +22,11 @@ class TextFile {
 
   // Modes of Open.
   static constexpr int kModeRead = 0;       // the file must exist
-  static constexpr int kModeWrite = 1;      // created, replacing an existing file
+  static constexpr int kModeWrite = 1;      // written whole or not at all (see Close)
   static constexpr int kModeReadWrite = 2;  // created, replacing an existing file
+
+  // Close of a written file: a file of that name exists and replacing it was not allowed.
+  static constexpr int kTargetExists = -2;
 
   TextFile();
   ~TextFile();
@@ -35,8 +38,17 @@ class TextFile {
   // remembers `encoding`.
   [[nodiscard]] int Open(const std::string& path, int mode, int encoding);
   // Frees the conversion buffers and closes the file, if one is open. 0, or -1 when the
-  // system reports a failed close (for a written file: bytes may not have reached it).
+  // system reports a failed close.
+  //
+  // A file opened with kModeWrite is written beside its path and takes the path's name
+  // only here, in one step (platform/AtomicFile.h): 0 when it did; -1 when a write failed
+  // before or the file could not be flushed or named, and kTargetExists when a file of
+  // that name exists and SetReplace(false) was called. In every failure the path keeps
+  // what it held before and no partial file is left. Destroying the object without Close
+  // drops what was written.
   int Close();
+  // Whether Close of a written file may replace an existing file (the default).
+  void SetReplace(bool replace) { replace_ = replace; }
   bool IsOpen() const { return fd_ >= 0; }
 
   // Bytes read; 0 at the end of the file or on failure.
@@ -67,6 +79,8 @@ class TextFile {
 
   int fd_ = -1;
   int mode_ = kModeRead;
+  bool writeFailed_ = false;
+  bool replace_ = true;
   int encoding_ = 0;
   // Bytes not yet delivered: the rest of the last piece after its cut, or bytes that
   // CheckBom read and found to be no mark.

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace korvel {
 namespace {
@@ -52,6 +53,24 @@ char16_t IconvOneToUnicode(iconv_t cd, const unsigned char* bytes, std::size_t n
                                static_cast<unsigned char>(out[1]) << 8);
 }
 
+// The single bytes that the C library's CP932 refuses but the Windows code page maps, in
+// both directions: 0x80 to the control character U+0080, the rest to the private use area.
+// With them every byte of a file shows as something and comes back as the same byte.
+constexpr std::array<std::pair<unsigned char, char16_t>, 5> kWindowsSingles = {{
+    {0x80, 0x0080},
+    {0xA0, 0xF8F0},
+    {0xFD, 0xF8F1},
+    {0xFE, 0xF8F2},
+    {0xFF, 0xF8F3},
+}};
+
+void AddWindowsSingles(Tables& t) {
+  for (auto [byte, unit] : kWindowsSingles) {
+    t.toUnicode[byte] = unit;
+    t.toCp932[unit] = byte;
+  }
+}
+
 std::unique_ptr<Tables> BuildTables() {
   auto t = std::make_unique<Tables>();
   t->toUnicode.fill(kReplacement);
@@ -63,6 +82,7 @@ std::unique_ptr<Tables> BuildTables() {
       t->toCp932[c] = static_cast<std::uint16_t>(c);
       t->toUnicode[c] = static_cast<char16_t>(c);
     }
+    AddWindowsSingles(*t);
     return t;
   }
   for (unsigned u = 1; u < 0x10000; ++u) {
@@ -84,6 +104,7 @@ std::unique_ptr<Tables> BuildTables() {
   }
   iconv_close(toSjis);
   iconv_close(toUtf16);
+  AddWindowsSingles(*t);
   return t;
 }
 
@@ -200,10 +221,12 @@ std::u16string Cp932ToUtf16(std::string_view cp932) {
   for (std::size_t i = 0; i < n; ++i) {
     unsigned char c = p[i];
     if (IsLeadByte(c)) {
-      if (i + 1 < n) {
+      if (i + 1 < n && IsTrailByte(p[i + 1])) {
         out.push_back(t.toUnicode[c << 8 | p[i + 1]]);
         ++i;
       } else {
+        // A lead byte without a trail byte is one broken character; what follows it is
+        // read again, so that an ASCII character after it is never lost.
         out.push_back(kReplacement);
       }
     } else {

@@ -7,7 +7,11 @@
 // character with two CP932 codes is the one iconv picks. A character without a CP932 form
 // becomes '?', the code page's default character. Invalid input (a broken UTF-8 sequence, a
 // lone surrogate, an undefined double-byte code) never stops a conversion: it yields '?'
-// towards CP932 and U+FFFD towards Unicode.
+// towards CP932 and U+FFFD towards Unicode; a lead byte followed by a byte that cannot be a
+// trail byte becomes U+FFFD alone, and the byte after it is read again.
+//
+// Overrides of iconv's tables, as the Windows code page has them, in both directions:
+// 0x80 <-> U+0080, 0xA0 <-> U+F8F0, 0xFD <-> U+F8F1, 0xFE <-> U+F8F2, 0xFF <-> U+F8F3.
 
 #include <cstddef>
 #include <string>
@@ -27,6 +31,10 @@ constexpr bool IsLeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 constexpr bool IsLeadByte(char c) { return IsLeadByte(static_cast<unsigned char>(c)); }
+
+// True for a byte that can follow a lead byte (0x40-0x7E, 0x80-0xFC). Converting to
+// Unicode, a lead byte followed by anything else stands alone as U+FFFD.
+constexpr bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 // The length of the character at byte `i` of `s`: 2 for a lead byte with a byte after it,
 // else 1 (a lead byte at the very end stands alone).

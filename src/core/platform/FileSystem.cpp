@@ -5,11 +5,32 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "platform/AtomicFile.h"
 
 namespace korvel {
 namespace {
 
 FileSystem* installed = nullptr;
+
+// The writes begun and not yet committed, by descriptor.
+std::mutex pendingMutex;
+std::map<int, std::unique_ptr<AtomicFile>>& PendingWrites() {
+  static std::map<int, std::unique_ptr<AtomicFile>> pending;
+  return pending;
+}
+
+std::unique_ptr<AtomicFile> TakePending(int fd) {
+  std::lock_guard<std::mutex> lock(pendingMutex);
+  auto it = PendingWrites().find(fd);
+  if (it == PendingWrites().end()) return nullptr;
+  std::unique_ptr<AtomicFile> file = std::move(it->second);
+  PendingWrites().erase(it);
+  return file;
+}
 
 FileSystem& RealFileSystem() {
   static FileSystem fs;
@@ -71,6 +92,27 @@ ssize_t FileSystem::Write(int fd, const void* buffer, std::size_t count) {
 }
 
 int FileSystem::Close(int fd) { return ::close(fd); }
+
+int FileSystem::BeginWrite(const std::string& path) {
+  auto file = std::make_unique<AtomicFile>();
+  const int fd = file->Begin(path);
+  if (fd < 0) return -1;
+  std::lock_guard<std::mutex> lock(pendingMutex);
+  PendingWrites()[fd] = std::move(file);
+  return fd;
+}
+
+int FileSystem::CommitWrite(int fd, bool replace) {
+  std::unique_ptr<AtomicFile> file = TakePending(fd);
+  if (!file) return -1;
+  const int result = file->Commit(replace);
+  if (result == AtomicFile::kTargetExists) return kTargetExists;
+  return result == 0 ? 0 : -1;
+}
+
+void FileSystem::AbandonWrite(int fd) {
+  if (std::unique_ptr<AtomicFile> file = TakePending(fd)) file->Discard();
+}
 
 FileSystem& CurrentFileSystem() { return installed ? *installed : RealFileSystem(); }
 

@@ -23,6 +23,19 @@ class FileSystem {
   // Bytes written; fewer than `count`, or -1, on failure.
   virtual ssize_t Write(int fd, const void* buffer, std::size_t count);
   virtual int Close(int fd);
+
+  // Writing a whole file safely (AtomicFile): BeginWrite opens a file that appears at
+  // `path` only when CommitWrite succeeds; until then the old file, if any, stays as it
+  // is. A descriptor, or -1.
+  virtual int BeginWrite(const std::string& path);
+  // Flushes the file to the disk and gives it its name: 0, -1 on failure (nothing changed
+  // at the path), or kTargetExists when `replace` is false and the path exists. The
+  // descriptor is closed either way.
+  virtual int CommitWrite(int fd, bool replace);
+  // Drops a file begun with BeginWrite; the path is untouched.
+  virtual void AbandonWrite(int fd);
+
+  static constexpr int kTargetExists = -2;
 };
 
 // The file system in force; never null.

@@ -149,22 +149,19 @@ std::string IniFile::Text() const {
 bool IniFile::Save(const std::string& path) const {
   if (path.empty() || GetPathKind(path) == PathKind::kFolder) return false;
   const std::string text = Text();
-  // The new text goes to a side file that then replaces the old one, so that a write that
-  // fails half-way leaves the old settings whole. Where no side file can be made (a folder
-  // that is not writable), the file is rewritten in place, as Windows does.
-  const std::string side = path + ".tmp";
-  switch (WriteWhole(side, text)) {
-    case WriteResult::kDone:
-      if (std::rename(side.c_str(), path.c_str()) == 0) return true;
-      std::remove(side.c_str());
-      return false;
-    case WriteResult::kFailed:
-      std::remove(side.c_str());
-      return false;
-    case WriteResult::kNotCreated:
-      break;
+  // The new text is written beside the file and takes its name in one step, so that a
+  // write that fails half-way, or a kill, leaves the old settings whole. Where nothing can
+  // be made beside it (a folder that is not writable), the file is rewritten in place, as
+  // Windows does.
+  FileSystem& fs = CurrentFileSystem();
+  const int fd = fs.BeginWrite(path);
+  if (fd < 0) return WriteWhole(path, text) == WriteResult::kDone;
+  if (!text.empty() &&
+      fs.Write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+    fs.AbandonWrite(fd);
+    return false;
   }
-  return WriteWhole(path, text) == WriteResult::kDone;
+  return fs.CommitWrite(fd, true) == 0;
 }
 
 int IniFile::FindSection(std::string_view section) const {

@@ -39,14 +39,30 @@ std::string ExecutableFolder() {
   return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
 }
 
-std::string ProgramFolder() {
+std::string InstalledDataFolder(const std::string& exeFolder) {
+  // "<prefix>/bin/" -> "<prefix>/": the folder is already free of links (/proc/self/exe).
+  std::string prefix = exeFolder;
+  while (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
+  const std::size_t slash = prefix.rfind('/');
+  if (slash == std::string::npos) return {};
+  std::string data = prefix.substr(0, slash + 1);
+  data += "share/korvel/";
+  struct stat st;
+  const std::string help = data + "korvel.html";
+  if (::stat(help.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  return data;
+}
+
+std::string ProgramFolderFor(const std::string& exeFolder) {
   if (const char* home = std::getenv("KORVEL_HOME"); home && *home) {
     std::string folder = WithSlash(home);
     MakeFolders(folder.substr(0, folder.size() - 1));
     return folder;
   }
-  std::string exe = ExecutableFolder();
-  if (!exe.empty() && ::access(exe.c_str(), W_OK) == 0) return exe;
+  if (!exeFolder.empty() && ::access(exeFolder.c_str(), W_OK) == 0 &&
+      InstalledDataFolder(exeFolder).empty()) {
+    return exeFolder;
+  }
   std::string config;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
     config = xdg;
@@ -59,5 +75,14 @@ std::string ProgramFolder() {
   MakeFolders(folder);
   return folder + "/";
 }
+
+std::string ProgramFolder() { return ProgramFolderFor(ExecutableFolder()); }
+
+std::string HelpFolderFor(const std::string& exeFolder) {
+  std::string data = InstalledDataFolder(exeFolder);
+  return data.empty() ? ProgramFolderFor(exeFolder) : data;
+}
+
+std::string HelpFolder() { return HelpFolderFor(ExecutableFolder()); }
 
 }  // namespace korvel

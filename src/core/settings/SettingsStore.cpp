@@ -19,6 +19,7 @@ constexpr std::string_view kHelpFile = "korvel.html";
 SettingsStore::SettingsStore() {
   try {
     folder_ = ProgramFolder();
+    helpFolder_ = HelpFolder();
   } catch (const std::bad_alloc&) {
     Warn(Sjis("パスの領域確保に失敗しました。"));
   }
@@ -62,7 +63,13 @@ bool SettingsStore::SaveSettings() {
   return ini.Save(path) && ok;
 }
 
-std::string SettingsStore::HelpPath() { return MakePath(kHelpFile); }
+std::string SettingsStore::HelpPath() {
+  // An installed program reads the page from its data folder, never from the settings folder.
+  if (helpFolder_.empty() || helpFolder_ == folder_) return MakePath(kHelpFile);
+  std::string path = helpFolder_;
+  path += kHelpFile;
+  return path;
+}
 
 bool SettingsStore::HelpExists() { return PathText::FileExists(HelpPath()); }
 

@@ -63,8 +63,9 @@ class SettingsStore {
   int GetNewlineMode() const { return newlineMode_; }
   void SetNewlineMode(int newlineMode) { newlineMode_ = newlineMode; }
 
-  // The help page: MakePath("korvel.html") (so the long-name warning may show). The
-  // window that opens it in a browser lives in the desktop program.
+  // The help page: MakePath("korvel.html") (so the long-name warning may show), or for an
+  // installed program korvel.html in its data folder (platform/ProgramFolder.h: HelpFolder).
+  // The window that opens it lives in the desktop program.
   std::string HelpPath();
   // True when the help page exists as a file.
   bool HelpExists();
@@ -77,6 +78,7 @@ class SettingsStore {
 
  private:
   std::string folder_;
+  std::string helpFolder_;
   std::string path_;
   int encoding_ = 0;
   bool detectBom_ = true;

@@ -117,6 +117,8 @@ QString ShowSaveFileDialog(QWidget* parent, const SaveDialogRequest& request) {
   dialog.setFileMode(QFileDialog::AnyFile);
   // The export asks before replacing a file; asking here as well would ask twice.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  // Qt's own dialog follows the program's Japanese translation; a desktop's would not.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setNameFilters(request.nameFilters);
   if (request.filterIndex >= 1 && request.filterIndex <= request.nameFilters.size()) {

@@ -4,7 +4,10 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableWidget>
+#include <algorithm>
+#include <vector>
 
 #include "dialogs/DialogKit.h"
 #include "qt/QtText.h"
@@ -56,13 +59,46 @@ void FieldControlDialog::CreateControls() {
   griMain_->setFocus();
 }
 
+int FieldControlDialog::HeaderTextWidth(int column) const {
+  QHeaderView* header = griMain_->horizontalHeader();
+  const QTableWidgetItem* item = griMain_->horizontalHeaderItem(column);
+  const QString text = item != nullptr ? item->text() : QString();
+  // The section's own margins, as the style paints them, on both sides of the text.
+  const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+  return header->fontMetrics().horizontalAdvance(text) + 2 * margin + 2;
+}
+
+std::vector<int> FieldControlDialog::FittedColumnWidths() const {
+  // The described widths were measured for a 12-pixel font; the CJK face here is wider, and
+  // a header cut inside "SPC除く" shows as a broken glyph. A column widens to its header
+  // and the two name columns give the room back, so the grid keeps its width.
+  const int columns = std::min(grid_.ColumnCount(), static_cast<int>(FieldGrid::kColumnCount));
+  std::vector<int> widths(kColumnWidths, kColumnWidths + columns);
+  int extra = 0;
+  for (int c = 0; c < columns; ++c) {
+    const int need = HeaderTextWidth(c);
+    if (need > widths[c]) {
+      extra += need - widths[c];
+      widths[c] = need;
+    }
+  }
+  for (int c : {FieldGrid::kNameA, FieldGrid::kNameB}) {
+    if (c >= columns) continue;
+    const int give = std::min(extra, std::max(0, widths[c] - HeaderTextWidth(c)));
+    widths[c] -= give;
+    extra -= give;
+  }
+  return widths;
+}
+
 void FieldControlDialog::SetUpGrid() {
   griMain_->setColumnCount(grid_.ColumnCount());
   griMain_->horizontalHeader()->setMinimumSectionSize(8);
   for (int c = 0; c < grid_.ColumnCount(); ++c) {
     griMain_->setHorizontalHeaderItem(c, new QTableWidgetItem(ToQString(grid_.Cell(0, c))));
-    griMain_->setColumnWidth(c, kColumnWidths[c]);
   }
+  const std::vector<int> widths = FittedColumnWidths();
+  for (int c = 0; c < grid_.ColumnCount(); ++c) griMain_->setColumnWidth(c, widths[c]);
   griMain_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   griMain_->horizontalHeader()->setHighlightSections(false);
   griMain_->verticalHeader()->hide();

@@ -14,6 +14,7 @@
 // kRun read Grid(); destroy. exec() returns Result() as well.
 
 #include <QDialog>
+#include <vector>
 
 #include "compare/FieldGrid.h"
 
@@ -59,6 +60,10 @@ class FieldControlDialog : public QDialog {
  private:
   void CreateControls();
   void SetUpGrid();
+  // The pixels the header text of `column` needs, margins included.
+  int HeaderTextWidth(int column) const;
+  // The described column widths, widened where a header does not fit.
+  std::vector<int> FittedColumnWidths() const;
   void ShowRow(int row);
   void griMainClick(int viewRow, int column);
   void griMainSelectCell(int viewRow, int column);

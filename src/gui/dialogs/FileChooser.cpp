@@ -19,6 +19,8 @@ QStringList QtFilters(const std::vector<FileFilter>& filters) {
 
 QString Run(QFileDialog& dialog, const std::vector<FileFilter>& filters, int filterIndex) {
   const QStringList list = QtFilters(filters);
+  // Qt's own dialog follows the program's Japanese translation; a desktop's would not.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setNameFilters(list);
   if (filterIndex >= 1 && filterIndex <= list.size()) {

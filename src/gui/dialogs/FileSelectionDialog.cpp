@@ -315,8 +315,9 @@ void FileSelectionDialog::CaptureClipboardClick(Side side) {
   }
   // A short write would leave a capture that silently lacks its end.
   const bool written = file.Write(text.data(), static_cast<int>(text.size())) > 0;
-  file.Close();
-  if (!written) {
+  // The capture takes its name only when it is whole on the disk.
+  const bool closed = file.Close() == 0;
+  if (!written || !closed) {
     Warn(Sjis("書き込みに失敗しました。"));
     return;
   }

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGridLayout>
@@ -23,6 +22,7 @@
 #include <QWheelEvent>
 
 #include "dialogs/ExportDialog.h"
+#include "dialogs/HelpWindow.h"
 #include "grid/CaptionText.h"
 #include "grid/StatusTexts.h"
 #include "mainwindow/SetUpCommands.h"
@@ -115,9 +115,7 @@ MainWindow::MainWindow(QWidget* parent)
   global_->LoadSettings();
   session_.Settings.Encoding = global_->GetEncoding();
   session_.Settings.DetectBom = global_->GetDetectBom();
-  openHelpPage = [](const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
-  };
+  openHelpPage = [this](const std::string& path) { OpenHelpPage(path, this); };
   QFont windowFont(Q("Noto Sans CJK JP"));
   windowFont.setPixelSize(12);
   setFont(windowFont);
@@ -479,11 +477,25 @@ void MainWindow::mnuHelpHelpClick() {
   if (global_->CheckHelp() && openHelpPage) openHelpPage(global_->HelpPath());
 }
 
+namespace {
+// What a window frame takes beside its caption: the icon and the three title buttons.
+constexpr int kCaptionFrameAllowance = 120;
+}  // namespace
+
 void MainWindow::mnuHelpAboutClick() {
   QMessageBox about(QMessageBox::Information, Q("バージョン情報"),
                     Q("KORVEL\nバージョン ") + QCoreApplication::applicationVersion(),
                     QMessageBox::Ok, this);
   about.setObjectName(QStringLiteral("AboutBox"));
+  // A message box sizes itself to its text, not to its caption: on a desktop that puts the
+  // caption in the frame, "バージョン情報" was cut short. Room for the caption, the frame's
+  // icon and its buttons.
+  if (auto* grid = qobject_cast<QGridLayout*>(about.layout())) {
+    const int captionWidth = about.fontMetrics().horizontalAdvance(about.windowTitle());
+    grid->addItem(new QSpacerItem(captionWidth + kCaptionFrameAllowance, 0, QSizePolicy::Minimum,
+                                  QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   about.exec();
 }
 

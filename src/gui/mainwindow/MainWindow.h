@@ -100,8 +100,8 @@ class MainWindow : public QMainWindow {
   // Installed when the window is created (InstallSetUpCommands, app/SetUpCommands.h).
   std::function<void()> runComparison;  // the file-open dialog chain and the run
   std::function<void()> reGrid;         // the re-setting command
-  // Opens the help page (a UTF-8 path) in the desktop's browser; replaceable so that tests
-  // never start one.
+  // Opens the help page (a UTF-8 path) in the desktop's browser, else in the program's help
+  // window (dialogs/HelpWindow.h); replaceable so that tests never start one.
   std::function<void(const std::string& path)> openHelpPage;
   // The settings object, created with the window (settings loaded) and saved at close.
   SettingsStore& Global() { return *global_; }

@@ -188,6 +188,43 @@ TEST(FieldGridTest, FillFromNameLinesAndFirstRecords) {
   EXPECT_TRUE(notifier.Entries().empty());
 }
 
+// Header names reach the grid cut to 30 bytes, a double-byte character across byte 30
+// dropped whole.
+TEST(FieldGridTest, HeaderNamesAreCutAtThirtyBytes) {
+  test::TempDir dir;
+  RecordingNotifier notifier;
+  ScopedNotifier scoped(&notifier);
+  const std::string hyo = S("表");
+  struct Case {
+    std::string name;
+    std::string shown;
+  };
+  const std::vector<Case> cases = {
+      {std::string(30, 'a'), std::string(30, 'a')},
+      {std::string(31, 'b'), std::string(30, 'b')},
+      {test::Cat(std::string(28, 'c'), hyo), test::Cat(std::string(28, 'c'), hyo)},
+      {test::Cat(std::string(29, 'd'), hyo), std::string(29, 'd')},
+      {test::Cat(std::string(29, 'e'), hyo, "z"), std::string(29, 'e')},
+      {std::string(31, '\xB1'), std::string(30, '\xB1')},
+  };
+  std::string header;
+  for (const Case& c : cases) {
+    if (!header.empty()) header += ',';
+    header += c.name;
+  }
+  const std::string path = dir.Write("names.csv", header + "\r\n1\r\n");
+  DelimitedReading reading;
+  GridFillState state;
+  FieldGrid grid;
+  ASSERT_EQ(FillFieldGrid(grid, FieldGrid::kNameA, reading, true, path, state), 0);
+  ASSERT_EQ(grid.RowCount(), static_cast<int>(cases.size()) + 1);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(grid.Cell(static_cast<int>(i) + 1, FieldGrid::kNameA), cases[i].shown)
+        << "field " << i + 1;
+  }
+  EXPECT_TRUE(notifier.Entries().empty());
+}
+
 TEST(FieldGridTest, FieldCountLimitsAndFailures) {
   test::TempDir dir;
   RecordingNotifier notifier;

@@ -16,6 +16,7 @@ namespace korvel {
 namespace {
 
 using test::AddRow;
+using test::Cat;
 using test::Define;
 using test::S;
 
@@ -35,6 +36,40 @@ TEST(ColumnDefsTest, AddRefusesOversizeAndDuplicateNames) {
   EXPECT_EQ(def.Get(2)->Name, std::string(29, 'x'));
   def.Clear();
   EXPECT_EQ(def.Count(), 0);
+}
+
+// A name keeps at most 30 bytes; a double-byte character that would end past byte 30 is
+// dropped whole, never halved.
+TEST(ColumnDefsTest, NamesAreCutAtThirtyBytes) {
+  const std::string hyo = S("表");  // 0x95 0x5C: its trail byte looks like a backslash
+  const std::string kanji15 = S("あいうえおかきくけこさしすせそ");
+  struct Case {
+    std::string name;
+    std::string kept;
+  };
+  const Case cases[] = {
+      {std::string(30, 'x'), std::string(30, 'x')},
+      {std::string(31, 'x'), std::string(30, 'x')},
+      {std::string(40, 'x'), std::string(30, 'x')},
+      {Cat(std::string(28, 'x'), hyo), Cat(std::string(28, 'x'), hyo)},
+      {Cat(std::string(29, 'x'), hyo), std::string(29, 'x')},
+      {Cat(std::string(29, 'x'), hyo, "y"), std::string(29, 'x')},
+      {Cat(std::string(28, 'x'), hyo, "y"), Cat(std::string(28, 'x'), hyo)},
+      {Cat(kanji15, "x"), kanji15},
+      {Cat("x", kanji15), Cat("x", kanji15.substr(0, 28))},
+      {std::string(31, '\xB1'), std::string(30, '\xB1')},  // half-width katakana: one byte each
+  };
+  for (const Case& c : cases) {
+    ColumnDefs def;
+    ASSERT_EQ(def.Add(c.name, 1), 0) << c.name.size() << " bytes";
+    EXPECT_EQ(def.Get(0)->Name, c.kept) << c.name.size() << " bytes";
+  }
+  // The cut name is the one that must be unique.
+  ColumnDefs def;
+  EXPECT_EQ(def.Add(Cat(std::string(30, 'n'), "a"), 1), 0);
+  EXPECT_EQ(def.Add(Cat(std::string(30, 'N'), "b"), 1), ColumnDefs::kDuplicate);
+  EXPECT_EQ(def.Add(Cat(std::string(29, 'n'), hyo), 1), 0);
+  EXPECT_EQ(def.Count(), 2);
 }
 
 TEST(RowTableTest, CellsAreStoredAndReadInPlace) {

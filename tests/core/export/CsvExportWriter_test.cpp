@@ -111,6 +111,9 @@ TEST(CsvExportWriterTest, QuotesOnlyCellsThatNeedIt) {
   // A byte after a lead byte belongs to its character, even where it would be a quote.
   std::string broken("\x82\"", 2);
   EXPECT_EQ(DataLine(broken, "x"), S("1,   1,×,") + broken + ",x\r\n");
+  // So do the single bytes that have no character of their own: the file keeps its bytes.
+  const std::string singles = "\x80\xA0\xFD\xFE\xFF";
+  EXPECT_EQ(DataLine(singles, singles), S("1,   0,○,") + singles + "," + singles + "\r\n");
 }
 
 TEST(CsvExportWriterTest, NumbersPairsFromOneInViewOrder) {

@@ -79,10 +79,13 @@ TEST(ExportFaultsTest, ADiskFillingUpDuringTheExportOfAComparison) {
     fs.LimitWrites(whole.size() / 2);
     ScopedFaultyFileSystem scopedFs(&fs);
     notes.Clear();
-    EXPECT_EQ(RunExport(source, format, ExportLayout::kAlternateRows, dir.File("out")),
-              kExportWriteFailed);
+    // The file being replaced keeps its old content whole, and nothing else is left in
+    // the folder.
+    const std::string out = dir.Write("out", "the previous export");
+    EXPECT_EQ(RunExport(source, format, ExportLayout::kAlternateRows, out), kExportWriteFailed);
     EXPECT_EQ(notes.Texts(), Texts{"書き込みに失敗しました。"});
-    EXPECT_EQ(test::ReadFileBytes(dir.File("out")), whole.substr(0, whole.size() / 2));
+    EXPECT_EQ(test::ReadFileBytes(out), "the previous export");
+    EXPECT_EQ(test::FolderEntries(dir.Path()), (Texts{"l.csv", "out", "r.csv"}));
   }
 }
 

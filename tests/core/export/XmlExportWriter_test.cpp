@@ -484,6 +484,14 @@ TEST(XmlExportWriterTest, CellTextsBecomeEscapedUtf8) {
   // Control characters that XML cannot hold in any form are replaced; TAB, CR and LF stay.
   const std::string controls = "a\x01" + std::string("b") + '\0' + "c\x1F\t";
   EXPECT_EQ(LeftCellLine(controls), "a?b?c?\t");
+  // The single bytes without a character of their own take the Windows code page's forms;
+  // 0x80 is a control character too. A lead byte before a byte that cannot follow it
+  // stands alone, and the byte after it is written as itself.
+  EXPECT_EQ(LeftCellLine("\x80\xA0\xFD\xFE\xFF"), "?\uF8F0\uF8F1\uF8F2\uF8F3");
+  EXPECT_EQ(LeftCellLine("\x81"
+                         "0\x9F<"),
+            "\xEF\xBF\xBD"
+            "0\xEF\xBF\xBD&lt;");
 }
 
 TEST(XmlExportWriterTest, LongCellsAreWrittenWhole) {

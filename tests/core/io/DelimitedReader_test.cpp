@@ -164,6 +164,61 @@ TEST_F(CsvTest, TabRulesCellSizeLimit) {
   EXPECT_EQ(fallback, (Records{{"\"a"}, {std::string(10001, 'y')}}));
 }
 
+// The one-line quoted cell's limit sits between 10,000 and 10,001 bytes: the cell, opening
+// quote included, is measured before each single-byte character (the closing quote, a
+// TAB, or a data byte), and it fails once it already holds 10,001 bytes. A double-byte
+// character is copied without a look at the size, so only the next single-byte character
+// can trip the limit.
+TEST_F(CsvTest, TabRulesQuotedCellLimitEdge) {
+  const std::string q = "\"";
+  const std::string hyo = S("表");
+  auto xs = [](std::size_t n) { return std::string(n, 'x'); };
+  auto kanji = [&hyo](std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) out += hyo;
+    return out;
+  };
+  struct Case {
+    const char* what;
+    std::string input;
+    Records expected;  // {{"#-9"}} when the cell is too large
+  };
+  const Records tooLarge = {{"#-9"}};
+  const Case cases[] = {
+      // Before the closing quote: 10,000 bytes pass, 10,001 fail.
+      {"10000 before the closing quote", Cat(q, xs(9999), q, "\r\n"), {{Cat(q, xs(9999), q)}}},
+      {"10001 before the closing quote", Cat(q, xs(10000), q, "\r\n"), tooLarge},
+      // The same edge before a TAB that ends the cell with its raw text.
+      {"10000 before a TAB", Cat(q, xs(9999), "\tz\r\n"), {{Cat(q, xs(9999)), "z"}}},
+      {"10001 before a TAB", Cat(q, xs(10000), "\tz\r\n"), tooLarge},
+      // The cell is counted from its own opening quote, not from the start of the line.
+      {"second field, 10000", Cat("k\t", q, xs(9999), q, "\r\n"), {{"k", Cat(q, xs(9999), q)}}},
+      {"second field, 10001", Cat("k\t", q, xs(10000), q, "\r\n"), tooLarge},
+      // Before each data byte: the end of the input stores what was gathered.
+      {"10000 before the last byte", Cat(q, xs(10000)), {{Cat(q, xs(10000))}}},
+      {"10001 before the last byte", Cat(q, xs(10001)), tooLarge},
+      // A last character that is double-byte counts two bytes.
+      {"double-byte last, 10000", Cat(q, xs(9997), hyo, q, "\r\n"), {{Cat(q, xs(9997), hyo, q)}}},
+      {"double-byte last, 10001", Cat(q, xs(9998), hyo, q, "\r\n"), tooLarge},
+      {"double-byte only, 10000",
+       Cat(q, "x", kanji(4999), q, "\r\n"),
+       {{Cat(q, "x", kanji(4999), q)}}},
+      {"double-byte only, 10001", Cat(q, kanji(5000), q, "\r\n"), tooLarge},
+      // No check before a double-byte character: it may carry the cell past the limit,
+      // and the input may end there.
+      {"double-byte past the limit at the end", Cat(q, xs(10000), hyo), {{Cat(q, xs(10000), hyo)}}},
+      {"double-byte past the limit, then a quote", Cat(q, xs(9999), hyo, q, "\r\n"), tooLarge},
+      // The same for a lead byte that takes a control byte with it (the store rule then
+      // ends the value after the lead byte).
+      {"lead and control byte past the limit at the end",
+       Cat(q, xs(10000), "\x81\x01"),
+       {{Cat(q, xs(10000), "\x81")}}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Read(c.input, Tab()), c.expected) << c.what;
+  }
+}
+
 TEST_F(CsvTest, DoubleByteCharactersAreNeverSplit) {
   // 0x83 0x7C is a katakana whose second byte is '|'.
   std::string po = "\x83\x7C";

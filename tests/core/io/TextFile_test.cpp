@@ -283,9 +283,13 @@ TEST(TextFileTest, DestructorClosesTheFile) {
     TextFile b;
     ASSERT_EQ(a.Open(path, TextFile::kModeRead, 0), 0);
     ASSERT_EQ(b.Open(dir.File("out.txt"), TextFile::kModeWrite, 0), 0);
-    EXPECT_EQ(OpenDescriptorCount(), before + 2);
+    ASSERT_EQ(b.Write("x", 1), 1);
+    // A written file also holds its folder open until it is named there.
+    EXPECT_EQ(OpenDescriptorCount(), before + 3);
   }
   EXPECT_EQ(OpenDescriptorCount(), before);
+  // Never closed, never complete: the written file does not appear.
+  EXPECT_EQ(test::FolderEntries(dir.Path()), std::vector<std::string>{"in.txt"});
 }
 
 // ---------------------------------------------------------------------------
@@ -331,7 +335,12 @@ TEST(TextFileTest, CheckBomResults) {
       {"\xEF\xBB\xBF"
        "表a",
        kEncodingUtf8, false, 1, kEncodingUtf8, sjisText},
-      {"\xFE\xFF" + be, kEncodingUtf16Be, false, 1, kEncodingUtf16Be, sjisText},
+      // big-endian UTF-16 is never asked for: any code but 10 and 15 reads as Shift-JIS,
+      // and only the mark brings big-endian UTF-16
+      {be, kEncodingUtf16Be, true, 0, kEncodingSjis, be},
+      {be, 3, true, 0, kEncodingSjis, be},
+      {"\xFE\xFF" + be, kEncodingUtf16Be, false, -2, kEncodingSjis, ""},
+      {"\xFE\xFF" + be, kEncodingUtf16Be, true, 2, kEncodingUtf16Be, sjisText},
       // another mark, adopted
       {"\xFF\xFE" + le, kEncodingSjis, true, 2, kEncodingUtf16, sjisText},
       {"\xFF\xFE" + le, kEncodingUtf8, true, 2, kEncodingUtf16, sjisText},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace korvel {
 namespace {
@@ -101,6 +102,7 @@ TEST(CodepageTest, EveryDoubleByteCodeRoundTrips) {
   for (int lead = 0x81; lead <= 0xFC; ++lead) {
     if (!IsLeadByte(static_cast<unsigned char>(lead))) continue;
     for (int trail = 0x40; trail <= 0xFC; ++trail) {
+      if (trail == 0x7F) continue;  // not a trail byte
       std::string code{static_cast<char>(lead), static_cast<char>(trail)};
       std::u16string unicode = Cp932ToUtf16(code);
       ASSERT_EQ(unicode.size(), 1u) << Hex(code);
@@ -178,11 +180,54 @@ TEST(CodepageTest, InvalidUtf16NeverStopsTheConversion) {
 }
 
 TEST(CodepageTest, InvalidCp932BecomesReplacementCharacter) {
-  EXPECT_EQ(Cp932ToUtf16("\x80"), u"\xFFFD");
-  EXPECT_EQ(Cp932ToUtf16("\xA0\xFD\xFE\xFF"), u"\xFFFD\xFFFD\xFFFD\xFFFD");
-  EXPECT_EQ(Cp932ToUtf16("a\x85\x40z"), u"a\xFFFDz");  // undefined double-byte code: one character
-  EXPECT_EQ(Cp932ToUtf16("a\x95"), u"a\xFFFD");        // lead byte at the end
+  struct Case {
+    std::string cp932;
+    std::u16string unicode;
+  };
+  const Case cases[] = {
+      {"a\x85\x40z", u"a\xFFFDz"},  // undefined double-byte code: one character
+      {"a\x95", u"a\xFFFD"},        // lead byte at the end
+      // A lead byte before a byte that cannot be a trail byte stands alone; the byte after
+      // it is read again, so the ASCII character is kept.
+      {"\x81"
+       "0",
+       u"\xFFFD"
+       u"0"},
+      {"\x81\x7F", u"\xFFFD\x7F"},
+      {"\x9F\x3F", u"\xFFFD?"},
+      {"\xE0\x20x", u"\xFFFD x"},
+      {"\xFC\xFD", u"\xFFFD\xF8F1"},
+      {"\x81 \x81\x40", u"\xFFFD \x3000"},  // the lead byte after the blank pairs again
+      {"\x81\x0A", u"\xFFFD\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Cp932ToUtf16(c.cp932), c.unicode) << Hex(c.cp932);
+  }
   EXPECT_EQ(Cp932ToUtf8("a\x95"), "a\xEF\xBF\xBD");
+  EXPECT_EQ(Cp932ToUtf8("\x81"
+                        "0"),
+            "\xEF\xBF\xBD"
+            "0");
+}
+
+// The single bytes that iconv's CP932 refuses have the Windows code page's forms, and each
+// comes back from UTF-8 and UTF-16 (both byte orders) as the same byte.
+TEST(CodepageTest, WindowsSingleBytesRoundTrip) {
+  const std::pair<char, char16_t> singles[] = {
+      {'\x80', 0x0080}, {'\xA0', 0xF8F0}, {'\xFD', 0xF8F1}, {'\xFE', 0xF8F2}, {'\xFF', 0xF8F3}};
+  for (auto [byte, unit] : singles) {
+    const std::string cp932 = {'a', byte, 'b'};
+    const std::u16string utf16 = {u'a', unit, u'b'};
+    SCOPED_TRACE(Hex(cp932));
+    EXPECT_EQ(Cp932ToUtf16(cp932), utf16);
+    EXPECT_EQ(Hex(Utf16ToCp932(utf16)), Hex(cp932));
+    EXPECT_EQ(Hex(Utf8ToCp932(Cp932ToUtf8(cp932))), Hex(cp932));
+    EXPECT_EQ(Hex(FromUtf16Bytes(Utf16Bytes(utf16, true), true)), Hex(cp932));
+    EXPECT_EQ(Hex(FromUtf16Bytes(Utf16Bytes(utf16, false), false)), Hex(cp932));
+  }
+  // Their neighbours in the private use area keep having no CP932 form.
+  EXPECT_EQ(Utf16ToCp932(u"\xF8EF\xF8F4"), "??");
+  EXPECT_EQ(Utf8ToCp932("\xC2\x80"), "\x80");
 }
 
 TEST(CodepageTest, NulIsCarriedInEveryDirection) {

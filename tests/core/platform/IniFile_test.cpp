@@ -137,13 +137,10 @@ class FailingWrites : public FileSystem {
   }
 };
 
-// Refuses to create side files, as a folder that is not writable would.
+// Refuses to create anything beside the file, as a folder that is not writable would.
 class NoSideFiles : public FileSystem {
  public:
-  int Open(const std::string& path, OpenMode mode) override {
-    if (path.ends_with(".tmp")) return -1;
-    return FileSystem::Open(path, mode);
-  }
+  int BeginWrite(const std::string&) override { return -1; }
 };
 
 class FailingReads : public FileSystem {

@@ -81,6 +81,10 @@ class ReadOnlyFileSystem : public FileSystem {
     if (path == path_ && mode != OpenMode::kRead) return -1;
     return FileSystem::Open(path, mode);
   }
+  int BeginWrite(const std::string& path) override {
+    if (path == path_) return -1;
+    return FileSystem::BeginWrite(path);
+  }
 
  private:
   std::string path_;

@@ -55,6 +55,7 @@ class MainWindowTest : public QObject {
   void DroppedFilesStartTheFileOpenCommand();
   void HeaderPopupWithoutResult();
   void EmptyGridPainting();
+  void AboutBoxIsWideEnoughForItsCaption();
   void ResizeGrowsTheBackBufferAndKeepsFocusBar();
   void SettingsAreLoadedAtStartAndSavedAtClose();
   void NotifierShowsBoxesByKind();
@@ -458,4 +459,26 @@ void MainWindowTest::NotifierShowsBoxesByKind() {
 }
 
 QTEST_MAIN(MainWindowTest)
+// The caption goes in the window frame, which a message box does not size for: the box
+// itself must leave room for "バージョン情報" beside the frame's icon and buttons.
+void MainWindowTest::AboutBoxIsWideEnoughForItsCaption() {
+  MainWindow w;
+  w.show();
+  int boxWidth = 0;
+  int captionWidth = 0;
+  QString caption;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    caption = box->windowTitle();
+    captionWidth = box->fontMetrics().horizontalAdvance(caption);
+    boxWidth = box->width();
+    box->accept();
+  });
+  w.Action("mnuHelpAbout")->trigger();
+  QCOMPARE(caption, Q("バージョン情報"));
+  QVERIFY2(boxWidth >= captionWidth + 120,
+           qPrintable(QStringLiteral("%1 < %2 + 120").arg(boxWidth).arg(captionWidth)));
+}
+
 #include "MainWindow_test.moc"
