@@ -9,6 +9,7 @@
 #include "compare/FixedWidthRecordReader.h"
 #include "compare/InputFiles.h"
 #include "export/ExportDriver.h"
+#include "export/ReportWriter.h"
 #include "export/SessionExportSource.h"
 #include "platform/Codepage.h"
 #include "settings/SettingsStore.h"
@@ -148,6 +149,28 @@ int Export(const CliOptions& o, const CompareSession& session) {
   return RunExport(source, format, layout, o.exportPath) == kExportDone ? 0 : kExitFailed;
 }
 
+// The difference report, after the export. Standard output ("-") takes it whole; a file is
+// written whole or not at all and replaces an existing one only with --force.
+int Report(const CliOptions& o, const CompareSession& session) {
+  const bool toStdout = o.reportPath == "-";
+  if (!toStdout && !o.force && !ConfirmOverwrite(o.reportPath)) return kExitFailed;
+  ReportOptions options;
+  options.Format =
+      o.reportFormat == ReportFormatOption::kCsv ? ReportFormat::kCsv : ReportFormat::kJsonLines;
+  options.AllFields = o.reportAllFields;
+  SessionExportSource source(session);
+  const ReportSummary summary = MakeReportSummary(session);
+  int result = toStdout ? WriteReportTo(source, summary, options, 1)
+                        : WriteReport(source, summary, options, o.reportPath, o.force);
+  if (result == kReportTargetExists) {
+    // Someone made the file after the question was passed; it stays, as refused.
+    (void)ConfirmOverwrite(o.reportPath);
+    return kExitFailed;
+  }
+  ReportExport(result);
+  return result == kExportDone ? 0 : kExitFailed;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -182,7 +205,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (!grid.ConfirmMarks()) return kExitFailed;
   if (session.CompareSides(grid, kNominalCharWidth) != 0) return kExitFailed;
 
-  out << Cp932ToUtf8(session.SummaryText()) << '\n';
+  // With the report on standard output, nothing else may go there.
+  const bool reportToStdout = o.reportPath == "-";
+  (reportToStdout ? err : out) << Cp932ToUtf8(session.SummaryText()) << '\n';
   const bool different =
       session.DiffRecordCount() > 0 || session.LeftOnlyCount() > 0 || session.RightOnlyCount() > 0;
   if (!Extract(o, session)) return kExitFailed;
@@ -193,6 +218,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   out.flush();
   if (!o.exportPath.empty() && Export(o, session) != 0) return kExitFailed;
+  if (!o.reportPath.empty()) {
+    err.flush();
+    if (Report(o, session) != 0) return kExitFailed;
+  }
   return different ? kExitDifferent : kExitSame;
 }
 
