@@ -189,6 +189,7 @@ class MainWindow : public QMainWindow {
   // ---- Commands (menu items and toolbar buttons) -----------------------------------------
   void mnuFileOpenClick();
   void mnuFileExportClick();
+  void mnuFileReportClick();  // MainWindowReport.cpp
   void mnuFileReGridClick();
   void mnuFileExitClick() { close(); }
   void mnuEditCopyHeadClick();

@@ -94,8 +94,9 @@ void MainWindowTest::LayoutAndCaptionAtStart() {
 
 void MainWindowTest::MenuItemsCaptionsShortcutsAndEnabling() {
   MainWindow w;
-  QCOMPARE(MenuItems(TopMenu(w, "mnuFile")),
-           QStringLiteral("mnuFileOpen,mnuFileExport,N4,mnuFileReGrid,N1,mnuFileExit"));
+  QCOMPARE(
+      MenuItems(TopMenu(w, "mnuFile")),
+      QStringLiteral("mnuFileOpen,mnuFileExport,mnuFileReport,N4,mnuFileReGrid,N1,mnuFileExit"));
   QCOMPARE(MenuItems(TopMenu(w, "mnuEdit")),
            QStringLiteral("mnuEditCopy,mnuEditCopyGyaku,N5,mnuEditCopyHead,mnuEditCopyMark,N6,"
                           "mnuEditCopyRow"));
@@ -114,6 +115,7 @@ void MainWindowTest::MenuItemsCaptionsShortcutsAndEnabling() {
   } captions[] = {
       {"mnuFileOpen", "比較ファイル選択(&I)..."},
       {"mnuFileExport", "結果エクスポート(&E)..."},
+      {"mnuFileReport", "差分レポート(&R)..."},
       {"mnuFileReGrid", "項目再設定(&F)..."},
       {"mnuFileExit", "終了(&Q)"},
       {"mnuEditCopy", "選択範囲の内容をコピー(&C)"},
