@@ -1,6 +1,7 @@
 // Measures the export writers: builds a synthetic comparison result of 1,000,000 pairs of
 // ten fields in memory, exports it in every format and layout to a temporary file, and
-// prints the output size, the speed and the memory the export needed on top of the data.
+// (and as the difference report, in both formats), prints the output size, the speed and the memory
+// the export needed on top of the data.
 //
 //   bench_export [pairs]
 
@@ -16,6 +17,7 @@
 
 #include "export/ExportDriver.h"
 #include "export/ExportSource.h"
+#include "export/ReportWriter.h"
 #include "platform/Codepage.h"
 #include "platform/FileSystem.h"
 
@@ -168,6 +170,7 @@ int main(int argc, char** argv) {
     const char* name;
     ExportFormat format;
     ExportLayout layout;
+    int report = 0;  // 0 an export; 1 JSON Lines, 2 JSON Lines of every field, 3 CSV
   };
   const Case cases[] = {
       {"xml  sheet", ExportFormat::kXml, ExportLayout::kPerSheet},
@@ -176,14 +179,28 @@ int main(int argc, char** argv) {
       {"csv  sheet", ExportFormat::kCsv, ExportLayout::kPerSheet},
       {"csv  field", ExportFormat::kCsv, ExportLayout::kAlternateFields},
       {"csv  row  ", ExportFormat::kCsv, ExportLayout::kAlternateRows},
+      {"rep  jsonl", ExportFormat::kXml, ExportLayout::kPerSheet, 1},
+      {"rep  j-all", ExportFormat::kXml, ExportLayout::kPerSheet, 2},
+      {"rep  csv  ", ExportFormat::kXml, ExportLayout::kPerSheet, 3},
   };
+  korvel::ReportSummary summary;
+  summary.LeftTotal = summary.RightTotal = pairs;
   std::printf("%-10s %10s %8s %9s %14s\n", "case", "MB", "s", "MB/s", "peak+ (KiB)");
   int failures = 0;
   for (const Case& c : cases) {
     ResetPeak();
     long before = StatusKiB("VmRSS");
     auto start = std::chrono::steady_clock::now();
-    int result = korvel::WriteExport(source, c.format, c.layout, path);
+    int result;
+    if (c.report == 0) {
+      result = korvel::WriteExport(source, c.format, c.layout, path);
+    } else {
+      korvel::ReportOptions options;
+      options.Format =
+          c.report == 3 ? korvel::ReportFormat::kCsv : korvel::ReportFormat::kJsonLines;
+      options.AllFields = c.report == 2;
+      result = korvel::WriteReport(source, summary, options, path, true);
+    }
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     long peak = StatusKiB("VmHWM");
