@@ -1,7 +1,7 @@
 // Measures the export writers: builds a synthetic comparison result of 1,000,000 pairs of
 // ten fields in memory, exports it in every format (XML, CSV, .xlsx) and layout to a
-// temporary file, and prints the output size, the speed and the memory the export needed on
-// top of the data.
+// temporary file (and as the difference report, in both formats), and prints the output
+// size, the speed and the memory the export needed on top of the data.
 //
 //   bench_export [pairs]
 
@@ -17,6 +17,7 @@
 
 #include "export/ExportDriver.h"
 #include "export/ExportSource.h"
+#include "export/ReportWriter.h"
 #include "platform/Codepage.h"
 #include "platform/FileSystem.h"
 
@@ -169,6 +170,7 @@ int main(int argc, char** argv) {
     const char* name;
     ExportFormat format;
     ExportLayout layout;
+    int report = 0;  // 0 an export; 1 JSON Lines, 2 JSON Lines of every field, 3 CSV
   };
   const Case cases[] = {
       {"xml  sheet", ExportFormat::kXml, ExportLayout::kPerSheet},
@@ -181,14 +183,28 @@ int main(int argc, char** argv) {
       {"xlsx sheet", ExportFormat::kXlsx, ExportLayout::kPerSheet},
       {"xlsx field", ExportFormat::kXlsx, ExportLayout::kAlternateFields},
       {"xlsx row  ", ExportFormat::kXlsx, ExportLayout::kAlternateRows},
+      {"rep  jsonl", ExportFormat::kXml, ExportLayout::kPerSheet, 1},
+      {"rep  j-all", ExportFormat::kXml, ExportLayout::kPerSheet, 2},
+      {"rep  csv  ", ExportFormat::kXml, ExportLayout::kPerSheet, 3},
   };
+  korvel::ReportSummary summary;
+  summary.LeftTotal = summary.RightTotal = pairs;
   std::printf("%-10s %10s %8s %9s %14s\n", "case", "MB", "s", "MB/s", "peak+ (KiB)");
   int failures = 0;
   for (const Case& c : cases) {
     ResetPeak();
     long before = StatusKiB("VmRSS");
     auto start = std::chrono::steady_clock::now();
-    int result = korvel::WriteExport(source, c.format, c.layout, path);
+    int result;
+    if (c.report == 0) {
+      result = korvel::WriteExport(source, c.format, c.layout, path);
+    } else {
+      korvel::ReportOptions options;
+      options.Format =
+          c.report == 3 ? korvel::ReportFormat::kCsv : korvel::ReportFormat::kJsonLines;
+      options.AllFields = c.report == 2;
+      result = korvel::WriteReport(source, summary, options, path, true);
+    }
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     long peak = StatusKiB("VmHWM");

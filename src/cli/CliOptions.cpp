@@ -68,7 +68,7 @@ const std::set<std::string>& ValueOptions() {
   static const std::set<std::string> kOptions = {
       "--kind",   "--delimiter",     "--encoding",     "--newline",    "--fixed-def",
       "--key",    "--ignore-spaces", "--not-compared", "--not-loaded", "--extract",
-      "--export", "--format",        "--layout"};
+      "--export", "--format",        "--layout",       "--report",     "--report-format"};
   return kOptions;
 }
 
@@ -137,6 +137,17 @@ bool ApplyValue(const std::string& name, const std::string& value, CliOptions* o
       o->format = ExportFormat::kXlsx;
     else
       return bad();
+  } else if (name == "--report") {
+    if (value.empty()) return bad();
+    o->reportPath = value;
+  } else if (name == "--report-format") {
+    if (value == "jsonl")
+      o->reportFormat = ReportFormatOption::kJsonLines;
+    else if (value == "csv")
+      o->reportFormat = ReportFormatOption::kCsv;
+    else
+      return bad();
+    o->reportFormatGiven = true;
   } else if (name == "--layout") {
     if (value == "sheet")
       o->layout = ExportLayout::kSheet;
@@ -171,6 +182,16 @@ bool CheckCombinations(CliOptions* o, std::string* error) {
   if (o->kind == FileKindOption::kOther && (o->delimiter == '\r' || o->delimiter == '\n' ||
                                             o->delimiter == '"' || o->delimiter == '\0')) {
     *error = "--delimiter に改行や引用符は指定できません。";
+    return false;
+  }
+  if (o->reportPath.empty() && (o->reportFormatGiven || o->reportAllFields)) {
+    *error = std::string(o->reportFormatGiven ? "--report-format" : "--report-all-fields") +
+             " は --report と共に指定してください。";
+    return false;
+  }
+  // Standard output then carries the report alone; rows printed into it would corrupt it.
+  if (o->reportPath == "-" && o->pairs) {
+    *error = "--pairs と --report - は同時に指定できません。";
     return false;
   }
   std::set<int> keyFields;
@@ -220,6 +241,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* o, std::s
       o->pairs = true;
     } else if (arg == "--force") {
       o->force = true;
+    } else if (arg == "--report-all-fields") {
+      o->reportAllFields = true;
     } else {
       std::string name = arg;
       std::string value;
@@ -283,7 +306,11 @@ std::string UsageText() {
   --export FILE               表示行をファイルへ出力
   --format xml|csv|xlsx       出力形式: XML, CSV(カンマ区切り), Excel(.xlsx) (既定: xml)
   --layout sheet|field|row    出力方法: シート別, 項目毎交互, 行交互 (既定: field)
-  --force                     既存の出力ファイルを上書きする
+  --report FILE               項目単位の差分レポートをファイルへ出力 (UTF-8; - は標準出力で,
+                              件数の行は標準エラーへ)
+  --report-format jsonl|csv   レポートの形式: JSON Lines, CSV (既定: jsonl)
+  --report-all-fields         レポートに相違のない項目も出力する
+  --force                     既存の出力ファイル・レポートファイルを上書きする
 
   -h, --help                  この説明を表示
   --version                   製品名とバージョンを表示

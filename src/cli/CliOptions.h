@@ -21,6 +21,7 @@ enum class ExtractOption {
 };
 enum class ExportFormat { kXml, kCsv, kXlsx };
 enum class ExportLayout { kSheet, kField, kRow };
+enum class ReportFormatOption { kJsonLines, kCsv };
 
 struct KeyOption {
   int field = 0;  // from 1
@@ -48,6 +49,10 @@ struct CliOptions {
   ExportFormat format = ExportFormat::kXml;
   ExportLayout layout = ExportLayout::kField;
   bool force = false;
+  std::string reportPath;  // "-" for standard output
+  ReportFormatOption reportFormat = ReportFormatOption::kJsonLines;
+  bool reportFormatGiven = false;
+  bool reportAllFields = false;
   bool help = false;
   bool version = false;
   std::string left;

@@ -11,6 +11,7 @@
 #include "compare/FixedWidthRecordReader.h"
 #include "compare/InputFiles.h"
 #include "export/ExportDriver.h"
+#include "export/ReportWriter.h"
 #include "export/SessionExportSource.h"
 #include "platform/Codepage.h"
 #include "platform/Notifier.h"
@@ -155,6 +156,28 @@ int Export(const CliOptions& o, const CompareSession& session, Notifier& notifie
   return Shown(notifier, RunExport(source, format, layout, o.exportPath)) ? 0 : kExitFailed;
 }
 
+// The difference report, after the export. Standard output ("-") takes it whole; a file is
+// written whole or not at all and replaces an existing one only with --force.
+int Report(const CliOptions& o, const CompareSession& session, Notifier& notifier,
+           Prompter& prompter) {
+  const bool toStdout = o.reportPath == "-";
+  if (!toStdout && !o.force && !ConfirmOverwrite(o.reportPath, prompter)) return kExitFailed;
+  ReportOptions options;
+  options.Format =
+      o.reportFormat == ReportFormatOption::kCsv ? ReportFormat::kCsv : ReportFormat::kJsonLines;
+  options.AllFields = o.reportAllFields;
+  SessionExportSource source(session);
+  const ReportSummary summary = MakeReportSummary(session);
+  int result = toStdout ? WriteReportTo(source, summary, options, 1)
+                        : WriteReport(source, summary, options, o.reportPath, o.force);
+  if (result == kReportTargetExists) {
+    // Someone made the file after the question was passed; it stays, as refused.
+    (void)ConfirmOverwrite(o.reportPath, prompter);
+    return kExitFailed;
+  }
+  return Shown(notifier, ExportOutcome(result)) ? 0 : kExitFailed;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -199,7 +222,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (!Shown(notifier, grid.ConfirmMarks())) return kExitFailed;
   if (!Shown(notifier, session.CompareSides(grid))) return kExitFailed;
 
-  out << Cp932ToUtf8(session.SummaryText()) << '\n';
+  // With the report on standard output, nothing else may go there.
+  const bool reportToStdout = o.reportPath == "-";
+  (reportToStdout ? err : out) << Cp932ToUtf8(session.SummaryText()) << '\n';
   const bool different =
       session.DiffRecordCount() > 0 || session.LeftOnlyCount() > 0 || session.RightOnlyCount() > 0;
   if (!Extract(o, session, notifier)) return kExitFailed;
@@ -210,6 +235,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   out.flush();
   if (!o.exportPath.empty() && Export(o, session, notifier, prompter) != 0) return kExitFailed;
+  if (!o.reportPath.empty()) {
+    err.flush();
+    if (Report(o, session, notifier, prompter) != 0) return kExitFailed;
+  }
   return different ? kExitDifferent : kExitSame;
 }
 

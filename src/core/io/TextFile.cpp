@@ -67,6 +67,18 @@ int TextFile::Open(const std::string& path, int mode, int encoding) {
   return 0;
 }
 
+int TextFile::AttachForWriting(int fd) {
+  if (IsOpen()) return -2;
+  fd_ = fd;
+  mode_ = kModeAttached;
+  writeFailed_ = false;
+  encoding_ = kEncodingSjis;
+  carryLength_ = 0;
+  readAheadPos_ = readAheadEnd_ = 0;
+  readAheadFailed_ = false;
+  return 0;
+}
+
 int TextFile::Close() {
   std::string().swap(converted_);
   std::vector<unsigned char>().swap(readAhead_);
@@ -84,6 +96,7 @@ int TextFile::Close() {
     if (committed == FileSystem::kTargetExists) return kTargetExists;
     return committed == 0 ? 0 : -1;
   }
+  if (mode_ == kModeAttached) return writeFailed_ ? -1 : 0;
   return CurrentFileSystem().Close(fd) == 0 ? 0 : -1;
 }
 

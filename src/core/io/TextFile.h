@@ -27,6 +27,7 @@ class TextFile {
   static constexpr int kModeRead = 0;       // the file must exist and be a regular file
   static constexpr int kModeWrite = 1;      // written whole or not at all (see Close)
   static constexpr int kModeReadWrite = 2;  // created, replacing an existing file
+  static constexpr int kModeAttached = 3;   // an open descriptor of the caller's (AttachForWriting)
 
   // Close of a written file: a file of that name exists and replacing it was not allowed.
   static constexpr int kTargetExists = -2;
@@ -51,6 +52,10 @@ class TextFile {
   // what it held before and no partial file is left. Destroying the object without Close
   // drops what was written.
   int Close();
+  // Writes to the caller's open descriptor `fd` (standard output) through the file-system
+  // seam; Close leaves it open and reports whether every write succeeded. 0, or -2 when a
+  // file is already open on this object.
+  int AttachForWriting(int fd);
   // Whether Close of a written file may replace an existing file (the default).
   void SetReplace(bool replace) { replace_ = replace; }
   bool IsOpen() const { return fd_ >= 0; }

@@ -17,7 +17,8 @@ QStringList QtFilters(const std::vector<FileFilter>& filters) {
   return ToQtNameFilters(pairs.join(QLatin1Char('|')));
 }
 
-QString Run(QFileDialog& dialog, const std::vector<FileFilter>& filters, int filterIndex) {
+QString Run(QFileDialog& dialog, const std::vector<FileFilter>& filters, int filterIndex,
+            int* chosenFilter = nullptr) {
   const QStringList list = QtFilters(filters);
   // Qt's own dialog follows the program's Japanese translation; a desktop's would not.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -27,6 +28,10 @@ QString Run(QFileDialog& dialog, const std::vector<FileFilter>& filters, int fil
     dialog.selectNameFilter(list.at(filterIndex - 1));
   }
   if (dialog.exec() != QDialog::Accepted) return QString();
+  if (chosenFilter) {
+    const int selected = static_cast<int>(list.indexOf(dialog.selectedNameFilter()));
+    if (selected >= 0) *chosenFilter = selected + 1;
+  }
   const QStringList files = dialog.selectedFiles();
   return files.isEmpty() ? QString() : files.first();
 }
@@ -49,6 +54,15 @@ QString FileChooser::ChooseSaveFile(QWidget* parent, const std::vector<FileFilte
   // The caller asks before replacing a file, once it has completed the name.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   return Run(dialog, filters, filterIndex);
+}
+
+QString FileChooser::ChooseSaveFileOfType(QWidget* parent, const std::vector<FileFilter>& filters,
+                                          int filterIndex, int* chosenFilter) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  return Run(dialog, filters, filterIndex, chosenFilter);
 }
 
 FileChooser& CurrentFileChooser() {

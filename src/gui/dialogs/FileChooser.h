@@ -27,6 +27,10 @@ class FileChooser {
   // after it has completed the name. The path, or the empty text when cancelled.
   virtual QString ChooseSaveFile(QWidget* parent, const std::vector<FileFilter>& filters,
                                  int filterIndex);
+  // ChooseSaveFile that also tells which entry of `filters` (from 1) was selected when the
+  // user accepted, in `*chosenFilter` (untouched when cancelled).
+  virtual QString ChooseSaveFileOfType(QWidget* parent, const std::vector<FileFilter>& filters,
+                                       int filterIndex, int* chosenFilter);
 };
 
 // The chooser in force; never null (until one is installed, the one above that shows

@@ -213,6 +213,8 @@ void MainWindow::CreateActions() {
           &MainWindow::mnuFileOpenClick);
   connect(AddAction("mnuFileExport", "結果エクスポート(&E)..."), &QAction::triggered, this,
           &MainWindow::mnuFileExportClick);
+  connect(AddAction("mnuFileReport", "差分レポート(&R)..."), &QAction::triggered, this,
+          &MainWindow::mnuFileReportClick);
   connect(AddAction("mnuFileReGrid", "項目再設定(&F)..."), &QAction::triggered, this,
           &MainWindow::mnuFileReGridClick);
   connect(AddAction("mnuFileExit", "終了(&Q)"), &QAction::triggered, this, &MainWindow::close);
@@ -272,6 +274,7 @@ void MainWindow::CreateMenus() {
   QMenu* file = menu("mnuFile", "ファイル(&F)");
   file->addAction(Action("mnuFileOpen"));
   file->addAction(Action("mnuFileExport"));
+  file->addAction(Action("mnuFileReport"));
   separator(file, "N4");
   file->addAction(Action("mnuFileReGrid"));
   separator(file, "N1");

@@ -216,6 +216,7 @@ class MainWindow : public QMainWindow {
   // ---- Commands (menu items, toolbar buttons, popup items) -----------------------------------
   void mnuFileOpenClick();
   void mnuFileExportClick();
+  void mnuFileReportClick();  // MainWindowReport.cpp
   void mnuFileReGridClick();
   void mnuEditCopyHeadClick();
   void mnuEditCopyMarkClick();

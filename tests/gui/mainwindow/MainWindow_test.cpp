@@ -167,6 +167,7 @@ void MainWindowTest::MenuItemsDoWhatTheirCaptionsSay() {
     std::function<void()> check;
   };
   auto title = [&w] { return w.windowTitle(); };
+  std::size_t messagesBefore = 0;
   const std::vector<std::pair<const char*, std::vector<Item>>> menus = {
       {"mnuEdit",
        {
@@ -252,6 +253,16 @@ void MainWindowTest::MenuItemsDoWhatTheirCaptionsSay() {
             [&] {
               QCOMPARE(modal.className, QStringLiteral("korvel::ExportDialog"));
               QCOMPARE(modal.title, Q("結果エクスポート"));
+            }},
+           {"差分レポート(&R)...",
+            [&] {
+              messagesBefore = notifier.Texts().size();
+              CloseNextModal(modal);
+            },
+            [&] {
+              // The save dialog, cancelled: nothing written, nothing said.
+              QCOMPARE(modal.className, QStringLiteral("QFileDialog"));
+              QCOMPARE(notifier.Texts().size(), messagesBefore);
             }},
            {nullptr, nullptr, nullptr},
            {"項目再設定(&F)...", nullptr, [&] { QCOMPARE(script.reGridShowings, 1); }},

@@ -1,0 +1,403 @@
+#include "export/ReportWriter.h"
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "compare/CompareSession.h"
+#include "export/ExportBuffer.h"
+#include "export/ExportDriver.h"
+#include "io/TextFile.h"
+#include "platform/Codepage.h"
+
+namespace korvel {
+namespace {
+
+// As in the XML export, texts are converted in one pass over tables made once from the
+// code page's conversion: a report of a million pairs holds tens of millions of cells, and
+// a temporary string per cell would cost more than the writing.
+struct Piece {
+  char bytes[4];
+  std::uint8_t length;
+};
+
+constexpr int kLeadCount = 60;  // 0x81-0x9F and 0xE0-0xFC
+constexpr std::uint8_t kNotLead = 0xFF;
+
+// The single-byte tables, one per way of writing a text.
+enum TextStyle { kJson = 0, kCsvQuoted = 1, kStyleCount = 2 };
+
+struct ReportTables {
+  std::array<std::array<Piece, 256>, kStyleCount> single{};
+  std::array<std::uint8_t, 256> leadIndex{};
+  std::array<Piece, kLeadCount * 256> pairs{};  // [leadIndex * 256 + trail]
+};
+
+// The longest output of one input byte, and the bytes a piece copy writes beyond it.
+constexpr std::size_t kMaxGrowth = 3;
+constexpr std::size_t kCopySlack = 4;
+constexpr std::size_t kTextChunk = 8192;
+
+void EncodeUtf8(char16_t u, Piece& piece) {
+  if (u < 0x80) {
+    piece.bytes[0] = static_cast<char>(u);
+    piece.length = 1;
+  } else if (u < 0x800) {
+    piece.bytes[0] = static_cast<char>(0xC0 | u >> 6);
+    piece.bytes[1] = static_cast<char>(0x80 | (u & 0x3F));
+    piece.length = 2;
+  } else {
+    piece.bytes[0] = static_cast<char>(0xE0 | u >> 12);
+    piece.bytes[1] = static_cast<char>(0x80 | (u >> 6 & 0x3F));
+    piece.bytes[2] = static_cast<char>(0x80 | (u & 0x3F));
+    piece.length = 3;
+  }
+}
+
+void SetPiece(Piece& piece, std::string_view text) {
+  std::memcpy(piece.bytes, text.data(), text.size());
+  piece.length = static_cast<std::uint8_t>(text.size());
+}
+
+std::unique_ptr<ReportTables> BuildTables() {
+  auto t = std::make_unique<ReportTables>();
+  std::string singles;
+  std::string doubles;
+  int lead = 0;
+  for (unsigned c = 0; c < 256; ++c) {
+    if (IsLeadByte(static_cast<unsigned char>(c))) {
+      t->leadIndex[c] = static_cast<std::uint8_t>(lead++);
+      for (unsigned trail = 0; trail < 256; ++trail) {
+        doubles.push_back(static_cast<char>(c));
+        doubles.push_back(static_cast<char>(trail));
+      }
+    } else {
+      t->leadIndex[c] = kNotLead;
+      singles.push_back(static_cast<char>(c));
+    }
+  }
+  const std::u16string singleUnits = Cp932ToUtf16(singles);
+  const std::u16string pairUnits = Cp932ToUtf16(doubles);
+  const std::u16string lone = Cp932ToUtf16(std::string_view("\x81", 1));
+  std::array<Piece, 256> plain{};
+  std::size_t next = 0;
+  for (unsigned c = 0; c < 256; ++c) {
+    EncodeUtf8(t->leadIndex[c] == kNotLead ? singleUnits[next++] : lone[0], plain[c]);
+  }
+  // A lead byte before a byte that cannot be a trail byte is written alone and the next
+  // byte read again, so only true pairs take an entry.
+  std::size_t unit = 0;
+  for (std::size_t i = 0; i < t->pairs.size() && unit < pairUnits.size(); ++i) {
+    if (IsTrailByte(static_cast<unsigned char>(i % 256))) {
+      EncodeUtf8(pairUnits[unit++], t->pairs[i]);
+    } else {
+      unit += 2;
+    }
+  }
+  // The XML export's replacements: no markup reader takes these control characters, and a
+  // report must say the same as the workbook of the same result.
+  for (unsigned c = 0; c < 0x20; ++c) {
+    if (c != '\t' && c != '\r' && c != '\n') SetPiece(plain[c], "?");
+  }
+  SetPiece(plain[0x80], "?");
+  t->single[kJson] = plain;
+  t->single[kCsvQuoted] = plain;
+  SetPiece(t->single[kJson]['"'], "\\\"");
+  SetPiece(t->single[kJson]['\\'], "\\\\");
+  SetPiece(t->single[kJson]['\t'], "\\t");
+  SetPiece(t->single[kJson]['\r'], "\\r");
+  SetPiece(t->single[kJson]['\n'], "\\n");
+  SetPiece(t->single[kCsvQuoted]['"'], "\"\"");
+  return t;
+}
+
+const ReportTables& Tables() {
+  static const std::unique_ptr<ReportTables> tables = BuildTables();
+  return *tables;
+}
+
+// Writes `text` through the single-byte table `single`, in chunks that fit the buffer.
+void AppendConverted(ExportBuffer& out, std::string_view text,
+                     const std::array<Piece, 256>& single) {
+  const ReportTables& t = Tables();
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const std::size_t stop = std::min(n, i + kTextChunk);
+    char* o = out.Reserve((stop - i + 1) * kMaxGrowth + kCopySlack);
+    // A double-byte character that begins just before `stop` is written whole.
+    while (i < stop) {
+      const unsigned char c = p[i];
+      const std::uint8_t lead = t.leadIndex[c];
+      if (lead != kNotLead && i + 1 < n && IsTrailByte(p[i + 1])) {
+        const Piece& piece = t.pairs[static_cast<std::size_t>(lead) * 256 + p[i + 1]];
+        std::memcpy(o, piece.bytes, sizeof piece.bytes);
+        o += piece.length;
+        i += 2;
+      } else {
+        const Piece& piece = single[c];
+        std::memcpy(o, piece.bytes, sizeof piece.bytes);
+        o += piece.length;
+        ++i;
+      }
+    }
+    out.Commit(o);
+  }
+}
+
+// The CSV export's rule: quotes when a single-byte comma, CR, LF or double quote appears.
+bool NeedsQuotes(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n;) {
+    const unsigned char c = p[i];
+    // The lead byte of a broken pair stands alone, as the conversion takes it.
+    if (IsLeadByte(c) && i + 1 < n && IsTrailByte(p[i + 1])) {
+      i += 2;
+    } else if (c == ',' || c == '\r' || c == '\n' || c == '"') {
+      return true;
+    } else {
+      ++i;
+    }
+  }
+  return false;
+}
+
+std::string_view StatusName(const RecordPair& pair) {
+  if (pair.Status == kStatusLeftOnly) return "left-only";
+  if (pair.Status == kStatusRightOnly) return "right-only";
+  return pair.Status > 0 ? "differs" : "equal";
+}
+
+// The field's number as korvel-cli's options take it: the left file's, or the right
+// file's where the left file lacks the field.
+int FieldNumber(const ResultField& field) {
+  return field.FieldNoLeft != kNoFieldNo ? field.FieldNoLeft : field.FieldNoRight;
+}
+
+}  // namespace
+
+ReportSummary MakeReportSummary(const CompareSession& session) {
+  ReportSummary s;
+  s.LeftTotal = session.LeftTable().RowCount();
+  s.RightTotal = session.RightTable().RowCount();
+  s.Differing = session.DiffRecordCount();
+  s.LeftOnly = session.LeftOnlyCount();
+  s.RightOnly = session.RightOnlyCount();
+  return s;
+}
+
+void ReportWriter::AppendJsonText(ExportBuffer& out, std::string_view text) {
+  AppendConverted(out, text, Tables().single[kJson]);
+}
+
+void ReportWriter::AppendCsvText(ExportBuffer& out, std::string_view text) {
+  const auto& single = Tables().single[kCsvQuoted];
+  if (!NeedsQuotes(text)) {
+    // Without a double quote in it, the quoted table writes the text unchanged.
+    AppendConverted(out, text, single);
+    return;
+  }
+  out.Append('"');
+  AppendConverted(out, text, single);
+  out.Append('"');
+}
+
+ReportWriter::ReportWriter(const ExportSource& source, const ReportSummary& summary,
+                           ReportOptions options, ExportBuffer& out)
+    : rows_(source), summary_(summary), options_(options), out_(out) {
+  Tables();
+}
+
+void ReportWriter::Write() {
+  if (options_.Format == ReportFormat::kCsv) {
+    WriteCsv();
+  } else {
+    WriteJsonLines();
+  }
+}
+
+void ReportWriter::AppendNumber(int n) {
+  char* o = out_.Reserve(16);
+  out_.Commit(std::to_chars(o, o + 16, n).ptr);
+}
+
+void ReportWriter::AppendRow(int row) {
+  if (row < 0) {
+    out_.Append("null");
+  } else {
+    AppendNumber(row);
+  }
+}
+
+// ---- JSON Lines ---------------------------------------------------------------------------
+
+void ReportWriter::WriteJsonLines() {
+  const ReportSummary& s = summary_;
+  out_.Append("{\"summary\":{\"left_total\":");
+  AppendNumber(s.LeftTotal);
+  out_.Append(",\"right_total\":");
+  AppendNumber(s.RightTotal);
+  out_.Append(",\"differing\":");
+  AppendNumber(s.Differing);
+  out_.Append(",\"left_only\":");
+  AppendNumber(s.LeftOnly);
+  out_.Append(",\"right_only\":");
+  AppendNumber(s.RightOnly);
+  out_.Append(",\"duplicate_keys\":{\"left\":");
+  AppendNumber(s.DuplicateKeysLeft);
+  out_.Append(",\"right\":");
+  AppendNumber(s.DuplicateKeysRight);
+  out_.Append("},\"fields\":[");
+  for (int j = 0; j < rows_.FieldCount(); ++j) {
+    const ResultField& field = rows_.Field(j);
+    out_.Append(j == 0 ? "{\"field\":" : ",{\"field\":");
+    AppendNumber(FieldNumber(field));
+    out_.Append(",\"name\":\"");
+    AppendJsonText(out_, field.Name);
+    out_.Append("\",\"differing\":");
+    AppendNumber(field.DiffCount);
+    out_.Append('}');
+  }
+  out_.Append("]}}\n");
+  for (int i = 0; i < rows_.PairCount() && !out_.Failed(); ++i) WriteJsonPair(rows_.Pair(i));
+}
+
+void ReportWriter::WriteJsonPair(const RecordPair& pair) {
+  out_.Append("{\"status\":\"");
+  out_.Append(StatusName(pair));
+  out_.Append("\",\"left_row\":");
+  AppendRow(pair.LeftRow);
+  out_.Append(",\"right_row\":");
+  AppendRow(pair.RightRow);
+  out_.Append(",\"key\":[");
+  for (int k = 0; k < rows_.KeyCount(); ++k) {
+    const ResultField& field = rows_.Field(k);
+    out_.Append(k == 0 ? "{\"field\":" : ",{\"field\":");
+    AppendNumber(FieldNumber(field));
+    out_.Append(",\"name\":\"");
+    AppendJsonText(out_, field.Name);
+    out_.Append("\",\"text\":\"");
+    AppendJsonText(out_, rows_.KeyValue(pair, field));
+    out_.Append("\"}");
+  }
+  out_.Append("],\"fields\":[");
+  bool first = true;
+  // Keys are reported under "key"; like the grid's key column they are never marked.
+  for (int j = rows_.KeyCount(); j < rows_.FieldCount(); ++j) {
+    const ResultField& field = rows_.Field(j);
+    const std::string_view left = rows_.Value(pair, Side::kLeft, field);
+    const std::string_view right = rows_.Value(pair, Side::kRight, field);
+    const bool differs = ReportFieldDiffers(field, left, right);
+    if (!differs && !options_.AllFields) continue;
+    out_.Append(first ? "{\"field\":" : ",{\"field\":");
+    first = false;
+    AppendNumber(FieldNumber(field));
+    out_.Append(",\"name\":\"");
+    AppendJsonText(out_, field.Name);
+    out_.Append("\",\"left\":\"");
+    AppendJsonText(out_, left);
+    out_.Append("\",\"right\":\"");
+    AppendJsonText(out_, right);
+    out_.Append(differs ? "\",\"differs\":true}" : "\",\"differs\":false}");
+  }
+  out_.Append("]}\n");
+}
+
+// ---- CSV ----------------------------------------------------------------------------------
+
+void ReportWriter::WriteCsvRowLead(const RecordPair& pair) {
+  out_.Append(StatusName(pair));
+  out_.Append(',');
+  if (pair.LeftRow >= 0) AppendNumber(pair.LeftRow);
+  out_.Append(',');
+  if (pair.RightRow >= 0) AppendNumber(pair.RightRow);
+  for (int k = 0; k < rows_.KeyCount(); ++k) {
+    out_.Append(',');
+    AppendCsvText(out_, rows_.KeyValue(pair, rows_.Field(k)));
+  }
+}
+
+void ReportWriter::WriteCsv() {
+  out_.Append(
+      "\xEF\xBB\xBF"
+      "status,left_row,right_row");
+  for (int k = 0; k < rows_.KeyCount(); ++k) {
+    out_.Append(',');
+    AppendCsvText(out_, rows_.Field(k).Name);
+  }
+  out_.Append(options_.AllFields ? ",field,name,left,right,differs\r\n"
+                                 : ",field,name,left,right\r\n");
+  for (int i = 0; i < rows_.PairCount() && !out_.Failed(); ++i) {
+    const RecordPair pair = rows_.Pair(i);
+    if (!pair.IsPaired() && !options_.AllFields) {
+      // One row says the record is there on one side only; its fields are no news.
+      WriteCsvRowLead(pair);
+      out_.Append(",,,,\r\n");
+      continue;
+    }
+    for (int j = rows_.KeyCount(); j < rows_.FieldCount(); ++j) {
+      const ResultField& field = rows_.Field(j);
+      const std::string_view left = rows_.Value(pair, Side::kLeft, field);
+      const std::string_view right = rows_.Value(pair, Side::kRight, field);
+      const bool differs = ReportFieldDiffers(field, left, right);
+      if (!differs && !options_.AllFields) continue;
+      WriteCsvRowLead(pair);
+      out_.Append(',');
+      AppendNumber(FieldNumber(field));
+      out_.Append(',');
+      AppendCsvText(out_, field.Name);
+      out_.Append(',');
+      AppendCsvText(out_, left);
+      out_.Append(',');
+      AppendCsvText(out_, right);
+      if (options_.AllFields) out_.Append(differs ? ",true" : ",false");
+      out_.Append("\r\n");
+    }
+  }
+}
+
+// ---- Files ----------------------------------------------------------------------------------
+
+namespace {
+
+int WriteOpened(TextFile& file, const ExportSource& source, const ReportSummary& summary,
+                ReportOptions options) {
+  bool written;
+  {
+    ExportBuffer out(file);
+    ReportWriter writer(source, summary, options, out);
+    writer.Write();
+    written = out.Flush();
+  }
+  if (!written) {
+    // Close drops a failed whole-or-nothing write; its own result adds nothing.
+    (void)file.Close();
+    return kExportWriteFailed;
+  }
+  const int closed = file.Close();
+  if (closed == TextFile::kTargetExists) return kReportTargetExists;
+  return closed == 0 ? kExportDone : kExportWriteFailed;
+}
+
+}  // namespace
+
+int WriteReport(const ExportSource& source, const ReportSummary& summary, ReportOptions options,
+                const std::string& path, bool replace) {
+  TextFile file;
+  if (file.Open(path, TextFile::kModeWrite, kEncodingUtf8) != 0) return kExportOpenFailed;
+  file.SetReplace(replace);
+  return WriteOpened(file, source, summary, options);
+}
+
+int WriteReportTo(const ExportSource& source, const ReportSummary& summary, ReportOptions options,
+                  int fd) {
+  TextFile file;
+  if (file.AttachForWriting(fd) != 0) return kExportOpenFailed;
+  return WriteOpened(file, source, summary, options);
+}
+
+}  // namespace korvel

@@ -1,0 +1,127 @@
+// korvel-cli --report: the report read back by Python's json and csv modules against the
+// counters, the --pairs rows and the XML export's cells; the usage errors; and a report
+// that cannot be written.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FaultyFileSystem.h"
+#include "TestUtil.h"
+#include "cli/CliRun.h"
+#include "platform/Notifier.h"
+
+namespace korvel::cli {
+namespace {
+
+const std::string kSamples = std::string(KORVEL_SOURCE_DIR) + "/samples/";
+
+class CliReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("KORVEL_HOME");
+    if (old) oldHome_ = old;
+    hadHome_ = old != nullptr;
+    ::setenv("KORVEL_HOME", home_.Path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadHome_) {
+      ::setenv("KORVEL_HOME", oldHome_.c_str(), 1);
+    } else {
+      ::unsetenv("KORVEL_HOME");
+    }
+  }
+  int Run(std::vector<std::string> args) {
+    out_.str("");
+    err_.str("");
+    notifier_.Clear();
+    args.push_back(kSamples + "staff_old_sjis.csv");
+    args.push_back(kSamples + "staff_new_utf8bom.csv");
+    return RunCli(args, out_, err_, notifier_);
+  }
+
+  test::TempDir home_;
+  test::TempDir dir_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+  RecordingNotifier notifier_;
+  std::string oldHome_;
+  bool hadHome_ = false;
+};
+
+const char kSummary[] = "左総数:7件 右総数:8件 相違レコード数:4件 左のみ:0件 右のみ:1件\n";
+
+TEST_F(CliReportTest, PythonReadsTheReportsAsTheExportAndTheCountersSay) {
+  const std::string line =
+      test::Cat("python3 ", KORVEL_SOURCE_DIR, "/tests/cli/check_report.py ", KORVEL_CLI_PATH, " ",
+                KORVEL_SOURCE_DIR, "/samples ", dir_.Path());
+  const int status = std::system(line.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(CliReportTest, UsageErrorsComeBeforeTheRun) {
+  const std::string report = dir_.File("r.jsonl");
+  struct Case {
+    std::vector<std::string> args;
+    std::string reason;
+  };
+  const std::vector<Case> cases = {
+      {{"--pairs", "--report", "-"}, "--pairs と --report - は同時に指定できません。"},
+      {{"--report-format", "csv"}, "--report-format は --report と共に指定してください。"},
+      {{"--report-all-fields"}, "--report-all-fields は --report と共に指定してください。"},
+      {{"--report", report, "--report-format", "xml"},
+       "--report-format の値が正しくありません: xml"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    EXPECT_EQ(Run(c.args), kExitFailed);
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(err_.str(), test::Cat("korvel-cli: ", c.reason, "\n"));
+  }
+  EXPECT_EQ(test::FolderEntries(dir_.Path()), std::vector<std::string>{});
+}
+
+TEST_F(CliReportTest, AnExistingReportIsReplacedOnlyWithForce) {
+  const std::string report = dir_.Write("r.jsonl", "old");
+  EXPECT_EQ(Run({"--header", "--key", "1", "--report", report}), kExitFailed);
+  EXPECT_EQ(out_.str(), kSummary);
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{"既にファイルが存在します。上書きしてよろしいですか？"});
+  EXPECT_EQ(test::ReadFileBytes(report), "old");
+
+  EXPECT_EQ(Run({"--header", "--key", "1", "--report", report, "--force"}), kExitDifferent);
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"出力を完了しました。"});
+  EXPECT_EQ(test::ReadFileBytes(report).rfind("{\"summary\":{\"left_total\":7,", 0), 0u);
+}
+
+TEST_F(CliReportTest, AFailedReportExitsTwoAfterTheSummaryAndLeavesNoFile) {
+  const std::string report = dir_.File("r.csv");
+  test::FaultyFileSystem fs;
+  fs.LimitWrites(100);
+  test::ScopedFaultyFileSystem scopedFs(&fs);
+  EXPECT_EQ(
+      Run({"--header", "--key", "1", "--pairs", "--report", report, "--report-format", "csv"}),
+      kExitFailed);
+  EXPECT_EQ(out_.str().rfind(kSummary, 0), 0u);
+  EXPECT_NE(out_.str().find("-1\t-1\t"), std::string::npos) << out_.str();
+  EXPECT_EQ(notifier_.Texts(), std::vector<std::string>{"書き込みに失敗しました。"});
+  EXPECT_EQ(test::FolderEntries(dir_.Path()), std::vector<std::string>{});
+}
+
+TEST_F(CliReportTest, TheReportFollowsTheExport) {
+  const std::string report = dir_.File("r.jsonl");
+  const std::string xml = dir_.File("x.xml");
+  EXPECT_EQ(Run({"--header", "--key", "1", "--export", xml, "--report", report}), kExitDifferent);
+  EXPECT_EQ(notifier_.Texts(),
+            (std::vector<std::string>{"出力を完了しました。", "出力を完了しました。"}));
+  EXPECT_EQ(test::FolderEntries(dir_.Path()), (std::vector<std::string>{"r.jsonl", "x.xml"}));
+}
+
+}  // namespace
+}  // namespace korvel::cli
