@@ -17,26 +17,47 @@ bool ParseFieldNumber(const std::string& text, int* field) {
   return true;
 }
 
-bool ParseFieldList(const std::string& text, std::vector<int>* fields) {
+// True when `text` is written as an integer: it is then a field number, never a name.
+bool LooksLikeNumber(const std::string& text) {
+  long long value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return end == text.data() + text.size() && !text.empty() &&
+         (ec == std::errc() || ec == std::errc::result_out_of_range);
+}
+
+// One field of an option's value: a number, or else a name kept for looking up later.
+// Whether names may be used at all is judged once the whole command line is read.
+bool ParseFieldRef(const std::string& option, const std::string& value, const std::string& text,
+                   CliOptions* o, int* field) {
+  if (LooksLikeNumber(text) || text.empty()) return ParseFieldNumber(text, field);
+  o->fieldNames.push_back({option, value, text, o->keys.size()});
+  *field = 0;
+  return true;
+}
+
+bool ParseFieldList(const std::string& option, const std::string& text, CliOptions* o) {
+  std::vector<int>* fields = FieldListOf(*o, option);
   std::size_t start = 0;
   for (;;) {
     std::size_t comma = text.find(',', start);
     int field = 0;
-    if (!ParseFieldNumber(text.substr(start, comma - start), &field)) return false;
-    fields->push_back(field);
+    if (!ParseFieldRef(option, text, text.substr(start, comma - start), o, &field)) return false;
+    if (field > 0) fields->push_back(field);
     if (comma == std::string::npos) return true;
     start = comma + 1;
   }
 }
 
-bool ParseKey(const std::string& text, KeyOption* key) {
+bool ParseKey(const std::string& text, CliOptions* o) {
+  KeyOption key;
   std::string number = text;
-  key->numeric = false;
   if (text.size() > 4 && text.compare(text.size() - 4, 4, ":num") == 0) {
     number = text.substr(0, text.size() - 4);
-    key->numeric = true;
+    key.numeric = true;
   }
-  return ParseFieldNumber(number, &key->field);
+  if (!ParseFieldRef("--key", text, number, o, &key.field)) return false;
+  o->keys.push_back(key);
+  return true;
 }
 
 bool ParseExtract(const std::string& text, CliOptions* o) {
@@ -57,7 +78,7 @@ bool ParseExtract(const std::string& text, CliOptions* o) {
         std::pair{std::string("field-equal:"), ExtractOption::kFieldEqual}}) {
     if (text.rfind(prefix, 0) == 0) {
       o->extract = kind;
-      return ParseFieldNumber(text.substr(prefix.size()), &o->extractField);
+      return ParseFieldRef("--extract", text, text.substr(prefix.size()), o, &o->extractField);
     }
   }
   return false;
@@ -114,15 +135,9 @@ bool ApplyValue(const std::string& name, const std::string& value, CliOptions* o
     if (value.empty()) return bad();
     o->fixedDef = value;
   } else if (name == "--key") {
-    KeyOption key;
-    if (!ParseKey(value, &key)) return bad();
-    o->keys.push_back(key);
-  } else if (name == "--ignore-spaces") {
-    if (!ParseFieldList(value, &o->ignoreSpaces)) return bad();
-  } else if (name == "--not-compared") {
-    if (!ParseFieldList(value, &o->notCompared)) return bad();
-  } else if (name == "--not-loaded") {
-    if (!ParseFieldList(value, &o->notLoaded)) return bad();
+    if (!ParseKey(value, o)) return bad();
+  } else if (FieldListOf(*o, name) != nullptr) {
+    if (!ParseFieldList(name, value, o)) return bad();
   } else if (name == "--extract") {
     if (!ParseExtract(value, o)) return bad();
   } else if (name == "--export") {
@@ -161,6 +176,15 @@ bool ApplyValue(const std::string& name, const std::string& value, CliOptions* o
   return true;
 }
 
+// Field names exist only where the files have them: a header line, or the definitions of
+// fixed-length files. Elsewhere a value that is no number is refused as it always was.
+bool CheckFieldNamesAllowed(const CliOptions& o, std::string* error) {
+  if (o.fieldNames.empty() || o.header || o.kind == FileKindOption::kFixed) return true;
+  const FieldNameOption& first = o.fieldNames.front();
+  *error = first.option + " の値が正しくありません: " + first.value;
+  return false;
+}
+
 bool CheckCombinations(CliOptions* o, std::string* error) {
   // Standard input can be read only once.
   if (o->left == "-" && o->right == "-") {
@@ -194,17 +218,39 @@ bool CheckCombinations(CliOptions* o, std::string* error) {
     *error = "--pairs と --report - は同時に指定できません。";
     return false;
   }
+  if (o->matchNames && o->kind == FileKindOption::kFixed) {
+    *error = "--match-names は --kind fixed には指定できません。";
+    return false;
+  }
+  if (o->matchNames && !o->header) {
+    *error = "--match-names は --header と共に指定してください。";
+    return false;
+  }
+  return CheckFieldChoices(*o, error);
+}
+
+}  // namespace
+
+std::vector<int>* FieldListOf(CliOptions& o, const std::string& option) {
+  if (option == "--ignore-spaces") return &o.ignoreSpaces;
+  if (option == "--not-compared") return &o.notCompared;
+  if (option == "--not-loaded") return &o.notLoaded;
+  return nullptr;
+}
+
+bool CheckFieldChoices(const CliOptions& o, std::string* error) {
   std::set<int> keyFields;
-  for (const KeyOption& k : o->keys) {
+  for (const KeyOption& k : o.keys) {
+    if (k.field == 0) continue;  // a name not yet looked up
     if (!keyFields.insert(k.field).second) {
       *error = "--key でフィールド " + std::to_string(k.field) + " が重複しています。";
       return false;
     }
   }
-  for (const auto* list : {&o->ignoreSpaces, &o->notCompared}) {
+  for (const auto* list : {&o.ignoreSpaces, &o.notCompared}) {
     for (int f : *list) {
       if (keyFields.count(f)) {
-        *error = std::string(list == &o->ignoreSpaces ? "--ignore-spaces" : "--not-compared") +
+        *error = std::string(list == &o.ignoreSpaces ? "--ignore-spaces" : "--not-compared") +
                  " はキーのフィールド " + std::to_string(f) + " には指定できません。";
         return false;
       }
@@ -212,8 +258,6 @@ bool CheckCombinations(CliOptions* o, std::string* error) {
   }
   return true;
 }
-
-}  // namespace
 
 bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* o, std::string* error) {
   *o = CliOptions{};
@@ -233,6 +277,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* o, std::s
       o->version = true;
     } else if (arg == "--header") {
       o->header = true;
+    } else if (arg == "--match-names") {
+      o->matchNames = true;
     } else if (arg == "--no-bom") {
       o->noBom = true;
     } else if (arg == "--tab-old") {
@@ -266,6 +312,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* o, std::s
       if (!ApplyValue(name, value, o, error)) return false;
     }
   }
+  if (!CheckFieldNamesAllowed(*o, error)) return false;
   if (o->help || o->version) return true;
   if (paths.size() != 2) {
     *error = paths.size() < 2 ? "比較する2つのファイルを指定してください。"

@@ -24,8 +24,17 @@ enum class ExportLayout { kSheet, kField, kRow };
 enum class ReportFormatOption { kJsonLines, kCsv };
 
 struct KeyOption {
-  int field = 0;  // from 1
+  int field = 0;  // from 1; 0 while the key is given by a name not yet looked up
   bool numeric = false;
+};
+
+// A field given by its name instead of its number (with --header or --kind fixed), to be
+// looked up in the filled field list (ResolveFieldNames, CliRun).
+struct FieldNameOption {
+  std::string option;   // the option that took it: "--key", "--ignore-spaces", ...
+  std::string value;    // the option's whole value, as given
+  std::string name;     // the name, UTF-8
+  std::size_t key = 0;  // for --key: the index of its KeyOption in `keys`
 };
 
 struct CliOptions {
@@ -33,6 +42,7 @@ struct CliOptions {
   char delimiter = '|';
   bool delimiterGiven = false;
   bool header = false;
+  bool matchNames = false;      // --match-names: fields pair by header name
   std::optional<int> encoding;  // 0, 10 or 15
   bool noBom = false;
   bool tabOld = false;
@@ -44,6 +54,7 @@ struct CliOptions {
   std::vector<int> notLoaded;
   ExtractOption extract = ExtractOption::kNone;
   int extractField = 0;
+  std::vector<FieldNameOption> fieldNames;  // fields given by name, in the order given
   bool pairs = false;
   std::string exportPath;
   ExportFormat format = ExportFormat::kXml;
@@ -63,6 +74,15 @@ struct CliOptions {
 // holds the reason (UTF-8, Japanese) for "korvel-cli: <reason>". With --help or --version
 // the paths may be missing.
 bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error);
+
+// The checks of the field choices among themselves (a key given twice; SPC除く or 不要 on a
+// key), which ParseCliOptions makes on the numbers given and the run makes again once the
+// names are looked up. True when they pass; otherwise `*error` holds the reason.
+bool CheckFieldChoices(const CliOptions& options, std::string* error);
+
+// The list of field numbers that a field-list option fills ("--ignore-spaces",
+// "--not-compared", "--not-loaded"); null for another option.
+std::vector<int>* FieldListOf(CliOptions& options, const std::string& option);
 
 // The usage text (UTF-8).
 std::string UsageText();

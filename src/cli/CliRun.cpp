@@ -7,6 +7,7 @@
 #include "cli/CliOptions.h"
 #include "cli/StandardInput.h"
 #include "compare/CompareSession.h"
+#include "compare/FieldNames.h"
 #include "compare/FixDefinitionFile.h"
 #include "compare/FixedWidthRecordReader.h"
 #include "compare/InputFiles.h"
@@ -50,6 +51,7 @@ void ApplySettings(const CliOptions& o, const SettingsStore& global, CompareSett
       break;
   }
   s.TopRowNames = o.header;
+  s.MatchNames = o.matchNames;
   s.Encoding = o.encoding.value_or(global.GetEncoding());
   s.DetectBom = o.noBom ? false : global.GetDetectBom();
   s.FromClipboard = false;
@@ -73,8 +75,37 @@ std::vector<int> Unique(std::vector<int> fields) {
   return fields;
 }
 
+// Turns the fields given by name into the numbers of the rows that carry those names.
+// Arguments are UTF-8 and the names CP932: a name is converted before it is compared, and
+// a character without a CP932 form can then match nothing. A name that no row carries, or
+// that several rows carry, is a usage error that names it.
+bool ResolveFieldNames(CliOptions& o, const std::vector<std::string>& rowNames, std::ostream& err) {
+  if (o.fieldNames.empty()) return true;
+  for (const FieldNameOption& given : o.fieldNames) {
+    const int row = FindFieldByName(rowNames, Utf8ToCp932(given.name));
+    if (row == kFieldNameMissing || row == kFieldNameRepeated) {
+      UsageError(err, given.option + " の項目名 " + given.name +
+                          (row == kFieldNameMissing ? " はありません。" : " は複数あります。"));
+      return false;
+    }
+    if (given.option == "--key") {
+      o.keys[given.key].field = row;
+    } else if (given.option == "--extract") {
+      o.extractField = row;
+    } else if (std::vector<int>* list = FieldListOf(o, given.option)) {
+      list->push_back(row);
+    }
+  }
+  std::string reason;
+  if (CheckFieldChoices(o, &reason)) return true;
+  UsageError(err, reason);
+  return false;
+}
+
 // Marks the grid as the field-control dialog would after the user's clicks.
-bool MarkGrid(const CliOptions& o, FieldGrid& grid, std::ostream& err) {
+bool MarkGrid(CliOptions& o, FieldGrid& grid, const std::vector<std::string>& rowNames,
+              std::ostream& err) {
+  if (!ResolveFieldNames(o, rowNames, err)) return false;
   const int rows = grid.RowCount() - 1;
   auto check = [&](int field, const char* option) {
     if (field <= rows) return true;
@@ -122,11 +153,12 @@ Status RunExtraction(const CliOptions& o, CompareSession& session) {
     case ExtractOption::kFieldDiff:
     case ExtractOption::kFieldEqual: {
       // The extraction names a position in the field layout (keys first); the option's
-      // number is a row of the field-control grid, the left file's field number.
+      // number is a row of the field-control grid (the left file's field number unless
+      // fields pair by name).
       const auto& fields = session.Fields();
       int position = static_cast<int>(fields.size());
       for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].FieldNoLeft == o.extractField) position = static_cast<int>(i);
+        if (fields[i].ListNo == o.extractField) position = static_cast<int>(i);
       }
       return session.ExtractColumn(position, o.extract == ExtractOption::kFieldDiff);
     }
@@ -218,7 +250,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   session.StartSetUp();
   FieldGrid grid;
   if (!Shown(notifier, session.FillFieldGrids(grid, prompter))) return kExitFailed;
-  if (!MarkGrid(o, grid, err)) return kExitFailed;
+  if (!MarkGrid(o, grid, session.RowNames(grid), err)) return kExitFailed;
   if (!Shown(notifier, grid.ConfirmMarks())) return kExitFailed;
   if (!Shown(notifier, session.CompareSides(grid))) return kExitFailed;
 

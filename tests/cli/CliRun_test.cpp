@@ -392,5 +392,141 @@ TEST_F(CliRunTest, HelpAndVersion) {
   EXPECT_EQ(Err().rfind("korvel-cli: ", 0), 0u);
 }
 
+// With --header (or a fixed-length definition) a field name stands for its field number: the
+// run gives what the numbers give.
+TEST_F(CliRunTest, FieldNamesStandForTheirNumbers) {
+  const std::string left = dir_.Write(
+      "l.csv", S("社員番号,氏名,部署\r\n1,佐藤 一,営業\r\n2,鈴木,総務\r\n3,高橋,開発\r\n"));
+  const std::string right = dir_.Write(
+      "r.csv", S("社員番号,氏名,部署\r\n1,佐藤一,営業\r\n2,鈴木,経理\r\n3,高橋,開発\r\n"));
+  struct Case {
+    std::vector<std::string> named;
+    std::vector<std::string> numbered;
+    std::string out;  // read from the files by hand
+  };
+  const std::string summary1 = "左総数:3件 右総数:3件 相違レコード数:1件 左のみ:0件 右のみ:0件\n";
+  const std::string summary2 = "左総数:3件 右総数:3件 相違レコード数:2件 左のみ:0件 右のみ:0件\n";
+  const Case cases[] = {
+      {{"--key", "社員番号", "--ignore-spaces", "氏名,部署"},
+       {"--key", "1", "--ignore-spaces", "2,3"},
+       summary1},
+      {{"--key", "社員番号:num", "--extract", "field-diff:部署", "--pairs"},
+       {"--key", "1:num", "--extract", "field-diff:3", "--pairs"},
+       Cat(summary2, "1\t1\t1\n")},
+      {{"--key", "1", "--not-compared", "部署", "--extract", "field-equal:氏名", "--pairs"},
+       {"--key", "1", "--not-compared", "3", "--extract", "field-equal:2", "--pairs"},
+       Cat(summary1, "0\t1\t1\n0\t2\t2\n")},
+      {{"--key=社員番号", "--ignore-spaces", "2,部署", "--not-loaded", "氏名"},
+       {"--key=1", "--ignore-spaces", "2,3", "--not-loaded", "2"},
+       summary1},
+      {{"--key", "社員番号", "--not-compared", "部署", "--ignore-spaces", "氏名"},
+       {"--key", "1", "--not-compared", "3", "--ignore-spaces", "2"},
+       "左総数:3件 右総数:3件 相違レコード数:0件 左のみ:0件 右のみ:0件\n"},
+  };
+  for (const Case& c : cases) {
+    for (const auto* args : {&c.named, &c.numbered}) {
+      std::vector<std::string> run = {"--header"};
+      run.insert(run.end(), args->begin(), args->end());
+      run.push_back(left);
+      run.push_back(right);
+      EXPECT_EQ(Run(run),
+                c.out == "左総数:3件 右総数:3件 相違レコード数:0件 左のみ:0件 右のみ:0件\n"
+                    ? kExitSame
+                    : kExitDifferent)
+          << args->front();
+      EXPECT_EQ(Out(), c.out) << args->front() << " " << args->at(1);
+      EXPECT_EQ(Err(), "");
+    }
+  }
+}
+
+TEST_F(CliRunTest, FieldNamesOfFixedLengthDefinitions) {
+  const std::string def = dir_.Write("def.txt", "ID\t2\r\nNAME\t3\r\n");
+  const std::string left = dir_.Write("l.txt", "01abc\r\n02def\r\n");
+  const std::string right = dir_.Write("r.txt", "02deX\r\n01abc\r\n");
+  for (const char* key : {"ID", "1"}) {
+    for (const char* extract : {"field-diff:NAME", "field-diff:2"}) {
+      EXPECT_EQ(Run({"--kind", "fixed", "--fixed-def", def, "--key", key, "--extract", extract,
+                     "--pairs", left, right}),
+                kExitDifferent);
+      EXPECT_EQ(Out(), "左総数:2件 右総数:2件 相違レコード数:1件 左のみ:0件 右のみ:0件\n1\t1\t0\n");
+    }
+  }
+}
+
+TEST_F(CliRunTest, FieldNameRefusalsNameTheField) {
+  const std::string left = dir_.Write("l.csv", S("社員番号,氏名,x,x\r\n1,a,b,c\r\n"));
+  const std::string right = dir_.Write("r.csv", S("社員番号,氏名,x,x\r\n1,a,b,c\r\n"));
+  const std::string def = dir_.Write("def.txt", "ID\t2\r\n");
+  struct Case {
+    std::vector<std::string> options;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {{"--header", "--key", "所属"}, "--key の項目名 所属 はありません。"},
+      {{"--header", "--extract", "field-equal:なし"}, "--extract の項目名 なし はありません。"},
+      {{"--header", "--ignore-spaces", "氏名,x"}, "--ignore-spaces の項目名 x は複数あります。"},
+      {{"--header", "--key", "社員番号", "--ignore-spaces", "社員番号"},
+       "--ignore-spaces はキーのフィールド 1 には指定できません。"},
+      {{"--header", "--key", "1", "--key", "社員番号:num"},
+       "--key でフィールド 1 が重複しています。"},
+      // A character without a Shift-JIS form cannot be in a name read from the files.
+      {{"--header", "--key", "社員番号😀"}, "--key の項目名 社員番号😀 はありません。"},
+      // Without names in the files a name is a value like any other that is not a number.
+      {{"--key", "社員番号"}, "--key の値が正しくありません: 社員番号"},
+      {{"--ignore-spaces", "2,氏名"}, "--ignore-spaces の値が正しくありません: 2,氏名"},
+      {{"--match-names"}, "--match-names は --header と共に指定してください。"},
+      {{"--header", "--match-names", "--kind", "fixed", "--fixed-def", def},
+       "--match-names は --kind fixed には指定できません。"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.options;
+    args.push_back(left);
+    args.push_back(right);
+    EXPECT_EQ(Run(args), kExitFailed) << c.reason;
+    EXPECT_EQ(Err(), Cat("korvel-cli: ", c.reason, "\n"));
+    EXPECT_EQ(Out(), "") << c.reason;
+    EXPECT_TRUE(Messages().empty()) << c.reason;
+  }
+}
+
+// --match-names: the right file's fields pair with the left file's by name; the numbers of
+// the options are rows of the shown list (the left fields, then the right-only ones), and
+// the exports hold the union of the fields with the one-sided ones never as differences.
+TEST_F(CliRunTest, MatchNamesPairsFieldsAndExportsTheirUnion) {
+  const std::string left = dir_.Write("l.csv", "k,a,b\r\n1,x,y\r\n2,p,q\r\n");
+  const std::string right = dir_.Write("r.csv", "b,k,c\r\ny,1,c1\r\nQ,2,c2\r\n");
+  const std::string csv = dir_.File("out.csv");
+  EXPECT_EQ(Run({"--header", "--match-names", "--key", "k", "--extract", "field-diff:3", "--pairs",
+                 "--export", csv, "--format", "csv", left, right}),
+            kExitDifferent);
+  EXPECT_EQ(Out(), "左総数:2件 右総数:2件 相違レコード数:1件 左のみ:0件 右のみ:0件\n1\t1\t1\n");
+  EXPECT_EQ(test::ReadFileBytes(csv),
+            S("No,相違,k,a,L側,R側,b,L側,R側,c,L側,R側\r\n1,   1,2,未,p,,×,q,Q,未,,c2\r\n"));
+  // Row 2 of the shown list is the left-only field a, no key; row 4 the right-only field
+  // c, where nothing ever differs.
+  EXPECT_EQ(Run({"--header", "--match-names", "--key", "2", left, right}), kExitFailed);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"キー項目が両方のファイルにありません。(a)"});
+  EXPECT_EQ(Run({"--header", "--match-names", "--key", "1", "--extract", "field-diff:4", "--pairs",
+                 left, right}),
+            kExitDifferent);
+  EXPECT_EQ(Out(), "左総数:2件 右総数:2件 相違レコード数:1件 左のみ:0件 右のみ:0件\n");
+  const std::string xml = dir_.File("out.xml");
+  EXPECT_EQ(Run({"--header", "--match-names", "--key", "k", "--export", xml, left, right}),
+            kExitDifferent);
+  const std::string sheets = test::ReadFileBytes(xml);
+  std::size_t differing = 0;
+  for (std::size_t at = sheets.find("×"); at != std::string::npos; at = sheets.find("×", at + 1))
+    ++differing;
+  EXPECT_EQ(differing, 1u);  // field b of record 2
+  EXPECT_NE(sheets.find("<Data ss:Type=\"String\">c2</Data>"), std::string::npos);
+  // Without --match-names the same files compare by position: k against b, a against k ...
+  EXPECT_EQ(Run({"--header", "--key", "1", left, right}), kExitDifferent);
+  EXPECT_EQ(Out(), "左総数:2件 右総数:2件 相違レコード数:0件 左のみ:2件 右のみ:2件\n");
+  // ... and a key on one side only is refused.
+  EXPECT_EQ(Run({"--header", "--match-names", "--key", "c", left, right}), kExitFailed);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"キー項目が両方のファイルにありません。(c)"});
+}
+
 }  // namespace
 }  // namespace korvel::cli

@@ -73,11 +73,43 @@ Status CompareSession::FillFieldGrids(FieldGrid& grid, Prompter& prompter) {
     return FillFieldGridFixed(grid, FieldGrid::kNameB);
   }
   fill_.FieldOverWarned = false;
+  fill_.NamesA.clear();
+  fill_.NamesB.clear();
   Status result = FillFieldGrid(grid, FieldGrid::kNameA, settings_.FileKind, settings_.TopRowNames,
                                 settings_.PathL, prompter);
   if (!result.IsOk()) return result;
-  return FillFieldGrid(grid, FieldGrid::kNameB, settings_.FileKind, settings_.TopRowNames,
-                       settings_.PathR, prompter);
+  result = FillFieldGrid(grid, FieldGrid::kNameB, settings_.FileKind, settings_.TopRowNames,
+                         settings_.PathR, prompter);
+  if (!result.IsOk() || !MatchesNames()) return result;
+  PairGridByName(grid, fill_);
+  // With no name in common every field shows on one side only and nothing is compared; the
+  // comparison may still go on (records pair by position), but never as if it had found
+  // the files equal without saying so.
+  bool shared = false;
+  for (int row = 1; row < grid.RowCount() && !shared; ++row) shared = !grid.IsOneSided(row);
+  if (!shared)
+    prompter.Tell({MessageKind::kWarning, Sjis("左右のファイルに同じ項目名がありません。")});
+  return result;
+}
+
+std::vector<std::string> CompareSession::RowNames(const FieldGrid& grid) const {
+  std::vector<std::string> names;
+  if (settings_.FileKind != kFileKindFixed && !settings_.TopRowNames) return names;
+  auto full = [&grid](const std::vector<std::string>& sideNames, int row, Side side) {
+    const std::int32_t no = grid.FieldNo(row, side);
+    if (no < 1 || no > static_cast<std::int32_t>(sideNames.size())) return std::string_view();
+    return std::string_view(sideNames[static_cast<std::size_t>(no - 1)]);
+  };
+  for (int row = 1; row < grid.RowCount(); ++row) {
+    if (settings_.FileKind == kFileKindFixed) {
+      names.push_back(grid.RowName(row));
+      continue;
+    }
+    std::string_view name = full(fill_.NamesA, row, Side::kLeft);
+    if (name.empty()) name = full(fill_.NamesB, row, Side::kRight);
+    names.emplace_back(name);
+  }
+  return names;
 }
 
 Status CompareSession::FillFieldGrid(FieldGrid& grid, int column, int fileKind, bool topRowNames,
@@ -110,6 +142,8 @@ Status CompareSession::CompareSides(const FieldGrid& grid) {
 Status CompareSession::RunSteps(const FieldGrid& grid) {
   ReleaseExtraction();
   std::vector<RecordPair>().swap(allPairs_);
+  Status keys = grid.CheckKeysOnBothSides();
+  if (!keys.IsOk()) return keys;
   // Nothing shows the old rows any more; freeing them before reading keeps the peak of a
   // repeated comparison of large files at one set of tables.
   leftRec_.ClearSelection();
@@ -133,7 +167,7 @@ Status CompareSession::LoadAndPrepare(Side side) {
     RowTable& table = side == Side::kLeft ? leftTable_ : rightTable_;
     Status loaded = LoadSide(table, side == Side::kLeft ? settings_.PathL : settings_.PathR, side);
     if (!loaded.IsOk()) return loaded;
-    return PrepareSide(side == Side::kLeft ? leftRec_ : rightRec_, table);
+    return PrepareSide(side == Side::kLeft ? leftRec_ : rightRec_, table, side);
   } catch (const std::bad_alloc&) {
     return NoMemory();
   }
@@ -193,7 +227,7 @@ Status CompareSession::LoadSide(RowTable& table, const std::string& path, Side s
   return LoadDelimitedSide(table, path, side, settings_.FileKind, settings_.TopRowNames);
 }
 
-Status CompareSession::PrepareSide(SortedSelection& rec, RowTable& table) {
+Status CompareSession::PrepareSide(SortedSelection& rec, RowTable& table, Side side) {
   rec.Attach(&table);
   // The merge tells keys apart by case after the case-blind order; ordering rows whose
   // keys differ only in case by their bytes lets it meet them in the same order on both
@@ -201,7 +235,7 @@ Status CompareSession::PrepareSide(SortedSelection& rec, RowTable& table) {
   rec.SetExactTieOrder(true);
   // A key field beyond this side's columns ends the key list (-6): its cells read "" in
   // every row, and the key fields after it are beyond the columns as well.
-  (void)rec.SetSortKeys(sortKeys_, 0);
+  (void)rec.SetSortKeys(side == Side::kLeft ? sortKeys_ : layout_.RightKeyList(), 0);
   if (rec.Select() == SortedSelection::kNoMemory) return NoMemory();
   return Status::Ok();
 }
@@ -219,7 +253,7 @@ Status CompareSession::LoadDelimitedSide(RowTable& table, const std::string& pat
   SetEncoding(side, csv.GetEncoding());
   table.Clear();
   CsvRecordReader reader(csv);
-  Status result = LoadRecords(reader, table, path, true, topRowNames);
+  Status result = LoadRecords(reader, table, path, side, true, topRowNames);
   csv.Close();
   return result;
 }
@@ -235,7 +269,7 @@ Status CompareSession::LoadFixedSide(RowTable& table, const std::string& path, S
   }
   SetEncoding(side, fixed_->GetEncoding());
   table.Clear();
-  Status result = LoadRecords(*fixed_, table, path, false, topRowNames);
+  Status result = LoadRecords(*fixed_, table, path, side, false, topRowNames);
   fixed_->Close();
   return result;
 }
@@ -250,7 +284,8 @@ int CompareSession::DefineColumns(RowTable& table, int fieldCount) {
 }
 
 Status CompareSession::LoadRecords(SideRecordReader& reader, RowTable& table,
-                                   const std::string& path, bool delimited, bool topRowNames) {
+                                   const std::string& path, Side side, bool delimited,
+                                   bool topRowNames) {
   int n = 0;
   std::vector<char> skip;  // by column: not loaded
   for (int r = 0;; ++r) {
@@ -265,7 +300,7 @@ Status CompareSession::LoadRecords(SideRecordReader& reader, RowTable& table,
       }
       if (DefineColumns(table, n) != RowTable::kOk) return NoMemory();
       skip.assign(static_cast<std::size_t>(n) + 1, 0);
-      for (int k = 1; k <= n; ++k) skip[static_cast<std::size_t>(k)] = layout_.IsNotLoaded(k);
+      for (int k = 1; k <= n; ++k) skip[static_cast<std::size_t>(k)] = layout_.IsNotLoaded(side, k);
     }
     Status stored = StoreRecord(reader, table, skip, r, path, topRowNames);
     if (!stored.IsOk()) return stored;
@@ -511,6 +546,13 @@ FieldGrid CompareSession::MakeReGridGrid() const {
   FieldGrid grid = FieldGrid::ForReGrid();
   const int n = static_cast<int>(layout_.Fields().size());
   grid.GrowRows(n + 1);
+  // The rows are in the layout's order, so each names its own fields.
+  FieldPairing pairing;
+  for (const ResultField& f : layout_.Fields()) {
+    pairing.Left.push_back(f.FieldNoLeft);
+    pairing.Right.push_back(f.FieldNoRight);
+  }
+  grid.SetPairing(std::move(pairing));
   const std::string& mark = FieldGrid::MarkText();
   const std::string& dash = FieldGrid::UnavailableText();
   for (int i = 1; i <= n; ++i) {
@@ -520,13 +562,14 @@ FieldGrid CompareSession::MakeReGridGrid() const {
     grid.SetCell(i, FieldGrid::kNumber, number);
     grid.SetCell(i, FieldGrid::kKey, f.IsKey ? mark : std::string());
     grid.SetCell(i, FieldGrid::kNumeric, f.Numeric ? mark : std::string());
+    const bool unavailable = f.IsKey || f.IsOneSided();
     grid.SetCell(
         i, FieldGrid::kIgnoreSpaces,
-        f.IsKey ? dash : (f.Compare == FieldCompare::kIgnoreSpaces ? mark : std::string()));
+        unavailable ? dash : (f.Compare == FieldCompare::kIgnoreSpaces ? mark : std::string()));
     grid.SetCell(i, FieldGrid::kNotCompared,
-                 f.IsKey ? dash : (f.NotCompared ? mark : std::string()));
-    grid.SetCell(i, FieldGrid::kNameA, f.NameView());
-    grid.SetCell(i, FieldGrid::kNameB, f.NameView());
+                 unavailable ? dash : (f.NotCompared ? mark : std::string()));
+    if (f.FieldNoLeft != kNoFieldNo) grid.SetCell(i, FieldGrid::kNameA, f.NameView());
+    if (f.FieldNoRight != kNoFieldNo) grid.SetCell(i, FieldGrid::kNameB, f.NameView());
   }
   return grid;
 }

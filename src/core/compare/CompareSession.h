@@ -46,9 +46,11 @@ struct CompareSettings {
   char Delimiter = '\t';        // for kFileKindDelimited
   char OtherDelimiter = '|';    // last typed other delimiter, shown again next time
   bool TopRowNames = false;     // 先頭行フィールド
-  int Encoding = 0;             // 0 Shift-JIS, 10 UTF-16, 15 UTF-8
-  bool DetectBom = true;        // a byte-order mark decides the encoding
-  bool FromClipboard = false;   // the paths are clipboard captures: read as Shift-JIS
+  bool MatchNames = false;  // 項目名で対応付け: fields pair by header name (with TopRowNames,
+                            // not for fixed-length files)
+  int Encoding = 0;            // 0 Shift-JIS, 10 UTF-16, 15 UTF-8
+  bool DetectBom = true;       // a byte-order mark decides the encoding
+  bool FromClipboard = false;  // the paths are clipboard captures: read as Shift-JIS
   std::string PathL;
   std::string PathR;
   // From the settings store, handed in before a run (TAB_OLDTYPE, RET_M_IDX).
@@ -85,8 +87,20 @@ class CompareSession {
 
   // Fills the grid before the field-control dialog: for fixed-length files both name
   // columns from the definitions, else both sides from PathL and PathR (the 255-field
-  // warning, told through `prompter`, at most once). Ok; -1 or -2 with the messages.
+  // warning, told through `prompter`, at most once), their fields paired by name when
+  // MatchesNames() (PairGridByName; when the files have no name in common, the warning
+  // "左右のファイルに同じ項目名がありません。" is told through `prompter` and the filling goes
+  // on). Ok; -1 or -2 with the messages.
   [[nodiscard]] Status FillFieldGrids(FieldGrid& grid, Prompter& prompter);
+  // True when the settings pair fields by name: MatchNames with top-row names, not fixed.
+  bool MatchesNames() const {
+    return settings_.MatchNames && settings_.TopRowNames && settings_.FileKind != kFileKindFixed;
+  }
+  // The full name of each row of a grid that FillFieldGrids filled, from row 1: the left
+  // file's name, else the right file's (as FieldGrid::RowName, but not cut to 30 bytes);
+  // the definitions' names for fixed-length files. Empty when the files have no names
+  // (no top-row names). For looking fields up by name (FindFieldByName).
+  std::vector<std::string> RowNames(const FieldGrid& grid) const;
   // One side from a delimited file (column kNameA or kNameB); raises MaxNameCount.
   [[nodiscard]] Status FillFieldGrid(FieldGrid& grid, int column, int fileKind, bool topRowNames,
                                      const std::string& path, Prompter& prompter);
@@ -99,7 +113,8 @@ class CompareSession {
 
   // Compares PathL and PathR by the confirmed grid: builds the field layout, loads and
   // sorts both sides, pairs, classifies and counts. Ok when the run completed; -1 when it
-  // failed, with its messages, and the result is empty (ResetResult). The two sides are
+  // failed, with its messages, and the result is empty (ResetResult); a key that one file
+  // lacks fails at once (FieldGrid::CheckKeysOnBothSides). The two sides are
   // read on two threads; their messages come as a sequential run would have them: the left
   // side's, then (only after the left side succeeded) the right side's. Afterwards the
   // caller shows the messages, then SummaryText(), the encodings and the caption, and
@@ -187,7 +202,7 @@ class CompareSession {
   void ApplyReGrid(const FieldGrid& grid);
 
  private:
-  Status LoadRecords(SideRecordReader& reader, RowTable& table, const std::string& path,
+  Status LoadRecords(SideRecordReader& reader, RowTable& table, const std::string& path, Side side,
                      bool delimited, bool topRowNames);
   Status StoreRecord(SideRecordReader& reader, RowTable& table, const std::vector<char>& skip,
                      int recordIndex, const std::string& path, bool topRowNames);
@@ -202,7 +217,7 @@ class CompareSession {
   SideLoad LoadAndPrepareCaught(Side side) noexcept;
   Status LoadInTurn();
   Status LoadBothSides();
-  Status PrepareSide(SortedSelection& rec, RowTable& table);
+  Status PrepareSide(SortedSelection& rec, RowTable& table, Side side);
   int CompareKeys(int leftRow, int rightRow) const;
   void SetEncoding(Side side, int encoding);
   Status RunSteps(const FieldGrid& grid);

@@ -86,16 +86,35 @@ const std::string& FieldGrid::UnavailableText() {
   return dash;
 }
 
+void FieldGrid::SetPairing(FieldPairing pairing) {
+  pairing_ = std::move(pairing);
+  GrowRows(static_cast<int>(pairing_.Left.size()) + 1);
+}
+
+std::int32_t FieldGrid::FieldNo(int row, Side side) const {
+  if (!HasPairing()) return row;
+  const std::vector<std::int32_t>& numbers = side == Side::kLeft ? pairing_.Left : pairing_.Right;
+  if (row < 1 || row > static_cast<int>(numbers.size())) return kNoFieldNo;
+  return numbers[static_cast<std::size_t>(row - 1)];
+}
+
+const std::string& FieldGrid::RowName(int row) const {
+  const std::string& left = Cell(row, kNameA);
+  return left.empty() ? Cell(row, kNameB) : left;
+}
+
 void FieldGrid::Toggle(int row, int col) {
   if (row < 1 || row >= rowCount_ || col < fixedColumns_ || col >= columnCount_) return;
   const std::string& text = Cell(row, col);
   switch (col) {
     case kKey:
       if (text == MarkText()) {
+        // A one-sided row has nothing to compare; its marks stay unavailable.
+        const std::string& compared = IsOneSided(row) ? UnavailableText() : EmptyText();
         SetCell(row, kKey, "");
         SetCell(row, kNumeric, UnavailableText());
-        SetCell(row, kIgnoreSpaces, "");
-        SetCell(row, kNotCompared, "");
+        SetCell(row, kIgnoreSpaces, compared);
+        SetCell(row, kNotCompared, compared);
       } else {
         SetCell(row, kKey, MarkText());
         SetCell(row, kNumeric, "");
@@ -145,6 +164,17 @@ Status FieldGrid::ConfirmMarks() const {
   if (columnCount_ > kNotLoaded && CountMarked(kNotLoaded) >= 5) {
     return Status::Warning(-1, Sjis("未取込の指定は５個以上出来ません。"));
   }
+  return CheckKeysOnBothSides();
+}
+
+Status FieldGrid::CheckKeysOnBothSides() const {
+  for (int row = 1; row < rowCount_; ++row) {
+    if (!IsMarked(row, kKey) || !IsOneSided(row)) continue;
+    std::string text = Sjis("キー項目が両方のファイルにありません。(");
+    text += RowName(row);
+    text += ')';
+    return Status::Warning(-1, std::move(text));
+  }
   return Status::Ok();
 }
 
@@ -161,6 +191,9 @@ Status FillFromNames(FieldGrid& grid, int column, const DelimitedReader& csv, Gr
     n = kMaxComparedFields;
   }
   state.MaxNameCount = std::max(state.MaxNameCount, n);
+  std::vector<std::string>& names = column == FieldGrid::kNameA ? state.NamesA : state.NamesB;
+  names.clear();
+  for (int i = 0; i < n; ++i) names.emplace_back(csv.GetFieldName(i));
   WriteSideRows(grid, column, n, [&csv](int i) {
     return PathText::Clip(csv.GetFieldName(i - 1), 0, kMaxNameBytes);
   });
@@ -199,6 +232,28 @@ Status FillFieldGrid(FieldGrid& grid, int column, const DelimitedReading& readin
                               : FillFromFirstRecord(grid, column, csv, state, prompter);
   csv.Close();
   return result;
+}
+
+void PairGridByName(FieldGrid& grid, const GridFillState& state) {
+  FieldGrid paired(grid.ColumnCount(), grid.FixedColumns());
+  paired.SetPairing(PairFieldsByName(state.NamesA, state.NamesB));
+  for (int row = 1; row < paired.RowCount(); ++row) {
+    paired.SetCell(row, FieldGrid::kNumber, RowNumber(row));
+    paired.SetCell(row, FieldGrid::kNumeric, FieldGrid::UnavailableText());
+    for (Side side : {Side::kLeft, Side::kRight}) {
+      const std::int32_t no = paired.FieldNo(row, side);
+      if (no == kNoFieldNo) continue;
+      const std::vector<std::string>& names = side == Side::kLeft ? state.NamesA : state.NamesB;
+      paired.SetCell(
+          row, side == Side::kLeft ? FieldGrid::kNameA : FieldGrid::kNameB,
+          PathText::Clip(names[static_cast<std::size_t>(no - 1)].c_str(), 0, kMaxNameBytes));
+    }
+    if (paired.IsOneSided(row)) {
+      paired.SetCell(row, FieldGrid::kIgnoreSpaces, FieldGrid::UnavailableText());
+      paired.SetCell(row, FieldGrid::kNotCompared, FieldGrid::UnavailableText());
+    }
+  }
+  grid = std::move(paired);
 }
 
 Status FillFieldGridFixed(FieldGrid& grid, int column, const FixedLengthSource* source) {

@@ -7,6 +7,10 @@
 // forwards clicks to Toggle; the set-up chain fills it (FillFieldGrid,
 // FillFieldGridFixed); the comparison reads it (FieldLayout::BuildFieldList).
 //
+// Row j shows field number j of both files, unless the grid was given a pairing
+// (SetPairing): fields paired by name, where a row may show a field one side lacks (a
+// one-sided row). A one-sided row holds "－" in SPC除く and 不要 and cannot be a key.
+//
 // The re-setting uses the same model with seven columns (no 未取込) and the first three
 // columns fixed, so that the key and numeric marks cannot be clicked.
 //
@@ -17,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "compare/FieldNames.h"
+#include "compare/ResultModel.h"
 #include "compare/SideReader.h"
 #include "platform/Prompter.h"
 #include "platform/Status.h"
@@ -64,6 +70,21 @@ class FieldGrid {
   // do not change.
   void Toggle(int row, int col);
 
+  // The fields of two files paired by name: row i + 1 shows pairing.Left[i] and
+  // pairing.Right[i]. Grows the grid to the pairing's rows. Without a pairing (the
+  // default), row j shows field j on both sides.
+  void SetPairing(FieldPairing pairing);
+  bool HasPairing() const { return !pairing_.Left.empty(); }
+  // The field number that row `row` shows of `side`'s file: the row itself without a
+  // pairing, else the pairing's (kNoFieldNo when that side lacks the field).
+  std::int32_t FieldNo(int row, Side side) const;
+  // True when one side lacks the field of row `row`.
+  bool IsOneSided(int row) const {
+    return FieldNo(row, Side::kLeft) == kNoFieldNo || FieldNo(row, Side::kRight) == kNoFieldNo;
+  }
+  // The shown name of row `row`: the A項目 text, else the B項目 text.
+  const std::string& RowName(int row) const;
+
   // The status-bar hint for a column ("" for the number and name columns).
   static std::string ColumnHint(int col);
   static const std::string& MarkText();         // "●"
@@ -71,8 +92,11 @@ class FieldGrid {
 
   // The confirmation of the field-control dialog: seven or more keys, then (with the
   // 未取込 column) five or more not-loaded marks, are refused (-1) with their warning. Ok
-  // when the marks are accepted.
+  // when the marks are accepted. A key on a one-sided row is refused (-1) with
+  // "キー項目が両方のファイルにありません。(<name>)".
   [[nodiscard]] Status ConfirmMarks() const;
+  // The last check alone: every key row shows a field of both files.
+  [[nodiscard]] Status CheckKeysOnBothSides() const;
 
  private:
   int CountMarked(int col) const;
@@ -81,23 +105,34 @@ class FieldGrid {
   int fixedColumns_;
   int rowCount_ = 1;
   std::vector<std::string> cells_;  // row-major
+  FieldPairing pairing_;            // empty: positional
 };
 
 // What one filling of the grid from the two delimited files shares.
 struct GridFillState {
   int MaxNameCount = 0;          // the larger header-name count (top-row-names mode only)
   bool FieldOverWarned = false;  // the 255-field warning has been told
+  // Each side's header names in full (top-row-names mode; at most 255): the left file's,
+  // then the right file's. The grid shows them cut to 30 bytes.
+  std::vector<std::string> NamesA;
+  std::vector<std::string> NamesB;
 };
 
 // Fills the rows of one side from a delimited file: column 0 "%4d", column 2 "－", and
 // column `column` (kNameA or kNameB) the header name clipped to 30 bytes (top-row-names
 // mode) or the value of the field in the first record. The grid grows, never shrinks. More
 // than 255 fields keep the first 255 after a warning told through `prompter`, once per
-// `state`. Ok, or -1 with the messages (the reader's, "フィールドが存在しません。" or
-// "フィールド数をオーバーしました。").
+// `state`. With top-row names, the side's full names go to state.NamesA or NamesB. Ok, or -1 with
+// the messages (the reader's, "フィールドが存在しません。" or "フィールド数をオーバーしました。").
 [[nodiscard]] Status FillFieldGrid(FieldGrid& grid, int column, const DelimitedReading& reading,
                                    bool topRowNames, const std::string& path, GridFillState& state,
                                    Prompter& prompter);
+
+// Rebuilds `grid` from the two sides' full header names (state.NamesA, NamesB) paired by
+// name (PairFieldsByName): each row shows the left name cut to 30 bytes in A項目 and the
+// right one in B項目 ("" for a side without the field), and a one-sided row "－" in SPC除く
+// and 不要. The rows the grid held before are replaced.
+void PairGridByName(FieldGrid& grid, const GridFillState& state);
 
 // Fills the rows of one side from the fixed-length field definitions (both sides show
 // the same names). `source` may be null (no fixed-length reader: no definitions). Ok; -1

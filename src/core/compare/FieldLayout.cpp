@@ -17,6 +17,9 @@ void FieldLayout::Clear() {
   fields_.clear();
   KeyCount = 0;
   NotLoadedList.clear();
+  notLoaded_[0].clear();
+  notLoaded_[1].clear();
+  rightKeyList_.clear();
 }
 
 std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind) {
@@ -26,31 +29,40 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
   auto makeField = [&](int j, bool isKey) {
     ResultField f;
     f.IsKey = isKey;
-    // Row j of the grid is field number j of both files.
-    f.FieldNoLeft = j;
-    f.FieldNoRight = j;
+    // Row j of the grid is field number j of both files, unless fields pair by name.
+    f.FieldNoLeft = grid.FieldNo(j, Side::kLeft);
+    f.FieldNoRight = grid.FieldNo(j, Side::kRight);
+    f.ListNo = j;
     f.Numeric = isKey && grid.IsMarked(j, FieldGrid::kNumeric);
     f.Compare = grid.IsMarked(j, FieldGrid::kIgnoreSpaces) ? FieldCompare::kIgnoreSpaces
                                                            : FieldCompare::kText;
     f.NotCompared = grid.IsMarked(j, FieldGrid::kNotCompared);
     f.NotLoaded = grid.IsMarked(j, FieldGrid::kNotLoaded);
     if (namesFromGrid) {
-      const std::string& left = grid.Cell(j, FieldGrid::kNameA);
-      f.SetName(left.empty() ? grid.Cell(j, FieldGrid::kNameB) : left);
+      f.SetName(grid.RowName(j));
     } else {
       f.SetName(FieldColumnName(j));
     }
     if (f.NotLoaded && static_cast<int>(NotLoadedList.size()) < kMaxNotLoaded) {
       NotLoadedList.push_back(j);
+      for (Side side : {Side::kLeft, Side::kRight}) {
+        if (f.FieldNo(side) != kNoFieldNo) notLoaded_[SideIndex(side)].push_back(f.FieldNo(side));
+      }
     }
     fields_.push_back(f);
   };
   for (int j = 1; j < grid.RowCount(); ++j) {
     if (!grid.IsMarked(j, FieldGrid::kKey)) continue;
     makeField(j, true);
-    if (!keyList.empty()) keyList += ',';
-    keyList += FieldColumnName(j);
-    if (grid.IsMarked(j, FieldGrid::kNumeric)) keyList += " NU";
+    // A key of a one-sided row stays out of the sort; the run refuses such a grid.
+    const ResultField& key = fields_.back();
+    for (Side side : {Side::kLeft, Side::kRight}) {
+      std::string& list = side == Side::kLeft ? keyList : rightKeyList_;
+      if (key.FieldNo(side) == kNoFieldNo) continue;
+      if (!list.empty()) list += ',';
+      list += FieldColumnName(key.FieldNo(side));
+      if (key.Numeric) list += " NU";
+    }
   }
   KeyCount = static_cast<int>(fields_.size());
   for (int j = 1; j < grid.RowCount(); ++j) {
@@ -71,6 +83,11 @@ void FieldLayout::SetCompareFlags(std::size_t index, bool ignoreSpaces, bool not
 
 bool FieldLayout::IsNotLoaded(int fieldNo) const {
   return std::find(NotLoadedList.begin(), NotLoadedList.end(), fieldNo) != NotLoadedList.end();
+}
+
+bool FieldLayout::IsNotLoaded(Side side, int fieldNo) const {
+  const std::vector<int>& list = notLoaded_[SideIndex(side)];
+  return std::find(list.begin(), list.end(), fieldNo) != list.end();
 }
 
 }  // namespace korvel

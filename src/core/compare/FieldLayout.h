@@ -21,13 +21,17 @@ class FieldLayout {
   static constexpr int kMaxNotLoaded = 10;  // not-loaded field numbers kept
 
   // Rebuilds Fields, KeyCount and NotLoadedList from the grid's rows 1 .. last: first the
-  // rows marked 連携 (keys), then the others, each in ascending field number. Names are
-  // the A項目 text, else the B項目 text, for fixed-length files or with top-row names;
-  // otherwise FD001, FD002, ... Returns the key list for SortedSelection::SetSortKeys,
-  // e.g. "FD001,FD003 NU".
+  // rows marked 連携 (keys), then the others, each in ascending row number. Each field takes
+  // its row's field numbers (FieldGrid::FieldNo) and the row as ListNo. Names are the
+  // A項目 text, else the B項目 text, for fixed-length files or with top-row names;
+  // otherwise FD001, FD002, ... Returns the left file's key list for
+  // SortedSelection::SetSortKeys, e.g. "FD001,FD003 NU"; RightKeyList the right file's.
   std::string BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind);
-  // True when field number `fieldNo` is in NotLoadedList.
+  const std::string& RightKeyList() const { return rightKeyList_; }
+  // True when row `fieldNo` is in NotLoadedList.
   bool IsNotLoaded(int fieldNo) const;
+  // True when field number `fieldNo` of `side`'s file is one of NotLoadedList's fields.
+  bool IsNotLoaded(Side side, int fieldNo) const;
   // Empties the layout.
   void Clear();
 
@@ -41,10 +45,14 @@ class FieldLayout {
   void SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared);
 
   int KeyCount = 0;                // the first KeyCount fields are the keys
-  std::vector<int> NotLoadedList;  // field numbers marked 未取込, at most 10
+  std::vector<int> NotLoadedList;  // rows marked 未取込, at most 10
 
  private:
+  static std::size_t SideIndex(Side side) { return side == Side::kLeft ? 0 : 1; }
+
   std::vector<ResultField> fields_;
+  std::vector<int> notLoaded_[2];  // NotLoadedList's field numbers in each side's file
+  std::string rightKeyList_;
 };
 
 // "FD%03d" of a field number: the column name of that field in a row table.

@@ -17,6 +17,7 @@ void ResultField::SetName(std::string_view name) {
 }
 
 bool ResultField::CellsDiffer(std::string_view left, std::string_view right) const {
+  if (IsOneSided()) return false;
   return korvel::CellsDiffer(left, right, Compare == FieldCompare::kIgnoreSpaces);
 }
 

@@ -66,9 +66,13 @@ struct ResultField {
   static constexpr std::size_t kMaxNameBytes = 63;
 
   // The field's 1-based field number on each side: its column in that side's row table,
-  // or kNoFieldNo. A field built from the field-control grid's row j has j on both sides.
+  // or kNoFieldNo. A field built from the field-control grid's row j has j on both sides,
+  // unless the grid pairs the fields by name (FieldGrid::FieldNo).
   std::int32_t FieldNoLeft = 0;
   std::int32_t FieldNoRight = 0;
+  // The field's row in the field-control grid: its number in the list of shown fields, the
+  // number korvel-cli's options take. Equal to FieldNoLeft unless fields pair by name.
+  std::int32_t ListNo = 0;
   bool IsKey = false;
   bool Numeric = false;  // the key sorts and pairs as an integer (keys only)
   FieldCompare Compare = FieldCompare::kText;
@@ -78,12 +82,15 @@ struct ResultField {
   std::string Name;            // display name, CP932, at most kMaxNameBytes bytes
 
   std::int32_t FieldNo(Side side) const { return side == Side::kLeft ? FieldNoLeft : FieldNoRight; }
+  // True when one side lacks the field: it shows that side's cells only and never differs.
+  bool IsOneSided() const { return FieldNoLeft == kNoFieldNo || FieldNoRight == kNoFieldNo; }
   std::string_view NameView() const { return Name; }
   // Takes `name` up to its first zero byte, cut to kMaxNameBytes bytes without leaving half
   // of a double-byte character behind.
   void SetName(std::string_view name);
-  // True when the left and right cell texts of this field differ under Compare. Whether
-  // the field is compared at all (NotCompared) is the caller's question.
+  // True when the left and right cell texts of this field differ under Compare; never for a
+  // one-sided field, which has nothing to compare with. Whether the field is compared at
+  // all (NotCompared) is the caller's question.
   bool CellsDiffer(std::string_view left, std::string_view right) const;
 };
 

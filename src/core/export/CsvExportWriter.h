@@ -42,7 +42,9 @@ class CsvExportWriter {
   // The pair's number and status text.
   void WriteLineLead(int index, const RecordPair& pair, bool spacedStatus);
   void WriteKeyValues(const RecordPair& pair);
-  std::string_view Mark(std::string_view left, std::string_view right) const {
+  std::string_view Mark(const ResultField& field, std::string_view left,
+                        std::string_view right) const {
+    if (field.IsOneSided()) return markNotCompared_;
     return left == right ? markEqual_ : markDiffer_;
   }
 

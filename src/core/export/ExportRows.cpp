@@ -13,7 +13,12 @@ ExportRows::ExportRows(const ExportSource& source)
       leftOnly_(Sjis(" 左のみ")) {
   int count = source.FieldCount();
   fields_.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
-  for (int j = 0; j < count; ++j) fields_.push_back(source.Field(j));
+  for (int j = 0; j < count; ++j) {
+    fields_.push_back(source.Field(j));
+    // A field one file lacks has nothing to compare: it is written as a field not compared,
+    // never as a difference.
+    if (fields_.back().IsOneSided()) fields_.back().NotCompared = true;
+  }
   while (keyCount_ < count && fields_[static_cast<std::size_t>(keyCount_)].IsKey) ++keyCount_;
 }
 

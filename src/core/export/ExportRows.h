@@ -3,7 +3,9 @@
 // list with its key count, the values of a pair's cells and the status text of a pair.
 //
 // The field list is copied once when the object is made (a few entries per field, however
-// many pairs there are); the source must outlive the object and not change meanwhile.
+// many pairs there are); the source must outlive the object and not change meanwhile. In the
+// copy a field that one file lacks is marked NotCompared: it is never written as a
+// difference.
 
 #include <string>
 #include <string_view>

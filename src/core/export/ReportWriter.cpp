@@ -172,9 +172,11 @@ std::string_view StatusName(const RecordPair& pair) {
   return pair.Status > 0 ? "differs" : "equal";
 }
 
-// The field's number as korvel-cli's options take it: the left file's, or the right
-// file's where the left file lacks the field.
+// The field's number as korvel-cli's options take it: its row in the list of shown fields
+// (the left file's field number unless fields pair by name); for a field built by hand
+// without one, the left file's number, or the right file's where the left file lacks it.
 int FieldNumber(const ResultField& field) {
+  if (field.ListNo > 0) return field.ListNo;
   return field.FieldNoLeft != kNoFieldNo ? field.FieldNoLeft : field.FieldNoRight;
 }
 

@@ -14,14 +14,16 @@ int At(const std::vector<int>& values, int index, int otherwise) {
 }  // namespace
 
 void ColumnGeometry::Measure(const std::vector<ResultField>& fields, const RowTable& left,
-                             int charWidth) {
-  const int rows = std::min(left.RowCount(), kMeasuredRows);
+                             int charWidth, const RowTable* right) {
   widths_.clear();
   widths_.reserve(fields.size());
   for (const ResultField& f : fields) {
+    const bool rightOnly = f.FieldNoLeft == kNoFieldNo && right != nullptr;
+    const RowTable& table = rightOnly ? *right : left;
+    const int fieldNo = rightOnly ? f.FieldNoRight : f.FieldNoLeft;
+    const int rows = std::min(table.RowCount(), kMeasuredRows);
     std::size_t longest = 0;
-    for (int r = 0; r < rows; ++r)
-      longest = std::max(longest, left.CellView(f.FieldNoLeft, r).size());
+    for (int r = 0; r < rows; ++r) longest = std::max(longest, table.CellView(fieldNo, r).size());
     const long width = (static_cast<long>(longest) + 1) * charWidth;
     widths_.push_back(static_cast<int>(std::clamp<long>(width, kMinWidth, kMaxWidth)));
   }

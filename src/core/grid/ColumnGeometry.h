@@ -25,9 +25,11 @@ class ColumnGeometry {
 
   // One width per field of `fields`, from the longest cell of the field in the first 100
   // rows of `left` (file order; a missing cell counts as empty): (bytes + 1) x charWidth,
-  // kept within 48 .. 200. The right file and the names are not measured. No field is
-  // shown until the next painting.
-  void Measure(const std::vector<ResultField>& fields, const RowTable& left, int charWidth);
+  // kept within 48 .. 200. The right file is measured only for a field the left file lacks,
+  // when `right` is given; the names are not measured. No field is shown until the next
+  // painting.
+  void Measure(const std::vector<ResultField>& fields, const RowTable& left, int charWidth,
+               const RowTable* right = nullptr);
   // No fields (the empty result).
   void Clear();
 

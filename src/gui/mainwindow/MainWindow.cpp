@@ -717,7 +717,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
     ShowEmptyResult();
     return result.Code();
   }
-  columns_.Measure(session_.Fields(), session_.LeftTable(), charWidth_);
+  columns_.Measure(session_.Fields(), session_.LeftTable(), charWidth_, &session_.RightTable());
   curCol_ = 0;
   curRow_ = 0;
   ClearShownSel();

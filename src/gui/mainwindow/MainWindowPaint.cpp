@@ -177,7 +177,8 @@ void MainWindow::PaintCell(QPainter& p, const PlacedColumn& column, const Result
   const Side side = PaneSide(column.pane);
   const int width = columns_.Width(column.field);
   const int row = pair.Row(side);
-  if (field.NotCompared) {
+  // The side that lacks a one-sided field is an empty grey column, as a field not compared.
+  if (field.NotCompared || field.FieldNo(side) == kNoFieldNo) {
     FillBox(p, column.x, top, width, RowHeight, NotComparedColor);
   } else if (row == -1) {
     FillBox(p, column.x, top, width, RowHeight, MissingColor);
