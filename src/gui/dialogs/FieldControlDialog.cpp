@@ -18,6 +18,10 @@ namespace {
 
 constexpr int kColumnWidths[FieldGrid::kColumnCount] = {35, 27, 28, 31, 33, 157, 144, 46};
 
+// The name cell of a side that lacks the row's field: the grey of the result grid's column
+// on that side.
+const QColor kMissingFieldColor(200, 200, 200);
+
 bool IsMarkColumn(int column) {
   return (column >= FieldGrid::kKey && column <= FieldGrid::kNotCompared) ||
          column == FieldGrid::kNotLoaded;
@@ -146,6 +150,12 @@ void FieldControlDialog::ShowRow(int row) {
       griMain_->setItem(row - 1, c, item);
     }
     item->setText(ToQString(grid_.Cell(row, c)));
+    if (c == FieldGrid::kNameA || c == FieldGrid::kNameB) {
+      const Side side = c == FieldGrid::kNameA ? Side::kLeft : Side::kRight;
+      const bool missing = grid_.FieldNo(row, side) == kNoFieldNo;
+      item->setData(Qt::BackgroundRole,
+                    missing ? QVariant(QBrush(kMissingFieldColor)) : QVariant());
+    }
   }
 }
 

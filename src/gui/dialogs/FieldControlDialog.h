@@ -6,8 +6,9 @@
 // left and right names, and lets the user mark keys (連携), numeric keys (数値), ignoring
 // spaces (SPC除く), not comparing (不要) and not loading (未取込). Marks change only on a
 // mouse click on a cell, by the grid model's rules; the status bar explains the column of
-// the cell that becomes current. "比較実行(&R)" checks the number of keys and of not-loaded
-// fields (FieldGrid::ConfirmMarks).
+// the cell that becomes current. When fields pair by name, the name cell of a side that
+// lacks the row's field is grey. "比較実行(&R)" checks the number of keys and of not-loaded
+// fields and that every key is on both sides (FieldGrid::ConfirmMarks).
 //
 // Calling order: create (the grid holds its header row); fill Grid() (the set-up chain's
 // FillFieldGrid / FillFieldGridFixed, or the re-setting's own texts); exec(); Result(); on

@@ -58,6 +58,14 @@ void FileSelectionDialog::CreateControls() {
   chk_TopField_ = PlaceControl<QCheckBox>(this, "chk_TopField", {24, 56, 0, 17});
   chk_TopField_->setText(Q("先頭行フィールド"));
   chk_TopField_->adjustSize();
+  chk_MatchNames_ = PlaceControl<QCheckBox>(this, "chk_MatchNames", {184, 56, 0, 17});
+  chk_MatchNames_->setText(Q("項目名で対応付け"));
+  chk_MatchNames_->adjustSize();
+  // Names exist only in a header line; fixed-length fields have their definitions' names
+  // on both sides alike, so there is nothing to pair.
+  connect(chk_TopField_, &QCheckBox::toggled, this, &FileSelectionDialog::UpdateMatchNames);
+  connect(grp_FileKindFix_, &QRadioButton::toggled, this, &FileSelectionDialog::UpdateMatchNames);
+  UpdateMatchNames();
 
   CreatePathRow(Side::kLeft, 80);
   CreatePathRow(Side::kRight, 112);
@@ -82,6 +90,7 @@ void FileSelectionDialog::CreateControls() {
   setTabOrder(grp_FileKindFix_, grp_FileKindEtc_);
   setTabOrder(grp_FileKindEtc_, txt_FileKindCr_);
   setTabOrder(txt_FileKindCr_, chk_TopField_);
+  setTabOrder(chk_TopField_, chk_MatchNames_);
   txt_PathA_->setFocus();
 }
 
@@ -150,6 +159,7 @@ void FileSelectionDialog::Preset(const CompareSettings& values) {
   SetOtherDelimiter(values.OtherDelimiter);
   SetFileKind(values.FileKind, values.Delimiter);
   SetTopRowNames(values.TopRowNames);
+  SetMatchNames(values.MatchNames);
   SetPaths(values.PathL, values.PathR);
   SetEncodingChoice(values.Encoding, values.FromClipboard);
   SetBomChoice(values.DetectBom);
@@ -174,6 +184,7 @@ void FileSelectionDialog::ReadBack(CompareSettings& values) const {
       break;
   }
   values.TopRowNames = TopRowNames();
+  values.MatchNames = MatchNames();
   values.Encoding = encoding_;
   values.DetectBom = bom_;
   values.FromClipboard = clipboardFlag_;
@@ -203,6 +214,14 @@ void FileSelectionDialog::SetTopRowNames(bool topRowNames) {
   chk_TopField_->setChecked(topRowNames);
 }
 
+void FileSelectionDialog::SetMatchNames(bool matchNames) {
+  chk_MatchNames_->setChecked(matchNames);
+}
+
+void FileSelectionDialog::UpdateMatchNames() {
+  chk_MatchNames_->setEnabled(chk_TopField_->isChecked() && !grp_FileKindFix_->isChecked());
+}
+
 void FileSelectionDialog::SetPaths(const std::string& pathL, const std::string& pathR) {
   txt_PathA_->setText(PathToQString(pathL));
   txt_PathB_->setText(PathToQString(pathR));
@@ -228,6 +247,9 @@ FileSelectionDialog::KindButton FileSelectionDialog::CheckedKind() const {
 }
 
 bool FileSelectionDialog::TopRowNames() const { return chk_TopField_->isChecked(); }
+bool FileSelectionDialog::MatchNames() const {
+  return chk_MatchNames_->isEnabled() && chk_MatchNames_->isChecked();
+}
 std::string FileSelectionDialog::PathL() const { return QStringToPath(txt_PathA_->text()); }
 std::string FileSelectionDialog::PathR() const { return QStringToPath(txt_PathB_->text()); }
 

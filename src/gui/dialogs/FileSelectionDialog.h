@@ -4,11 +4,12 @@
 //
 // It collects the two inputs (a path for the left and one for the right side of the
 // screen), the file kind, the other-delimiter character, whether the first row holds field
-// names, and, through the options dialog, the encoding and the byte-order-mark choice.
-// Either side may be taken from the clipboard: the clipboard text is written, as CP932, to
-// tmpA.dat (left) or tmpB.dat (right) in the program folder and that path is put in the
-// path field. On "次へ(&N)" it checks that both paths name files with data; it reads no
-// records itself.
+// names, whether fields pair by those names (項目名で対応付け: enabled only with
+// 先頭行フィールド and not for fixed-length files), and, through the options dialog, the encoding
+// and the byte-order-mark choice. Either side may be taken from the clipboard: the clipboard text
+// is written, as CP932, to tmpA.dat (left) or tmpB.dat (right) in the program folder and that path
+// is put in the path field. On "次へ(&N)" it checks that both paths name files with data; it reads
+// no records itself.
 //
 // Calling order: create (Result() 0); Preset (or the single setters); exec(); when Result()
 // is 1, ReadBack (or the single getters); destroy. The close box and "キャンセル(&C)"
@@ -47,7 +48,8 @@ class FileSelectionDialog : public QDialog {
   void Preset(const CompareSettings& values);
   // Writes back what the user confirmed: OtherDelimiter (first byte of its box, 0 when
   // empty); the kind (CSV: 0, Delimiter kept; TAB: 1 with TAB; fixed: 2, Delimiter kept;
-  // other: 1 with the new OtherDelimiter); TopRowNames; Encoding, DetectBom and
+  // other: 1 with the new OtherDelimiter); TopRowNames; MatchNames (false while its box is
+  // disabled); Encoding, DetectBom and
   // FromClipboard; PathL and PathR. The other members are left alone.
   void ReadBack(CompareSettings& values) const;
 
@@ -55,12 +57,14 @@ class FileSelectionDialog : public QDialog {
   void SetOtherDelimiter(char delimiter);
   void SetFileKind(int fileKind, char delimiter);
   void SetTopRowNames(bool topRowNames);
+  void SetMatchNames(bool matchNames);
   void SetPaths(const std::string& pathL, const std::string& pathR);
   void SetEncodingChoice(int encoding, bool fromClipboard);
   void SetBomChoice(bool detectBom);
   char OtherDelimiter() const;
   KindButton CheckedKind() const;
   bool TopRowNames() const;
+  bool MatchNames() const;
   std::string PathL() const;
   std::string PathR() const;
   int EncodingChoice() const { return encoding_; }
@@ -81,6 +85,7 @@ class FileSelectionDialog : public QDialog {
   void CreateKindGroup();
   void CreatePathRow(Side side, int top);
   QLineEdit* PathEdit(Side side) const;
+  void UpdateMatchNames();
 
   void cmd_RunClick();
   void cmd_CancelClick();
@@ -101,6 +106,7 @@ class FileSelectionDialog : public QDialog {
   QRadioButton* grp_FileKindEtc_ = nullptr;
   QLineEdit* txt_FileKindCr_ = nullptr;
   QCheckBox* chk_TopField_ = nullptr;
+  QCheckBox* chk_MatchNames_ = nullptr;
   QLineEdit* txt_PathA_ = nullptr;
   QLineEdit* txt_PathB_ = nullptr;
   QPushButton* cmd_Option_ = nullptr;

@@ -229,6 +229,51 @@ class FieldControlDialogTest : public QObject {
     QVERIFY(!dialog.isVisible());
   }
 
+  // Fields paired by name: the name cell of the side that lacks a row's field is grey,
+  // SPC除く and 不要 show "－", and a key there is refused before the run.
+  void OneSidedRowsAreMarked() {
+    korvel::ScopedNotifier scoped(&notifier_);
+    FieldControlDialog dialog;
+    korvel::GridFillState names;
+    names.NamesA = {"k", "a"};
+    names.NamesB = {"b", "k"};
+    korvel::PairGridByName(dialog.Grid(), names);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTableWidget* grid = Grid(dialog);
+    QCOMPARE(grid->rowCount(), 3);
+    const QImage shown = grid->viewport()->grab().toImage();
+    auto background = [&](int row, int column) {
+      const QRect cell = grid->visualRect(grid->model()->index(row, column));
+      return shown.pixel(cell.topLeft() + QPoint(3, 3)) & 0xFFFFFFu;
+    };
+    const QRgb grey = qRgb(200, 200, 200) & 0xFFFFFFu;
+    // Rows: k on both sides, a on the left only, b on the right only.
+    const bool missingA[] = {false, false, true};
+    const bool missingB[] = {false, true, false};
+    for (int row = 0; row < 3; ++row) {
+      QCOMPARE(background(row, FieldGrid::kNameA) == grey, missingA[row]);
+      QCOMPARE(background(row, FieldGrid::kNameB) == grey, missingB[row]);
+    }
+    QCOMPARE(grid->item(1, FieldGrid::kNameA)->text(), Q("a"));
+    QCOMPARE(grid->item(1, FieldGrid::kNameB)->text(), QString());
+    QCOMPARE(Marks(dialog, 2), QStringList({QString(), kDash, kDash, kDash}));
+    QCOMPARE(Marks(dialog, 1), QStringList({QString(), kDash, QString(), QString()}));
+
+    ClickCell(dialog, 3, FieldGrid::kKey);
+    Click(Child<QPushButton>(&dialog, "cmd_Run"));
+    QCOMPARE(Texts(notifier_), QStringList{Q("キー項目が両方のファイルにありません。(b)")});
+    QVERIFY(dialog.isVisible());
+    // Taken back, the row's SPC除く and 不要 stay unavailable; the shared key runs.
+    ClickCell(dialog, 3, FieldGrid::kKey);
+    QCOMPARE(Marks(dialog, 3), QStringList({QString(), kDash, kDash, kDash}));
+    ClickCell(dialog, 1, FieldGrid::kKey);
+    notifier_.Clear();
+    Click(Child<QPushButton>(&dialog, "cmd_Run"));
+    QVERIFY(notifier_.Entries().empty());
+    QCOMPARE(dialog.Result(), FieldControlDialog::kRun);
+  }
+
   void StepButtonsGiveTheirResults() {
     struct Way {
       const char* button;

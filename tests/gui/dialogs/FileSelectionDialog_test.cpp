@@ -462,6 +462,58 @@ class FileSelectionDialogTest : public QObject {
     QCOMPARE(dialog.EncodingChoice(), 10);
   }
 
+  // 項目名で対応付け can be clicked only while 先頭行フィールド is checked and the files are not
+  // fixed-length; what it reads back is what the comparison will do.
+  void MatchNamesFollowsTopRowNamesAndTheKind() {
+    FileSelectionDialog dialog(*global_);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* top = Child<QCheckBox>(&dialog, "chk_TopField");
+    auto* match = Child<QCheckBox>(&dialog, "chk_MatchNames");
+    QCOMPARE(match->text(), Q("項目名で対応付け"));
+    QVERIFY(match->isVisible());
+    QVERIFY(!match->isEnabled());
+    Click(match);  // a disabled box takes no click
+    QVERIFY(!match->isChecked());
+
+    Click(top);
+    QVERIFY(match->isEnabled());
+    Click(match);
+    QVERIFY(match->isChecked());
+    CompareSettings read;
+    dialog.ReadBack(read);
+    QVERIFY(read.TopRowNames && read.MatchNames);
+
+    struct Step {
+      const char* click;
+      bool enabled;
+    };
+    const Step steps[] = {
+        {"grp_FileKindFix", false}, {"grp_FileKindTab", true}, {"chk_TopField", false},
+        {"grp_FileKindEtc", false}, {"chk_TopField", true},    {"grp_FileKindCSV", true},
+    };
+    for (const Step& step : steps) {
+      Click(Child<QAbstractButton>(&dialog, step.click));
+      QCOMPARE(match->isEnabled(), step.enabled);
+      dialog.ReadBack(read);
+      QCOMPARE(read.MatchNames, step.enabled);  // checked all along, but only enabled counts
+    }
+
+    // Presets check it, and the enabling follows the preset kind.
+    CompareSettings kept;
+    kept.TopRowNames = true;
+    kept.MatchNames = true;
+    kept.FileKind = korvel::kFileKindFixed;
+    dialog.Preset(kept);
+    QVERIFY(match->isChecked());
+    QVERIFY(!match->isEnabled());
+    kept.FileKind = korvel::kFileKindCsv;
+    kept.MatchNames = false;
+    dialog.Preset(kept);
+    QVERIFY(match->isEnabled());
+    QVERIFY(!match->isChecked());
+  }
+
   void TabOrderEntersTheKindGroupAtTheChosenButton() {
     FileSelectionDialog dialog(*global_);
     CompareSettings kept;

@@ -53,6 +53,7 @@ class GridPaintTest : public QObject {
   void FailedRunShowsTheEmptyResult();
   void DifferenceColumnNamesOneSidedRecords();
   void CursorBoxIsLeftOpenAtTheSplitter();
+  void OneSidedFieldsAreGreyOnTheMissingSide();
 
  private:
   TempDir home_;
@@ -372,6 +373,70 @@ void GridPaintTest::CursorBoxIsLeftOpenAtTheSplitter() {
   // Its header cell is inverted to the same end.
   QVERIFY(XoredWith(w, end, 10, QColor(30, 30, 30)));
   QVERIFY(Untouched(w, end + 1, 10));
+}
+
+// Fields paired by name (項目名で対応付け): a field that one file lacks shows its values on
+// its own side and an empty grey cell on the other, and never the colour of a difference.
+void GridPaintTest::OneSidedFieldsAreGreyOnTheMissingSide() {
+  MainWindow& w = *window_;
+  auto dialogs = std::make_unique<ScriptedChainDialogs>();
+  const std::string left = dir_.Write("ln.csv", Lines({"k,a,b", "1,xxxx,y", "2,pppp,q"}));
+  const std::string right = dir_.Write("rn.csv", Lines({"k,b,c", "1,y,cccc", "3,r,rrrr"}));
+  dialogs->selectFiles = [&](korvel::CompareSettings& s) {
+    s.FileKind = korvel::kFileKindCsv;
+    s.TopRowNames = true;
+    s.MatchNames = true;
+    s.PathL = left;
+    s.PathR = right;
+    return true;
+  };
+  dialogs->controlFields = [](korvel::FieldGrid& grid) {
+    grid.Toggle(1, korvel::FieldGrid::kKey);
+    return 1;
+  };
+  InstallScript(w, std::move(dialogs));
+  w.Action("mnuFileOpen")->trigger();
+  // Shown: k (the key), a (left only), b, c (right only); records 1, 2 (left), 3 (right).
+  QCOMPARE(FieldCount(w), 4);
+  QCOMPARE(w.Session().Fields()[1].FieldNoRight, korvel::kNoFieldNo);
+  QCOMPARE(w.Session().Fields()[3].FieldNoLeft, korvel::kNoFieldNo);
+  QCOMPARE(ShownRows(w), 3);
+  QCOMPARE(Status(w, 0), 0);
+
+  const QImage& g = w.BackBuffer();
+  auto cell = [&](int field, int pane, int k) {
+    return QRect(FieldX(w, field, pane) + 1, RowTop(k) + 1, FieldWidth(w, field) - 2, 14);
+  };
+  auto at = [&](int field, int pane, int k) {
+    const QRect c = cell(field, pane, k);
+    return Rgb(g, c.right() - 4, c.top() + 7);
+  };
+  const QRgb white = Rgb(255, 255, 255);
+  const QRgb grey = Rgb(200, 200, 200);
+  struct Expect {
+    int field, pane, row;
+    QRgb colour;
+    bool text;
+  };
+  const Expect expected[] = {
+      {1, 1, 0, white, true},
+      {1, 2, 0, grey, false},  // a: left only
+      {3, 1, 0, grey, false},
+      {3, 2, 0, white, true},  // c: right only
+      {2, 1, 0, white, true},
+      {2, 2, 0, white, true},  // b: on both sides, equal
+      {1, 1, 1, white, true},
+      {1, 2, 1, grey, false},  // a on the left-only record
+      {3, 1, 2, grey, false},
+      {3, 2, 2, white, true},                           // c on the right-only record
+      {2, 1, 1, Rgb(MainWindow::LeftDiffColor), true},  // b on it: a one-sided record
+  };
+  for (const Expect& e : expected) {
+    const QString where =
+        QStringLiteral("field %1 pane %2 row %3").arg(e.field).arg(e.pane).arg(e.row);
+    QVERIFY2(at(e.field, e.pane, e.row) == e.colour, qPrintable(where));
+    QVERIFY2(AnyDarkPixel(g, cell(e.field, e.pane, e.row)) == e.text, qPrintable(where));
+  }
 }
 
 QTEST_MAIN(GridPaintTest)
