@@ -74,6 +74,41 @@ TEST(ColumnGeometryTest, WidthsFromTheFirstHundredLeftRows) {
   EXPECT_EQ(columns.FieldCount(), 0);
 }
 
+// Fields paired by name: a field the left file lacks is measured in the right file, a field
+// the right file lacks in the left one, a shared field in the left one only.
+TEST(ColumnGeometryTest, FieldsTheLeftFileLacksAreMeasuredOnTheRight) {
+  RowTable left;
+  FillTable(left);
+  RowTable right;
+  ColumnDefs def;
+  ASSERT_EQ(def.Add(S("区分"), 10), 0);
+  ASSERT_EQ(def.Add(FieldColumnName(1), 500), 0);
+  ASSERT_EQ(right.SetDefinition(def), 0);
+  right.NewRow();
+  ASSERT_EQ(right.SetCell(1, std::string(20, 'r')), 0);
+  ASSERT_EQ(right.CommitRow(), 0);
+  struct Case {
+    int leftNo, rightNo, width;
+  };
+  const Case cases[] = {
+      {kNoFieldNo, 1, 147},  // (20 + 1) x 7, from the right file
+      {1, kNoFieldNo, 77},   // the left file's (10 + 1) x 7
+      {1, 1, 77},            // shared: the left file decides
+      {2, 1, 48},            // shared: the left file's empty cells, whatever the right holds
+  };
+  for (const Case& c : cases) {
+    ResultField f;
+    f.FieldNoLeft = c.leftNo;
+    f.FieldNoRight = c.rightNo;
+    ColumnGeometry columns;
+    columns.Measure({f}, left, 7, &right);
+    EXPECT_EQ(columns.Width(0), c.width) << c.leftNo << " " << c.rightNo;
+    // Without the right table, as before: the left file alone.
+    columns.Measure({f}, left, 7);
+    EXPECT_EQ(columns.Width(0), c.leftNo == kNoFieldNo ? 48 : c.width);
+  }
+}
+
 TEST(ColumnGeometryTest, DraggedWidthsAndPaintedPositions) {
   RowTable table;
   FillTable(table);
