@@ -311,6 +311,22 @@ CASES = [
     Case("export-missing-folder", "--key 1 --export {W}/nodir/out.xml " + SMALL),
     Case("export-same-files", "--key 1 --export {W}/out.csv --format csv {C}/small.csv "
                               "{C}/small.csv"),
+    # Columns paired by name and fields given by name.
+    Case("names-match-moved-columns", "--header --match-names --key コード --pairs --extract diff "
+                                      "--export {W}/out.csv --format csv "
+                                      "{C}/staff_sjis_l.csv {C}/renamed_r.csv"),
+    Case("names-match-export-xml", "--header --match-names --key 2 --extract diff-all "
+                                   "--export {W}/out.xml {C}/staff_sjis_l.csv {C}/renamed_r.csv"),
+    Case("names-match-report", "--header --match-names --key 1 --report - --report-format csv "
+                               "{C}/staff_sjis_l.csv {C}/renamed_r.csv"),
+    Case("names-match-key-one-sided", "--header --match-names --key ﾌﾘｶﾞﾅ "
+                                      "{C}/staff_sjis_l.csv {C}/renamed_r.csv"),
+    Case("names-positional-moved-columns", "--header --key 1 "
+                                           "{C}/staff_sjis_l.csv {C}/renamed_r.csv"),
+    Case("names-options", staff("--pairs --ignore-spaces 氏名,備考 --extract field-diff:部署")),
+    Case("names-unknown", staff("--ignore-spaces 所属")),
+    Case("names-without-header", "--key コード {C}/staff_sjis_l.csv {C}/renamed_r.csv"),
+    Case("names-match-without-header", "--match-names --key 1 " + SMALL),
 ]
 
 

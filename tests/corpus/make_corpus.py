@@ -459,8 +459,24 @@ def make_refusals(folder, files):
     files.append(write_bytes(folder, "linesonly.csv", b"\r\n\r\n\r\n"))
 
 
+def make_renamed(folder, files):
+    """The staff file's right side from a new system: its columns swapped, one dropped
+    (ﾌﾘｶﾞﾅ) and one inserted (入社年), to be paired with the left side by name."""
+    rng = Rng(1)
+    right = mutate(rng, staff_records(rng, 120))
+    order = ["氏名", "コード", "入社年", "金額", "部署", "備考"]
+    rows = []
+    for i, row in enumerate(right):
+        cells = dict(zip(HEADER, row))
+        cells["入社年"] = str(1990 + i % 30)
+        rows.append([cells.get(name, "") for name in order])
+    text = delimited_text(rows, ",", Rng(13), order)
+    files.append(write_text(folder, "renamed_r.csv", text, "sjis"))
+
+
 GENERATORS = [make_staff, make_unicode, make_tab, make_other, make_fixed, make_numeric,
-              make_multikey, make_nokey, make_spaces, make_wide, make_big, make_refusals]
+              make_multikey, make_nokey, make_spaces, make_wide, make_big, make_refusals,
+              make_renamed]
 
 
 def generate(folder):
