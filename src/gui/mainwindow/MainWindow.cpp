@@ -452,8 +452,8 @@ void MainWindow::CreateStatusBar() {
 // ---- Caption, status bar ------------------------------------------------------------------
 
 void MainWindow::SetCaption(const std::string& status) {
-  setWindowTitle(
-      ToQString(BuildCaption(status, session_.Settings().PathL, session_.Settings().PathR)));
+  setWindowTitle(ToQString(
+      BuildCaption(status, session_.ResultPath(Side::kLeft), session_.ResultPath(Side::kRight))));
 }
 
 void MainWindow::ShowEncodings(int encodingL, int encodingR) {
