@@ -136,6 +136,10 @@ Status CompareSession::CompareSides(const FieldGrid& grid) {
   // memory, what escapes to the program's boundary leaves no half-made result behind.
   if (!result.IsOk()) ResetResult();
   if (noMemory) return NoMemory();
+  if (result.IsOk()) {
+    resultPathL_ = settings_.PathL;
+    resultPathR_ = settings_.PathR;
+  }
   return result;
 }
 

@@ -171,6 +171,13 @@ class CompareSession {
   int DiffCellCount() const { return diffCellCount_; }
   int EncodingL() const { return encodingL_; }
   int EncodingR() const { return encodingR_; }
+  // The path of one side of the run that produced the result: taken from the settings when
+  // a run completes, and kept by a failed run and by a set-up that is cancelled or still
+  // under way (both change the settings first). Captions and export labels name the files
+  // the result comes from, not the ones last entered. Empty before the first completed run.
+  const std::string& ResultPath(Side side) const {
+    return side == Side::kLeft ? resultPathL_ : resultPathR_;
+  }
 
   // ---- Extraction ---------------------------------------------------------------------
 
@@ -246,6 +253,8 @@ class CompareSession {
   int diffCellCount_ = 0;
   int encodingL_ = 0;
   int encodingR_ = 0;
+  std::string resultPathL_;
+  std::string resultPathR_;
 };
 
 }  // namespace korvel

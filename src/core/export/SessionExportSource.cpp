@@ -19,8 +19,6 @@ std::string_view SessionExportSource::Cell(Side side, int row, int fieldNo) cons
   return session_.CellText(side, row, fieldNo);
 }
 
-std::string_view SessionExportSource::Path(Side side) const {
-  return side == Side::kLeft ? session_.Settings().PathL : session_.Settings().PathR;
-}
+std::string_view SessionExportSource::Path(Side side) const { return session_.ResultPath(side); }
 
 }  // namespace korvel

@@ -1,6 +1,7 @@
 #pragma once
 // The export writers' view of a comparison session: the pairs in view (so an active
-// extraction limits an export), the field layout, the cells of both tables and the paths.
+// extraction limits an export), the field layout, the cells of both tables and the paths of
+// the run that produced the result (not those of a set-up cancelled since).
 
 #include "compare/CompareSession.h"
 #include "export/ExportSource.h"

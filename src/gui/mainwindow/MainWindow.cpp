@@ -452,8 +452,8 @@ void MainWindow::CreateStatusBar() {
 // ---- Caption, status bar ------------------------------------------------------------------
 
 void MainWindow::SetCaption(const std::string& status) {
-  setWindowTitle(
-      ToQString(BuildCaption(status, session_.Settings().PathL, session_.Settings().PathR)));
+  setWindowTitle(ToQString(
+      BuildCaption(status, session_.ResultPath(Side::kLeft), session_.ResultPath(Side::kRight))));
 }
 
 void MainWindow::ShowEncodings(int encodingL, int encodingR) {
@@ -718,9 +718,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
     return result.Code();
   }
   columns_.Measure(session_.Fields(), session_.LeftTable(), charWidth_, &session_.RightTable());
-  curCol_ = 0;
-  curRow_ = 0;
-  ClearShownSel();
+  ResetCursor();
   ResetSplit();
   SetSummary(session_.SummaryText());
   ShowEncodings(session_.EncodingL(), session_.EncodingR());
@@ -733,9 +731,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
 }
 
 void MainWindow::ShowReclassified() {
-  curCol_ = 0;
-  curRow_ = 0;
-  ClearShownSel();
+  ResetCursor();
   ResetSplit();
   SetSummary(session_.SummaryText());
   SetCaption("");
@@ -746,14 +742,24 @@ void MainWindow::ShowReclassified() {
 
 void MainWindow::ShowEmptyResult() {
   columns_.Clear();
-  curSide_ = 0;
-  curCol_ = 0;
-  curRow_ = 0;
-  ClearShownSel();
+  ResetCursor();
   ClearStatus();
   ResetRowScroll();
   ResetColumnScroll();
   FullRepaint();
+}
+
+void MainWindow::ResetCursor() {
+  // Every fresh list starts as the program does: the cursor on the first cell of the left
+  // pane, and the selection anchored there, so that Shift and an arrow select at once and
+  // the copy finds the cell. A failed run is no exception: a cursor that belongs to neither
+  // pane would be drawn in the wrong colours and send copy and search to the right file.
+  curSide_ = 1;
+  curCol_ = 0;
+  curRow_ = 0;
+  selSide_ = 1;
+  selAnchorCol_ = selAnchorRow_ = selEndCol_ = selEndRow_ = 0;
+  ClearShownSel();
 }
 
 // ---- Extraction -----------------------------------------------------------------------------
@@ -778,9 +784,7 @@ void MainWindow::RunExtractionByStatus(int kind) {
 void MainWindow::ShowExtractedRows() {
   SetCaption(model_->ExtractStatusText());
   model_->ShowExtraction(true);
-  curCol_ = 0;
-  curRow_ = 0;
-  ClearShownSel();
+  ResetCursor();
   ResetRowScroll();
   FullRepaint();
 }
@@ -788,9 +792,7 @@ void MainWindow::ShowExtractedRows() {
 void MainWindow::ReleaseExtraction() {
   if (!ExtractActive()) return;
   model_->ShowExtraction(false);
-  curCol_ = 0;
-  curRow_ = 0;
-  ClearShownSel();
+  ResetCursor();
   ResetRowScroll();
   FullRepaint();
   SetCaption("");

@@ -110,12 +110,12 @@ class MainWindow : public QMainWindow {
   // The window's view state at one moment, as a copy: what a reader outside the window (a
   // test, a screenshot) may know of it. Nothing here changes the window.
   struct ViewState {
-    // The cursor: its pane (1 left, 2 right; 0 after a failed run), its column (an index
+    // The cursor: its pane (1 left, 2 right), its column (an index
     // into the fields; -1 or -2 after a click in the row-number or difference column) and
     // its row (an index into the shown rows).
     int curSide = 1, curCol = 0, curRow = 0;
     // The selection being made: its pane, anchor and end (anchor row -1: whole columns).
-    int selSide = 0, selAnchorCol = -1, selAnchorRow = -1, selEndCol = -1, selEndRow = -1;
+    int selSide = 1, selAnchorCol = 0, selAnchorRow = 0, selEndCol = 0, selEndRow = 0;
     Selection shownSel;  // the selection drawn on the screen
     // The last header hit: -1 row numbers, -2 differences, else a field; and its pane (0 key
     // or fixed area, 1 left, 2 right).
@@ -209,6 +209,10 @@ class MainWindow : public QMainWindow {
   void ShowReclassified();
   void ShowEmptyResult();
   void ShowExtractedRows();
+  // The cursor at the first cell of the left pane and the selection anchored there, with
+  // nothing selected: after every run (completed or failed), re-classification, extraction
+  // and release.
+  void ResetCursor();
   // The dropped pair for the file selection: true and both paths when two have been
   // dropped (the count then starts again).
   bool TakeDroppedPaths(std::string& pathL, std::string& pathR);
@@ -339,7 +343,7 @@ class MainWindow : public QMainWindow {
   int hitColumn_ = 0;
   int hitSide_ = 0;
   int dragMode_ = 0;
-  int selSide_ = 0, selAnchorCol_ = -1, selAnchorRow_ = -1, selEndCol_ = -1, selEndRow_ = -1;
+  int selSide_ = 1, selAnchorCol_ = 0, selAnchorRow_ = 0, selEndCol_ = 0, selEndRow_ = 0;
   int splitX_ = 0;
   int keyEndX_ = 0;
   bool paintLock_ = false;  // while set, the scroll bars' changes do not repaint

@@ -416,6 +416,35 @@ TEST_F(CompareSessionTest, OverLongCellStopsTheRun) {
   EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{0, 0, 0}}));
 }
 
+// The result's paths follow completed runs only: a set-up that changes the settings and a
+// run that fails leave the paths of the result before them.
+TEST_F(CompareSessionTest, ResultPathsComeFromTheLastCompletedRun) {
+  EXPECT_EQ(session_.ResultPath(Side::kLeft), "");
+  const std::string a = dir_.Write("a.csv", Lines({"1,x"}));
+  const std::string b = dir_.Write("b.csv", Lines({"1,y"}));
+  const std::string c = dir_.Write("c.csv", Lines({"1,x"}));
+  const std::string over = dir_.Write("d.csv", Lines({test::Cat("1,", std::string(501, 'z'))}));
+  struct Step {
+    std::string pathL, pathR;
+    bool run;     // false: the settings change and nothing runs (a cancelled set-up)
+    int outcome;  // of the run
+    std::string resultL, resultR;
+  };
+  const Step steps[] = {
+      {a, b, true, 0, a, b}, {c, over, false, 0, a, b}, {c, over, true, -1, a, b},
+      {c, a, true, 0, c, a}, {b, c, false, 0, c, a},
+  };
+  for (const Step& step : steps) {
+    session_.EditSettings().PathL = step.pathL;
+    session_.EditSettings().PathR = step.pathR;
+    if (step.run) {
+      EXPECT_EQ(RunPaths({{1}}), step.outcome) << step.pathL;
+    }
+    EXPECT_EQ(session_.ResultPath(Side::kLeft), step.resultL) << step.pathL;
+    EXPECT_EQ(session_.ResultPath(Side::kRight), step.resultR) << step.pathR;
+  }
+}
+
 TEST_F(CompareSessionTest, WideFilesWarnOnceAndKeep255Fields) {
   session_.EditSettings().TopRowNames = true;
   std::string names, values;

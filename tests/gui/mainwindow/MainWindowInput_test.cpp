@@ -2,6 +2,8 @@
 // the auto-scroll of a selection drag, extraction and its release, the header popup.
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QTimer>
 #include <QtTest>
@@ -60,6 +62,7 @@ class GridNavigationTest : public QObject {
   void BordersGoExactlyToTheirLeftLimit();
   void SelectionInvertsTheRowHeadersOfItsTopAndBottomRows();
   void CancelledReGridKeepsCursorScrollAndWidths();
+  void FreshListsStartAtTheFirstCellWithItsAnchor();
 
  private:
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -589,6 +592,80 @@ void GridNavigationTest::CancelledReGridKeepsCursorScrollAndWidths() {
   QVERIFY(after == before);
   QCOMPARE(w.ScreenImage(), screen);
   QCOMPARE(w.Session().Fields()[1].NotCompared, 0);
+}
+
+// Every new list the grid shows (a run, completed or failed, a re-classification, an
+// extraction and its release) puts the cursor on the first cell of the left pane with the
+// selection anchored there: Shift and an arrow select from that cell at once, and the copy
+// takes the left file's cells, whatever the cursor and the selection were before.
+void GridNavigationTest::FreshListsStartAtTheFirstCellWithItsAnchor() {
+  MainWindow& w = *window_;
+  std::string left, right;
+  MakeFiles(left, right);
+  const std::string wide(501, 'w');
+  struct Case {
+    const char* name;
+    std::function<void()> act;
+  };
+  const Case cases[] = {
+      {"first run", [] {}},
+      {"second run",
+       [&] {
+         QVERIFY(CompareInWindow(w, dir_, left, right, {{1}, {}, {}}));
+       }},
+      {"re-classification",
+       [&] { QCOMPARE(ReGridInWindow(w, [](korvel::FieldGrid&) { return 1; }), 1); }},
+      {"extraction", [&] { w.Action("mnuFindSelDfAll")->trigger(); }},
+      {"release", [&] { Key(Qt::Key_Escape); }},
+      {"failed run",
+       [&] {
+         QVERIFY(
+             !CompareInWindow(w, dir_, Lines({Cat("1,", wide)}), Lines({"1,a"}), {{1}, {}, {}}));
+       }},
+      {"run after a failed run",
+       [&] {
+         QVERIFY(CompareInWindow(w, dir_, left, right, {{1}, {}, {}}));
+       }},
+  };
+  for (const Case& c : cases) {
+    // Away from the first cell: the cursor in the right pane, a selection anchored lower
+    // (the first run, done by init, is checked as it left the window).
+    if (&c != &cases[0] && ShownRows(w) > 5) {
+      QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
+                        QPoint(X(2, 2) + 5, RowTop(3) + 5));
+      Key(Qt::Key_Down, Qt::ShiftModifier);
+      QCOMPARE(w.View().curSide, 2);
+      QCOMPARE(w.View().shownSel.pane, 2);
+    }
+    c.act();
+    if (QTest::currentTestFailed()) QFAIL(c.name);
+    notifier_.Clear();
+    const MainWindow::ViewState v = w.View();
+    QVERIFY2(v.curSide == 1 && v.curCol == 0 && v.curRow == 0, c.name);
+    QVERIFY2(v.selSide == 1 && v.selAnchorCol == 0 && v.selAnchorRow == 0, c.name);
+    QVERIFY2(v.selEndCol == 0 && v.selEndRow == 0, c.name);
+    QVERIFY2(v.shownSel.pane == -1, c.name);
+    if (ShownRows(w) == 0) continue;
+
+    // Shift and an arrow select from the first cell; the copy takes those cells of the left
+    // file.
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    QVERIFY2((w.View().shownSel == MainWindow::Selection{1, 0, 0, 1, 0}), c.name);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(w.scr_Tab(), Qt::Key_C, Qt::ControlModifier);
+    QVERIFY2(notifier_.Texts().empty(), c.name);
+    const korvel::RecordPair first = w.Session().ViewPairs()[0];
+    QVERIFY(first.LeftRow != -1);
+    QString expected;
+    for (int j = 0; j < 2; ++j) {
+      const korvel::ResultField& f = w.Session().Fields()[static_cast<std::size_t>(j)];
+      if (j > 0) expected += QLatin1Char('\t');
+      expected += korvel::ToQString(
+          w.Session().CellText(korvel::Side::kLeft, first.LeftRow, f.FieldNoLeft));
+    }
+    QVERIFY2(QGuiApplication::clipboard()->text().startsWith(expected),
+             qPrintable(QGuiApplication::clipboard()->text()));
+  }
 }
 
 QTEST_MAIN(GridNavigationTest)

@@ -306,7 +306,7 @@ void GridPaintTest::FailedRunShowsTheEmptyResult() {
   QVERIFY(!notifier_.Texts().empty());
   QCOMPARE(ShownRows(w), 0);
   QCOMPARE(FieldCount(w), 0);
-  QCOMPARE(w.View().curSide, 0);
+  QCOMPARE(w.View().curSide, 1);
   QCOMPARE(w.View().curCol, 0);
   QVERIFY(w.View().widths.empty());
   QVERIFY(w.StatusPanel(0)->text().isEmpty());

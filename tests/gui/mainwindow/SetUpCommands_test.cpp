@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "dialogs/DialogKit.h"
+#include "dialogs/ExportDialog.h"
 #include "dialogs/FieldControlDialog.h"
 #include "dialogs/FileSelectionDialog.h"
 #include "dialogs/FixedLengthDialog.h"
@@ -222,6 +223,7 @@ class SetUpCommandsTest : public QObject {
   void BackAndCancelThroughTheDelimitedChain();
   void BackAndCancelThroughTheFixedLengthChain();
   void CancelKeepsThePreviousResultWithoutExtraction();
+  void CaptionAndExportNameTheShownResultsFiles();
   void DroppedPairReachesTheFieldControl();
   void CommandLinePathsAreADroppedPair();
   void FieldLimitWarningOncePerFilling();
@@ -478,6 +480,89 @@ void SetUpCommandsTest::CancelKeepsThePreviousResultWithoutExtraction() {
     QCOMPARE(w.StatusPanel(1)->text(), summary);
     QCOMPARE(w.windowTitle(), Q("KORVEL【左】left.csv  - 【右】right.csv"));
     QVERIFY(w.Action("tb_Reset")->isEnabled());
+  }
+}
+
+// Files entered in a set-up that is cancelled, or whose run fails, are not the files of the
+// shown result: a later extraction's caption and the export's block labels keep naming the
+// result's files, while the file selection shows what was entered last.
+void SetUpCommandsTest::CaptionAndExportNameTheShownResultsFiles() {
+  MainWindow& w = *window_;
+  CompareThroughDialogs(w);
+  const QString names = Q("【左】left.csv  - 【右】right.csv");
+  QCOMPARE(w.windowTitle(), Q("KORVEL") + names);
+  const std::string otherL = dir_.Write("otherL.csv", SjisLines(kLeftCsv));
+  // The file selection and the field control read only the name line; the run stops at the
+  // over-long cell.
+  const std::string otherR =
+      dir_.Write("otherR.csv", SjisLines({"ID,氏名,部署", Cat("1,山田,", std::string(501, 'x'))}));
+  const std::string exported = dir_.File("export.csv");
+
+  struct Case {
+    const char* name;
+    ModalScript::Act fieldControl;
+    int rowsAfter;  // the cancel keeps the result, the failed run empties it
+  };
+  const Case cases[] = {
+      {"cancelled in the field control", Press("cmd_Cancel"), 4},
+      {"failed run",
+       [](QWidget* d) {
+         ClickFieldCell(d, 1, FieldGrid::kKey);
+         Click(Button(d, "cmd_Run"));
+       },
+       0},
+  };
+  for (const Case& c : cases) {
+    ModalScript setUp;
+    setUp.Then("FileSelectionDialog", SelectFiles(otherL, otherR, true))
+        .Then("FieldControlDialog", c.fieldControl);
+    setUp.Start();
+    ClickTool(w, "tb_FileOpen");
+    QVERIFY2(setUp.Done(), c.name);
+    QCOMPARE(ShownRows(w), c.rowsAfter);
+    QCOMPARE(w.windowTitle(), Q("KORVEL") + names);
+
+    // An extraction's caption (only a result has one).
+    if (c.rowsAfter > 0) {
+      ClickMenuItem(w, "mnuFind", "mnuFindSelDfAll");
+      QVERIFY(w.Session().ExtractActive());
+      QVERIFY2(w.windowTitle().startsWith(Q("KORVEL(")), c.name);
+      QVERIFY2(w.windowTitle().endsWith(names), qPrintable(w.windowTitle()));
+    }
+
+    // A CSV export, one block per side, each labelled with its file's path.
+    QFile::remove(QString::fromStdString(exported));
+    ModalScript exportScript;
+    exportScript.Then("ExportDialog", [&](QWidget* d) {
+      auto* dialog = static_cast<korvel::ExportDialog*>(d);
+      Click(dialog->rdo_ExpFormatCSV);
+      Click(dialog->rdo_ExpKindSheet);
+      TypeInto(dialog->txt_Path, exported);
+      Click(dialog->cmd_Run);
+      Click(dialog->cmd_Cancel);
+    });
+    exportScript.Start();
+    ClickTool(w, "tb_FileExp");
+    QVERIFY2(exportScript.Done(), c.name);
+    const std::string csv = ReadFileBytes(exported);
+    QVERIFY2(csv.find(left_) != std::string::npos, c.name);
+    QVERIFY2(csv.find(right_) != std::string::npos, c.name);
+    QVERIFY2(csv.find("other") == std::string::npos, c.name);
+
+    // The file selection shows the files entered last.
+    QString shownL, shownR;
+    ModalScript again;
+    again.Then("FileSelectionDialog", [&](QWidget* d) {
+      shownL = Edit(d, "txt_PathA")->text();
+      shownR = Edit(d, "txt_PathB")->text();
+      Click(Button(d, "cmd_Cancel"));
+    });
+    again.Start();
+    ClickTool(w, "tb_FileOpen");
+    QVERIFY(again.Done());
+    QCOMPARE(shownL, korvel::PathToQString(otherL));
+    QCOMPARE(shownR, korvel::PathToQString(otherR));
+    QCOMPARE(w.windowTitle(), Q("KORVEL") + names);
   }
 }
 
