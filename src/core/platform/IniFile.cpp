@@ -190,6 +190,14 @@ bool IniFile::HasKey(std::string_view section, std::string_view key) const {
   return header >= 0 && FindKey(header, key) >= 0;
 }
 
+bool IniFile::RemoveKey(std::string_view section, std::string_view key) {
+  const int header = FindSection(section);
+  const int found = header < 0 ? -1 : FindKey(header, key);
+  if (found < 0) return false;
+  lines_.erase(lines_.begin() + found);
+  return true;
+}
+
 void IniFile::DropStrayLines() {
   std::erase_if(lines_, [](const Line& line) {
     if (line.kind == Kind::kSection) return false;

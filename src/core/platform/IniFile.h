@@ -51,6 +51,9 @@ class IniFile {
   // text would break the line structure (a line break anywhere, '=' in the key, ']' in the
   // section name, a name ending in the first byte of a double-byte character).
   bool SetString(std::string_view section, std::string_view key, std::string_view value);
+  // Removes the first line of `key` in `section` (by the lookup rules above); every other line
+  // stays. False when there was none.
+  bool RemoveKey(std::string_view section, std::string_view key);
   // Drops every line that is neither a section header, a "key=value" line with a key, a
   // ';' comment nor blank, so that a stray line does not outlive the next save.
   void DropStrayLines();

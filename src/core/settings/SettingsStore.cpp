@@ -48,6 +48,15 @@ void SettingsStore::LoadSettings() {
   tabOldType_ = ini.GetInt("ETC", "TAB_OLDTYPE", 0);
   newlineMode_ = ini.GetInt("ETC", "RET_M_IDX", 0);
   loaded_ = Current();
+  recent_ = ReadRecentList(ini);
+  added_.clear();
+  place_ = loadedPlace_ = ReadWindowPlace(ini);
+}
+
+void SettingsStore::AddRecent(const RecentEntry& entry) {
+  if (!FormatRecentEntry(entry)) return;
+  added_ = MergeRecentLists({entry}, added_);
+  recent_ = MergeRecentLists({entry}, recent_);
 }
 
 SettingsStore::Values SettingsStore::Current() const {
@@ -65,6 +74,7 @@ bool SettingsStore::SaveSettings() {
                 bool changed) {
     if (changed || !ini.HasKey(section, key)) (void)ini.SetString(section, key, value);
   };
+  std::vector<RecentEntry> merged;
   const bool saved = UpdateIniFile(path, [&](IniFile& ini) {
     put(ini, "MOZI", "CODE", std::to_string(now.encoding), now.encoding != loaded_.encoding);
     put(ini, "MOZI", "BOM", now.detectBom ? "1" : "0", now.detectBom != loaded_.detectBom);
@@ -72,9 +82,21 @@ bool SettingsStore::SaveSettings() {
         now.tabOldType != loaded_.tabOldType);
     put(ini, "ETC", "RET_M_IDX", std::to_string(now.newlineMode),
         now.newlineMode != loaded_.newlineMode);
+    if (place_) WriteWindowPlace(ini, *place_, loadedPlace_);
+    // The list as the file holds it now, which another program may have changed since this
+    // one loaded; without additions of its own this program leaves it alone.
+    if (!added_.empty()) {
+      merged = MergeRecentLists(added_, ReadRecentList(ini));
+      WriteRecentList(ini, merged);
+    }
   });
   // What is in the file now is what a later save compares with.
-  if (saved) loaded_ = now;
+  if (saved) {
+    loaded_ = now;
+    loadedPlace_ = place_;
+    if (!added_.empty()) recent_ = std::move(merged);
+    added_.clear();
+  }
   return saved;
 }
 

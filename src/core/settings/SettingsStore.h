@@ -18,16 +18,22 @@
 //          RET_M_IDX   NewlineMode  decimal integer, default 0
 // A missing file, a missing key or a value that is not a whole integer gives the default;
 // values are otherwise taken as stored (an unknown CODE reads as Shift-JIS wherever files
-// are read, an unknown RET_M_IDX as mode 0). No other key is read or written.
+// are read, an unknown RET_M_IDX as mode 0).
+//   [WINDOW], [RECENT]  the main window's place and the recently compared pairs
+//                       (settings/RecentFiles.h); a damaged one is passed over quietly.
+// No other key is read or written.
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/FixedWidthReader.h"
 #include "platform/Prompter.h"
 #include "platform/Status.h"
+#include "settings/RecentFiles.h"
 
 namespace korvel {
 
@@ -74,6 +80,19 @@ class SettingsStore {
   int GetNewlineMode() const { return newlineMode_; }
   void SetNewlineMode(int newlineMode) { newlineMode_ = newlineMode; }
 
+  // The recently compared pairs, newest first (at most 10): as loaded, with this program's
+  // own additions before them, and after a save as the file then held them.
+  const std::vector<RecentEntry>& Recent() const { return recent_; }
+  // Puts `entry` first, replacing an older entry of the same pair; an entry that cannot be
+  // kept (see FormatRecentEntry) is ignored. The next SaveSettings puts this program's
+  // additions before the list the file holds by then, so that programs running at once
+  // lose none of each other's.
+  void AddRecent(const RecentEntry& entry);
+  // The main window's place as loaded (nothing when [WINDOW] was missing or damaged) or as
+  // last set; a save writes the keys that changed.
+  const std::optional<WindowPlace>& GetWindowPlace() const { return place_; }
+  void SetWindowPlace(const WindowPlace& place) { place_ = place; }
+
   // The help page: MakePath("korvel.html") (empty without a program folder), or for an
   // installed program korvel.html in its data folder (platform/ProgramFolder.h: HelpFolder).
   // The window that opens it lives in the desktop program.
@@ -108,6 +127,10 @@ class SettingsStore {
   int newlineMode_ = 0;
   std::unique_ptr<FixedWidthReader> fixReader_;
   Values loaded_;  // the settings as the file held them when last loaded or saved
+  std::vector<RecentEntry> recent_;
+  std::vector<RecentEntry> added_;  // this program's additions not yet saved, newest first
+  std::optional<WindowPlace> place_;
+  std::optional<WindowPlace> loadedPlace_;
 };
 
 }  // namespace korvel

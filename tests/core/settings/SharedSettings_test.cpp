@@ -19,6 +19,7 @@
 #include "TestUtil.h"
 #include "platform/IniFile.h"
 #include "platform/Notifier.h"
+#include "settings/RecentFiles.h"
 #include "settings/SettingsStore.h"
 
 namespace korvel {
@@ -272,6 +273,109 @@ TEST(SharedSettingsTest, TwoProgramsSavingAThousandTimesEachLoseNothing) {
   // No temporary file is left beside it.
   EXPECT_EQ(test::FolderEntries(home.Path()),
             (std::vector<std::string>{"korvel.ini", "korvel.ini.lock"}));
+}
+
+RecentEntry Pair(const std::string& left, const std::string& right) {
+  RecentEntry entry;
+  entry.PathL = left;
+  entry.PathR = right;
+  return entry;
+}
+
+std::vector<std::string> LeftPaths(const std::vector<RecentEntry>& list) {
+  std::vector<std::string> paths;
+  for (const RecentEntry& entry : list) paths.push_back(entry.PathL);
+  return paths;
+}
+
+TEST(SharedSettingsTest, RecentPairsOfTwoProgramsAreBothKeptTheirOwnFirst) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  home.Write("korvel.ini",
+             "[RECENT]\r\n1=/old1\t/r\t0\t9\t0\t0\r\n2=damaged\r\n3=/old2\t/r\t0\t9\t0\t0\r\n"
+             "[WINDOW]\r\nX=abc\r\n");
+  SettingsStore first;
+  SettingsStore second;
+  first.LoadSettings();
+  second.LoadSettings();
+  EXPECT_EQ(LeftPaths(first.Recent()), (std::vector<std::string>{"/old1", "/old2"}));
+  EXPECT_FALSE(first.GetWindowPlace().has_value());
+
+  first.AddRecent(Pair("/a1", "/r"));
+  second.AddRecent(Pair("/b1", "/r"));
+  first.AddRecent(Pair("/a2", "/r"));
+  second.AddRecent(Pair("/old2", "/r"));  // used again: moves up
+  // A clipboard-free pair that cannot be kept changes nothing.
+  second.AddRecent(Pair("/x\ty", "/r"));
+  EXPECT_EQ(LeftPaths(first.Recent()), (std::vector<std::string>{"/a2", "/a1", "/old1", "/old2"}));
+  ASSERT_TRUE(first.SaveSettings());
+  ASSERT_TRUE(second.SaveSettings());
+  const std::vector<std::string> both = {"/old2", "/b1", "/a2", "/a1", "/old1"};
+  EXPECT_EQ(LeftPaths(second.Recent()), both);
+  SettingsStore third;
+  third.LoadSettings();
+  EXPECT_EQ(LeftPaths(third.Recent()), both);
+  // The damaged [WINDOW] is left as it was; nothing was set, so nothing was written there.
+  const std::string text = ReadFileBytes(home.File("korvel.ini"));
+  EXPECT_NE(text.find("[WINDOW]\r\nX=abc\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("damaged"), std::string::npos) << text;
+
+  // A save without additions leaves another program's later list alone.
+  ASSERT_TRUE(first.SaveSettings());
+  SettingsStore fourth;
+  fourth.LoadSettings();
+  EXPECT_EQ(LeftPaths(fourth.Recent()), both);
+}
+
+TEST(SharedSettingsTest, TheWindowPlaceIsSavedAndReadBack) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  SettingsStore global;
+  global.LoadSettings();
+  EXPECT_FALSE(global.GetWindowPlace().has_value());
+  global.SetWindowPlace({-30, 40, 1000, 700, 520});
+  ASSERT_TRUE(global.SaveSettings());
+  SettingsStore again;
+  again.LoadSettings();
+  EXPECT_EQ(again.GetWindowPlace(), (WindowPlace{-30, 40, 1000, 700, 520}));
+}
+
+// One program of the race below: adds its five pairs, saving after each, as five windows
+// of it closing one after another would.
+int AddRecentInALoop(char side) {
+  int failures = 0;
+  for (int i = 0; i < 5; ++i) {
+    SettingsStore global;
+    global.LoadSettings();
+    global.AddRecent(Pair(test::Cat("/", std::string(1, side), std::to_string(i)), "/r"));
+    if (!global.SaveSettings()) ++failures;
+  }
+  return failures;
+}
+
+TEST(SharedSettingsTest, TwoProgramsAddingRecentPairsAtOnceLoseNone) {
+  TempDir home;
+  ScopedHome scope(home.Path());
+  pid_t children[2];
+  for (int k = 0; k < 2; ++k) {
+    children[k] = ::fork();
+    ASSERT_GE(children[k], 0);
+    if (children[k] == 0) ::_exit(AddRecentInALoop(k == 0 ? 'a' : 'b'));
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+  SettingsStore global;
+  global.LoadSettings();
+  std::vector<std::string> paths = LeftPaths(global.Recent());
+  // Each program's own order survives, newest first, whatever the interleaving.
+  std::vector<std::string> a, b;
+  for (const std::string& path : paths) (path[1] == 'a' ? a : b).push_back(path);
+  EXPECT_EQ(a, (std::vector<std::string>{"/a4", "/a3", "/a2", "/a1", "/a0"}));
+  EXPECT_EQ(b, (std::vector<std::string>{"/b4", "/b3", "/b2", "/b1", "/b0"}));
 }
 
 }  // namespace
