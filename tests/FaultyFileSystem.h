@@ -7,6 +7,7 @@
 // again afterwards.
 
 #include <algorithm>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,6 +37,27 @@ class FaultyFileSystem : public FileSystem {
     std::lock_guard<std::mutex> lock(mutex_);
     failWriteCloses_ = true;
   }
+  // Reads of a file whose path contains `marker` wait, once `goodReads` reads of that opening
+  // have been served, until Release: a file that is slow to come, for as long as a test
+  // likes. Held() tells how many reads wait now.
+  void HoldReads(std::string marker, int goodReads) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    holdMarker_ = std::move(marker);
+    goodHeldReads_ = goodReads;
+    released_ = false;
+  }
+  void Release() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      released_ = true;
+    }
+    gate_.notify_all();
+  }
+  // Waits until `count` reads are held (no time limit: the test's own timeout guards it).
+  void WaitUntilHeld(int count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    gate_.wait(lock, [&] { return held_ >= count; });
+  }
   // Calls that failed because of the faults above.
   int Failures() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -50,15 +72,23 @@ class FaultyFileSystem : public FileSystem {
     opened = Opened{};
     opened.writing = mode != OpenMode::kRead;
     opened.failingReads = !readMarker_.empty() && path.find(readMarker_) != std::string::npos;
+    opened.heldReads = !holdMarker_.empty() && path.find(holdMarker_) != std::string::npos;
     return fd;
   }
   ssize_t Read(int fd, void* buffer, std::size_t count) override {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::unique_lock<std::mutex> lock(mutex_);
       auto it = open_.find(fd);
       if (it != open_.end() && it->second.failingReads && it->second.reads++ >= goodReads_) {
         ++failures_;
         return -1;
+      }
+      if (it != open_.end() && it->second.heldReads && it->second.heldCount++ >= goodHeldReads_ &&
+          !released_) {
+        ++held_;
+        gate_.notify_all();
+        gate_.wait(lock, [&] { return released_; });
+        --held_;
       }
     }
     return FileSystem::Read(fd, buffer, count);
@@ -125,6 +155,8 @@ class FaultyFileSystem : public FileSystem {
     bool writing = false;
     bool failingReads = false;
     int reads = 0;
+    bool heldReads = false;
+    int heldCount = 0;
   };
 
   mutable std::mutex mutex_;
@@ -135,6 +167,11 @@ class FaultyFileSystem : public FileSystem {
   std::size_t writeBudget_ = 0;
   bool failWriteCloses_ = false;
   int failures_ = 0;
+  std::condition_variable gate_;
+  std::string holdMarker_;
+  int goodHeldReads_ = 0;
+  bool released_ = false;
+  int held_ = 0;
 };
 
 // Installs a file system for the lifetime of a scope.

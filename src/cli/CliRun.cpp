@@ -252,7 +252,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (!Shown(notifier, session.FillFieldGrids(grid, prompter))) return kExitFailed;
   if (!MarkGrid(o, grid, session.RowNames(grid), err)) return kExitFailed;
   if (!Shown(notifier, grid.ConfirmMarks())) return kExitFailed;
-  if (!Shown(notifier, session.CompareSides(grid))) return kExitFailed;
+  if (!Shown(notifier, session.CompareSides(grid, Progress::None()))) return kExitFailed;
 
   // With the report on standard output, nothing else may go there.
   const bool reportToStdout = o.reportPath == "-";

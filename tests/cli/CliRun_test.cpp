@@ -244,6 +244,31 @@ TEST_F(CliRunTest, ReaderFailuresEndWithoutSummary) {
   EXPECT_NE(Messages()[0].find("サイズオーバー"), std::string::npos);
 }
 
+// A quote that never closes fails the run with its line, from the field grid's filling when
+// it is in the first record, else from the reading; the last line break alone loses nothing.
+TEST_F(CliRunTest, UnclosedQuoteFailsTheRunWithItsLine) {
+  struct Case {
+    const char* what;
+    std::string right;
+    int exit;
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {"a middle line",
+       "1,a\r\n2,\"b\r\n3,c\r\n",
+       kExitFailed,
+       {"引用符が閉じられていません。(2行目)"}},
+      {"the first line", "1,\"a\r\n2,b\r\n", kExitFailed, {"引用符が閉じられていません。(1行目)"}},
+      {"only the final line break after it", "1,a\r\n2,\"b\r\n", kExitSame, {}},
+  };
+  const std::string left = dir_.Write("l.csv", "1,a\r\n2,b\r\n");
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run({"--key", "1", left, dir_.Write("r.csv", c.right)}), c.exit) << c.what;
+    EXPECT_EQ(Messages(), c.messages) << c.what;
+    EXPECT_EQ(Out().rfind(kSummaryPrefix, 0) == 0, c.messages.empty()) << c.what;
+  }
+}
+
 TEST_F(CliRunTest, SettingsFileGivesTheDefaultsAndOptionsOverride) {
   const std::string utf8 = dir_.Write("u.csv",
                                       "\xEF\xBB\xBF"

@@ -32,6 +32,15 @@ Status NoMemory() { return Status::Warning(-1, Sjis("メモリが足りません
 // A reader's failure as a failure of the run: the reader's messages, code -1.
 Status ReaderFailure(const Status& reader) { return reader.Then(Status(-1)); }
 
+Status Cancelled() { return Status(CompareSession::kCancelled); }
+
+int ProgressInput(Side side) { return side == Side::kLeft ? Progress::kLeft : Progress::kRight; }
+
+// How many rows or pairs a loop handles between two polls of the progress; records loaded
+// are told (and the progress polled) more often, so that the counts shown move.
+constexpr std::uint64_t kPollEvery = 64 * 1024;
+constexpr std::uint64_t kRecordsPerReport = 1024;
+
 int Sign(long long a, long long b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 // How many rows ahead the key-order passes ask for the rows they will read.
@@ -46,6 +55,12 @@ void Prefetch(const RowTable& table, const std::vector<std::int32_t>& order, std
 
 CompareSession::CompareSession() = default;
 CompareSession::~CompareSession() = default;
+
+void CompareSession::CopySetUp(const CompareSession& from) {
+  settings_ = from.settings_;
+  fixed_ = from.fixed_;
+  fill_ = from.fill_;
+}
 
 // ---------------------------------------------------------------------------
 // Set-up chain
@@ -124,13 +139,21 @@ Status CompareSession::FillFieldGridFixed(FieldGrid& grid, int column) {
 // ---------------------------------------------------------------------------
 // The run
 
-Status CompareSession::CompareSides(const FieldGrid& grid) {
+Status CompareSession::CompareSides(const FieldGrid& grid, Progress& progress) {
   Status result(-1);
   bool noMemory = false;
+  progress_ = &progress;
   try {
     result = RunSteps(grid);
   } catch (const std::bad_alloc&) {
     noMemory = true;
+  }
+  progress_ = &Progress::None();
+  // A cancelled run fails wherever it stopped, often as a failed read: none of that is
+  // news to the one who cancelled it.
+  if ((noMemory || !result.IsOk()) && progress.Cancelled()) {
+    ResetResult();
+    return Cancelled();
   }
   // The result is emptied before the message is made: should even the message find no
   // memory, what escapes to the program's boundary leaves no half-made result behind.
@@ -162,7 +185,7 @@ Status CompareSession::RunSteps(const FieldGrid& grid) {
   leftRec_.ClearSelection();
   rightRec_.ClearSelection();
   if (!paired.IsOk()) return paired;
-  ClassifyPairs();
+  if (!ClassifyPolled()) return Cancelled();
   return Status::Ok();
 }
 
@@ -240,7 +263,11 @@ Status CompareSession::PrepareSide(SortedSelection& rec, RowTable& table, Side s
   // A key field beyond this side's columns ends the key list (-6): its cells read "" in
   // every row, and the key fields after it are beyond the columns as well.
   (void)rec.SetSortKeys(side == Side::kLeft ? sortKeys_ : layout_.RightKeyList(), 0);
-  if (rec.Select() == SortedSelection::kNoMemory) return NoMemory();
+  rec.SetProgress(progress_);
+  const int selected = rec.Select();
+  rec.SetProgress(nullptr);
+  if (selected == SortedSelection::kCancelled) return Cancelled();
+  if (selected == SortedSelection::kNoMemory) return NoMemory();
   return Status::Ok();
 }
 
@@ -251,6 +278,7 @@ void CompareSession::SetEncoding(Side side, int encoding) {
 Status CompareSession::LoadDelimitedSide(RowTable& table, const std::string& path, Side side,
                                          int fileKind, bool topRowNames) {
   DelimitedReader csv;
+  csv.SetProgress(progress_, ProgressInput(side));
   if (OpenDelimited(csv, Reading(fileKind), path, topRowNames) != DelimitedReader::kOpenOk) {
     return ReaderFailure(csv.GetStatus());
   }
@@ -265,6 +293,12 @@ Status CompareSession::LoadDelimitedSide(RowTable& table, const std::string& pat
 Status CompareSession::LoadFixedSide(RowTable& table, const std::string& path, Side side,
                                      bool topRowNames) {
   if (fixed_ == nullptr) return Status::Warning(-1, Sjis("フィールドが存在しません。"));
+  fixed_->SetProgress(progress_, ProgressInput(side));
+  // The source is shared and outlives the run: it forgets the run's progress on the way out.
+  struct Forget {
+    FixedLengthSource* source;
+    ~Forget() { source->SetProgress(nullptr, 0); }
+  } forget{fixed_};
   if (fixed_->Open(path, topRowNames ? 1 : 0, ReadingEncoding(), settings_.DetectBom ? 1 : 0) !=
       0) {
     Status failed = ReaderFailure(fixed_->GetStatus());
@@ -292,10 +326,18 @@ Status CompareSession::LoadRecords(SideRecordReader& reader, RowTable& table,
                                    bool topRowNames) {
   int n = 0;
   std::vector<char> skip;  // by column: not loaded
+  const int input = ProgressInput(side);
+  std::uint64_t unreported = 0;
   for (int r = 0;; ++r) {
     int count = reader.ReadRecord();
+    if (count <= 0) progress_->AddRecords(input, unreported);
     if (count == 0) return Status::Ok();
-    if (count < 0) return ReaderFailure(reader.GetStatus());
+    if (count < 0) return progress_->Cancelled() ? Cancelled() : ReaderFailure(reader.GetStatus());
+    if (++unreported == kRecordsPerReport) {
+      progress_->AddRecords(input, unreported);
+      unreported = 0;
+      if (progress_->Cancelled()) return Cancelled();
+    }
     if (r == 0) {
       n = count;
       if (delimited) {
@@ -380,6 +422,7 @@ Status CompareSession::PairRecords() {
     } else if (layout_.KeyCount > 0) {
       order = CompareKeys(leftRec_.CurrentRow(), rightRec_.CurrentRow());
     }
+    if (allPairs_.size() % kPollEvery == 0 && progress_->Cancelled()) return Cancelled();
     RecordPair pair;
     if (order <= 0) {
       pair.LeftRow = leftRec_.CurrentRow();
@@ -397,6 +440,13 @@ Status CompareSession::PairRecords() {
 }
 
 void CompareSession::ClassifyPairs() {
+  Progress* running = progress_;
+  progress_ = &Progress::None();
+  (void)ClassifyPolled();
+  progress_ = running;
+}
+
+bool CompareSession::ClassifyPolled() {
   ReleaseExtraction();
   layout_.ClearDiffCounts();
   const std::vector<ResultField>& fields = layout_.Fields();
@@ -414,6 +464,7 @@ void CompareSession::ClassifyPairs() {
       leftTable_.PrefetchRow(allPairs_[i + kReadAhead].LeftRow);
       rightTable_.PrefetchRow(allPairs_[i + kReadAhead].RightRow);
     }
+    if (i % kPollEvery == 0 && progress_->Cancelled()) return false;
     RecordPair& pair = allPairs_[i];
     if (pair.LeftRow < 0) {
       pair.Status = kStatusRightOnly;
@@ -440,6 +491,7 @@ void CompareSession::ClassifyPairs() {
     diffCellCount_ += differing;
     if (differing > 0) ++diffRecordCount_;
   }
+  return true;
 }
 
 void CompareSession::ResetResult() {

@@ -63,6 +63,8 @@ class CompareSession {
   static constexpr int kMaxComparedFields = 255;
   static constexpr int kMaxCellBytes = 500;
   static constexpr int kKindColumnBytes = 10;
+  // CompareSides: the run was cancelled through its Progress (no messages).
+  static constexpr int kCancelled = -2;
 
   CompareSession();
   ~CompareSession();
@@ -73,6 +75,11 @@ class CompareSession {
   // back into, and what the run reads. Changed only through EditSettings.
   const CompareSettings& Settings() const { return settings_; }
   CompareSettings& EditSettings() { return settings_; }
+
+  // Makes this session ready to run what `from` would run next: its settings, its
+  // fixed-length source and what the last filling of the grid found (MaxNameCount). The
+  // result is not taken: a front end builds a new run here while `from` stays shown.
+  void CopySetUp(const CompareSession& from);
 
   // ---- Set-up chain -------------------------------------------------------------------
 
@@ -119,7 +126,12 @@ class CompareSession {
   // side's, then (only after the left side succeeded) the right side's. Afterwards the
   // caller shows the messages, then SummaryText(), the encodings and the caption, and
   // repaints.
-  [[nodiscard]] Status CompareSides(const FieldGrid& grid);
+  //
+  // The run reports to `progress` and polls it (platform/Progress.h): the bytes and records
+  // read per side, and a cancellation stops it at its next poll with kCancelled and no
+  // messages, the result empty. `progress` is used from the run's threads; it must outlive
+  // the call.
+  [[nodiscard]] Status CompareSides(const FieldGrid& grid, Progress& progress = Progress::None());
 
   // Loads one delimited side into `table`: ok, or -1 with the messages (the reader's, a
   // cell over 500 bytes: "<file>\n<k>カラム-<L>行目でサイズオーバー"). Sets EncodingL/R.
@@ -228,11 +240,15 @@ class CompareSession {
   int CompareKeys(int leftRow, int rightRow) const;
   void SetEncoding(Side side, int encoding);
   Status RunSteps(const FieldGrid& grid);
+  // ClassifyPairs, polling progress_: false when it was cancelled (the counts are then
+  // incomplete and the run is dropped).
+  bool ClassifyPolled();
   Status FillExtractColumn(int position, bool differing);
   Status FillExtractByStatus(int kind, bool differing);
 
   CompareSettings settings_;
   FixedLengthSource* fixed_ = nullptr;
+  Progress* progress_ = &Progress::None();  // the running CompareSides's, else None
   GridFillState fill_;
 
   FieldLayout layout_;

@@ -203,6 +203,8 @@ Status FillFromNames(FieldGrid& grid, int column, const DelimitedReader& csv, Gr
 Status FillFromFirstRecord(FieldGrid& grid, int column, DelimitedReader& csv, GridFillState& state,
                            Prompter& prompter) {
   int n = csv.ReadRecord();
+  // A quote that never closes is told as it is, as the run would tell it.
+  if (n == DelimitedReader::kReadUnclosedQuote) return csv.GetStatus().Then(Status(-1));
   if (n <= 0) {
     // Whatever kept the first record away is told as a file without fields; only the
     // messages of a memory failure come before that.

@@ -18,6 +18,7 @@ class FixedWidthRecordReader : public FixedLengthSource {
   }
   int GetEncoding() const override { return fix_.GetEncoding(); }
   void Close() override { fix_.Close(); }
+  void SetProgress(Progress* progress, int input) override { fix_.SetProgress(progress, input); }
   int ReadRecord() override { return fix_.ReadRecord(); }
   std::string_view Field(int index) const override { return fix_.FieldView(index); }
   const Status& GetStatus() const override { return fix_.GetStatus(); }

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "io/DelimitedReader.h"
+#include "platform/Progress.h"
 #include "platform/Status.h"
 
 namespace korvel {
@@ -75,6 +76,12 @@ class FixedLengthSource : public SideRecordReader {
   virtual int Open(const std::string& path, int skipLines, int encoding, int adoptMark) = 0;
   virtual int GetEncoding() const = 0;
   virtual void Close() = 0;
+  // Reports the reading of the files opened from now on to `progress` (null for none) as
+  // `input`; a cancelled progress fails the reading at its next block (Progress.h).
+  virtual void SetProgress(Progress* progress, int input) {
+    (void)progress;
+    (void)input;
+  }
 };
 
 }  // namespace korvel

@@ -313,9 +313,9 @@ int SortedSelection::Select() {
     selection_[static_cast<std::size_t>(r)] = r;
     table_->SetMarked(r, true);
   }
-  if (Sort() != 0) {
+  if (const int sorted = Sort(); sorted != 0) {
     std::vector<std::int32_t>().swap(selection_);
-    return kNoMemory;
+    return sorted;
   }
   First();
   return 0;
@@ -325,9 +325,14 @@ int SortedSelection::Sort() {
   if (keys_.empty() || table_ == nullptr || selection_.size() < 2) return 0;
   try {
     KeyOrder order(*table_, keys_);
+    auto cancelled = [this] { return progress_ != nullptr && progress_->Cancelled(); };
+    if (cancelled()) return kCancelled;
     std::vector<SortItem> items = order.Prepare(selection_);
+    if (cancelled()) return kCancelled;
     QuickPhase(items, order);
+    if (cancelled()) return kCancelled;
     StableFinish(items, order);
+    if (cancelled()) return kCancelled;
     ReverseEqualRuns(items, order, exactTies_);
     for (std::size_t p = 0; p < items.size(); ++p) selection_[p] = items[p].row;
   } catch (const std::bad_alloc&) {

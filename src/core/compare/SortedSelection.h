@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "compare/RowTable.h"
+#include "platform/Progress.h"
 
 namespace korvel {
 
@@ -21,6 +22,7 @@ class SortedSelection {
   static constexpr int kBadOrder = -7;     // SetSortKeys: a bad order letter
   static constexpr int kNoMemory = -1;     // Select, Sort: memory could not be had
   static constexpr int kNoRows = 202;      // Select: the table has no rows
+  static constexpr int kCancelled = -8;    // Select, Sort: the progress was cancelled
 
   struct Key {
     int column = 0;
@@ -50,14 +52,17 @@ class SortedSelection {
   // ordered by their bytes when this is on, so that a merge comparing case-sensitively
   // meets them in the same order on both sides. Off by default.
   void SetExactTieOrder(bool on) { exactTies_ = on; }
+  // Select and Sort poll `progress` (not owned; null for none) before each pass of the sort
+  // and give up with kCancelled once it is cancelled, the selection emptied.
+  void SetProgress(const Progress* progress) { progress_ = progress; }
 
   // Selects every row of the table in table order, marks them (status bit 0), sorts, and
-  // positions at the first row: 0; kNoRows (end flag 1, cursor -1); kNoMemory (the
-  // selection is emptied).
+  // positions at the first row: 0; kNoRows (end flag 1, cursor -1); kNoMemory or kCancelled
+  // (the selection is emptied).
   [[nodiscard]] int Select();
   // Orders the selection by the keys: ascending by the keys, rows whose keys compare equal
   // in the reverse of the order a bounded quicksort leaves them in. Without keys nothing
-  // changes. 0, or kNoMemory (the order is left as it was).
+  // changes. 0, or kNoMemory or kCancelled (the order is left as it was).
   [[nodiscard]] int Sort();
 
   // Cursor 0, end flag 0; with an empty selection cursor -1, end flag 1 and -1.
@@ -85,6 +90,7 @@ class SortedSelection {
   int cursor_ = -1;
   int eof_ = 1;
   bool exactTies_ = false;
+  const Progress* progress_ = nullptr;
 };
 
 }  // namespace korvel

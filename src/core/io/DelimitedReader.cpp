@@ -1,6 +1,7 @@
 #include "io/DelimitedReader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -37,6 +38,12 @@ struct DelimitedReader::RecordState {
   bool ended = false;
   std::size_t lineBreak = kNoLineBreak;  // TAB rules: position of the cell's first line break
   bool control = false;                  // the cell may hold a byte below 0x20 other than TAB
+  // CSV rules: the line the cell's first quote opened on (0: none yet), whether the cell has had a
+  // line break and whether anything but line breaks followed it. Flags, since a long cell is not
+  // kept.
+  long long quoteLine = 0;
+  bool brokeLine = false;
+  bool textAfterBreak = false;
 };
 
 DelimitedReader::DelimitedReader() { BuildClasses(); }
@@ -86,6 +93,8 @@ int DelimitedReader::Open(const std::string& path, int nameMode, int encoding, i
   inputEnded_ = false;
   dataEnded_ = false;
   readFailed_ = false;
+  linesEnded_ = 0;
+  lfContinuesCr_ = false;
   std::string message;
   if (OpenInputFile(file_, path, encoding, adoptMark == 1, &encoding_, &message) != 0) {
     return Fail(kOpenFailed, message);
@@ -101,6 +110,11 @@ int DelimitedReader::Open(const std::string& path, int nameMode, int encoding, i
   names_.Clear();
   if (nameMode == 1) {
     int n = ReadRecord();
+    if (n == kReadUnclosedQuote) {
+      Close();
+      status_ = Status::Warning(kOpenUnclosedQuote, GetError());
+      return kOpenUnclosedQuote;
+    }
     if (n <= 0) {
       Close();
       // The names line's own failure is told as a missing names line; only the messages of
@@ -239,6 +253,7 @@ void DelimitedReader::ScanPlain(RecordState& st) {
     }
   }
   if (p > pos_) {
+    if (st.brokeLine) st.textAfterBreak = true;
     // The run stays in the window until the cell is stored or changed otherwise.
     if (pendingStart_ == kNoPending) pendingStart_ = pos_;
     pos_ = p;
@@ -247,6 +262,9 @@ void DelimitedReader::ScanPlain(RecordState& st) {
 }
 
 bool DelimitedReader::ConsumeLineBreak() {
+  // An LF whose CR was taken as a trail byte was counted with it.
+  if (!(lfContinuesCr_ && window_[pos_] == '\n')) ++linesEnded_;
+  lfContinuesCr_ = false;
   if (window_[pos_] == '\r') {
     if (Ensure(2) == Fetch::kFailed) return false;
     pos_ += (pos_ + 1 < window_.size() && window_[pos_ + 1] == '\n') ? 2 : 1;
@@ -321,6 +339,12 @@ void DelimitedReader::FallBack(RecordState& st) {
   st.ended = true;
 }
 
+int DelimitedReader::FailUnclosedQuote(long long line) {
+  char number[24];
+  std::snprintf(number, sizeof number, "%lld", line);
+  return Fail(kReadUnclosedQuote, Sjis("引用符が閉じられていません。(") + number + Sjis("行目)"));
+}
+
 void DelimitedReader::SetCellTooLargeMessage() {
   std::string head;
   for (std::size_t i = 0; i < cell_.size();) {
@@ -351,6 +375,9 @@ int DelimitedReader::ReadRecordBody() {
     st.fields += 1;
     ClearCell();
     st.control = false;
+    st.brokeLine = false;
+    st.textAfterBreak = false;
+    st.quoteLine = 0;
   };
   auto copyByte = [&](unsigned char c) {
     const char byte = static_cast<char>(c);
@@ -376,6 +403,11 @@ int DelimitedReader::ReadRecordBody() {
         // An unclosed quoted cell that spans lines would lose every line after its first;
         // it falls back like any other broken multi-line cell.
         FallBack(st);
+      } else if (!tabRules && st.quoted && st.textAfterBreak) {
+        // The store rule would keep the cell up to its first line break and drop the rest
+        // of the file with no word: on a stray quote that is every record after it.
+        fieldCount_ = 0;
+        return FailUnclosedQuote(st.quoteLine);
       } else if (!cell_.empty()) {
         endField();
       }
@@ -385,12 +417,19 @@ int DelimitedReader::ReadRecordBody() {
     // Only a field's end may use the pending run in place; every other step changes the
     // cell or skips a byte, so the run joins the cell first.
     if (st.quoted || !(IsLineBreak(c) || c == (tabRules ? '\t' : delimiter))) FlushPending();
+    if (st.brokeLine && !IsLineBreak(c)) st.textAfterBreak = true;
     if (IsLeadByte(c)) {
-      if (Ensure(2) == Fetch::kFailed) break;
+      if (Ensure(3) == Fetch::kFailed) break;
       std::size_t w = pos_ + 1 < window_.size() ? 2 : 1;
       if (w == 2) {
         const auto trail = static_cast<unsigned char>(window_[pos_ + 1]);
         if (trail < 0x20 && trail != '\t') st.control = true;
+        // A line break taken as a trail byte still ends a line of the file.
+        if (IsLineBreak(trail)) {
+          ++linesEnded_;
+          // Its LF, the next byte, is then the rest of the same line break.
+          lfContinuesCr_ = trail == '\r' && pos_ + 2 < window_.size() && window_[pos_ + 2] == '\n';
+        }
       }
       AddToCell(std::string_view(window_).substr(pos_, w));
       pos_ += w;
@@ -401,6 +440,9 @@ int DelimitedReader::ReadRecordBody() {
       if (!st.quoted) {
         if (c == '"') {
           st.quoted = true;
+          // A cell quoted, closed and quoted again is named by its first quote: that is
+          // where the cell that swallows the rest began.
+          if (st.quoteLine == 0) st.quoteLine = linesEnded_ + 1;
           ++pos_;
         } else if (c == delimiter) {
           endField();
@@ -423,6 +465,7 @@ int DelimitedReader::ReadRecordBody() {
       } else if (IsLineBreak(c)) {
         AddToCell(NewlineReplacement());
         st.control = true;
+        st.brokeLine = true;
         if (!ConsumeLineBreak()) break;
       } else {
         copyByte(c);

@@ -40,12 +40,21 @@ class DelimitedReader {
  public:
   // Open results.
   static constexpr int kOpenOk = 0;
-  static constexpr int kOpenFailed = 1;    // missing, empty, foreign mark, unreadable
-  static constexpr int kOpenNoFields = 2;  // the field-name record has no fields
-  static constexpr int kOpenTooMany = 4;   // the field-name record has over 1000 fields
+  static constexpr int kOpenFailed = 1;         // missing, empty, foreign mark, unreadable
+  static constexpr int kOpenNoFields = 2;       // the field-name record has no fields
+  static constexpr int kOpenUnclosedQuote = 3;  // the field-name record: see kReadUnclosedQuote
+  static constexpr int kOpenTooMany = 4;        // the field-name record has over 1000 fields
   static constexpr int kOpenNoMemory = 5;
   // ReadRecord failures.
-  static constexpr int kReadTooMany = -2;       // name mode: a record with over 1000 fields
+  static constexpr int kReadTooMany = -2;  // name mode: a record with over 1000 fields
+  // CSV rules: the input ended inside a quoted cell that holds something other than line
+  // breaks after its first line break, which the store rule's cut would drop unseen.
+  // The message names the physical line the cell's first quote opened on
+  // ("引用符が閉じられていません。
+  // (%d行目)"), counted from 1 over the file's own line breaks (LF, CR LF or a lone CR),
+  // the field-name line included. A quoted cell that holds nothing but line breaks after
+  // its first one loses nothing and is read as before; the TAB rules fall back instead.
+  static constexpr int kReadUnclosedQuote = -3;
   static constexpr int kReadCellTooLarge = -9;  // also: no memory
   static constexpr int kReadFailed = -99;
 
@@ -61,6 +70,9 @@ class DelimitedReader {
   void SetDelimiter(char delimiter);
   void SetTabOldType(int tabOldType) { tabOldType_ = tabOldType; }
   void SetNewlineMode(int mode) { newlineMode_ = mode; }
+  // Reports the reading to `progress` as `input` (TextFile::SetProgress); a cancelled
+  // progress makes ReadRecord fail as on a failed read.
+  void SetProgress(Progress* progress, int input) { file_.SetProgress(progress, input); }
 
   // `nameMode` 1: the first record holds the field names (read here, not delivered).
   // `adoptMark` 1: a byte-order mark of another encoding is adopted.
@@ -103,9 +115,10 @@ class DelimitedReader {
   void AddToCell(std::string_view bytes);
   // Empties the cell for the next one.
   void ClearCell();
-  // Steps over the line break at the read position, CR LF as one; false when the look-ahead
-  // could not be read.
+  // Steps over the line break at the read position, CR LF as one, and counts it; false when
+  // the look-ahead could not be read.
   bool ConsumeLineBreak();
+  int FailUnclosedQuote(long long line);
   // Joins the pending run of the window to the cell.
   void FlushPending();
   std::size_t CellSize() const;
@@ -130,6 +143,11 @@ class DelimitedReader {
   bool inputEnded_ = false;  // the file has delivered its last piece
   bool dataEnded_ = false;   // ReadRecord has returned 0
   bool readFailed_ = false;  // a piece could not be read
+  // CSV rules: the line breaks consumed so far (the current physical line is one more), and
+  // whether the LF at the read position belongs to a CR taken as a trail byte, so that the
+  // pair counts once.
+  long long linesEnded_ = 0;
+  bool lfContinuesCr_ = false;
   std::string cell_;
   bool cellFull_ = false;       // cell_ holds as much of the cell as can be stored
   bool keepWholeCell_ = false;  // a TAB-rules quoted cell: every byte is kept (see above)

@@ -86,6 +86,9 @@ class FixedWidthReader {
   // kOpenOk, kOpenFailed (also when a read fails while skipping), kOpenNoHeader or
   // kOpenNoMemory.
   [[nodiscard]] int Open(const std::string& path, int skipLines, int encoding, int adoptMark);
+  // Reports the reading to `progress` as `input` (TextFile::SetProgress); a cancelled
+  // progress makes ReadRecord fail as on a failed read.
+  void SetProgress(Progress* progress, int input) { file_.SetProgress(progress, input); }
   // Number of fields filled (at least 1); 0 at the end of the data or when no file is open;
   // kReadStraddle, kReadNoMemory or kReadFailed.
   [[nodiscard]] int ReadRecord();

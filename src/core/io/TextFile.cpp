@@ -64,6 +64,10 @@ int TextFile::Open(const std::string& path, int mode, int encoding) {
   carryLength_ = 0;
   readAheadPos_ = readAheadEnd_ = 0;
   readAheadFailed_ = false;
+  if (progress_ != nullptr && mode == kModeRead) {
+    const long long size = CurrentFileSystem().FileSize(fd);
+    if (size > 0) progress_->AddExpected(progressInput_, static_cast<std::uint64_t>(size));
+  }
   return 0;
 }
 
@@ -111,7 +115,14 @@ long TextFile::Fill(unsigned char* dst, std::size_t count) {
     if (readAheadPos_ == readAheadEnd_) {
       if (readAheadFailed_) return -1;
       if (readAhead_.empty()) readAhead_.resize(kReadAheadSize);
-      ssize_t n = CurrentFileSystem().Read(fd_, readAhead_.data(), readAhead_.size());
+      // A cancelled run reads no further; to the reader it is a read that failed, and the
+      // run, which knows better, drops the failure's message.
+      const bool cancelled = progress_ != nullptr && progress_->Cancelled();
+      ssize_t n =
+          cancelled ? -1 : CurrentFileSystem().Read(fd_, readAhead_.data(), readAhead_.size());
+      if (n > 0 && progress_ != nullptr) {
+        progress_->AddDone(progressInput_, static_cast<std::uint64_t>(n));
+      }
       if (n < 0) {
         // Bytes already gathered are delivered; the failure shows on the next call.
         readAheadFailed_ = true;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/Status.h"
 
@@ -82,6 +83,15 @@ class TextFile {
 
   int GetEncoding() const { return encoding_; }
 
+  // Reports the reading of a file opened from now on as input `input` of `progress` (not
+  // owned; null for none): its size at Open, each block read, and a read asked for once
+  // `progress` is cancelled fails like a failed read, so that a reader stops at its next
+  // piece.
+  void SetProgress(Progress* progress, int input) {
+    progress_ = progress;
+    progressInput_ = input;
+  }
+
  private:
   // Reads up to `count` bytes through the read-ahead buffer; -1 on failure.
   long Fill(unsigned char* dst, std::size_t count);
@@ -102,6 +112,8 @@ class TextFile {
   std::size_t readAheadPos_ = 0;
   std::size_t readAheadEnd_ = 0;
   bool readAheadFailed_ = false;
+  Progress* progress_ = nullptr;
+  int progressInput_ = 0;
 };
 
 // Opens `path` for a reader: TextFile::Open for reading, then CheckBom. 0 on success, with

@@ -105,6 +105,12 @@ ssize_t FileSystem::Write(int fd, const void* buffer, std::size_t count) {
 
 int FileSystem::Close(int fd) { return ::close(fd); }
 
+long long FileSystem::FileSize(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return -1;
+  return static_cast<long long>(st.st_size);
+}
+
 int FileSystem::BeginWrite(const std::string& path) {
   auto file = std::make_unique<AtomicFile>();
   const int fd = file->Begin(path);

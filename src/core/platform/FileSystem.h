@@ -25,6 +25,8 @@ class FileSystem {
   // Bytes written; fewer than `count`, or -1, on failure.
   virtual ssize_t Write(int fd, const void* buffer, std::size_t count);
   virtual int Close(int fd);
+  // The size in bytes of the open file `fd`, or -1 when it cannot be had.
+  virtual long long FileSize(int fd);
 
   // Writing a whole file safely (AtomicFile): BeginWrite opens a file that appears at
   // `path` only when CommitWrite succeeds; until then the old file, if any, stays as it

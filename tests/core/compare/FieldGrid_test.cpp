@@ -296,5 +296,36 @@ TEST(FieldGridTest, FieldCountLimitsAndFailures) {
   EXPECT_EQ(notifier.Texts(), std::vector<std::string>{"フィールドが存在しません。"});
 }
 
+// A quote that never closes in the record the filling reads (the name line, or else the first
+// record) is told with its line, as the run tells it; one further down is the run's affair.
+TEST(FieldGridTest, UnclosedQuoteInTheReadRecordIsTold) {
+  test::TempDir dir;
+  RecordingNotifier notifier;
+  NotifierPrompter prompter(notifier);
+  const DelimitedReading reading;
+  struct Case {
+    const char* what;
+    std::string input;
+    bool names;
+    int result;
+    std::vector<std::string> texts;
+  };
+  const Case cases[] = {
+      {"in the name line", "a,\"b\r\nc\r\n", true, -1, {"引用符が閉じられていません。(1行目)"}},
+      {"in the first record", "a,\"b\r\nc\r\n", false, -1, {"引用符が閉じられていません。(1行目)"}},
+      {"after the name line", "a,b\r\nc,\"d\r\ne\r\n", true, 0, {}},
+  };
+  for (const Case& c : cases) {
+    notifier.Clear();
+    GridFillState state;
+    FieldGrid grid;
+    EXPECT_EQ(test::Shown(notifier, FillFieldGrid(grid, FieldGrid::kNameA, reading, c.names,
+                                                  dir.Write("q.csv", c.input), state, prompter)),
+              c.result)
+        << c.what;
+    EXPECT_EQ(notifier.Texts(), c.texts) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace korvel

@@ -102,6 +102,104 @@ TEST_F(CsvTest, CsvQuotingRules) {
   EXPECT_EQ(Read("a,\""), (Records{{"a"}}));
 }
 
+// Under the CSV rules a quote that never closes would take every later line into one cell,
+// which the store rule then cuts at its first line break: a stray quote must stop the read
+// with the line it opened on, counted over the file's own line breaks, names included.
+TEST_F(CsvTest, UnclosedQuoteThatWouldSwallowLinesIsAnError) {
+  struct Case {
+    const char* what;
+    std::string input;
+    ReadOptions options;
+    Records expected;  // a record {"#-3"} ends the list on the error
+    long long line;    // the line the message names; 0 when there is no error
+  };
+  const Case cases[] = {
+      {"a stray quote in a middle line",
+       "a,b\r\nc,\"d\r\ne,f\r\ng,h\r\n",
+       {},
+       {{"a", "b"}, {"#-3"}},
+       2},
+      {"the name line counts",
+       "n1,n2\r\nx,y\r\nz,\"q\r\nw\r\n",
+       {.nameMode = 1},
+       {{"x", "y"}, {"#-3"}},
+       3},
+      {"LF, lone CR and CR LF each end one line",
+       "a\nb\rc\r\nd,\"e\r\nf",
+       {},
+       {{"a"}, {"b"}, {"c"}, {"#-3"}},
+       4},
+      {"a quoted line break before the stray quote counts",
+       "\"a\r\nb\",c\r\nd\"e\r\nf\r\n",
+       {},
+       {{"a", "c"}, {"#-3"}},
+       3},
+      {"a cell quoted again is named by its first quote",
+       "x\r\n\"a\r\nb\"c\"d\r\ne",
+       {},
+       {{"x"}, {"#-3"}},
+       2},
+      {"a doubled quote after the line break is text", "\"a\r\n\"\"", {}, {{"#-3"}}, 1},
+      {"text far past what a value keeps",
+       Cat("k,\"a\r\n", std::string(3000, 'y'), "\r\nz"),
+       {},
+       {{"#-3"}},
+       1},
+      {"the newline replacement changes nothing",
+       "x\r\n\"a\r\nb\r\n",
+       {.newlineMode = 1},
+       {{"x"}, {"#-3"}},
+       2},
+      {"TAB files under the CSV rules",
+       "x\ty\r\n\"a\r\nb\r\n",
+       {.delimiter = '\t', .tabOldType = 1},
+       {{"x", "y"}, {"#-3"}},
+       2},
+      // A CR taken as a lead byte's trail byte still ends its line, with its LF.
+      {"a CR LF after a lead byte ends one line", "\x81\r\n\"a\r\nb", {}, {{"\x81"}, {"#-3"}}, 2},
+      {"a CR after a lead byte ends a line", "\x81\rx,\"a\r\nb", {}, {{"#-3"}}, 2},
+      // Nothing but line breaks after the cell's first one: nothing is lost, as before.
+      {"only the final line break", "1,a\r\n2,\"x\r\n", {}, {{"1", "a"}, {"2", "x"}}, 0},
+      {"only line breaks", "2,\"x\r\n\r\n\n\r", {}, {{"2", "x"}}, 0},
+      {"no line break at all", "2,\"x", {}, {{"2", "x"}}, 0},
+      {"a closed multi-line cell", "\"a\r\nb\"\r\nc\r\n", {}, {{"a"}, {"c"}}, 0},
+      // The TAB rules fall back to the lines instead.
+      {"TAB rules", "k\t\"a\r\nb\r\nc", {.delimiter = '\t'}, {{"k", "\"a"}, {"b"}, {"c"}}, 0},
+  };
+  for (const Case& c : cases) {
+    DelimitedReader csv;
+    csv.SetDelimiter(c.options.delimiter);
+    csv.SetTabOldType(c.options.tabOldType);
+    csv.SetNewlineMode(c.options.newlineMode);
+    ASSERT_EQ(csv.Open(dir_.Write("in.txt", c.input), c.options.nameMode, kEncodingSjis, 1), 0)
+        << c.what;
+    Records records;
+    for (int n; (n = csv.ReadRecord()) != 0;) {
+      if (n < 0) {
+        records.push_back({"#" + std::to_string(n)});
+        break;
+      }
+      std::vector<std::string> fields;
+      for (int i = 0; i < n; ++i) fields.emplace_back(csv.GetField(i));
+      records.push_back(fields);
+    }
+    EXPECT_EQ(records, c.expected) << c.what;
+    const std::string message =
+        c.line == 0 ? std::string()
+                    : Cat(S("引用符が閉じられていません。("), std::to_string(c.line), S("行目)"));
+    EXPECT_EQ(std::string(csv.GetError()), message) << c.what;
+  }
+}
+
+// The same fault in the name line fails the opening with the same text.
+TEST_F(CsvTest, UnclosedQuoteInTheNameLineFailsTheOpening) {
+  DelimitedReader csv;
+  EXPECT_EQ(csv.Open(dir_.Write("in.txt", "a,\"b\r\nc,d\r\n"), 1, kEncodingSjis, 1),
+            DelimitedReader::kOpenUnclosedQuote);
+  EXPECT_EQ(std::string(csv.GetError()), S("引用符が閉じられていません。(1行目)"));
+  EXPECT_EQ(csv.ReadRecord(), 0);
+}
+
 TEST_F(CsvTest, NewlineModesInQuotedCells) {
   const std::string in = "\"l1\r\nl2\",x\r\n";
   EXPECT_EQ(Read(in, {.newlineMode = 0}), (Records{{"l1", "x"}}));
