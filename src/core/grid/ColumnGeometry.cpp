@@ -19,7 +19,7 @@ void ColumnGeometry::Measure(const std::vector<ResultField>& fields, const RowTa
   widths_.clear();
   widths_.reserve(fields.size());
   for (const ResultField& f : fields) {
-    std::size_t longest = 0;
+    std::size_t longest = f.Name.size();
     for (int r = 0; r < rows; ++r)
       longest = std::max(longest, left.CellView(f.FieldNoLeft, r).size());
     const long width = (static_cast<long>(longest) + 1) * charWidth;
