@@ -22,7 +22,7 @@ void ColumnGeometry::Measure(const std::vector<ResultField>& fields, const RowTa
     const RowTable& table = rightOnly ? *right : left;
     const int fieldNo = rightOnly ? f.FieldNoRight : f.FieldNoLeft;
     const int rows = std::min(table.RowCount(), kMeasuredRows);
-    std::size_t longest = 0;
+    std::size_t longest = f.Name.size();
     for (int r = 0; r < rows; ++r) longest = std::max(longest, table.CellView(fieldNo, r).size());
     const long width = (static_cast<long>(longest) + 1) * charWidth;
     widths_.push_back(static_cast<int>(std::clamp<long>(width, kMinWidth, kMaxWidth)));

@@ -23,11 +23,12 @@ class ColumnGeometry {
   static constexpr int kMaxWidth = 200;
   static constexpr int kMeasuredRows = 100;
 
-  // One width per field of `fields`, from the longest cell of the field in the first 100
-  // rows of `left` (file order; a missing cell counts as empty): (bytes + 1) x charWidth,
-  // kept within 48 .. 200. The right file is measured only for a field the left file lacks,
-  // when `right` is given; the names are not measured. No field is shown until the next
-  // painting.
+  // One width per field of `fields`, from the longer of the field's name (as the header shows
+  // it) and its longest cell in the first 100 rows of `left` (file order; a missing cell
+  // counts as empty): (bytes + 1) x charWidth, kept within 48 .. 200, so that a header is
+  // not cut where it fits. The right file is measured only for a field the left file lacks,
+  // when `right` is given. No field is shown until the next painting. Only the window's grid
+  // is measured: exports have widths of their own.
   void Measure(const std::vector<ResultField>& fields, const RowTable& left, int charWidth,
                const RowTable* right = nullptr);
   // No fields (the empty result).

@@ -107,4 +107,15 @@ std::vector<DiffBand> DetailDiffBands(std::string_view left, std::string_view ri
   return bands;
 }
 
+int DetailScrollColumns(const std::vector<DiffBand>& bands) {
+  if (bands.empty()) return 0;
+  return bands.front().start > kDetailLead ? bands.front().start - kDetailLead : 0;
+}
+
+DetailPiece DetailTextFrom(std::string_view text, int columns) {
+  Walker w{text};
+  while (!w.AtEnd() && w.column < columns) w.AdvanceCharacter();
+  return {text.substr(w.pos), w.AtEnd() ? columns : w.column};
+}
+
 }  // namespace korvel

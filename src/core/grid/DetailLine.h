@@ -28,4 +28,21 @@ struct DiffBand {
 // one run.
 std::vector<DiffBand> DetailDiffBands(std::string_view left, std::string_view right);
 
+// How far the detail line is scrolled, in display columns: so that the first differing
+// column stands at most kDetailLead columns from the line's left edge (0 when the texts are
+// the same or differ early enough). Without it a difference past the line's width could not
+// be seen.
+inline constexpr int kDetailLead = 10;
+int DetailScrollColumns(const std::vector<DiffBand>& bands);
+
+// The part of a CP932 text shown when the line is scrolled by `columns`, and the display
+// column where it starts: `columns` itself, or one more when a double-byte character
+// straddles the edge (it is left out whole, never cut in half).
+struct DetailPiece {
+  std::string_view text;
+  int column = 0;
+  bool operator==(const DetailPiece&) const = default;
+};
+DetailPiece DetailTextFrom(std::string_view text, int columns);
+
 }  // namespace korvel

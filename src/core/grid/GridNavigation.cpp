@@ -95,6 +95,14 @@ std::optional<CursorCell> MoveByKey(const NavigationSource& source, CursorCell c
       if (!rows || cursor.col <= 0) return std::nullopt;
       next.col = 0;
       break;
+    case NavKey::kFirstCell:
+      if (!rows || (cursor.col == 0 && cursor.row == 0)) return std::nullopt;
+      next = {0, 0};
+      break;
+    case NavKey::kLastCell:
+      if (!rows || (cursor.col == lastField && cursor.row == lastRow)) return std::nullopt;
+      next = {std::max(0, lastField), lastRow};
+      break;
   }
   return next;
 }
@@ -103,10 +111,12 @@ int RowScrollAfterKey(NavKey key, int curRow, int firstRow, int visibleRows) {
   switch (key) {
     case NavKey::kUp:
     case NavKey::kPageUp:
+    case NavKey::kFirstCell:
       if (curRow < firstRow || curRow >= firstRow + visibleRows) return curRow;
       return -1;
     case NavKey::kDown:
     case NavKey::kPageDown:
+    case NavKey::kLastCell:
       if (curRow - firstRow < 0 || curRow - firstRow >= visibleRows) {
         return std::max(0, curRow - visibleRows + 1);
       }

@@ -19,7 +19,20 @@ struct NavigationSource {
   std::function<bool(int row, int field)> cellsDiffer;
 };
 
-enum class NavKey { kUp, kPageUp, kDown, kPageDown, kRight, kEnd, kLeft, kHome };
+// kFirstCell (Ctrl+Home) and kLastCell (Ctrl+End) go to the grid's first cell (row 0, field
+// 0) and its last (the last row, the last field).
+enum class NavKey {
+  kUp,
+  kPageUp,
+  kDown,
+  kPageDown,
+  kRight,
+  kEnd,
+  kLeft,
+  kHome,
+  kFirstCell,
+  kLastCell
+};
 enum class Direction { kUp, kDown, kLeft, kRight };
 
 // Ctrl with an arrow: the row (up, down) or field (left, right) to jump to from the cursor.

@@ -62,6 +62,25 @@ std::optional<std::string> FormatRecentEntry(const RecentEntry& entry) {
   return value;
 }
 
+std::optional<RecentEntry> RecentEntryOf(const CompareSettings& settings) {
+  if (settings.FromClipboard) return std::nullopt;
+  return RecentEntry{settings.PathL,     settings.PathR,       settings.FileKind,
+                     settings.Delimiter, settings.TopRowNames, settings.Encoding};
+}
+
+void ApplyRecentEntry(const RecentEntry& entry, CompareSettings& settings) {
+  settings.PathL = entry.PathL;
+  settings.PathR = entry.PathR;
+  settings.FileKind = entry.FileKind;
+  settings.Delimiter = entry.Delimiter;
+  if (entry.FileKind == kFileKindDelimited && entry.Delimiter != '\t') {
+    settings.OtherDelimiter = entry.Delimiter;
+  }
+  settings.TopRowNames = entry.TopRowNames;
+  settings.Encoding = entry.Encoding;
+  settings.FromClipboard = false;
+}
+
 std::optional<RecentEntry> ParseRecentEntry(std::string_view value) {
   const std::vector<std::string_view> parts = SplitTabs(value);
   if (parts.size() != 6) return std::nullopt;

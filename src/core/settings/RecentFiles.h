@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compare/CompareSession.h"
 #include "platform/IniFile.h"
 
 namespace korvel {
@@ -45,6 +46,14 @@ inline constexpr std::size_t kMaxRecentEntries = 10;
 std::optional<std::string> FormatRecentEntry(const RecentEntry& entry);
 // The pair a [RECENT] value names, or nothing when it is damaged.
 std::optional<RecentEntry> ParseRecentEntry(std::string_view value);
+
+// The pair the file selection confirmed in `settings`, or nothing for clipboard captures
+// (their files are replaced by every capture, so they name nothing worth opening again).
+std::optional<RecentEntry> RecentEntryOf(const CompareSettings& settings);
+// Presets `settings` for the file selection with `entry`: both paths, the kind, the name line
+// and the encoding; a delimiter other than TAB becomes the other delimiter too, as the file
+// selection shows it. The clipboard flag is cleared; the byte-order-mark flag stays.
+void ApplyRecentEntry(const RecentEntry& entry, CompareSettings& settings);
 
 // The list the file holds, newest first: keys 1 to 10 in order, damaged ones skipped, a pair
 // repeated later dropped.

@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include "dialogs/DialogKit.h"
 #include "dialogs/ExportDialog.h"
 #include "dialogs/HelpWindow.h"
 #include "grid/CaptionText.h"
@@ -137,7 +138,9 @@ MainWindow::MainWindow(QWidget* parent)
   if (QScreen* s = QGuiApplication::primaryScreen()) {
     move(s->availableGeometry().center() - rect().center());
   }
+  RestorePlace();
   splitX_ = paiMain_->width() / 2;
+  FillRecentMenu();
   InstallSetUpCommands(*this);
 }
 
@@ -273,6 +276,10 @@ void MainWindow::CreateMenus() {
 
   QMenu* file = menu("mnuFile", "ファイル(&F)");
   file->addAction(Action("mnuFileOpen"));
+  recentMenu_ = file->addMenu(Q("最近使ったファイル"));
+  recentMenu_->setObjectName(QStringLiteral("mnuFileRecent"));
+  recentMenu_->menuAction()->setObjectName(QStringLiteral("mnuFileRecent"));
+  actions_.push_back(recentMenu_->menuAction());
   file->addAction(Action("mnuFileExport"));
   file->addAction(Action("mnuFileReport"));
   separator(file, "N4");
@@ -593,6 +600,59 @@ bool MainWindow::TakeDroppedPaths(std::string& pathL, std::string& pathR) {
   return true;
 }
 
+// ---- What was used last ------------------------------------------------------------------
+
+void MainWindow::RememberPair() {
+  if (const std::optional<RecentEntry> entry = RecentEntryOf(session_.Settings())) {
+    global_->AddRecent(*entry);
+    FillRecentMenu();
+  }
+}
+
+void MainWindow::FillRecentMenu() {
+  recentMenu_->clear();
+  const std::vector<RecentEntry>& list = global_->Recent();
+  // A path may hold '&', which a menu would take for a mnemonic.
+  auto shown = [](const std::string& path) {
+    return PathToQString(path).replace(QLatin1Char('&'), QStringLiteral("&&"));
+  };
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    const RecentEntry entry = list[i];
+    const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
+    QAction* item = recentMenu_->addAction(number + Q(" 【左】") + shown(entry.PathL) +
+                                           Q(" - 【右】") + shown(entry.PathR));
+    item->setObjectName(QStringLiteral("mnuFileRecent%1").arg(i + 1));
+    connect(item, &QAction::triggered, this, [this, entry] {
+      OpenPreset([&entry](CompareSettings& settings) { ApplyRecentEntry(entry, settings); });
+    });
+  }
+  recentMenu_->menuAction()->setEnabled(!list.empty());
+}
+
+void MainWindow::OpenPreset(const std::function<void(CompareSettings&)>& preset) {
+  preset(session_.EditSettings());
+  raise();
+  activateWindow();
+  mnuFileOpenClick();
+}
+
+void MainWindow::RestorePlace() {
+  const std::optional<WindowPlace>& place = global_->GetWindowPlace();
+  if (!place) return;
+  resize(place->Width, place->Height);
+  std::vector<ScreenArea> screens;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect area = screen->geometry();
+    screens.push_back({area.x(), area.y(), area.width(), area.height()});
+  }
+  if (PlaceIsOnScreen(*place, screens)) {
+    move(place->X, place->Y);
+  } else if (QScreen* s = QGuiApplication::primaryScreen()) {
+    move(s->availableGeometry().center() - rect().center());
+  }
+  preferredSplit_ = place->Split;
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
@@ -614,6 +674,11 @@ void MainWindow::FormResize() {
     screen_ = backBuffer_.copy();
   }
   ResetRowScroll();
+  // A resize by the user puts the splitter back by the grid's rule; the window's first layout
+  // keeps the one the settings brought back.
+  const int width = paiMain_->width();
+  if (laidOutWidth_ > 0 && width != laidOutWidth_) preferredSplit_ = 0;
+  laidOutWidth_ = width;
   ResetSplit();
   FullRepaint();
 }
@@ -629,6 +694,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // program with no folder for its settings says so, once.
   global_->SetEncoding(session_.Settings().Encoding);
   global_->SetDetectBom(session_.Settings().DetectBom);
+  // A maximised window comes back at its normal size, not covering the screen for good.
+  const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : QRect(pos(), size());
+  global_->SetWindowPlace(
+      {normal.x(), normal.y(), normal.width(), normal.height(), preferredSplit_});
   static bool refusalShown = false;
   if (!global_->SaveSettings() && !refusalShown && !global_->SaveRefusal().empty()) {
     refusalShown = true;
@@ -640,6 +709,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // ---- Scroll ranges and the splitter -----------------------------------------------------
 
 void MainWindow::ResetSplit() {
+  if (preferredSplit_ > 0 && preferredSplit_ < paiMain_->width()) {
+    splitX_ = preferredSplit_;
+    return;
+  }
   GridFrame frame = Frame();
   splitX_ = ResetSplitX(frame.widths, frame.keyCount, paiMain_->width());
 }

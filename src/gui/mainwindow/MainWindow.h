@@ -23,6 +23,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QScrollBar>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -196,6 +197,7 @@ class MainWindow : public QMainWindow {
   friend void ReGrid(MainWindow& window, ChainDialogs& dialogs);
   friend class SetUpCommands;
   friend class WindowChainDialogs;
+  friend void OpenCommandLinePaths(MainWindow& window, const QStringList& paths);
 
   // ---- Showing a result (MainWindow.cpp) ---------------------------------------------------
   // Runs the comparison of the session's settings with the confirmed field-control grid
@@ -216,6 +218,19 @@ class MainWindow : public QMainWindow {
   // The dropped pair for the file selection: true and both paths when two have been
   // dropped (the count then starts again).
   bool TakeDroppedPaths(std::string& pathL, std::string& pathR);
+
+  // ---- What was used last (MainWindow.cpp) ---------------------------------------------------
+  // Records the pair just compared (not clipboard captures) for the recent-files menu; the
+  // settings keep it when the window closes.
+  void RememberPair();
+  // Fills the recent-files submenu from the settings, newest first; disabled when empty.
+  void FillRecentMenu();
+  // Starts the file-open command with the file selection preset by `preset` (a recent
+  // entry, a path from the command line).
+  void OpenPreset(const std::function<void(CompareSettings&)>& preset);
+  // The window's size, position and splitter as the settings last kept them; a position on
+  // no screen is not taken (the window keeps the place it was given).
+  void RestorePlace();
 
   // ---- Commands (menu items, toolbar buttons, popup items) -----------------------------------
   void mnuFileOpenClick();
@@ -306,6 +321,9 @@ class MainWindow : public QMainWindow {
   void DragSelection(int x, int y);
   void scr_TabKeyDown(QKeyEvent* event);
   void AfterKeyMove(NavKey key, bool shift);
+  // Shows the cursor where a move left it; `scrolled` when the move scrolled the grid.
+  void ShowMovedCursor(bool shift, bool scrolled);
+  void SwitchPane();  // Tab, Shift+Tab: the same cell in the other pane
   void JumpToDiff(Direction direction);
   void Timer1Timer();  // one tick of the auto-scroll
   void AutoScrollStep(int kind);
@@ -335,6 +353,7 @@ class MainWindow : public QMainWindow {
   QLabel* panel0_ = nullptr;
   QLabel* panel1_ = nullptr;
   std::vector<QAction*> actions_;
+  QMenu* recentMenu_ = nullptr;
 
   // ---- View state (see ViewState) ------------------------------------------------------------
   int curSide_ = 1;
@@ -345,6 +364,11 @@ class MainWindow : public QMainWindow {
   int dragMode_ = 0;
   int selSide_ = 1, selAnchorCol_ = 0, selAnchorRow_ = 0, selEndCol_ = 0, selEndRow_ = 0;
   int splitX_ = 0;
+  // Where the user put the splitter (by a drag, or in an earlier run of the program), which
+  // the next runs keep until the window is resized; 0 lets the grid place it by the keys'
+  // widths.
+  int preferredSplit_ = 0;
+  int laidOutWidth_ = 0;  // the paint box's width at the last resize, 0 before the first
   int keyEndX_ = 0;
   bool paintLock_ = false;  // while set, the scroll bars' changes do not repaint
   bool copyWithHeader_ = false;

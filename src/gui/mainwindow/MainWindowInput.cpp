@@ -125,6 +125,7 @@ void MainWindow::paiMainMouseUp(QMouseEvent*) {
   if (resizeTarget_ == -2) return;
   if (resizeTarget_ == -1) {
     splitX_ = resizeX_;
+    preferredSplit_ = splitX_;
   } else if (model_ != nullptr && resizeTarget_ < model_->FieldCount()) {
     columns_.SetWidth(resizeTarget_, DraggedWidth(resizeX_, resizeMinX_));
   }
@@ -146,13 +147,24 @@ void MainWindow::wheelEvent(QWheelEvent* event) {
 // ---- Keys ---------------------------------------------------------------------------------
 
 void MainWindow::scr_TabKeyDown(QKeyEvent* event) {
-  const bool ctrl = event->modifiers() & Qt::ControlModifier;
-  const bool shift = event->modifiers() & Qt::ShiftModifier;
+  bool ctrl = event->modifiers() & Qt::ControlModifier;
+  bool shift = event->modifiers() & Qt::ShiftModifier;
   NavKey key;
   switch (event->key()) {
     case Qt::Key_Escape:
       ReleaseExtraction();
       return;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      SwitchPane();
+      return;
+    case Qt::Key_F7:
+      // The difference keys of other comparison programs: Ctrl+Down, and with Shift Ctrl+Up
+      // (Shift here chooses the direction, it does not extend the selection).
+      key = shift ? NavKey::kUp : NavKey::kDown;
+      ctrl = true;
+      shift = false;
+      break;
     case Qt::Key_Up:
       key = NavKey::kUp;
       break;
@@ -169,13 +181,13 @@ void MainWindow::scr_TabKeyDown(QKeyEvent* event) {
       key = NavKey::kRight;
       break;
     case Qt::Key_End:
-      key = NavKey::kEnd;
+      key = ctrl ? NavKey::kLastCell : NavKey::kEnd;
       break;
     case Qt::Key_Left:
       key = NavKey::kLeft;
       break;
     case Qt::Key_Home:
-      key = NavKey::kHome;
+      key = ctrl ? NavKey::kFirstCell : NavKey::kHome;
       break;
     default:
       return;
@@ -189,6 +201,56 @@ void MainWindow::scr_TabKeyDown(QKeyEvent* event) {
 }
 
 void MainWindow::AfterKeyMove(NavKey key, bool shift) {
+  auto scrollRows = [&] {
+    const int first = RowScrollAfterKey(key, curRow_, FirstRow(), VisibleRowCount());
+    return first >= 0 && SetRowPosition(first);
+  };
+  auto scrollRight = [&] {
+    const int hpos = ScrollRightTarget(Frame(), curCol_, curSide_);
+    return hpos >= 0 && SetColumnPosition(hpos);
+  };
+  auto scrollLeft = [&] {
+    const int hpos = ScrollLeftTarget(Frame(), curCol_, curSide_);
+    return hpos >= 0 && SetColumnPosition(hpos);
+  };
+  bool moved = false;
+  switch (key) {
+    case NavKey::kUp:
+    case NavKey::kPageUp:
+    case NavKey::kDown:
+    case NavKey::kPageDown:
+      moved = scrollRows();
+      break;
+    case NavKey::kRight:
+    case NavKey::kEnd:
+      moved = scrollRight();
+      break;
+    case NavKey::kLeft:
+    case NavKey::kHome:
+      moved = scrollLeft();
+      break;
+    case NavKey::kFirstCell:
+      moved = scrollRows();
+      moved = scrollLeft() || moved;
+      break;
+    case NavKey::kLastCell:
+      moved = scrollRows();
+      moved = scrollRight() || moved;
+      break;
+  }
+  ShowMovedCursor(shift, moved);
+}
+
+void MainWindow::SwitchPane() {
+  // After a failed run there is no cursor to move (side 0).
+  if (curSide_ != 1 && curSide_ != 2) return;
+  curSide_ = 3 - curSide_;
+  // The panes scroll together but need not be as wide: keep the cell shown in its new pane.
+  const int hpos = FindScrollTarget(Frame(), curCol_, curSide_, false);
+  ShowMovedCursor(false, hpos >= 0 && SetColumnPosition(hpos));
+}
+
+void MainWindow::ShowMovedCursor(bool shift, bool moved) {
   if (!shift) {
     selSide_ = curSide_;
     selAnchorCol_ = curCol_;
@@ -197,30 +259,6 @@ void MainWindow::AfterKeyMove(NavKey key, bool shift) {
   selEndCol_ = curCol_;
   selEndRow_ = curRow_;
   ShowSelection(true, selSide_, selAnchorCol_, selAnchorRow_, selEndCol_, selEndRow_);
-
-  bool moved = false;
-  switch (key) {
-    case NavKey::kUp:
-    case NavKey::kPageUp:
-    case NavKey::kDown:
-    case NavKey::kPageDown: {
-      const int first = RowScrollAfterKey(key, curRow_, FirstRow(), VisibleRowCount());
-      if (first >= 0) moved = SetRowPosition(first);
-      break;
-    }
-    case NavKey::kRight:
-    case NavKey::kEnd: {
-      const int hpos = ScrollRightTarget(Frame(), curCol_, curSide_);
-      if (hpos >= 0) moved = SetColumnPosition(hpos);
-      break;
-    }
-    case NavKey::kLeft:
-    case NavKey::kHome: {
-      const int hpos = ScrollLeftTarget(Frame(), curCol_, curSide_);
-      if (hpos >= 0) moved = SetColumnPosition(hpos);
-      break;
-    }
-  }
   if (moved) {
     FullRepaint();
   } else {

@@ -265,14 +265,21 @@ void MainWindow::PaintDetail(QImage& image) {
   p.setPen(kBlack);
   DrawText(p, 10, t + 16, Sjis("左:"));
   DrawText(p, 10, t + 32, Sjis("右:"));
-  for (const DiffBand& band : DetailDiffBands(left, right)) {
-    const int x = 50 + band.start * charWidth_;
-    const int width = (band.end - band.start) * charWidth_;
+  // Scrolled so that the first difference shows near the left edge, however long the texts.
+  const std::vector<DiffBand> bands = DetailDiffBands(left, right);
+  const int scroll = DetailScrollColumns(bands);
+  for (const DiffBand& band : bands) {
+    const int start = std::max(band.start, scroll);
+    if (band.end <= start) continue;
+    const int x = 50 + (start - scroll) * charWidth_;
+    const int width = (band.end - start) * charWidth_;
     FillBox(p, x, t + 16, width, 16, LeftDiffColor);
     FillBox(p, x, t + 32, width, 16, RightDiffColor);
   }
-  DrawText(p, 50, t + 16, left);
-  DrawText(p, 50, t + 32, right);
+  const DetailPiece shownL = DetailTextFrom(left, scroll);
+  const DetailPiece shownR = DetailTextFrom(right, scroll);
+  DrawText(p, 50 + (shownL.column - scroll) * charWidth_, t + 16, shownL.text);
+  DrawText(p, 50 + (shownR.column - scroll) * charWidth_, t + 32, shownR.text);
   const std::string difference = NumericDifferenceText(left, right);
   if (!difference.empty()) DrawText(p, 40 * charWidth_, t + 16, difference);
 }

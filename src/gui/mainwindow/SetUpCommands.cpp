@@ -61,7 +61,8 @@ void RunComparison(MainWindow& window, ChainDialogs& dialogs) {
   SetUpChain chain(window.session_, *window.global_, dialogs, WindowPrompter());
   FieldGrid grid;
   if (!chain.Run(dropped, grid)) return;
-  (void)window.CompareAndShow(grid);  // a failed run has shown its message and the empty grid
+  // A failed run has shown its message and the empty grid; only a shown pair is remembered.
+  if (window.CompareAndShow(grid) == 0) window.RememberPair();
 }
 
 void ReGrid(MainWindow& window, ChainDialogs& dialogs) {
@@ -107,6 +108,17 @@ void OpenCommandLinePaths(MainWindow& window, const QStringList& paths) {
   }
   // Queued, so that the dialogs open over a window that the event loop has shown.
   MainWindow* target = &window;
+  if (dropped.size() == 1) {
+    // One file, as a file manager passes it: the file selection opens with it on the left.
+    const std::string path = dropped.front();
+    QTimer::singleShot(0, target, [target, path] {
+      target->OpenPreset([&path](CompareSettings& settings) {
+        settings.PathL = path;
+        settings.FromClipboard = false;
+      });
+    });
+    return;
+  }
   QTimer::singleShot(0, target, [target, dropped] { target->DropFiles(dropped); });
 }
 

@@ -76,8 +76,9 @@ SetUpCommands* InstallSetUpCommands(MainWindow& window,
 
 // Paths named on the program's command line are taken as files dropped on the window, in
 // their order, once the event loop has shown the window: two start the file-open command
-// with them preset. Relative paths are taken from the current folder. Nothing happens
-// without paths.
+// with them preset. One path alone (as a file manager passes it) starts the file-open
+// command with it as the left path. Relative paths are taken from the current folder.
+// Nothing happens without paths.
 void OpenCommandLinePaths(MainWindow& window, const QStringList& paths);
 
 }  // namespace korvel

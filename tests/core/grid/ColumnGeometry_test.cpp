@@ -109,6 +109,32 @@ TEST(ColumnGeometryTest, FieldsTheLeftFileLacksAreMeasuredOnTheRight) {
   }
 }
 
+TEST(ColumnGeometryTest, HeaderNamesWidenTheirColumns) {
+  RowTable table;
+  FillTable(table);  // cells of 10, 0 (300 only past row 99) and up to 40 bytes
+  struct Case {
+    const char* what;
+    int field;
+    std::string name;
+    int width;
+  };
+  const Case cases[] = {
+      {"a name shorter than the cells", 0, "ab", 77},
+      {"a name longer than the cells", 0, std::string(14, 'n'), 105},        // (14 + 1) x 7
+      {"a double-byte name over empty cells", 1, S("社員番号コード"), 105},  // 14 bytes
+      {"a short name over empty cells", 1, "ID", 48},
+      {"a long name: still at most 200", 1, std::string(60, 'n'), 200},
+      {"no name", 1, "", 48},
+  };
+  for (const Case& c : cases) {
+    std::vector<ResultField> fields = PlainFields(3);
+    fields[static_cast<std::size_t>(c.field)].SetName(c.name);
+    ColumnGeometry columns;
+    columns.Measure(fields, table, 7);
+    EXPECT_EQ(columns.Width(c.field), c.width) << c.what;
+  }
+}
+
 TEST(ColumnGeometryTest, DraggedWidthsAndPaintedPositions) {
   RowTable table;
   FillTable(table);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 namespace korvel {
@@ -86,6 +87,43 @@ TEST(GridNavigation, KeysMoveTheCursorWithinTheResult) {
   Rows none{{}, {}, 4};
   EXPECT_FALSE(MoveByKey(none.Source(), {0, 0}, NavKey::kRight, false, v));
   EXPECT_FALSE(MoveByKey(none.Source(), {0, 0}, NavKey::kDown, false, v));
+}
+
+TEST(GridNavigation, CtrlHomeAndCtrlEndGoToTheGridsFirstAndLastCell) {
+  Rows rows{std::vector<int>(50, 0), std::vector<std::vector<int>>(50), 4};
+  Rows one{{0}, {{}}, 1};
+  Rows none{{}, {}, 4};
+  using C = CursorCell;
+  struct Case {
+    const char* what;
+    NavigationSource source;
+    C from;
+    NavKey key;
+    std::optional<C> to;
+  };
+  const Case cases[] = {
+      {"first from the middle", rows.Source(), {2, 30}, NavKey::kFirstCell, C{0, 0}},
+      {"first from the row-number strip", rows.Source(), {-1, 7}, NavKey::kFirstCell, C{0, 0}},
+      {"first from row 0 of another field", rows.Source(), {3, 0}, NavKey::kFirstCell, C{0, 0}},
+      {"first from field 0 of another row", rows.Source(), {0, 9}, NavKey::kFirstCell, C{0, 0}},
+      {"already first", rows.Source(), {0, 0}, NavKey::kFirstCell, std::nullopt},
+      {"last from the top", rows.Source(), {0, 0}, NavKey::kLastCell, C{3, 49}},
+      {"last from the last row", rows.Source(), {1, 49}, NavKey::kLastCell, C{3, 49}},
+      {"last from the last field", rows.Source(), {3, 2}, NavKey::kLastCell, C{3, 49}},
+      {"already last", rows.Source(), {3, 49}, NavKey::kLastCell, std::nullopt},
+      {"one cell: nowhere to go", one.Source(), {0, 0}, NavKey::kLastCell, std::nullopt},
+      {"no rows: first", none.Source(), {0, 0}, NavKey::kFirstCell, std::nullopt},
+      {"no rows: last", none.Source(), {0, 0}, NavKey::kLastCell, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MoveByKey(c.source, c.from, c.key, true, 20), c.to) << c.what;
+  }
+  // The rows follow: the last cell's row is scrolled into view from below, the first from
+  // above; shown rows stay.
+  EXPECT_EQ(RowScrollAfterKey(NavKey::kLastCell, 49, 0, 20), 30);
+  EXPECT_EQ(RowScrollAfterKey(NavKey::kLastCell, 49, 30, 20), -1);
+  EXPECT_EQ(RowScrollAfterKey(NavKey::kFirstCell, 0, 30, 20), 0);
+  EXPECT_EQ(RowScrollAfterKey(NavKey::kFirstCell, 0, 0, 20), -1);
 }
 
 TEST(GridNavigation, RowScrollingFollowsTheCursor) {

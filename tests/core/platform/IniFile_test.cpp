@@ -162,6 +162,35 @@ TEST(IniFileTest, HasKeyFollowsTheLookupRulesAndStrayLinesCanBeDropped) {
   EXPECT_EQ(ini.GetString("T", "k", "d"), "d");
 }
 
+TEST(IniFileTest, RemovingAKeyTakesOnlyItsFirstLine) {
+  const std::string text = "[A]\r\nk=1\r\n; c\r\nK=2\r\nx=3\r\n[B]\r\nk=4\r\n";
+  struct Case {
+    const char* section;
+    const char* key;
+    bool removed;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"A", "k", true, "[A]\r\n; c\r\nK=2\r\nx=3\r\n[B]\r\nk=4\r\n"},
+      {"a", " X ", true, "[A]\r\nk=1\r\n; c\r\nK=2\r\n[B]\r\nk=4\r\n"},
+      {"B", "k", true, "[A]\r\nk=1\r\n; c\r\nK=2\r\nx=3\r\n[B]\r\n"},
+      {"A", "y", false, nullptr},
+      {"C", "k", false, nullptr},
+      {"A", "; c", false, nullptr},
+  };
+  for (const Case& c : cases) {
+    IniFile ini;
+    ini.Parse(text);
+    EXPECT_EQ(ini.RemoveKey(c.section, c.key), c.removed) << c.section << "/" << c.key;
+    EXPECT_EQ(ini.Text(), c.after ? c.after : text) << c.section << "/" << c.key;
+  }
+  // The second line of a repeated key is found once the first is gone.
+  IniFile ini;
+  ini.Parse(text);
+  ASSERT_TRUE(ini.RemoveKey("A", "k"));
+  EXPECT_EQ(ini.GetString("A", "k", "none"), "2");
+}
+
 // Refuses to create anything beside the file, as a folder that is not writable would.
 class NoSideFiles : public FileSystem {
  public:

@@ -66,6 +66,57 @@ TEST(RecentFilesTest, EntriesAreWrittenAsSixTabSeparatedFieldsAndReadBack) {
   }
 }
 
+TEST(RecentFilesTest, AnEntryIsTakenFromTheSettingsAndPresetsThemAgain) {
+  CompareSettings chosen;
+  chosen.FileKind = kFileKindDelimited;
+  chosen.Delimiter = ';';
+  chosen.OtherDelimiter = ';';
+  chosen.TopRowNames = true;
+  chosen.Encoding = 15;
+  chosen.DetectBom = false;
+  chosen.PathL = "/l.txt";
+  chosen.PathR = "/r.txt";
+  const std::optional<RecentEntry> entry = RecentEntryOf(chosen);
+  ASSERT_TRUE(entry.has_value());
+  EXPECT_EQ(*entry, Entry("/l.txt", "/r.txt", kFileKindDelimited, ';', true, 15));
+
+  // Applied over other settings: what the entry names comes back, the rest stays.
+  struct Case {
+    const char* what;
+    RecentEntry entry;
+    char otherDelimiter;  // afterwards
+  };
+  const Case cases[] = {
+      {"another delimiter becomes the other delimiter", *entry, ';'},
+      {"TAB leaves the other delimiter", Entry("/a", "/b", kFileKindDelimited, '\t', false, 0),
+       '|'},
+      {"CSV leaves it", Entry("/a", "/b", kFileKindCsv, ',', true, 10), '|'},
+      {"fixed-length leaves it", Entry("/a", "/b", kFileKindFixed, ':', false, 15), '|'},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CompareSettings settings;
+    settings.FromClipboard = true;
+    settings.DetectBom = false;
+    settings.OtherDelimiter = '|';
+    ApplyRecentEntry(c.entry, settings);
+    EXPECT_EQ(settings.PathL, c.entry.PathL);
+    EXPECT_EQ(settings.PathR, c.entry.PathR);
+    EXPECT_EQ(settings.FileKind, c.entry.FileKind);
+    EXPECT_EQ(settings.Delimiter, c.entry.Delimiter);
+    EXPECT_EQ(settings.TopRowNames, c.entry.TopRowNames);
+    EXPECT_EQ(settings.Encoding, c.entry.Encoding);
+    EXPECT_EQ(settings.OtherDelimiter, c.otherDelimiter);
+    EXPECT_FALSE(settings.FromClipboard);
+    EXPECT_FALSE(settings.DetectBom);
+    EXPECT_EQ(RecentEntryOf(settings), c.entry);
+  }
+
+  // Clipboard captures are not recorded.
+  chosen.FromClipboard = true;
+  EXPECT_FALSE(RecentEntryOf(chosen).has_value());
+}
+
 TEST(RecentFilesTest, DamagedValuesAreNotRead) {
   const char* damaged[] = {
       "",

@@ -49,6 +49,9 @@ class GridNavigationTest : public QObject {
   void cleanup() { window_.reset(); }
   void ArrowAndPagingKeys();
   void CtrlArrowsJumpToChanges();
+  void F7AndShiftF7JumpAsCtrlDownAndCtrlUp();
+  void TabMovesTheCursorToTheSameCellOfTheOtherPane();
+  void CtrlHomeAndCtrlEndGoToTheFirstAndLastCell();
   void ShiftExtendsTheSelection();
   void BlockJumpsBeepAtTheEnd();
   void HeaderClickSelectsWholeColumns();
@@ -177,6 +180,119 @@ void GridNavigationTest::CtrlArrowsJumpToChanges() {
   Key(Qt::Key_Home);
   Key(Qt::Key_Right, Qt::ControlModifier);
   QCOMPARE(w.View().curCol, 2);
+}
+
+void GridNavigationTest::F7AndShiftF7JumpAsCtrlDownAndCtrlUp() {
+  MainWindow& w = *window_;
+  // In field A the changes are rows 9 (010), 19 (left only), 29 (right only), 44 (045).
+  struct Step {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    int col, row;
+  };
+  const Step steps[] = {
+      {Qt::Key_Right, Qt::NoModifier, 1, 0},
+      {Qt::Key_F7, Qt::NoModifier, 1, 9},
+      {Qt::Key_F7, Qt::NoModifier, 1, 19},
+      {Qt::Key_F7, Qt::NoModifier, 1, 29},
+      {Qt::Key_F7, Qt::NoModifier, 1, 44},
+      {Qt::Key_F7, Qt::NoModifier, 1, 59},
+      {Qt::Key_F7, Qt::NoModifier, 1, 59},
+      {Qt::Key_F7, Qt::ShiftModifier, 1, 44},
+      {Qt::Key_F7, Qt::ShiftModifier, 1, 29},
+      {Qt::Key_Right, Qt::NoModifier, 2, 29},
+      // Field B: 011 (row 10) differs; from 29 upwards the left-only 19 comes first.
+      {Qt::Key_F7, Qt::ShiftModifier, 2, 19},
+      {Qt::Key_F7, Qt::ShiftModifier, 2, 10},
+      {Qt::Key_F7, Qt::ShiftModifier, 2, 0},
+      {Qt::Key_F7, Qt::ShiftModifier, 2, 0},
+  };
+  for (const Step& s : steps) {
+    Key(s.key, s.modifiers);
+    QCOMPARE(w.View().curCol, s.col);
+    QCOMPARE(w.View().curRow, s.row);
+    // Shift+F7 chooses the direction; it never extends a selection.
+    QCOMPARE(w.View().shownSel.pane, -1);
+    QCOMPARE(w.View().selAnchorRow, s.row);
+  }
+  // And it goes where Ctrl+Down goes, scrolling alike.
+  Key(Qt::Key_F7);
+  const MainWindow::ViewState byF7 = w.View();
+  Key(Qt::Key_Up, Qt::ControlModifier);
+  Key(Qt::Key_Down, Qt::ControlModifier);
+  QCOMPARE(w.View().curRow, byF7.curRow);
+  QCOMPARE(w.View().firstRow, byF7.firstRow);
+}
+
+void GridNavigationTest::TabMovesTheCursorToTheSameCellOfTheOtherPane() {
+  MainWindow& w = *window_;
+  const QColor headerInverse(30, 30, 30);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Down);
+  QCOMPARE(w.View().curSide, 1);
+  struct Step {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    int side;
+  };
+  const Step steps[] = {{Qt::Key_Tab, Qt::NoModifier, 2},
+                        {Qt::Key_Tab, Qt::NoModifier, 1},
+                        {Qt::Key_Backtab, Qt::ShiftModifier, 2},
+                        {Qt::Key_Backtab, Qt::ShiftModifier, 1},
+                        {Qt::Key_Tab, Qt::ShiftModifier, 2}};
+  for (const Step& s : steps) {
+    Key(s.key, s.modifiers);
+    const MainWindow::ViewState v = w.View();
+    QCOMPARE(v.curSide, s.side);
+    QCOMPARE(v.curCol, 1);
+    QCOMPARE(v.curRow, 2);
+    QCOMPARE(v.selSide, s.side);
+    // The keyboard focus stays on the grid.
+    QVERIFY(w.scr_Tab()->hasFocus());
+    // The cursor's header is inverted in its own pane only.
+    QVERIFY(XoredWith(w, X(1, s.side) + 10, 10, headerInverse));
+    QVERIFY(Untouched(w, X(1, 3 - s.side) + 10, 10));
+  }
+  // An arrow then moves in the new pane.
+  Key(Qt::Key_Right);
+  QCOMPARE(w.View().curSide, 2);
+  QCOMPARE(w.View().curCol, 2);
+}
+
+void GridNavigationTest::CtrlHomeAndCtrlEndGoToTheFirstAndLastCell() {
+  MainWindow& w = *window_;
+  const int v = w.View().visibleRows;
+  struct Step {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    int col, row, firstRow;
+  };
+  const Step steps[] = {
+      {Qt::Key_End, Qt::ControlModifier, 2, 59, 60 - v},
+      {Qt::Key_Home, Qt::ControlModifier, 0, 0, 0},
+      {Qt::Key_Down, Qt::NoModifier, 0, 1, 0},
+      {Qt::Key_End, Qt::NoModifier, 2, 1, 0},  // End alone keeps its row
+      {Qt::Key_Home, Qt::NoModifier, 0, 1, 0},
+      {Qt::Key_End, Qt::ControlModifier, 2, 59, 60 - v},
+      {Qt::Key_Home, Qt::NoModifier, 0, 59, 60 - v},  // Home alone too
+      {Qt::Key_Home, Qt::ControlModifier, 0, 0, 0},
+  };
+  for (const Step& s : steps) {
+    Key(s.key, s.modifiers);
+    QCOMPARE(w.View().curCol, s.col);
+    QCOMPARE(w.View().curRow, s.row);
+    QCOMPARE(w.View().firstRow, s.firstRow);
+  }
+  // The last cell is painted where the grid now shows it: its row's header is inverted.
+  Key(Qt::Key_End, Qt::ControlModifier);
+  QVERIFY(XoredWith(w, 20, RowTop(59 - w.View().firstRow) + 8, QColor(30, 30, 30)));
+  // With Shift, Ctrl+Home selects from the last cell to the first.
+  Key(Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(w.View().selAnchorRow, 59);
+  QCOMPARE(w.View().selAnchorCol, 2);
+  QCOMPARE(w.View().selEndRow, 0);
+  QCOMPARE(w.View().selEndCol, 0);
 }
 
 void GridNavigationTest::ShiftExtendsTheSelection() {

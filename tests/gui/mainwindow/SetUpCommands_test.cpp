@@ -226,6 +226,8 @@ class SetUpCommandsTest : public QObject {
   void CaptionAndExportNameTheShownResultsFiles();
   void DroppedPairReachesTheFieldControl();
   void CommandLinePathsAreADroppedPair();
+  void OneCommandLinePathFillsTheLeftPath();
+  void RecentEntryOpensThePresetFileSelection();
   void FieldLimitWarningOncePerFilling();
   void ReGridLowersTheDifferencesAndKeepsThePairs();
   void ReGridWithoutFieldsSaysSo();
@@ -631,6 +633,90 @@ void SetUpCommandsTest::CommandLinePathsAreADroppedPair() {
   QCOMPARE(script.Seen().size(), 0);
   QTRY_VERIFY(script.Done());
   QDir::setCurrent(previous);
+}
+
+void SetUpCommandsTest::OneCommandLinePathFillsTheLeftPath() {
+  MainWindow& w = *window_;
+  const QString previous = QDir::currentPath();
+  QDir::setCurrent(korvel::PathToQString(dir_.Path()));
+  ModalScript script;
+  script.Then("FileSelectionDialog", [this](QWidget* d) {
+    // The relative path from the current folder on the left; the right is still to choose.
+    QCOMPARE(Edit(d, "txt_PathA")->text(), korvel::PathToQString(left_));
+    QCOMPARE(Edit(d, "txt_PathB")->text(), QString());
+    Click(Button(d, "cmd_Cancel"));
+  });
+  script.Start();
+  korvel::OpenCommandLinePaths(w, {Q("left.csv")});
+  QCOMPARE(script.Seen().size(), 0);
+  QTRY_VERIFY(script.Done());
+  QDir::setCurrent(previous);
+  // Nothing is left waiting for a second file: the next file-open starts plainly, the
+  // left path kept.
+  ModalScript again;
+  again.Then("FileSelectionDialog", [this](QWidget* d) {
+    QCOMPARE(Edit(d, "txt_PathA")->text(), korvel::PathToQString(left_));
+    Click(Button(d, "cmd_Cancel"));
+  });
+  again.Start();
+  ClickTool(w, "tb_FileOpen");
+  QVERIFY(again.Done());
+  QVERIFY(notifier_.Entries().empty());
+}
+
+void SetUpCommandsTest::RecentEntryOpensThePresetFileSelection() {
+  MainWindow& w = *window_;
+  // A compared pair is offered by the menu, newest first.
+  CompareThroughDialogs(w);
+  const std::string gone = dir_.Write("gone.csv", "1\r\n");
+  ModalScript second;
+  second.Then("FileSelectionDialog", SelectFiles(gone, right_, false, "grp_FileKindTab"))
+      .Then("FieldControlDialog", [](QWidget* d) {
+        ClickFieldCell(d, 1, FieldGrid::kKey);
+        Click(Button(d, "cmd_Run"));
+      });
+  second.Start();
+  ClickTool(w, "tb_FileOpen");
+  QVERIFY(second.Done());
+  auto* recent = w.findChild<QMenu*>(Q("mnuFileRecent"));
+  QVERIFY(recent);
+  QCOMPARE(recent->actions().size(), 2);
+  QVERIFY(recent->actions()[0]->text().contains(korvel::PathToQString(gone)));
+  QVERIFY(recent->actions()[1]->text().contains(korvel::PathToQString(left_)));
+
+  // The file of the newest entry is deleted: the file selection opens with its paths and
+  // choices, and 次へ says the file is missing and stays.
+  QVERIFY(QFile::remove(korvel::PathToQString(gone)));
+  ModalScript script;
+  script.Then("FileSelectionDialog", [&](QWidget* d) {
+    QCOMPARE(Edit(d, "txt_PathA")->text(), korvel::PathToQString(gone));
+    QCOMPARE(Edit(d, "txt_PathB")->text(), korvel::PathToQString(right_));
+    QVERIFY(Child<QRadioButton>(d, "grp_FileKindTab")->isChecked());
+    QVERIFY(!Child<QCheckBox>(d, "chk_TopField")->isChecked());
+    Click(Button(d, "cmd_Run"));
+    QCOMPARE(notifier_.Texts(),
+             std::vector<std::string>{"パス(画面左)に該当のファイルが見付かりません。"});
+    QVERIFY(d->isVisible());
+    Click(Button(d, "cmd_Cancel"));
+  });
+  script.Start();
+  notifier_.Clear();
+  recent->popup(w.mapToGlobal(QPoint(10, 10)));
+  QVERIFY(QTest::qWaitForWindowExposed(recent));
+  QTest::mouseClick(recent, Qt::LeftButton, Qt::NoModifier,
+                    recent->actionGeometry(recent->actions()[0]).center());
+  QVERIFY(script.Done());
+  // The older entry presets the name line and CSV again.
+  ModalScript older;
+  older.Then("FileSelectionDialog", [&](QWidget* d) {
+    QCOMPARE(Edit(d, "txt_PathA")->text(), korvel::PathToQString(left_));
+    QVERIFY(Child<QRadioButton>(d, "grp_FileKindCSV")->isChecked());
+    QVERIFY(Child<QCheckBox>(d, "chk_TopField")->isChecked());
+    Click(Button(d, "cmd_Cancel"));
+  });
+  older.Start();
+  recent->actions()[1]->trigger();
+  QVERIFY(older.Done());
 }
 
 void SetUpCommandsTest::FieldLimitWarningOncePerFilling() {
