@@ -88,7 +88,7 @@ void GridPaintTest::CellColoursFollowTheMarkingRules() {
 
   const QImage& g = w.BackBuffer();
   auto at = [&](int field, int pane, int k) {
-    return Rgb(g, FieldX(w, field, pane) + FieldWidth(w, field) - 6, RowTop(k) + 8);
+    return Rgb(g, FieldX(w, field, pane) + FieldWidth(w, field) - 6, RowTop(w, k) + 8);
   };
   const QRgb white = Rgb(255, 255, 255);
   // Row 0: differing cells in each pane's colour; the not-compared field grey on every row.
@@ -113,13 +113,13 @@ void GridPaintTest::CellColoursFollowTheMarkingRules() {
   // Key cells are never coloured, and a right-only record shows the right file's key.
   QCOMPARE(at(0, 1, 0), white);
   QCOMPARE(at(0, 1, 2), white);
-  QVERIFY(AnyDarkPixel(g, QRect(85, RowTop(3) + 2, 10, 13)));
+  QVERIFY(AnyDarkPixel(g, QRect(85, RowTop(w, 3) + 2, 10, 13)));
   // The row-header strip: row numbers and the difference column on the header colour.
-  QCOMPARE(Rgb(g, 3, RowTop(0) + 8), Rgb(192, 192, 192));
-  QVERIFY(AnyDarkPixel(g, QRect(0, RowTop(0) + 2, 39, 13)));
-  QVERIFY(AnyDarkPixel(g, QRect(41, RowTop(3) + 2, 42, 13)));  // 右のみ
+  QCOMPARE(Rgb(g, 3, RowTop(w, 0) + 8), Rgb(192, 192, 192));
+  QVERIFY(AnyDarkPixel(g, QRect(0, RowTop(w, 0) + 2, 39, 13)));
+  QVERIFY(AnyDarkPixel(g, QRect(41, RowTop(w, 3) + 2, 42, 13)));  // 右のみ
   // Below the last row the grid is white.
-  QCOMPARE(Rgb(g, 300, RowTop(6)), white);
+  QCOMPARE(Rgb(g, 300, RowTop(w, 6)), white);
 }
 
 void GridPaintTest::LinesAndSeparators() {
@@ -128,37 +128,37 @@ void GridPaintTest::LinesAndSeparators() {
   const QImage& g = w.BackBuffer();
   const int w0 = v.widths[0];
   // Row lines: light across the grid, dark over the row-header strip.
-  QCOMPARE(Rgb(g, v.splitX + 20, RowTop(1)), Rgb(192, 192, 192));
-  QCOMPARE(Rgb(g, 60, RowTop(1)), Rgb(50, 50, 50));
-  QCOMPARE(Rgb(g, 60, RowTop(4)), Rgb(50, 50, 50));
-  QCOMPARE(Rgb(g, 60, RowTop(5)), Rgb(192, 192, 192));  // no fifth row: strip colour
+  QCOMPARE(Rgb(g, v.splitX + 20, RowTop(w, 1)), Rgb(192, 192, 192));
+  QCOMPARE(Rgb(g, 60, RowTop(w, 1)), Rgb(50, 50, 50));
+  QCOMPARE(Rgb(g, 60, RowTop(w, 4)), Rgb(50, 50, 50));
+  QCOMPARE(Rgb(g, 60, RowTop(w, 5)), Rgb(192, 192, 192));  // no fifth row: strip colour
   // Header row: top and bottom lines dark.
   QCOMPARE(Rgb(g, 300, 0), Rgb(50, 50, 50));
-  QCOMPARE(Rgb(g, 300, 20), Rgb(50, 50, 50));
+  QCOMPARE(Rgb(g, 300, v.rows.headerHeight), Rgb(50, 50, 50));
   QCOMPARE(Rgb(g, v.splitX - 30, 10), Rgb(192, 192, 192));
   // The right edge of the first left-pane field: a plain line between the rows, and in the
   // header a black line with a white one beside it.
   const int e = 84 + w0 + v.widths[1];
-  QCOMPARE(Rgb(g, e, RowTop(0) + 8), Rgb(192, 192, 192));
+  QCOMPARE(Rgb(g, e, RowTop(w, 0) + 8), Rgb(192, 192, 192));
   QCOMPARE(Rgb(g, e, 10), Rgb(0, 0, 0));
   QCOMPARE(Rgb(g, e + 1, 10), Rgb(255, 255, 255));
   // Below the last row the field lines stop.
-  QCOMPARE(Rgb(g, e, RowTop(6)), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(g, e, RowTop(w, 6)), Rgb(255, 255, 255));
   // The key block's separator (kind 2 at KeyEndX - 1) and the splitter's (at SplitX - 2),
   // from the top to the last row.
   QCOMPARE(v.keyEndX, 84 + w0);
   const int k = v.keyEndX - 1;
-  QCOMPARE(Rgb(g, k - 4, RowTop(1) + 8), Rgb(255, 255, 255));
-  QCOMPARE(Rgb(g, k - 2, RowTop(1) + 8), Rgb(150, 150, 150));
-  QCOMPARE(Rgb(g, k, RowTop(1) + 8), Rgb(0, 0, 0));
+  QCOMPARE(Rgb(g, k - 4, RowTop(w, 1) + 8), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(g, k - 2, RowTop(w, 1) + 8), Rgb(150, 150, 150));
+  QCOMPARE(Rgb(g, k, RowTop(w, 1) + 8), Rgb(0, 0, 0));
   const int s = v.splitX - 2;
   QCOMPARE(Rgb(g, s - 4, 10), Rgb(255, 255, 255));
   QCOMPARE(Rgb(g, s - 3, 10), Rgb(150, 150, 150));
-  QCOMPARE(Rgb(g, s - 1, RowTop(3) + 8), Rgb(150, 150, 150));
-  QCOMPARE(Rgb(g, s, RowTop(3) + 8), Rgb(0, 0, 0));
-  QCOMPARE(Rgb(g, s, RowTop(6)), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(g, s - 1, RowTop(w, 3) + 8), Rgb(150, 150, 150));
+  QCOMPARE(Rgb(g, s, RowTop(w, 3) + 8), Rgb(0, 0, 0));
+  QCOMPARE(Rgb(g, s, RowTop(w, 6)), Rgb(255, 255, 255));
   // The fixed columns' separators: black at 39 and 84.
-  QCOMPARE(Rgb(g, 39, RowTop(2) + 8), Rgb(0, 0, 0));
+  QCOMPARE(Rgb(g, 39, RowTop(w, 2) + 8), Rgb(0, 0, 0));
   QCOMPARE(Rgb(g, 84, 10), Rgb(0, 0, 0));
   // Header names are written.
   QVERIFY(AnyDarkPixel(g, QRect(v.leftX[1] + 2, 4, v.widths[1] - 4, 14)));
@@ -167,18 +167,19 @@ void GridPaintTest::LinesAndSeparators() {
 
 void GridPaintTest::DetailLineBandsAndNumericDifference() {
   MainWindow& w = *window_;
-  const int t = w.paiMain()->height() - MainWindow::DetailHeight;
+  const int t = w.paiMain()->height() - w.View().rows.detailHeight;
+  const int band = RowHeight(w);  // the status band and each text band
   const int cw = w.View().charWidth;
   QVERIFY(cw > 0);
   // The cursor on FD002 of row 0: abcd against abXd, a band under the third column only.
   QTest::keyClick(w.scr_Tab(), Qt::Key_Right);
   QCOMPARE(w.View().curCol, 1);
   const QImage& screen = w.ScreenImage();
-  QCOMPARE(Rgb(screen, 50 + 2 * cw, t + 16), Rgb(250, 242, 0));
-  QCOMPARE(Rgb(screen, 50 + 3 * cw - 1, t + 32), Rgb(155, 240, 240));
-  QCOMPARE(Rgb(screen, 50 + 2 * cw - 1, t + 16), Rgb(255, 255, 255));
-  QCOMPARE(Rgb(screen, 50 + 3 * cw, t + 16), Rgb(255, 255, 255));
-  QCOMPARE(Rgb(screen, 50 + 3 * cw, t + 32), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(screen, 50 + 2 * cw, t + band), Rgb(250, 242, 0));
+  QCOMPARE(Rgb(screen, 50 + 3 * cw - 1, t + 2 * band), Rgb(155, 240, 240));
+  QCOMPARE(Rgb(screen, 50 + 2 * cw - 1, t + band), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(screen, 50 + 3 * cw, t + band), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(screen, 50 + 3 * cw, t + 2 * band), Rgb(255, 255, 255));
   // The status text is drawn in the differing colour on the dark band; texts are written.
   QCOMPARE(Rgb(screen, w.paiMain()->width() - 3, t + 3), Rgb(50, 50, 50));
   bool pink = false;
@@ -189,9 +190,9 @@ void GridPaintTest::DetailLineBandsAndNumericDifference() {
     }
   }
   QVERIFY(pink);
-  QVERIFY(AnyDarkPixel(screen, QRect(50, t + 17, 4 * cw, 14)));
+  QVERIFY(AnyDarkPixel(screen, QRect(50, t + band + 1, 4 * cw, 14)));
   // Not numeric: nothing at the difference's place.
-  const QRect differenceArea(40 * cw, t + 17, 120, 14);
+  const QRect differenceArea(40 * cw, t + band + 1, 120, 14);
   QVERIFY(!AnyDarkPixel(screen, differenceArea));
   // FD005 of row 0: 10 and 12.5 are numbers, so their difference is written.
   QTest::keyClick(w.scr_Tab(), Qt::Key_End);
@@ -211,33 +212,33 @@ void GridPaintTest::CursorOverlayMovesWithoutTrace() {
   // The cursor on the key of row 0: drawn in both panes at the same place, green and
   // yellow by exclusive-or; its header cell and row-header cell inverted.
   const QColor both(0 ^ 240, 255 ^ 240, 0);
-  QVERIFY(XoredWith(w, 100, RowTop(0), both));
-  QVERIFY(XoredWith(w, 100, RowTop(0) + 1, both));
-  QVERIFY(Untouched(w, 100, RowTop(0) + 8));
+  QVERIFY(XoredWith(w, 100, RowTop(w, 0), both));
+  QVERIFY(XoredWith(w, 100, RowTop(w, 0) + 1, both));
+  QVERIFY(Untouched(w, 100, RowTop(w, 0) + 8));
   QVERIFY(XoredWith(w, 100, 10, QColor(30, 30, 30)));
-  QVERIFY(XoredWith(w, 20, RowTop(0) + 8, QColor(30, 30, 30)));
-  QVERIFY(Untouched(w, 20, RowTop(1) + 8));
+  QVERIFY(XoredWith(w, 20, RowTop(w, 0) + 8, QColor(30, 30, 30)));
+  QVERIFY(Untouched(w, 20, RowTop(w, 1) + 8));
 
   // Right: the cursor box moves to FD002, green in the left pane (its own), yellow in the
   // right pane; the key's box and its header inversion are gone.
   QTest::keyClick(w.scr_Tab(), Qt::Key_Right);
   const int lx = FieldX(w, 1, 1), rx = FieldX(w, 1, 2);
-  QVERIFY(XoredWith(w, lx + 10, RowTop(0), QColor(0, 255, 0)));
-  QVERIFY(XoredWith(w, lx - 2, RowTop(0) + 8, QColor(0, 255, 0)));
-  QVERIFY(XoredWith(w, rx + 10, RowTop(0), QColor(240, 240, 0)));
+  QVERIFY(XoredWith(w, lx + 10, RowTop(w, 0), QColor(0, 255, 0)));
+  QVERIFY(XoredWith(w, lx - 2, RowTop(w, 0) + 8, QColor(0, 255, 0)));
+  QVERIFY(XoredWith(w, rx + 10, RowTop(w, 0), QColor(240, 240, 0)));
   QVERIFY(XoredWith(w, lx + 10, 10, QColor(30, 30, 30)));
   QVERIFY(Untouched(w, rx + 10, 10));
-  QVERIFY(Untouched(w, 100, RowTop(0)));
+  QVERIFY(Untouched(w, 100, RowTop(w, 0)));
   QVERIFY(Untouched(w, 100, 10));
   // A mouse click in the right pane makes it the cursor's own pane.
-  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(rx + 10, RowTop(2) + 8));
+  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(rx + 10, RowTop(w, 2) + 8));
   QCOMPARE(w.View().curSide, 2);
   QCOMPARE(w.View().curRow, 2);
-  QVERIFY(XoredWith(w, rx + 10, RowTop(2), QColor(0, 255, 0)));
-  QVERIFY(XoredWith(w, lx + 10, RowTop(2), QColor(240, 240, 0)));
+  QVERIFY(XoredWith(w, rx + 10, RowTop(w, 2), QColor(0, 255, 0)));
+  QVERIFY(XoredWith(w, lx + 10, RowTop(w, 2), QColor(240, 240, 0)));
   QVERIFY(XoredWith(w, rx + 10, 10, QColor(30, 30, 30)));
   // Moving on and back leaves the screen exactly as it was.
-  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(100, RowTop(0) + 8));
+  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(100, RowTop(w, 0) + 8));
   QCOMPARE(w.View().curCol, 0);
   QCOMPARE(w.View().curRow, 0);
   const int bottom = w.View().gridBottom;
@@ -245,7 +246,7 @@ void GridPaintTest::CursorOverlayMovesWithoutTrace() {
            before.copy(0, 0, w.paiMain()->width(), bottom));
   // The widget shows the screen image.
   QImage shown = w.paiMain()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  QCOMPARE(Rgb(shown, 100, RowTop(0)), Rgb(w.ScreenImage(), 100, RowTop(0)));
+  QCOMPARE(Rgb(shown, 100, RowTop(w, 0)), Rgb(w.ScreenImage(), 100, RowTop(w, 0)));
 }
 
 void GridPaintTest::KeysReachingTheSplitterPushItRight() {
@@ -255,9 +256,9 @@ void GridPaintTest::KeysReachingTheSplitterPushItRight() {
   const int keyEnd = w.View().keyEndX;
   const int release = w.paiMain()->width() - 205;
   QVERIFY(84 + release - 95 >= w.View().splitX);
-  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(keyEnd, RowTop(1)));
-  QTest::mouseMove(w.paiMain(), QPoint(release, RowTop(1)));
-  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(release, RowTop(1)));
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(keyEnd, RowTop(w, 1)));
+  QTest::mouseMove(w.paiMain(), QPoint(release, RowTop(w, 1)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(release, RowTop(w, 1)));
   const MainWindow::ViewState v = w.View();
   QCOMPARE(v.widths[0], release - 95);
   QCOMPARE(v.keyEndX, 84 + release - 95);
@@ -291,7 +292,7 @@ void GridPaintTest::ReclassifiedResultIsShownAgain() {
   QCOMPARE(w.StatusPanel(1)->text(),
            korvel::Q("左総数:3件 右総数:3件 相違レコード数:0件 左のみ:1件 右のみ:1件"));
   QVERIFY(w.windowTitle().startsWith(korvel::Q("KORVEL【左】left.csv")));
-  QCOMPARE(Rgb(w.BackBuffer(), FieldX(w, 1, 1) + FieldWidth(w, 1) - 6, RowTop(0) + 8),
+  QCOMPARE(Rgb(w.BackBuffer(), FieldX(w, 1, 1) + FieldWidth(w, 1) - 6, RowTop(w, 0) + 8),
            Rgb(200, 200, 200));
 }
 
@@ -313,8 +314,8 @@ void GridPaintTest::FailedRunShowsTheEmptyResult() {
   QVERIFY(!w.scr_Right()->isEnabled());
   QVERIFY(!w.scr_Bottom()->isEnabled());
   // The grid shows only its fixed parts: white where the fields were.
-  QCOMPARE(Rgb(w.BackBuffer(), 150, RowTop(0) + 8), Rgb(255, 255, 255));
-  QCOMPARE(Rgb(w.ScreenImage(), 150, RowTop(0) + 8), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(w.BackBuffer(), 150, RowTop(w, 0) + 8), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(w.ScreenImage(), 150, RowTop(w, 0) + 8), Rgb(255, 255, 255));
 }
 
 // The difference column of each row, as painted, is the text it should show: the row strip's
@@ -324,7 +325,7 @@ void GridPaintTest::DifferenceColumnNamesOneSidedRecords() {
   MainWindow& w = *window_;
   const QFontMetrics metrics(w.GridFont());
   auto reference = [&](const QString& text) {
-    QImage image(45, MainWindow::RowHeight, QImage::Format_RGB32);
+    QImage image(45, RowHeight(w), QImage::Format_RGB32);
     image.fill(MainWindow::HeaderColor);
     QPainter p(&image);
     p.setFont(w.GridFont());
@@ -332,7 +333,7 @@ void GridPaintTest::DifferenceColumnNamesOneSidedRecords() {
     p.drawText(0, 2 + metrics.ascent(), text);
     return image.copy(1, 1, 43, 14);
   };
-  auto painted = [&](int k) { return w.BackBuffer().copy(41, RowTop(k) + 1, 43, 14); };
+  auto painted = [&](int k) { return w.BackBuffer().copy(41, RowTop(w, k) + 1, 43, 14); };
   // The two one-sided texts look different, so the comparison can tell them apart.
   QVERIFY(reference(korvel::Q("左のみ")) != reference(korvel::Q("右のみ")));
   QCOMPARE(painted(0), reference(QStringLiteral("   3")));
@@ -357,14 +358,14 @@ void GridPaintTest::CursorBoxIsLeftOpenAtTheSplitter() {
   const int x = FieldX(w, last, 1);
   QVERIFY(x + FieldWidth(w, last) > v.splitX);
   // The cursor on that cell of row 1, in the left pane.
-  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x + 5, RowTop(1) + 8));
+  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x + 5, RowTop(w, 1) + 8));
   QCOMPARE(QPoint(w.View().curCol, w.View().curRow), QPoint(last, 1));
   QCOMPARE(w.View().curSide, 1);
   const int end = v.splitX - 5;
-  const int top = RowTop(1);
+  const int top = RowTop(w, 1);
   const QColor green(0, 255, 0);
   QVERIFY(XoredWith(w, x - 2, top + 8, green));  // the left edge
-  for (int y : {top, top + 1, top + MainWindow::RowHeight - 1, top + MainWindow::RowHeight}) {
+  for (int y : {top, top + 1, top + RowHeight(w) - 1, top + RowHeight(w)}) {
     QVERIFY(XoredWith(w, end, y, green));
     QVERIFY(Untouched(w, end + 1, y));
   }
