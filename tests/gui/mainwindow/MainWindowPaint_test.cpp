@@ -2,7 +2,9 @@
 // line with its difference bands and numeric difference, and the cursor overlay.
 
 #include <QAction>
+#include <QClipboard>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollBar>
@@ -13,6 +15,7 @@
 #include "qt/QtText.h"
 
 using korvel::MainWindow;
+using korvel::Q;
 using namespace korvel::test;
 
 namespace {
@@ -29,6 +32,38 @@ bool AnyDarkPixel(const QImage& image, const QRect& area) {
     }
   }
   return false;
+}
+
+// `text` drawn as the window draws a text of the grid: in the grid font, its top at (x, y),
+// over `background`, in an image of `size`.
+QImage TextImage(const QFont& font, const QString& text, QSize size, const QColor& background,
+                 const QColor& pen, int x, int y) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(background);
+  QPainter p(&image);
+  p.setFont(font);
+  p.setPen(pen);
+  p.drawText(x, y + QFontMetrics(font).ascent(), text);
+  return image;
+}
+
+// The lowest pixel row of `image` that is not `background`; -1 when there is none.
+int LowestInk(const QImage& image, const QColor& background) {
+  for (int y = image.height() - 1; y >= 0; --y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if ((image.pixel(x, y) & 0xFFFFFFu) != (background.rgb() & 0xFFFFFFu)) return y;
+    }
+  }
+  return -1;
+}
+
+bool AllOf(const QImage& image, const QRect& area, const QColor& colour) {
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if ((image.pixel(x, y) & 0xFFFFFFu) != (colour.rgb() & 0xFFFFFFu)) return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -53,6 +88,10 @@ class GridPaintTest : public QObject {
   void FailedRunShowsTheEmptyResult();
   void DifferenceColumnNamesOneSidedRecords();
   void CursorBoxIsLeftOpenAtTheSplitter();
+  void TextsFitTheirRowsAndBands();
+  void HeaderNamesStayInTheirColumns();
+  void PanesClipTheirCellsToTheirArea();
+  void UndefinedShiftJisBytesShowAsDecoded();
 
  private:
   TempDir home_;
@@ -373,6 +412,174 @@ void GridPaintTest::CursorBoxIsLeftOpenAtTheSplitter() {
   // Its header cell is inverted to the same end.
   QVERIFY(XoredWith(w, end, 10, QColor(30, 30, 30)));
   QVERIFY(Untouched(w, end + 1, 10));
+}
+
+// Texts with descenders, commas and brackets, in cells, in the row-number strip and in the
+// detail line: every glyph lies whole inside its row or band (drawn at its top + 2, it ends
+// above the line at its bottom), and the cell shows exactly the text drawn apart from the
+// window, so nothing of it is covered by the row line or by the next row.
+void GridPaintTest::TextsFitTheirRowsAndBands() {
+  MainWindow& w = *window_;
+  const std::vector<std::string> rows = {"ID,Text,Memo", "1,gypsy jump query (Qj),\"p,q;y\"",
+                                         "2,\"g, j, y\",(Qj)", "3,jjj,ggg"};
+  QVERIFY(CompareInWindow(w, dir_, Lines(rows), Lines(rows), {{1}, {}, {}}, true));
+  const MainWindow::ViewState v = w.View();
+  const int rh = v.rows.rowHeight;
+  const QFont& font = w.GridFont();
+  const QImage& g = w.BackBuffer();
+  const QString texts[3][3] = {{Q("1"), Q("gypsy jump query (Qj)"), Q("p,q;y")},
+                               {Q("2"), Q("g, j, y"), Q("(Qj)")},
+                               {Q("3"), Q("jjj"), Q("ggg")}};
+  int checked = 0;
+  for (int k = 0; k < 3; ++k) {
+    for (int j = 0; j < 3; ++j) {
+      for (int pane : {1, 2}) {
+        const int x = FieldX(w, j, pane);
+        // The column's line is its last pixel; the key block's separator takes five.
+        const int width = FieldWidth(w, j) - (j == 0 ? 5 : 1);
+        const int paneRight = pane == 1 ? v.splitX - 6 : w.paiMain()->width();
+        if (x == 0 || x + width > paneRight) continue;
+        const QImage drawn =
+            TextImage(font, texts[k][j], QSize(width, 2 * rh), Qt::white, Qt::black, 0, 2);
+        QVERIFY2(LowestInk(drawn, Qt::white) <= rh - 2, qPrintable(texts[k][j]));
+        QCOMPARE(g.copy(x, RowTop(w, k) + 1, width, rh - 1), drawn.copy(0, 1, width, rh - 1));
+        ++checked;
+      }
+    }
+  }
+  QVERIFY(checked >= 12);
+
+  // The detail line of the cursor's cell: its status on the dark band, the two texts on
+  // theirs (equal texts: no difference bands).
+  QTest::keyClick(w.scr_Tab(), Qt::Key_Right);
+  QCOMPARE(w.View().curCol, 1);
+  const QImage& screen = w.ScreenImage();
+  const int width = w.paiMain()->width();
+  const int t = w.paiMain()->height() - v.rows.detailHeight;
+  QCOMPARE(v.rows.detailHeight, 3 * rh + 2);
+  const QImage status = TextImage(font, Q("詳細(列:Text, 行:1, 相違:0)"), QSize(width, 2 * rh),
+                                  QColor(50, 50, 50), QColor(250, 250, 250), 10, 2);
+  QVERIFY(LowestInk(status, QColor(50, 50, 50)) <= rh - 2);
+  QCOMPARE(screen.copy(0, t, width, rh), status.copy(0, 0, width, rh));
+  for (int side = 0; side < 2; ++side) {
+    QImage band = TextImage(font, side == 0 ? Q("左:") : Q("右:"), QSize(width, 2 * rh), Qt::white,
+                            Qt::black, 10, 0);
+    {
+      QPainter p(&band);
+      p.setFont(font);
+      p.drawText(50, QFontMetrics(font).ascent(), texts[0][1]);
+    }
+    QVERIFY(LowestInk(band, Qt::white) <= rh - 1);
+    QCOMPARE(screen.copy(0, t + (side + 1) * rh, width, rh), band.copy(0, 0, width, rh));
+  }
+}
+
+// A name wider than its column is cut at the column's edges: it shows its beginning there
+// and leaves the neighbouring header cells as they are.
+void GridPaintTest::HeaderNamesStayInTheirColumns() {
+  MainWindow& w = *window_;
+  const std::string longName = "顧客番号コード長い名前";
+  QVERIFY(CompareInWindow(w, dir_, Lines({Cat(S(longName), ",Text"), "1,abc", "2,def"}),
+                          Lines({Cat(S(longName), ",Text"), "1,abc", "2,dXf"}), {{1}, {}, {}},
+                          true));
+  const MainWindow::ViewState v = w.View();
+  const QFont& font = w.GridFont();
+  const QFontMetrics metrics(font);
+  const int header = v.rows.headerHeight;
+  const int x = v.leftX[0];
+  const int width = v.widths[0];
+  QCOMPARE(x, 85);
+  QVERIFY(metrics.horizontalAdvance(Q(longName.c_str())) > width);
+  const QImage& g = w.BackBuffer();
+  // The key's header cell: the name from its left edge, drawn 4 pixels down.
+  const QImage name = TextImage(font, Q(longName.c_str()), QSize(width, header),
+                                MainWindow::HeaderColor, Qt::black, 0, 4);
+  // (Its first pixel holds the white half of the line before it, its last six the key
+  // block's separator.)
+  QCOMPARE(g.copy(x + 1, 1, width - 7, header - 1), name.copy(1, 1, width - 7, header - 1));
+  // Left of it, between "相違" and the strip's line, and right of it, up to where the next
+  // name begins in both panes: nothing but the header's colour.
+  const int diffEnd = 40 + (45 + metrics.horizontalAdvance(Q("相違"))) / 2;
+  QVERIFY(AllOf(g, QRect(diffEnd + 1, 1, 83 - diffEnd, header - 1), MainWindow::HeaderColor));
+  const int textStart = v.leftX[1] + (v.widths[1] - metrics.horizontalAdvance(Q("Text"))) / 2;
+  QVERIFY(AllOf(g, QRect(x + width + 1, 2, textStart - x - width - 2, header - 2),
+                MainWindow::HeaderColor));
+}
+
+// With the splitter moved left, the left pane's last field (a long text) reaches across
+// the right pane, beyond the right pane's last column: none of it may show there, nor in
+// the right pane's cells.
+void GridPaintTest::PanesClipTheirCellsToTheirArea() {
+  MainWindow& w = *window_;
+  std::string memo;
+  for (int i = 0; i < 8; ++i) memo += "long memo ";
+  QVERIFY(CompareInWindow(w, dir_, Lines({"ID,Text,Memo", Cat("1,abc,", memo), "2,abc,x"}),
+                          Lines({"ID,Text,Memo", "1,abc,s", "2,abc,x"}), {{1}, {}, {}}, true));
+  MainWindow::ViewState v = w.View();
+  const int split = v.splitX;
+  const int target = v.leftX[2] + 30;
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(w, 1)));
+  QTest::mouseMove(w.paiMain(), QPoint(target, RowTop(w, 1)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(target, RowTop(w, 1)));
+  v = w.View();
+  QCOMPARE(v.splitX, target);
+  QVERIFY(v.leftX[2] != 0 && v.leftX[2] < v.splitX);  // the memo is the left pane's last
+  const int rightEnd = v.rightX[2] + v.widths[2];
+  const int width = w.paiMain()->width();
+  QVERIFY(rightEnd + 50 < width);
+  const int top = RowTop(w, 0);
+  const int rh = v.rows.rowHeight;
+  // The memo as the left pane would draw it unclipped does reach there.
+  const QImage unclipped = TextImage(w.GridFont(), Q(memo.c_str()), QSize(width, rh), Qt::white,
+                                     Qt::black, v.leftX[2], 2);
+  QVERIFY(!AllOf(unclipped, QRect(rightEnd + 1, 1, width - rightEnd - 1, rh - 1), Qt::white));
+  const QImage& g = w.BackBuffer();
+  QVERIFY(AllOf(g, QRect(rightEnd + 1, top + 1, width - rightEnd - 1, rh - 1), Qt::white));
+  // The right pane's memo cell holds its own text only: "s" on its colour.
+  const QImage own = TextImage(w.GridFont(), Q("s"), QSize(v.widths[2] - 1, rh),
+                               MainWindow::RightDiffColor, Qt::black, 0, 2);
+  QCOMPARE(g.copy(v.rightX[2], top + 1, v.widths[2] - 1, rh - 1),
+           own.copy(0, 1, v.widths[2] - 1, rh - 1));
+  // The left pane still shows the memo up to its separator.
+  QVERIFY(AnyDarkPixel(g, QRect(v.leftX[2], top + 2, v.splitX - 7 - v.leftX[2], rh - 3)));
+}
+
+// Bytes that the Shift-JIS tables leave undefined show and copy as the engine decodes them:
+// 0x80, 0xA0 and 0xFD to 0xFF as the Windows code page's own characters, and a lead byte
+// whose next byte cannot follow it as U+FFFD, with that next byte kept.
+void GridPaintTest::UndefinedShiftJisBytesShowAsDecoded() {
+  MainWindow& w = *window_;
+  const std::string line =
+      "1,\x80,\xA0,\xFD\xFE\xFF,a\x81"
+      "0b";
+  QVERIFY(CompareInWindow(w, dir_, Lines({line}), Lines({line}), {{1}, {}, {}}));
+  const QString expected[] = {QString(QChar(0x0080)), QString(QChar(0xF8F0)),
+                              QString(QChar(0xF8F1)) + QChar(0xF8F2) + QChar(0xF8F3),
+                              QStringLiteral("a") + QChar(0xFFFD) + QStringLiteral("0b")};
+  const MainWindow::ViewState v = w.View();
+  const int rh = v.rows.rowHeight;
+  const QImage& g = w.BackBuffer();
+  for (int j = 1; j <= 4; ++j) {
+    const QString& text = expected[j - 1];
+    const int width = v.widths[static_cast<std::size_t>(j)] - 1;
+    const QImage drawn =
+        TextImage(w.GridFont(), text, QSize(width, rh), Qt::white, Qt::black, 0, 2);
+    QCOMPARE(g.copy(FieldX(w, j, 2), RowTop(w, 0) + 1, width, rh - 1),
+             drawn.copy(0, 1, width, rh - 1));
+    // The cell under the cursor, copied.
+    QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(FieldX(w, j, 1) + 3, RowTop(w, 0) + 5));
+    QCOMPARE(w.View().curCol, j);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(w.scr_Tab(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), text + QStringLiteral("\r\n"));
+  }
+  // The swallowed byte would have shown: the two readings look different.
+  const QImage swallowed =
+      TextImage(w.GridFont(), QStringLiteral("a") + QChar(0xFFFD) + QStringLiteral("b"),
+                QSize(60, rh), Qt::white, Qt::black, 0, 2);
+  QVERIFY(swallowed !=
+          TextImage(w.GridFont(), expected[3], QSize(60, rh), Qt::white, Qt::black, 0, 2));
 }
 
 QTEST_MAIN(GridPaintTest)
