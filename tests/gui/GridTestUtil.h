@@ -175,7 +175,9 @@ inline bool Untouched(const MainWindow& w, int x, int y) {
   return Rgb(w.ScreenImage(), x, y) == Rgb(w.BackBuffer(), x, y);
 }
 
-// The top of shown row k.
-inline int RowTop(int k) { return 20 + k * MainWindow::RowHeight; }
+// The top of shown row k, and the window's row height, as the window computes them from its
+// grid font.
+inline int RowTop(const MainWindow& w, int k) { return w.View().rows.RowTop(k); }
+inline int RowHeight(const MainWindow& w) { return w.View().rows.rowHeight; }
 
 }  // namespace korvel::test

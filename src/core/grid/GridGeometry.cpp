@@ -114,7 +114,7 @@ int ColumnAtX(const GridFrame& frame, int x, int pane) {
   return -5;
 }
 
-BorderHit HitBorder(const GridFrame& frame, int x, int y, int gridBottom) {
+BorderHit HitBorder(const GridFrame& frame, int x, int y, int gridBottom, int headerHeight) {
   const int n = frame.FieldCount();
   const int keys = std::min(frame.keyCount, n);
   if (y > gridBottom) return {};
@@ -124,7 +124,7 @@ BorderHit HitBorder(const GridFrame& frame, int x, int y, int gridBottom) {
   if (x >= frame.splitX - 5 && x <= frame.splitX + 1) {
     return {true, -1, keys > 0 ? frame.keyEndX + 10 : kRowHeaderWidth + 10};
   }
-  if (y > kHeaderHeight) return {};
+  if (y > headerHeight) return {};
   auto near = [x](int e) { return x >= e - 1 && x <= e + 1; };
   int e = kRowHeaderWidth - 1;
   int j = 0;
@@ -148,12 +148,20 @@ BorderHit HitBorder(const GridFrame& frame, int x, int y, int gridBottom) {
 
 int DraggedWidth(int resizeX, int minX) { return resizeX - minX > 2 ? resizeX - minX : 3; }
 
-int VisibleRows(int paintHeight, int rowHeight, int detailHeight) {
-  return (paintHeight - kHeaderHeight - detailHeight) / rowHeight;
+RowMetrics RowMetricsFor(int ascent, int descent) {
+  RowMetrics rows;
+  rows.rowHeight = std::max(RowMetrics::kMinRowHeight, ascent + descent + 3);
+  rows.headerHeight = rows.rowHeight + 4;
+  rows.detailHeight = 3 * rows.rowHeight + 2;
+  return rows;
 }
 
-RowScrollRange RowScrollFor(int rowCount, int paintHeight, int rowHeight, int detailHeight) {
-  int v = VisibleRows(paintHeight, rowHeight, detailHeight);
+int VisibleRows(int paintHeight, const RowMetrics& rows) {
+  return (paintHeight - rows.headerHeight - rows.detailHeight) / rows.rowHeight;
+}
+
+RowScrollRange RowScrollFor(int rowCount, int paintHeight, const RowMetrics& rows) {
+  int v = VisibleRows(paintHeight, rows);
   if (v < 0) v = 1;
   if (rowCount <= 0) return {};
   if (rowCount > v) {

@@ -3,18 +3,36 @@
 // position hits, the splitter's resting place and the scroll ranges. Pure arithmetic over
 // the field widths and the view state; the window feeds it and draws.
 //
-// x runs over the paint box from 0; the header row is y 0 to 20; the row-number column is x
-// 0 to 40, the difference column 40 to 85, the key fields start at 85. Non-key fields appear
-// twice, in the left pane (up to SplitX) and in the right pane (from SplitX on), both from
-// the field KeyCount + horizontal position.
+// x runs over the paint box from 0; the header row is y 0 to RowMetrics::headerHeight (20
+// with a font that fits 16-pixel rows); the row-number column is x 0 to 40, the difference
+// column 40 to 85, the key fields start at 85. Non-key fields appear twice, in the left pane
+// (up to SplitX) and in the right pane (from SplitX on), both from the field KeyCount +
+// horizontal position.
 
 #include <vector>
 
 namespace korvel {
 
-inline constexpr int kHeaderHeight = 20;
 inline constexpr int kRowNumberWidth = 40;
 inline constexpr int kRowHeaderWidth = 85;  // row-number and difference columns together
+
+// The grid's heights, all from the one row height. A row's text is drawn 2 pixels below the
+// row's top and must clear the row line at its bottom, so a row is the grid font's ascent
+// plus descent plus 3 pixels high, and never lower than 16. The header row holds its names 4
+// pixels down; the detail area below the grid is three bands of a row's height (the status
+// band and the two texts) and 2 pixels. With 16-pixel rows this is the grid as first drawn:
+// header 20, detail area 50.
+struct RowMetrics {
+  static constexpr int kMinRowHeight = 16;
+  int rowHeight = kMinRowHeight;
+  int headerHeight = kMinRowHeight + 4;
+  int detailHeight = 3 * kMinRowHeight + 2;
+  // The top of shown row k (k from 0).
+  int RowTop(int k) const { return headerHeight + k * rowHeight; }
+  bool operator==(const RowMetrics&) const = default;
+};
+// The metrics for a grid font of this ascent and descent (pixels).
+RowMetrics RowMetricsFor(int ascent, int descent);
 
 // Column codes besides field indexes.
 inline constexpr int kRowNumberColumn = -1;
@@ -79,14 +97,15 @@ struct BorderHit {
   int minX = 0;     // the drag may not go left of this
 };
 // The border a press at (x, y) would drag. The key block's right border and the splitter
-// are hit at any height of the grid, the other column borders only in the header row.
-BorderHit HitBorder(const GridFrame& frame, int x, int y, int gridBottom);
+// are hit at any height of the grid, the other column borders only in the header row (y up
+// to `headerHeight`).
+BorderHit HitBorder(const GridFrame& frame, int x, int y, int gridBottom, int headerHeight);
 
 // The width a field gets from a border drag released at `resizeX`: never below 3.
 int DraggedWidth(int resizeX, int minX);
 
 // Rows that fit between the header and the detail area.
-int VisibleRows(int paintHeight, int rowHeight, int detailHeight);
+int VisibleRows(int paintHeight, const RowMetrics& rows);
 
 // The vertical scroll bar for n rows, in the program's terms: the largest value is
 // `maximum`, a page shows `pageSize` rows, and the first shown row can go up to
@@ -97,7 +116,7 @@ struct RowScrollRange {
   int maximum = 0;
   int LastPosition() const { return enabled ? maximum - pageSize + 1 : 0; }
 };
-RowScrollRange RowScrollFor(int rowCount, int paintHeight, int rowHeight, int detailHeight);
+RowScrollRange RowScrollFor(int rowCount, int paintHeight, const RowMetrics& rows);
 
 // Horizontal position that brings field `col` into view in `pane` after a move rightwards,
 // or -1 when it is shown whole already. Keys bring the position back to 0 (-1 when it is 0).

@@ -116,6 +116,7 @@ MainWindow::MainWindow(QWidget* parent)
   charWidth_ = metrics.horizontalAdvance(QLatin1Char('W'));
   charHeight_ = metrics.height();
   gridAscent_ = metrics.ascent();
+  rows_ = RowMetricsFor(metrics.ascent(), metrics.descent());
 
   QSize screen(1024, 768);
   if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size();
@@ -193,6 +194,7 @@ MainWindow::ViewState MainWindow::View() const {
   view.dropPathR = dropPathR_;
   view.charWidth = charWidth_;
   view.charHeight = charHeight_;
+  view.rows = rows_;
   return view;
 }
 
@@ -720,7 +722,7 @@ void MainWindow::ResetSplit() {
 void MainWindow::ResetRowScroll() {
   paintLock_ = true;
   const int n = model_ != nullptr ? model_->RowCount() : 0;
-  RowScrollRange range = RowScrollFor(n, paiMain_->height(), RowHeight, DetailHeight);
+  RowScrollRange range = RowScrollFor(n, paiMain_->height(), rows_);
   scrRight_->setValue(0);
   scrRight_->setRange(0, range.LastPosition());
   scrRight_->setPageStep(range.enabled ? range.pageSize : 1);
@@ -741,11 +743,9 @@ void MainWindow::ScrollChanged() {
   if (!paintLock_) FullRepaint();
 }
 
-int MainWindow::VisibleRowCount() const {
-  return VisibleRows(paiMain_->height(), RowHeight, DetailHeight);
-}
+int MainWindow::VisibleRowCount() const { return VisibleRows(paiMain_->height(), rows_); }
 
-int MainWindow::GridBottom() const { return paiMain_->height() - DetailHeight; }
+int MainWindow::GridBottom() const { return paiMain_->height() - rows_.detailHeight; }
 
 int MainWindow::FirstRow() const { return scrRight_->value(); }
 

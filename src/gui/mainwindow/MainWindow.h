@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "compare/CompareSession.h"
@@ -96,8 +97,6 @@ class MainWindow : public QMainWindow {
  public:
   static constexpr int kWindowWidth = 811;
   static constexpr int kWindowHeight = 548;
-  static constexpr int RowHeight = 16;
-  static constexpr int DetailHeight = 50;
   static const QColor HeaderColor, LeftDiffColor, RightDiffColor, MissingColor, NotComparedColor;
 
   // A selection rectangle in one pane: pane -1 when none. Row -1 in a corner means whole
@@ -141,6 +140,7 @@ class MainWindow : public QMainWindow {
     int dropCount = 0;     // files dropped and not yet taken by the file-open command
     std::string dropPathL, dropPathR;
     int charWidth = 0, charHeight = 0;  // the size of "W" in the grid font
+    RowMetrics rows;  // the row height, the header's and the detail area's, from the grid font
     bool operator==(const ViewState&) const = default;
   };
 
@@ -281,14 +281,19 @@ class MainWindow : public QMainWindow {
   void FullRepaint();
   void PaintGrid(QImage& image);
   void PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows, int gridBottom, int h);
+  // The x range [left, right) of a pane's area (0 keys, 1 left, 2 right): what its columns
+  // may paint on, also beyond their last column.
+  std::pair<int, int> PaneArea(int pane, const ColumnPlan& plan) const;
   void PaintCell(QPainter& p, const PlacedColumn& column, const ResultField& field,
-                 const RecordPair& pair, int top);
+                 const RecordPair& pair, int top, int paneRight);
   void PaintHeader(QPainter& p, int bottomB, int w);
   void PaintDetail(QImage& image);
   void PaintDetailOnScreen();
   void FillBox(QPainter& p, int x, int y, int width, int height, const QColor& color);
   void DrawSeparator(QPainter& p, int kind, int x, int fromY, int toY);
   void DrawText(QPainter& p, int x, int y, std::string_view cp932);
+  // The same, with nothing drawn outside `clip`.
+  void DrawClippedText(QPainter& p, int x, int y, std::string_view cp932, const QRect& clip);
   void ShowSelection(bool eraseFirst, int pane, int anchorCol, int anchorRow, int endCol,
                      int endRow);
   std::vector<QRect> SelectionRects(const Selection& sel) const;
@@ -385,6 +390,9 @@ class MainWindow : public QMainWindow {
   int charWidth_ = 0, charHeight_ = 0;
   ColumnGeometry columns_;  // the fields' widths and painted x positions
   int gridAscent_ = 0;      // where a text's top lies above its baseline
+  // RowHeight and the heights that follow it, from the grid font: every row top, hit test,
+  // scroll range and overlay computes with these.
+  RowMetrics rows_;
   QImage backBuffer_;
   QImage screen_;
 

@@ -22,14 +22,14 @@ void MainWindow::paiMainMouseDown(QMouseEvent* event) {
   const int x = event->position().toPoint().x();
   const int y = event->position().toPoint().y();
   if (event->button() == Qt::RightButton) {
-    if (y <= kHeaderHeight) ShowHeaderPopup(x, y);
+    if (y <= rows_.headerHeight) ShowHeaderPopup(x, y);
     return;
   }
   if (event->button() != Qt::LeftButton) return;
   timer_->stop();
   if (y >= GridBottom()) return;
 
-  BorderHit border = HitBorder(Frame(), x, y, GridBottom());
+  BorderHit border = HitBorder(Frame(), x, y, GridBottom(), rows_.headerHeight);
   if (border.hit) {
     resizeTarget_ = border.target;
     resizeMinX_ = border.minX;
@@ -38,7 +38,8 @@ void MainWindow::paiMainMouseDown(QMouseEvent* event) {
     return;
   }
   const int n = model_ != nullptr ? model_->RowCount() : 0;
-  const int row = y <= kHeaderHeight ? -1 : (y - kHeaderHeight) / RowHeight + FirstRow();
+  const int row =
+      y <= rows_.headerHeight ? -1 : (y - rows_.headerHeight) / rows_.rowHeight + FirstRow();
   if (row >= n) return;
   HeaderHit hit = HitHeader(Frame(), x);
   if (!hit.hit) return;
@@ -77,7 +78,7 @@ void MainWindow::paiMainMouseMove(QMouseEvent* event) {
     MoveDragLine(x);
     return;
   }
-  if (HitBorder(Frame(), x, y, GridBottom()).hit) {
+  if (HitBorder(Frame(), x, y, GridBottom(), rows_.headerHeight).hit) {
     paiMain_->setCursor(Qt::SplitHCursor);
     return;
   }
@@ -96,7 +97,7 @@ void MainWindow::DragSelection(int x, int y) {
     lastMouse_ = QPoint(x, y);
     if (!timer_->isActive()) timer_->start();
   };
-  const int rowUnder = (y - kHeaderHeight) / RowHeight + FirstRow();
+  const int rowUnder = (y - rows_.headerHeight) / rows_.rowHeight + FirstRow();
   if (dragMode_ == 3) {
     if (outside) {
       startAutoScroll(rowUnder, 0);  // a row drag never scrolls sideways

@@ -1,5 +1,6 @@
 // MainWindow: painting of the grid and the detail line, and the overlays drawn over them.
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <cstdio>
@@ -75,11 +76,19 @@ void MainWindow::DrawText(QPainter& p, int x, int y, std::string_view cp932) {
   p.drawText(x, y + gridAscent_, ToQString(cp932));
 }
 
+void MainWindow::DrawClippedText(QPainter& p, int x, int y, std::string_view cp932,
+                                 const QRect& clip) {
+  if (cp932.empty() || clip.isEmpty()) return;
+  p.setClipRect(clip);
+  DrawText(p, x, y, cp932);
+  p.setClipping(false);
+}
+
 int MainWindow::ShownRowCount(int gridBottom) const {
   const int n = model_ != nullptr ? model_->RowCount() : 0;
   const int first = FirstRow();
   int k = 0;
-  while (first + k < n && kHeaderHeight + k * RowHeight < gridBottom) ++k;
+  while (first + k < n && rows_.RowTop(k) < gridBottom) ++k;
   return k;
 }
 
@@ -113,7 +122,7 @@ void MainWindow::FullRepaint() {
 void MainWindow::PaintGrid(QImage& image) {
   const int w = paiMain_->width();
   const int h = paiMain_->height();
-  const int gridBottom = h - DetailHeight;
+  const int gridBottom = h - rows_.detailHeight;
   QPainter p(&image);
   p.setFont(gridFont_);
   p.setPen(kBlack);
@@ -123,9 +132,12 @@ void MainWindow::PaintGrid(QImage& image) {
   const int shown = ShownRowCount(gridBottom);
   const int first = FirstRow();
   for (int k = 0; k < shown; ++k) {
-    const int top = kHeaderHeight + k * RowHeight;
-    DrawText(p, 0, top + 2, RowNumberText(first + k));
-    DrawText(p, kRowNumberWidth, top + 2, DiffColumnText(model_->Pair(first + k).Status));
+    const int top = rows_.RowTop(k);
+    DrawClippedText(p, 0, top + 2, RowNumberText(first + k),
+                    QRect(0, top, kRowNumberWidth, rows_.rowHeight));
+    DrawClippedText(
+        p, kRowNumberWidth, top + 2, DiffColumnText(model_->Pair(first + k).Status),
+        QRect(kRowNumberWidth, top, kRowHeaderWidth - kRowNumberWidth, rows_.rowHeight));
   }
 
   ColumnPlan plan;
@@ -136,71 +148,86 @@ void MainWindow::PaintGrid(QImage& image) {
   }
 
   // Row lines, darker over the row-header strip.
-  for (int k = 0; k < shown; ++k) {
-    FillBox(p, 0, kHeaderHeight + (k + 1) * RowHeight, w, 1, kPlainLine);
-  }
-  for (int k = 0; k < shown; ++k) {
-    FillBox(p, 0, kHeaderHeight + (k + 1) * RowHeight, kRowHeaderWidth, 1, kDark);
-  }
-  const int bottomB = kHeaderHeight + shown * RowHeight;
+  for (int k = 0; k < shown; ++k) FillBox(p, 0, rows_.RowTop(k + 1), w, 1, kPlainLine);
+  for (int k = 0; k < shown; ++k) FillBox(p, 0, rows_.RowTop(k + 1), kRowHeaderWidth, 1, kDark);
+  const int bottomB = rows_.RowTop(shown);
 
-  FillBox(p, 0, 0, w, kHeaderHeight, HeaderColor);
+  FillBox(p, 0, 0, w, rows_.headerHeight, HeaderColor);
   FillBox(p, 0, 0, w, 1, kDark);
-  FillBox(p, 0, kHeaderHeight, w, 1, kDark);
+  FillBox(p, 0, rows_.headerHeight, w, 1, kDark);
   PaintHeader(p, bottomB, w);
   p.end();
   PaintDetail(image);
 }
 
+std::pair<int, int> MainWindow::PaneArea(int pane, const ColumnPlan& plan) const {
+  int keysEnd = kRowHeaderWidth;
+  for (int j = 0; j < plan.keysDrawn; ++j) keysEnd += columns_.Width(j);
+  if (pane == 0) return {kRowHeaderWidth, keysEnd};
+  if (pane == 1) return {keysEnd, splitX_};
+  return {splitX_, paiMain_->width()};
+}
+
 void MainWindow::PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows, int gridBottom,
                               int h) {
+  // A long text runs on under the next column, whose white fill covers it; but nothing may
+  // cover it beyond a pane's last column, so each pane's columns paint only on their pane.
   const int first = FirstRow();
   for (const PlacedColumn& column : plan.columns) {
     const ResultField& field = model_->Field(column.field);
-    FillBox(p, column.x, 0, columns_.Width(column.field), h, kWhite);
+    const auto [paneLeft, paneRight] = PaneArea(column.pane, plan);
+    const int right = std::min(column.x + columns_.Width(column.field), paneRight);
+    FillBox(p, std::max(column.x, paneLeft), 0, right - std::max(column.x, paneLeft), h, kWhite);
     for (int k = 0; k < shownRows; ++k) {
-      const int top = kHeaderHeight + k * RowHeight;
+      const int top = rows_.RowTop(k);
       if (top >= gridBottom) break;
-      PaintCell(p, column, field, model_->Pair(first + k), top);
+      PaintCell(p, column, field, model_->Pair(first + k), top, paneRight);
     }
   }
 }
 
 void MainWindow::PaintCell(QPainter& p, const PlacedColumn& column, const ResultField& field,
-                           const RecordPair& pair, int top) {
+                           const RecordPair& pair, int top, int paneRight) {
+  const QRect clip(column.x, top, paneRight - column.x, rows_.rowHeight);
   if (column.pane == 0) {
     // Key cells are never coloured; a right-only record shows the right file's key.
     const Side keySide = pair.LeftRow == -1 ? Side::kRight : Side::kLeft;
-    DrawText(p, column.x, top + 2, model_->Cell(keySide, column.field, pair.Row(keySide)));
+    DrawClippedText(p, column.x, top + 2, model_->Cell(keySide, column.field, pair.Row(keySide)),
+                    clip);
     return;
   }
   const Side side = PaneSide(column.pane);
-  const int width = columns_.Width(column.field);
+  const int width = std::min(columns_.Width(column.field), paneRight - column.x);
   const int row = pair.Row(side);
   // The side that lacks a one-sided field is an empty grey column, as a field not compared.
   if (field.NotCompared || field.FieldNo(side) == kNoFieldNo) {
-    FillBox(p, column.x, top, width, RowHeight, NotComparedColor);
+    FillBox(p, column.x, top, width, rows_.rowHeight, NotComparedColor);
   } else if (row == -1) {
-    FillBox(p, column.x, top, width, RowHeight, MissingColor);
+    FillBox(p, column.x, top, width, rows_.rowHeight, MissingColor);
   } else if (model_->CellsDiffer(pair, column.field)) {
-    FillBox(p, column.x, top, width, RowHeight,
+    FillBox(p, column.x, top, width, rows_.rowHeight,
             side == Side::kLeft ? LeftDiffColor : RightDiffColor);
   }
-  DrawText(p, column.x, top + 2, model_->Cell(side, column.field, row));
+  DrawClippedText(p, column.x, top + 2, model_->Cell(side, column.field, row), clip);
 }
 
 void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
+  // A name is centred in its column and clipped to it, as cells are: a name wider than its
+  // column shows its beginning, and never a fragment in the next column or pane.
+  const QFontMetrics metrics(gridFont_);
   auto name = [&](int x, int width, std::string_view text) {
-    p.drawText(QRect(x, 4, width, RowHeight),
-               Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
-               ToQString(text));
+    const QString shown = ToQString(text);
+    const Qt::Alignment across =
+        metrics.horizontalAdvance(shown) <= width ? Qt::AlignHCenter : Qt::AlignLeft;
+    p.drawText(QRect(x, 4, width, rows_.rowHeight), across | Qt::AlignTop | Qt::TextSingleLine,
+               shown);
   };
   name(0, kRowNumberWidth, "NO");
-  DrawSeparator(p, 3, 39, kHeaderHeight, bottomB);
-  DrawSeparator(p, 4, 39, 0, kHeaderHeight);
+  DrawSeparator(p, 3, 39, rows_.headerHeight, bottomB);
+  DrawSeparator(p, 4, 39, 0, rows_.headerHeight);
   name(kRowNumberWidth, kRowHeaderWidth - kRowNumberWidth, Sjis("相違"));
-  DrawSeparator(p, 3, 84, kHeaderHeight, bottomB);
-  DrawSeparator(p, 4, 84, 0, kHeaderHeight);
+  DrawSeparator(p, 3, 84, rows_.headerHeight, bottomB);
+  DrawSeparator(p, 4, 84, 0, rows_.headerHeight);
   const int n = model_ != nullptr ? model_->FieldCount() : 0;
   const int keys = model_ != nullptr ? std::min(model_->KeyCount(), n) : 0;
   int e = kRowHeaderWidth - 1;
@@ -208,8 +235,8 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
     const int width = columns_.Width(j);
     name(e + 1, width, model_->Field(j).Name);
     e += width;
-    DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
-    DrawSeparator(p, 4, e, 0, kHeaderHeight);
+    DrawSeparator(p, 0, e, rows_.headerHeight, bottomB);
+    DrawSeparator(p, 4, e, 0, rows_.headerHeight);
   }
   if (keys > 0) {
     DrawSeparator(p, 2, e - 1, 0, bottomB);
@@ -221,10 +248,10 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
     name(e + 1, width, model_->Field(j).Name);
     e += width;
     if (e >= splitX_) break;
-    DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
-    DrawSeparator(p, 4, e, 0, kHeaderHeight);
+    DrawSeparator(p, 0, e, rows_.headerHeight, bottomB);
+    DrawSeparator(p, 4, e, 0, rows_.headerHeight);
   }
-  FillBox(p, splitX_, 4, w - splitX_, kHeaderHeight - 4, HeaderColor);
+  FillBox(p, splitX_, 4, w - splitX_, rows_.headerHeight - 4, HeaderColor);
   DrawSeparator(p, 2, splitX_ - 2, 0, bottomB);
   e = splitX_ - 1;
   for (int j = firstField; j < n; ++j) {
@@ -232,8 +259,8 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
     name(e + 1, width, model_->Field(j).Name);
     e += width;
     if (e > w) break;
-    DrawSeparator(p, 0, e, kHeaderHeight, bottomB);
-    DrawSeparator(p, 4, e, 0, kHeaderHeight);
+    DrawSeparator(p, 0, e, rows_.headerHeight, bottomB);
+    DrawSeparator(p, 4, e, 0, rows_.headerHeight);
   }
 }
 
@@ -241,21 +268,25 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
 
 void MainWindow::PaintDetail(QImage& image) {
   const int w = paiMain_->width();
-  const int t = paiMain_->height() - DetailHeight;
+  const int t = paiMain_->height() - rows_.detailHeight;
+  // The status band and the two text bands, each a row high, each text clipped to its band.
+  const int band = rows_.rowHeight;
+  const QRect status(0, t, w, band), leftBand(0, t + band, w, band),
+      rightBand(0, t + 2 * band, w, band);
   QPainter p(&image);
   p.setFont(gridFont_);
-  FillBox(p, 0, t, w, 16, kDark);
-  FillBox(p, 0, t + 16, w, DetailHeight - 16, kWhite);
+  FillBox(p, 0, t, w, band, kDark);
+  FillBox(p, 0, t + band, w, rows_.detailHeight - band, kWhite);
 
   const bool hasPair = model_ != nullptr && curRow_ >= 0 && curRow_ < model_->RowCount();
   const bool hasField = model_ != nullptr && curCol_ >= 0 && curCol_ < model_->FieldCount();
   if (hasField) {
     const ResultField& field = model_->Field(curCol_);
     p.setPen(field.DiffCount > 0 ? kStatusDiffering : kStatusPlain);
-    DrawText(p, 10, t + 2, DetailStatusText(field.Name, curRow_, field.DiffCount));
+    DrawClippedText(p, 10, t + 2, DetailStatusText(field.Name, curRow_, field.DiffCount), status);
   } else {
     p.setPen(kStatusPlain);
-    DrawText(p, 10, t + 2, DetailStatusTextNoField(curCol_, curRow_));
+    DrawClippedText(p, 10, t + 2, DetailStatusTextNoField(curCol_, curRow_), status);
   }
   if (!hasPair || !hasField) return;
 
@@ -263,30 +294,31 @@ void MainWindow::PaintDetail(QImage& image) {
   const std::string_view left = model_->Cell(Side::kLeft, curCol_, pair.LeftRow);
   const std::string_view right = model_->Cell(Side::kRight, curCol_, pair.RightRow);
   p.setPen(kBlack);
-  DrawText(p, 10, t + 16, Sjis("左:"));
-  DrawText(p, 10, t + 32, Sjis("右:"));
+  DrawClippedText(p, 10, t + band, Sjis("左:"), leftBand);
+  DrawClippedText(p, 10, t + 2 * band, Sjis("右:"), rightBand);
   // Scrolled so that the first difference shows near the left edge, however long the texts.
-  const std::vector<DiffBand> bands = DetailDiffBands(left, right);
-  const int scroll = DetailScrollColumns(bands);
-  for (const DiffBand& band : bands) {
-    const int start = std::max(band.start, scroll);
-    if (band.end <= start) continue;
+  const std::vector<DiffBand> diffs = DetailDiffBands(left, right);
+  const int scroll = DetailScrollColumns(diffs);
+  for (const DiffBand& diff : diffs) {
+    const int start = std::max(diff.start, scroll);
+    if (diff.end <= start) continue;
     const int x = 50 + (start - scroll) * charWidth_;
-    const int width = (band.end - start) * charWidth_;
-    FillBox(p, x, t + 16, width, 16, LeftDiffColor);
-    FillBox(p, x, t + 32, width, 16, RightDiffColor);
+    const int width = (diff.end - start) * charWidth_;
+    FillBox(p, x, t + band, width, band, LeftDiffColor);
+    FillBox(p, x, t + 2 * band, width, band, RightDiffColor);
   }
   const DetailPiece shownL = DetailTextFrom(left, scroll);
   const DetailPiece shownR = DetailTextFrom(right, scroll);
-  DrawText(p, 50 + (shownL.column - scroll) * charWidth_, t + 16, shownL.text);
-  DrawText(p, 50 + (shownR.column - scroll) * charWidth_, t + 32, shownR.text);
+  DrawClippedText(p, 50 + (shownL.column - scroll) * charWidth_, t + band, shownL.text, leftBand);
+  DrawClippedText(p, 50 + (shownR.column - scroll) * charWidth_, t + 2 * band, shownR.text,
+                  rightBand);
   const std::string difference = NumericDifferenceText(left, right);
-  if (!difference.empty()) DrawText(p, 40 * charWidth_, t + 16, difference);
+  DrawClippedText(p, 40 * charWidth_, t + band, difference, leftBand);
 }
 
 void MainWindow::PaintDetailOnScreen() {
   PaintDetail(screen_);
-  paiMain_->update(0, GridBottom(), paiMain_->width(), DetailHeight);
+  paiMain_->update(0, GridBottom(), paiMain_->width(), rows_.detailHeight);
 }
 
 // ---- Overlays -----------------------------------------------------------------------------
@@ -313,15 +345,14 @@ std::vector<QRect> MainWindow::SelectionRects(const Selection& sel) const {
   const int r1 = std::min(sel.row1, sel.row2), r2 = std::max(sel.row1, sel.row2);
   const int first = FirstRow();
   const int gridBottom = GridBottom();
-  const int y =
-      (sel.row1 == -1 || r1 < first) ? kHeaderHeight : kHeaderHeight + (r1 - first) * RowHeight;
+  const int y = (sel.row1 == -1 || r1 < first) ? rows_.headerHeight : rows_.RowTop(r1 - first);
   if (y >= gridBottom || r2 < 0 || r2 >= model_->RowCount() || r2 < first) return rects;
-  const int bottom = std::min(kHeaderHeight + (r2 - first + 1) * RowHeight, gridBottom);
+  const int bottom = std::min(rows_.RowTop(r2 - first + 1), gridBottom);
   const GridFrame frame = Frame();
   const int keys = std::min(frame.keyCount, frame.FieldCount());
   auto span = [&](int x1, int x2) {
     rects.emplace_back(x1, y, x2 - x1, bottom - y);
-    rects.emplace_back(x1, 0, x2 - x1, kHeaderHeight);
+    rects.emplace_back(x1, 0, x2 - x1, rows_.headerHeight);
   };
   bool stripDone = false;
   if (c1 >= 0 && c1 < keys) {
@@ -366,7 +397,7 @@ void MainWindow::CursorRects(int col, int row, int side, int pane, std::vector<Q
                              std::vector<QRect>& inverse) const {
   if (model_ == nullptr || row < 0 || row >= model_->RowCount() || row < FirstRow()) return;
   if (col < 0 || col >= model_->FieldCount()) return;
-  const int top = kHeaderHeight + (row - FirstRow()) * RowHeight;
+  const int top = rows_.RowTop(row - FirstRow());
   if (top >= GridBottom()) return;
   const int x = columns_.PaneX(col, pane);
   if (x == 0) return;
@@ -378,7 +409,7 @@ void MainWindow::CursorRects(int col, int row, int side, int pane, std::vector<Q
     open = true;
   }
   const int width = right - left + 1;
-  const int bottom = top + RowHeight;
+  const int bottom = top + rows_.rowHeight;
   if (width > 0) {
     pen.emplace_back(left, top, width, 2);
     pen.emplace_back(left, bottom - 1, width, 2);
@@ -386,8 +417,8 @@ void MainWindow::CursorRects(int col, int row, int side, int pane, std::vector<Q
     if (!open) pen.emplace_back(right - 1, top + 2, 2, bottom - 1 - (top + 2));
   }
   if (pane == side) {
-    if (width > 0) inverse.emplace_back(left, 0, width, kHeaderHeight);
-    inverse.emplace_back(0, top, kRowHeaderWidth, RowHeight);
+    if (width > 0) inverse.emplace_back(left, 0, width, rows_.headerHeight);
+    inverse.emplace_back(0, top, kRowHeaderWidth, rows_.rowHeight);
   }
 }
 

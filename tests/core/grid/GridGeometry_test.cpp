@@ -107,35 +107,35 @@ TEST(GridGeometry, BordersAndDraggedWidths) {
   GridFrame f = TwoKeysFrame();
   const int bottom = 400;
   // The key block's border, at any height: the last key, limited to 10 px past its left edge.
-  BorderHit key = HitBorder(f, f.keyEndX - 5, 300, bottom);
+  BorderHit key = HitBorder(f, f.keyEndX - 5, 300, bottom, 20);
   ASSERT_TRUE(key.hit);
   EXPECT_EQ(key.target, 1);
   EXPECT_EQ(key.minX, 95 + 50);
-  EXPECT_FALSE(HitBorder(f, f.keyEndX + 2, 300, bottom).hit);
+  EXPECT_FALSE(HitBorder(f, f.keyEndX + 2, 300, bottom, 20).hit);
   // The splitter, at any height: not left of the keys plus 10.
-  BorderHit split = HitBorder(f, f.splitX + 1, 300, bottom);
+  BorderHit split = HitBorder(f, f.splitX + 1, 300, bottom, 20);
   ASSERT_TRUE(split.hit);
   EXPECT_EQ(split.target, -1);
   EXPECT_EQ(split.minX, f.keyEndX + 10);
   // Nothing below the grid.
-  EXPECT_FALSE(HitBorder(f, f.splitX, bottom + 1, bottom).hit);
+  EXPECT_FALSE(HitBorder(f, f.splitX, bottom + 1, bottom, 20).hit);
   // The first key's border only in the header row, limited by its own left edge.
-  BorderHit first = HitBorder(f, 134, 10, bottom);
+  BorderHit first = HitBorder(f, 134, 10, bottom, 20);
   ASSERT_TRUE(first.hit);
   EXPECT_EQ(first.target, 0);
   EXPECT_EQ(first.minX, 84);
-  EXPECT_FALSE(HitBorder(f, 134, 30, bottom).hit);
+  EXPECT_FALSE(HitBorder(f, 134, 30, bottom, 20).hit);
   // Left pane field 2 ends at 294; right pane field 2 at 504.
-  EXPECT_EQ(HitBorder(f, 295, 5, bottom).target, 2);
-  EXPECT_EQ(HitBorder(f, 295, 5, bottom).minX, 194);
-  EXPECT_EQ(HitBorder(f, 503, 5, bottom).target, 2);
-  EXPECT_EQ(HitBorder(f, 503, 5, bottom).minX, 404);
+  EXPECT_EQ(HitBorder(f, 295, 5, bottom, 20).target, 2);
+  EXPECT_EQ(HitBorder(f, 295, 5, bottom, 20).minX, 194);
+  EXPECT_EQ(HitBorder(f, 503, 5, bottom, 20).target, 2);
+  EXPECT_EQ(HitBorder(f, 503, 5, bottom, 20).minX, 404);
   // Without keys the splitter's limit is 95.
   GridFrame none;
   none.widths = {100, 100};
   none.width = 600;
   none.splitX = 300;
-  EXPECT_EQ(HitBorder(none, 300, 100, bottom).minX, 95);
+  EXPECT_EQ(HitBorder(none, 300, 100, bottom, 20).minX, 95);
 
   EXPECT_EQ(DraggedWidth(200, 150), 50);
   EXPECT_EQ(DraggedWidth(153, 150), 3);
@@ -145,21 +145,62 @@ TEST(GridGeometry, BordersAndDraggedWidths) {
 
 TEST(GridGeometry, RowScrollRange) {
   // 548-pixel window content: a paint box of 400 shows (400 - 20 - 50) / 16 = 20 rows.
-  EXPECT_EQ(VisibleRows(400, 16, 50), 20);
-  RowScrollRange none = RowScrollFor(0, 400, 16, 50);
+  EXPECT_EQ(VisibleRows(400, RowMetrics{}), 20);
+  RowScrollRange none = RowScrollFor(0, 400, RowMetrics{});
   EXPECT_FALSE(none.enabled);
-  RowScrollRange many = RowScrollFor(100, 400, 16, 50);
+  RowScrollRange many = RowScrollFor(100, 400, RowMetrics{});
   EXPECT_TRUE(many.enabled);
   EXPECT_EQ(many.pageSize, 20);
   EXPECT_EQ(many.maximum, 100);
   EXPECT_EQ(many.LastPosition(), 81);
-  RowScrollRange few = RowScrollFor(5, 400, 16, 50);
+  RowScrollRange few = RowScrollFor(5, 400, RowMetrics{});
   EXPECT_TRUE(few.enabled);
   EXPECT_EQ(few.pageSize, 5);
   EXPECT_EQ(few.maximum, 5);
   // A box too low for any row counts as one row.
-  RowScrollRange tiny = RowScrollFor(3, 30, 16, 50);
+  RowScrollRange tiny = RowScrollFor(3, 30, RowMetrics{});
   EXPECT_EQ(tiny.pageSize, 1);
+}
+
+// A row is as high as the font's ascent and descent plus 3 (text at top + 2 clears the row
+// line at the bottom), never below 16; the header and the detail area follow the row.
+TEST(GridGeometry, RowMetricsFollowTheGridFont) {
+  struct Case {
+    int ascent, descent;
+    int row, header, detail;
+  } const cases[] = {
+      {10, 2, 16, 20, 50},                       // a font that fits: the first geometry exactly
+      {11, 2, 16, 20, 50},                       // 11 + 2 + 3 = 16
+      {11, 3, 17, 21, 53}, {14, 3, 20, 24, 62},  // the program's CJK face at 12 pixels
+      {0, 0, 16, 20, 50},
+  };
+  for (const Case& c : cases) {
+    const RowMetrics rows = RowMetricsFor(c.ascent, c.descent);
+    EXPECT_EQ(rows.rowHeight, c.row) << c.ascent << "+" << c.descent;
+    EXPECT_EQ(rows.headerHeight, c.header) << c.ascent << "+" << c.descent;
+    EXPECT_EQ(rows.detailHeight, c.detail) << c.ascent << "+" << c.descent;
+    // Text drawn at a row's top + 2 ends above the row line.
+    EXPECT_LT(rows.RowTop(3) + 2 + c.ascent + c.descent, rows.RowTop(4)) << c.ascent;
+  }
+  EXPECT_EQ(RowMetrics{}, RowMetricsFor(10, 2));
+  EXPECT_EQ(RowMetricsFor(14, 3).RowTop(2), 24 + 2 * 20);
+}
+
+// Rows that fit and the header's border hits use the same heights as the painting.
+TEST(GridGeometry, TallRowsChangeRowCountsAndHeaderHits) {
+  const RowMetrics tall = RowMetricsFor(14, 3);
+  // (400 - 24 - 62) / 20 = 15 rows, against 20 with 16-pixel rows.
+  EXPECT_EQ(VisibleRows(400, tall), 15);
+  EXPECT_EQ(RowScrollFor(100, 400, tall).pageSize, 15);
+  GridFrame f;
+  f.widths = {50, 100};
+  f.keyCount = 0;
+  f.width = 600;
+  f.splitX = 300;
+  // The first field's border at 134 is hit in the header only: up to 24 in the tall header.
+  for (int y : {0, 20, 24}) EXPECT_TRUE(HitBorder(f, 134, y, 400, tall.headerHeight).hit) << y;
+  EXPECT_FALSE(HitBorder(f, 134, 25, 400, tall.headerHeight).hit);
+  EXPECT_FALSE(HitBorder(f, 134, 21, 400, RowMetrics{}.headerHeight).hit);
 }
 
 TEST(GridGeometry, HorizontalScrollTargets) {

@@ -82,9 +82,9 @@ void BadInputPaintTest::AwkwardCellsPaintWithoutGarbage() {
   QVERIFY(DarkPixels(g, QRect(namedX + 2, 2, namedWidth - 4, 16)) > 0);
   // The half-width katakana and the long cells show text; nothing is drawn past the grid's
   // last row.
-  QVERIFY(DarkPixels(g, QRect(namedX + 2, RowTop(1) + 2, namedWidth - 4, 12)) > 0);
-  QVERIFY(DarkPixels(g, QRect(unnamedX + 2, RowTop(0) + 2, unnamedWidth - 4, 12)) > 0);
-  QCOMPARE(DarkPixels(g, QRect(90, RowTop(3) + 2, w.paiMain()->width() - 100, 30)), 0);
+  QVERIFY(DarkPixels(g, QRect(namedX + 2, RowTop(w, 1) + 2, namedWidth - 4, 12)) > 0);
+  QVERIFY(DarkPixels(g, QRect(unnamedX + 2, RowTop(w, 0) + 2, unnamedWidth - 4, 12)) > 0);
+  QCOMPARE(DarkPixels(g, QRect(90, RowTop(w, 3) + 2, w.paiMain()->width() - 100, 30)), 0);
 }
 
 QTEST_MAIN(BadInputPaintTest)

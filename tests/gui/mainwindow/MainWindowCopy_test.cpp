@@ -77,7 +77,7 @@ class MainCopyTest : public QObject {
   void ClickCell(int col, int row, int pane) {
     const int x = X(col, pane) + 5;
     QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(x, RowTop(row) + 5));
+                      QPoint(x, RowTop(*window_, row) + 5));
   }
   void CtrlC() { QTest::keyClick(window_->scr_Tab(), Qt::Key_C, Qt::ControlModifier); }
   void ClickToolButton(const char* name) {
@@ -179,10 +179,10 @@ void MainCopyTest::OtherSideOfASelection() {
   CompareFruit();
   // Drag from name of A01 to qty of B02 in the left pane.
   QTest::mousePress(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(X(1, 1) + 5, RowTop(0) + 5));
-  QTest::mouseMove(window_->paiMain(), QPoint(X(2, 1) + 5, RowTop(1) + 5));
+                    QPoint(X(1, 1) + 5, RowTop(*window_, 0) + 5));
+  QTest::mouseMove(window_->paiMain(), QPoint(X(2, 1) + 5, RowTop(*window_, 1) + 5));
   QTest::mouseRelease(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(X(2, 1) + 5, RowTop(1) + 5));
+                      QPoint(X(2, 1) + 5, RowTop(*window_, 1) + 5));
   const MainWindow::Selection shown{1, 1, 0, 2, 1};
   QCOMPARE(window_->View().shownSel, shown);
   CtrlC();
@@ -196,10 +196,10 @@ void MainCopyTest::OtherSideOfASelection() {
   // From the right pane the other side is the left file; the key column takes the left
   // file's key, or the right one's where the left record is missing.
   QTest::mousePress(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(X(1, 2) + 5, RowTop(1) + 5));
-  QTest::mouseMove(window_->paiMain(), QPoint(X(2, 2) + 5, RowTop(3) + 5));
+                    QPoint(X(1, 2) + 5, RowTop(*window_, 1) + 5));
+  QTest::mouseMove(window_->paiMain(), QPoint(X(2, 2) + 5, RowTop(*window_, 3) + 5));
   QTest::mouseRelease(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(X(2, 2) + 5, RowTop(3) + 5));
+                      QPoint(X(2, 2) + 5, RowTop(*window_, 3) + 5));
   QCOMPARE(window_->View().shownSel.pane, 2);
   CtrlC();
   QCOMPARE(Clipboard(), Q("バナナ\t30\r\n\t\r\nなつめ\t8\r\n"));
@@ -212,7 +212,8 @@ void MainCopyTest::LeftOnlyRecordWithMarks() {
   CompareFruit();
   // The right pane first, then the row-number strip of C03 selects the whole record there.
   ClickCell(1, 0, 2);
-  QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(2) + 5));
+  QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(20, RowTop(*window_, 2) + 5));
   QCOMPARE(window_->View().shownSel, (MainWindow::Selection{2, 0, 2, 2, 2}));
   CtrlC();
   QCOMPARE(Clipboard(), Q("C03\t\t\r\n"));

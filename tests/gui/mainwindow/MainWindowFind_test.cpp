@@ -110,7 +110,7 @@ class MainFindTest : public QObject {
   void ClickCell(int col, int row, int pane) {
     const int x = FieldX(*window_, col, pane) + 5;
     QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(x, RowTop(row - window_->View().firstRow) + 5));
+                      QPoint(x, RowTop(*window_, row - window_->View().firstRow) + 5));
     QCOMPARE(window_->View().curCol, col);
     QCOMPARE(window_->View().curRow, row);
   }
@@ -190,10 +190,10 @@ void MainFindTest::HitTakesTheCursorAndTheCaseBoxSetsTheMode() {
   MainWindow& w = *window_;
   // A selection made before the search collapses onto the hit.
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(FieldX(w, 1, 1) + 5, RowTop(0) + 5));
-  QTest::mouseMove(w.paiMain(), QPoint(FieldX(w, 2, 1) + 5, RowTop(2) + 5));
+                    QPoint(FieldX(w, 1, 1) + 5, RowTop(w, 0) + 5));
+  QTest::mouseMove(w.paiMain(), QPoint(FieldX(w, 2, 1) + 5, RowTop(w, 2) + 5));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(FieldX(w, 2, 1) + 5, RowTop(2) + 5));
+                      QPoint(FieldX(w, 2, 1) + 5, RowTop(w, 2) + 5));
   QCOMPARE(w.View().shownSel.pane, 1);
   Search(QStringLiteral("abc"), 1);
   QCOMPARE(Cursor(), QPoint(3, 5));  // ABC
@@ -310,7 +310,7 @@ void MainFindTest::HitIsScrolledIntoView() {
   QVERIFY(farX + FieldWidth(w, 10) <= w.View().splitX);
   QVERIFY(FieldX(w, 9, 1) != 0);  // with the fields before it that fit
   // The cursor box is drawn around the hit.
-  const int top = RowTop(50 - w.View().firstRow);
+  const int top = RowTop(w, 50 - w.View().firstRow);
   QVERIFY(!Untouched(w, farX - 2, top + 8));
   QVERIFY(Untouched(w, farX + 10, top + 8));
   // Upward from there to a row above the page: the hit becomes the first row shown, and
@@ -321,7 +321,7 @@ void MainFindTest::HitIsScrolledIntoView() {
   QCOMPARE(w.scr_Bottom()->value(), 1);  // field 2, scrolled out to the left, comes first
   QVERIFY(FieldX(w, 2, 1) != 0);
   QVERIFY(FieldX(w, 2, 1) + FieldWidth(w, 2) <= w.View().splitX);
-  QVERIFY(!Untouched(w, FieldX(w, 2, 1) - 2, RowTop(0) + 8));
+  QVERIFY(!Untouched(w, FieldX(w, 2, 1) - 2, RowTop(w, 0) + 8));
   // Upward again to the row above the page: it becomes the first row shown, and as the
   // rows moved, its field is put at the right end of the pane.
   Key(Qt::Key_F3, Qt::ShiftModifier);
@@ -339,7 +339,7 @@ void MainFindTest::HitIsScrolledIntoView() {
   QCOMPARE(Cursor(), QPoint(2, 7));
   QCOMPARE(w.View().firstRow, 5);
   QCOMPARE(w.scr_Bottom()->value(), hpos);
-  QVERIFY(!Untouched(w, FieldX(w, 2, 1) - 2, RowTop(2) + 8));
+  QVERIFY(!Untouched(w, FieldX(w, 2, 1) - 2, RowTop(w, 2) + 8));
 }
 
 void MainFindTest::CtrlFShowsTheLastSearchAndCancelChangesNothing() {

@@ -308,14 +308,14 @@ void GridNavigationTest::ShiftExtendsTheSelection() {
   QCOMPARE(w.View().shownSel.pane, 1);
   // The selected range is inverted on the screen, not in the back buffer.
   const int x = X(1, 1) + 20;
-  QVERIFY(XoredWith(w, x, RowTop(1) + 8, QColor(57, 50, 5)));
-  QVERIFY(XoredWith(w, X(2, 1) + 20, RowTop(2) + 8, QColor(57, 50, 5)));
-  QVERIFY(Untouched(w, x, RowTop(3) + 8));
-  QVERIFY(Untouched(w, X(1, 2) + 20, RowTop(1) + 8));  // only the cursor's pane
+  QVERIFY(XoredWith(w, x, RowTop(w, 1) + 8, QColor(57, 50, 5)));
+  QVERIFY(XoredWith(w, X(2, 1) + 20, RowTop(w, 2) + 8, QColor(57, 50, 5)));
+  QVERIFY(Untouched(w, x, RowTop(w, 3) + 8));
+  QVERIFY(Untouched(w, X(1, 2) + 20, RowTop(w, 1) + 8));  // only the cursor's pane
   // A plain move collapses it onto the cursor: nothing stays inverted.
   Key(Qt::Key_Down);
   QCOMPARE(w.View().shownSel.pane, -1);
-  QVERIFY(Untouched(w, x, RowTop(1) + 8));
+  QVERIFY(Untouched(w, x, RowTop(w, 1) + 8));
 }
 
 void GridNavigationTest::BlockJumpsBeepAtTheEnd() {
@@ -364,26 +364,26 @@ void GridNavigationTest::HeaderClickSelectsWholeColumns() {
   // The whole column is inverted from the header down, with the row-header strip; in the
   // header the cursor's header inversion lies over it.
   QVERIFY(XoredWith(w, x + 20, 10, QColor(57 ^ 30, 50 ^ 30, 5 ^ 30)));
-  QVERIFY(XoredWith(w, x + 20, RowTop(5) + 8, QColor(57, 50, 5)));
-  QVERIFY(XoredWith(w, 60, RowTop(5) + 8, QColor(57, 50, 5)));
-  QVERIFY(Untouched(w, X(2, 1) + 20, RowTop(5) + 8));
+  QVERIFY(XoredWith(w, x + 20, RowTop(w, 5) + 8, QColor(57, 50, 5)));
+  QVERIFY(XoredWith(w, 60, RowTop(w, 5) + 8, QColor(57, 50, 5)));
+  QVERIFY(Untouched(w, X(2, 1) + 20, RowTop(w, 5) + 8));
   // Dragging across the headers extends it.
   QTest::mouseMove(w.paiMain(), QPoint(X(2, 1) + 10, 10));
   QCOMPARE(w.View().selEndCol, 2);
-  QVERIFY(XoredWith(w, X(2, 1) + 20, RowTop(5) + 8, QColor(57, 50, 5)));
+  QVERIFY(XoredWith(w, X(2, 1) + 20, RowTop(w, 5) + 8, QColor(57, 50, 5)));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(X(2, 1) + 10, 10));
   QCOMPARE(w.View().dragMode, 0);
   // The same in the right pane selects there.
   QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(X(2, 2) + 5, 10));
   QCOMPARE(w.View().curSide, 2);
   QCOMPARE(w.View().shownSel.pane, 2);
-  QVERIFY(XoredWith(w, X(2, 2) + 20, RowTop(3) + 8, QColor(57, 50, 5)));
-  QVERIFY(Untouched(w, X(2, 1) + 20, RowTop(3) + 8));
+  QVERIFY(XoredWith(w, X(2, 2) + 20, RowTop(w, 3) + 8, QColor(57, 50, 5)));
+  QVERIFY(Untouched(w, X(2, 1) + 20, RowTop(w, 3) + 8));
 }
 
 void GridNavigationTest::RowHeaderClickSelectsWholeRows() {
   MainWindow& w = *window_;
-  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(3) + 5));
+  QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(w, 3) + 5));
   QCOMPARE(w.View().curRow, 3);
   QCOMPARE(w.View().curCol, -1);  // no cursor cell
   QCOMPARE(w.View().selAnchorCol, 0);
@@ -391,16 +391,16 @@ void GridNavigationTest::RowHeaderClickSelectsWholeRows() {
   QCOMPARE(w.View().selAnchorRow, 3);
   // Inverted over every field of the pane; no cursor box is drawn.
   for (int j = 0; j < 3; ++j) {
-    QVERIFY(XoredWith(w, X(j, 1) + 20, RowTop(3) + 8, QColor(57, 50, 5)));
-    QVERIFY(XoredWith(w, X(j, 1) + 20, RowTop(3), QColor(57, 50, 5)));
+    QVERIFY(XoredWith(w, X(j, 1) + 20, RowTop(w, 3) + 8, QColor(57, 50, 5)));
+    QVERIFY(XoredWith(w, X(j, 1) + 20, RowTop(w, 3), QColor(57, 50, 5)));
   }
-  QVERIFY(Untouched(w, 100, RowTop(2) + 8));
+  QVERIFY(Untouched(w, 100, RowTop(w, 2) + 8));
   // Dragging down the strip extends the rows.
-  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(3) + 5));
-  QTest::mouseMove(w.paiMain(), QPoint(20, RowTop(6) + 5));
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(w, 3) + 5));
+  QTest::mouseMove(w.paiMain(), QPoint(20, RowTop(w, 6) + 5));
   QCOMPARE(w.View().selEndRow, 6);
-  QVERIFY(XoredWith(w, X(1, 1) + 20, RowTop(6) + 8, QColor(57, 50, 5)));
-  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(6) + 5));
+  QVERIFY(XoredWith(w, X(1, 1) + 20, RowTop(w, 6) + 8, QColor(57, 50, 5)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(20, RowTop(w, 6) + 5));
   QCOMPARE(w.View().dragMode, 0);
 }
 
@@ -411,7 +411,7 @@ void GridNavigationTest::ClickBelowTheLastRowChangesNothing() {
   Key(Qt::Key_Down);
   QCOMPARE(w.View().curRow, 1);
   QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(X(1, 1) + 10, RowTop(5) + 5));
+                    QPoint(X(1, 1) + 10, RowTop(w, 5) + 5));
   QCOMPARE(w.View().curRow, 1);
   QCOMPARE(w.View().curCol, 0);
   QCOMPARE(w.View().dragMode, 0);
@@ -425,12 +425,12 @@ void GridNavigationTest::BorderDrags() {
   QCOMPARE(w.View().resizeTarget, 1);
   QCOMPARE(w.View().resizeMinX, e - Width(1));
   // The drag line is drawn by exclusive-or over the grid only.
-  QVERIFY(XoredWith(w, e, RowTop(4) + 8, QColor(125, 125, 125)));
+  QVERIFY(XoredWith(w, e, RowTop(w, 4) + 8, QColor(125, 125, 125)));
   QTest::mouseMove(w.paiMain(), QPoint(w.View().resizeMinX - 5, 10));  // left of its left edge
   QCOMPARE(w.View().resizeX, e);
   QTest::mouseMove(w.paiMain(), QPoint(w.View().resizeMinX + 1, 10));
   QCOMPARE(w.View().resizeX, w.View().resizeMinX + 1);
-  QVERIFY(Untouched(w, e, RowTop(4) + 8));
+  QVERIFY(Untouched(w, e, RowTop(w, 4) + 8));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(w.View().resizeMinX + 1, 10));
   QCOMPARE(Width(1), 3);
@@ -439,14 +439,14 @@ void GridNavigationTest::BorderDrags() {
 
   // The splitter, at any height: not left of the keys plus 10.
   const int split = w.View().splitX;
-  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(8)));
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(w, 8)));
   QCOMPARE(w.View().resizeTarget, -1);
   QCOMPARE(w.View().resizeMinX, w.View().keyEndX + 10);
-  QTest::mouseMove(w.paiMain(), QPoint(w.View().keyEndX + 5, RowTop(8)));
+  QTest::mouseMove(w.paiMain(), QPoint(w.View().keyEndX + 5, RowTop(w, 8)));
   QCOMPARE(w.View().resizeX, split);
-  QTest::mouseMove(w.paiMain(), QPoint(w.paiMain()->width() + 3, RowTop(8)));  // beyond
+  QTest::mouseMove(w.paiMain(), QPoint(w.paiMain()->width() + 3, RowTop(w, 8)));  // beyond
   QCOMPARE(w.View().resizeX, split);
-  QTest::mouseMove(w.paiMain(), QPoint(w.View().keyEndX + 40, RowTop(8)));
+  QTest::mouseMove(w.paiMain(), QPoint(w.View().keyEndX + 40, RowTop(w, 8)));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(w.View().keyEndX + 40, 0));
   QCOMPARE(w.View().splitX, w.View().keyEndX + 40);
@@ -455,11 +455,11 @@ void GridNavigationTest::BorderDrags() {
   // The key block's border: the last key becomes the release position minus (its left
   // edge + 10).
   QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                    QPoint(w.View().keyEndX, RowTop(2)));
+                    QPoint(w.View().keyEndX, RowTop(w, 2)));
   QCOMPARE(w.View().resizeTarget, 0);
   QCOMPARE(w.View().resizeMinX, 95);
-  QTest::mouseMove(w.paiMain(), QPoint(200, RowTop(2)));
-  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(200, RowTop(2)));
+  QTest::mouseMove(w.paiMain(), QPoint(200, RowTop(w, 2)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(200, RowTop(w, 2)));
   QCOMPARE(Width(0), 200 - (85 + 10));
   QCOMPARE(w.View().keyEndX, 84 + 105);
 
@@ -479,27 +479,27 @@ void GridNavigationTest::WheelScrollsRows() {
                   QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w.paiMain(), &e);
   };
-  const QImage numbers = w.BackBuffer().copy(0, RowTop(0), 40, 16);
+  const QImage numbers = w.BackBuffer().copy(0, RowTop(w, 0), 40, 16);
   wheel(-120);
   QCOMPARE(w.View().firstRow, 1);
-  QVERIFY(w.BackBuffer().copy(0, RowTop(0), 40, 16) != numbers);  // painted again
+  QVERIFY(w.BackBuffer().copy(0, RowTop(w, 0), 40, 16) != numbers);  // painted again
   wheel(-120);
   QCOMPARE(w.View().firstRow, 2);
   wheel(120);
   wheel(120);
   wheel(120);
   QCOMPARE(w.View().firstRow, 0);
-  QCOMPARE(w.BackBuffer().copy(0, RowTop(0), 40, 16), numbers);
+  QCOMPARE(w.BackBuffer().copy(0, RowTop(w, 0), 40, 16), numbers);
 }
 
 void GridNavigationTest::DragBelowTheGridAutoScrolls() {
   MainWindow& w = *window_;
   const int x = X(1, 1) + 10;
-  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, RowTop(2) + 5));
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, RowTop(w, 2) + 5));
   QCOMPARE(w.View().dragMode, 1);
   // The drag reaches the last shown row, then leaves the grid below it.
   const int v = w.View().visibleRows;
-  QTest::mouseMove(w.paiMain(), QPoint(x, RowTop(v - 1) + 5));
+  QTest::mouseMove(w.paiMain(), QPoint(x, RowTop(w, v - 1) + 5));
   QCOMPARE(w.View().selEndRow, v - 1);
   QVERIFY(!w.Timer1()->isActive());
   const int below = w.View().gridBottom + 5;
@@ -519,16 +519,16 @@ void GridNavigationTest::DragBelowTheGridAutoScrolls() {
   Tick(w.Timer1());
   QCOMPARE(w.Timer1()->interval(), 490);
   QCOMPARE(w.View().shownSel.pane, 1);
-  QVERIFY(XoredWith(w, x + 10, RowTop(v - 1) + 8, QColor(57, 50, 5)) ||
-          XoredWith(w, x + 10, RowTop(v - 2) + 8, QColor(57, 50, 5)));
+  QVERIFY(XoredWith(w, x + 10, RowTop(w, v - 1) + 8, QColor(57, 50, 5)) ||
+          XoredWith(w, x + 10, RowTop(w, v - 2) + 8, QColor(57, 50, 5)));
   // Back inside the grid: the timer stops.
-  QTest::mouseMove(w.paiMain(), QPoint(x, RowTop(3) + 5));
+  QTest::mouseMove(w.paiMain(), QPoint(x, RowTop(w, 3) + 5));
   QVERIFY(!w.Timer1()->isActive());
-  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, RowTop(3) + 5));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, RowTop(w, 3) + 5));
   QCOMPARE(w.View().dragMode, 0);
   // A drag released outside the grid leaves the timer running, but its steps do nothing
   // once the drag is over.
-  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, RowTop(2) + 5));
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, RowTop(w, 2) + 5));
   QTest::mouseMove(w.paiMain(), QPoint(x, below));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(x, below));
   QVERIFY(w.Timer1()->isActive());
@@ -612,18 +612,19 @@ void GridNavigationTest::BordersGoExactlyToTheirLeftLimit() {
   QCOMPARE(limit, X(1, 1) - 1);
   QTest::mouseMove(w.paiMain(), QPoint(limit, 10));
   QCOMPARE(w.View().resizeX, limit);
-  QVERIFY(XoredWith(w, limit, RowTop(4) + 8, QColor(125, 125, 125)));
+  QVERIFY(XoredWith(w, limit, RowTop(w, 4) + 8, QColor(125, 125, 125)));
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(limit, 10));
   QCOMPARE(Width(1), 3);
 
   const int split = w.View().splitX;
   const int splitLimit = w.View().keyEndX + 10;
   QVERIFY(split > splitLimit);
-  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(6)));
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(w, 6)));
   QCOMPARE(w.View().resizeMinX, splitLimit);
-  QTest::mouseMove(w.paiMain(), QPoint(splitLimit, RowTop(6)));
+  QTest::mouseMove(w.paiMain(), QPoint(splitLimit, RowTop(w, 6)));
   QCOMPARE(w.View().resizeX, splitLimit);
-  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(splitLimit, RowTop(6)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(splitLimit, RowTop(w, 6)));
   QCOMPARE(w.View().splitX, splitLimit);
   QCOMPARE(X(1, 2), splitLimit);  // the right pane starts there
 }
@@ -642,13 +643,13 @@ void GridNavigationTest::SelectionInvertsTheRowHeadersOfItsTopAndBottomRows() {
   const QColor brush(57, 50, 5);
   const QColor both(57 ^ 30, 50 ^ 30, 5 ^ 30);  // with the cursor's inversion
   for (int x : {5, 60}) {
-    QVERIFY(Untouched(w, x, RowTop(2) - 1));
-    QVERIFY(XoredWith(w, x, RowTop(2), brush));
-    QVERIFY(XoredWith(w, x, RowTop(3) - 1, brush));
-    QVERIFY(XoredWith(w, x, RowTop(4) + 8, brush));
-    QVERIFY(XoredWith(w, x, RowTop(5), both));
-    QVERIFY(XoredWith(w, x, RowTop(6) - 1, both));
-    QVERIFY(Untouched(w, x, RowTop(6)));
+    QVERIFY(Untouched(w, x, RowTop(w, 2) - 1));
+    QVERIFY(XoredWith(w, x, RowTop(w, 2), brush));
+    QVERIFY(XoredWith(w, x, RowTop(w, 3) - 1, brush));
+    QVERIFY(XoredWith(w, x, RowTop(w, 4) + 8, brush));
+    QVERIFY(XoredWith(w, x, RowTop(w, 5), both));
+    QVERIFY(XoredWith(w, x, RowTop(w, 6) - 1, both));
+    QVERIFY(Untouched(w, x, RowTop(w, 6)));
   }
   // The header: over field A the selection alone, over field B the cursor's column too;
   // nothing over the key or in the other pane.
@@ -662,10 +663,10 @@ void GridNavigationTest::SelectionInvertsTheRowHeadersOfItsTopAndBottomRows() {
   Key(Qt::Key_Up, Qt::ShiftModifier);
   Key(Qt::Key_Up, Qt::ShiftModifier);  // from row 3 up to row 1
   QCOMPARE(w.View().shownSel, (MainWindow::Selection{1, 2, 3, 2, 1}));
-  QVERIFY(Untouched(w, 60, RowTop(1) - 1));
-  QVERIFY(XoredWith(w, 60, RowTop(1), both));
-  QVERIFY(XoredWith(w, 60, RowTop(4) - 1, brush));
-  QVERIFY(Untouched(w, 60, RowTop(4)));
+  QVERIFY(Untouched(w, 60, RowTop(w, 1) - 1));
+  QVERIFY(XoredWith(w, 60, RowTop(w, 1), both));
+  QVERIFY(XoredWith(w, 60, RowTop(w, 4) - 1, brush));
+  QVERIFY(Untouched(w, 60, RowTop(w, 4)));
 }
 
 // A re-setting left with "キャンセル" changes nothing the user sees: not the cursor, the
@@ -680,9 +681,10 @@ void GridNavigationTest::CancelledReGridKeepsCursorScrollAndWidths() {
   QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(wide, 10));
   // The splitter dragged 10 pixels right.
   const int split = w.View().splitX;
-  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(3)));
-  QTest::mouseMove(w.paiMain(), QPoint(split + 10, RowTop(3)));
-  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split + 10, RowTop(3)));
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, RowTop(w, 3)));
+  QTest::mouseMove(w.paiMain(), QPoint(split + 10, RowTop(w, 3)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(split + 10, RowTop(w, 3)));
   QCOMPARE(w.View().splitX, split + 10);
   Key(Qt::Key_End);
   Key(Qt::Key_PageDown);
@@ -748,7 +750,7 @@ void GridNavigationTest::FreshListsStartAtTheFirstCellWithItsAnchor() {
     // (the first run, done by init, is checked as it left the window).
     if (&c != &cases[0] && ShownRows(w) > 5) {
       QTest::mouseClick(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
-                        QPoint(X(2, 2) + 5, RowTop(3) + 5));
+                        QPoint(X(2, 2) + 5, RowTop(w, 3) + 5));
       Key(Qt::Key_Down, Qt::ShiftModifier);
       QCOMPARE(w.View().curSide, 2);
       QCOMPARE(w.View().shownSel.pane, 2);

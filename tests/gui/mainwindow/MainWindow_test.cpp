@@ -507,13 +507,14 @@ void MainWindowTest::HeaderPopupWithoutResult() {
   QCOMPARE(w.Action("mnusDfSelR")->text(), Q("『右のみ』の抽出(&R)"));
   QVERIFY(!w.Action("mnusDfSelOut")->isEnabled());
   w.PopupMenu()->hide();
-  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(60, 20));
+  const int header = w.View().rows.headerHeight;
+  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(60, header));
   QTRY_VERIFY(w.PopupMenu()->isVisible());
   QCOMPARE(w.View().hitColumn, -2);
   QCOMPARE(w.Action("mnusDfSel")->text(), Q("相違分を抽出"));
   w.PopupMenu()->hide();
   // Below the header row the right button opens nothing.
-  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(60, 21));
+  QTest::mousePress(w.paiMain(), Qt::RightButton, Qt::NoModifier, QPoint(60, header + 1));
   QTest::qWait(20);
   QVERIFY(!w.PopupMenu()->isVisible());
 }
@@ -525,14 +526,14 @@ void MainWindowTest::EmptyGridPainting() {
   const QImage& screen = w.ScreenImage();
   const int width = w.paiMain()->width();
   const int h = w.paiMain()->height();
-  const int t = h - MainWindow::DetailHeight;
+  const int t = h - w.View().rows.detailHeight;
   // Header row and row-header strip in the header colour, the rest white.
   QCOMPARE(Pixel(screen, width - 5, 10), qRgb(192, 192, 192) & 0xFFFFFF);
   QCOMPARE(Pixel(screen, 20, t - 5), qRgb(192, 192, 192) & 0xFFFFFF);
   QCOMPARE(Pixel(screen, 300, 100), qRgb(255, 255, 255) & 0xFFFFFF);
   // Dark lines along the header's top and bottom; the separators of the fixed columns.
   QCOMPARE(Pixel(screen, 300, 0), qRgb(50, 50, 50) & 0xFFFFFF);
-  QCOMPARE(Pixel(screen, 300, 20), qRgb(50, 50, 50) & 0xFFFFFF);
+  QCOMPARE(Pixel(screen, 300, w.View().rows.headerHeight), qRgb(50, 50, 50) & 0xFFFFFF);
   QCOMPARE(Pixel(screen, 39, 10), qRgb(0, 0, 0) & 0xFFFFFF);
   QCOMPARE(Pixel(screen, 40, 10), qRgb(255, 255, 255) & 0xFFFFFF);
   QCOMPARE(Pixel(screen, 84, 10), qRgb(0, 0, 0) & 0xFFFFFF);

@@ -292,7 +292,7 @@ void SetUpCommandsTest::WholeCsvComparisonThroughEveryDialog() {
   QCOMPARE(w.Session().KeyCount(), 1);
   const QImage& g = w.BackBuffer();
   auto at = [&](int field, int pane, int k) {
-    return Rgb(g, FieldX(w, field, pane) + FieldWidth(w, field) - 3, RowTop(k) + 8);
+    return Rgb(g, FieldX(w, field, pane) + FieldWidth(w, field) - 3, RowTop(w, k) + 8);
   };
   QCOMPARE(at(2, 1, 1), Rgb(MainWindow::LeftDiffColor));
   QCOMPARE(at(2, 2, 1), Rgb(MainWindow::RightDiffColor));
@@ -302,7 +302,7 @@ void SetUpCommandsTest::WholeCsvComparisonThroughEveryDialog() {
   QCOMPARE(at(1, 1, 3), Rgb(MainWindow::MissingColor));
   // And what shows on the screen is that grid.
   const QImage shown = w.paiMain()->grab().toImage();
-  QCOMPARE(Rgb(shown, FieldX(w, 2, 1) + FieldWidth(w, 2) - 3, RowTop(1) + 8),
+  QCOMPARE(Rgb(shown, FieldX(w, 2, 1) + FieldWidth(w, 2) - 3, RowTop(w, 1) + 8),
            Rgb(MainWindow::LeftDiffColor));
 }
 
@@ -348,10 +348,10 @@ void SetUpCommandsTest::WholeFixedLengthComparisonThroughEveryDialog() {
   const QImage& g = w.BackBuffer();
   const int amountL = FieldX(w, 2, 1) + FieldWidth(w, 2) - 3;
   const int amountR = FieldX(w, 2, 2) + FieldWidth(w, 2) - 3;
-  QCOMPARE(Rgb(g, amountL, RowTop(1) + 8), Rgb(MainWindow::LeftDiffColor));
-  QCOMPARE(Rgb(g, amountR, RowTop(1) + 8), Rgb(MainWindow::RightDiffColor));
-  QCOMPARE(Rgb(g, amountL, RowTop(0) + 8), Rgb(255, 255, 255));
-  QCOMPARE(Rgb(g, amountL, RowTop(2) + 8), Rgb(MainWindow::MissingColor));
+  QCOMPARE(Rgb(g, amountL, RowTop(w, 1) + 8), Rgb(MainWindow::LeftDiffColor));
+  QCOMPARE(Rgb(g, amountR, RowTop(w, 1) + 8), Rgb(MainWindow::RightDiffColor));
+  QCOMPARE(Rgb(g, amountL, RowTop(w, 0) + 8), Rgb(255, 255, 255));
+  QCOMPARE(Rgb(g, amountL, RowTop(w, 2) + 8), Rgb(MainWindow::MissingColor));
 }
 
 void SetUpCommandsTest::BackAndCancelThroughTheDelimitedChain() {
@@ -792,7 +792,7 @@ void SetUpCommandsTest::ReGridLowersTheDifferencesAndKeepsThePairs() {
   QCOMPARE(w.StatusPanel(1)->text(),
            Q("左総数:3件 右総数:3件 相違レコード数:0件 左のみ:1件 右のみ:1件"));
   // 部署 is painted as not compared now.
-  QCOMPARE(Rgb(w.BackBuffer(), FieldX(w, 2, 1) + FieldWidth(w, 2) - 3, RowTop(1) + 8),
+  QCOMPARE(Rgb(w.BackBuffer(), FieldX(w, 2, 1) + FieldWidth(w, 2) - 3, RowTop(w, 1) + 8),
            Rgb(MainWindow::NotComparedColor));
 
   // A cancelled re-setting changes nothing.
