@@ -6,7 +6,8 @@
 //
 // After every run and re-classification the result model must hold: every row of each
 // table in exactly one pair; Status agreeing with LeftRow/RightRow and with the cells
-// through CellsDiffer and the field flags; the counters agreeing with the statuses; paired
+// through CellsDiffer and the field flags (a field one side lacks, when fields pair by
+// name, never differs); the counters agreeing with the statuses; paired
 // rows agreeing in their keys, the pairs in key order, and no key left on both sides
 // unpaired; without keys, rows paired by position. The tables must hold what a reader of
 // the same file delivers, identical sides must compare equal, and the extraction must
@@ -128,7 +129,7 @@ void CheckResult(const CompareSession& s) {
     int k = 0;
     for (std::size_t f = 0; f < s.Fields().size(); ++f) {
       const ResultField& field = s.Fields()[f];
-      if (field.NotCompared) continue;
+      if (field.NotCompared || field.FieldNoLeft < 0 || field.FieldNoRight < 0) continue;
       if (CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNoLeft),
                       s.CellText(Side::kRight, p.RightRow, field.FieldNoRight),
                       field.Compare == FieldCompare::kIgnoreSpaces)) {
@@ -188,7 +189,8 @@ void CheckTable(const CompareSession& s, Side side, const std::string& path,
     if (n == 0) break;
     Require(row < table.RowCount(), "the table lost a record");
     for (int k = 1; k < table.ColumnCount(); ++k) {
-      std::string_view expected = s.IsNotLoaded(k) ? std::string_view() : reader->Field(k - 1);
+      std::string_view expected =
+          s.IsNotLoaded(side, k) ? std::string_view() : reader->Field(k - 1);
       if (table.CellView(k, row) != expected) Fail("a cell differs from its file");
     }
   }
@@ -250,7 +252,8 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
     std::vector<RecordPair> expected;
     for (const RecordPair& p : all) {
       if (!p.IsPaired()) continue;
-      const bool differs = CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, f.FieldNoLeft),
+      const bool differs = f.FieldNoLeft >= 0 && f.FieldNoRight >= 0 &&
+                           CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, f.FieldNoLeft),
                                        s.CellText(Side::kRight, p.RightRow, f.FieldNoRight),
                                        f.Compare == FieldCompare::kIgnoreSpaces);
       if (differs == differing) expected.push_back(p);
@@ -351,6 +354,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   set.NewlineMode = (flags >> 3) & 3;
   const bool encodeText = (flags & 0x20) != 0;
   set.FromClipboard = (flags & 0x40) != 0;
+  set.MatchNames = (flags & 0x80) != 0;
   static const int kEncodings[] = {kEncodingSjis, kEncodingUtf16, kEncodingUtf8};
   set.Encoding = kEncodings[in.Below(3)];
   const std::uint8_t delimiter = in.Byte();

@@ -168,7 +168,10 @@ class CompareSession {
 
   const std::vector<ResultField>& Fields() const { return layout_.Fields(); }
   int KeyCount() const { return layout_.KeyCount; }
+  // True when row `fieldNo` of the field-control grid was marked 未取込.
   bool IsNotLoaded(int fieldNo) const { return layout_.IsNotLoaded(fieldNo); }
+  // True when field number `fieldNo` of `side`'s file was not loaded.
+  bool IsNotLoaded(Side side, int fieldNo) const { return layout_.IsNotLoaded(side, fieldNo); }
 
   const RowTable& LeftTable() const { return leftTable_; }
   const RowTable& RightTable() const { return rightTable_; }

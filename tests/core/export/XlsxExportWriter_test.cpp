@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -23,6 +24,7 @@
 #include "FaultyFileSystem.h"
 #include "TestUtil.h"
 #include "export/ExportDriver.h"
+#include "platform/Codepage.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifier.h"
 
@@ -188,6 +190,82 @@ TEST(XlsxExportWriterTest, SheetPartNames) {
     EXPECT_EQ(XlsxExportWriter::SheetPartName(c.name, c.part), c.expected)
         << c.name << " part " << c.part;
   }
+}
+
+// Fields paired by name: field L only the left file has, field R only the right file.
+class OneSidedSource : public MemoryExportSource {
+ public:
+  OneSidedSource() {
+    fields = {{1, true, false, "ID"},
+              {2, false, false, "A"},
+              {3, false, false, "L"},
+              {3, false, false, "R"}};
+    left = {{"1", "a", "l"}, {"2", "c", "m"}};
+    right = {{"1", "b", "r"}, {"2", "c", "s"}};
+    pairs = {{1, 0, 0}, {0, 1, 1}};
+  }
+  const ResultField& Field(int index) const override {
+    if (patched_.size() < fields.size()) patched_.resize(fields.size());
+    ResultField& f = patched_[static_cast<std::size_t>(index)];
+    f = MemoryExportSource::Field(index);
+    if (index == 2) f.FieldNoRight = kNoFieldNo;
+    if (index == 3) f.FieldNoLeft = kNoFieldNo;
+    return f;
+  }
+
+ private:
+  mutable std::deque<ResultField> patched_;
+};
+
+// A one-sided field is written with its values on its side, nothing on the other, and the
+// mark and fill of a field not compared: never as a difference, though its cells differ.
+TEST(XlsxExportWriterTest, OneSidedFieldsAreWrittenAsNotCompared) {
+  const OneSidedSource source;
+  struct Case {
+    ExportLayout layout;
+    std::string csv;
+  };
+  const Case cases[] = {
+      {ExportLayout::kAlternateFields,
+       "No,相違,ID,A,L側,R側,L,L側,R側,R,L側,R側\r\n1,   1,1,×,a,b,未,l,,未,,r\r\n"
+       "2,   0,2,○,c,c,未,m,,未,,s\r\n"},
+      {ExportLayout::kAlternateRows,
+       "No,相違,ファイル,ID,ID,A,L,R\r\n1,   1,L,1,1,a,l,\r\n1,   1,R,1,1,b,,r\r\n"
+       "1,   1,相違,1,○,×,未,未\r\n2,   0,L,2,2,c,m,\r\n2,   0,R,2,2,c,,s\r\n"
+       "2,   0,相違,2,○,○,未,未\r\n"},
+      {ExportLayout::kPerSheet,  // the per-sheet CSV begins with an empty line
+       "\r\nNo,相違,ID,ID,差異,A,差異,L,差異,R,差異\r\n1,   1,1,1,○,a,×,l,未,,未\r\n"
+       "2,   0,2,2,○,c,○,m,未,,未\r\n\r\n"
+       "No,相違,ID,ID,差異,A,差異,L,差異,R,差異\r\n1,   1,1,1,○,b,×,,未,r,未\r\n"
+       "2,   0,2,2,○,c,○,,未,s,未\r\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Cp932ToUtf8(ExportBytes(source, ExportFormat::kCsv, c.layout)), c.csv)
+        << LayoutName(c.layout);
+    if (!HavePython()) continue;
+    const BothReadings r = ReadBoth(source, c.layout);
+    EXPECT_EQ(r.xlsx, r.xml) << LayoutName(c.layout);
+    // Never the fill of a difference in the one-sided fields' columns: in each layout the
+    // cells of L and R are grey, with 未 where a mark is written.
+    const std::string grey = "#BBBBBB";
+    std::size_t greyCells = 0;
+    for (std::size_t at = r.xlsx.find(grey); at != std::string::npos;
+         at = r.xlsx.find(grey, at + 1)) {
+      ++greyCells;
+    }
+    EXPECT_EQ(greyCells, c.layout == ExportLayout::kAlternateFields ? 12u : 8u)
+        << LayoutName(c.layout);
+  }
+  const std::vector<Sheet> sheet =
+      SplitSheets(ReadBoth(source, ExportLayout::kAlternateFields).xlsx);
+  if (!HavePython()) GTEST_SKIP() << "python3 with zipfile and xml.etree is not available";
+  ASSERT_EQ(sheet.size(), 1u);
+  ASSERT_EQ(sheet[0].rows.size(), 3u);
+  EXPECT_NE(sheet[0].rows[1].find("cell s #BBBBBB \"未\"\ncell s #BBBBBB \"l\"\n"
+                                  "cell - #BBBBBB \"\"\ncell s #BBBBBB \"未\"\n"
+                                  "cell - #BBBBBB \"\"\ncell s #BBBBBB \"r\"\n"),
+            std::string::npos)
+      << sheet[0].rows[1];
 }
 
 TEST(XlsxExportWriterTest, EveryLayoutHoldsTheXmlExportsCellsTypesAndFills) {
