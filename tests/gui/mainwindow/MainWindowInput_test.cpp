@@ -286,7 +286,7 @@ void GridNavigationTest::CtrlHomeAndCtrlEndGoToTheFirstAndLastCell() {
   }
   // The last cell is painted where the grid now shows it: its row's header is inverted.
   Key(Qt::Key_End, Qt::ControlModifier);
-  QVERIFY(XoredWith(w, 20, RowTop(59 - w.View().firstRow) + 8, QColor(30, 30, 30)));
+  QVERIFY(XoredWith(w, 20, RowTop(w, 59 - w.View().firstRow) + 8, QColor(30, 30, 30)));
   // With Shift, Ctrl+Home selects from the last cell to the first.
   Key(Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
   QCOMPARE(w.View().selAnchorRow, 59);
