@@ -62,6 +62,20 @@ std::pair<Side, int> KeyRow(const RecordPair& p) {
   return p.LeftRow >= 0 ? std::pair{Side::kLeft, p.LeftRow} : std::pair{Side::kRight, p.RightRow};
 }
 
+bool IgnoresSpaces(const ResultField& f) {
+  return f.Compare == FieldCompare::kIgnoreSpaces || f.Compare == FieldCompare::kNumberIgnoreSpaces;
+}
+
+// The fuzzer's own reading of a field's comparison: two numbers by their exact difference
+// against the field's tolerance, anything else by the collation's text rules.
+bool FieldCellsDiffer(const ResultField& f, std::string_view left, std::string_view right) {
+  DecimalNumber a, b;
+  if (IsNumberCompare(f.Compare) && ParseDecimal(left, &a) && ParseDecimal(right, &b)) {
+    return !WithinTolerance(a, b, f.Tolerance);
+  }
+  return CellsDiffer(left, right, IgnoresSpaces(f));
+}
+
 void CheckKeys(const CompareSession& s) {
   const std::vector<RecordPair>& pairs = s.AllPairs();
   if (s.KeyCount() == 0) {
@@ -129,9 +143,8 @@ void CheckResult(const CompareSession& s) {
     for (std::size_t f = 0; f < s.Fields().size(); ++f) {
       const ResultField& field = s.Fields()[f];
       if (field.NotCompared) continue;
-      if (CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNoLeft),
-                      s.CellText(Side::kRight, p.RightRow, field.FieldNoRight),
-                      field.Compare == FieldCompare::kIgnoreSpaces)) {
+      if (FieldCellsDiffer(field, s.CellText(Side::kLeft, p.LeftRow, field.FieldNoLeft),
+                           s.CellText(Side::kRight, p.RightRow, field.FieldNoRight))) {
         ++k;
         ++perField[f];
       }
@@ -250,9 +263,8 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
     std::vector<RecordPair> expected;
     for (const RecordPair& p : all) {
       if (!p.IsPaired()) continue;
-      const bool differs = CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, f.FieldNoLeft),
-                                       s.CellText(Side::kRight, p.RightRow, f.FieldNoRight),
-                                       f.Compare == FieldCompare::kIgnoreSpaces);
+      const bool differs = FieldCellsDiffer(f, s.CellText(Side::kLeft, p.LeftRow, f.FieldNoLeft),
+                                            s.CellText(Side::kRight, p.RightRow, f.FieldNoRight));
       if (differs == differing) expected.push_back(p);
     }
     Require(same(s.ExtractPairs(), expected), "an extraction by field selected wrongly");
@@ -282,9 +294,9 @@ void CheckReGrid(CompareSession& s, OptionBytes& in) {
     const ResultField& f = s.Fields()[i];
     if (f.IsKey) continue;
     const int row = static_cast<int>(i) + 1;
-    Require((f.Compare == FieldCompare::kIgnoreSpaces) ==
-                    grid.IsMarked(row, FieldGrid::kIgnoreSpaces) &&
-                f.NotCompared == grid.IsMarked(row, FieldGrid::kNotCompared),
+    Require(IgnoresSpaces(f) == grid.IsMarked(row, FieldGrid::kIgnoreSpaces) &&
+                f.NotCompared == grid.IsMarked(row, FieldGrid::kNotCompared) &&
+                IsNumberCompare(f.Compare) == grid.IsMarked(row, FieldGrid::kNumberCompare),
             "the re-setting's marks did not reach the fields");
   }
   CheckResult(s);
@@ -351,6 +363,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   set.NewlineMode = (flags >> 3) & 3;
   const bool encodeText = (flags & 0x20) != 0;
   set.FromClipboard = (flags & 0x40) != 0;
+  // The fields compared as numbers (grid clicks) then meet a tolerance that is not zero.
+  if ((flags & 0x80) != 0) (void)ParseTolerance("0.5", &set.NumberTolerance);
   static const int kEncodings[] = {kEncodingSjis, kEncodingUtf16, kEncodingUtf8};
   set.Encoding = kEncodings[in.Below(3)];
   const std::uint8_t delimiter = in.Byte();

@@ -4,6 +4,9 @@
 #include <charconv>
 #include <set>
 
+#include "compare/DecimalNumber.h"
+#include "platform/Codepage.h"
+
 namespace korvel::cli {
 namespace {
 
@@ -66,9 +69,10 @@ bool ParseExtract(const std::string& text, CliOptions* o) {
 // The options that take a value.
 const std::set<std::string>& ValueOptions() {
   static const std::set<std::string> kOptions = {
-      "--kind",   "--delimiter",     "--encoding",     "--newline",    "--fixed-def",
-      "--key",    "--ignore-spaces", "--not-compared", "--not-loaded", "--extract",
-      "--export", "--format",        "--layout",       "--report",     "--report-format"};
+      "--kind",    "--delimiter",     "--encoding",     "--newline",    "--fixed-def",
+      "--key",     "--ignore-spaces", "--not-compared", "--not-loaded", "--extract",
+      "--export",  "--format",        "--layout",       "--report",     "--report-format",
+      "--numeric", "--tolerance"};
   return kOptions;
 }
 
@@ -123,6 +127,14 @@ bool ApplyValue(const std::string& name, const std::string& value, CliOptions* o
     if (!ParseFieldList(value, &o->notCompared)) return bad();
   } else if (name == "--not-loaded") {
     if (!ParseFieldList(value, &o->notLoaded)) return bad();
+  } else if (name == "--numeric") {
+    if (!ParseFieldList(value, &o->numeric)) return bad();
+  } else if (name == "--tolerance") {
+    // The argument is UTF-8; the number is read as the window reads what is typed (CP932).
+    std::string text = Utf8ToCp932(value);
+    DecimalNumber tolerance;
+    if (!ParseTolerance(text, &tolerance)) return bad();
+    o->tolerance = std::move(text);
   } else if (name == "--extract") {
     if (!ParseExtract(value, o)) return bad();
   } else if (name == "--export") {
@@ -201,11 +213,26 @@ bool CheckCombinations(CliOptions* o, std::string* error) {
       return false;
     }
   }
-  for (const auto* list : {&o->ignoreSpaces, &o->notCompared}) {
+  const std::pair<const std::vector<int>*, const char*> keyless[] = {
+      {&o->ignoreSpaces, "--ignore-spaces"},
+      {&o->notCompared, "--not-compared"},
+      {&o->numeric, "--numeric"}};
+  for (const auto& [list, option] : keyless) {
     for (int f : *list) {
       if (keyFields.count(f)) {
-        *error = std::string(list == &o->ignoreSpaces ? "--ignore-spaces" : "--not-compared") +
-                 " はキーのフィールド " + std::to_string(f) + " には指定できません。";
+        *error = std::string(option) + " はキーのフィールド " + std::to_string(f) +
+                 " には指定できません。";
+        return false;
+      }
+    }
+  }
+  // The grid shows 数値比較 as unavailable on a field that is not compared or not loaded.
+  for (const auto& [list, option] :
+       {std::pair{&o->notCompared, "--not-compared"}, std::pair{&o->notLoaded, "--not-loaded"}}) {
+    for (int f : o->numeric) {
+      if (std::find(list->begin(), list->end(), f) != list->end()) {
+        *error = std::string("--numeric と ") + option + " は同じフィールド " + std::to_string(f) +
+                 " には指定できません。";
         return false;
       }
     }

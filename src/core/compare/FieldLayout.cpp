@@ -15,12 +15,15 @@ std::string FieldColumnName(int fieldNo) {
 
 void FieldLayout::Clear() {
   fields_.clear();
+  tolerance_ = {};
   KeyCount = 0;
   NotLoadedList.clear();
 }
 
-std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind) {
+std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind,
+                                        const DecimalNumber& tolerance) {
   Clear();
+  tolerance_ = tolerance;
   std::string keyList;
   const bool namesFromGrid = fileKind == kFileKindFixed || topRowNames;
   auto makeField = [&](int j, bool isKey) {
@@ -30,8 +33,10 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
     f.FieldNoLeft = j;
     f.FieldNoRight = j;
     f.Numeric = isKey && grid.IsMarked(j, FieldGrid::kNumeric);
-    f.Compare = grid.IsMarked(j, FieldGrid::kIgnoreSpaces) ? FieldCompare::kIgnoreSpaces
-                                                           : FieldCompare::kText;
+    // A key keeps its own numeric mode; 数値比較 is a choice of the other fields.
+    f.Compare = MakeFieldCompare(grid.IsMarked(j, FieldGrid::kIgnoreSpaces),
+                                 !isKey && grid.IsMarked(j, FieldGrid::kNumberCompare));
+    if (IsNumberCompare(f.Compare)) f.Tolerance = tolerance_;
     f.NotCompared = grid.IsMarked(j, FieldGrid::kNotCompared);
     f.NotLoaded = grid.IsMarked(j, FieldGrid::kNotLoaded);
     if (namesFromGrid) {
@@ -63,9 +68,11 @@ void FieldLayout::ClearDiffCounts() {
   for (ResultField& f : fields_) f.DiffCount = 0;
 }
 
-void FieldLayout::SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared) {
+void FieldLayout::SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared,
+                                  bool number) {
   ResultField& f = fields_[index];
-  f.Compare = ignoreSpaces ? FieldCompare::kIgnoreSpaces : FieldCompare::kText;
+  f.Compare = MakeFieldCompare(ignoreSpaces, number);
+  f.Tolerance = number ? tolerance_ : DecimalNumber{};
   f.NotCompared = notCompared;
 }
 

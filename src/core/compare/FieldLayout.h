@@ -24,8 +24,9 @@ class FieldLayout {
   // rows marked 連携 (keys), then the others, each in ascending field number. Names are
   // the A項目 text, else the B項目 text, for fixed-length files or with top-row names;
   // otherwise FD001, FD002, ... Returns the key list for SortedSelection::SetSortKeys,
-  // e.g. "FD001,FD003 NU".
-  std::string BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind);
+  // e.g. "FD001,FD003 NU". The fields marked 数値比較 get `tolerance`.
+  std::string BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind,
+                             const DecimalNumber& tolerance = {});
   // True when field number `fieldNo` is in NotLoadedList.
   bool IsNotLoaded(int fieldNo) const;
   // Empties the layout.
@@ -37,14 +38,16 @@ class FieldLayout {
   // field `index` (an index into Fields).
   void ClearDiffCounts();
   void CountDifference(std::size_t index) { ++fields_[index].DiffCount; }
-  // The re-setting's choices for field `index`: compared without spaces, not compared.
-  void SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared);
+  // The re-setting's choices for field `index`: compared without spaces, not compared,
+  // compared as numbers (within the tolerance of the last BuildFieldList).
+  void SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared, bool number);
 
   int KeyCount = 0;                // the first KeyCount fields are the keys
   std::vector<int> NotLoadedList;  // field numbers marked 未取込, at most 10
 
  private:
   std::vector<ResultField> fields_;
+  DecimalNumber tolerance_;
 };
 
 // "FD%03d" of a field number: the column name of that field in a row table.

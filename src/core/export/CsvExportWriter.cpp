@@ -121,7 +121,7 @@ void CsvExportWriter::WriteCsvPerSide(Side side) {
       std::string_view left = rows_.Value(pair, Side::kLeft, field);
       std::string_view right = rows_.Value(pair, Side::kRight, field);
       WriteCsvCell(side == Side::kLeft ? left : right);
-      WriteCsvCell(Mark(left, right));
+      WriteCsvCell(Mark(field, left, right));
     }
     EndCsvLine();
   }
@@ -147,7 +147,8 @@ void CsvExportWriter::WriteCsvAlternateFields() {
       const ResultField& field = rows_.Field(j);
       std::string_view left = rows_.Value(pair, Side::kLeft, field);
       std::string_view right = rows_.Value(pair, Side::kRight, field);
-      WriteCsvCell(field.NotCompared ? std::string_view(markNotCompared_) : Mark(left, right));
+      WriteCsvCell(field.NotCompared ? std::string_view(markNotCompared_)
+                                     : Mark(field, left, right));
       WriteCsvCell(left);
       WriteCsvCell(right);
     }
@@ -176,7 +177,7 @@ void CsvExportWriter::WriteCsvAlternateRows() {
         const ResultField& field = rows_.Field(j);
         std::string_view left = rows_.Value(pair, Side::kLeft, field);
         std::string_view right = rows_.Value(pair, Side::kRight, field);
-        WriteCsvCell(line == 0 ? left : line == 1 ? right : Mark(left, right));
+        WriteCsvCell(line == 0 ? left : line == 1 ? right : Mark(field, left, right));
       }
       EndCsvLine();
     }

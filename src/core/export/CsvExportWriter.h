@@ -42,8 +42,9 @@ class CsvExportWriter {
   // The pair's number and status text.
   void WriteLineLead(int index, const RecordPair& pair, bool spacedStatus);
   void WriteKeyValues(const RecordPair& pair);
-  std::string_view Mark(std::string_view left, std::string_view right) const {
-    return left == right ? markEqual_ : markDiffer_;
+  std::string_view Mark(const ResultField& field, std::string_view left,
+                        std::string_view right) const {
+    return field.CellsDifferInExport(left, right) ? markDiffer_ : markEqual_;
   }
 
   ExportRows rows_;

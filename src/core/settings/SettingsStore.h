@@ -16,15 +16,20 @@
 //          BOM         DetectBom    "1" or "0" (any integer but 0 reads as true), default 1
 //   [ETC]  TAB_OLDTYPE TabOldType   decimal integer, default 0
 //          RET_M_IDX   NewlineMode  decimal integer, default 0
-// A missing file, a missing key or a value that is not a whole integer gives the default;
-// values are otherwise taken as stored (an unknown CODE reads as Shift-JIS wherever files
-// are read, an unknown RET_M_IDX as mode 0). No other key is read or written.
+//          NUM_TOL     NumberTolerance  a number 0 ≤ X ≤ 1e15 (compare/DecimalNumber.h:
+//                      ParseTolerance), CP932 text as typed, default "0"
+// A missing file, a missing key or a value that is not a whole integer (NUM_TOL: not a
+// tolerance) gives the default; values are otherwise taken as stored (an unknown CODE reads
+// as Shift-JIS wherever files are read, an unknown RET_M_IDX as mode 0). No other key is
+// read or written. NUM_TOL is written only once this program has changed it, so that a
+// file of a program that never set a tolerance stays as it was.
 
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "compare/DecimalNumber.h"
 #include "io/FixedWidthReader.h"
 #include "platform/Prompter.h"
 #include "platform/Status.h"
@@ -73,6 +78,13 @@ class SettingsStore {
   void SetTabOldType(int tabOldType) { tabOldType_ = tabOldType; }
   int GetNewlineMode() const { return newlineMode_; }
   void SetNewlineMode(int newlineMode) { newlineMode_ = newlineMode; }
+  // The tolerance of the numeric fields as stored (CP932 text), "0" by default.
+  const std::string& GetNumberTolerance() const { return numberTolerance_; }
+  // The same, read as a number.
+  DecimalNumber NumberTolerance() const;
+  // Takes `text` (CP932) when it is a tolerance (ParseTolerance); false, and nothing
+  // changes, otherwise.
+  bool SetNumberTolerance(std::string_view text);
 
   // The help page: MakePath("korvel.html") (empty without a program folder), or for an
   // installed program korvel.html in its data folder (platform/ProgramFolder.h: HelpFolder).
@@ -93,6 +105,7 @@ class SettingsStore {
     bool detectBom = true;
     int tabOldType = 0;
     int newlineMode = 0;
+    std::string numberTolerance = "0";
   };
   Values Current() const;
 
@@ -106,6 +119,7 @@ class SettingsStore {
   bool detectBom_ = true;
   int tabOldType_ = 0;
   int newlineMode_ = 0;
+  std::string numberTolerance_ = "0";
   std::unique_ptr<FixedWidthReader> fixReader_;
   Values loaded_;  // the settings as the file held them when last loaded or saved
 };

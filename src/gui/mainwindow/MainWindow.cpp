@@ -722,7 +722,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
   curRow_ = 0;
   ClearShownSel();
   ResetSplit();
-  SetSummary(session_.SummaryText());
+  SetSummary(session_.SummaryText() + session_.DuplicateKeyText());
   ShowEncodings(session_.EncodingL(), session_.EncodingR());
   SetCaption("");
   ResetRowScroll();
@@ -737,7 +737,7 @@ void MainWindow::ShowReclassified() {
   curRow_ = 0;
   ClearShownSel();
   ResetSplit();
-  SetSummary(session_.SummaryText());
+  SetSummary(session_.SummaryText() + session_.DuplicateKeyText());
   SetCaption("");
   ResetRowScroll();
   ResetColumnScroll();

@@ -272,7 +272,7 @@ void MainWindow::PaintDetail(QImage& image) {
   }
   DrawText(p, 50, t + 16, left);
   DrawText(p, 50, t + 32, right);
-  const std::string difference = NumericDifferenceText(left, right);
+  const std::string difference = DetailDifferenceText(model_->Field(curCol_), left, right);
   if (!difference.empty()) DrawText(p, 40 * charWidth_, t + 16, difference);
 }
 
