@@ -325,6 +325,9 @@ std::string UsageText() {
   --ignore-spaces N[,N...]    半角・全角の空白を除いて比較 (SPC除く)
   --not-compared N[,N...]     比較しない (不要)
   --not-loaded N[,N...]       読み込まない (未取込, 最大4個)
+  --numeric N[,N...]          数値として比較し, 許容差以内は相違なしとする (数値比較)
+  --tolerance X               数値比較の許容差 (0〜1e15; 既定: 設定ファイルの NUM_TOL,
+                              なければ 0)
 
 結果:
   --extract KIND              表示する行: diff, diff-all, equal, left-only, right-only,
