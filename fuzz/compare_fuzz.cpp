@@ -63,6 +63,22 @@ std::pair<Side, int> KeyRow(const RecordPair& p) {
   return p.LeftRow >= 0 ? std::pair{Side::kLeft, p.LeftRow} : std::pair{Side::kRight, p.RightRow};
 }
 
+bool IgnoresSpaces(const ResultField& f) {
+  return f.Compare == FieldCompare::kIgnoreSpaces || f.Compare == FieldCompare::kNumberIgnoreSpaces;
+}
+
+// The fuzzer's own reading of a field's comparison: two numbers by their exact difference
+// against the field's tolerance, anything else by the collation's text rules.
+bool FieldCellsDiffer(const ResultField& f, std::string_view left, std::string_view right) {
+  // A field one file lacks is never a difference.
+  if (f.FieldNoLeft < 0 || f.FieldNoRight < 0) return false;
+  DecimalNumber a, b;
+  if (IsNumberCompare(f.Compare) && ParseDecimal(left, &a) && ParseDecimal(right, &b)) {
+    return !WithinTolerance(a, b, f.Tolerance);
+  }
+  return CellsDiffer(left, right, IgnoresSpaces(f));
+}
+
 void CheckKeys(const CompareSession& s) {
   const std::vector<RecordPair>& pairs = s.AllPairs();
   if (s.KeyCount() == 0) {
@@ -129,10 +145,9 @@ void CheckResult(const CompareSession& s) {
     int k = 0;
     for (std::size_t f = 0; f < s.Fields().size(); ++f) {
       const ResultField& field = s.Fields()[f];
-      if (field.NotCompared || field.FieldNoLeft < 0 || field.FieldNoRight < 0) continue;
-      if (CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, field.FieldNoLeft),
-                      s.CellText(Side::kRight, p.RightRow, field.FieldNoRight),
-                      field.Compare == FieldCompare::kIgnoreSpaces)) {
+      if (field.NotCompared) continue;
+      if (FieldCellsDiffer(field, s.CellText(Side::kLeft, p.LeftRow, field.FieldNoLeft),
+                           s.CellText(Side::kRight, p.RightRow, field.FieldNoRight))) {
         ++k;
         ++perField[f];
       }
@@ -252,10 +267,8 @@ void CheckExtraction(CompareSession& s, OptionBytes& in) {
     std::vector<RecordPair> expected;
     for (const RecordPair& p : all) {
       if (!p.IsPaired()) continue;
-      const bool differs = f.FieldNoLeft >= 0 && f.FieldNoRight >= 0 &&
-                           CellsDiffer(s.CellText(Side::kLeft, p.LeftRow, f.FieldNoLeft),
-                                       s.CellText(Side::kRight, p.RightRow, f.FieldNoRight),
-                                       f.Compare == FieldCompare::kIgnoreSpaces);
+      const bool differs = FieldCellsDiffer(f, s.CellText(Side::kLeft, p.LeftRow, f.FieldNoLeft),
+                                            s.CellText(Side::kRight, p.RightRow, f.FieldNoRight));
       if (differs == differing) expected.push_back(p);
     }
     Require(same(s.ExtractPairs(), expected), "an extraction by field selected wrongly");
@@ -285,9 +298,9 @@ void CheckReGrid(CompareSession& s, OptionBytes& in) {
     const ResultField& f = s.Fields()[i];
     if (f.IsKey) continue;
     const int row = static_cast<int>(i) + 1;
-    Require((f.Compare == FieldCompare::kIgnoreSpaces) ==
-                    grid.IsMarked(row, FieldGrid::kIgnoreSpaces) &&
-                f.NotCompared == grid.IsMarked(row, FieldGrid::kNotCompared),
+    Require(IgnoresSpaces(f) == grid.IsMarked(row, FieldGrid::kIgnoreSpaces) &&
+                f.NotCompared == grid.IsMarked(row, FieldGrid::kNotCompared) &&
+                IsNumberCompare(f.Compare) == grid.IsMarked(row, FieldGrid::kNumberCompare),
             "the re-setting's marks did not reach the fields");
   }
   CheckResult(s);
@@ -355,6 +368,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool encodeText = (flags & 0x20) != 0;
   set.FromClipboard = (flags & 0x40) != 0;
   set.MatchNames = (flags & 0x80) != 0;
+  // The fields compared as numbers (grid clicks) then meet a tolerance that is not zero. Every
+  // bit has a use already; two together pick it.
+  if ((flags & 0x21) == 0x21) (void)ParseTolerance("0.5", &set.NumberTolerance);
   static const int kEncodings[] = {kEncodingSjis, kEncodingUtf16, kEncodingUtf8};
   set.Encoding = kEncodings[in.Below(3)];
   const std::uint8_t delimiter = in.Byte();

@@ -4,6 +4,9 @@
 #include <charconv>
 #include <set>
 
+#include "compare/DecimalNumber.h"
+#include "platform/Codepage.h"
+
 namespace korvel::cli {
 namespace {
 
@@ -87,9 +90,10 @@ bool ParseExtract(const std::string& text, CliOptions* o) {
 // The options that take a value.
 const std::set<std::string>& ValueOptions() {
   static const std::set<std::string> kOptions = {
-      "--kind",   "--delimiter",     "--encoding",     "--newline",    "--fixed-def",
-      "--key",    "--ignore-spaces", "--not-compared", "--not-loaded", "--extract",
-      "--export", "--format",        "--layout",       "--report",     "--report-format"};
+      "--kind",    "--delimiter",     "--encoding",     "--newline",    "--fixed-def",
+      "--key",     "--ignore-spaces", "--not-compared", "--not-loaded", "--extract",
+      "--export",  "--format",        "--layout",       "--report",     "--report-format",
+      "--numeric", "--tolerance"};
   return kOptions;
 }
 
@@ -138,6 +142,12 @@ bool ApplyValue(const std::string& name, const std::string& value, CliOptions* o
     if (!ParseKey(value, o)) return bad();
   } else if (FieldListOf(*o, name) != nullptr) {
     if (!ParseFieldList(name, value, o)) return bad();
+  } else if (name == "--tolerance") {
+    // The argument is UTF-8; the number is read as the window reads what is typed (CP932).
+    std::string text = Utf8ToCp932(value);
+    DecimalNumber tolerance;
+    if (!ParseTolerance(text, &tolerance)) return bad();
+    o->tolerance = std::move(text);
   } else if (name == "--extract") {
     if (!ParseExtract(value, o)) return bad();
   } else if (name == "--export") {
@@ -235,6 +245,7 @@ std::vector<int>* FieldListOf(CliOptions& o, const std::string& option) {
   if (option == "--ignore-spaces") return &o.ignoreSpaces;
   if (option == "--not-compared") return &o.notCompared;
   if (option == "--not-loaded") return &o.notLoaded;
+  if (option == "--numeric") return &o.numeric;
   return nullptr;
 }
 
@@ -247,11 +258,26 @@ bool CheckFieldChoices(const CliOptions& o, std::string* error) {
       return false;
     }
   }
-  for (const auto* list : {&o.ignoreSpaces, &o.notCompared}) {
+  const std::pair<const std::vector<int>*, const char*> keyless[] = {
+      {&o.ignoreSpaces, "--ignore-spaces"},
+      {&o.notCompared, "--not-compared"},
+      {&o.numeric, "--numeric"}};
+  for (const auto& [list, option] : keyless) {
     for (int f : *list) {
       if (keyFields.count(f)) {
-        *error = std::string(list == &o.ignoreSpaces ? "--ignore-spaces" : "--not-compared") +
-                 " はキーのフィールド " + std::to_string(f) + " には指定できません。";
+        *error = std::string(option) + " はキーのフィールド " + std::to_string(f) +
+                 " には指定できません。";
+        return false;
+      }
+    }
+  }
+  // The grid shows 数値比較 as unavailable on a field that is not compared or not loaded.
+  for (const auto& [list, option] :
+       {std::pair{&o.notCompared, "--not-compared"}, std::pair{&o.notLoaded, "--not-loaded"}}) {
+    for (int f : o.numeric) {
+      if (std::find(list->begin(), list->end(), f) != list->end()) {
+        *error = std::string("--numeric と ") + option + " は同じフィールド " + std::to_string(f) +
+                 " には指定できません。";
         return false;
       }
     }
@@ -345,6 +371,9 @@ std::string UsageText() {
   --ignore-spaces N[,N...]    半角・全角の空白を除いて比較 (SPC除く)
   --not-compared N[,N...]     比較しない (不要)
   --not-loaded N[,N...]       読み込まない (未取込, 最大4個)
+  --numeric N[,N...]          数値として比較し, 許容差以内は相違なしとする (数値比較)
+  --tolerance X               数値比較の許容差 (0〜1e15; 既定: 設定ファイルの NUM_TOL,
+                              なければ 0)
 
 結果:
   --extract KIND              表示する行: diff, diff-all, equal, left-only, right-only,

@@ -52,6 +52,8 @@ struct CliOptions {
   std::vector<int> ignoreSpaces;
   std::vector<int> notCompared;
   std::vector<int> notLoaded;
+  std::vector<int> numeric;  // 数値比較
+  std::string tolerance;     // CP932, a valid tolerance; empty: the settings file's NUM_TOL
   ExtractOption extract = ExtractOption::kNone;
   int extractField = 0;
   std::vector<FieldNameOption> fieldNames;  // fields given by name, in the order given

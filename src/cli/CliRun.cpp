@@ -59,6 +59,8 @@ void ApplySettings(const CliOptions& o, const SettingsStore& global, CompareSett
   s.PathR = o.right;
   s.TabOldType = o.tabOld ? 1 : global.GetTabOldType();
   s.NewlineMode = o.newlineMode.value_or(global.GetNewlineMode());
+  (void)ParseTolerance(o.tolerance.empty() ? global.GetNumberTolerance() : o.tolerance,
+                       &s.NumberTolerance);
 }
 
 // Loads and checks the definition file into the shared fixed-length reader.
@@ -125,6 +127,9 @@ bool MarkGrid(CliOptions& o, FieldGrid& grid, const std::vector<std::string>& ro
   for (int f : o.notLoaded) {
     if (!check(f, "--not-loaded")) return false;
   }
+  for (int f : o.numeric) {
+    if (!check(f, "--numeric")) return false;
+  }
   if (o.extractField > 0 && !check(o.extractField, "--extract")) return false;
   for (const KeyOption& key : o.keys) {
     grid.Toggle(key.field, FieldGrid::kKey);
@@ -133,6 +138,7 @@ bool MarkGrid(CliOptions& o, FieldGrid& grid, const std::vector<std::string>& ro
   for (int f : Unique(o.ignoreSpaces)) grid.Toggle(f, FieldGrid::kIgnoreSpaces);
   for (int f : Unique(o.notCompared)) grid.Toggle(f, FieldGrid::kNotCompared);
   for (int f : Unique(o.notLoaded)) grid.Toggle(f, FieldGrid::kNotLoaded);
+  for (int f : Unique(o.numeric)) grid.Toggle(f, FieldGrid::kNumberCompare);
   return true;
 }
 
@@ -257,6 +263,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   // With the report on standard output, nothing else may go there.
   const bool reportToStdout = o.reportPath == "-";
   (reportToStdout ? err : out) << Cp932ToUtf8(session.SummaryText()) << '\n';
+  if (const std::string duplicates = session.DuplicateKeyMessage(); !duplicates.empty()) {
+    err << Cp932ToUtf8(duplicates) << '\n';
+  }
   const bool different =
       session.DiffRecordCount() > 0 || session.LeftOnlyCount() > 0 || session.RightOnlyCount() > 0;
   if (!Extract(o, session, notifier)) return kExitFailed;

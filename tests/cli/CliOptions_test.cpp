@@ -253,3 +253,56 @@ TEST(CliOptionsTest, FieldNumbersFromOneWithoutCap) {
 
 }  // namespace
 }  // namespace korvel::cli
+
+namespace korvel::cli {
+namespace {
+
+// --numeric takes field numbers as the other field options do; --tolerance a number from
+// 0 to 1e15 by the cell grammar, kept as CP932.
+TEST(CliOptionsTest, NumericFieldsAndTolerance) {
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(
+      Parse({"--numeric", "2,4", "--numeric=7", "--tolerance", "０．５", "a", "b"}, &o, &error))
+      << error;
+  EXPECT_EQ(o.numeric, (std::vector<int>{2, 4, 7}));
+  EXPECT_EQ(o.tolerance, "\x82\x4F\x81\x44\x82\x54");
+  ASSERT_TRUE(Parse({"a", "b"}, &o, &error));
+  EXPECT_TRUE(o.numeric.empty());
+  EXPECT_EQ(o.tolerance, "");
+
+  struct Case {
+    std::vector<std::string> args;
+    const char* reason;
+  };
+  const std::vector<Case> cases = {
+      {{"--tolerance", "-1", "a", "b"}, "--tolerance の値が正しくありません: -1"},
+      {{"--tolerance", "abc", "a", "b"}, "--tolerance の値が正しくありません: abc"},
+      {{"--tolerance", "1e+16", "a", "b"}, "--tolerance の値が正しくありません: 1e+16"},
+      {{"--tolerance", "1000000000000000.5", "a", "b"},
+       "--tolerance の値が正しくありません: 1000000000000000.5"},
+      {{"--tolerance=", "a", "b"}, "--tolerance の値が正しくありません: "},
+      {{"a", "b", "--tolerance"}, "--tolerance には値が必要です。"},
+      {{"--numeric", "0", "a", "b"}, "--numeric の値が正しくありません: 0"},
+      {{"--numeric", "1,,2", "a", "b"}, "--numeric の値が正しくありません: 1,,2"},
+      {{"--key", "2", "--numeric", "1,2", "a", "b"},
+       "--numeric はキーのフィールド 2 には指定できません。"},
+      {{"--numeric", "3", "--key", "3:num", "a", "b"},
+       "--numeric はキーのフィールド 3 には指定できません。"},
+      {{"--numeric", "3", "--not-compared", "3", "a", "b"},
+       "--numeric と --not-compared は同じフィールド 3 には指定できません。"},
+      {{"--not-loaded", "1,4", "--numeric", "4", "a", "b"},
+       "--numeric と --not-loaded は同じフィールド 4 には指定できません。"},
+  };
+  for (const Case& c : cases) {
+    std::string reason;
+    EXPECT_FALSE(Parse(c.args, &o, &reason)) << c.reason;
+    EXPECT_EQ(reason, c.reason);
+  }
+  for (const char* accepted : {"0", "1e+15", "1,000", "0.000001", "＋３"}) {
+    EXPECT_TRUE(Parse({"--tolerance", accepted, "a", "b"}, &o, &error)) << accepted << error;
+  }
+}
+
+}  // namespace
+}  // namespace korvel::cli

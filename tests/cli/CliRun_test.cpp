@@ -555,3 +555,99 @@ TEST_F(CliRunTest, MatchNamesPairsFieldsAndExportsTheirUnion) {
 
 }  // namespace
 }  // namespace korvel::cli
+
+namespace korvel::cli {
+namespace {
+
+// Duplicate keys: a line on standard error after the summary when either side has any, and
+// both counts in the report's summary; the pairing and the exit status as ever.
+TEST_F(CliRunTest, DuplicateKeysAreToldAndReported) {
+  struct Case {
+    const char* name;
+    const char* left;
+    const char* right;
+    const char* err;  // "" for nothing
+    const char* counts;
+  };
+  const Case cases[] = {
+      {"none", "1,a\r\n2,b\r\n", "2,b\r\n1,a\r\n", "", R"({"left":0,"right":0})"},
+      {"left only", "1,a\r\n1,b\r\n1,c\r\n2,d\r\n", "1,a\r\n2,d\r\n",
+       "重複キーがあります。(左:3件 右:0件)\n", R"({"left":3,"right":0})"},
+      {"both", "1,a\r\n1,b\r\n", "2,a\r\n2,b\r\n3,c\r\n3,c\r\n",
+       "重複キーがあります。(左:2件 右:4件)\n", R"({"left":2,"right":4})"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string left = dir_.Write("l.csv", c.left);
+    const std::string right = dir_.Write("r.csv", c.right);
+    const std::string report = dir_.File("report.jsonl");
+    const int status = Run({"--key", "1", "--force", "--report", report, left, right});
+    EXPECT_EQ(status, std::string(c.name) == "none" ? kExitSame : kExitDifferent);
+    EXPECT_EQ(Out().rfind(kSummaryPrefix, 0), 0u);
+    EXPECT_EQ(Err(), c.err);
+    const std::string written = test::ReadFileBytes(report);
+    EXPECT_NE(written.find(Cat("\"duplicate_keys\":", c.counts)), std::string::npos) << written;
+  }
+  // The summary goes to standard error with the report on standard output; the line on
+  // duplicates follows it there.
+  const std::string left = dir_.Write("l.csv", "1,a\r\n1,b\r\n");
+  EXPECT_EQ(Run({"--key", "1", "--report", "-", left, left}), kExitSame);
+  EXPECT_EQ(Err(), Cat("左総数:2件 右総数:2件 相違レコード数:0件 左のみ:0件 右のみ:0件\n",
+                       "重複キーがあります。(左:2件 右:2件)\n"));
+  // Without keys records pair by position: nothing repeats.
+  EXPECT_EQ(Run({left, left}), kExitSame);
+  EXPECT_EQ(Err(), "");
+}
+
+// --numeric and --tolerance: numbers compare by value within the tolerance (from the
+// option, else NUM_TOL of the settings file), other texts as text; the export follows.
+TEST_F(CliRunTest, NumericFieldsWithATolerance) {
+  const std::string left =
+      dir_.Write("l.csv", "1,1.0,x\r\n2,1000,y\r\n3,0.30000001,z\r\n4,10,v\r\n5,abc,w\r\n");
+  const std::string right =
+      dir_.Write("r.csv", "1,1.00,x\r\n2,\"1,000\",y\r\n3,0.3,z\r\n4,10.5,v\r\n5,abc,w\r\n");
+  struct Case {
+    std::vector<std::string> options;
+    const char* ini;  // korvel.ini, "" for none
+    const char* differing;
+    int status;
+  };
+  const Case cases[] = {
+      {{}, "", "相違レコード数:4件", kExitDifferent},
+      {{"--numeric", "2"}, "", "相違レコード数:2件", kExitDifferent},
+      {{"--numeric", "2", "--tolerance", "0.00000001"}, "", "相違レコード数:1件", kExitDifferent},
+      {{"--numeric", "2", "--tolerance", "0.5"}, "", "相違レコード数:0件", kExitSame},
+      {{"--numeric", "2", "--tolerance", "0.4999"}, "", "相違レコード数:1件", kExitDifferent},
+      {{"--numeric", "2"}, "[ETC]\r\nNUM_TOL=0.5\r\n", "相違レコード数:0件", kExitSame},
+      {{"--numeric", "2", "--tolerance", "0"},
+       "[ETC]\r\nNUM_TOL=0.5\r\n",
+       "相違レコード数:2件",
+       kExitDifferent},
+      {{"--numeric", "2"}, "[ETC]\r\nNUM_TOL=-3\r\n", "相違レコード数:2件", kExitDifferent},
+      {{"--tolerance", "0.5"}, "", "相違レコード数:4件", kExitDifferent},
+  };
+  for (const Case& c : cases) {
+    home_.Write("korvel.ini", c.ini);
+    std::vector<std::string> args = {"--key", "1"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(left);
+    args.push_back(right);
+    EXPECT_EQ(Run(args), c.status) << c.differing;
+    EXPECT_NE(Out().find(c.differing), std::string::npos) << Out();
+  }
+  home_.Write("korvel.ini", "");
+  // The CSV export marks by the number rule: 1.0 / 1.00 equal, 10 / 10.5 different.
+  const std::string csv = dir_.File("out.csv");
+  EXPECT_EQ(Run({"--key", "1", "--numeric", "2", "--export", csv, "--format", "csv", "--layout",
+                 "field", left, right}),
+            kExitDifferent);
+  const std::string written = test::ReadFileBytes(csv);
+  EXPECT_NE(written.find(Cat(S("○"), ",1.0,1.00")), std::string::npos) << written;
+  EXPECT_NE(written.find(Cat(S("×"), ",10,10.5")), std::string::npos) << written;
+  // A field number beyond the files is judged by the grid, as for the other field options.
+  EXPECT_EQ(Run({"--numeric", "4", left, right}), kExitFailed);
+  EXPECT_EQ(Err(), "korvel-cli: --numeric のフィールド 4 はありません(フィールド数 3)。\n");
+}
+
+}  // namespace
+}  // namespace korvel::cli

@@ -327,6 +327,16 @@ CASES = [
     Case("names-unknown", staff("--ignore-spaces 所属")),
     Case("names-without-header", "--key コード {C}/staff_sjis_l.csv {C}/renamed_r.csv"),
     Case("names-match-without-header", "--match-names --key 1 " + SMALL),
+
+    # The amounts compared as numbers, within a tolerance; the refusals.
+    Case("numeric-staff-amount", staff("--pairs --numeric 5 --extract field-diff:5")),
+    Case("numeric-staff-tolerance", staff("--numeric 5 --tolerance 1e+6 --extract diff "
+                                          "--export {W}/out.csv --format csv")),
+    Case("usage-numeric-on-key", "--key 1 --numeric 2,1 " + SMALL),
+    Case("usage-numeric-not-compared", "--numeric 2 --not-compared 2 " + SMALL),
+    Case("usage-tolerance-negative", "--tolerance -0.5 " + SMALL),
+    Case("usage-tolerance-too-large", "--tolerance 1e+16 " + SMALL),
+    Case("grid-numeric-beyond", "--numeric 9 " + SMALL),
 ]
 
 

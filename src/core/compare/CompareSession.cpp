@@ -168,6 +168,8 @@ Status CompareSession::CompareSides(const FieldGrid& grid, Progress& progress) {
 
 Status CompareSession::RunSteps(const FieldGrid& grid) {
   ReleaseExtraction();
+  duplicateKeysL_ = 0;
+  duplicateKeysR_ = 0;
   std::vector<RecordPair>().swap(allPairs_);
   Status keys = grid.CheckKeysOnBothSides();
   if (!keys.IsOk()) return keys;
@@ -177,7 +179,8 @@ Status CompareSession::RunSteps(const FieldGrid& grid) {
   rightRec_.ClearSelection();
   leftTable_.Clear();
   rightTable_.Clear();
-  sortKeys_ = layout_.BuildFieldList(grid, settings_.TopRowNames, settings_.FileKind);
+  sortKeys_ = layout_.BuildFieldList(grid, settings_.TopRowNames, settings_.FileKind,
+                                     settings_.NumberTolerance);
 
   Status loaded = LoadBothSides();
   if (!loaded.IsOk()) return loaded;
@@ -268,7 +271,26 @@ Status CompareSession::PrepareSide(SortedSelection& rec, RowTable& table, Side s
   rec.SetProgress(nullptr);
   if (selected == SortedSelection::kCancelled) return Cancelled();
   if (selected == SortedSelection::kNoMemory) return NoMemory();
+  (side == Side::kLeft ? duplicateKeysL_ : duplicateKeysR_) = CountDuplicateKeys(rec, table, side);
   return Status::Ok();
+}
+
+// The sorted order puts equal keys next to each other, so one walk finds every run of them.
+int CompareSession::CountDuplicateKeys(const SortedSelection& rec, const RowTable& table,
+                                       Side side) const {
+  if (layout_.KeyCount == 0) return 0;
+  const std::vector<std::int32_t>& order = rec.Selection();
+  int count = 0;
+  std::size_t runStart = 0;
+  for (std::size_t i = 1; i <= order.size(); ++i) {
+    Prefetch(table, order, i);
+    const bool runGoesOn = i < order.size() && CompareKeyCells(table.Row(order[i - 1]), side,
+                                                               table.Row(order[i]), side) == 0;
+    if (runGoesOn) continue;
+    if (i - runStart > 1) count += static_cast<int>(i - runStart);
+    runStart = i;
+  }
+  return count;
 }
 
 void CompareSession::SetEncoding(Side side, int encoding) {
@@ -374,22 +396,26 @@ Status CompareSession::StoreRecord(SideRecordReader& reader, RowTable& table,
 }
 
 int CompareSession::CompareKeys(int leftRow, int rightRow) const {
-  RowView left = leftTable_.Row(leftRow);
-  RowView right = rightTable_.Row(rightRow);
+  return CompareKeyCells(leftTable_.Row(leftRow), Side::kLeft, rightTable_.Row(rightRow),
+                         Side::kRight);
+}
+
+int CompareSession::CompareKeyCells(const RowView& left, Side sideA, const RowView& right,
+                                    Side sideB) const {
   const int keys = layout_.KeyCount;
   // First the order both sides were sorted by; where it finds all keys equal, the bytes
   // decide (the sort placed such rows by their bytes, see PrepareSide).
   for (int k = 0; k < keys; ++k) {
     const ResultField& f = layout_.Fields()[static_cast<std::size_t>(k)];
-    std::string_view a = left.Cell(f.FieldNoLeft);
-    std::string_view b = right.Cell(f.FieldNoRight);
+    std::string_view a = left.Cell(f.FieldNo(sideA));
+    std::string_view b = right.Cell(f.FieldNo(sideB));
     int c = f.Numeric ? Sign(KeyNumber(a), KeyNumber(b)) : SortCompare(a, b);
     if (c != 0) return c;
   }
   for (int k = 0; k < keys; ++k) {
     const ResultField& f = layout_.Fields()[static_cast<std::size_t>(k)];
     if (f.Numeric) continue;
-    int c = left.Cell(f.FieldNoLeft).compare(right.Cell(f.FieldNoRight));
+    int c = left.Cell(f.FieldNo(sideA)).compare(right.Cell(f.FieldNo(sideB)));
     if (c != 0) return c < 0 ? -1 : 1;
   }
   return 0;
@@ -502,12 +528,24 @@ void CompareSession::ResetResult() {
   leftOnlyCount_ = 0;
   rightOnlyCount_ = 0;
   diffCellCount_ = 0;
+  duplicateKeysL_ = 0;
+  duplicateKeysR_ = 0;
 }
 
 std::string CompareSession::SummaryText() const {
   return Format("左総数:%d件 右総数:%d件 相違レコード数:%d件 左のみ:%d件 右のみ:%d件",
                 leftTable_.RowCount(), rightTable_.RowCount(), diffRecordCount_, leftOnlyCount_,
                 rightOnlyCount_);
+}
+
+std::string CompareSession::DuplicateKeyText() const {
+  if (duplicateKeysL_ == 0 && duplicateKeysR_ == 0) return {};
+  return Format("  重複キー 左:%d件 右:%d件", duplicateKeysL_, duplicateKeysR_);
+}
+
+std::string CompareSession::DuplicateKeyMessage() const {
+  if (duplicateKeysL_ == 0 && duplicateKeysR_ == 0) return {};
+  return Format("重複キーがあります。(左:%d件 右:%d件)", duplicateKeysL_, duplicateKeysR_);
 }
 
 std::string_view CompareSession::CellText(Side side, int row, int fieldNo) const {
@@ -619,13 +657,21 @@ FieldGrid CompareSession::MakeReGridGrid() const {
     grid.SetCell(i, FieldGrid::kKey, f.IsKey ? mark : std::string());
     grid.SetCell(i, FieldGrid::kNumeric, f.Numeric ? mark : std::string());
     const bool unavailable = f.IsKey || f.IsOneSided();
-    grid.SetCell(
-        i, FieldGrid::kIgnoreSpaces,
-        unavailable ? dash : (f.Compare == FieldCompare::kIgnoreSpaces ? mark : std::string()));
+    grid.SetCell(i, FieldGrid::kIgnoreSpaces,
+                 unavailable ? dash
+                             : (f.Compare == FieldCompare::kIgnoreSpaces ||
+                                        f.Compare == FieldCompare::kNumberIgnoreSpaces
+                                    ? mark
+                                    : std::string()));
     grid.SetCell(i, FieldGrid::kNotCompared,
                  unavailable ? dash : (f.NotCompared ? mark : std::string()));
     if (f.FieldNoLeft != kNoFieldNo) grid.SetCell(i, FieldGrid::kNameA, f.NameView());
     if (f.FieldNoRight != kNoFieldNo) grid.SetCell(i, FieldGrid::kNameB, f.NameView());
+    grid.SetCell(i, FieldGrid::kNotLoaded, f.NotLoaded ? mark : std::string());
+    grid.SetCell(i, FieldGrid::kNumberCompare,
+                 unavailable || f.NotCompared || f.NotLoaded
+                     ? dash
+                     : (IsNumberCompare(f.Compare) ? mark : std::string()));
   }
   return grid;
 }
@@ -635,7 +681,8 @@ void CompareSession::ApplyReGrid(const FieldGrid& grid) {
     if (layout_.Fields()[i].IsKey) continue;
     const int row = static_cast<int>(i) + 1;
     layout_.SetCompareFlags(i, grid.IsMarked(row, FieldGrid::kIgnoreSpaces),
-                            grid.IsMarked(row, FieldGrid::kNotCompared));
+                            grid.IsMarked(row, FieldGrid::kNotCompared),
+                            grid.IsMarked(row, FieldGrid::kNumberCompare));
   }
   ClassifyPairs();
 }

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "compare/Collation.h"
+#include "compare/DecimalNumber.h"
 #include "compare/FieldGrid.h"
 #include "compare/FieldLayout.h"
 #include "compare/ResultModel.h"
@@ -56,6 +57,9 @@ struct CompareSettings {
   // From the settings store, handed in before a run (TAB_OLDTYPE, RET_M_IDX).
   int TabOldType = 0;
   int NewlineMode = 0;
+  // From the settings store too (NUM_TOL): how far apart the numbers of a field marked
+  // 数値比較 may lie and still be equal.
+  DecimalNumber NumberTolerance;
 };
 
 class CompareSession {
@@ -184,6 +188,17 @@ class CompareSession {
   int LeftOnlyCount() const { return leftOnlyCount_; }
   int RightOnlyCount() const { return rightOnlyCount_; }
   int DiffCellCount() const { return diffCellCount_; }
+  // The records of `side` whose key also occurs in another record of the same side, as the
+  // pairing tells keys apart (a numeric key by its value); 0 without key fields. Pairing
+  // itself takes no notice of it.
+  int DuplicateKeyCount(Side side) const {
+    return side == Side::kLeft ? duplicateKeysL_ : duplicateKeysR_;
+  }
+  // The status bar summary's tail: "  重複キー 左:%d件 右:%d件" when either side has
+  // duplicate keys, else "".
+  std::string DuplicateKeyText() const;
+  // korvel-cli's line about them: "重複キーがあります。(左:%d件 右:%d件)", or "".
+  std::string DuplicateKeyMessage() const;
   int EncodingL() const { return encodingL_; }
   int EncodingR() const { return encodingR_; }
   // The path of one side of the run that produced the result: taken from the settings when
@@ -217,10 +232,11 @@ class CompareSession {
 
   // Ok; -1 with "項目設定がされていません。" when there is no field layout.
   [[nodiscard]] Status CanReGrid() const;
-  // The re-setting grid: row i for item i - 1 of Fields (keys first), seven columns.
+  // The re-setting grid (FieldGrid::ForReGrid): row i for item i - 1 of Fields (keys first).
   FieldGrid MakeReGridGrid() const;
-  // Takes SPC除く and 不要 of the non-key fields from a confirmed re-setting grid,
-  // releases an extraction and classifies again. Pairs and their order stay.
+  // Takes SPC除く, 不要 and 数値比較 of the non-key fields from a confirmed re-setting grid
+  // (数値比較 with the run's tolerance), releases an extraction and classifies again. Pairs
+  // and their order stay.
   void ApplyReGrid(const FieldGrid& grid);
 
  private:
@@ -240,6 +256,9 @@ class CompareSession {
   Status LoadInTurn();
   Status LoadBothSides();
   Status PrepareSide(SortedSelection& rec, RowTable& table, Side side);
+  int CountDuplicateKeys(const SortedSelection& rec, const RowTable& table, Side side) const;
+  // The pairing order of two rows' keys, each read through its side's field numbers.
+  int CompareKeyCells(const RowView& a, Side sideA, const RowView& b, Side sideB) const;
   int CompareKeys(int leftRow, int rightRow) const;
   void SetEncoding(Side side, int encoding);
   Status RunSteps(const FieldGrid& grid);
@@ -270,6 +289,8 @@ class CompareSession {
   int leftOnlyCount_ = 0;
   int rightOnlyCount_ = 0;
   int diffCellCount_ = 0;
+  int duplicateKeysL_ = 0;  // each written only by its own side's loading thread
+  int duplicateKeysR_ = 0;
   int encodingL_ = 0;
   int encodingR_ = 0;
   std::string resultPathL_;

@@ -49,12 +49,17 @@ void WriteSideRows(FieldGrid& grid, int column, int n, NameOf nameOf) {
 
 }  // namespace
 
-FieldGrid::FieldGrid(int columnCount, int fixedColumns)
-    : columnCount_(columnCount), fixedColumns_(fixedColumns) {
+FieldGrid::FieldGrid(int fixedColumns) : fixedColumns_(fixedColumns) {
   cells_.resize(static_cast<std::size_t>(columnCount_));
-  static const char* const kHeaders[] = {"",     "連携",  "数値",  "SPC除く",
-                                         "不要", "A項目", "B項目", "未取込"};
-  for (int c = 1; c < columnCount_ && c < kColumnCount; ++c) SetCell(0, c, Sjis(kHeaders[c]));
+  static const char* const kHeaders[kColumnCount] = {"",      "連携",  "数値",   "SPC除く", "不要",
+                                                     "A項目", "B項目", "未取込", "数値比較"};
+  for (int c = 1; c < columnCount_; ++c) SetCell(0, c, Sjis(kHeaders[c]));
+}
+
+FieldGrid FieldGrid::ForReGrid() {
+  FieldGrid grid(3);
+  grid.notLoadedShown_ = false;
+  return grid;
 }
 
 void FieldGrid::GrowRows(int rowCount) {
@@ -105,6 +110,7 @@ const std::string& FieldGrid::RowName(int row) const {
 
 void FieldGrid::Toggle(int row, int col) {
   if (row < 1 || row >= rowCount_ || col < fixedColumns_ || col >= columnCount_) return;
+  if (!ShowsColumn(col)) return;
   const std::string& text = Cell(row, col);
   switch (col) {
     case kKey:
@@ -125,6 +131,7 @@ void FieldGrid::Toggle(int row, int col) {
     case kNumeric:
     case kIgnoreSpaces:
     case kNotCompared:
+    case kNumberCompare:
       if (text == UnavailableText()) break;
       SetCell(row, col, text == MarkText() ? std::string() : MarkText());
       break;
@@ -133,6 +140,17 @@ void FieldGrid::Toggle(int row, int col) {
       break;
     default:
       break;
+  }
+  UpdateNumberCompare(row);
+}
+
+void FieldGrid::UpdateNumberCompare(int row) {
+  const bool unavailable = IsMarked(row, kKey) || IsMarked(row, kNotCompared) ||
+                           IsMarked(row, kNotLoaded) || IsOneSided(row);
+  if (unavailable) {
+    SetCell(row, kNumberCompare, UnavailableText());
+  } else if (Cell(row, kNumberCompare) == UnavailableText()) {
+    SetCell(row, kNumberCompare, "");
   }
 }
 
@@ -161,7 +179,7 @@ int FieldGrid::CountMarked(int col) const {
 
 Status FieldGrid::ConfirmMarks() const {
   if (CountMarked(kKey) >= 7) return Status::Warning(-1, Sjis("連携の指定は７個以上出来ません。"));
-  if (columnCount_ > kNotLoaded && CountMarked(kNotLoaded) >= 5) {
+  if (ShowsColumn(kNotLoaded) && CountMarked(kNotLoaded) >= 5) {
     return Status::Warning(-1, Sjis("未取込の指定は５個以上出来ません。"));
   }
   return CheckKeysOnBothSides();
@@ -237,7 +255,7 @@ Status FillFieldGrid(FieldGrid& grid, int column, const DelimitedReading& readin
 }
 
 void PairGridByName(FieldGrid& grid, const GridFillState& state) {
-  FieldGrid paired(grid.ColumnCount(), grid.FixedColumns());
+  FieldGrid paired(grid.FixedColumns());
   paired.SetPairing(PairFieldsByName(state.NamesA, state.NamesB));
   for (int row = 1; row < paired.RowCount(); ++row) {
     paired.SetCell(row, FieldGrid::kNumber, RowNumber(row));
@@ -253,6 +271,7 @@ void PairGridByName(FieldGrid& grid, const GridFillState& state) {
     if (paired.IsOneSided(row)) {
       paired.SetCell(row, FieldGrid::kIgnoreSpaces, FieldGrid::UnavailableText());
       paired.SetCell(row, FieldGrid::kNotCompared, FieldGrid::UnavailableText());
+      paired.SetCell(row, FieldGrid::kNumberCompare, FieldGrid::UnavailableText());
     }
   }
   grid = std::move(paired);

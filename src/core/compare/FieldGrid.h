@@ -9,10 +9,11 @@
 //
 // Row j shows field number j of both files, unless the grid was given a pairing
 // (SetPairing): fields paired by name, where a row may show a field one side lacks (a
-// one-sided row). A one-sided row holds "－" in SPC除く and 不要 and cannot be a key.
+// one-sided row). A one-sided row holds "－" in SPC除く, 不要 and 数値比較 and cannot be a key.
 //
-// The re-setting uses the same model with seven columns (no 未取込) and the first three
-// columns fixed, so that the key and numeric marks cannot be clicked.
+// The re-setting uses the same model with the first three columns fixed, so that the key
+// and numeric key marks cannot be clicked; its 未取込 column is held but not shown (the
+// marks of the run stand there and cannot change).
 //
 // Nothing here shows a message: refusals and failures are returned (Status), the warning
 // after which a filling goes on is told through the caller's Prompter. All texts are CP932.
@@ -32,28 +33,29 @@ namespace korvel {
 class FieldGrid {
  public:
   enum Column : int {
-    kNumber = 0,        // the row number "%4d"
-    kKey = 1,           // 連携
-    kNumeric = 2,       // 数値
-    kIgnoreSpaces = 3,  // SPC除く
-    kNotCompared = 4,   // 不要
-    kNameA = 5,         // A項目: the left side's name (or sample value)
-    kNameB = 6,         // B項目: the right side's name
-    kNotLoaded = 7,     // 未取込
+    kNumber = 0,         // the row number "%4d"
+    kKey = 1,            // 連携
+    kNumeric = 2,        // 数値
+    kIgnoreSpaces = 3,   // SPC除く
+    kNotCompared = 4,    // 不要
+    kNameA = 5,          // A項目: the left side's name (or sample value)
+    kNameB = 6,          // B項目: the right side's name
+    kNotLoaded = 7,      // 未取込
+    kNumberCompare = 8,  // 数値比較: compared as numbers within the tolerance (not keys)
   };
-  static constexpr int kColumnCount = 8;
-  static constexpr int kReGridColumnCount = 7;
+  static constexpr int kColumnCount = 9;
 
-  // A grid of the header row only, its header texts written. `columnCount` is 8 for the
-  // set-up chain and 7 for the re-setting; `fixedColumns` the leading columns that a
-  // click does not change (1, or 3 for the re-setting).
-  explicit FieldGrid(int columnCount = kColumnCount, int fixedColumns = 1);
-  // The grid of the re-setting: seven columns, three fixed.
-  static FieldGrid ForReGrid() { return FieldGrid(kReGridColumnCount, 3); }
+  // A grid of the header row only, its header texts written; `fixedColumns` the leading
+  // columns that a click does not change.
+  explicit FieldGrid(int fixedColumns = 1);
+  // The grid of the re-setting: three fixed columns, 未取込 not shown.
+  static FieldGrid ForReGrid();
 
   int RowCount() const { return rowCount_; }
   int ColumnCount() const { return columnCount_; }
   int FixedColumns() const { return fixedColumns_; }
+  // False for a column the grid holds but does not show (the re-setting's 未取込).
+  bool ShowsColumn(int col) const { return col != kNotLoaded || notLoadedShown_; }
   // Grows the grid to `rowCount` rows (header included) with empty cells; never shrinks.
   void GrowRows(int rowCount);
 
@@ -65,9 +67,10 @@ class FieldGrid {
 
   // A click on cell (row, col): the dialog's toggling rules. Making a row a key empties
   // 数値 and puts "－" into SPC除く and 不要; removing the key puts "－" into 数値 and
-  // empties SPC除く and 不要. 数値, SPC除く and 不要 flip between "" and "●" unless they
-  // hold "－"; 未取込 flips on any row. The header row, fixed columns and the name columns
-  // do not change.
+  // empties SPC除く and 不要. 数値, SPC除く, 不要 and 数値比較 flip between "" and "●"
+  // unless they hold "－"; 未取込 flips on any row. 数値比較 holds "－" exactly while its
+  // row is a key or marked 不要 or 未取込 (a mark there is lost). The header row, fixed
+  // columns, columns not shown and the name columns do not change.
   void Toggle(int row, int col);
 
   // The fields of two files paired by name: row i + 1 shows pairing.Left[i] and
@@ -90,9 +93,9 @@ class FieldGrid {
   static const std::string& MarkText();         // "●"
   static const std::string& UnavailableText();  // "－"
 
-  // The confirmation of the field-control dialog: seven or more keys, then (with the
-  // 未取込 column) five or more not-loaded marks, are refused (-1) with their warning. Ok
-  // when the marks are accepted. A key on a one-sided row is refused (-1) with
+  // The confirmation of the field-control dialog: seven or more keys, then (where the
+  // 未取込 column is shown) five or more not-loaded marks, are refused (-1) with their
+  // warning. Ok when the marks are accepted. A key on a one-sided row is refused (-1) with
   // "キー項目が両方のファイルにありません。(<name>)".
   [[nodiscard]] Status ConfirmMarks() const;
   // The last check alone: every key row shows a field of both files.
@@ -100,9 +103,12 @@ class FieldGrid {
 
  private:
   int CountMarked(int col) const;
+  // Puts "－" into 数値比較 while the row cannot be compared as numbers, "" when it can again.
+  void UpdateNumberCompare(int row);
 
-  int columnCount_;
+  int columnCount_ = kColumnCount;
   int fixedColumns_;
+  bool notLoadedShown_ = true;
   int rowCount_ = 1;
   std::vector<std::string> cells_;  // row-major
   FieldPairing pairing_;            // empty: positional

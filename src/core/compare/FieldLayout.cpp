@@ -15,6 +15,7 @@ std::string FieldColumnName(int fieldNo) {
 
 void FieldLayout::Clear() {
   fields_.clear();
+  tolerance_ = {};
   KeyCount = 0;
   NotLoadedList.clear();
   notLoaded_[0].clear();
@@ -22,8 +23,10 @@ void FieldLayout::Clear() {
   rightKeyList_.clear();
 }
 
-std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind) {
+std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind,
+                                        const DecimalNumber& tolerance) {
   Clear();
+  tolerance_ = tolerance;
   std::string keyList;
   const bool namesFromGrid = fileKind == kFileKindFixed || topRowNames;
   auto makeField = [&](int j, bool isKey) {
@@ -34,8 +37,10 @@ std::string FieldLayout::BuildFieldList(const FieldGrid& grid, bool topRowNames,
     f.FieldNoRight = grid.FieldNo(j, Side::kRight);
     f.ListNo = j;
     f.Numeric = isKey && grid.IsMarked(j, FieldGrid::kNumeric);
-    f.Compare = grid.IsMarked(j, FieldGrid::kIgnoreSpaces) ? FieldCompare::kIgnoreSpaces
-                                                           : FieldCompare::kText;
+    // A key keeps its own numeric mode; 数値比較 is a choice of the other fields.
+    f.Compare = MakeFieldCompare(grid.IsMarked(j, FieldGrid::kIgnoreSpaces),
+                                 !isKey && grid.IsMarked(j, FieldGrid::kNumberCompare));
+    if (IsNumberCompare(f.Compare)) f.Tolerance = tolerance_;
     f.NotCompared = grid.IsMarked(j, FieldGrid::kNotCompared);
     f.NotLoaded = grid.IsMarked(j, FieldGrid::kNotLoaded);
     if (namesFromGrid) {
@@ -75,9 +80,11 @@ void FieldLayout::ClearDiffCounts() {
   for (ResultField& f : fields_) f.DiffCount = 0;
 }
 
-void FieldLayout::SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared) {
+void FieldLayout::SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared,
+                                  bool number) {
   ResultField& f = fields_[index];
-  f.Compare = ignoreSpaces ? FieldCompare::kIgnoreSpaces : FieldCompare::kText;
+  f.Compare = MakeFieldCompare(ignoreSpaces, number);
+  f.Tolerance = number ? tolerance_ : DecimalNumber{};
   f.NotCompared = notCompared;
 }
 

@@ -26,7 +26,9 @@ class FieldLayout {
   // A項目 text, else the B項目 text, for fixed-length files or with top-row names;
   // otherwise FD001, FD002, ... Returns the left file's key list for
   // SortedSelection::SetSortKeys, e.g. "FD001,FD003 NU"; RightKeyList the right file's.
-  std::string BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind);
+  // The fields marked 数値比較 get `tolerance`.
+  std::string BuildFieldList(const FieldGrid& grid, bool topRowNames, int fileKind,
+                             const DecimalNumber& tolerance = {});
   const std::string& RightKeyList() const { return rightKeyList_; }
   // True when row `fieldNo` is in NotLoadedList.
   bool IsNotLoaded(int fieldNo) const;
@@ -41,8 +43,9 @@ class FieldLayout {
   // field `index` (an index into Fields).
   void ClearDiffCounts();
   void CountDifference(std::size_t index) { ++fields_[index].DiffCount; }
-  // The re-setting's choices for field `index`: compared without spaces, not compared.
-  void SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared);
+  // The re-setting's choices for field `index`: compared without spaces, not compared,
+  // compared as numbers (within the tolerance of the last BuildFieldList).
+  void SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared, bool number);
 
   int KeyCount = 0;                // the first KeyCount fields are the keys
   std::vector<int> NotLoadedList;  // rows marked 未取込, at most 10
@@ -53,6 +56,7 @@ class FieldLayout {
   std::vector<ResultField> fields_;
   std::vector<int> notLoaded_[2];  // NotLoadedList's field numbers in each side's file
   std::string rightKeyList_;
+  DecimalNumber tolerance_;
 };
 
 // "FD%03d" of a field number: the column name of that field in a row table.

@@ -26,6 +26,8 @@
 #include <string>
 #include <string_view>
 
+#include "compare/DecimalNumber.h"
+
 namespace korvel {
 
 enum class Side { kLeft, kRight };
@@ -52,12 +54,25 @@ inline constexpr int kExtractLeftOnly = -2;   // Status kStatusLeftOnly
 inline constexpr int kExtractRightOnly = -3;  // Status kStatusRightOnly
 inline constexpr int kExtractNotEqual = -4;   // Status not 0
 
-// How the two cells of a field are compared. Every field compares as text today; the
-// spaces rule is the grid's SPC除く.
+// How the two cells of a field are compared: the spaces rule is the grid's SPC除く, the
+// number rule its 数値比較.
 enum class FieldCompare : std::int32_t {
   kText,          // the cells differ when their bytes differ
   kIgnoreSpaces,  // the same, after half- and full-width spaces are taken out of each
+  // When both cells are numbers (compare/DecimalNumber.h), they differ when they lie
+  // further apart than the field's Tolerance; otherwise as kText or kIgnoreSpaces.
+  kNumber,
+  kNumberIgnoreSpaces,
 };
+
+constexpr bool IsNumberCompare(FieldCompare compare) {
+  return compare == FieldCompare::kNumber || compare == FieldCompare::kNumberIgnoreSpaces;
+}
+// The comparison of a field with the grid's SPC除く and 数値比較 marks.
+constexpr FieldCompare MakeFieldCompare(bool ignoreSpaces, bool number) {
+  if (number) return ignoreSpaces ? FieldCompare::kNumberIgnoreSpaces : FieldCompare::kNumber;
+  return ignoreSpaces ? FieldCompare::kIgnoreSpaces : FieldCompare::kText;
+}
 
 // A field number of a side that lacks the field: its cells read as "".
 inline constexpr std::int32_t kNoFieldNo = -1;
@@ -80,6 +95,7 @@ struct ResultField {
   bool NotLoaded = false;      // cells not loaded; "" on both sides (未取込)
   std::int32_t DiffCount = 0;  // paired records whose cells differ here (classification)
   std::string Name;            // display name, CP932, at most kMaxNameBytes bytes
+  DecimalNumber Tolerance;     // how far apart two numbers may lie (the number rule only)
 
   std::int32_t FieldNo(Side side) const { return side == Side::kLeft ? FieldNoLeft : FieldNoRight; }
   // True when one side lacks the field: it shows that side's cells only and never differs.
@@ -92,6 +108,16 @@ struct ResultField {
   // one-sided field, which has nothing to compare with. Whether the field is compared at
   // all (NotCompared) is the caller's question.
   bool CellsDiffer(std::string_view left, std::string_view right) const;
+  // The exports' comparison: the number rule where the field has it, else the bytes (the
+  // exports never took the spaces rule).
+  bool CellsDifferInExport(std::string_view left, std::string_view right) const;
+  // True when the field compares by the number rule and both cells are numbers; then
+  // `*difference` is right − left.
+  bool NumberDifference(std::string_view left, std::string_view right,
+                        DecimalNumber* difference) const;
+
+ private:
+  bool DifferUnder(FieldCompare compare, std::string_view left, std::string_view right) const;
 };
 
 }  // namespace korvel

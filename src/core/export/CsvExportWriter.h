@@ -45,7 +45,7 @@ class CsvExportWriter {
   std::string_view Mark(const ResultField& field, std::string_view left,
                         std::string_view right) const {
     if (field.IsOneSided()) return markNotCompared_;
-    return left == right ? markEqual_ : markDiffer_;
+    return field.CellsDifferInExport(left, right) ? markDiffer_ : markEqual_;
   }
 
   ExportRows rows_;

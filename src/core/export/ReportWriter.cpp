@@ -189,6 +189,8 @@ ReportSummary MakeReportSummary(const CompareSession& session) {
   s.Differing = session.DiffRecordCount();
   s.LeftOnly = session.LeftOnlyCount();
   s.RightOnly = session.RightOnlyCount();
+  s.DuplicateKeysLeft = session.DuplicateKeyCount(Side::kLeft);
+  s.DuplicateKeysRight = session.DuplicateKeyCount(Side::kRight);
   return s;
 }
 

@@ -44,8 +44,8 @@ struct ReportSummary {
   int Differing = 0;
   int LeftOnly = 0;
   int RightOnly = 0;
-  // Rows whose key repeats an earlier row's key on the same side. Not counted yet: the
-  // session does not expose its sorted sides, so both stay 0 until it does.
+  // The records of each side whose key also occurs in another record of the same side
+  // (CompareSession::DuplicateKeyCount).
   int DuplicateKeysLeft = 0;
   int DuplicateKeysRight = 0;
 };

@@ -250,13 +250,13 @@ int XlsxExportWriter::PutSideValues(const RecordPair& pair, Side side, int colum
     const std::string_view left = rows_.Value(pair, Side::kLeft, field);
     const std::string_view right = rows_.Value(pair, Side::kRight, field);
     // The XML export's rule: not compared first, then a side without its record, then a
-    // plain byte comparison of the two values.
+    // comparison of the two values (CellsDifferInExport).
     int style = 0;
     if (field.NotCompared) {
       style = XmlExportWriter::kStyleNotCompared;
     } else if (row == -1) {
       style = XmlExportWriter::kStyleNoRecord;
-    } else if (left != right) {
+    } else if (field.CellsDifferInExport(left, right)) {
       style =
           side == Side::kLeft ? XmlExportWriter::kStyleLeftDiff : XmlExportWriter::kStyleRightDiff;
     }
@@ -305,7 +305,7 @@ void XlsxExportWriter::WriteXlsxAlternateFields() {
       if (field.NotCompared) {
         mark = markNotCompared_;
         style = XmlExportWriter::kStyleNotCompared;
-      } else if (left != right) {
+      } else if (field.CellsDifferInExport(left, right)) {
         // The XML export alternates the two fills by the field's place in the list.
         mark = markDiffer_;
         style = j % 2 == 1 ? XmlExportWriter::kStyleLeftDiff : XmlExportWriter::kStyleRightDiff;

@@ -317,7 +317,8 @@ int XmlExportWriter::SideStyle(const ResultField& field, const RecordPair& pair,
                                std::string_view left, std::string_view right, Side side) {
   if (field.NotCompared) return kStyleNotCompared;
   int style = 0;
-  if (left != right) style = side == Side::kLeft ? kStyleLeftDiff : kStyleRightDiff;
+  if (field.CellsDifferInExport(left, right))
+    style = side == Side::kLeft ? kStyleLeftDiff : kStyleRightDiff;
   if (pair.Row(side) == -1) style = kStyleNoRecord;
   return style;
 }
@@ -385,7 +386,7 @@ void XmlExportWriter::WriteXmlAlternateFields() {
       if (field.NotCompared) {
         mark = markNotCompared_;
         style = kStyleNotCompared;
-      } else if (left != right) {
+      } else if (field.CellsDifferInExport(left, right)) {
         mark = markDiffer_;
         style = j % 2 == 1 ? kStyleLeftDiff : kStyleRightDiff;
       }

@@ -81,6 +81,17 @@ std::string NumericDifferenceText(std::string_view left, std::string_view right)
   return Format(format, text.c_str());
 }
 
+std::string DetailDifferenceText(const ResultField& field, std::string_view left,
+                                 std::string_view right) {
+  DecimalNumber difference;
+  if (!field.NumberDifference(left, right, &difference)) return NumericDifferenceText(left, right);
+  // Appended rather than formatted: the digits of a difference may outgrow Format's buffer.
+  static const std::string label = Sjis("差分（右-左)：");
+  std::string text = label;
+  text += DecimalText(difference);
+  return text;
+}
+
 std::string PopupDiffCaption(int hitColumn, std::string_view name) {
   if (hitColumn == -1) return Sjis("相違分（『右のみ』『左のみ』含む）を抽出");
   if (hitColumn < 0) return Sjis("相違分を抽出");

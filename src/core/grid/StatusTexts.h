@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "compare/ResultModel.h"
+
 namespace korvel {
 
 // Status bar panel 0 from the encodings in force for the two sides: the long name when
@@ -20,6 +22,11 @@ std::string DetailStatusTextNoField(int curCol, int curRow);
 // The difference of two numeric texts (right minus left) for the detail line, "" when either
 // text is not numeric (IsNumericText).
 std::string NumericDifferenceText(std::string_view left, std::string_view right);
+// The detail line's difference for the cells of `field`: for a field compared as numbers
+// whose cells both are numbers, the exact decimal difference (compare/DecimalNumber.h);
+// otherwise NumericDifferenceText.
+std::string DetailDifferenceText(const ResultField& field, std::string_view left,
+                                 std::string_view right);
 
 // Captions of the header popup's two extraction items for the clicked header: -1 the
 // row-number column, -2 the difference column, 0 or more a field named `name`.

@@ -47,6 +47,8 @@ void SettingsStore::LoadSettings() {
   detectBom_ = ini.GetInt("MOZI", "BOM", 1) != 0;
   tabOldType_ = ini.GetInt("ETC", "TAB_OLDTYPE", 0);
   newlineMode_ = ini.GetInt("ETC", "RET_M_IDX", 0);
+  numberTolerance_ = "0";
+  (void)SetNumberTolerance(ini.GetString("ETC", "NUM_TOL", "0"));
   loaded_ = Current();
   recent_ = ReadRecentList(ini);
   added_.clear();
@@ -60,7 +62,20 @@ void SettingsStore::AddRecent(const RecentEntry& entry) {
 }
 
 SettingsStore::Values SettingsStore::Current() const {
-  return {encoding_, detectBom_, tabOldType_, newlineMode_};
+  return {encoding_, detectBom_, tabOldType_, newlineMode_, numberTolerance_};
+}
+
+DecimalNumber SettingsStore::NumberTolerance() const {
+  DecimalNumber tolerance;
+  (void)ParseTolerance(numberTolerance_, &tolerance);
+  return tolerance;
+}
+
+bool SettingsStore::SetNumberTolerance(std::string_view text) {
+  DecimalNumber tolerance;
+  if (!ParseTolerance(text, &tolerance)) return false;
+  numberTolerance_.assign(text);
+  return true;
 }
 
 bool SettingsStore::SaveSettings() {
@@ -82,6 +97,9 @@ bool SettingsStore::SaveSettings() {
         now.tabOldType != loaded_.tabOldType);
     put(ini, "ETC", "RET_M_IDX", std::to_string(now.newlineMode),
         now.newlineMode != loaded_.newlineMode);
+    if (now.numberTolerance != loaded_.numberTolerance) {
+      (void)ini.SetString("ETC", "NUM_TOL", now.numberTolerance);
+    }
     if (place_) WriteWindowPlace(ini, *place_, loadedPlace_);
     // The list as the file holds it now, which another program may have changed since this
     // one loaded; without additions of its own this program leaves it alone.

@@ -16,9 +16,13 @@
 //          BOM         DetectBom    "1" or "0" (any integer but 0 reads as true), default 1
 //   [ETC]  TAB_OLDTYPE TabOldType   decimal integer, default 0
 //          RET_M_IDX   NewlineMode  decimal integer, default 0
-// A missing file, a missing key or a value that is not a whole integer gives the default;
-// values are otherwise taken as stored (an unknown CODE reads as Shift-JIS wherever files
-// are read, an unknown RET_M_IDX as mode 0).
+//          NUM_TOL     NumberTolerance  a number 0 ≤ X ≤ 1e15 (compare/DecimalNumber.h:
+//                      ParseTolerance), CP932 text as typed, default "0"
+// A missing file, a missing key or a value that is not a whole integer (NUM_TOL: not a
+// tolerance) gives the default; values are otherwise taken as stored (an unknown CODE reads
+// as Shift-JIS wherever files are read, an unknown RET_M_IDX as mode 0). NUM_TOL is written
+// only once this program has changed it, so that a file of a program that never set a
+// tolerance stays as it was.
 //   [WINDOW], [RECENT]  the main window's place and the recently compared pairs
 //                       (settings/RecentFiles.h); a damaged one is passed over quietly.
 // No other key is read or written.
@@ -30,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compare/DecimalNumber.h"
 #include "io/FixedWidthReader.h"
 #include "platform/Prompter.h"
 #include "platform/Status.h"
@@ -79,6 +84,13 @@ class SettingsStore {
   void SetTabOldType(int tabOldType) { tabOldType_ = tabOldType; }
   int GetNewlineMode() const { return newlineMode_; }
   void SetNewlineMode(int newlineMode) { newlineMode_ = newlineMode; }
+  // The tolerance of the numeric fields as stored (CP932 text), "0" by default.
+  const std::string& GetNumberTolerance() const { return numberTolerance_; }
+  // The same, read as a number.
+  DecimalNumber NumberTolerance() const;
+  // Takes `text` (CP932) when it is a tolerance (ParseTolerance); false, and nothing
+  // changes, otherwise.
+  bool SetNumberTolerance(std::string_view text);
 
   // The recently compared pairs, newest first (at most 10): as loaded, with this program's
   // own additions before them, and after a save as the file then held them.
@@ -112,6 +124,7 @@ class SettingsStore {
     bool detectBom = true;
     int tabOldType = 0;
     int newlineMode = 0;
+    std::string numberTolerance = "0";
   };
   Values Current() const;
 
@@ -125,6 +138,7 @@ class SettingsStore {
   bool detectBom_ = true;
   int tabOldType_ = 0;
   int newlineMode_ = 0;
+  std::string numberTolerance_ = "0";
   std::unique_ptr<FixedWidthReader> fixReader_;
   Values loaded_;  // the settings as the file held them when last loaded or saved
   std::vector<RecentEntry> recent_;

@@ -37,10 +37,11 @@ std::optional<SetUpState> SetUpChain::SelectFiles(const std::optional<DroppedPai
   }
   if (dialogs_.SelectFiles(shown) == 0) return std::nullopt;
   settings = shown;
-  // The options dialog, reached from the file selection, keeps these two in the settings
-  // object only; the readers take them from the session.
+  // The options dialog, reached from the file selection, keeps these in the settings
+  // object only; the readers and the comparison take them from the session.
   settings.TabOldType = global_.GetTabOldType();
   settings.NewlineMode = global_.GetNewlineMode();
+  settings.NumberTolerance = global_.NumberTolerance();
   return settings.FileKind == kFileKindFixed ? SetUpState::kFixedDefinition
                                              : SetUpState::kFieldControl;
 }

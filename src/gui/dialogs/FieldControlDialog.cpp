@@ -16,7 +16,8 @@
 namespace korvel {
 namespace {
 
-constexpr int kColumnWidths[FieldGrid::kColumnCount] = {35, 27, 28, 31, 33, 157, 144, 46};
+// The name columns gave up the room that 数値比較 takes, so the grid keeps its width.
+constexpr int kColumnWidths[FieldGrid::kColumnCount] = {35, 27, 28, 31, 33, 143, 130, 46, 52};
 
 // The name cell of a side that lacks the row's field: the grey of the result grid's column
 // on that side.
@@ -24,7 +25,7 @@ const QColor kMissingFieldColor(200, 200, 200);
 
 bool IsMarkColumn(int column) {
   return (column >= FieldGrid::kKey && column <= FieldGrid::kNotCompared) ||
-         column == FieldGrid::kNotLoaded;
+         column == FieldGrid::kNotLoaded || column == FieldGrid::kNumberCompare;
 }
 
 }  // namespace
@@ -81,6 +82,7 @@ std::vector<int> FieldControlDialog::FittedColumnWidths() const {
   std::vector<int> widths(kColumnWidths, kColumnWidths + columns);
   int extra = 0;
   for (int c = 0; c < columns; ++c) {
+    if (!grid_.ShowsColumn(c)) continue;
     const int need = HeaderTextWidth(c);
     if (need > widths[c]) {
       extra += need - widths[c];
@@ -103,7 +105,10 @@ void FieldControlDialog::SetUpGrid() {
     griMain_->setHorizontalHeaderItem(c, new QTableWidgetItem(ToQString(grid_.Cell(0, c))));
   }
   const std::vector<int> widths = FittedColumnWidths();
-  for (int c = 0; c < grid_.ColumnCount(); ++c) griMain_->setColumnWidth(c, widths[c]);
+  for (int c = 0; c < grid_.ColumnCount(); ++c) {
+    griMain_->setColumnWidth(c, widths[c]);
+    griMain_->setColumnHidden(c, !grid_.ShowsColumn(c));
+  }
   griMain_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   griMain_->horizontalHeader()->setHighlightSections(false);
   griMain_->verticalHeader()->hide();

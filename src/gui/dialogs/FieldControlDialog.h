@@ -4,7 +4,8 @@
 //
 // It shows the field-control grid (compare/FieldGrid.h) one row per field position with the
 // left and right names, and lets the user mark keys (連携), numeric keys (数値), ignoring
-// spaces (SPC除く), not comparing (不要) and not loading (未取込). Marks change only on a
+// spaces (SPC除く), not comparing (不要), not loading (未取込) and comparing as numbers
+// (数値比較, the last column). Marks change only on a
 // mouse click on a cell, by the grid model's rules; the status bar explains the column of
 // the cell that becomes current. When fields pair by name, the name cell of a side that
 // lacks the row's field is grey. "比較実行(&R)" checks the number of keys and of not-loaded
@@ -30,8 +31,8 @@ class FieldControlDialog : public QDialog {
 
  public:
   enum class Mode {
-    kSetUp,   // eight columns, the number column fixed, "戻る(&B)" shown
-    kReGrid,  // seven columns (no 未取込), three fixed, "戻る(&B)" hidden
+    kSetUp,   // nine columns, the number column fixed, "戻る(&B)" shown
+    kReGrid,  // 未取込 hidden, three columns fixed, "戻る(&B)" hidden
   };
 
   // Results.

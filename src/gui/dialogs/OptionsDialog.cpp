@@ -3,11 +3,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
 
 #include "dialogs/DialogKit.h"
 #include "platform/Codepage.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 #include "settings/SettingsStore.h"
 
@@ -31,7 +33,7 @@ int EncodingOfItem(int item) {
 
 OptionsDialog::OptionsDialog(SettingsStore& global, QWidget* parent)
     : QDialog(parent), global_(global) {
-  SetUpFixedDialog(this, Q("オプション"), 441, 172);
+  SetUpFixedDialog(this, Q("オプション"), 441, 204);
   CreateControls();
   FormCreate();
 }
@@ -59,9 +61,15 @@ void OptionsDialog::CreateControls() {
   cbo_RetMoziIndex_ = PlaceControl<QComboBox>(this, "cbo_RetMoziIndex", {144, 96, 105, 20});
   cbo_RetMoziIndex_->addItems({Q("置き換え無し"), Q("（全角スペース）"), Q("¶")});
 
-  cmd_Ok_ = PlaceControl<QPushButton>(this, "cmd_Ok", {240, 128, 89, 33});
+  auto* label2 = PlaceControl<QLabel>(this, "Label2", {24, 130, 0, 0});
+  label2->setText(Q("数値の許容差"));
+  label2->adjustSize();
+
+  txt_NumTol_ = PlaceControl<QLineEdit>(this, "txt_NumTol", {144, 128, 105, 20});
+
+  cmd_Ok_ = PlaceControl<QPushButton>(this, "cmd_Ok", {240, 160, 89, 33});
   cmd_Ok_->setText(Q("OK(&O)"));
-  cmd_Cancel_ = PlaceControl<QPushButton>(this, "cmd_Cancel", {336, 128, 89, 33});
+  cmd_Cancel_ = PlaceControl<QPushButton>(this, "cmd_Cancel", {336, 160, 89, 33});
   cmd_Cancel_->setText(Q("キャンセル(&C)"));
 
   connect(cmd_Ok_, &QPushButton::clicked, this, &OptionsDialog::cmd_OkClick);
@@ -72,6 +80,7 @@ void OptionsDialog::CreateControls() {
   setTabOrder(cbo_MoziCode_, chk_Bom_);
   setTabOrder(chk_Bom_, chk_TabOldType_);
   setTabOrder(chk_TabOldType_, cbo_RetMoziIndex_);
+  setTabOrder(cbo_RetMoziIndex_, txt_NumTol_);
   cmd_Ok_->setFocus();
 }
 
@@ -80,6 +89,7 @@ void OptionsDialog::FormCreate() {
   chk_TabOldType_->setChecked(global_.GetTabOldType() != 0);
   int mode = global_.GetNewlineMode();
   cbo_RetMoziIndex_->setCurrentIndex(mode == 1 || mode == 2 ? mode : 0);
+  txt_NumTol_->setText(ToQString(global_.GetNumberTolerance()));
 }
 
 void OptionsDialog::SetEncodingChoice(int code, bool locked) {
@@ -95,6 +105,17 @@ void OptionsDialog::SetBomChoice(bool flag) {
 }
 
 void OptionsDialog::cmd_OkClick() {
+  // Checked first, so that a refusal leaves every setting as it was.
+  const std::string tolerance = ToCp932(txt_NumTol_->text());
+  DecimalNumber parsed;
+  if (!ParseTolerance(tolerance, &parsed)) {
+    (void)ShowOutcome(Status::Warning(
+        -1, Sjis("数値の許容差が不正です。0以上1e15以下の数値を入力してください。")));
+    txt_NumTol_->setFocus();
+    txt_NumTol_->selectAll();
+    return;
+  }
+  (void)global_.SetNumberTolerance(tolerance);
   if (!encodingLocked_) chosenEncoding_ = EncodingOfItem(cbo_MoziCode_->currentIndex());
   chosenBom_ = chk_Bom_->isChecked();
   global_.SetTabOldType(chk_TabOldType_->isChecked() ? 1 : 0);

@@ -2,9 +2,12 @@
 // OptionsDialog: the options dialog "オプション" that the file selection dialog opens from its
 // button "詳細設定...".
 //
-// It sets the four reading options. The encoding and the byte-order-mark choice are handed
-// back to the caller (ChosenEncoding, ChosenBom) when the user pressed OK; the TAB quoting
-// rule and the newline replacement go straight into the settings object on OK.
+// It sets the four reading options and the tolerance of the fields compared as numbers
+// (数値の許容差). The encoding and the byte-order-mark choice are handed back to the caller
+// (ChosenEncoding, ChosenBom) when the user pressed OK; the TAB quoting rule, the newline
+// replacement and the tolerance go straight into the settings object on OK. A tolerance
+// that is not a number from 0 to 1e15 is refused with a warning, and the dialog stays open
+// with the box focused.
 //
 // Calling order: create (the TAB rule and newline boxes show the settings object's values);
 // SetEncodingChoice; SetBomChoice; exec(); when Accepted(), read ChosenEncoding and
@@ -14,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLineEdit;
 class QPushButton;
 
 namespace korvel {
@@ -59,6 +63,7 @@ class OptionsDialog : public QDialog {
   QCheckBox* chk_Bom_ = nullptr;
   QCheckBox* chk_TabOldType_ = nullptr;
   QComboBox* cbo_RetMoziIndex_ = nullptr;
+  QLineEdit* txt_NumTol_ = nullptr;
   QPushButton* cmd_Ok_ = nullptr;
   QPushButton* cmd_Cancel_ = nullptr;
 };

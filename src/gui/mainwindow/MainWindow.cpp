@@ -793,7 +793,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
   columns_.Measure(session_.Fields(), session_.LeftTable(), charWidth_, &session_.RightTable());
   ResetCursor();
   ResetSplit();
-  SetSummary(session_.SummaryText());
+  SetSummary(session_.SummaryText() + session_.DuplicateKeyText());
   ShowEncodings(session_.EncodingL(), session_.EncodingR());
   SetCaption("");
   ResetRowScroll();
@@ -806,7 +806,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
 void MainWindow::ShowReclassified() {
   ResetCursor();
   ResetSplit();
-  SetSummary(session_.SummaryText());
+  SetSummary(session_.SummaryText() + session_.DuplicateKeyText());
   SetCaption("");
   ResetRowScroll();
   ResetColumnScroll();

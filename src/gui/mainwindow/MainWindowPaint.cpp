@@ -312,8 +312,8 @@ void MainWindow::PaintDetail(QImage& image) {
   DrawClippedText(p, 50 + (shownL.column - scroll) * charWidth_, t + band, shownL.text, leftBand);
   DrawClippedText(p, 50 + (shownR.column - scroll) * charWidth_, t + 2 * band, shownR.text,
                   rightBand);
-  const std::string difference = NumericDifferenceText(left, right);
-  DrawClippedText(p, 40 * charWidth_, t + band, difference, leftBand);
+  const std::string difference = DetailDifferenceText(model_->Field(curCol_), left, right);
+  if (!difference.empty()) DrawClippedText(p, 40 * charWidth_, t + band, difference, leftBand);
 }
 
 void MainWindow::PaintDetailOnScreen() {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <random>
@@ -96,6 +97,7 @@ struct Marks {
   std::vector<int> ignoreSpaces = {};
   std::vector<int> notCompared = {};
   std::vector<int> notLoaded = {};
+  std::vector<int> numberCompare = {};
 };
 
 class CompareSessionTest : public ::testing::Test {
@@ -122,6 +124,7 @@ class CompareSessionTest : public ::testing::Test {
     for (int j : marks.ignoreSpaces) grid_.Toggle(j, FieldGrid::kIgnoreSpaces);
     for (int j : marks.notCompared) grid_.Toggle(j, FieldGrid::kNotCompared);
     for (int j : marks.notLoaded) grid_.Toggle(j, FieldGrid::kNotLoaded);
+    for (int j : marks.numberCompare) grid_.Toggle(j, FieldGrid::kNumberCompare);
     return Show(session_.CompareSides(grid_));
   }
 
@@ -352,7 +355,10 @@ TEST_F(CompareSessionTest, ReGridReclassifiesWithoutChangingPairs) {
 
   FieldGrid regrid = session_.MakeReGridGrid();
   ASSERT_EQ(regrid.RowCount(), 4);
-  ASSERT_EQ(regrid.ColumnCount(), 7);
+  ASSERT_EQ(regrid.ColumnCount(), 9);
+  EXPECT_FALSE(regrid.ShowsColumn(FieldGrid::kNotLoaded));
+  EXPECT_EQ(regrid.Cell(1, 8), S("－"));
+  EXPECT_EQ(regrid.Cell(2, 8), "");
   EXPECT_EQ(regrid.Cell(1, 0), "   1");
   EXPECT_EQ(regrid.Cell(1, 1), S("●"));
   EXPECT_EQ(regrid.Cell(1, 3), S("－"));
@@ -683,6 +689,143 @@ TEST_F(CompareSessionTest, MessagesOfBothSidesComeInTheirOrder) {
   ASSERT_EQ(Run(Lines({"1,a", "2,b"}), Lines({"2,b", "1,a"}), {{1}}), 0);
   EXPECT_TRUE(notifier_.Entries().empty());
   EXPECT_EQ(session_.AllPairs().size(), 2u);
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// A record counts when another record of its own side has the same key, as the pairing
+// tells keys apart; the counts leave the pairing as it was.
+TEST_F(CompareSessionTest, DuplicateKeysCountedPerSide) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> left;
+    std::vector<std::string> right;
+    Marks marks;
+    int dupLeft;
+    int dupRight;
+  };
+  const std::vector<Case> cases = {
+      {"none", {"1,a", "2,b", "3,c"}, {"3,c", "1,a"}, {{1}}, 0, 0},
+      {"no key pairs by position", {"1,a", "1,b"}, {"1,a", "1,b"}, {}, 0, 0},
+      {"one side, a run of three", {"2,x", "1,a", "2,y", "2,z"}, {"1,a", "2,x"}, {{1}}, 3, 0},
+      {"both sides, two runs", {"a,1", "b,1", "a,2"}, {"c,1", "c,2", "d,1", "d,2"}, {{1}}, 2, 4},
+      {"case tells keys apart", {"a,1", "A,1"}, {"a,1"}, {{1}}, 0, 0},
+      {"numeric keys by value", {"007,1", "7,2", "8,3"}, {"7,1"}, {{1}, {1}}, 2, 0},
+      {"all key fields together", {"1,a,x", "1,b,x", "1,a,y"}, {"1,a,x"}, {{1, 2}}, 2, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(Run(Lines(c.left), Lines(c.right), c.marks), 0);
+    EXPECT_TRUE(ResultIsConsistent(session_));
+    EXPECT_EQ(session_.DuplicateKeyCount(Side::kLeft), c.dupLeft);
+    EXPECT_EQ(session_.DuplicateKeyCount(Side::kRight), c.dupRight);
+    const bool any = c.dupLeft + c.dupRight > 0;
+    EXPECT_EQ(session_.DuplicateKeyText(),
+              any ? S(test::Cat("  重複キー 左:", std::to_string(c.dupLeft),
+                                "件 右:", std::to_string(c.dupRight), "件"))
+                  : "");
+    EXPECT_EQ(session_.DuplicateKeyMessage(),
+              any ? S(test::Cat("重複キーがあります。(左:", std::to_string(c.dupLeft),
+                                "件 右:", std::to_string(c.dupRight), "件)"))
+                  : "");
+  }
+  // The pairing is the same as ever: the surplus of a run stays one-sided.
+  ASSERT_EQ(
+      Run(Lines({"c,1", "a,1", "a,2", "a,3", "d,1"}), Lines({"b,9", "a,2", "a,7", "d,1"}), {{1}}),
+      0);
+  EXPECT_EQ(PairRows(session_.AllPairs()),
+            (Rows{{1, 3, 2}, {0, 2, 1}, {-2, 1, -1}, {-1, -1, 0}, {-2, 0, -1}, {0, 4, 3}}));
+  EXPECT_EQ(session_.DuplicateKeyCount(Side::kLeft), 3);
+  EXPECT_EQ(session_.DuplicateKeyCount(Side::kRight), 2);
+  // A failed run leaves no counts behind.
+  ASSERT_EQ(Run(Lines({"1," + std::string(501, 'y')}), Lines({"1,a"}), {{1}}), -1);
+  EXPECT_EQ(session_.DuplicateKeyCount(Side::kLeft) + session_.DuplicateKeyCount(Side::kRight), 0);
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// Field 2 marked 数値比較: numbers compare by value within the tolerance, other texts as
+// text; the statuses, the counters, the extraction and the re-setting all follow.
+TEST_F(CompareSessionTest, NumberCompareWithTolerance) {
+  const std::string left =
+      Lines({"1,1.0,x", "2,1000,y", "3,0.30000001,z", "4,abc,w", "5,10,v", "6,-0.5,u", "7,abc,t"});
+  const std::string right =
+      Lines({"1,1.00,x", "2,\"1,000\",y", "3,0.3,z", "4,abc,W", "5,10.5,v", "6,0.5,u", "7,1,t"});
+  struct Case {
+    const char* name;
+    const char* tolerance;
+    std::vector<int> numberCompare;
+    std::vector<int> statuses;  // per pair, in key order
+    int field2Differing;
+  };
+  const std::vector<Case> cases = {
+      {"as text", "0", {}, {1, 1, 1, 1, 1, 1, 1}, 6},
+      {"numbers, tolerance 0", "0", {2}, {0, 0, 1, 1, 1, 1, 1}, 4},
+      {"tolerance below the gaps", "0.00000001", {2}, {0, 0, 0, 1, 1, 1, 1}, 3},
+      {"tolerance at 0.5", "0.5", {2}, {0, 0, 0, 1, 0, 1, 1}, 2},
+      {"tolerance at 1", "1", {2}, {0, 0, 0, 1, 0, 0, 1}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(ParseTolerance(c.tolerance, &session_.EditSettings().NumberTolerance));
+    Marks marks;
+    marks.keys = {1};
+    marks.numberCompare = c.numberCompare;
+    ASSERT_EQ(Run(left, right, marks), 0);
+    std::vector<int> statuses;
+    for (const RecordPair& p : session_.AllPairs()) statuses.push_back(p.Status);
+    EXPECT_EQ(statuses, c.statuses);
+    EXPECT_EQ(session_.Fields()[1].DiffCount, c.field2Differing);
+    EXPECT_EQ(session_.Fields()[2].DiffCount, 1);  // w against W
+    EXPECT_EQ(IsNumberCompare(session_.Fields()[1].Compare), !c.numberCompare.empty());
+    ASSERT_TRUE(Done(session_.ExtractColumn(1, true)));
+    EXPECT_EQ(static_cast<int>(session_.ExtractPairs().size()), c.field2Differing);
+    ASSERT_TRUE(Done(session_.ExtractByStatus(kExtractDiffering, false)));
+    EXPECT_EQ(static_cast<int>(session_.ExtractPairs().size()),
+              static_cast<int>(std::count(statuses.begin(), statuses.end(), 0)));
+  }
+
+  // The re-setting switches the mark off and on again; the run's tolerance (1) stays even
+  // when the settings change meanwhile, and the pairs never move.
+  const Rows before = PairRows(session_.AllPairs());
+  ASSERT_TRUE(ParseTolerance("0", &session_.EditSettings().NumberTolerance));
+  FieldGrid regrid = session_.MakeReGridGrid();
+  EXPECT_EQ(regrid.Cell(2, FieldGrid::kNumberCompare), S("●"));
+  EXPECT_EQ(regrid.Cell(3, FieldGrid::kNumberCompare), "");
+  regrid.Toggle(2, FieldGrid::kNumberCompare);
+  session_.ApplyReGrid(regrid);
+  EXPECT_EQ(session_.Fields()[1].DiffCount, 6);
+  EXPECT_EQ(session_.DiffRecordCount(), 7);
+  EXPECT_TRUE(ResultIsConsistent(session_));  // as text again
+  FieldGrid again = session_.MakeReGridGrid();
+  EXPECT_EQ(again.Cell(2, FieldGrid::kNumberCompare), "");
+  again.Toggle(2, FieldGrid::kNumberCompare);
+  again.Toggle(3, FieldGrid::kNumberCompare);  // "w" and "W" are no numbers: still differ
+  session_.ApplyReGrid(again);
+  EXPECT_EQ(session_.Fields()[1].DiffCount, 1);
+  EXPECT_EQ(session_.Fields()[2].DiffCount, 1);
+  EXPECT_EQ(session_.DiffRecordCount(), 2);
+  const Rows after = PairRows(session_.AllPairs());
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    EXPECT_EQ(std::get<1>(after[i]), std::get<1>(before[i]));
+    EXPECT_EQ(std::get<2>(after[i]), std::get<2>(before[i]));
+  }
+  // 不要 takes the mark away in the re-setting too.
+  FieldGrid third = session_.MakeReGridGrid();
+  third.Toggle(2, FieldGrid::kNotCompared);
+  EXPECT_EQ(third.Cell(2, FieldGrid::kNumberCompare), S("－"));
+  session_.ApplyReGrid(third);
+  EXPECT_FALSE(IsNumberCompare(session_.Fields()[1].Compare));
+  EXPECT_EQ(session_.DiffRecordCount(), 1);
 }
 
 }  // namespace

@@ -33,8 +33,9 @@ std::string Csv(int fields, const std::string& prefix) {
 TEST(FieldGridTest, HeaderAndCells) {
   FieldGrid grid;
   EXPECT_EQ(grid.RowCount(), 1);
-  EXPECT_EQ(grid.ColumnCount(), 8);
+  EXPECT_EQ(grid.ColumnCount(), 9);
   EXPECT_EQ(grid.Cell(0, 0), "");
+  EXPECT_EQ(grid.Cell(0, 8), S("数値比較"));
   EXPECT_EQ(grid.Cell(0, 1), S("連携"));
   EXPECT_EQ(grid.Cell(0, 3), S("SPC除く"));
   EXPECT_EQ(grid.Cell(0, 7), S("未取込"));
@@ -50,9 +51,66 @@ TEST(FieldGridTest, HeaderAndCells) {
   EXPECT_EQ(FieldGrid::MarkText(), S("●"));
   EXPECT_EQ(FieldGrid::UnavailableText(), "\x81\x7C");
 
+  // The re-setting holds every column but does not show 未取込.
   FieldGrid regrid = FieldGrid::ForReGrid();
-  EXPECT_EQ(regrid.ColumnCount(), 7);
+  EXPECT_EQ(regrid.ColumnCount(), 9);
   EXPECT_EQ(regrid.Cell(0, 6), S("B項目"));
+  EXPECT_EQ(regrid.Cell(0, 8), S("数値比較"));
+  for (int c = 0; c < 9; ++c) {
+    EXPECT_EQ(regrid.ShowsColumn(c), c != FieldGrid::kNotLoaded) << c;
+    EXPECT_TRUE(grid.ShowsColumn(c)) << c;
+  }
+}
+
+// 数値比較 holds "－" exactly while its row is a key or marked 不要 or 未取込; a click flips
+// it otherwise. Each case is a sequence of clicks on a fresh row and the texts of
+// 連携, 不要, 未取込 and 数値比較 after it.
+TEST(FieldGridTest, NumberCompareFollowsKeyNotComparedAndNotLoaded) {
+  const std::string m = S("●");
+  const std::string d = S("－");
+  using C = FieldGrid::Column;
+  struct Case {
+    const char* name;
+    std::vector<C> clicks;
+    std::vector<std::string> after;  // 連携, 不要, 未取込, 数値比較
+  };
+  const std::vector<Case> cases = {
+      {"fresh row", {}, {"", "", "", ""}},
+      {"marked", {C::kNumberCompare}, {"", "", "", m}},
+      {"marked twice", {C::kNumberCompare, C::kNumberCompare}, {"", "", "", ""}},
+      {"key", {C::kKey}, {m, d, "", d}},
+      {"key, then click", {C::kKey, C::kNumberCompare}, {m, d, "", d}},
+      {"mark lost to a key", {C::kNumberCompare, C::kKey}, {m, d, "", d}},
+      {"key removed", {C::kNumberCompare, C::kKey, C::kKey}, {"", "", "", ""}},
+      {"not compared", {C::kNumberCompare, C::kNotCompared}, {"", m, "", d}},
+      {"not compared undone", {C::kNotCompared, C::kNotCompared}, {"", "", "", ""}},
+      {"not loaded", {C::kNumberCompare, C::kNotLoaded}, {"", "", m, d}},
+      {"not loaded undone", {C::kNotLoaded, C::kNotLoaded, C::kNumberCompare}, {"", "", "", m}},
+      {"key off, still not loaded", {C::kNotLoaded, C::kKey, C::kKey}, {"", "", m, d}},
+      {"both, one undone", {C::kNotLoaded, C::kNotCompared, C::kNotLoaded}, {"", m, "", d}},
+      {"spaces beside", {C::kIgnoreSpaces, C::kNumberCompare}, {"", "", "", m}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FieldGrid grid = FilledGrid(1);
+    for (C col : c.clicks) grid.Toggle(1, col);
+    EXPECT_EQ(
+        (std::vector<std::string>{grid.Cell(1, C::kKey), grid.Cell(1, C::kNotCompared),
+                                  grid.Cell(1, C::kNotLoaded), grid.Cell(1, C::kNumberCompare)}),
+        c.after);
+  }
+  // The re-setting: 数値比較 can be clicked, 未取込 cannot (its marks stand).
+  FieldGrid regrid = FieldGrid::ForReGrid();
+  regrid.GrowRows(4);
+  regrid.Toggle(1, FieldGrid::kNumberCompare);
+  regrid.Toggle(2, FieldGrid::kNotLoaded);
+  EXPECT_EQ(regrid.Cell(1, FieldGrid::kNumberCompare), m);
+  EXPECT_EQ(regrid.Cell(2, FieldGrid::kNotLoaded), "");
+  regrid.SetCell(3, FieldGrid::kNotLoaded, m);
+  regrid.SetCell(3, FieldGrid::kNumberCompare, d);
+  regrid.Toggle(3, FieldGrid::kNotCompared);
+  regrid.Toggle(3, FieldGrid::kNotCompared);
+  EXPECT_EQ(regrid.Cell(3, FieldGrid::kNumberCompare), d);
 }
 
 TEST(FieldGridTest, ToggleFollowsTheDialogRules) {

@@ -127,6 +127,41 @@ TEST(CsvExportWriterTest, NumbersPairsFromOneInViewOrder) {
             Lines({"No,相違,K,V,L側,R側", "1,   1,k3,×,c,C", "2,   1,k2,×,b,B"}));
 }
 
+// A field compared as numbers is marked by the number rule in every layout and in both
+// formats; the spaces rule stays out of the exports, as it always has.
+TEST(CsvExportWriterTest, NumberFieldsAreMarkedByValue) {
+  MemoryExportSource s;
+  s.fields = {{1, true, false, "K"},
+              {2, false, false, "N", FieldCompare::kNumber},
+              {3, false, false, "S", FieldCompare::kNumberIgnoreSpaces},
+              {4, false, false, "T"}};
+  s.left = {{"k1", "1.0", "a b", "1.0"}, {"k2", "10", "1", "x"}};
+  s.right = {{"k1", "1.00", "ab", "1.00"}, {"k2", S("１０．０"), "2", "x"}};
+  s.pairs = {{2, 0, 0}, {1, 1, 1}};
+  EXPECT_EQ(
+      ExportBytes(s, ExportFormat::kCsv, ExportLayout::kAlternateFields),
+      Lines({"No,相違,K,N,L側,R側,S,L側,R側,T,L側,R側", "1,   2,k1,○,1.0,1.00,×,a b,ab,×,1.0,1.00",
+             "2,   1,k2,○,10,１０．０,×,1,2,○,x,x"}));
+  EXPECT_EQ(ExportBytes(s, ExportFormat::kCsv, ExportLayout::kAlternateRows),
+            Lines({"No,相違,ファイル,K,K,N,S,T", "1,   2,L,k1,k1,1.0,a b,1.0",
+                   "1,   2,R,k1,k1,1.00,ab,1.00", "1,   2,相違,k1,○,○,×,×", "2,   1,L,k2,k2,10,1,x",
+                   "2,   1,R,k2,k2,１０．０,2,x", "2,   1,相違,k2,○,○,×,○"}));
+  const std::string perSheet = ExportBytes(s, ExportFormat::kCsv, ExportLayout::kPerSheet);
+  EXPECT_NE(perSheet.find(S("1,   2,k1,k1,○,1.0,○,a b,×,1.0,×")), std::string::npos) << perSheet;
+  // The XML export's marks: one "×" fewer per number field within its tolerance.
+  auto crosses = [](const std::string& xml) {
+    std::size_t n = 0;
+    for (std::size_t at = xml.find("×"); at != std::string::npos; at = xml.find("×", at + 1)) ++n;
+    return n;
+  };
+  const std::size_t asNumbers =
+      crosses(ExportBytes(s, ExportFormat::kXml, ExportLayout::kAlternateFields));
+  s.fields[1].compare = FieldCompare::kText;
+  EXPECT_EQ(crosses(ExportBytes(s, ExportFormat::kXml, ExportLayout::kAlternateFields)),
+            asNumbers + 2);
+  EXPECT_EQ(asNumbers, 3u);
+}
+
 TEST(CsvExportWriterTest, LongCellsAreWrittenWhole) {
   std::string text;
   for (int i = 0; i < 40000; ++i) text += S(i % 5 == 0 ? "\"あ" : "xあ");

@@ -19,6 +19,7 @@ class MemoryExportSource : public ExportSource {
     bool isKey;
     bool notCompared;
     std::string name;  // CP932
+    FieldCompare compare = FieldCompare::kText;
   };
   using Row = std::vector<std::string>;  // CP932 cells; cell k - 1 holds field k
 
@@ -41,6 +42,7 @@ class MemoryExportSource : public ExportSource {
     view.IsKey = f.isKey;
     view.NotCompared = f.notCompared;
     view.Name = f.name;
+    view.Compare = f.compare;
     return view;
   }
   std::string_view Cell(Side side, int row, int fieldNo) const override {

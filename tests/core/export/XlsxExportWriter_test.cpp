@@ -671,3 +671,37 @@ TEST(XlsxExportWriterTest, AFullDiskLeavesTheOldFileWhole) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// A field compared as numbers: the workbook's marks and fills are the XML export's in every
+// layout, and both follow the number rule (1.0 / 1.00 unfilled, 5 / 6 filled).
+TEST(XlsxExportWriterTest, NumberFieldsFillAsTheXmlExport) {
+  if (!HavePython()) GTEST_SKIP() << "python3 with zipfile and xml.etree is not available";
+  MemoryExportSource s;
+  s.fields = {{1, true, false, "K"}, {2, false, false, "N", FieldCompare::kNumber}};
+  s.left = {{"k1", "1.0"}, {"k2", "5"}};
+  s.right = {{"k1", "1.00"}, {"k2", "6"}};
+  s.pairs = {{0, 0, 0}, {1, 1, 1}};
+  for (ExportLayout layout : kLayouts) {
+    const BothReadings r = ReadBoth(s, layout);
+    EXPECT_EQ(r.xlsx, r.xml) << LayoutName(layout);
+  }
+  const std::vector<Sheet> fields = SplitSheets(ReadBoth(s, ExportLayout::kAlternateFields).xlsx);
+  ASSERT_EQ(fields.size(), 1u);
+  ASSERT_EQ(fields[0].rows.size(), 3u);
+  EXPECT_EQ(fields[0].rows[1],
+            "cell n - \"1\"\ncell s - \"   0\"\ncell s - \"k1\"\ncell s - \"○\"\n"
+            "cell s - \"1.0\"\ncell s - \"1.00\"\n");
+  EXPECT_NE(fields[0].rows[2].find("\"×\"\ncell s #"), std::string::npos) << fields[0].rows[2];
+  // The same cells as text: the first pair's number cells are filled as well.
+  s.fields[1].compare = FieldCompare::kText;
+  const std::vector<Sheet> asText = SplitSheets(ReadBoth(s, ExportLayout::kAlternateFields).xlsx);
+  ASSERT_EQ(asText.size(), 1u);
+  ASSERT_EQ(asText[0].rows.size(), 3u);
+  EXPECT_NE(asText[0].rows[1].find("\"×\"\ncell s #"), std::string::npos) << asText[0].rows[1];
+}
+
+}  // namespace
+}  // namespace korvel

@@ -19,6 +19,7 @@ struct FieldMarks {
   std::vector<int> keys = {};
   std::vector<int> ignoreSpaces = {};
   std::vector<int> notCompared = {};
+  std::vector<int> numberCompare = {};
 };
 
 inline std::string CrLfLines(const std::vector<std::string>& lines) {
@@ -44,6 +45,7 @@ class ComparedFilesTest : public ::testing::Test {
     for (int j : marks.keys) grid.Toggle(j, FieldGrid::kKey);
     for (int j : marks.ignoreSpaces) grid.Toggle(j, FieldGrid::kIgnoreSpaces);
     for (int j : marks.notCompared) grid.Toggle(j, FieldGrid::kNotCompared);
+    for (int j : marks.numberCompare) grid.Toggle(j, FieldGrid::kNumberCompare);
     return Show(session_.CompareSides(grid));
   }
 

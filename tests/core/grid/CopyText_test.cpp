@@ -67,6 +67,23 @@ TEST_F(CopyTextTest, HeaderAndMarksOfTwoRecords) {
   EXPECT_TRUE(notifier_.Entries().empty());
 }
 
+// A field compared as numbers marks only the numbers beyond the tolerance, in the copied
+// cells and in the row comparison's mark line.
+TEST_F(CopyTextTest, NumberFieldsMarkByValue) {
+  ASSERT_TRUE(ParseTolerance("0.5", &session_.EditSettings().NumberTolerance));
+  ASSERT_EQ(Compare(CrLfLines({"code,qty,memo", "A01,1.0,x", "B02,\"1,000\",y", "C03,10,z"}),
+                    CrLfLines({"code,qty,memo", "A01,1.00,x", "B02,1000.4,y", "C03,10.6,z"}),
+                    {.keys = {1}, .numberCompare = {2}}),
+            0);
+  EXPECT_EQ(Copy(Shown({1, 0, 0, 2, 2}, false, true)),
+            CrLfLines({"A01\t1.0\tx", "B02\t1,000\ty", "C03\t10(*)\tz"}));
+  std::string rows;
+  ASSERT_EQ(Show(CopyRowCompareText(session_, 2, rows)), kCopyDone);
+  EXPECT_EQ(rows, CrLfLines({"code\tqty\tmemo", "C03\t10\tz", "C03\t10.6\tz", "\t*\t"}));
+  ASSERT_EQ(Show(CopyRowCompareText(session_, 1, rows)), kCopyDone);
+  EXPECT_EQ(rows, CrLfLines({"code\tqty\tmemo", "B02\t1,000\ty", "B02\t1000.4\ty", "\t\t"}));
+}
+
 TEST_F(CopyTextTest, SingleCellIsTheCursorCell) {
   CompareFruit();
   CopyViewState view;  // no rectangle shown

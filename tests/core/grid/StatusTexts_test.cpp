@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "TestUtil.h"
 
 namespace korvel {
@@ -37,6 +40,43 @@ TEST(StatusTexts, NumericDifference) {
   EXPECT_EQ(NumericDifferenceText("1,000", "1"), "");
   EXPECT_EQ(NumericDifferenceText("1", "12345678901"), "");
   EXPECT_EQ(NumericDifferenceText("", "1"), "");
+}
+
+// A field compared as numbers shows the exact decimal difference whenever both cells are
+// numbers of its grammar; any other field, or cells that are no such numbers, the old text.
+TEST(StatusTexts, DetailDifferenceOfNumberFields) {
+  struct Case {
+    FieldCompare compare;
+    std::string left;  // UTF-8
+    std::string right;
+    std::string shown;  // UTF-8, "" for nothing
+  };
+  const std::vector<Case> cases = {
+      {FieldCompare::kNumber, "0.1", "0.3", "差分（右-左)：0.2"},
+      {FieldCompare::kNumber, "0", "0.0000001", "差分（右-左)：0.0000001"},
+      {FieldCompare::kNumber, "1,000", "1", "差分（右-左)：-999"},
+      {FieldCompare::kNumber, "１２", "－３", "差分（右-左)：-15"},
+      {FieldCompare::kNumber, "0.3", "0.30000000000000000001",
+       "差分（右-左)：0.00000000000000000001"},
+      {FieldCompare::kNumber, "1", "12345678901", "差分（右-左)：12345678900"},
+      {FieldCompare::kNumber, "1.0", "1.00", "差分（右-左)：0"},
+      {FieldCompare::kNumberIgnoreSpaces, "2e+3", "1", "差分（右-左)：-1999"},
+      {FieldCompare::kNumber, "-", ".", "差分（右-左)：0"},  // no numbers: the old rule
+      {FieldCompare::kNumber, "abc", "1", ""},
+      {FieldCompare::kText, "0", "0.0000001", "差分（右-左)：1e-07"},
+      {FieldCompare::kText, "1,000", "1", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.left + " | " + c.right);
+    ResultField field;
+    field.Compare = c.compare;
+    EXPECT_EQ(DetailDifferenceText(field, S(c.left), S(c.right)), S(c.shown));
+  }
+  // 500 digits against 0: the whole difference, longer than a formatted text may be.
+  ResultField field;
+  field.Compare = FieldCompare::kNumber;
+  const std::string digits(500, '7');
+  EXPECT_EQ(DetailDifferenceText(field, "0", digits), test::Cat(S("差分（右-左)："), digits));
 }
 
 TEST(StatusTexts, PopupCaptionsPerHeader) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "TestUtil.h"
 #include "platform/Codepage.h"
@@ -246,6 +247,61 @@ TEST(SettingsStoreTest, HelpPageIsLookedForInTheProgramFolder) {
   home.Write("korvel.html", "<html></html>");
   EXPECT_EQ(test::Shown(notes, global.CheckHelp()), 0);
   EXPECT_TRUE(notes.Entries().empty());
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// NUM_TOL: read when it is a tolerance (else "0"), refused when set to anything else, and
+// written only once this program changed it.
+TEST(SettingsStoreTest, NumberToleranceIsCheckedAndWrittenOnlyWhenChanged) {
+  struct Case {
+    const char* stored;  // NUM_TOL in the file; nullptr for none
+    std::string read;    // CP932
+  };
+  const std::vector<Case> cases = {
+      {nullptr, "0"}, {"0.05", "0.05"}, {"1e+15", "1e+15"}, {"1e+16", "0"},           {"-1", "0"},
+      {"abc", "0"},   {"", "0"},        {"1,000", "1,000"}, {"\x82\x50", "\x82\x50"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "(none)");
+    TempDir home;
+    ScopedHome scope(home.Path());
+    const std::string file = c.stored ? Cat("[ETC]\r\nNUM_TOL=", c.stored, "\r\n") : "";
+    if (c.stored) home.Write("korvel.ini", file);
+    SettingsStore global;
+    global.LoadSettings();
+    EXPECT_EQ(global.GetNumberTolerance(), c.read);
+    // Saved unchanged: the key stays as it was, or stays away.
+    ASSERT_TRUE(global.SaveSettings());
+    const std::string saved = ReadFileBytes(home.File("korvel.ini"));
+    EXPECT_EQ(saved.find("NUM_TOL") != std::string::npos, c.stored != nullptr);
+    if (c.stored) {
+      EXPECT_NE(saved.find(file.substr(7)), std::string::npos);
+    }
+  }
+
+  TempDir home;
+  ScopedHome scope(home.Path());
+  SettingsStore global;
+  global.LoadSettings();
+  for (const char* refused : {"-0.1", "x", "1e+16", "", "1e3"}) {
+    EXPECT_FALSE(global.SetNumberTolerance(refused)) << refused;
+  }
+  EXPECT_EQ(global.GetNumberTolerance(), "0");
+  EXPECT_TRUE(global.NumberTolerance().IsZero());
+  ASSERT_TRUE(global.SetNumberTolerance("0.5"));
+  ASSERT_TRUE(global.SaveSettings());
+  EXPECT_EQ(
+      ReadFileBytes(home.File("korvel.ini")),
+      "[MOZI]\r\nCODE=0\r\nBOM=1\r\n[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\nNUM_TOL=0.5\r\n");
+  SettingsStore again;
+  again.LoadSettings();
+  EXPECT_EQ(again.GetNumberTolerance(), "0.5");
+  EXPECT_EQ(DecimalText(again.NumberTolerance()), "0.5");
 }
 
 }  // namespace

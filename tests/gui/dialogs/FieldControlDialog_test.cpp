@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableWidget>
@@ -82,15 +83,16 @@ class FieldControlDialogTest : public QObject {
     Fill(dialog.Grid(), 3);
     dialog.show();
     QTableWidget* grid = Grid(dialog);
-    QCOMPARE(grid->columnCount(), 8);
+    QCOMPARE(grid->columnCount(), 9);
     QCOMPARE(grid->rowCount(), 3);
-    const QStringList headers = {QString(), Q("連携"),  Q("数値"),  Q("SPC除く"),
-                                 Q("不要"), Q("A項目"), Q("B項目"), Q("未取込")};
-    const int widths[] = {35, 27, 28, 31, 33, 157, 144, 46};
+    const QStringList headers = {QString(),  Q("連携"),  Q("数値"),   Q("SPC除く"), Q("不要"),
+                                 Q("A項目"), Q("B項目"), Q("未取込"), Q("数値比較")};
+    const int widths[] = {35, 27, 28, 31, 33, 143, 130, 46, 52};
     QHeaderView* header = grid->horizontalHeader();
     const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
     int total = 0;
-    for (int c = 0; c < 8; ++c) {
+    for (int c = 0; c < 9; ++c) {
+      QVERIFY(!grid->isColumnHidden(c));
       QCOMPARE(grid->horizontalHeaderItem(c)->text(), headers[c]);
       // Every header's text fits its column; a column whose header fits keeps its width,
       // except the two name columns, which give back what the others took.
@@ -99,7 +101,9 @@ class FieldControlDialogTest : public QObject {
       if (c != 5 && c != 6 && need + 2 <= widths[c]) QCOMPARE(grid->columnWidth(c), widths[c]);
       total += grid->columnWidth(c);
     }
-    QCOMPARE(total, 35 + 27 + 28 + 31 + 33 + 157 + 144 + 46);
+    QCOMPARE(total, 35 + 27 + 28 + 31 + 33 + 143 + 130 + 46 + 52);
+    // The whole grid shows without a horizontal scroll bar.
+    QVERIFY(!grid->horizontalScrollBar()->isVisible());
     QCOMPARE(grid->item(2, 0)->text(), Q("   3"));
     QCOMPARE(grid->item(2, 5)->text(), Q("L3"));
     QCOMPARE(grid->item(2, 6)->text(), Q("R3"));
@@ -313,7 +317,9 @@ class FieldControlDialogTest : public QObject {
     }
     dialog.show();
     QTableWidget* grid = Grid(dialog);
-    QCOMPARE(grid->columnCount(), 7);
+    // 未取込 is held but not shown: 数値比較 is the last column shown.
+    QCOMPARE(grid->columnCount(), 9);
+    for (int c = 0; c < 9; ++c) QCOMPARE(grid->isColumnHidden(c), c == FieldGrid::kNotLoaded);
     QVERIFY(!Child<QPushButton>(&dialog, "cmd_Back")->isVisible());
 
     ClickCell(dialog, 1, 1);  // fixed: no change, no hint
@@ -394,6 +400,99 @@ class FieldControlDialogTest : public QObject {
     session.ApplyReGrid(regrid.Grid());
     QCOMPARE(session.DiffRecordCount(), 1);  // only the city of id 1 still differs
     QVERIFY(session.Fields()[1].NotCompared);
+  }
+
+  // 数値比較, the last column: clicked like the others, "－" on key, 不要 and 未取込 rows;
+  // in the re-setting it is the last column shown and can be clicked there too.
+  void NumberCompareColumnByClicks() {
+    FieldControlDialog dialog;
+    Fill(dialog.Grid(), 4);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto number = [&](int row) { return Grid(dialog)->item(row - 1, 8)->text(); };
+    QTableWidget* grid = Grid(dialog);
+    // The rightmost column, shown whole.
+    for (int c = 0; c < 8; ++c) {
+      QVERIFY(grid->columnViewportPosition(c) < grid->columnViewportPosition(8));
+    }
+    QVERIFY(grid->columnViewportPosition(8) + grid->columnWidth(8) <= grid->viewport()->width());
+    ClickCell(dialog, 1, 8);
+    QCOMPARE(number(1), kMark);
+    QCOMPARE(dialog.StatusText(), QString());
+    ClickCell(dialog, 1, 8);
+    QCOMPARE(number(1), QString());
+    ClickCell(dialog, 1, 8);
+    ClickCell(dialog, 1, 1);  // a key: "－", the mark gone
+    QCOMPARE(number(1), kDash);
+    ClickCell(dialog, 1, 8);
+    QCOMPARE(number(1), kDash);
+    ClickCell(dialog, 1, 1);
+    QCOMPARE(number(1), QString());
+    ClickCell(dialog, 2, 8);
+    ClickCell(dialog, 2, 4);  // 不要
+    QCOMPARE(number(2), kDash);
+    ClickCell(dialog, 2, 4);
+    QCOMPARE(number(2), QString());
+    ClickCell(dialog, 3, 7);  // 未取込
+    QCOMPARE(number(3), kDash);
+    ClickCell(dialog, 3, 8);
+    QCOMPARE(number(3), kDash);
+    ClickCell(dialog, 4, 8);
+    QCOMPARE(number(4), kMark);
+    // The mark is painted: the marked cell's pixels differ from the empty one's (with the
+    // current cell and the selection elsewhere).
+    grid->setCurrentCell(1, 5);
+    grid->clearSelection();
+    auto cellImage = [&](int row) {
+      const QImage shown = grid->viewport()->grab().toImage();
+      return shown.copy(grid->visualRect(grid->model()->index(row - 1, 8)).adjusted(2, 2, -2, -2));
+    };
+    QVERIFY(cellImage(4) != cellImage(1));
+    QCOMPARE(cellImage(1), cellImage(2));
+    // The keyboard moves onto the column without changing a mark.
+    grid->setFocus();
+    grid->setCurrentCell(3, 7);
+    QTest::keyClick(grid, Qt::Key_Right);
+    QCOMPARE(grid->currentColumn(), 8);
+    QCOMPARE(number(4), kMark);
+    Click(Child<QPushButton>(&dialog, "cmd_Run"));
+    QCOMPARE(dialog.Result(), FieldControlDialog::kRun);
+    QVERIFY(dialog.Grid().IsMarked(4, FieldGrid::kNumberCompare));
+    QVERIFY(!dialog.Grid().IsMarked(1, FieldGrid::kNumberCompare));
+
+    // The re-setting of a run with field 2 compared as numbers and field 3 not loaded.
+    korvel::test::TempDir files;
+    korvel::CompareSession session;
+    session.EditSettings().PathL = files.Write("l.csv", "1,1.0,a,x\r\n2,5,b,y\r\n");
+    session.EditSettings().PathR = files.Write("r.csv", "1,1.00,a,X\r\n2,6,c,y\r\n");
+    session.StartSetUp();
+    FieldGrid marks;
+    QVERIFY(korvel::ShowOutcome(session.FillFieldGrids(marks, korvel::WindowPrompter())));
+    marks.Toggle(1, FieldGrid::kKey);
+    marks.Toggle(2, FieldGrid::kNumberCompare);
+    marks.Toggle(3, FieldGrid::kNotLoaded);
+    QVERIFY(korvel::ShowOutcome(session.CompareSides(marks)));
+    QCOMPARE(session.DiffRecordCount(), 2);  // 5 / 6, and x / X
+    FieldControlDialog regrid(FieldControlDialog::Mode::kReGrid);
+    regrid.Grid() = session.MakeReGridGrid();
+    regrid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&regrid));
+    auto reNumber = [&](int row) { return Grid(regrid)->item(row - 1, 8)->text(); };
+    QCOMPARE(reNumber(1), kDash);
+    QCOMPARE(reNumber(2), kMark);
+    QCOMPARE(reNumber(3), kDash);  // not loaded
+    QCOMPARE(reNumber(4), QString());
+    ClickCell(regrid, 2, 8);  // field 2 as text again
+    ClickCell(regrid, 3, 8);  // "－" stays
+    ClickCell(regrid, 4, 8);  // field 4 as numbers: x / X are no numbers
+    QCOMPARE(reNumber(2), QString());
+    QCOMPARE(reNumber(3), kDash);
+    QCOMPARE(reNumber(4), kMark);
+    Click(Child<QPushButton>(&regrid, "cmd_Run"));
+    session.ApplyReGrid(regrid.Grid());
+    QCOMPARE(session.Fields()[1].DiffCount, 2);  // 1.0 / 1.00 and 5 / 6 as text
+    QCOMPARE(session.Fields()[3].DiffCount, 1);
+    QVERIFY(korvel::IsNumberCompare(session.Fields()[3].Compare));
   }
 
  private:

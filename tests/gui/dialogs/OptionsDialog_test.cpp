@@ -4,12 +4,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <memory>
 
 #include "TestUtil.h"
 #include "gui/GuiTest.h"
+#include "platform/Notifier.h"
+#include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 #include "settings/SettingsStore.h"
 
@@ -168,6 +171,59 @@ class OptionDialogTest : public QObject {
     QCOMPARE(order, QStringList({Q("cmd_Ok"), Q("cmd_Cancel"), Q("cbo_MoziCode"), Q("chk_Bom"),
                                  Q("chk_TabOldType"), Q("cbo_RetMoziIndex")}));
     QCOMPARE(dialog.ChosenEncoding(), 10);
+  }
+
+  // 数値の許容差: shows the stored text; OK takes a tolerance typed into it; anything else
+  // is refused with the dialog's message, the dialog stays open with nothing changed.
+  void ToleranceIsTypedAndCheckedOnOk() {
+    korvel::RecordingNotifier notifier;
+    korvel::ScopedNotifier scoped(&notifier);
+    struct Case {
+      const char* typed;  // UTF-8
+      bool accepted;
+    };
+    const Case cases[] = {{"0.5", true},    {"１，０００", true}, {"1e+15", true},
+                          {"0", true},      {"-0.1", false},      {"abc", false},
+                          {"1e+16", false}, {"", false},          {"1e3", false}};
+    for (const Case& c : cases) {
+      notifier.Clear();
+      korvel::SettingsStore global;
+      QVERIFY(global.SetNumberTolerance("0.25"));
+      global.SetNewlineMode(1);
+      korvel::OptionsDialog dialog(global);
+      dialog.SetEncodingChoice(0, false);
+      dialog.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+      auto* box = Child<QLineEdit>(&dialog, "txt_NumTol");
+      QCOMPARE(box->text(), Q("0.25"));
+      Child<QComboBox>(&dialog, "cbo_RetMoziIndex")->setCurrentIndex(2);
+      QTest::mouseClick(box, Qt::LeftButton);
+      QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClick(box, Qt::Key_Delete);
+      // Full-width characters come as key events carrying their text, as from an input method.
+      for (const QChar ch : QString::fromUtf8(c.typed)) {
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+      }
+      QCOMPARE(box->text(), QString::fromUtf8(c.typed));
+      Click(Child<QPushButton>(&dialog, "cmd_Ok"));
+      QCOMPARE(dialog.Accepted(), c.accepted);
+      QCOMPARE(dialog.isVisible(), !c.accepted);
+      if (c.accepted) {
+        QVERIFY(notifier.Entries().empty());
+        QCOMPARE(global.GetNumberTolerance(), korvel::ToCp932(QString::fromUtf8(c.typed)));
+        QCOMPARE(global.GetNewlineMode(), 2);
+      } else {
+        QCOMPARE(notifier.Texts(),
+                 std::vector<std::string>{
+                     "数値の許容差が不正です。0以上1e15以下の数値を入力してください。"});
+        QCOMPARE(global.GetNumberTolerance(), std::string("0.25"));
+        QCOMPARE(global.GetNewlineMode(), 1);
+        QVERIFY(box->hasFocus());
+        Click(Child<QPushButton>(&dialog, "cmd_Cancel"));
+        QVERIFY(!dialog.Accepted());
+        QCOMPARE(global.GetNumberTolerance(), std::string("0.25"));
+      }
+    }
   }
 
  private:

@@ -51,7 +51,8 @@ void LongTextsTest::DetailLineShowsTheFirstDifferenceNearItsLeftEdge() {
   QVERIFY(CompareInWindow(w, dir_, Lines(left), Lines(right), {{1}, {}, {}}));
   QCOMPARE(ShownRows(w), 5);
   const int cw = w.View().charWidth;
-  const int t = w.paiMain()->height() - MainWindow::DetailHeight;
+  const int t = w.paiMain()->height() - w.View().rows.detailHeight;
+  const int band = w.View().rows.rowHeight;
   QVERIFY(cw > 0);
   QVERIFY(50 + 300 * cw > w.paiMain()->width());  // the texts do not fit
   QTest::keyClick(w.scr_Tab(), Qt::Key_Right);
@@ -64,16 +65,17 @@ void LongTextsTest::DetailLineShowsTheFirstDifferenceNearItsLeftEdge() {
     const int shown = std::min(firsts[i], 10);
     const QImage& screen = w.ScreenImage();
     const int x = 50 + shown * cw;
-    QCOMPARE(Rgb(screen, x + 1, t + 17), Rgb(MainWindow::LeftDiffColor));
-    QCOMPARE(Rgb(screen, x + 1, t + 33), Rgb(MainWindow::RightDiffColor));
-    QCOMPARE(Rgb(screen, x + cw - 1, t + 17), Rgb(MainWindow::LeftDiffColor));
+    QCOMPARE(Rgb(screen, x + 1, t + band + 1), Rgb(MainWindow::LeftDiffColor));
+    QCOMPARE(Rgb(screen, x + 1, t + 2 * band + 1), Rgb(MainWindow::RightDiffColor));
+    QCOMPARE(Rgb(screen, x + cw - 1, t + band + 1), Rgb(MainWindow::LeftDiffColor));
     // One band only: the columns beside it are white.
-    QCOMPARE(Rgb(screen, x - 1, t + 17), white);
-    QCOMPARE(Rgb(screen, x + cw + 1, t + 17), white);
+    QCOMPARE(Rgb(screen, x - 1, t + band + 1), white);
+    QCOMPARE(Rgb(screen, x + cw + 1, t + band + 1), white);
     // The text is drawn from the line's start, scrolled or not.
     bool dark = false;
     for (int px = 50; px < 50 + cw && !dark; ++px) {
-      for (int py = t + 17; py < t + 31 && !dark; ++py) dark = qGray(screen.pixel(px, py)) < 128;
+      for (int py = t + band + 1; py < t + 2 * band - 1 && !dark; ++py)
+        dark = qGray(screen.pixel(px, py)) < 128;
     }
     QVERIFY(dark);
   }

@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -231,6 +232,8 @@ class SetUpCommandsTest : public QObject {
   void FieldLimitWarningOncePerFilling();
   void ReGridLowersTheDifferencesAndKeepsThePairs();
   void ReGridWithoutFieldsSaysSo();
+  void NumberCompareAgreesWithTheCli();
+  void DuplicateKeysEndTheSummary();
 
  private:
   // The pairs as (left row, right row), in order.
@@ -768,8 +771,9 @@ void SetUpCommandsTest::ReGridLowersTheDifferencesAndKeepsThePairs() {
 
   ModalScript script;
   script.Then("FieldControlDialog", [](QWidget* d) {
-    // Seven columns, no way back, the key first with its SPC除く and 不要 unavailable.
-    QCOMPARE(Table(d)->columnCount(), 7);
+    // 未取込 hidden, no way back, the key first with its SPC除く and 不要 unavailable.
+    QCOMPARE(Table(d)->columnCount(), 9);
+    QVERIFY(Table(d)->isColumnHidden(FieldGrid::kNotLoaded));
     QVERIFY(!Button(d, "cmd_Back")->isVisible());
     QCOMPARE(GridText(d, 1, FieldGrid::kKey), kMark);
     QCOMPARE(GridText(d, 1, FieldGrid::kIgnoreSpaces), kDash);
@@ -820,4 +824,124 @@ void SetUpCommandsTest::ReGridWithoutFieldsSaysSo() {
 }
 
 QTEST_MAIN(SetUpCommandsTest)
+// korvel-cli, built beside this test, run over the same files.
+static QStringList RunCli(const QStringList& args) {
+  QProcess cli;
+  cli.start(QCoreApplication::applicationDirPath() + Q("/korvel-cli"), args);
+  if (!cli.waitForFinished(-1)) return {};
+  return QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'));
+}
+
+// 数値比較 on 金額 with 数値の許容差 0.5, set through the options dialog and the grid by
+// mouse and keys: the window's summary, pairs and painted cells are those of korvel-cli
+// --numeric 2 --tolerance 0.5; the re-setting switches the mark off and the cells differ.
+void SetUpCommandsTest::NumberCompareAgreesWithTheCli() {
+  MainWindow& w = *window_;
+  const std::string left =
+      dir_.Write("nl.csv", SjisLines({"ID,金額,メモ", "1,1.0,a", "2,1000,b", "3,10,c", "4,abc,d",
+                                      "5,0.30000001,e", "6,7,f"}));
+  const std::string right =
+      dir_.Write("nr.csv", SjisLines({"ID,金額,メモ", "1,1.00,a", "2,\"1,000\",b", "3,10.5,c",
+                                      "4,abc,D", "5,0.3,e", "6,7.6,f"}));
+  // The options dialog opens from the file selection's step, so a script of its own (with
+  // its own timer) answers it.
+  ModalScript options;
+  options.Then("OptionsDialog", [](QWidget* d) {
+    TypeInto(Edit(d, "txt_NumTol"), "0.5");
+    Click(Button(d, "cmd_Ok"));
+  });
+  ModalScript script;
+  script
+      .Then("FileSelectionDialog",
+            [&](QWidget* d) {
+              options.Start();
+              Click(Button(d, "cmd_Option"));
+              QVERIFY(options.Done());
+              SelectFiles(left, right, true)(d);
+            })
+      .Then("FieldControlDialog", [](QWidget* d) {
+        ClickFieldCell(d, 1, FieldGrid::kKey);
+        ClickFieldCell(d, 2, FieldGrid::kNumberCompare);
+        QCOMPARE(GridText(d, 2, FieldGrid::kNumberCompare), kMark);
+        QCOMPARE(GridText(d, 1, FieldGrid::kNumberCompare), kDash);
+        Click(Button(d, "cmd_Run"));
+      });
+  script.Start();
+  ClickTool(w, "tb_FileOpen");
+  QVERIFY(script.Done());
+  QVERIFY(notifier_.Entries().empty());
+  QCOMPARE(w.Global().GetNumberTolerance(), std::string("0.5"));
+
+  const QStringList cli =
+      RunCli({Q("--header"), Q("--key"), Q("1"), Q("--numeric"), Q("2"), Q("--tolerance"), Q("0.5"),
+              Q("--pairs"), korvel::PathToQString(left), korvel::PathToQString(right)});
+  QVERIFY(cli.size() > 6);
+  QCOMPARE(w.StatusPanel(1)->text(), cli[0]);
+  QCOMPARE(cli[0], Q("左総数:6件 右総数:6件 相違レコード数:2件 左のみ:0件 右のみ:0件"));
+  const auto& pairs = w.Session().AllPairs();
+  QCOMPARE(static_cast<int>(pairs.size()), 6);
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    QCOMPARE(cli[static_cast<int>(i) + 1],
+             Q("%1\t%2\t%3").arg(pairs[i].Status).arg(pairs[i].LeftRow).arg(pairs[i].RightRow));
+  }
+
+  // Painted: 金額 within the tolerance is white in both panes; 7 / 7.6 and d / D differ.
+  auto at = [&](int field, int pane, int k) {
+    return Rgb(w.BackBuffer(), FieldX(w, field, pane) + FieldWidth(w, field) - 3, RowTop(w, k) + 8);
+  };
+  for (int k : {0, 1, 2, 4}) {
+    QCOMPARE(at(1, 1, k), Rgb(255, 255, 255));
+    QCOMPARE(at(1, 2, k), Rgb(255, 255, 255));
+  }
+  QCOMPARE(at(1, 1, 5), Rgb(MainWindow::LeftDiffColor));
+  QCOMPARE(at(1, 2, 5), Rgb(MainWindow::RightDiffColor));
+  QCOMPARE(at(2, 1, 3), Rgb(MainWindow::LeftDiffColor));
+
+  // The re-setting takes the mark away: 金額 compares as text, as korvel-cli without it.
+  ModalScript regrid;
+  regrid.Then("FieldControlDialog", [](QWidget* d) {
+    QCOMPARE(GridText(d, 2, FieldGrid::kNumberCompare), kMark);
+    ClickFieldCell(d, 2, FieldGrid::kNumberCompare);
+    Click(Button(d, "cmd_Run"));
+  });
+  regrid.Start();
+  ClickTool(w, "tb_Reset");
+  QVERIFY(regrid.Done());
+  const QStringList text = RunCli({Q("--header"), Q("--key"), Q("1"), korvel::PathToQString(left),
+                                   korvel::PathToQString(right)});
+  QCOMPARE(w.StatusPanel(1)->text(), text.value(0));
+  QCOMPARE(text.value(0), Q("左総数:6件 右総数:6件 相違レコード数:6件 左のみ:0件 右のみ:0件"));
+  for (int k : {0, 1, 2, 4}) QCOMPARE(at(1, 1, k), Rgb(MainWindow::LeftDiffColor));
+}
+
+// Keys that repeat on a side end the summary panel with both counts; a run without them
+// shows the summary alone again.
+void SetUpCommandsTest::DuplicateKeysEndTheSummary() {
+  MainWindow& w = *window_;
+  const std::string left =
+      dir_.Write("dl.csv", SjisLines({"ID,名前", "1,a", "1,a", "2,c", "3,d", "3,d", "3,d"}));
+  const std::string right = dir_.Write("dr.csv", SjisLines({"ID,名前", "1,a", "2,c", "2,c"}));
+  for (const auto& [l, r, panel] :
+       {std::tuple{left, right,
+                   Q("左総数:6件 右総数:3件 相違レコード数:0件 左のみ:4件 右のみ:1件"
+                     "  重複キー 左:5件 右:2件")},
+        std::tuple{right, right,
+                   Q("左総数:3件 右総数:3件 相違レコード数:0件 左のみ:0件 右のみ:0件"
+                     "  重複キー 左:2件 右:2件")},
+        std::tuple{left_, right_,
+                   Q("左総数:3件 右総数:3件 相違レコード数:1件 左のみ:1件 右のみ:1件")}}) {
+    ModalScript script;
+    script.Then("FileSelectionDialog", SelectFiles(l, r, true))
+        .Then("FieldControlDialog", [](QWidget* d) {
+          ClickFieldCell(d, 1, FieldGrid::kKey);
+          Click(Button(d, "cmd_Run"));
+        });
+    script.Start();
+    ClickTool(w, "tb_FileOpen");
+    QVERIFY(script.Done());
+    QCOMPARE(w.StatusPanel(1)->text(), panel);
+  }
+  QVERIFY(notifier_.Entries().empty());
+}
+
 #include "SetUpCommands_test.moc"
