@@ -547,7 +547,15 @@ void GridPaintTest::HeaderNamesStayInTheirColumns() {
   QVERIFY(CompareInWindow(w, dir_, Lines({Cat(S(longName), ",Text"), "1,abc", "2,def"}),
                           Lines({Cat(S(longName), ",Text"), "1,abc", "2,dXf"}), {{1}, {}, {}},
                           true));
+  // Column widths allow for names, so the key's column is narrowed by its border first: the
+  // last key's width becomes the release position minus (its left edge + 10).
+  const int keyEnd = w.View().keyEndX;
+  QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(keyEnd, RowTop(w, 1)));
+  QTest::mouseMove(w.paiMain(), QPoint(85 + 10 + 60, RowTop(w, 1)));
+  QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(85 + 10 + 60, RowTop(w, 1)));
   const MainWindow::ViewState v = w.View();
+  QCOMPARE(v.widths[0], 60);
   const QFont& font = w.GridFont();
   const QFontMetrics metrics(font);
   const int header = v.rows.headerHeight;
