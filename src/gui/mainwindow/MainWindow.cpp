@@ -20,9 +20,11 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QWheelEvent>
+#include <optional>
 
 #include "dialogs/ExportDialog.h"
 #include "dialogs/HelpWindow.h"
+#include "dialogs/ProgressDialog.h"
 #include "grid/CaptionText.h"
 #include "grid/StatusTexts.h"
 #include "mainwindow/SetUpCommands.h"
@@ -102,8 +104,8 @@ MainWindow::MainWindow(QWidget* parent)
       global_(std::make_unique<SettingsStore>(&WindowPrompter())),
       gridFont_(GridFontFor()) {
   global_->LoadSettings();
-  session_.EditSettings().Encoding = global_->GetEncoding();
-  session_.EditSettings().DetectBom = global_->GetDetectBom();
+  session_->EditSettings().Encoding = global_->GetEncoding();
+  session_->EditSettings().DetectBom = global_->GetDetectBom();
   openHelpPage_ = [this](const std::string& path) { OpenHelpPage(path, this); };
   QFont windowFont(Q("Noto Sans CJK JP"));
   windowFont.setPixelSize(12);
@@ -453,7 +455,7 @@ void MainWindow::CreateStatusBar() {
 
 void MainWindow::SetCaption(const std::string& status) {
   setWindowTitle(
-      ToQString(BuildCaption(status, session_.Settings().PathL, session_.Settings().PathR)));
+      ToQString(BuildCaption(status, session_->Settings().PathL, session_->Settings().PathR)));
 }
 
 void MainWindow::ShowEncodings(int encodingL, int encodingR) {
@@ -479,7 +481,7 @@ void MainWindow::mnuFileOpenClick() {
 
 void MainWindow::mnuFileExportClick() {
   // The export reads what is shown: an active extraction is what gets exported.
-  ExportDialog dialog(exportSource_, this);
+  ExportDialog dialog(*exportSource_, this);
   dialog.exec();
 }
 
@@ -627,8 +629,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   timer_->stop();
   // Only the reading choices outlive the program; a failed write is not reported, but a
   // program with no folder for its settings says so, once.
-  global_->SetEncoding(session_.Settings().Encoding);
-  global_->SetDetectBom(session_.Settings().DetectBom);
+  global_->SetEncoding(session_->Settings().Encoding);
+  global_->SetDetectBom(session_->Settings().DetectBom);
   static bool refusalShown = false;
   if (!global_->SaveSettings() && !refusalShown && !global_->SaveRefusal().empty()) {
     refusalShown = true;
@@ -708,22 +710,39 @@ namespace korvel {
 
 // ---- Showing a comparison ------------------------------------------------------------------
 
+void MainWindow::AdoptSession(std::unique_ptr<CompareSession> next) {
+  auto gridModel = std::make_unique<SessionGridModel>(*next);
+  auto exportSource = std::make_unique<SessionExportSource>(*next);
+  model_ = gridModel.get();
+  gridModel_ = std::move(gridModel);
+  exportSource_ = std::move(exportSource);
+  session_ = std::move(next);
+}
+
 int MainWindow::CompareAndShow(const FieldGrid& grid) {
+  auto next = std::make_unique<CompareSession>();
+  next->CopySetUp(*session_);
+  CompareSession* run = next.get();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const Status result = session_.CompareSides(grid);
+  const std::optional<Status> outcome = RunWithProgress(
+      this, [run, &grid](Progress& progress) { return run->CompareSides(grid, progress); });
   QApplication::restoreOverrideCursor();
+  if (!outcome) return CompareSession::kCancelled;
+  const Status& result = *outcome;
+  // Even a failed run replaces the shown one: what was shown belongs to other settings.
+  AdoptSession(std::move(next));
   // The run's messages come first, before the grid shows its result or its emptiness.
   if (!ShowOutcome(result)) {
     ShowEmptyResult();
     return result.Code();
   }
-  columns_.Measure(session_.Fields(), session_.LeftTable(), charWidth_);
+  columns_.Measure(session_->Fields(), session_->LeftTable(), charWidth_);
   curCol_ = 0;
   curRow_ = 0;
   ClearShownSel();
   ResetSplit();
-  SetSummary(session_.SummaryText());
-  ShowEncodings(session_.EncodingL(), session_.EncodingR());
+  SetSummary(session_->SummaryText());
+  ShowEncodings(session_->EncodingL(), session_->EncodingR());
   SetCaption("");
   ResetRowScroll();
   ResetColumnScroll();
@@ -737,7 +756,7 @@ void MainWindow::ShowReclassified() {
   curRow_ = 0;
   ClearShownSel();
   ResetSplit();
-  SetSummary(session_.SummaryText());
+  SetSummary(session_->SummaryText());
   SetCaption("");
   ResetRowScroll();
   ResetColumnScroll();

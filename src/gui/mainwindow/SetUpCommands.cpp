@@ -58,14 +58,20 @@ void RunComparison(MainWindow& window, ChainDialogs& dialogs) {
   DroppedPair pair;
   if (window.TakeDroppedPaths(pair.PathL, pair.PathR)) dropped = std::move(pair);
 
-  SetUpChain chain(window.session_, *window.global_, dialogs, WindowPrompter());
+  // The chain writes its choices into the shown session; a cancelled run takes them back, so
+  // that the caption and the next file-open stay with the result on screen.
+  const CompareSettings shown = window.session_->Settings();
+  SetUpChain chain(*window.session_, *window.global_, dialogs, WindowPrompter());
   FieldGrid grid;
   if (!chain.Run(dropped, grid)) return;
-  (void)window.CompareAndShow(grid);  // a failed run has shown its message and the empty grid
+  // A failed run has shown its message and the empty grid.
+  if (window.CompareAndShow(grid) == CompareSession::kCancelled) {
+    window.session_->EditSettings() = shown;
+  }
 }
 
 void ReGrid(MainWindow& window, ChainDialogs& dialogs) {
-  CompareSession& session = window.session_;
+  CompareSession& session = *window.session_;
   if (!ShowOutcome(session.CanReGrid())) return;
   FieldGrid grid = session.MakeReGridGrid();
   if (dialogs.ReGridFields(grid) <= 0) return;
@@ -78,7 +84,7 @@ void ReGrid(MainWindow& window, ChainDialogs& dialogs) {
 SetUpCommands::SetUpCommands(MainWindow& window, std::unique_ptr<ChainDialogs> dialogs)
     : QObject(&window), dialogs_(std::move(dialogs)), fixSource_(window.global_->FixReader()) {
   setObjectName(QStringLiteral("SetUpCommands"));
-  window.session_.SetFixedSource(&fixSource_);
+  window.session_->SetFixedSource(&fixSource_);
 }
 
 // The session may still point at fixSource_ when the window goes: it is destroyed before
