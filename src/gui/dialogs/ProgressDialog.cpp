@@ -27,8 +27,8 @@ QString RecordsText(const char* utf8Side, std::uint64_t records) {
 
 }  // namespace
 
-ProgressDialog::ProgressDialog(ProgressCounters& counters, QWidget* parent)
-    : QDialog(parent), counters_(counters) {
+ProgressDialog::ProgressDialog(ProgressCounters& counters, ProgressKind kind, QWidget* parent)
+    : QDialog(parent), counters_(counters), kind_(kind) {
   setObjectName(QStringLiteral("ProgressDialog"));
   setWindowTitle(Q("処理中"));
   setModal(true);
@@ -36,6 +36,7 @@ ProgressDialog::ProgressDialog(ProgressCounters& counters, QWidget* parent)
   left_->setObjectName(QStringLiteral("lbl_Left"));
   right_ = new QLabel(this);
   right_->setObjectName(QStringLiteral("lbl_Right"));
+  right_->setVisible(kind_ == ProgressKind::kComparison);
   bar_ = new QProgressBar(this);
   bar_->setObjectName(QStringLiteral("bar_Bytes"));
   bar_->setRange(0, kBarSteps);
@@ -66,8 +67,12 @@ ProgressDialog::ProgressDialog(ProgressCounters& counters, QWidget* parent)
 }
 
 void ProgressDialog::Refresh() {
-  left_->setText(RecordsText("左読込:", counters_.Records(Progress::kLeft)));
-  right_->setText(RecordsText("右読込:", counters_.Records(Progress::kRight)));
+  if (kind_ == ProgressKind::kExport) {
+    left_->setText(RecordsText("出力:", counters_.Records(Progress::kLeft)));
+  } else {
+    left_->setText(RecordsText("左読込:", counters_.Records(Progress::kLeft)));
+    right_->setText(RecordsText("右読込:", counters_.Records(Progress::kRight)));
+  }
   const std::uint64_t expected = counters_.Expected();
   const std::uint64_t done = std::min(counters_.Done(), expected);
   bar_->setValue(expected == 0 ? 0 : static_cast<int>(done * kBarSteps / expected));
@@ -83,10 +88,10 @@ void ProgressDialog::reject() {
   QDialog::reject();
 }
 
-std::optional<Status> RunWithProgress(QWidget* parent,
-                                      const std::function<Status(Progress&)>& work) {
+std::optional<Status> RunWithProgress(QWidget* parent, const std::function<Status(Progress&)>& work,
+                                      ProgressKind kind) {
   ProgressCounters counters;
-  ProgressDialog dialog(counters, parent);
+  ProgressDialog dialog(counters, kind, parent);
   QEventLoop wait;
   Status outcome(-1);
   std::exception_ptr failure;

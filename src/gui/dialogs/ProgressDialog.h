@@ -21,6 +21,10 @@ class QTimer;
 
 namespace korvel {
 
+// What the dialog counts: the records read per side of a comparison ("左読込:", "右読込:"),
+// or the rows an export has written ("出力:", Progress::kLeft's records).
+enum class ProgressKind { kComparison, kExport };
+
 class ProgressDialog : public QDialog {
   Q_OBJECT
 
@@ -28,7 +32,7 @@ class ProgressDialog : public QDialog {
   static constexpr int kBarSteps = 1000;
 
   // `counters` must outlive the dialog.
-  ProgressDialog(ProgressCounters& counters, QWidget* parent);
+  ProgressDialog(ProgressCounters& counters, ProgressKind kind, QWidget* parent);
 
   // Closes the dialog when it is shown: the work has ended.
   void Finish();
@@ -41,6 +45,7 @@ class ProgressDialog : public QDialog {
 
  private:
   ProgressCounters& counters_;
+  ProgressKind kind_;
   QLabel* left_ = nullptr;
   QLabel* right_ = nullptr;
   QProgressBar* bar_ = nullptr;
@@ -57,7 +62,7 @@ inline constexpr int kShowAfterMs = 500;
 // `parent` shows until it ends or is stopped. Returns the work's outcome, or nothing when
 // the user stopped it (the work has then stopped too: it is joined before the return).
 // An exception that leaves `work` is thrown again here.
-std::optional<Status> RunWithProgress(QWidget* parent,
-                                      const std::function<Status(Progress&)>& work);
+std::optional<Status> RunWithProgress(QWidget* parent, const std::function<Status(Progress&)>& work,
+                                      ProgressKind kind = ProgressKind::kComparison);
 
 }  // namespace korvel
