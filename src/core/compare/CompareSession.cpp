@@ -60,6 +60,9 @@ void CompareSession::CopySetUp(const CompareSession& from) {
   settings_ = from.settings_;
   fixed_ = from.fixed_;
   fill_ = from.fill_;
+  // A run that fails empties the result but keeps naming the files of the one shown before.
+  resultPathL_ = from.resultPathL_;
+  resultPathR_ = from.resultPathR_;
 }
 
 // ---------------------------------------------------------------------------

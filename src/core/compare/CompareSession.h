@@ -81,8 +81,9 @@ class CompareSession {
   CompareSettings& EditSettings() { return settings_; }
 
   // Makes this session ready to run what `from` would run next: its settings, its
-  // fixed-length source and what the last filling of the grid found (MaxNameCount). The
-  // result is not taken: a front end builds a new run here while `from` stays shown.
+  // fixed-length source, what the last filling of the grid found (MaxNameCount) and the
+  // paths of its result (ResultPath). The result is not taken: a front end builds a new run
+  // here while `from` stays shown.
   void CopySetUp(const CompareSession& from);
 
   // ---- Set-up chain -------------------------------------------------------------------

@@ -12,6 +12,45 @@
 namespace korvel {
 namespace {
 
+// The source as the writers read it, telling each pair they take to the progress: every
+// writer takes each pair once per pass, in order.
+class CountedSource final : public ExportSource {
+ public:
+  static constexpr int kBatch = 1024;
+
+  CountedSource(const ExportSource& source, ExportLayout layout, Progress& progress)
+      : source_(source), progress_(progress) {
+    const int passes = layout == ExportLayout::kPerSheet ? 2 : 1;
+    progress_.AddExpected(Progress::kLeft, static_cast<std::uint64_t>(source.PairCount()) * passes);
+  }
+  ~CountedSource() override { Tell(); }
+  CountedSource(const CountedSource&) = delete;
+  CountedSource& operator=(const CountedSource&) = delete;
+
+  int PairCount() const override { return source_.PairCount(); }
+  RecordPair Pair(int index) const override {
+    if (++untold_ == kBatch) Tell();
+    return source_.Pair(index);
+  }
+  int FieldCount() const override { return source_.FieldCount(); }
+  const ResultField& Field(int index) const override { return source_.Field(index); }
+  std::string_view Cell(Side side, int row, int fieldNo) const override {
+    return source_.Cell(side, row, fieldNo);
+  }
+  std::string_view Path(Side side) const override { return source_.Path(side); }
+
+ private:
+  void Tell() const {
+    progress_.AddRecords(Progress::kLeft, untold_);
+    progress_.AddDone(Progress::kLeft, untold_);
+    untold_ = 0;
+  }
+
+  const ExportSource& source_;
+  Progress& progress_;
+  mutable std::uint64_t untold_ = 0;
+};
+
 void WriteXml(const ExportSource& source, ExportLayout layout, ExportBuffer& out) {
   XmlExportWriter writer(source, out);
   writer.WriteWorkbookHeader();
@@ -53,7 +92,8 @@ void WriteCsv(const ExportSource& source, ExportLayout layout, ExportBuffer& out
 
 // libxlsxwriter writes by file name, so the workbook goes to the hidden name of a
 // whole-or-nothing write and takes the path's name only once it is complete.
-int WriteXlsx(const ExportSource& source, ExportLayout layout, const std::string& path) {
+int WriteXlsx(const ExportSource& source, ExportLayout layout, const std::string& path,
+              const Progress& progress) {
   FileSystem& fs = CurrentFileSystem();
   std::string tempPath;
   const int fd = fs.BeginNamedWrite(path, &tempPath);
@@ -76,6 +116,10 @@ int WriteXlsx(const ExportSource& source, ExportLayout layout, const std::string
         break;
     }
     written = writer.Close();
+  }
+  if (progress.Cancelled()) {
+    fs.AbandonWrite(fd);
+    return kExportCancelled;
   }
   if (!written) {
     fs.AbandonWrite(fd);
@@ -110,10 +154,14 @@ Status ConfirmExport(const std::string& path, ExportFormat format, int pairCount
   return Status::Ok();
 }
 
-int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
-                const std::string& path) {
-  if (format == ExportFormat::kXlsx) return WriteXlsx(source, layout, path);
+int WriteExport(const ExportSource& plain, ExportFormat format, ExportLayout layout,
+                const std::string& path, Progress& progress) {
+  CountedSource source(plain, layout, progress);
+  if (format == ExportFormat::kXlsx) return WriteXlsx(source, layout, path, progress);
   TextFile file;
+  // Once cancelled, the next block fails to be written, like a full disk, and the writers
+  // stop there.
+  file.SetProgress(&progress, Progress::kLeft);
   if (file.Open(path, TextFile::kModeWrite, kEncodingSjis) != 0) return kExportOpenFailed;
   bool written;
   {
@@ -125,8 +173,10 @@ int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout la
     }
     written = out.Flush();
   }
-  // A failed close may have lost what the system still held back.
+  // A failed close may have lost what the system still held back; a cancelled export is
+  // dropped here rather than given its name.
   const bool closed = file.Close() == 0;
+  if (progress.Cancelled() && !(written && closed)) return kExportCancelled;
   return written && closed ? kExportDone : kExportWriteFailed;
 }
 
@@ -136,6 +186,8 @@ Status ExportOutcome(int result) {
       return Status::Notice(Sjis("出力を完了しました。"));
     case kExportOpenFailed:
       return Status::Warning(result, Sjis("ファイルオープンに失敗しました。"));
+    case kExportCancelled:
+      return Status(result);
     default:
       // Telling the user the export finished when part of it never reached the disk would
       // hide a truncated file.

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "export/ExportSource.h"
+#include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/Status.h"
 
@@ -33,6 +34,7 @@ enum class ExportLayout {
 inline constexpr int kExportDone = 0;
 inline constexpr int kExportOpenFailed = -1;   // the file could not be created
 inline constexpr int kExportWriteFailed = -2;  // the file was created, a write or its close failed
+inline constexpr int kExportCancelled = -3;    // the progress was cancelled; nothing was written
 
 // An XML export of more pairs than this asks first.
 inline constexpr int kLargeXmlExportPairs = 500;
@@ -58,11 +60,16 @@ inline constexpr int kLargeXmlExportPairs = 500;
 // or not at all (platform/AtomicFile.h): after either failure `path` holds what it held
 // before and no temporary file is left; an .xlsx workbook is written under the hidden name
 // of FileSystem::BeginNamedWrite, with libxlsxwriter's temporary files in the same folder.
+//
+// The rows written are told to `progress` as records (and done units) of Progress::kLeft,
+// expecting one per pair and pass over the pairs; once it is cancelled the next block
+// written fails (an .xlsx workbook is dropped before it takes its name) and the result is
+// kExportCancelled, with `path` as it was.
 [[nodiscard]] int WriteExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
-                              const std::string& path);
+                              const std::string& path, Progress& progress = Progress::None());
 // The outcome of WriteExport as it is shown, with `result` as its code:
 // "出力を完了しました。" (information) for kExportDone, "ファイルオープンに失敗しました。" or
-// "書き込みに失敗しました。" (warnings) for the failures.
+// "書き込みに失敗しました。" (warnings) for the failures; kExportCancelled has no message.
 [[nodiscard]] Status ExportOutcome(int result);
 // WriteExport, then its ExportOutcome.
 [[nodiscard]] Status RunExport(const ExportSource& source, ExportFormat format, ExportLayout layout,

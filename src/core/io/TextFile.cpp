@@ -150,6 +150,10 @@ int TextFile::Read(void* buffer, int count) {
 int TextFile::Write(const void* buffer, int count) {
   if (!IsOpen() || count < 0) return 0;
   if (count == 0) return 0;
+  if (progress_ != nullptr && progress_->Cancelled()) {
+    writeFailed_ = true;
+    return 0;
+  }
   ssize_t n = CurrentFileSystem().Write(fd_, buffer, static_cast<std::size_t>(count));
   if (n == count) return count;
   writeFailed_ = true;

@@ -86,7 +86,8 @@ class TextFile {
   // Reports the reading of a file opened from now on as input `input` of `progress` (not
   // owned; null for none): its size at Open, each block read, and a read asked for once
   // `progress` is cancelled fails like a failed read, so that a reader stops at its next
-  // piece.
+  // piece. A write asked for once it is cancelled fails too (a written file is then
+  // dropped at Close, as after any failed write).
   void SetProgress(Progress* progress, int input) {
     progress_ = progress;
     progressInput_ = input;

@@ -8,7 +8,7 @@
 //  - every 1024 records loaded, and before and during each sort, merge and classification
 //    pass (before each pass of the sort, every 64 Ki pairs of the merge and the
 //    classification),
-//  - every 64 Ki rows written by an export.
+//  - every block an export writes (its rows are told in batches of 1024).
 // Once Cancelled() is true the work stops at its next poll and ends as a failure without a
 // message (CompareSession::kCancelled); what it was building is dropped, nothing else is
 // changed. Cancelling is one-way: Cancelled() never turns false again.

@@ -15,9 +15,11 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QToolButton>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "dialogs/ProgressDialog.h"
 #include "io/PathText.h"
 #include "qt/QtNotifier.h"
 #include "qt/QtText.h"
@@ -295,10 +297,20 @@ void ExportDialog::cmd_RunClick() {
   const std::string path = OutputPath();
   const ExportFormat format = Format();
   if (!ShowOutcome(ConfirmExport(path, format, source_.PairCount(), WindowPrompter()))) return;
+  const ExportLayout layout = Layout();
   int result;
   {
     BusyCursor busy;
-    result = WriteExport(source_, format, Layout(), path);
+    // A long export shows the progress dialog; its 中止 leaves the file as it was and says
+    // nothing.
+    const std::optional<Status> written = RunWithProgress(
+        this,
+        [&](Progress& progress) {
+          return Status(WriteExport(source_, format, layout, path, progress));
+        },
+        ProgressKind::kExport);
+    if (!written) return;
+    result = written->Code();
   }
   // The message comes after the cursor is back, so the user is not shown a busy box.
   (void)ShowOutcome(ExportOutcome(result));

@@ -20,10 +20,12 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QWheelEvent>
+#include <optional>
 
 #include "dialogs/DialogKit.h"
 #include "dialogs/ExportDialog.h"
 #include "dialogs/HelpWindow.h"
+#include "dialogs/ProgressDialog.h"
 #include "grid/CaptionText.h"
 #include "grid/StatusTexts.h"
 #include "mainwindow/SetUpCommands.h"
@@ -103,8 +105,8 @@ MainWindow::MainWindow(QWidget* parent)
       global_(std::make_unique<SettingsStore>(&WindowPrompter())),
       gridFont_(GridFontFor()) {
   global_->LoadSettings();
-  session_.EditSettings().Encoding = global_->GetEncoding();
-  session_.EditSettings().DetectBom = global_->GetDetectBom();
+  session_->EditSettings().Encoding = global_->GetEncoding();
+  session_->EditSettings().DetectBom = global_->GetDetectBom();
   openHelpPage_ = [this](const std::string& path) { OpenHelpPage(path, this); };
   QFont windowFont(Q("Noto Sans CJK JP"));
   windowFont.setPixelSize(12);
@@ -461,8 +463,8 @@ void MainWindow::CreateStatusBar() {
 // ---- Caption, status bar ------------------------------------------------------------------
 
 void MainWindow::SetCaption(const std::string& status) {
-  setWindowTitle(ToQString(
-      BuildCaption(status, session_.ResultPath(Side::kLeft), session_.ResultPath(Side::kRight))));
+  setWindowTitle(ToQString(BuildCaption(status, session_->ResultPath(Side::kLeft),
+                                        session_->ResultPath(Side::kRight))));
 }
 
 void MainWindow::ShowEncodings(int encodingL, int encodingR) {
@@ -488,7 +490,7 @@ void MainWindow::mnuFileOpenClick() {
 
 void MainWindow::mnuFileExportClick() {
   // The export reads what is shown: an active extraction is what gets exported.
-  ExportDialog dialog(exportSource_, this);
+  ExportDialog dialog(*exportSource_, this);
   dialog.exec();
 }
 
@@ -605,7 +607,7 @@ bool MainWindow::TakeDroppedPaths(std::string& pathL, std::string& pathR) {
 // ---- What was used last ------------------------------------------------------------------
 
 void MainWindow::RememberPair() {
-  if (const std::optional<RecentEntry> entry = RecentEntryOf(session_.Settings())) {
+  if (const std::optional<RecentEntry> entry = RecentEntryOf(session_->Settings())) {
     global_->AddRecent(*entry);
     FillRecentMenu();
   }
@@ -632,7 +634,7 @@ void MainWindow::FillRecentMenu() {
 }
 
 void MainWindow::OpenPreset(const std::function<void(CompareSettings&)>& preset) {
-  preset(session_.EditSettings());
+  preset(session_->EditSettings());
   raise();
   activateWindow();
   mnuFileOpenClick();
@@ -694,8 +696,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   timer_->stop();
   // Only the reading choices outlive the program; a failed write is not reported, but a
   // program with no folder for its settings says so, once.
-  global_->SetEncoding(session_.Settings().Encoding);
-  global_->SetDetectBom(session_.Settings().DetectBom);
+  global_->SetEncoding(session_->Settings().Encoding);
+  global_->SetDetectBom(session_->Settings().DetectBom);
   // A maximised window comes back at its normal size, not covering the screen for good.
   const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : QRect(pos(), size());
   global_->SetWindowPlace(
@@ -781,20 +783,38 @@ namespace korvel {
 
 // ---- Showing a comparison ------------------------------------------------------------------
 
+void MainWindow::AdoptSession(std::unique_ptr<CompareSession> next) {
+  auto gridModel = std::make_unique<SessionGridModel>(*next);
+  auto exportSource = std::make_unique<SessionExportSource>(*next);
+  model_ = gridModel.get();
+  gridModel_ = std::move(gridModel);
+  exportSource_ = std::move(exportSource);
+  session_ = std::move(next);
+}
+
 int MainWindow::CompareAndShow(const FieldGrid& grid) {
+  auto next = std::make_unique<CompareSession>();
+  next->CopySetUp(*session_);
+  CompareSession* run = next.get();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const Status result = session_.CompareSides(grid);
+  const std::optional<Status> outcome = RunWithProgress(
+      this, [run, &grid](Progress& progress) { return run->CompareSides(grid, progress); });
   QApplication::restoreOverrideCursor();
+  if (!outcome) return CompareSession::kCancelled;
+  const Status& result = *outcome;
+  // Even a failed run replaces the shown one: what was shown belongs to other settings.
+  AdoptSession(std::move(next));
   // The run's messages come first, before the grid shows its result or its emptiness.
   if (!ShowOutcome(result)) {
     ShowEmptyResult();
     return result.Code();
   }
-  columns_.Measure(session_.Fields(), session_.LeftTable(), charWidth_, &session_.RightTable());
+  columns_.Measure(session_->Fields(), session_->LeftTable(), charWidth_,
+                   &session_->RightTable());
   ResetCursor();
   ResetSplit();
-  SetSummary(session_.SummaryText() + session_.DuplicateKeyText());
-  ShowEncodings(session_.EncodingL(), session_.EncodingR());
+  SetSummary(session_->SummaryText() + session_->DuplicateKeyText());
+  ShowEncodings(session_->EncodingL(), session_->EncodingR());
   SetCaption("");
   ResetRowScroll();
   ResetColumnScroll();
@@ -806,7 +826,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
 void MainWindow::ShowReclassified() {
   ResetCursor();
   ResetSplit();
-  SetSummary(session_.SummaryText() + session_.DuplicateKeyText());
+  SetSummary(session_->SummaryText() + session_->DuplicateKeyText());
   SetCaption("");
   ResetRowScroll();
   ResetColumnScroll();

@@ -149,7 +149,9 @@ class MainWindow : public QMainWindow {
 
   // ---- What the window shows ---------------------------------------------------------------
   // The comparison the window shows, read-only: settings, fields, pairs, counters.
-  const CompareSession& Session() const { return session_; }
+  // A completed run replaces the session: a reference taken before a run is not valid after
+  // it.
+  const CompareSession& Session() const { return *session_; }
   // The settings object, read-only (loaded with the window, saved at close).
   const SettingsStore& Global() const { return *global_; }
   ViewState View() const;
@@ -203,8 +205,13 @@ class MainWindow : public QMainWindow {
   // Runs the comparison of the session's settings with the confirmed field-control grid
   // and shows it: summary and encodings in the status bar, caption, scroll ranges, cursor
   // at the first cell, tb_Reset enabled. After a failure (the message has been shown) the
-  // empty result is shown. The CompareSides result: 0, or -1.
+  // empty result is shown. The run is built in a new session on a worker thread; after
+  // 500 ms a progress dialog shows (dialogs/ProgressDialog.h), and its 中止 drops the run
+  // without a word, the shown result, caption and labels untouched. The CompareSides result:
+  // 0, -1, or CompareSession::kCancelled.
   int CompareAndShow(const FieldGrid& grid);
+  // Makes `next` the shown session; the grid and the export read it from now on.
+  void AdoptSession(std::unique_ptr<CompareSession> next);
   // Shows the result again after the re-setting has re-classified it (the session has
   // released any extraction): cursor at the first cell, splitter and scroll ranges reset,
   // summary and caption written again. The column widths stay.
@@ -247,7 +254,7 @@ class MainWindow : public QMainWindow {
   void RunExtraction(int differing);
   void RunExtractionByStatus(int kind);  // the left-only and right-only popup items
   void ReleaseExtraction();
-  bool ExtractActive() const { return session_.ExtractActive(); }
+  bool ExtractActive() const { return session_->ExtractActive(); }
 
   // ---- The window's parts, caption and status bar (MainWindow.cpp) ----------------------------
   void CreateActions();
@@ -338,10 +345,13 @@ class MainWindow : public QMainWindow {
   // ---- The result and the settings
   // ---------------------------------------------------------------
   std::unique_ptr<SettingsStore> global_;
-  CompareSession session_;
-  SessionGridModel gridModel_{session_};
-  SessionExportSource exportSource_{session_};
-  GridModel* model_ = &gridModel_;
+  // The session shown; a run is built in a session of its own and replaces this one when it
+  // completes (AdoptSession), so that a cancelled run leaves the shown result as it was.
+  std::unique_ptr<CompareSession> session_ = std::make_unique<CompareSession>();
+  std::unique_ptr<SessionGridModel> gridModel_ = std::make_unique<SessionGridModel>(*session_);
+  std::unique_ptr<SessionExportSource> exportSource_ =
+      std::make_unique<SessionExportSource>(*session_);
+  GridModel* model_ = gridModel_.get();
   std::function<void()> runComparison_;
   std::function<void()> reGrid_;
   std::function<void(const std::string& path)> openHelpPage_;

@@ -32,14 +32,14 @@ void MainWindow::mnuEditCopyGyakuClick() { CopyRange(true); }
 
 void MainWindow::mnuEditCopyRowClick() {
   std::string text;
-  if (ShowOutcome(CopyRowCompareText(session_, curRow_, text))) PutOnClipboard(text);
+  if (ShowOutcome(CopyRowCompareText(*session_, curRow_, text))) PutOnClipboard(text);
 }
 
 void MainWindow::CopyRange(bool otherSide) {
   // The cursor cell stands in for a selection that is not shown, without becoming one: the
   // cursor, the selection and the result stay as they are.
   std::string text;
-  if (ShowOutcome(CopySelectionText(session_, CopyViewOf(View()), otherSide, text))) {
+  if (ShowOutcome(CopySelectionText(*session_, CopyViewOf(View()), otherSide, text))) {
     PutOnClipboard(text);
   }
 }

@@ -27,8 +27,8 @@ void MainWindow::mnuFileReportClick() {
   }
   const std::string path = name.toStdString();
   if (!ConfirmOverwrite(path, WindowPrompter())) return;
-  ShowOutcome(
-      ExportOutcome(WriteReport(exportSource_, MakeReportSummary(session_), options, path, true)));
+  ShowOutcome(ExportOutcome(
+      WriteReport(*exportSource_, MakeReportSummary(*session_), options, path, true)));
 }
 
 }  // namespace korvel

@@ -58,15 +58,19 @@ void RunComparison(MainWindow& window, ChainDialogs& dialogs) {
   DroppedPair pair;
   if (window.TakeDroppedPaths(pair.PathL, pair.PathR)) dropped = std::move(pair);
 
-  SetUpChain chain(window.session_, *window.global_, dialogs, WindowPrompter());
+  // The chain writes its choices into the shown session, whatever becomes of the run: the
+  // next file-open offers what was entered last, while the caption and the export labels
+  // name the files of the result on screen (CompareSession::ResultPath).
+  SetUpChain chain(*window.session_, *window.global_, dialogs, WindowPrompter());
   FieldGrid grid;
   if (!chain.Run(dropped, grid)) return;
-  // A failed run has shown its message and the empty grid; only a shown pair is remembered.
+  // A failed run has shown its message and the empty grid, a stopped one left the shown
+  // result as it was; only a shown pair is remembered.
   if (window.CompareAndShow(grid) == 0) window.RememberPair();
 }
 
 void ReGrid(MainWindow& window, ChainDialogs& dialogs) {
-  CompareSession& session = window.session_;
+  CompareSession& session = *window.session_;
   if (!ShowOutcome(session.CanReGrid())) return;
   FieldGrid grid = session.MakeReGridGrid();
   if (dialogs.ReGridFields(grid) <= 0) return;
@@ -79,7 +83,7 @@ void ReGrid(MainWindow& window, ChainDialogs& dialogs) {
 SetUpCommands::SetUpCommands(MainWindow& window, std::unique_ptr<ChainDialogs> dialogs)
     : QObject(&window), dialogs_(std::move(dialogs)), fixSource_(window.global_->FixReader()) {
   setObjectName(QStringLiteral("SetUpCommands"));
-  window.session_.SetFixedSource(&fixSource_);
+  window.session_->SetFixedSource(&fixSource_);
 }
 
 // The session may still point at fixSource_ when the window goes: it is destroyed before

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "TestUtil.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifier.h"
+#include "platform/Progress.h"
 
 namespace korvel {
 namespace {
@@ -211,6 +215,66 @@ TEST(ExportDriverTest, WritesInLargeBlocksAndStopsAfterAFailure) {
     EXPECT_EQ(WriteExport(s, format, ExportLayout::kAlternateRows, path), kExportWriteFailed);
     EXPECT_EQ(fs.Written(), 200000u);
     EXPECT_EQ(fs.Calls(), 4);
+  }
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// Cancelled once `after` rows have been told.
+class CancelAfterRows final : public Progress {
+ public:
+  explicit CancelAfterRows(std::uint64_t after) : after_(after) {}
+  void AddExpected(int, std::uint64_t) override {}
+  void AddDone(int, std::uint64_t rows) override { done_ += rows; }
+  void AddRecords(int, std::uint64_t) override {}
+  bool Cancelled() const override { return done_ >= after_; }
+
+ private:
+  const std::uint64_t after_;
+  std::atomic<std::uint64_t> done_{0};
+};
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// An export tells each pair it writes, once per pass over the pairs; cancelled at its start
+// or part way, it ends without a message and leaves the file that was there as it was, and
+// nothing else.
+TEST(ExportDriverTest, ProgressCountsThePairsAndACancelledExportLeavesTheFile) {
+  TempDir dir;
+  MemoryExportSource s = ManyPairs(3000);
+  const std::string path = dir.Write("out", "old bytes");
+  for (ExportFormat format : {ExportFormat::kXml, ExportFormat::kCsv, ExportFormat::kXlsx}) {
+    for (ExportLayout layout : kLayouts) {
+      SCOPED_TRACE(testing::Message() << "format " << static_cast<int>(format) << " layout "
+                                      << static_cast<int>(layout));
+      const std::uint64_t rows = layout == ExportLayout::kPerSheet ? 6000 : 3000;
+      for (std::uint64_t after : {std::uint64_t{0}, std::uint64_t{1024}}) {
+        CancelAfterRows cancel(after);
+        EXPECT_EQ(WriteExport(s, format, layout, path, cancel), kExportCancelled) << after;
+        EXPECT_EQ(ReadFileBytes(path), "old bytes") << after;
+        EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"out"}) << after;
+      }
+      EXPECT_FALSE(ExportOutcome(kExportCancelled).HasMessages());
+
+      ProgressCounters counters;
+      const std::string done = dir.File("done");
+      ASSERT_EQ(WriteExport(s, format, layout, done, counters), kExportDone);
+      EXPECT_EQ(counters.Expected(), rows);
+      EXPECT_EQ(counters.Done(), rows);
+      EXPECT_EQ(counters.Records(Progress::kLeft), rows);
+      std::filesystem::remove(done);
+    }
   }
 }
 
