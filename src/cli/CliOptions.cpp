@@ -4,6 +4,8 @@
 #include <charconv>
 #include <set>
 
+#include "platform/Codepage.h"
+
 namespace korvel::cli {
 namespace {
 
@@ -103,6 +105,10 @@ bool ApplyValue(const std::string& name, const std::string& value, CliOptions* o
       o->encoding = 10;
     else if (value == "utf8")
       o->encoding = 15;
+    else if (value == "eucjp")
+      o->encoding = kEncodingEucJp;
+    else if (value == "auto")
+      o->encoding = kEncodingAuto;  // ASCII-only text: the settings' CODE (see CliRun)
     else
       return bad();
   } else if (name == "--newline") {

@@ -33,7 +33,7 @@ struct CliOptions {
   char delimiter = '|';
   bool delimiterGiven = false;
   bool header = false;
-  std::optional<int> encoding;  // 0, 10 or 15
+  std::optional<int> encoding;  // 0, 10, 15, kEncodingEucJp or kEncodingAuto
   bool noBom = false;
   bool tabOld = false;
   std::optional<int> newlineMode;

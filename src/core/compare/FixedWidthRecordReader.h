@@ -21,6 +21,7 @@ class FixedWidthRecordReader : public FixedLengthSource {
   int ReadRecord() override { return fix_.ReadRecord(); }
   std::string_view Field(int index) const override { return fix_.FieldView(index); }
   const Status& GetStatus() const override { return fix_.GetStatus(); }
+  std::size_t LostCount() const override { return fix_.LostCount(); }
 
  private:
   FixedWidthReader& fix_;

@@ -23,4 +23,8 @@ std::string_view SessionExportSource::Path(Side side) const {
   return side == Side::kLeft ? session_.Settings().PathL : session_.Settings().PathR;
 }
 
+bool SessionExportSource::CellsDiffer(const RecordPair& pair, const ResultField& field) const {
+  return session_.CellsDiffer(field, pair);
+}
+
 }  // namespace korvel

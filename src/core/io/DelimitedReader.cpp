@@ -74,6 +74,9 @@ void DelimitedReader::Close() {
   std::string().swap(window_);
   pos_ = 0;
   pendingStart_ = kNoPending;
+  losses_.clear();
+  windowBase_ = 0;
+  recordLosses_.clear();
   file_.Close();
   open_ = false;
   fieldCount_ = 0;
@@ -146,8 +149,12 @@ DelimitedReader::Fetch DelimitedReader::FetchPiece() {
     return Fetch::kEnded;
   }
   // Drop what has been read; keep the unread rest in front of the new piece.
+  windowBase_ += pos_;
   window_.erase(0, pos_);
   pos_ = 0;
+  for (const LostCharacter& lost : file_.PieceLosses()) {
+    losses_.push_back({windowBase_ + window_.size() + lost.Offset, lost.Code});
+  }
   window_.append(piece, static_cast<std::size_t>(length));
   return Fetch::kMore;
 }
@@ -199,7 +206,27 @@ int DelimitedReader::ReadRecord() {
   }
 }
 
+std::uint64_t DelimitedReader::FieldLoss(int index) const {
+  for (const auto& [field, hash] : recordLosses_) {
+    if (field == index) return hash;
+  }
+  return 0;
+}
+
+void DelimitedReader::TakeLosses(int field) {
+  const std::size_t end = windowBase_ + pos_;
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  bool any = false;
+  while (!losses_.empty() && losses_.front().Offset < end) {
+    hash = (hash ^ losses_.front().Code) * 0x100000001B3ull;
+    any = true;
+    losses_.pop_front();
+  }
+  if (any) recordLosses_.push_back({field, hash | 1});
+}
+
 bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t length) {
+  if (!losses_.empty()) TakeLosses(st.fields);
   if (st.error != 0) return true;
   if (nameMode_ != 0 && st.fields >= kMaxFields) {
     st.error = Fail(kReadTooMany, Sjis("フィールド数をオーバーしました。"));
@@ -316,6 +343,8 @@ void DelimitedReader::FallBack(RecordState& st) {
   std::string rest = cell_.substr(st.lineBreak + 2);
   Store(st, cell_.data(), st.lineBreak);
   st.fields += 1;
+  windowBase_ += pos_;
+  windowBase_ -= std::min(windowBase_, rest.size());
   window_.replace(0, pos_, rest);
   pos_ = 0;
   st.ended = true;
@@ -333,6 +362,7 @@ void DelimitedReader::SetCellTooLargeMessage() {
 }
 
 int DelimitedReader::ReadRecordBody() {
+  if (!recordLosses_.empty()) recordLosses_.clear();
   RecordState st;
   const bool tabRules = TabRules();
   const auto delimiter = static_cast<unsigned char>(delimiter_);

@@ -105,6 +105,8 @@ class FixedWidthReader {
   // The encoding code in force after Open (a byte-order mark may have replaced the
   // requested one).
   int GetEncoding() const { return encoding_; }
+  // Characters that became '?' since Open (TextFile::LostCount).
+  std::size_t LostCount() const { return file_.LostCount(); }
 
  private:
   enum class Fetch { kMore, kEnded, kFailed };

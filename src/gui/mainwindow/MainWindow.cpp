@@ -102,7 +102,7 @@ MainWindow::MainWindow(QWidget* parent)
       global_(std::make_unique<SettingsStore>(&WindowPrompter())),
       gridFont_(GridFontFor()) {
   global_->LoadSettings();
-  session_.EditSettings().Encoding = global_->GetEncoding();
+  session_.EditSettings().Encoding = global_->GetReadingEncoding();
   session_.EditSettings().DetectBom = global_->GetDetectBom();
   openHelpPage_ = [this](const std::string& path) { OpenHelpPage(path, this); };
   QFont windowFont(Q("Noto Sans CJK JP"));
@@ -627,7 +627,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   timer_->stop();
   // Only the reading choices outlive the program; a failed write is not reported, but a
   // program with no folder for its settings says so, once.
-  global_->SetEncoding(session_.Settings().Encoding);
+  global_->SetReadingEncoding(session_.Settings().Encoding);
   global_->SetDetectBom(session_.Settings().DetectBom);
   static bool refusalShown = false;
   if (!global_->SaveSettings() && !refusalShown && !global_->SaveRefusal().empty()) {
