@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestUtil.h"
+#include "platform/Codepage.h"
 
 namespace korvel {
 namespace {
@@ -17,6 +18,9 @@ TEST(StatusTexts, EncodingsPanel) {
   EXPECT_EQ(EncodingsText(0, 15), "SJS/U8");
   EXPECT_EQ(EncodingsText(10, 0), "U16/SJS");
   EXPECT_EQ(EncodingsText(11, 10), "U16B/U16");
+  EXPECT_EQ(EncodingsText(kEncodingEucJp, kEncodingEucJp), "EUC-JP");
+  EXPECT_EQ(EncodingsText(kEncodingEucJp, 15), "EUC/U8");
+  EXPECT_EQ(EncodingsText(0, kEncodingEucJp), "SJS/EUC");
 }
 
 TEST(StatusTexts, DetailStatus) {
