@@ -217,6 +217,20 @@ TEST_F(EncodingCorpusTest, LostCharactersAreToldAndCompared) {
   }
 }
 
+// Fixed-length files too: the widths count the Shift-JIS bytes after conversion, where a
+// lost character is one byte '?', and its cell compares by what it stood for.
+TEST_F(EncodingCorpusTest, LostCharactersInFixedLengthFields) {
+  const std::string def = dir_.Write("def.dat", "a\t1\r\nb\t2\r\n");
+  const std::string left = dir_.Write("l.txt", "1\xF0\x9F\x98\x80x\r\n2\xF0\x9F\x98\x80y\r\n");
+  const std::string right = dir_.Write("r.txt", "1\xF0\x9F\x98\xBAx\r\n2\xF0\x9F\x98\x80y\r\n");
+  EXPECT_EQ(Run({"--encoding", "auto", "--kind", "fixed", "--fixed-def", def, "--key", "1",
+                 "--pairs", left, right}),
+            kExitDifferent);
+  EXPECT_NE(out_.str().find("1\t0\t0\n0\t1\t1\n"), std::string::npos) << out_.str();
+  EXPECT_EQ(notifier_.Texts(),
+            std::vector<std::string>{"変換できない文字があります。(左:2件 右:2件)"});
+}
+
 // Bad input under 自動判定: a binary file is refused with the reader's message, not
 // compared as garbage.
 TEST_F(EncodingCorpusTest, BinaryFileIsRefused) {

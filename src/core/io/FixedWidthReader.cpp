@@ -78,6 +78,9 @@ void FixedWidthReader::Close() {
   piece_ = kEmptyText;
   pieceLength_ = 0;
   pos_ = 0;
+  pieceBase_ = 0;
+  losses_.clear();
+  recordLosses_.clear();
 }
 
 int FixedWidthReader::Open(const std::string& path, int skipLines, int encoding, int adoptMark) {
@@ -119,6 +122,10 @@ FixedWidthReader::Fetch FixedWidthReader::FetchPiece() {
   if (!piece) {
     readFailed_ = true;
     return Fetch::kFailed;
+  }
+  pieceBase_ += pieceLength_;
+  for (const LostCharacter& lost : file_.PieceLosses()) {
+    losses_.push_back({pieceBase_ + lost.Offset, lost.Code});
   }
   piece_ = piece;
   pieceLength_ = static_cast<std::size_t>(length);
@@ -190,7 +197,29 @@ int FixedWidthReader::SkipLine() {
   }
 }
 
+std::uint64_t FixedWidthReader::FieldLoss(int index) const {
+  for (const auto& [field, hash] : recordLosses_) {
+    if (field == index) return hash;
+  }
+  return 0;
+}
+
+// Gives field `index` the lost characters read up to the read position; with `index` -1
+// drops them (they were in text no field holds).
+void FixedWidthReader::TakeLosses(int index) {
+  const std::size_t end = pieceBase_ + pos_;
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  bool any = false;
+  while (!losses_.empty() && losses_.front().Offset < end) {
+    hash = (hash ^ losses_.front().Code) * 0x100000001B3ull;
+    any = true;
+    losses_.pop_front();
+  }
+  if (any && index >= 0) recordLosses_.push_back({index, hash | 1});
+}
+
 void FixedWidthReader::StoreCell(int index) {
+  if (!losses_.empty()) TakeLosses(index);
   const int length = StringList::StoreLength(cell_.c_str(), static_cast<int>(cell_.size()));
   if (values_.Set(index, cell_.data(), length) == 0) throw std::bad_alloc();
   fieldCount_ = index + 1;
@@ -219,6 +248,8 @@ int FixedWidthReader::Fail(int code, std::string_view message) {
 }
 
 int FixedWidthReader::ReadRecordBody() {
+  if (!recordLosses_.empty()) recordLosses_.clear();
+  if (!losses_.empty()) TakeLosses(-1);  // skipped lines, bytes beyond the definitions
   const int n = definitions_.Count();
   int j = 0;
   // Bytes still wanted by field j; 64 bits so that no definition length can overflow it.

@@ -24,8 +24,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "io/StringList.h"
 #include "io/TextFile.h"
@@ -107,6 +110,9 @@ class FixedWidthReader {
   int GetEncoding() const { return encoding_; }
   // Characters that became '?' since Open (TextFile::LostCount).
   std::size_t LostCount() const { return file_.LostCount(); }
+  // The hash of the characters field `index` of the record read lost; 0 when it lost none
+  // (as DelimitedReader::FieldLoss).
+  std::uint64_t FieldLoss(int index) const;
 
  private:
   enum class Fetch { kMore, kEnded, kFailed };
@@ -117,6 +123,7 @@ class FixedWidthReader {
   bool ScanToLineEnd();
   void TakeLineEnd();
   void StoreCell(int index);
+  void TakeLosses(int index);
   // Keeps `message` as the failure `code` (a warning) and returns `code`.
   int Fail(int code, std::string_view message);
 
@@ -137,6 +144,11 @@ class FixedWidthReader {
   const char* piece_ = nullptr;
   std::size_t pieceLength_ = 0;
   std::size_t pos_ = 0;
+  // Lost characters not yet given to a field, by their offset in the converted input, and
+  // that offset of the piece's first byte.
+  std::deque<LostCharacter> losses_;
+  std::size_t pieceBase_ = 0;
+  std::vector<std::pair<int, std::uint64_t>> recordLosses_;
 };
 
 }  // namespace korvel
