@@ -130,6 +130,7 @@ FixedWidthReader::Fetch FixedWidthReader::FetchPiece() {
   piece_ = piece;
   pieceLength_ = static_cast<std::size_t>(length);
   pos_ = 0;
+  wideAt_ = 0;
   if (length == 0) {
     inputEnded_ = true;
     skipNextByte_ = dropLeadingLf_ = false;
@@ -288,16 +289,31 @@ int FixedWidthReader::ReadRecordBody() {
     const auto* b = reinterpret_cast<const unsigned char*>(piece_);
     const std::size_t end = pieceLength_;
     std::size_t p = pos_;
-    while (p < end && left > 0) {
-      unsigned char k = kClass[b[p]];
-      if (k == kPlain) {
-        ++p;
-        --left;
-      } else if (k == kLead && p + 1 < end) {
-        p += 2;
-        left -= 2;
-      } else {
-        break;
+    const WidthLog& wider = file_.PieceWidths();
+    if (encoding_ == kEncodingEucJp && !wider.empty()) {
+      // An EUC-JP file is laid out in its own bytes: a character whose EUC-JP form is
+      // longer than its text counts the longer form.
+      while (wideAt_ < wider.size() && wider[wideAt_].Offset < p) ++wideAt_;
+      while (p < end && left > 0) {
+        unsigned char k = kClass[b[p]];
+        if (k == kCr || (k == kLead && p + 1 >= end)) break;
+        if (wideAt_ < wider.size() && wider[wideAt_].Offset == p) left -= wider[wideAt_++].Extra;
+        const std::size_t w = k == kLead ? 2 : 1;
+        p += w;
+        left -= static_cast<long long>(w);
+      }
+    } else {
+      while (p < end && left > 0) {
+        unsigned char k = kClass[b[p]];
+        if (k == kPlain) {
+          ++p;
+          --left;
+        } else if (k == kLead && p + 1 < end) {
+          p += 2;
+          left -= 2;
+        } else {
+          break;
+        }
       }
     }
     cell_.append(piece_ + pos_, p - pos_);

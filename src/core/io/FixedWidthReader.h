@@ -5,7 +5,9 @@
 // A line is one record; only CR ends it (an LF right after the CR is consumed with it; a
 // lone LF is an ordinary data byte). Fields are cut by byte counts of the Shift-JIS text,
 // after conversion from UTF-16 or UTF-8: a double-byte character counts 2 and is never split,
-// so a definition boundary that falls inside one is an error (kReadStraddle). The bytes of a
+// so a definition boundary that falls inside one is an error (kReadStraddle). An EUC-JP file
+// is cut by its own bytes, as such files are laid out: a half-width katakana counts 2 and a
+// JIS X 0212 kanji 3 (TextFile::PieceWidths). The bytes of a
 // line beyond the last definition are read and ignored. Input arrives through a TextFile as
 // Shift-JIS pieces; the reader treats them as one continuous text and keeps no more of a
 // line than the field being cut, so a line of any length passes through bounded memory.
@@ -148,6 +150,7 @@ class FixedWidthReader {
   // that offset of the piece's first byte.
   std::deque<LostCharacter> losses_;
   std::size_t pieceBase_ = 0;
+  std::size_t wideAt_ = 0;  // the next of the piece's wider EUC-JP characters
   std::vector<std::pair<int, std::uint64_t>> recordLosses_;
 };
 

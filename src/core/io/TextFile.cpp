@@ -68,6 +68,7 @@ int TextFile::Open(const std::string& path, int mode, int encoding) {
                   : kEncodingSjis;
   lostCount_ = 0;
   pieceLosses_.clear();
+  pieceWidths_.clear();
   carryLength_ = 0;
   readAheadPos_ = readAheadEnd_ = 0;
   readAheadFailed_ = false;
@@ -374,7 +375,8 @@ const char* TextFile::ReadChunk(int* length) {
         Utf8ToCp932(reinterpret_cast<const char*>(piece_), cut, converted_, &pieceLosses_);
   } else if (encoding_ == kEncodingEucJp) {
     converted_.clear();
-    lostCount_ += EucJpToCp932(piece_, cut, converted_, &pieceLosses_);
+    pieceWidths_.clear();
+    lostCount_ += EucJpToCp932(piece_, cut, converted_, &pieceLosses_, &pieceWidths_);
   } else {
     if (length) *length = static_cast<int>(cut);
     return reinterpret_cast<const char*>(piece_);

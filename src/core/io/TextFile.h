@@ -95,6 +95,8 @@ class TextFile {
   std::size_t LostCount() const { return lostCount_; }
   // Where in the last piece (offsets into its text) each of its lost characters went.
   const LossLog& PieceLosses() const { return pieceLosses_; }
+  // EUC-JP: the characters of the last piece whose EUC-JP form is longer than their text.
+  const WidthLog& PieceWidths() const { return pieceWidths_; }
 
  private:
   // Under an AutoEncoding request: judges the first bytes after the carry.
@@ -115,6 +117,7 @@ class TextFile {
   std::string converted_;
   std::size_t lostCount_ = 0;
   LossLog pieceLosses_;
+  WidthLog pieceWidths_;
   // The operating system is asked for large blocks; pieces are served from them.
   std::vector<unsigned char> readAhead_;
   std::size_t readAheadPos_ = 0;

@@ -282,7 +282,8 @@ std::size_t Utf16BytesToCp932(const unsigned char* p, std::size_t n, bool bigEnd
   return lost;
 }
 
-std::size_t EucJpToCp932(const unsigned char* p, std::size_t n, std::string& out, LossLog* log) {
+std::size_t EucJpToCp932(const unsigned char* p, std::size_t n, std::string& out, LossLog* log,
+                         WidthLog* widths) {
   const Tables& t = GetTables();
   const EucTables& e = GetEucTables();
   std::size_t lost = 0;
@@ -297,6 +298,7 @@ std::size_t EucJpToCp932(const unsigned char* p, std::size_t n, std::string& out
     }
     char16_t u = kReplacement;
     std::size_t len = 1;
+    const std::size_t start = out.size();
     if (c == 0x8E && i + 1 < n && p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
       u = e.kana[p[i + 1] - 0xA1];
       len = 2;
@@ -316,6 +318,9 @@ std::size_t EucJpToCp932(const unsigned char* p, std::size_t n, std::string& out
       Lose(out, kBrokenSequence + bytes, lost, log);
     } else {
       AppendCp932(t, u, out, lost, log);
+    }
+    if (widths && len > out.size() - start) {
+      widths->push_back({start, static_cast<std::uint32_t>(len - (out.size() - start))});
     }
     i += len;
   }

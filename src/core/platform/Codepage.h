@@ -87,12 +87,22 @@ std::string Utf8ToCp932(std::string_view utf8);
 std::size_t Utf16BytesToCp932(const unsigned char* p, std::size_t n, bool bigEndian,
                               std::string& out, LossLog* log = nullptr);
 
+// A character whose EUC-JP form is longer than its CP932 form (a half-width katakana: 2
+// bytes against 1; a JIS X 0212 kanji: 3 against 2 or a '?'): where in the converter's
+// `out` it starts and how many bytes longer its EUC-JP form is. Fixed-length EUC-JP files
+// are laid out in EUC-JP bytes.
+struct WiderCharacter {
+  std::size_t Offset;
+  std::uint32_t Extra;
+};
+using WidthLog = std::vector<WiderCharacter>;
+
 // Appends to `out` the CP932 form of `n` bytes of EUC-JP. A lead byte (8E, 8F, A1-FE)
 // followed by a byte that cannot continue it becomes '?' alone and the byte after it is
 // read again; so does a byte that no EUC-JP text holds (80-8D, 90-A0, FF). Returns the
-// number of lost characters, as above.
+// number of lost characters, as above; `*widths` receives the wider characters.
 std::size_t EucJpToCp932(const unsigned char* p, std::size_t n, std::string& out,
-                         LossLog* log = nullptr);
+                         LossLog* log = nullptr, WidthLog* widths = nullptr);
 // The length of the EUC-JP character that starts with `c` (8F: 3; 8E, A1-FE: 2; else 1).
 constexpr std::size_t EucJpCharLength(unsigned char c) {
   return c == 0x8F ? 3 : (c == 0x8E || (c >= 0xA1 && c <= 0xFE)) ? 2 : 1;

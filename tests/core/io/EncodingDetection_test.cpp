@@ -8,6 +8,7 @@
 
 #include "TestUtil.h"
 #include "io/DelimitedReader.h"
+#include "io/FixedWidthReader.h"
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
 
@@ -285,6 +286,47 @@ TEST_F(AutoFileTest, EucJpPiecesKeepSequencesWhole) {
         EucJpToCp932(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), whole);
     EXPECT_EQ(all, whole) << shift;
     EXPECT_EQ(file.LostCount(), lost) << shift;
+  }
+}
+
+// Fixed-length EUC-JP files are laid out in EUC-JP bytes: a half-width katakana takes 2, a
+// JIS X 0212 kanji 3 (a '?' here, as CP932 lacks it), a JIS X 0208 character 2; a boundary
+// inside one is the straddle error.
+TEST_F(AutoFileTest, FixedLengthEucJpCountsItsOwnBytes) {
+  struct Case {
+    const char* name;
+    std::string line;
+    std::vector<int> lengths;
+    std::vector<std::string> fields;
+    int result;
+  } cases[] = {
+      {"half-width katakana",
+       "\x8E\xB6\x8E\xC5"
+       "AB",
+       {4, 2},
+       {S("ｶﾅ"), "AB"},
+       2},
+      {"JIS X 0212 kanji", "\x8F\xB0\xA1\xA4\xA2x", {3, 3}, {"?", S("あx")}, 2},
+      {"boundary inside a katakana",
+       "\x8E\xB6\x8E\xC5",
+       {3, 1},
+       {},
+       FixedWidthReader::kReadStraddle},
+  };
+  for (const Case& c : cases) {
+    const std::string path = dir_.Write("fix.txt", c.line + "\r\n");
+    FixedWidthReader fix;
+    for (std::size_t i = 0; i < c.lengths.size(); ++i) {
+      ASSERT_EQ(fix.AddDefinition("f" + std::to_string(i), c.lengths[i]).Code(), 0);
+    }
+    for (int encoding : {kEncodingEucJp, kEncodingAuto}) {
+      ASSERT_EQ(fix.Open(path, 0, encoding, 1), 0) << c.name;
+      EXPECT_EQ(fix.ReadRecord(), c.result) << c.name;
+      for (std::size_t i = 0; i < c.fields.size(); ++i) {
+        EXPECT_EQ(fix.FieldView(static_cast<int>(i)), c.fields[i]) << c.name << ' ' << i;
+      }
+      fix.Close();
+    }
   }
 }
 
