@@ -226,7 +226,6 @@ void DelimitedReader::TakeLosses(int field) {
 }
 
 bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t length) {
-  if (!losses_.empty()) TakeLosses(st.fields);
   if (st.error != 0) return true;
   if (nameMode_ != 0 && st.fields >= kMaxFields) {
     st.error = Fail(kReadTooMany, Sjis("フィールド数をオーバーしました。"));
@@ -341,6 +340,7 @@ void DelimitedReader::FinishMultiLineCell(std::string& text) const {
 // followed by the byte at which the fallback happened (not consumed).
 void DelimitedReader::FallBack(RecordState& st) {
   std::string rest = cell_.substr(st.lineBreak + 2);
+  if (!losses_.empty()) TakeLosses(st.fields);
   Store(st, cell_.data(), st.lineBreak);
   st.fields += 1;
   windowBase_ += pos_;
@@ -370,6 +370,8 @@ int DelimitedReader::ReadRecordBody() {
   pendingStart_ = kNoPending;
 
   auto endField = [&]() {
+    // Kept out of Store, which the byte loop wants small.
+    if (!losses_.empty()) TakeLosses(st.fields);
     if (pendingStart_ != kNoPending && cell_.empty()) {
       // The common case: the whole cell is one run of the window, stored without a copy.
       Store(st, window_.data() + pendingStart_, pos_ - pendingStart_);

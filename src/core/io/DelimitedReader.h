@@ -113,7 +113,8 @@ class DelimitedReader {
   void ScanPlain(RecordState& st);
   bool Store(RecordState& st, const char* bytes, std::size_t length);
   // Gives field `field` the lost characters read up to the read position.
-  void TakeLosses(int field);
+  // Out of the way of the byte loops: most files lose nothing.
+  [[gnu::cold, gnu::noinline]] void TakeLosses(int field);
   void FinishMultiLineCell(std::string& text) const;
   // Adds bytes to the cell, unless it is already known to be too long to store; a cell that
   // grows past kKeptCellBytes is cut and takes no more bytes until the next cell.

@@ -125,7 +125,7 @@ class FixedWidthReader {
   bool ScanToLineEnd();
   void TakeLineEnd();
   void StoreCell(int index);
-  void TakeLosses(int index);
+  [[gnu::cold, gnu::noinline]] void TakeLosses(int index);
   // Keeps `message` as the failure `code` (a warning) and returns `code`.
   int Fail(int code, std::string_view message);
 
