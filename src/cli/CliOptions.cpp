@@ -128,6 +128,10 @@ bool ApplyValue(const std::string& name, const std::string& value, CliOptions* o
       o->encoding = 10;
     else if (value == "utf8")
       o->encoding = 15;
+    else if (value == "eucjp")
+      o->encoding = kEncodingEucJp;
+    else if (value == "auto")
+      o->encoding = kEncodingAuto;  // ASCII-only text: the settings' CODE (see CliRun)
     else
       return bad();
   } else if (name == "--newline") {

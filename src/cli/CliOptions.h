@@ -43,7 +43,7 @@ struct CliOptions {
   bool delimiterGiven = false;
   bool header = false;
   bool matchNames = false;      // --match-names: fields pair by header name
-  std::optional<int> encoding;  // 0, 10 or 15
+  std::optional<int> encoding;  // 0, 10, 15, kEncodingEucJp or kEncodingAuto
   bool noBom = false;
   bool tabOld = false;
   std::optional<int> newlineMode;

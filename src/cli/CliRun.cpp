@@ -52,7 +52,12 @@ void ApplySettings(const CliOptions& o, const SettingsStore& global, CompareSett
   }
   s.TopRowNames = o.header;
   s.MatchNames = o.matchNames;
-  s.Encoding = o.encoding.value_or(global.GetEncoding());
+  s.Encoding = o.encoding.value_or(global.GetReadingEncoding());
+  if (o.encoding && IsAutoEncoding(*o.encoding)) {
+    // ASCII-only text takes the encoding the settings' CODE names.
+    const int saved = global.GetReadingEncoding();
+    s.Encoding = AutoEncoding(IsAutoEncoding(saved) ? AutoFallback(saved) : saved);
+  }
   s.DetectBom = o.noBom ? false : global.GetDetectBom();
   s.FromClipboard = false;
   s.PathL = o.left;

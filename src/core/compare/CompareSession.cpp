@@ -182,6 +182,12 @@ Status CompareSession::RunSteps(const FieldGrid& grid) {
   rightRec_.ClearSelection();
   leftTable_.Clear();
   rightTable_.Clear();
+  lostL_ = lostR_ = 0;
+  // Lost characters are told and compared under the encoding choices that came with them
+  // (自動判定, EUC-JP); the others keep their results as they always were.
+  countLosses_ = IsAutoEncoding(ReadingEncoding()) || ReadingEncoding() == kEncodingEucJp;
+  std::unordered_map<std::uint64_t, std::uint64_t>().swap(lossL_);
+  std::unordered_map<std::uint64_t, std::uint64_t>().swap(lossR_);
   sortKeys_ = layout_.BuildFieldList(grid, settings_.TopRowNames, settings_.FileKind,
                                      settings_.NumberTolerance);
 
@@ -192,7 +198,31 @@ Status CompareSession::RunSteps(const FieldGrid& grid) {
   rightRec_.ClearSelection();
   if (!paired.IsOk()) return paired;
   if (!ClassifyPolled()) return Cancelled();
-  return Status::Ok();
+  if (lostL_ + lostR_ == 0) return Status::Ok();
+  // Said once, after which the result shows: the cells concerned already count as differing.
+  return Status::Warning(0, Format("変換できない文字があります。(左:%d件 右:%d件)",
+                                   static_cast<int>(std::min<std::size_t>(lostL_, INT32_MAX)),
+                                   static_cast<int>(std::min<std::size_t>(lostR_, INT32_MAX))));
+}
+
+std::uint64_t CompareSession::CellLoss(Side side, int row, int fieldNo) const {
+  const auto& losses = side == Side::kLeft ? lossL_ : lossR_;
+  if (losses.empty() || row < 0 || fieldNo < 0) return 0;
+  auto found =
+      losses.find(static_cast<std::uint64_t>(row) << 32 | static_cast<std::uint32_t>(fieldNo));
+  return found == losses.end() ? 0 : found->second;
+}
+
+bool CompareSession::CellsDiffer(const ResultField& field, const RecordPair& pair) const {
+  auto cell = [&](Side side) {
+    const int row = pair.Row(side);
+    return row < 0 ? std::string_view() : CellText(side, row, field.FieldNo(side));
+  };
+  if (field.CellsDiffer(cell(Side::kLeft), cell(Side::kRight))) return true;
+  if (lossL_.empty() && lossR_.empty()) return false;
+  if (field.IsOneSided()) return false;
+  return CellLoss(Side::kLeft, pair.LeftRow, field.FieldNoLeft) !=
+         CellLoss(Side::kRight, pair.RightRow, field.FieldNoRight);
 }
 
 Status CompareSession::LoadAndPrepare(Side side) {
@@ -356,7 +386,10 @@ Status CompareSession::LoadRecords(SideRecordReader& reader, RowTable& table,
   for (int r = 0;; ++r) {
     int count = reader.ReadRecord();
     if (count <= 0) progress_->AddRecords(input, unreported);
-    if (count == 0) return Status::Ok();
+    if (count == 0) {
+      if (countLosses_) (&table == &leftTable_ ? lostL_ : lostR_) = reader.LostCount();
+      return Status::Ok();
+    }
     if (count < 0) return progress_->Cancelled() ? Cancelled() : ReaderFailure(reader.GetStatus());
     if (++unreported == kRecordsPerReport) {
       progress_->AddRecords(input, unreported);
@@ -393,6 +426,11 @@ Status CompareSession::StoreRecord(SideRecordReader& reader, RowTable& table,
       return Status::Warning(-1, name + "\n" + Format("%dカラム-%d行目でサイズオーバー", k, line));
     }
     if (stored != RowTable::kOk) return NoMemory();
+    if (const std::uint64_t loss = countLosses_ ? reader.FieldLoss(k - 1) : 0;
+        loss != 0 && !skip[static_cast<std::size_t>(k)]) {
+      (&table == &leftTable_ ? lossL_ : lossR_)[static_cast<std::uint64_t>(recordIndex) << 32 |
+                                                static_cast<std::uint32_t>(k)] = loss;
+    }
   }
   if (table.CommitRow() != RowTable::kOk) return NoMemory();
   return Status::Ok();
@@ -507,11 +545,13 @@ bool CompareSession::ClassifyPolled() {
     }
     RowView left = leftTable_.Row(pair.LeftRow);
     RowView right = rightTable_.Row(pair.RightRow);
+    const bool losses = !lossL_.empty() || !lossR_.empty();
     int differing = 0;
     for (std::size_t k = 0; k < fields.size(); ++k) {
       const ResultField& f = fields[k];
       if (f.NotCompared) continue;
-      if (f.CellsDiffer(left.Cell(f.FieldNoLeft), right.Cell(f.FieldNoRight))) {
+      if (losses ? CellsDiffer(f, pair)
+                 : f.CellsDiffer(left.Cell(f.FieldNoLeft), right.Cell(f.FieldNoRight))) {
         layout_.CountDifference(k);
         ++differing;
       }
@@ -585,8 +625,7 @@ Status CompareSession::FillExtractColumn(int position, bool differing) {
   const ResultField& f = layout_.Fields()[static_cast<std::size_t>(position)];
   for (const RecordPair& pair : allPairs_) {
     if (!pair.IsPaired()) continue;
-    bool differs = f.CellsDiffer(leftTable_.CellView(f.FieldNoLeft, pair.LeftRow),
-                                 rightTable_.CellView(f.FieldNoRight, pair.RightRow));
+    bool differs = CellsDiffer(f, pair);
     if (differs == differing) extractPairs_.push_back(pair);
   }
   const int count = static_cast<int>(extractPairs_.size());

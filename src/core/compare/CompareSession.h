@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "compare/Collation.h"
@@ -130,7 +131,8 @@ class CompareSession {
   // read on two threads; their messages come as a sequential run would have them: the left
   // side's, then (only after the left side succeeded) the right side's. Afterwards the
   // caller shows the messages, then SummaryText(), the encodings and the caption, and
-  // repaints.
+  // repaints. A completed run under 自動判定 or EUC-JP whose files lost characters on the way
+  // to Shift-JIS is Ok with the one warning "変換できない文字があります。(左:%d件 右:%d件)".
   //
   // The run reports to `progress` and polls it (platform/Progress.h): the bytes and records
   // read per side, and a cancellation stops it at its next poll with kCancelled and no
@@ -209,6 +211,15 @@ class CompareSession {
   const std::string& ResultPath(Side side) const {
     return side == Side::kLeft ? resultPathL_ : resultPathR_;
   }
+  // Characters of each side's file that became '?' on the way to Shift-JIS in the last run
+  // read under 自動判定 or EUC-JP (0 under the other encodings, whose results stay as they
+  // were: there a '?' is compared as the text it is).
+  std::size_t LostCharacters(Side side) const { return side == Side::kLeft ? lostL_ : lostR_; }
+  // Whether the cells of `field` in `pair` (both sides present) differ: by the field's
+  // comparison, and where the texts agree, by the characters they lost — a cell that holds
+  // a '?' standing for a lost character differs unless the other cell lost the same ones.
+  // Every comparison of a result's cells goes through here.
+  bool CellsDiffer(const ResultField& field, const RecordPair& pair) const;
 
   // ---- Extraction ---------------------------------------------------------------------
 
@@ -296,6 +307,14 @@ class CompareSession {
   int encodingR_ = 0;
   std::string resultPathL_;
   std::string resultPathR_;
+  // Per side: the lost characters counted, and for each cell that lost some (key: row << 32
+  // | field number) the hash of what it lost.
+  bool countLosses_ = false;
+  std::size_t lostL_ = 0;
+  std::size_t lostR_ = 0;
+  std::unordered_map<std::uint64_t, std::uint64_t> lossL_;
+  std::unordered_map<std::uint64_t, std::uint64_t> lossR_;
+  std::uint64_t CellLoss(Side side, int row, int fieldNo) const;
 };
 
 }  // namespace korvel

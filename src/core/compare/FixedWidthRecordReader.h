@@ -22,6 +22,8 @@ class FixedWidthRecordReader : public FixedLengthSource {
   int ReadRecord() override { return fix_.ReadRecord(); }
   std::string_view Field(int index) const override { return fix_.FieldView(index); }
   const Status& GetStatus() const override { return fix_.GetStatus(); }
+  std::size_t LostCount() const override { return fix_.LostCount(); }
+  std::uint64_t FieldLoss(int index) const override { return fix_.FieldLoss(index); }
 
  private:
   FixedWidthReader& fix_;

@@ -10,6 +10,8 @@
 //    implements this interface and is handed to the comparison session, which never owns
 //    it (see CompareSession::SetFixedSource).
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -51,6 +53,11 @@ class SideRecordReader {
   virtual std::string_view Field(int index) const = 0;
   // The last failure of ReadRecord or Open (see the readers' GetStatus).
   virtual const Status& GetStatus() const = 0;
+  // The hash of the characters that field `index` of the record read lost on the way to
+  // Shift-JIS (DelimitedReader::FieldLoss); 0 when it lost none or the reader cannot tell.
+  virtual std::uint64_t FieldLoss(int /*index*/) const { return 0; }
+  // Characters that became '?' since the file was opened.
+  virtual std::size_t LostCount() const { return 0; }
 };
 
 // The records of an opened DelimitedReader (not owned).
@@ -60,6 +67,8 @@ class CsvRecordReader : public SideRecordReader {
   int ReadRecord() override { return csv_.ReadRecord(); }
   std::string_view Field(int index) const override { return csv_.FieldView(index); }
   const Status& GetStatus() const override { return csv_.GetStatus(); }
+  std::uint64_t FieldLoss(int index) const override { return csv_.FieldLoss(index); }
+  std::size_t LostCount() const override { return csv_.LostCount(); }
 
  private:
   DelimitedReader& csv_;

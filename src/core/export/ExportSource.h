@@ -36,6 +36,17 @@ class ExportSource {
 
   // The compared file of `side`, as the file system spells it (UTF-8).
   virtual std::string_view Path(Side side) const = 0;
+
+  // Whether the two cells of `field` in `pair` differ, as the grid decides
+  // (CompareSession::CellsDiffer): by their texts, and where those agree by the characters
+  // that became '?' in them. Not compared fields and one-sided pairs are the caller's question.
+  virtual bool CellsDiffer(const RecordPair& pair, const ResultField& field) const {
+    auto cell = [&](Side side) {
+      const int row = pair.Row(side);
+      return row < 0 ? std::string_view() : Cell(side, row, field.FieldNo(side));
+    };
+    return field.CellsDiffer(cell(Side::kLeft), cell(Side::kRight));
+  }
 };
 
 }  // namespace korvel

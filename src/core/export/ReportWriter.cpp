@@ -295,7 +295,7 @@ void ReportWriter::WriteJsonPair(const RecordPair& pair) {
     const ResultField& field = rows_.Field(j);
     const std::string_view left = rows_.Value(pair, Side::kLeft, field);
     const std::string_view right = rows_.Value(pair, Side::kRight, field);
-    const bool differs = ReportFieldDiffers(field, left, right);
+    const bool differs = ReportFieldDiffers(rows_.Source(), pair, field, left, right);
     if (!differs && !options_.AllFields) continue;
     out_.Append(first ? "{\"field\":" : ",{\"field\":");
     first = false;
@@ -347,7 +347,7 @@ void ReportWriter::WriteCsv() {
       const ResultField& field = rows_.Field(j);
       const std::string_view left = rows_.Value(pair, Side::kLeft, field);
       const std::string_view right = rows_.Value(pair, Side::kRight, field);
-      const bool differs = ReportFieldDiffers(field, left, right);
+      const bool differs = ReportFieldDiffers(rows_.Source(), pair, field, left, right);
       if (!differs && !options_.AllFields) continue;
       WriteCsvRowLead(pair);
       out_.Append(',');

@@ -59,6 +59,15 @@ inline bool ReportFieldDiffers(const ResultField& field, std::string_view left,
                                std::string_view right) {
   return !field.NotCompared && field.CellsDiffer(left, right);
 }
+// The same for a pair of `source`, where two equal texts may still stand for different
+// lost characters (ExportSource::CellsDiffer).
+inline bool ReportFieldDiffers(const ExportSource& source, const RecordPair& pair,
+                               const ResultField& field, std::string_view left,
+                               std::string_view right) {
+  if (field.NotCompared) return false;
+  if (field.CellsDiffer(left, right)) return true;
+  return pair.IsPaired() && source.CellsDiffer(pair, field);
+}
 
 class ReportWriter {
  public:

@@ -21,4 +21,8 @@ std::string_view SessionExportSource::Cell(Side side, int row, int fieldNo) cons
 
 std::string_view SessionExportSource::Path(Side side) const { return session_.ResultPath(side); }
 
+bool SessionExportSource::CellsDiffer(const RecordPair& pair, const ResultField& field) const {
+  return session_.CellsDiffer(field, pair);
+}
+
 }  // namespace korvel

@@ -20,6 +20,7 @@ class SessionExportSource : public ExportSource {
   const ResultField& Field(int index) const override;
   std::string_view Cell(Side side, int row, int fieldNo) const override;
   std::string_view Path(Side side) const override;
+  bool CellsDiffer(const RecordPair& pair, const ResultField& field) const override;
 
  private:
   const CompareSession& session_;

@@ -60,8 +60,9 @@ void PutRangeCell(const CompareSession& session, const RecordPair& pair, const R
   sink.Put(text);
   if (!marks || field.NotCompared) return;
   std::string_view otherText = Cell(session, OtherSide(side), pair, field);
-  const bool differs =
-      side == Side::kLeft ? field.CellsDiffer(text, otherText) : field.CellsDiffer(otherText, text);
+  const bool differs = (side == Side::kLeft ? field.CellsDiffer(text, otherText)
+                                            : field.CellsDiffer(otherText, text)) ||
+                       (pair.IsPaired() && session.CellsDiffer(field, pair));
   if (differs) sink.Put("(*)");
 }
 
@@ -161,7 +162,8 @@ std::size_t RowCompareText(const CompareSession& session, int row, std::string* 
     if (c > 0) sink.Tab();
     const ResultField& field = fields[static_cast<std::size_t>(c)];
     if (field.CellsDiffer(Cell(session, Side::kLeft, pair, field),
-                          Cell(session, Side::kRight, pair, field))) {
+                          Cell(session, Side::kRight, pair, field)) ||
+        (pair.IsPaired() && session.CellsDiffer(field, pair))) {
       sink.Put("*");
     }
   }

@@ -21,8 +21,11 @@ std::string_view SessionGridModel::Cell(Side side, int field, int tableRow) cons
 
 bool SessionGridModel::CellsDiffer(const RecordPair& pair, int field) const {
   if (field < 0 || field >= FieldCount()) return false;
-  return Field(field).CellsDiffer(Cell(Side::kLeft, field, pair.LeftRow),
-                                  Cell(Side::kRight, field, pair.RightRow));
+  if (!pair.IsPaired()) {
+    return Field(field).CellsDiffer(Cell(Side::kLeft, field, pair.LeftRow),
+                                    Cell(Side::kRight, field, pair.RightRow));
+  }
+  return session_.CellsDiffer(Field(field), pair);
 }
 
 Status SessionGridModel::ExtractColumn(int field, bool differing) {

@@ -19,6 +19,8 @@ std::string LongName(int code) {
       return "UTF16BE";
     case kEncodingUtf8:
       return "UTF8";
+    case kEncodingEucJp:
+      return "EUC-JP";
     default:
       return {};
   }
@@ -34,6 +36,8 @@ std::string ShortName(int code) {
       return "U16B";
     case kEncodingUtf8:
       return "U8";
+    case kEncodingEucJp:
+      return "EUC";
     default:
       return {};
   }

@@ -18,6 +18,13 @@
 // Returned texts are NUL-terminated Shift-JIS and stay valid until the next call on the
 // reader.
 //
+// Characters that became '?' on the way to Shift-JIS (TextFile::LostCount) are told per
+// field as well: FieldLoss gives a hash of the characters a field lost, in order, so that
+// two fields whose texts agree can still be told apart when they stood for different
+// characters. A field owns the lost characters between the end of the field before it and
+// its own end (a broken multi-line cell that is read again line by line leaves its lost
+// characters with its first field).
+//
 // What a value holds: the cell up to its first byte below 0x20 other than TAB (the store
 // rule), and of a longer one only its start: a value over kKeptCellBytes bytes, which the
 // comparison cannot store, is cut after the character that passes that limit (so it is
@@ -27,8 +34,12 @@
 // since a broken one is read again line by line.
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "io/StringList.h"
 #include "io/TextFile.h"
@@ -96,6 +107,10 @@ class DelimitedReader {
     return status_.HasMessages() ? status_.Messages().back().Text.c_str() : "";
   }
   int GetEncoding() const { return encoding_; }
+  // Characters that became '?' since Open (the name line's included).
+  std::size_t LostCount() const { return file_.LostCount(); }
+  // The hash of the characters field `index` of the record read lost; 0 when it lost none.
+  std::uint64_t FieldLoss(int index) const;
 
  private:
   enum class Fetch { kMore, kEnded, kFailed };
@@ -109,6 +124,9 @@ class DelimitedReader {
   int ReadRecordBody();
   void ScanPlain(RecordState& st);
   bool Store(RecordState& st, const char* bytes, std::size_t length);
+  // Gives field `field` the lost characters read up to the read position.
+  // Out of the way of the byte loops: most files lose nothing.
+  [[gnu::cold, gnu::noinline]] void TakeLosses(int field);
   void FinishMultiLineCell(std::string& text) const;
   // Adds bytes to the cell, unless it is already known to be too long to store; a cell that
   // grows past kKeptCellBytes is cut and takes no more bytes until the next cell.
@@ -157,6 +175,11 @@ class DelimitedReader {
   // The cell is cell_ followed by the window's bytes from pendingStart_ to pos_.
   static constexpr std::size_t kNoPending = static_cast<std::size_t>(-1);
   std::size_t pendingStart_ = kNoPending;
+  // Lost characters not yet given to a field, by their offset in the converted input, and
+  // that offset of the window's first byte.
+  std::deque<LostCharacter> losses_;
+  std::size_t windowBase_ = 0;
+  std::vector<std::pair<int, std::uint64_t>> recordLosses_;  // the record's fields that lost
   // Byte classes for the unquoted and the quoted state (plain, lead byte, special).
   unsigned char unquotedClass_[256];
   unsigned char quotedClass_[256];

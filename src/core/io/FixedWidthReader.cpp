@@ -78,6 +78,9 @@ void FixedWidthReader::Close() {
   piece_ = kEmptyText;
   pieceLength_ = 0;
   pos_ = 0;
+  pieceBase_ = 0;
+  losses_.clear();
+  recordLosses_.clear();
 }
 
 int FixedWidthReader::Open(const std::string& path, int skipLines, int encoding, int adoptMark) {
@@ -120,9 +123,14 @@ FixedWidthReader::Fetch FixedWidthReader::FetchPiece() {
     readFailed_ = true;
     return Fetch::kFailed;
   }
+  pieceBase_ += pieceLength_;
+  for (const LostCharacter& lost : file_.PieceLosses()) {
+    losses_.push_back({pieceBase_ + lost.Offset, lost.Code});
+  }
   piece_ = piece;
   pieceLength_ = static_cast<std::size_t>(length);
   pos_ = 0;
+  wideAt_ = 0;
   if (length == 0) {
     inputEnded_ = true;
     skipNextByte_ = dropLeadingLf_ = false;
@@ -190,7 +198,29 @@ int FixedWidthReader::SkipLine() {
   }
 }
 
+std::uint64_t FixedWidthReader::FieldLoss(int index) const {
+  for (const auto& [field, hash] : recordLosses_) {
+    if (field == index) return hash;
+  }
+  return 0;
+}
+
+// Gives field `index` the lost characters read up to the read position; with `index` -1
+// drops them (they were in text no field holds).
+void FixedWidthReader::TakeLosses(int index) {
+  const std::size_t end = pieceBase_ + pos_;
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  bool any = false;
+  while (!losses_.empty() && losses_.front().Offset < end) {
+    hash = (hash ^ losses_.front().Code) * 0x100000001B3ull;
+    any = true;
+    losses_.pop_front();
+  }
+  if (any && index >= 0) recordLosses_.push_back({index, hash | 1});
+}
+
 void FixedWidthReader::StoreCell(int index) {
+  if (!losses_.empty()) TakeLosses(index);
   const int length = StringList::StoreLength(cell_.c_str(), static_cast<int>(cell_.size()));
   if (values_.Set(index, cell_.data(), length) == 0) throw std::bad_alloc();
   fieldCount_ = index + 1;
@@ -219,6 +249,8 @@ int FixedWidthReader::Fail(int code, std::string_view message) {
 }
 
 int FixedWidthReader::ReadRecordBody() {
+  if (!recordLosses_.empty()) recordLosses_.clear();
+  if (!losses_.empty()) TakeLosses(-1);  // skipped lines, bytes beyond the definitions
   const int n = definitions_.Count();
   int j = 0;
   // Bytes still wanted by field j; 64 bits so that no definition length can overflow it.
@@ -257,16 +289,31 @@ int FixedWidthReader::ReadRecordBody() {
     const auto* b = reinterpret_cast<const unsigned char*>(piece_);
     const std::size_t end = pieceLength_;
     std::size_t p = pos_;
-    while (p < end && left > 0) {
-      unsigned char k = kClass[b[p]];
-      if (k == kPlain) {
-        ++p;
-        --left;
-      } else if (k == kLead && p + 1 < end) {
-        p += 2;
-        left -= 2;
-      } else {
-        break;
+    const WidthLog& wider = file_.PieceWidths();
+    if (encoding_ == kEncodingEucJp && !wider.empty()) {
+      // An EUC-JP file is laid out in its own bytes: a character whose EUC-JP form is
+      // longer than its text counts the longer form.
+      while (wideAt_ < wider.size() && wider[wideAt_].Offset < p) ++wideAt_;
+      while (p < end && left > 0) {
+        unsigned char k = kClass[b[p]];
+        if (k == kCr || (k == kLead && p + 1 >= end)) break;
+        if (wideAt_ < wider.size() && wider[wideAt_].Offset == p) left -= wider[wideAt_++].Extra;
+        const std::size_t w = k == kLead ? 2 : 1;
+        p += w;
+        left -= static_cast<long long>(w);
+      }
+    } else {
+      while (p < end && left > 0) {
+        unsigned char k = kClass[b[p]];
+        if (k == kPlain) {
+          ++p;
+          --left;
+        } else if (k == kLead && p + 1 < end) {
+          p += 2;
+          left -= 2;
+        } else {
+          break;
+        }
       }
     }
     cell_.append(piece_ + pos_, p - pos_);

@@ -5,7 +5,9 @@
 // A line is one record; only CR ends it (an LF right after the CR is consumed with it; a
 // lone LF is an ordinary data byte). Fields are cut by byte counts of the Shift-JIS text,
 // after conversion from UTF-16 or UTF-8: a double-byte character counts 2 and is never split,
-// so a definition boundary that falls inside one is an error (kReadStraddle). The bytes of a
+// so a definition boundary that falls inside one is an error (kReadStraddle). An EUC-JP file
+// is cut by its own bytes, as such files are laid out: a half-width katakana counts 2 and a
+// JIS X 0212 kanji 3 (TextFile::PieceWidths). The bytes of a
 // line beyond the last definition are read and ignored. Input arrives through a TextFile as
 // Shift-JIS pieces; the reader treats them as one continuous text and keeps no more of a
 // line than the field being cut, so a line of any length passes through bounded memory.
@@ -24,8 +26,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "io/StringList.h"
 #include "io/TextFile.h"
@@ -108,6 +113,11 @@ class FixedWidthReader {
   // The encoding code in force after Open (a byte-order mark may have replaced the
   // requested one).
   int GetEncoding() const { return encoding_; }
+  // Characters that became '?' since Open (TextFile::LostCount).
+  std::size_t LostCount() const { return file_.LostCount(); }
+  // The hash of the characters field `index` of the record read lost; 0 when it lost none
+  // (as DelimitedReader::FieldLoss).
+  std::uint64_t FieldLoss(int index) const;
 
  private:
   enum class Fetch { kMore, kEnded, kFailed };
@@ -118,6 +128,7 @@ class FixedWidthReader {
   bool ScanToLineEnd();
   void TakeLineEnd();
   void StoreCell(int index);
+  [[gnu::cold, gnu::noinline]] void TakeLosses(int index);
   // Keeps `message` as the failure `code` (a warning) and returns `code`.
   int Fail(int code, std::string_view message);
 
@@ -138,6 +149,12 @@ class FixedWidthReader {
   const char* piece_ = nullptr;
   std::size_t pieceLength_ = 0;
   std::size_t pos_ = 0;
+  // Lost characters not yet given to a field, by their offset in the converted input, and
+  // that offset of the piece's first byte.
+  std::deque<LostCharacter> losses_;
+  std::size_t pieceBase_ = 0;
+  std::size_t wideAt_ = 0;  // the next of the piece's wider EUC-JP characters
+  std::vector<std::pair<int, std::uint64_t>> recordLosses_;
 };
 
 }  // namespace korvel

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io/EncodingDetection.h"
 #include "platform/Codepage.h"
 #include "platform/FileSystem.h"
 
@@ -58,9 +59,16 @@ int TextFile::Open(const std::string& path, int mode, int encoding) {
   mode_ = mode;
   writeFailed_ = false;
   replace_ = true;
-  // Only Shift-JIS, UTF-16 and UTF-8 are ever asked for; any other code (an odd CODE in the
-  // settings file) reads as Shift-JIS. Big-endian UTF-16 comes from its mark alone.
-  encoding_ = encoding == kEncodingUtf16 || encoding == kEncodingUtf8 ? encoding : kEncodingSjis;
+  // Only Shift-JIS, UTF-16, UTF-8, EUC-JP and detection are ever asked for; any other code
+  // (an odd CODE in the settings file) reads as Shift-JIS. Big-endian UTF-16 comes from its
+  // mark or from detection alone.
+  encoding_ = encoding == kEncodingUtf16 || encoding == kEncodingUtf8 ||
+                      encoding == kEncodingEucJp || IsAutoEncoding(encoding)
+                  ? encoding
+                  : kEncodingSjis;
+  lostCount_ = 0;
+  pieceLosses_.clear();
+  pieceWidths_.clear();
   carryLength_ = 0;
   readAheadPos_ = readAheadEnd_ = 0;
   readAheadFailed_ = false;
@@ -192,15 +200,50 @@ int TextFile::CheckBom(bool adopt, int* encoding) {
     carryLength_ = 0;
     if (mark == encoding_) {
       result = 1;
-    } else if (adopt) {
+    } else if (adopt || IsAutoEncoding(encoding_)) {
       encoding_ = mark;
       result = 2;
     } else {
       result = -2;
     }
+  } else if (result == 0 && IsAutoEncoding(encoding_)) {
+    result = Detect();
   }
   if (encoding) *encoding = encoding_;
   return result;
+}
+
+int TextFile::Detect() {
+  // The read-ahead block is filled up to the sample's size, so that the sample is the same
+  // however the system splits its reads; the bytes stay there for the pieces.
+  if (readAhead_.empty()) readAhead_.resize(kReadAheadSize);
+  std::memmove(readAhead_.data(), readAhead_.data() + readAheadPos_, readAheadEnd_ - readAheadPos_);
+  readAheadEnd_ -= readAheadPos_;
+  readAheadPos_ = 0;
+  const std::size_t want = kDetectionBytes - carryLength_;
+  bool ended = false;
+  while (readAheadEnd_ < want && !readAheadFailed_) {
+    ssize_t n =
+        CurrentFileSystem().Read(fd_, readAhead_.data() + readAheadEnd_, want - readAheadEnd_);
+    if (n < 0) {
+      readAheadFailed_ = true;  // shows on the first piece
+    } else if (n == 0) {
+      ended = true;
+      break;
+    } else {
+      readAheadEnd_ += static_cast<std::size_t>(n);
+    }
+  }
+  std::vector<unsigned char> sample(carry_, carry_ + carryLength_);
+  sample.insert(sample.end(), readAhead_.begin(),
+                readAhead_.begin() + static_cast<std::ptrdiff_t>(readAheadEnd_));
+  const int found = DetectEncoding(sample.data(), sample.size(), ended, AutoFallback(encoding_));
+  if (found == kUnreadable) {
+    encoding_ = AutoFallback(encoding_);
+    return -3;
+  }
+  encoding_ = found;
+  return 0;
 }
 
 // The cut walk steps from the start of the piece. Walking all of it for every piece costs
@@ -231,6 +274,15 @@ std::size_t Utf8ResumePoint(const unsigned char* b) {
 unsigned Utf16Unit(const unsigned char* b, std::size_t i, bool bigEndian) {
   return bigEndian ? static_cast<unsigned>(b[i] << 8 | b[i + 1])
                    : static_cast<unsigned>(b[i] | b[i + 1] << 8);
+}
+
+std::size_t EucResumePoint(const unsigned char* b) {
+  // A step jumps over s only from s - 1 (a character of two or three bytes, a quote pair,
+  // an LF taken along) or from s - 2 (a three-byte character).
+  for (std::size_t s = 1017; s >= 2; --s) {
+    if (EucJpCharLength(b[s - 1]) == 1 && b[s - 2] != 0x8F && b[s] != '\n' && b[s] != '"') return s;
+  }
+  return 0;
 }
 
 std::size_t Utf16ResumePoint(const unsigned char* b, bool be) {
@@ -278,6 +330,18 @@ std::size_t FindPieceCut(const unsigned char* b, std::size_t onHand, int encodin
       }
       if (b[pos] == '\n') pos += 1;
     }
+  } else if (encoding == kEncodingEucJp) {
+    pos = EucResumePoint(b);
+    while (pos < 1018) {
+      unsigned char c = b[pos];
+      if (c >= 0x80) {
+        pos += EucJpCharLength(c);
+      } else if ((c == '"' && b[pos + 1] == '"') || b[pos + 1] == '\n') {
+        pos += 2;
+      } else {
+        pos += 1;
+      }
+    }
   } else {
     pos = SjisResumePoint(b);
     while (pos < 1018) {
@@ -315,12 +379,19 @@ const char* TextFile::ReadChunk(int* length) {
   std::memcpy(carry_, piece_ + cut, carryLength_);
   std::memset(piece_ + cut, 0, sizeof piece_ - cut);
 
+  if (!pieceLosses_.empty()) pieceLosses_.clear();
   if (IsUtf16(encoding_)) {
     converted_.clear();
-    Utf16BytesToCp932(piece_, cut, encoding_ == kEncodingUtf16Be, converted_);
+    lostCount_ +=
+        Utf16BytesToCp932(piece_, cut, encoding_ == kEncodingUtf16Be, converted_, &pieceLosses_);
   } else if (encoding_ == kEncodingUtf8) {
     converted_.clear();
-    Utf8ToCp932(reinterpret_cast<const char*>(piece_), cut, converted_);
+    lostCount_ +=
+        Utf8ToCp932(reinterpret_cast<const char*>(piece_), cut, converted_, &pieceLosses_);
+  } else if (encoding_ == kEncodingEucJp) {
+    converted_.clear();
+    pieceWidths_.clear();
+    lostCount_ += EucJpToCp932(piece_, cut, converted_, &pieceLosses_, &pieceWidths_);
   } else {
     if (length) *length = static_cast<int>(cut);
     return reinterpret_cast<const char*>(piece_);

@@ -3,9 +3,15 @@
 // check and the delivery of an input file as Shift-JIS pieces.
 //
 // A piece holds at most 1024 bytes of the file before conversion. Pieces are cut so that
-// no double-byte character, UTF-8 sequence, surrogate pair, doubled quote or CR LF pair is
-// split, and never just before a TAB or a line break. UTF-16 (either byte order) and UTF-8
-// are converted to CP932 piece by piece (platform/Codepage.h).
+// no double-byte character, UTF-8 or EUC-JP sequence, surrogate pair, doubled quote or CR LF
+// pair is split, and never just before a TAB or a line break. UTF-16 (either byte order),
+// UTF-8 and EUC-JP are converted to CP932 piece by piece (platform/Codepage.h); the
+// characters that became '?' on the way are counted (LostCount) and, for the last piece,
+// logged (PieceLosses).
+//
+// An input file opened with an AutoEncoding request gets its encoding in CheckBom: from its
+// byte-order mark, whatever the adopt flag says, else by DetectEncoding
+// (io/EncodingDetection.h) over its first 64 KiB.
 //
 // Calling order for input files: Open (mode 0), CheckBom once, ReadChunk until it returns
 // the empty text, Close. All file access goes through platform/FileSystem.h.
@@ -14,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Codepage.h"
 #include "platform/Progress.h"
 #include "platform/Prompter.h"
 #include "platform/Status.h"
@@ -41,7 +48,8 @@ class TextFile {
   // 0 opened; -1 the file cannot be opened (for reading: it is not a regular file, such as a
   // folder, FIFO or device, judged before anything is read; or the mode is unknown);
   // -2 a file is already open on this object (it stays open). Empties the carry and
-  // remembers `encoding`.
+  // remembers `encoding` (Shift-JIS, UTF-16, UTF-8, EUC-JP or an AutoEncoding request;
+  // any other code reads as Shift-JIS).
   [[nodiscard]] int Open(const std::string& path, int mode, int encoding);
   // Frees the conversion buffers and closes the file, if one is open. 0, or -1 when the
   // system reports a failed close.
@@ -73,6 +81,8 @@ class TextFile {
   //   0 no mark (the bytes read stay as data); 1 a mark of the requested encoding;
   //   2 a mark of another encoding, adopted (`adopt`); -2 a mark of another encoding, not
   //   adopted. `*encoding` receives the encoding in force afterwards.
+  // Under an AutoEncoding request a mark is always adopted (2), and without one the
+  // detected encoding takes over (0); a binary file gives -3.
   [[nodiscard]] int CheckBom(bool adopt, int* encoding);
 
   // The next piece as Shift-JIS text, NUL-terminated, its length in `*length`; the empty
@@ -82,6 +92,12 @@ class TextFile {
   const char* ReadChunk(int* length);
 
   int GetEncoding() const { return encoding_; }
+  // Characters that became '?' in the pieces delivered since Open.
+  std::size_t LostCount() const { return lostCount_; }
+  // Where in the last piece (offsets into its text) each of its lost characters went.
+  const LossLog& PieceLosses() const { return pieceLosses_; }
+  // EUC-JP: the characters of the last piece whose EUC-JP form is longer than their text.
+  const WidthLog& PieceWidths() const { return pieceWidths_; }
 
   // Reports the reading of a file opened from now on as input `input` of `progress` (not
   // owned; null for none): its size at Open, each block read, and a read asked for once
@@ -94,6 +110,8 @@ class TextFile {
   }
 
  private:
+  // Under an AutoEncoding request: judges the first bytes after the carry.
+  int Detect();
   // Reads up to `count` bytes through the read-ahead buffer; -1 on failure.
   long Fill(unsigned char* dst, std::size_t count);
 
@@ -108,6 +126,9 @@ class TextFile {
   std::size_t carryLength_ = 0;
   unsigned char piece_[kPieceSize + 16];
   std::string converted_;
+  std::size_t lostCount_ = 0;
+  LossLog pieceLosses_;
+  WidthLog pieceWidths_;
   // The operating system is asked for large blocks; pieces are served from them.
   std::vector<unsigned char> readAhead_;
   std::size_t readAheadPos_ = 0;

@@ -113,12 +113,20 @@ const Tables& GetTables() {
   return *tables;
 }
 
-inline void AppendCp932(const Tables& t, std::uint32_t codePoint, std::string& out) {
+// Notes a '?' just written to `out` in place of `code`.
+inline void Lose(std::string& out, std::uint32_t code, std::size_t& lost, LossLog* log) {
+  ++lost;
+  if (log) log->push_back({out.size() - 1, code});
+}
+
+inline void AppendCp932(const Tables& t, std::uint32_t codePoint, std::string& out,
+                        std::size_t& lost, LossLog* log) {
   std::uint16_t c = codePoint < 0x10000 ? t.toCp932[codePoint] : 0;
   if (codePoint == 0) {
     out.push_back('\0');
   } else if (c == 0) {
     out.push_back('?');
+    Lose(out, codePoint, lost, log);
   } else if (c < 0x100) {
     out.push_back(static_cast<char>(c));
   } else {
@@ -127,10 +135,73 @@ inline void AppendCp932(const Tables& t, std::uint32_t codePoint, std::string& o
   }
 }
 
+// EUC-JP towards Unicode, by the two bytes after the lead (A1-FE each): JIS X 0208 at
+// (lead - 0xA1) * 94 + (trail - 0xA1), JIS X 0212 (after 8F) likewise; the half-width
+// katakana (8E A1-DF) by their second byte. 0xFFFD where iconv knows no character.
+struct EucTables {
+  std::array<char16_t, 94 * 94> jis0208{};
+  std::array<char16_t, 94 * 94> jis0212{};
+  std::array<char16_t, 0x3F> kana{};
+};
+
+char16_t IconvBytesToUnicode(iconv_t cd, const unsigned char* bytes, std::size_t n) {
+  char in[4] = {};
+  for (std::size_t i = 0; i < n; ++i) in[i] = static_cast<char>(bytes[i]);
+  char out[8];
+  char* inp = in;
+  char* outp = out;
+  std::size_t inLeft = n;
+  std::size_t outLeft = sizeof out;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0 ||
+      sizeof out - outLeft != 2) {
+    return kReplacement;
+  }
+  return static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
+                               static_cast<unsigned char>(out[1]) << 8);
+}
+
+std::unique_ptr<EucTables> BuildEucTables() {
+  auto t = std::make_unique<EucTables>();
+  t->jis0208.fill(kReplacement);
+  t->jis0212.fill(kReplacement);
+  t->kana.fill(kReplacement);
+  iconv_t cd = iconv_open("UTF-16LE", "EUC-JP-MS");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return t;  // EUC-JP then passes ASCII only
+  unsigned char b[3];
+  for (unsigned row = 0; row < 94; ++row) {
+    for (unsigned cell = 0; cell < 94; ++cell) {
+      b[0] = static_cast<unsigned char>(0xA1 + row);
+      b[1] = static_cast<unsigned char>(0xA1 + cell);
+      t->jis0208[row * 94 + cell] = IconvBytesToUnicode(cd, b, 2);
+      b[0] = 0x8F;
+      b[1] = static_cast<unsigned char>(0xA1 + row);
+      b[2] = static_cast<unsigned char>(0xA1 + cell);
+      t->jis0212[row * 94 + cell] = IconvBytesToUnicode(cd, b, 3);
+    }
+  }
+  for (unsigned k = 0; k < t->kana.size(); ++k) {
+    b[0] = 0x8E;
+    b[1] = static_cast<unsigned char>(0xA1 + k);
+    t->kana[k] = IconvBytesToUnicode(cd, b, 2);
+  }
+  iconv_close(cd);
+  return t;
+}
+
+// Built on the first EUC-JP file only: most runs never read one.
+const EucTables& GetEucTables() {
+  static const std::unique_ptr<EucTables> tables = BuildEucTables();
+  return *tables;
+}
+
+constexpr bool IsEucByte(unsigned char c) { return c >= 0xA1 && c <= 0xFE; }
+
 }  // namespace
 
-void Utf8ToCp932(const char* text, std::size_t n, std::string& out) {
+std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossLog* log) {
   const Tables& t = GetTables();
+  std::size_t lost = 0;
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   const unsigned char* end = p + n;
   out.reserve(out.size() + n);
@@ -152,6 +223,7 @@ void Utf8ToCp932(const char* text, std::size_t n, std::string& out) {
       len = 4, cp = c & 0x07, min = 0x10000;
     } else {
       out.push_back('?');  // a stray continuation byte or a byte no UTF-8 text holds
+      Lose(out, kBrokenSequence + c, lost, log);
       ++p;
       continue;
     }
@@ -159,12 +231,14 @@ void Utf8ToCp932(const char* text, std::size_t n, std::string& out) {
     for (; i < len && p + i < end && (p[i] & 0xC0) == 0x80; ++i) cp = cp << 6 | (p[i] & 0x3F);
     if (i < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       out.push_back('?');  // a broken sequence counts as one invalid character up to its break
+      Lose(out, kBrokenSequence + c, lost, log);
       p += i;
       continue;
     }
-    AppendCp932(t, cp, out);
+    AppendCp932(t, cp, out, lost, log);
     p += len;
   }
+  return lost;
 }
 
 std::string Utf8ToCp932(std::string_view utf8) {
@@ -173,8 +247,10 @@ std::string Utf8ToCp932(std::string_view utf8) {
   return out;
 }
 
-void Utf16BytesToCp932(const unsigned char* p, std::size_t n, bool bigEndian, std::string& out) {
+std::size_t Utf16BytesToCp932(const unsigned char* p, std::size_t n, bool bigEndian,
+                              std::string& out, LossLog* log) {
   const Tables& t = GetTables();
+  std::size_t lost = 0;
   out.reserve(out.size() + n);
   auto unitAt = [&](std::size_t i) -> char16_t {
     return bigEndian ? static_cast<char16_t>(p[i] << 8 | p[i + 1])
@@ -187,17 +263,68 @@ void Utf16BytesToCp932(const unsigned char* p, std::size_t n, bool bigEndian, st
       char16_t low = unitAt(i + 2);
       if (low >= 0xDC00 && low <= 0xDFFF) {
         out.push_back('?');  // outside the basic plane: no CP932 form
+        Lose(out, 0x10000 + ((u - 0xD800u) << 10 | (low - 0xDC00u)), lost, log);
         i += 2;
         continue;
       }
     }
     if (u >= 0xD800 && u <= 0xDFFF) {
       out.push_back('?');
+      Lose(out, u, lost, log);
       continue;
     }
-    AppendCp932(t, u, out);
+    AppendCp932(t, u, out, lost, log);
   }
-  if (i < n) out.push_back('?');
+  if (i < n) {
+    out.push_back('?');
+    Lose(out, kBrokenSequence + p[i], lost, log);
+  }
+  return lost;
+}
+
+std::size_t EucJpToCp932(const unsigned char* p, std::size_t n, std::string& out, LossLog* log,
+                         WidthLog* widths) {
+  const Tables& t = GetTables();
+  const EucTables& e = GetEucTables();
+  std::size_t lost = 0;
+  out.reserve(out.size() + n);
+  std::size_t i = 0;
+  while (i < n) {
+    unsigned char c = p[i];
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      ++i;
+      continue;
+    }
+    char16_t u = kReplacement;
+    std::size_t len = 1;
+    const std::size_t start = out.size();
+    if (c == 0x8E && i + 1 < n && p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
+      u = e.kana[p[i + 1] - 0xA1];
+      len = 2;
+    } else if (c == 0x8F && i + 2 < n && IsEucByte(p[i + 1]) && IsEucByte(p[i + 2])) {
+      u = e.jis0212[(p[i + 1] - 0xA1) * 94 + (p[i + 2] - 0xA1)];
+      len = 3;
+    } else if (IsEucByte(c) && i + 1 < n && IsEucByte(p[i + 1])) {
+      u = e.jis0208[(c - 0xA1) * 94 + (p[i + 1] - 0xA1)];
+      len = 2;
+    }
+    if (u == kReplacement) {
+      // An undefined code is one lost character; a lead without its followers stands alone
+      // and what follows it is read again.
+      std::uint32_t bytes = 0;
+      for (std::size_t k = 0; k < len; ++k) bytes = bytes << 8 | p[i + k];
+      out.push_back('?');
+      Lose(out, kBrokenSequence + bytes, lost, log);
+    } else {
+      AppendCp932(t, u, out, lost, log);
+    }
+    if (widths && len > out.size() - start) {
+      widths->push_back({start, static_cast<std::uint32_t>(len - (out.size() - start))});
+    }
+    i += len;
+  }
+  return lost;
 }
 
 std::string Utf16ToCp932(std::u16string_view text) {

@@ -44,6 +44,10 @@ void SettingsStore::LoadSettings() {
   // An unreadable file gives the defaults, as a missing one does.
   (void)ini.Load(MakePath(kSettingsFile));
   encoding_ = ini.GetInt("MOZI", "CODE", 0);
+  const std::string extended = ini.GetString("MOZI", "CODE_EX", "");
+  extended_ = extended == "auto"    ? Extended::kAuto
+              : extended == "eucjp" ? Extended::kEucJp
+                                    : Extended::kNone;
   detectBom_ = ini.GetInt("MOZI", "BOM", 1) != 0;
   tabOldType_ = ini.GetInt("ETC", "TAB_OLDTYPE", 0);
   newlineMode_ = ini.GetInt("ETC", "RET_M_IDX", 0);
@@ -62,7 +66,7 @@ void SettingsStore::AddRecent(const RecentEntry& entry) {
 }
 
 SettingsStore::Values SettingsStore::Current() const {
-  return {encoding_, detectBom_, tabOldType_, newlineMode_, numberTolerance_};
+  return {encoding_, extended_, detectBom_, tabOldType_, newlineMode_, numberTolerance_};
 }
 
 DecimalNumber SettingsStore::NumberTolerance() const {
@@ -76,6 +80,34 @@ bool SettingsStore::SetNumberTolerance(std::string_view text) {
   if (!ParseTolerance(text, &tolerance)) return false;
   numberTolerance_.assign(text);
   return true;
+}
+
+int SettingsStore::GetReadingEncoding() const {
+  // CODE keeps the encodings older programs know; a stored number that happens to be one of
+  // the inner codes is one of those unknown numbers, read as Shift-JIS.
+  const int code =
+      encoding_ == kEncodingEucJp || IsAutoEncoding(encoding_) ? kEncodingSjis : encoding_;
+  switch (extended_) {
+    case Extended::kAuto:
+      return AutoEncoding(code);
+    case Extended::kEucJp:
+      return kEncodingEucJp;
+    default:
+      return code;
+  }
+}
+
+void SettingsStore::SetReadingEncoding(int encoding) {
+  if (encoding == GetReadingEncoding()) return;
+  if (encoding == kEncodingEucJp) {
+    encoding_ = kEncodingSjis;
+    extended_ = Extended::kEucJp;
+  } else if (IsAutoEncoding(encoding)) {
+    encoding_ = kEncodingSjis;
+    extended_ = Extended::kAuto;
+  } else {
+    SetEncoding(encoding);
+  }
 }
 
 bool SettingsStore::SaveSettings() {
@@ -92,6 +124,14 @@ bool SettingsStore::SaveSettings() {
   std::vector<RecentEntry> merged;
   const bool saved = UpdateIniFile(path, [&](IniFile& ini) {
     put(ini, "MOZI", "CODE", std::to_string(now.encoding), now.encoding != loaded_.encoding);
+    // CODE_EX appears only once an extended choice was made; leaving it again empties it.
+    const char* codeEx = now.extended == Extended::kAuto    ? "auto"
+                         : now.extended == Extended::kEucJp ? "eucjp"
+                                                            : "";
+    if (now.extended != loaded_.extended &&
+        (now.extended != Extended::kNone || ini.HasKey("MOZI", "CODE_EX"))) {
+      (void)ini.SetString("MOZI", "CODE_EX", codeEx);
+    }
     put(ini, "MOZI", "BOM", now.detectBom ? "1" : "0", now.detectBom != loaded_.detectBom);
     put(ini, "ETC", "TAB_OLDTYPE", std::to_string(now.tabOldType),
         now.tabOldType != loaded_.tabOldType);

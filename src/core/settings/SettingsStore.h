@@ -13,6 +13,10 @@
 //
 // korvel.ini:
 //   [MOZI] CODE        Encoding     decimal integer, default 0
+//          CODE_EX     Encoding     "auto" (自動判定) or "eucjp"; when present it overrides
+//                                   CODE, which such a choice writes as 0 so that an older
+//                                   program reads the file as Shift-JIS. Written only when
+//                                   the choice is or was one of these ("" after it).
 //          BOM         DetectBom    "1" or "0" (any integer but 0 reads as true), default 1
 //   [ETC]  TAB_OLDTYPE TabOldType   decimal integer, default 0
 //          RET_M_IDX   NewlineMode  decimal integer, default 0
@@ -20,7 +24,8 @@
 //                      ParseTolerance), CP932 text as typed, default "0"
 // A missing file, a missing key or a value that is not a whole integer (NUM_TOL: not a
 // tolerance) gives the default; values are otherwise taken as stored (an unknown CODE reads
-// as Shift-JIS wherever files are read, an unknown RET_M_IDX as mode 0). NUM_TOL is written
+// as Shift-JIS wherever files are read, an unknown RET_M_IDX as mode 0; a CODE that is one of
+// the program's inner codes for EUC-JP or detection reads as Shift-JIS). NUM_TOL is written
 // only once this program has changed it, so that a file of a program that never set a
 // tolerance stays as it was.
 //   [WINDOW], [RECENT]  the main window's place and the recently compared pairs
@@ -76,8 +81,18 @@ class SettingsStore {
   // SaveSettings.
   std::string SaveRefusal() const;
 
+  // CODE as stored (SetEncoding also drops an extended choice).
   int GetEncoding() const { return encoding_; }
-  void SetEncoding(int encoding) { encoding_ = encoding; }
+  void SetEncoding(int encoding) {
+    encoding_ = encoding;
+    extended_ = Extended::kNone;
+  }
+  // The encoding to read with, as the readers take it: kEncodingEucJp, AutoEncoding(CODE)
+  // for 自動判定, else CODE (a CODE that is one of those inner codes reads as Shift-JIS).
+  int GetReadingEncoding() const;
+  // Takes a reading encoding back: EUC-JP and 自動判定 keep CODE at 0 and name themselves in
+  // CODE_EX; any other code is CODE. The code GetReadingEncoding gives changes nothing.
+  void SetReadingEncoding(int encoding);
   bool GetDetectBom() const { return detectBom_; }
   void SetDetectBom(bool detectBom) { detectBom_ = detectBom; }
   int GetTabOldType() const { return tabOldType_; }
@@ -119,8 +134,10 @@ class SettingsStore {
   FixedWidthReader& FixReader();
 
  private:
+  enum class Extended { kNone, kAuto, kEucJp };
   struct Values {
     int encoding = 0;
+    Extended extended = Extended::kNone;
     bool detectBom = true;
     int tabOldType = 0;
     int newlineMode = 0;
@@ -135,6 +152,7 @@ class SettingsStore {
   std::string helpFolder_;
   std::string path_;
   int encoding_ = 0;
+  Extended extended_ = Extended::kNone;
   bool detectBom_ = true;
   int tabOldType_ = 0;
   int newlineMode_ = 0;

@@ -20,12 +20,16 @@ namespace {
 int EncodingItem(int code) {
   if (code == kEncodingUtf16) return 1;
   if (code == kEncodingUtf8) return 2;
+  if (code == kEncodingEucJp) return 3;
+  if (IsAutoEncoding(code)) return 4;
   return 0;
 }
 
 int EncodingOfItem(int item) {
   if (item == 1) return kEncodingUtf16;
   if (item == 2) return kEncodingUtf8;
+  if (item == 3) return kEncodingEucJp;
+  if (item == 4) return kEncodingAuto;
   return kEncodingSjis;
 }
 
@@ -44,7 +48,7 @@ void OptionsDialog::CreateControls() {
   label4->adjustSize();
 
   cbo_MoziCode_ = PlaceControl<QComboBox>(this, "cbo_MoziCode", {88, 28, 113, 20});
-  cbo_MoziCode_->addItems({Q("SHIFT-JIS"), Q("UTF-16"), Q("UTF-8")});
+  cbo_MoziCode_->addItems({Q("SHIFT-JIS"), Q("UTF-16"), Q("UTF-8"), Q("EUC-JP"), Q("自動判定")});
 
   chk_Bom_ = PlaceControl<QCheckBox>(this, "chk_Bom", {208, 32, 153, 17});
   chk_Bom_->setText(Q("UnicodeのBOM自動認識"));
@@ -116,7 +120,10 @@ void OptionsDialog::cmd_OkClick() {
     return;
   }
   (void)global_.SetNumberTolerance(tolerance);
-  if (!encodingLocked_) chosenEncoding_ = EncodingOfItem(cbo_MoziCode_->currentIndex());
+  // 自動判定 left as it was keeps the caller's request, whose fallback may be another CODE.
+  const int item = cbo_MoziCode_->currentIndex();
+  const bool keptAuto = IsAutoEncoding(chosenEncoding_) && item == EncodingItem(chosenEncoding_);
+  if (!encodingLocked_ && !keptAuto) chosenEncoding_ = EncodingOfItem(item);
   chosenBom_ = chk_Bom_->isChecked();
   global_.SetTabOldType(chk_TabOldType_->isChecked() ? 1 : 0);
   global_.SetNewlineMode(std::max(0, cbo_RetMoziIndex_->currentIndex()));

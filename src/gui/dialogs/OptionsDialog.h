@@ -31,7 +31,8 @@ class OptionsDialog : public QDialog {
   // `global` is not owned and must outlive the dialog.
   explicit OptionsDialog(SettingsStore& global, QWidget* parent = nullptr);
 
-  // `code` is an encoding code (0, 10, 15; anything else shows as Shift-JIS). When `locked`
+  // `code` is an encoding code (0, 10, 15, kEncodingEucJp (EUC-JP) or an AutoEncoding
+  // request (自動判定); anything else shows as Shift-JIS). When `locked`
   // (the inputs come from the clipboard) the box shows "SHIFT-JIS", disabled, and OK hands
   // `code` back unchanged.
   void SetEncodingChoice(int code, bool locked);

@@ -105,7 +105,7 @@ MainWindow::MainWindow(QWidget* parent)
       global_(std::make_unique<SettingsStore>(&WindowPrompter())),
       gridFont_(GridFontFor()) {
   global_->LoadSettings();
-  session_->EditSettings().Encoding = global_->GetEncoding();
+  session_->EditSettings().Encoding = global_->GetReadingEncoding();
   session_->EditSettings().DetectBom = global_->GetDetectBom();
   openHelpPage_ = [this](const std::string& path) { OpenHelpPage(path, this); };
   QFont windowFont(Q("Noto Sans CJK JP"));
@@ -463,8 +463,8 @@ void MainWindow::CreateStatusBar() {
 // ---- Caption, status bar ------------------------------------------------------------------
 
 void MainWindow::SetCaption(const std::string& status) {
-  setWindowTitle(ToQString(BuildCaption(status, session_->ResultPath(Side::kLeft),
-                                        session_->ResultPath(Side::kRight))));
+  setWindowTitle(ToQString(
+      BuildCaption(status, session_->ResultPath(Side::kLeft), session_->ResultPath(Side::kRight))));
 }
 
 void MainWindow::ShowEncodings(int encodingL, int encodingR) {
@@ -696,7 +696,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   timer_->stop();
   // Only the reading choices outlive the program; a failed write is not reported, but a
   // program with no folder for its settings says so, once.
-  global_->SetEncoding(session_->Settings().Encoding);
+  global_->SetReadingEncoding(session_->Settings().Encoding);
   global_->SetDetectBom(session_->Settings().DetectBom);
   // A maximised window comes back at its normal size, not covering the screen for good.
   const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : QRect(pos(), size());
@@ -809,8 +809,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
     ShowEmptyResult();
     return result.Code();
   }
-  columns_.Measure(session_->Fields(), session_->LeftTable(), charWidth_,
-                   &session_->RightTable());
+  columns_.Measure(session_->Fields(), session_->LeftTable(), charWidth_, &session_->RightTable());
   ResetCursor();
   ResetSplit();
   SetSummary(session_->SummaryText() + session_->DuplicateKeyText());

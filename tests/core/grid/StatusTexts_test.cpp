@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "platform/Codepage.h"
 
 namespace korvel {
 namespace {
@@ -20,6 +21,9 @@ TEST(StatusTexts, EncodingsPanel) {
   EXPECT_EQ(EncodingsText(0, 15), "SJS/U8");
   EXPECT_EQ(EncodingsText(10, 0), "U16/SJS");
   EXPECT_EQ(EncodingsText(11, 10), "U16B/U16");
+  EXPECT_EQ(EncodingsText(kEncodingEucJp, kEncodingEucJp), "EUC-JP");
+  EXPECT_EQ(EncodingsText(kEncodingEucJp, 15), "EUC/U8");
+  EXPECT_EQ(EncodingsText(0, kEncodingEucJp), "SJS/EUC");
 }
 
 TEST(StatusTexts, DetailStatus) {

@@ -249,6 +249,53 @@ TEST(SettingsStoreTest, HelpPageIsLookedForInTheProgramFolder) {
   EXPECT_TRUE(notes.Entries().empty());
 }
 
+// CODE keeps 0, 10 and 15 for older programs; 自動判定 and EUC-JP write CODE=0 and name
+// themselves in CODE_EX, which overrides CODE when present. Each row: the file as found,
+// the reading encoding it gives, the choice made, and the [MOZI] section saved.
+TEST(SettingsStoreTest, ExtendedEncodingChoicesLiveInCodeEx) {
+  struct Case {
+    const char* name;
+    const char* found;
+    int reading;
+    int chosen;
+    const char* saved;
+  } cases[] = {
+      {"older file, no choice", "CODE=15\r\n", kEncodingUtf8, kEncodingUtf8,
+       "CODE=15\r\nBOM=1\r\n"},
+      {"older file, EUC-JP chosen", "CODE=15\r\n", kEncodingUtf8, kEncodingEucJp,
+       "CODE=0\r\nCODE_EX=eucjp\r\nBOM=1\r\n"},
+      {"older file, 自動判定 chosen", "CODE=10\r\n", kEncodingUtf16, kEncodingAuto,
+       "CODE=0\r\nCODE_EX=auto\r\nBOM=1\r\n"},
+      {"CODE_EX overrides CODE", "CODE=15\r\nCODE_EX=eucjp\r\n", kEncodingEucJp, kEncodingEucJp,
+       "CODE=15\r\nCODE_EX=eucjp\r\nBOM=1\r\n"},
+      {"自動判定 keeps CODE as its fallback", "CODE=15\r\nCODE_EX=auto\r\n",
+       AutoEncoding(kEncodingUtf8), AutoEncoding(kEncodingUtf8),
+       "CODE=15\r\nCODE_EX=auto\r\nBOM=1\r\n"},
+      {"leaving 自動判定 empties CODE_EX", "CODE=0\r\nCODE_EX=auto\r\n", kEncodingAuto,
+       kEncodingUtf8, "CODE=15\r\nCODE_EX=\r\nBOM=1\r\n"},
+      {"an unknown CODE_EX is no choice", "CODE=10\r\nCODE_EX=jis\r\n", kEncodingUtf16,
+       kEncodingUtf16, "CODE=10\r\nCODE_EX=jis\r\nBOM=1\r\n"},
+      {"a CODE equal to an inner code reads as Shift-JIS", "CODE=20\r\n", kEncodingSjis,
+       kEncodingSjis, "CODE=20\r\nBOM=1\r\n"},
+  };
+  for (const Case& c : cases) {
+    TempDir home;
+    ScopedHome scope(home.Path());
+    home.Write("korvel.ini", std::string("[MOZI]\r\n") + c.found);
+    SettingsStore global;
+    global.LoadSettings();
+    EXPECT_EQ(global.GetReadingEncoding(), c.reading) << c.name;
+    global.SetReadingEncoding(c.chosen);
+    ASSERT_TRUE(global.SaveSettings()) << c.name;
+    EXPECT_EQ(ReadFileBytes(home.File("korvel.ini")),
+              std::string("[MOZI]\r\n") + c.saved + "[ETC]\r\nTAB_OLDTYPE=0\r\nRET_M_IDX=0\r\n")
+        << c.name;
+    SettingsStore again;
+    again.LoadSettings();
+    EXPECT_EQ(again.GetReadingEncoding(), c.chosen) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace korvel
 

@@ -7,10 +7,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cstdlib>
 #include <memory>
 
 #include "TestUtil.h"
 #include "gui/GuiTest.h"
+#include "platform/Codepage.h"
 #include "platform/Notifier.h"
 #include "qt/QtNotifier.h"
 #include "qt/QtText.h"
@@ -223,6 +225,40 @@ class OptionDialogTest : public QObject {
         QVERIFY(!dialog.Accepted());
         QCOMPARE(global.GetNumberTolerance(), std::string("0.25"));
       }
+    }
+  }
+
+  // The two new choices, picked with the keyboard from the item before them: each item's
+  // code comes back on OK, and a 自動判定 preset over another CODE keeps its fallback.
+  void EucJpAndAutoDetectionAreChosenByKeys() {
+    struct Row {
+      int preset;
+      int downs;
+      QString shown;
+      int chosen;
+    };
+    const Row rows[] = {
+        {15, 1, Q("EUC-JP"), korvel::kEncodingEucJp},
+        {15, 2, Q("自動判定"), korvel::kEncodingAuto},
+        {korvel::kEncodingEucJp, 0, Q("EUC-JP"), korvel::kEncodingEucJp},
+        {korvel::AutoEncoding(15), 0, Q("自動判定"), korvel::AutoEncoding(15)},
+        {korvel::AutoEncoding(15), 1, Q("自動判定"), korvel::AutoEncoding(15)},  // last item
+        {korvel::kEncodingAuto, -4, Q("SHIFT-JIS"), 0},
+    };
+    for (const Row& row : rows) {
+      korvel::SettingsStore global;
+      korvel::OptionsDialog dialog(global);
+      dialog.SetEncodingChoice(row.preset, false);
+      dialog.show();
+      auto* code = Child<QComboBox>(&dialog, "cbo_MoziCode");
+      code->setFocus();
+      for (int i = 0; i < std::abs(row.downs); ++i) {
+        QTest::keyClick(code, row.downs > 0 ? Qt::Key_Down : Qt::Key_Up);
+      }
+      QCOMPARE(code->currentText(), row.shown);
+      Click(Child<QPushButton>(&dialog, "cmd_Ok"));
+      QVERIFY(dialog.Accepted());
+      QCOMPARE(dialog.ChosenEncoding(), row.chosen);
     }
   }
 
