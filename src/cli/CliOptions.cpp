@@ -364,13 +364,16 @@ std::string UsageText() {
                               固定長 (既定: csv)
   --delimiter C               --kind other の区切り文字 (1バイト, 既定: |)
   --header                    先頭行フィールド (先頭行に項目名がある)
-  --encoding sjis|utf16|utf8  文字コード (既定: 設定ファイルの CODE, なければ sjis)
+  --match-names               項目名で対応付け (--header と共に; 固定長には指定できない)
+  --encoding sjis|utf16|utf8|eucjp|auto
+                              文字コード (auto: ファイル毎に自動判定; 既定: 設定ファイルの
+                              CODE と CODE_EX, なければ sjis)
   --no-bom                    他の文字コードを示すBOMを採用しない
   --tab-old                   TAB区切りファイルをCSVの規則で読む
   --newline 0|1|2             引用符内の改行の置換: 0 なし, 1 全角空白, 2 ¶
   --fixed-def FILE            固定長の定義ファイル (項目名 TAB サイズ の行; --kind fixed で必須)
 
-項目の指定 (N はフィールド番号, 1から):
+項目の指定 (N はフィールド番号, 1から; --header か固定長なら項目名も可):
   --key N[:num]               連携キー (最大6個; :num で数値として比較・整列)
   --ignore-spaces N[,N...]    半角・全角の空白を除いて比較 (SPC除く)
   --not-compared N[,N...]     比較しない (不要)
