@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CliFixture.h"
 #include "FaultyFileSystem.h"
 #include "TestUtil.h"
 #include "cli/CliRun.h"
@@ -21,37 +22,14 @@ namespace {
 
 const std::string kSamples = std::string(KORVEL_SOURCE_DIR) + "/samples/";
 
-class CliReportTest : public ::testing::Test {
+class CliReportTest : public CliFixture {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("KORVEL_HOME");
-    if (old) oldHome_ = old;
-    hadHome_ = old != nullptr;
-    ::setenv("KORVEL_HOME", home_.Path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadHome_) {
-      ::setenv("KORVEL_HOME", oldHome_.c_str(), 1);
-    } else {
-      ::unsetenv("KORVEL_HOME");
-    }
-  }
+  // The options before the two samples.
   int Run(std::vector<std::string> args) {
-    out_.str("");
-    err_.str("");
-    notifier_.Clear();
     args.push_back(kSamples + "staff_old_sjis.csv");
     args.push_back(kSamples + "staff_new_utf8bom.csv");
-    return RunCli(args, out_, err_, notifier_);
+    return RunArgs(args);
   }
-
-  test::TempDir home_;
-  test::TempDir dir_;
-  std::ostringstream out_;
-  std::ostringstream err_;
-  RecordingNotifier notifier_;
-  std::string oldHome_;
-  bool hadHome_ = false;
 };
 
 const char kSummary[] = "左総数:7件 右総数:8件 相違レコード数:4件 左のみ:0件 右のみ:1件\n";

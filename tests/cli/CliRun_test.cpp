@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "CliFixture.h"
 #include "TestUtil.h"
 #include "platform/Codepage.h"
 #include "platform/Notifier.h"
@@ -16,39 +17,9 @@ namespace {
 using test::Cat;
 using test::S;
 
-class CliRunTest : public ::testing::Test {
+class CliRunTest : public CliFixture {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("KORVEL_HOME");
-    if (old) oldHome_ = old;
-    hadHome_ = old != nullptr;
-    ::setenv("KORVEL_HOME", home_.Path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadHome_) {
-      ::setenv("KORVEL_HOME", oldHome_.c_str(), 1);
-    } else {
-      ::unsetenv("KORVEL_HOME");
-    }
-  }
-
-  int Run(std::vector<std::string> args) {
-    out_.str("");
-    err_.str("");
-    notifier_.Clear();
-    return RunCli(args, out_, err_, notifier_);
-  }
-  std::string Out() const { return out_.str(); }
-  std::string Err() const { return err_.str(); }
-  std::vector<std::string> Messages() const { return notifier_.Texts(); }
-
-  test::TempDir home_;
-  test::TempDir dir_;
-  std::ostringstream out_;
-  std::ostringstream err_;
-  RecordingNotifier notifier_;
-  std::string oldHome_;
-  bool hadHome_ = false;
+  int Run(const std::vector<std::string>& args) { return RunArgs(args); }
 };
 
 const char kSummaryPrefix[] = "左総数:";

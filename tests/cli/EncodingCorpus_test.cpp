@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "CliFixture.h"
 #include "TestUtil.h"
 #include "cli/CliRun.h"
 #include "io/DelimitedReader.h"
@@ -75,28 +76,9 @@ std::string HalfWidthContent(int lines) {
   return text;
 }
 
-class EncodingCorpusTest : public ::testing::Test {
+class EncodingCorpusTest : public CliFixture {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("KORVEL_HOME");
-    if (old) oldHome_ = old;
-    hadHome_ = old != nullptr;
-    ::setenv("KORVEL_HOME", home_.Path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadHome_) {
-      ::setenv("KORVEL_HOME", oldHome_.c_str(), 1);
-    } else {
-      ::unsetenv("KORVEL_HOME");
-    }
-  }
-
-  int Run(std::vector<std::string> args) {
-    out_.str("");
-    err_.str("");
-    notifier_.Clear();
-    return RunCli(args, out_, err_, notifier_);
-  }
+  int Run(const std::vector<std::string>& args) { return RunArgs(args); }
 
   // Writes `utf8` in every form; the paths in kForms order.
   std::vector<std::string> WriteForms(const std::string& stem, const std::string& utf8) {
@@ -114,14 +96,6 @@ class EncodingCorpusTest : public ::testing::Test {
     if (csv.Open(path, 1, kEncodingAuto, 1) != 0) return -100;
     return csv.GetEncoding();
   }
-
-  test::TempDir home_;
-  test::TempDir dir_;
-  std::ostringstream out_;
-  std::ostringstream err_;
-  RecordingNotifier notifier_;
-  std::string oldHome_;
-  bool hadHome_ = false;
 };
 
 std::string EqualSummary(int records) {
