@@ -71,7 +71,10 @@ Outcome Read(const std::string& path, const Options& o, std::size_t inputSize) {
     if (n <= 0) {
       Require(n == 0 || *csv.GetError() != '\0', "a failed ReadRecord without a message");
       out.messages.push_back(csv.GetError());
-      if (n == 0 || n == DelimitedReader::kReadFailed) break;
+      // Both end the reading: a failed read, and an unclosed quote that reached the end.
+      if (n == 0 || n == DelimitedReader::kReadFailed || n == DelimitedReader::kReadUnclosedQuote) {
+        break;
+      }
       Require(n == DelimitedReader::kReadTooMany || n == DelimitedReader::kReadCellTooLarge,
               "an undocumented ReadRecord result");
       continue;

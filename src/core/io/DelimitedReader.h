@@ -61,10 +61,10 @@ class DelimitedReader {
   // CSV rules: the input ended inside a quoted cell that holds something other than line
   // breaks after its first line break, which the store rule's cut would drop unseen.
   // The message names the physical line the cell's first quote opened on
-  // ("引用符が閉じられていません。
-  // (%d行目)"), counted from 1 over the file's own line breaks (LF, CR LF or a lone CR),
-  // the field-name line included. A quoted cell that holds nothing but line breaks after
-  // its first one loses nothing and is read as before; the TAB rules fall back instead.
+  // ("引用符が閉じられていません。(%d行目)"), counted from 1 over the file's own line breaks
+  // (LF, CR LF or a lone CR), the field-name line included. A quoted cell that holds
+  // nothing but line breaks after its first one loses nothing and is read as before; the
+  // TAB rules fall back instead.
   static constexpr int kReadUnclosedQuote = -3;
   static constexpr int kReadCellTooLarge = -9;  // also: no memory
   static constexpr int kReadFailed = -99;
