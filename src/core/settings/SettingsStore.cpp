@@ -51,7 +51,7 @@ void SettingsStore::LoadSettings() {
   detectBom_ = ini.GetInt("MOZI", "BOM", 1) != 0;
   tabOldType_ = ini.GetInt("ETC", "TAB_OLDTYPE", 0);
   newlineMode_ = ini.GetInt("ETC", "RET_M_IDX", 0);
-  numberTolerance_ = "0";
+  numberTolerance_.assign(1, '0');  // (not `= "0"`: g++ 12 at -O3 gives a false -Wrestrict alarm)
   (void)SetNumberTolerance(ini.GetString("ETC", "NUM_TOL", "0"));
   loaded_ = Current();
   recent_ = ReadRecentList(ini);
