@@ -14,9 +14,16 @@ namespace korvel {
 // The key order.
 //
 // Sorting a million rows compares tens of millions of times, so the keys are fetched
-// once: each sort item carries its first key (a 16-byte folded prefix that decides most
-// comparisons, and the text itself), further keys sit in a table indexed by row. The
-// order is exactly the key comparison; the caches only make it cheaper.
+// once: each sort item carries a 16-byte prefix that decides most comparisons and the
+// text of its first key; further keys sit in a table indexed by row. The order is exactly
+// the key comparison; the caches only make it cheaper.
+//
+// The prefix is the beginning of one byte string that orders like the whole key list:
+// each text key as its folded bytes and a zero byte, each number as four big-endian bytes,
+// a descending key with every byte inverted. A first key with few distinct values thus
+// leaves the next keys' bytes to decide, without a visit to the row. The zero byte only
+// ends a text that holds no zero byte, so a table with one in a key falls back to a
+// prefix of the first key alone.
 
 namespace {
 
@@ -32,8 +39,7 @@ struct KeyValue {
 constexpr std::uint32_t kPrefixBytes = 16;
 
 struct SortItem {
-  // Order-preserving image of the first key: for a text, its first 16 folded bytes
-  // big-endian and padded with zeros; for a number, its value.
+  // The first 16 bytes of the key image (see above), big-endian, padded with zeros.
   std::uint64_t high;
   std::uint64_t low;
   const char* text;
@@ -41,23 +47,44 @@ struct SortItem {
   std::int32_t row;
 };
 
-// Fills the prefix of `item` from a text key: comparing the two integers compares the
-// texts as SortCompare does, as far as 16 bytes go.
-void SetFoldedPrefix(SortItem& item, std::string_view s) {
-  std::uint64_t v[2] = {0, 0};
-  bool trail = false;
-  for (std::uint32_t i = 0; i < kPrefixBytes; ++i) {
-    unsigned char c = 0;
-    if (i < s.size()) {
-      c = static_cast<unsigned char>(s[i]);
+// Collects the key image of one row, up to the prefix's 16 bytes.
+class PrefixWriter {
+ public:
+  bool Full() const { return used_ == kPrefixBytes; }
+
+  // Folded bytes of `s`, a zero byte after them when `terminate`; inverted when
+  // `descending`. Stops when the prefix is full.
+  void Text(std::string_view s, bool terminate, bool descending) {
+    const unsigned char flip = descending ? 0xFF : 0x00;
+    bool trail = false;
+    for (std::size_t i = 0; i < s.size() && !Full(); ++i) {
+      auto c = static_cast<unsigned char>(s[i]);
       if (!trail && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
       trail = !trail && IsLeadByte(c);
+      bytes_[used_++] = static_cast<unsigned char>(c ^ flip);
     }
-    v[i / 8] = (v[i / 8] << 8) | c;
+    if (terminate && !Full()) bytes_[used_++] = flip;
   }
-  item.high = v[0];
-  item.low = v[1];
-}
+
+  void Number(std::int32_t n, bool descending) {
+    std::uint32_t v = static_cast<std::uint32_t>(n) ^ 0x80000000u;
+    if (descending) v = ~v;
+    for (int shift = 24; shift >= 0 && !Full(); shift -= 8) {
+      bytes_[used_++] = static_cast<unsigned char>(v >> shift);
+    }
+  }
+
+  void Store(SortItem& item) const {
+    std::uint64_t v[2] = {0, 0};
+    for (std::uint32_t i = 0; i < kPrefixBytes; ++i) v[i / 8] = (v[i / 8] << 8) | bytes_[i];
+    item.high = v[0];
+    item.low = v[1];
+  }
+
+ private:
+  unsigned char bytes_[kPrefixBytes] = {};
+  std::uint32_t used_ = 0;
+};
 
 template <typename T>
 int Order(T a, T b) {
@@ -83,11 +110,12 @@ class KeyOrder {
       item.text = cell.data() == nullptr ? "" : cell.data();
       item.length = static_cast<std::uint32_t>(cell.size());
       item.row = row;
+      PrefixWriter prefix;
       if (first.numeric) {
-        item.high = static_cast<std::uint32_t>(KeyNumber(cell)) ^ 0x80000000u;
-        item.low = 0;
+        prefix.Number(KeyNumber(cell), first.descending);
       } else {
-        SetFoldedPrefix(item, cell);
+        prefix.Text(cell, true, first.descending);
+        whole_ = whole_ && !HasZeroByte(cell);
       }
       for (std::size_t k = 0; k < restCount_; ++k) {
         const SortedSelection::Key& key = keys_[k + 1];
@@ -96,6 +124,27 @@ class KeyOrder {
         kv.text = c.data();
         kv.length = static_cast<std::uint32_t>(c.size());
         kv.number = key.numeric ? KeyNumber(c) : 0;
+        if (prefix.Full()) continue;
+        if (key.numeric) {
+          prefix.Number(kv.number, key.descending);
+        } else {
+          prefix.Text(c, true, key.descending);
+          whole_ = whole_ && !HasZeroByte(c);
+        }
+      }
+      prefix.Store(item);
+    }
+    if (!whole_) {
+      // Only the first key's image, unterminated and ascending, as far as it goes; the
+      // comparison of equal prefixes then looks at the lengths and the texts.
+      for (SortItem& item : items) {
+        PrefixWriter prefix;
+        if (first.numeric) {
+          prefix.Number(KeyNumber(std::string_view(item.text, item.length)), false);
+        } else {
+          prefix.Text(std::string_view(item.text, item.length), false, false);
+        }
+        prefix.Store(item);
       }
     }
     return items;
@@ -103,6 +152,10 @@ class KeyOrder {
 
   // The key comparison: key by key, the first unequal key decides.
   int Compare(const SortItem& a, const SortItem& b) const {
+    if (whole_) {
+      if (a.high != b.high) return Order(a.high, b.high);
+      if (a.low != b.low) return Order(a.low, b.low);
+    }
     int c = CompareFirst(a, b);
     if (c != 0) return keys_[0].descending ? -c : c;
     for (std::size_t k = 0; k < restCount_; ++k) {
@@ -130,14 +183,25 @@ class KeyOrder {
   }
 
  private:
+  // The first key, ascending.
   int CompareFirst(const SortItem& a, const SortItem& b) const {
-    if (a.high != b.high) return Order(a.high, b.high);
-    if (a.low != b.low) return Order(a.low, b.low);
-    if (keys_[0].numeric) return 0;
-    // Equal prefixes of texts within 16 bytes: the texts agree up to the shorter length.
-    if (a.length <= kPrefixBytes && b.length <= kPrefixBytes) return Order(a.length, b.length);
+    if (whole_) {
+      // The prefixes are equal. A number lies whole in them, and so does a text shorter
+      // than the prefix, with its zero byte: the other text then ends at the same place.
+      if (keys_[0].numeric || a.length < kPrefixBytes) return 0;
+    } else {
+      if (a.high != b.high) return Order(a.high, b.high);
+      if (a.low != b.low) return Order(a.low, b.low);
+      if (keys_[0].numeric) return 0;
+      // Equal prefixes of texts within 16 bytes: the texts agree up to the shorter length.
+      if (a.length <= kPrefixBytes && b.length <= kPrefixBytes) {
+        return Order(a.length, b.length);
+      }
+    }
     return SortCompare(std::string_view(a.text, a.length), std::string_view(b.text, b.length));
   }
+
+  static bool HasZeroByte(std::string_view s) { return s.find('\0') != std::string_view::npos; }
 
   const KeyValue& Rest(std::int32_t row, std::size_t k) const {
     return rest_[static_cast<std::size_t>(row) * restCount_ + k];
@@ -147,6 +211,7 @@ class KeyOrder {
   const std::vector<SortedSelection::Key>& keys_;
   std::size_t restCount_;
   std::vector<KeyValue> rest_;
+  bool whole_ = true;  // the prefix images the whole key list (no zero byte in a text key)
 };
 
 // Phase one: a quicksort that leaves ranges of up to 11 items unsorted, with a stack of
