@@ -1,6 +1,7 @@
 #include "compare/SortedSelection.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -15,8 +16,8 @@ namespace korvel {
 //
 // Sorting a million rows compares tens of millions of times, so the keys are fetched
 // once: each sort item carries a 16-byte prefix that decides most comparisons and the
-// text of its first key; further keys sit in a table indexed by row. The order is exactly
-// the key comparison; the caches only make it cheaper.
+// text of its first key. The order is exactly the key comparison; the prefix only makes
+// it cheaper.
 //
 // The prefix is the beginning of one byte string that orders like the whole key list:
 // each text key as its folded bytes and a zero byte, each number as four big-endian bytes,
@@ -29,13 +30,6 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-struct KeyValue {
-  const char* text = nullptr;
-  std::uint32_t length = 0;
-  std::int32_t number = 0;
-  std::string_view View() const { return std::string_view(text == nullptr ? "" : text, length); }
-};
-
 constexpr std::uint32_t kPrefixBytes = 16;
 
 struct SortItem {
@@ -47,6 +41,13 @@ struct SortItem {
   std::int32_t row;
 };
 
+std::uint64_t BigEndian(const unsigned char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+  return v;
+}
+
 // Collects the key image of one row, up to the prefix's 16 bytes.
 class PrefixWriter {
  public:
@@ -56,13 +57,22 @@ class PrefixWriter {
   // `descending`. Stops when the prefix is full.
   void Text(std::string_view s, bool terminate, bool descending) {
     const unsigned char flip = descending ? 0xFF : 0x00;
+    const std::size_t n = std::min<std::size_t>(s.size(), kPrefixBytes - used_);
+    unsigned char* out = bytes_ + used_;
     bool trail = false;
-    for (std::size_t i = 0; i < s.size() && !Full(); ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
       auto c = static_cast<unsigned char>(s[i]);
-      if (!trail && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
-      trail = !trail && IsLeadByte(c);
-      bytes_[used_++] = static_cast<unsigned char>(c ^ flip);
+      if (c < 0x80) {
+        // Never a lead byte; a letter is folded unless it ends a double-byte character.
+        if (!trail && static_cast<unsigned char>(c - 'A') < 26)
+          c = static_cast<unsigned char>(c + 32);
+        trail = false;
+      } else {
+        trail = !trail && IsLeadByte(c);
+      }
+      out[i] = static_cast<unsigned char>(c ^ flip);
     }
+    used_ += static_cast<std::uint32_t>(n);
     if (terminate && !Full()) bytes_[used_++] = flip;
   }
 
@@ -75,10 +85,8 @@ class PrefixWriter {
   }
 
   void Store(SortItem& item) const {
-    std::uint64_t v[2] = {0, 0};
-    for (std::uint32_t i = 0; i < kPrefixBytes; ++i) v[i / 8] = (v[i / 8] << 8) | bytes_[i];
-    item.high = v[0];
-    item.low = v[1];
+    item.high = BigEndian(bytes_);
+    item.low = BigEndian(bytes_ + 8);
   }
 
  private:
@@ -94,12 +102,10 @@ int Order(T a, T b) {
 class KeyOrder {
  public:
   KeyOrder(const RowTable& table, const std::vector<SortedSelection::Key>& keys)
-      : table_(table), keys_(keys), restCount_(keys.size() - 1) {}
+      : table_(table), keys_(keys) {}
 
-  // Builds the items for `selection` and the cache of the further keys; bad_alloc when
-  // memory runs out.
+  // Builds the items for `selection`; bad_alloc when memory runs out.
   std::vector<SortItem> Prepare(const std::vector<std::int32_t>& selection) {
-    if (restCount_ > 0) rest_.resize(static_cast<std::size_t>(table_.RowCount()) * restCount_);
     std::vector<SortItem> items(selection.size());
     const SortedSelection::Key& first = keys_[0];
     for (std::size_t p = 0; p < selection.size(); ++p) {
@@ -117,16 +123,11 @@ class KeyOrder {
         prefix.Text(cell, true, first.descending);
         whole_ = whole_ && !HasZeroByte(cell);
       }
-      for (std::size_t k = 0; k < restCount_; ++k) {
-        const SortedSelection::Key& key = keys_[k + 1];
+      for (std::size_t k = 1; k < keys_.size() && !prefix.Full(); ++k) {
+        const SortedSelection::Key& key = keys_[k];
         std::string_view c = view.Cell(key.column);
-        KeyValue& kv = rest_[static_cast<std::size_t>(row) * restCount_ + k];
-        kv.text = c.data();
-        kv.length = static_cast<std::uint32_t>(c.size());
-        kv.number = key.numeric ? KeyNumber(c) : 0;
-        if (prefix.Full()) continue;
         if (key.numeric) {
-          prefix.Number(kv.number, key.descending);
+          prefix.Number(KeyNumber(c), key.descending);
         } else {
           prefix.Text(c, true, key.descending);
           whole_ = whole_ && !HasZeroByte(c);
@@ -158,11 +159,16 @@ class KeyOrder {
     }
     int c = CompareFirst(a, b);
     if (c != 0) return keys_[0].descending ? -c : c;
-    for (std::size_t k = 0; k < restCount_; ++k) {
-      const SortedSelection::Key& key = keys_[k + 1];
-      const KeyValue& x = Rest(a.row, k);
-      const KeyValue& y = Rest(b.row, k);
-      c = key.numeric ? Order(x.number, y.number) : SortCompare(x.View(), y.View());
+    if (keys_.size() == 1) return 0;
+    // Rarely reached once the prefixes are equal, so the further keys are read from
+    // the rows rather than kept.
+    const RowView x = table_.Row(a.row);
+    const RowView y = table_.Row(b.row);
+    for (std::size_t k = 1; k < keys_.size(); ++k) {
+      const SortedSelection::Key& key = keys_[k];
+      const std::string_view p = x.Cell(key.column);
+      const std::string_view q = y.Cell(key.column);
+      c = key.numeric ? Order(KeyNumber(p), KeyNumber(q)) : SortCompare(p, q);
       if (c != 0) return key.descending ? -c : c;
     }
     return 0;
@@ -174,9 +180,11 @@ class KeyOrder {
       int c = std::string_view(a.text, a.length).compare(std::string_view(b.text, b.length));
       if (c != 0) return c;
     }
-    for (std::size_t k = 0; k < restCount_; ++k) {
-      if (keys_[k + 1].numeric) continue;
-      int c = Rest(a.row, k).View().compare(Rest(b.row, k).View());
+    const RowView x = table_.Row(a.row);
+    const RowView y = table_.Row(b.row);
+    for (std::size_t k = 1; k < keys_.size(); ++k) {
+      if (keys_[k].numeric) continue;
+      int c = x.Cell(keys_[k].column).compare(y.Cell(keys_[k].column));
       if (c != 0) return c;
     }
     return 0;
@@ -203,14 +211,8 @@ class KeyOrder {
 
   static bool HasZeroByte(std::string_view s) { return s.find('\0') != std::string_view::npos; }
 
-  const KeyValue& Rest(std::int32_t row, std::size_t k) const {
-    return rest_[static_cast<std::size_t>(row) * restCount_ + k];
-  }
-
   const RowTable& table_;
   const std::vector<SortedSelection::Key>& keys_;
-  std::size_t restCount_;
-  std::vector<KeyValue> rest_;
   bool whole_ = true;  // the prefix images the whole key list (no zero byte in a text key)
 };
 
