@@ -157,6 +157,8 @@ class KeyOrder {
       if (a.high != b.high) return Order(a.high, b.high);
       if (a.low != b.low) return Order(a.low, b.low);
     }
+    // The quicksort meets its pivot's own row once or twice in each partition.
+    if (a.row == b.row) return 0;
     int c = CompareFirst(a, b);
     if (c != 0) return keys_[0].descending ? -c : c;
     if (keys_.size() == 1) return 0;
