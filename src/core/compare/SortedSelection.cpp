@@ -1,6 +1,7 @@
 #include "compare/SortedSelection.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -14,26 +15,25 @@ namespace korvel {
 // The key order.
 //
 // Sorting a million rows compares tens of millions of times, so the keys are fetched
-// once: each sort item carries its first key (a 16-byte folded prefix that decides most
-// comparisons, and the text itself), further keys sit in a table indexed by row. The
-// order is exactly the key comparison; the caches only make it cheaper.
+// once: each sort item carries a 16-byte prefix that decides most comparisons and the
+// text of its first key. The order is exactly the key comparison; the prefix only makes
+// it cheaper.
+//
+// The prefix is the beginning of one byte string that orders like the whole key list:
+// each text key as its folded bytes and a zero byte, each number as four big-endian bytes,
+// a descending key with every byte inverted. A first key with few distinct values thus
+// leaves the next keys' bytes to decide, without a visit to the row. The zero byte only
+// ends a text that holds no zero byte, so a table with one in a key falls back to a
+// prefix of the first key alone.
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-struct KeyValue {
-  const char* text = nullptr;
-  std::uint32_t length = 0;
-  std::int32_t number = 0;
-  std::string_view View() const { return std::string_view(text == nullptr ? "" : text, length); }
-};
-
 constexpr std::uint32_t kPrefixBytes = 16;
 
 struct SortItem {
-  // Order-preserving image of the first key: for a text, its first 16 folded bytes
-  // big-endian and padded with zeros; for a number, its value.
+  // The first 16 bytes of the key image (see above), big-endian, padded with zeros.
   std::uint64_t high;
   std::uint64_t low;
   const char* text;
@@ -41,23 +41,58 @@ struct SortItem {
   std::int32_t row;
 };
 
-// Fills the prefix of `item` from a text key: comparing the two integers compares the
-// texts as SortCompare does, as far as 16 bytes go.
-void SetFoldedPrefix(SortItem& item, std::string_view s) {
-  std::uint64_t v[2] = {0, 0};
-  bool trail = false;
-  for (std::uint32_t i = 0; i < kPrefixBytes; ++i) {
-    unsigned char c = 0;
-    if (i < s.size()) {
-      c = static_cast<unsigned char>(s[i]);
-      if (!trail && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
-      trail = !trail && IsLeadByte(c);
-    }
-    v[i / 8] = (v[i / 8] << 8) | c;
-  }
-  item.high = v[0];
-  item.low = v[1];
+std::uint64_t BigEndian(const unsigned char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+  return v;
 }
+
+// Collects the key image of one row, up to the prefix's 16 bytes.
+class PrefixWriter {
+ public:
+  bool Full() const { return used_ == kPrefixBytes; }
+
+  // Folded bytes of `s`, a zero byte after them when `terminate`; inverted when
+  // `descending`. Stops when the prefix is full.
+  void Text(std::string_view s, bool terminate, bool descending) {
+    const unsigned char flip = descending ? 0xFF : 0x00;
+    const std::size_t n = std::min<std::size_t>(s.size(), kPrefixBytes - used_);
+    unsigned char* out = bytes_ + used_;
+    bool trail = false;
+    for (std::size_t i = 0; i < n; ++i) {
+      auto c = static_cast<unsigned char>(s[i]);
+      if (c < 0x80) {
+        // Never a lead byte; a letter is folded unless it ends a double-byte character.
+        if (!trail && static_cast<unsigned char>(c - 'A') < 26)
+          c = static_cast<unsigned char>(c + 32);
+        trail = false;
+      } else {
+        trail = !trail && IsLeadByte(c);
+      }
+      out[i] = static_cast<unsigned char>(c ^ flip);
+    }
+    used_ += static_cast<std::uint32_t>(n);
+    if (terminate && !Full()) bytes_[used_++] = flip;
+  }
+
+  void Number(std::int32_t n, bool descending) {
+    std::uint32_t v = static_cast<std::uint32_t>(n) ^ 0x80000000u;
+    if (descending) v = ~v;
+    for (int shift = 24; shift >= 0 && !Full(); shift -= 8) {
+      bytes_[used_++] = static_cast<unsigned char>(v >> shift);
+    }
+  }
+
+  void Store(SortItem& item) const {
+    item.high = BigEndian(bytes_);
+    item.low = BigEndian(bytes_ + 8);
+  }
+
+ private:
+  unsigned char bytes_[kPrefixBytes] = {};
+  std::uint32_t used_ = 0;
+};
 
 template <typename T>
 int Order(T a, T b) {
@@ -67,12 +102,10 @@ int Order(T a, T b) {
 class KeyOrder {
  public:
   KeyOrder(const RowTable& table, const std::vector<SortedSelection::Key>& keys)
-      : table_(table), keys_(keys), restCount_(keys.size() - 1) {}
+      : table_(table), keys_(keys) {}
 
-  // Builds the items for `selection` and the cache of the further keys; bad_alloc when
-  // memory runs out.
+  // Builds the items for `selection`; bad_alloc when memory runs out.
   std::vector<SortItem> Prepare(const std::vector<std::int32_t>& selection) {
-    if (restCount_ > 0) rest_.resize(static_cast<std::size_t>(table_.RowCount()) * restCount_);
     std::vector<SortItem> items(selection.size());
     const SortedSelection::Key& first = keys_[0];
     for (std::size_t p = 0; p < selection.size(); ++p) {
@@ -83,19 +116,36 @@ class KeyOrder {
       item.text = cell.data() == nullptr ? "" : cell.data();
       item.length = static_cast<std::uint32_t>(cell.size());
       item.row = row;
+      PrefixWriter prefix;
       if (first.numeric) {
-        item.high = static_cast<std::uint32_t>(KeyNumber(cell)) ^ 0x80000000u;
-        item.low = 0;
+        prefix.Number(KeyNumber(cell), first.descending);
       } else {
-        SetFoldedPrefix(item, cell);
+        prefix.Text(cell, true, first.descending);
+        whole_ = whole_ && !HasZeroByte(cell);
       }
-      for (std::size_t k = 0; k < restCount_; ++k) {
-        const SortedSelection::Key& key = keys_[k + 1];
+      for (std::size_t k = 1; k < keys_.size() && !prefix.Full(); ++k) {
+        const SortedSelection::Key& key = keys_[k];
         std::string_view c = view.Cell(key.column);
-        KeyValue& kv = rest_[static_cast<std::size_t>(row) * restCount_ + k];
-        kv.text = c.data();
-        kv.length = static_cast<std::uint32_t>(c.size());
-        kv.number = key.numeric ? KeyNumber(c) : 0;
+        if (key.numeric) {
+          prefix.Number(KeyNumber(c), key.descending);
+        } else {
+          prefix.Text(c, true, key.descending);
+          whole_ = whole_ && !HasZeroByte(c);
+        }
+      }
+      prefix.Store(item);
+    }
+    if (!whole_) {
+      // Only the first key's image, unterminated and ascending, as far as it goes; the
+      // comparison of equal prefixes then looks at the lengths and the texts.
+      for (SortItem& item : items) {
+        PrefixWriter prefix;
+        if (first.numeric) {
+          prefix.Number(KeyNumber(std::string_view(item.text, item.length)), false);
+        } else {
+          prefix.Text(std::string_view(item.text, item.length), false, false);
+        }
+        prefix.Store(item);
       }
     }
     return items;
@@ -103,13 +153,24 @@ class KeyOrder {
 
   // The key comparison: key by key, the first unequal key decides.
   int Compare(const SortItem& a, const SortItem& b) const {
+    if (whole_) {
+      if (a.high != b.high) return Order(a.high, b.high);
+      if (a.low != b.low) return Order(a.low, b.low);
+    }
+    // The quicksort meets its pivot's own row once or twice in each partition.
+    if (a.row == b.row) return 0;
     int c = CompareFirst(a, b);
     if (c != 0) return keys_[0].descending ? -c : c;
-    for (std::size_t k = 0; k < restCount_; ++k) {
-      const SortedSelection::Key& key = keys_[k + 1];
-      const KeyValue& x = Rest(a.row, k);
-      const KeyValue& y = Rest(b.row, k);
-      c = key.numeric ? Order(x.number, y.number) : SortCompare(x.View(), y.View());
+    if (keys_.size() == 1) return 0;
+    // Rarely reached once the prefixes are equal, so the further keys are read from
+    // the rows rather than kept.
+    const RowView x = table_.Row(a.row);
+    const RowView y = table_.Row(b.row);
+    for (std::size_t k = 1; k < keys_.size(); ++k) {
+      const SortedSelection::Key& key = keys_[k];
+      const std::string_view p = x.Cell(key.column);
+      const std::string_view q = y.Cell(key.column);
+      c = key.numeric ? Order(KeyNumber(p), KeyNumber(q)) : SortCompare(p, q);
       if (c != 0) return key.descending ? -c : c;
     }
     return 0;
@@ -121,32 +182,40 @@ class KeyOrder {
       int c = std::string_view(a.text, a.length).compare(std::string_view(b.text, b.length));
       if (c != 0) return c;
     }
-    for (std::size_t k = 0; k < restCount_; ++k) {
-      if (keys_[k + 1].numeric) continue;
-      int c = Rest(a.row, k).View().compare(Rest(b.row, k).View());
+    const RowView x = table_.Row(a.row);
+    const RowView y = table_.Row(b.row);
+    for (std::size_t k = 1; k < keys_.size(); ++k) {
+      if (keys_[k].numeric) continue;
+      int c = x.Cell(keys_[k].column).compare(y.Cell(keys_[k].column));
       if (c != 0) return c;
     }
     return 0;
   }
 
  private:
+  // The first key, ascending.
   int CompareFirst(const SortItem& a, const SortItem& b) const {
-    if (a.high != b.high) return Order(a.high, b.high);
-    if (a.low != b.low) return Order(a.low, b.low);
-    if (keys_[0].numeric) return 0;
-    // Equal prefixes of texts within 16 bytes: the texts agree up to the shorter length.
-    if (a.length <= kPrefixBytes && b.length <= kPrefixBytes) return Order(a.length, b.length);
+    if (whole_) {
+      // The prefixes are equal. A number lies whole in them, and so does a text shorter
+      // than the prefix, with its zero byte: the other text then ends at the same place.
+      if (keys_[0].numeric || a.length < kPrefixBytes) return 0;
+    } else {
+      if (a.high != b.high) return Order(a.high, b.high);
+      if (a.low != b.low) return Order(a.low, b.low);
+      if (keys_[0].numeric) return 0;
+      // Equal prefixes of texts within 16 bytes: the texts agree up to the shorter length.
+      if (a.length <= kPrefixBytes && b.length <= kPrefixBytes) {
+        return Order(a.length, b.length);
+      }
+    }
     return SortCompare(std::string_view(a.text, a.length), std::string_view(b.text, b.length));
   }
 
-  const KeyValue& Rest(std::int32_t row, std::size_t k) const {
-    return rest_[static_cast<std::size_t>(row) * restCount_ + k];
-  }
+  static bool HasZeroByte(std::string_view s) { return s.find('\0') != std::string_view::npos; }
 
   const RowTable& table_;
   const std::vector<SortedSelection::Key>& keys_;
-  std::size_t restCount_;
-  std::vector<KeyValue> rest_;
+  bool whole_ = true;  // the prefix images the whole key list (no zero byte in a text key)
 };
 
 // Phase one: a quicksort that leaves ranges of up to 11 items unsorted, with a stack of

@@ -316,6 +316,111 @@ TEST(SortedSelectionTest, LongCommonPrefixesSortLikeTheLiteralSort) {
   EXPECT_EQ(SortedRows(table, "FD001"), literal.Sort(table.RowCount()));
 }
 
+// The literal sort, then each run of rows it finds equal ordered by the bytes of the text
+// keys, key by key (a stable sort, so rows with identical keys keep their places).
+std::vector<int> LiteralExactSort(const RowTable& table,
+                                  const std::vector<SortedSelection::Key>& keys) {
+  LiteralSort literal(table, keys);
+  std::vector<int> a = literal.Sort(table.RowCount());
+  auto bytesLess = [&](int x, int y) {
+    for (const SortedSelection::Key& key : keys) {
+      if (key.numeric) continue;
+      std::string_view p = table.CellView(key.column, x);
+      std::string_view q = table.CellView(key.column, y);
+      if (p.data() == nullptr) p = {};
+      if (q.data() == nullptr) q = {};
+      if (p != q) return p < q;
+    }
+    return false;
+  };
+  std::size_t start = 0;
+  for (std::size_t p = 1; p <= a.size(); ++p) {
+    if (p < a.size() && literal.Compare(a[p - 1], a[p]) == 0) continue;
+    std::stable_sort(a.begin() + static_cast<std::ptrdiff_t>(start),
+                     a.begin() + static_cast<std::ptrdiff_t>(p), bytesLess);
+    start = p;
+  }
+  return a;
+}
+
+// A random cell for the many-key tests: mostly from a handful of values (letter case,
+// double-byte characters, empty), sometimes long enough to run past a 16-byte prefix,
+// sometimes a number with blanks or a sign.
+std::string RandomKeyCell(std::mt19937& rng, int spread) {
+  static const char* const kValues[] = {"a",        "A", "ab", "AB", "b",         "\x82\xa0",
+                                        "\x82\x60", "",  "Z",  "z0", "\x83\x41z", "\x83\x41Z"};
+  switch (rng() % 6) {
+    case 0: {
+      std::string text;
+      int length = 10 + static_cast<int>(rng() % 12);
+      for (int i = 0; i < length; ++i) text += "aAbB\x82\x60 09"[rng() % 9];
+      return text;
+    }
+    case 1:
+      return std::to_string(static_cast<int>(rng() % 7) - 3);
+    case 2:
+      return std::string(rng() % 2 == 0 ? " " : "") + (rng() % 2 == 0 ? "-" : "+") +
+             std::to_string(rng() % 5);
+    default:
+      return kValues[rng() % static_cast<unsigned>(std::min(spread, 12))];
+  }
+}
+
+TEST(SortedSelectionTest, ManyKeysSortLikeTheLiteralSort) {
+  // Up to six keys whose first has few distinct values, so that later keys decide; text
+  // and numeric keys in both directions over the same cells, empty and missing cells.
+  std::mt19937 rng(77);
+  const char* keyLists[] = {
+      "FD001,FD002,FD003,FD004,FD005,FD006",
+      "FD001,FD002 NU,FD003 D,FD004 ND,FD005,FD006 NU",
+      "FD001 NU,FD002,FD003,FD004,FD005,FD006",
+      "FD001 D,FD002 D,FD003 ND,FD004,FD005 D,FD006",
+      "FD003 ND,FD001,FD006 D",
+      "FD002,FD001",
+  };
+  for (int round = 0; round < 60; ++round) {
+    RowTable table;
+    Define(table, 6);
+    int rows = static_cast<int>(rng() % 500);
+    int spread = 1 + static_cast<int>(rng() % 12);
+    for (int r = 0; r < rows; ++r) {
+      std::vector<std::string> cells;
+      int present = rng() % 8 == 0 ? static_cast<int>(rng() % 6) : 6;  // the rest missing
+      cells.push_back(std::string(1, "aAb"[rng() % static_cast<unsigned>(spread % 3 + 1)]));
+      for (int k = 1; k < present; ++k) cells.push_back(RandomKeyCell(rng, spread));
+      AddRow(table, cells);
+    }
+    for (const char* keyList : keyLists) {
+      std::vector<SortedSelection::Key> keys = KeysOf(table, keyList);
+      LiteralSort literal(table, keys);
+      ASSERT_EQ(SortedRows(table, keyList), literal.Sort(table.RowCount()))
+          << "round " << round << " keyList " << keyList << " rows " << rows;
+      ASSERT_EQ(SortedRows(table, keyList, true), LiteralExactSort(table, keys))
+          << "exact ties, round " << round << " keyList " << keyList << " rows " << rows;
+    }
+  }
+}
+
+TEST(SortedSelectionTest, ZeroBytesInKeysSortLikeTheLiteralSort) {
+  // A zero byte inside a key, where a shorter key would otherwise end.
+  RowTable table;
+  Define(table, 3);
+  std::mt19937 rng(9);
+  for (int r = 0; r < 400; ++r) {
+    std::string first(static_cast<std::size_t>(rng() % 3), "a\0A"[rng() % 3]);
+    std::string second;
+    int length = static_cast<int>(rng() % 4);
+    for (int i = 0; i < length; ++i) second += "\0bB\x01"[rng() % 4];
+    AddRow(table, {first, second, std::to_string(rng() % 3)});
+  }
+  for (const char* keyList : {"FD001,FD002,FD003 NU", "FD001 D,FD002 D,FD003", "FD003 NU,FD002"}) {
+    std::vector<SortedSelection::Key> keys = KeysOf(table, keyList);
+    LiteralSort literal(table, keys);
+    EXPECT_EQ(SortedRows(table, keyList), literal.Sort(table.RowCount())) << keyList;
+    EXPECT_EQ(SortedRows(table, keyList, true), LiteralExactSort(table, keys)) << keyList;
+  }
+}
+
 TEST(SortedSelectionTest, ExactTieOrderOnlyReordersCaseVariants) {
   RowTable table;
   Define(table, 2);
