@@ -1,5 +1,7 @@
 #include "FuzzSupport.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -165,7 +167,45 @@ std::string_view OptionBytes::Take(std::size_t n) {
 
 std::string_view OptionBytes::Rest() { return Take(size_); }
 
+int PickEncoding(OptionBytes& in) {
+  const std::uint8_t b = in.Byte();
+  static const int kOlder[] = {kEncodingSjis, kEncodingUtf16, kEncodingUtf8};
+  if (b < 240) return kOlder[b % 3];
+  static const int kNewer[] = {kEncodingEucJp, kEncodingAuto, AutoEncoding(kEncodingUtf8),
+                               kEncodingEucJp};
+  return kNewer[b % 4];
+}
+
+namespace {
+
+// Shift-JIS text in EUC-JP through the C library's converter, one character at a time, so
+// that one it lacks costs only itself.
+std::string SjisToEucJp(std::string_view text) {
+  static iconv_t cd = iconv_open("EUC-JP-MS", "UTF-16LE");
+  std::string out;
+  for (char16_t unit : Cp932ToUtf16(text)) {
+    char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    char bytes[8];
+    char* inp = in;
+    char* outp = bytes;
+    std::size_t inLeft = sizeof in;
+    std::size_t outLeft = sizeof bytes;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (cd == reinterpret_cast<iconv_t>(-1) ||
+        iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1)) {
+      out.push_back('?');
+    } else {
+      out.append(bytes, sizeof bytes - outLeft);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string EncodeSjis(std::string_view text, int encoding) {
+  if (IsAutoEncoding(encoding)) encoding = AutoFallback(encoding);
+  if (encoding == kEncodingEucJp) return SjisToEucJp(text);
   if (encoding == kEncodingUtf8) return Cp932ToUtf8(text);
   if (encoding != kEncodingUtf16 && encoding != kEncodingUtf16Be) return std::string(text);
   std::string out;
@@ -191,7 +231,14 @@ std::string MarkOf(int encoding) {
 }
 
 bool SurvivesEncoding(std::string_view text, int encoding) {
+  if (IsAutoEncoding(encoding)) encoding = AutoFallback(encoding);
   if (encoding == kEncodingSjis) return true;
+  if (encoding == kEncodingEucJp) {
+    const std::string bytes = EncodeSjis(text, encoding);
+    std::string back;
+    EucJpToCp932(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), back);
+    return back == text;
+  }
   if (encoding == kEncodingUtf8) return Utf8ToCp932(Cp932ToUtf8(text)) == text;
   const std::string bytes = EncodeSjis(text, encoding);
   std::string back;

@@ -97,7 +97,13 @@ class OptionBytes {
   std::size_t pos_ = 0;
 };
 
-// The bytes of Shift-JIS `text` in `encoding` (0, 10, 11 or 15), without a mark.
+// The encoding an input asks a reader for, from one option byte: Shift-JIS, UTF-16, UTF-8,
+// EUC-JP or 自動判定 with either fallback. Bytes below 240 choose as they did before EUC-JP
+// and 自動判定 were offered (byte % 3), so that the committed corpora keep their meaning.
+int PickEncoding(OptionBytes& in);
+
+// The bytes of Shift-JIS `text` in `encoding` (0, 10, 11, 15 or 20; a 自動判定 request
+// writes its fallback), without a mark. A character EUC-JP lacks becomes '?'.
 std::string EncodeSjis(std::string_view text, int encoding);
 // The byte-order mark of an encoding ("" for Shift-JIS).
 std::string MarkOf(int encoding);

@@ -371,8 +371,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The fields compared as numbers (grid clicks) then meet a tolerance that is not zero. Every
   // bit has a use already; two together pick it.
   if ((flags & 0x21) == 0x21) (void)ParseTolerance("0.5", &set.NumberTolerance);
-  static const int kEncodings[] = {kEncodingSjis, kEncodingUtf16, kEncodingUtf8};
-  set.Encoding = kEncodings[in.Below(3)];
+  set.Encoding = PickEncoding(in);
   const std::uint8_t delimiter = in.Byte();
   set.Delimiter = (delimiter & 1) ? '\t'
                   : (delimiter == '\r' || delimiter == '\n' || delimiter == 0)

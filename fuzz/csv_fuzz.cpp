@@ -1,8 +1,9 @@
 // DelimitedReader under both rule sets, every newline mode and every encoding with and without a
 // byte-order mark. The first bytes choose the options, the rest is the file. Besides the
 // sanitizers' checks, every run checks that the reader stops, that every value keeps the
-// store rule, and that a text read through UTF-16 or UTF-8 gives exactly the records that
-// the same text gives as Shift-JIS, wherever the pieces happen to be cut.
+// store rule, that a text read through UTF-16, UTF-8 or EUC-JP gives exactly the records
+// that the same text gives as Shift-JIS, wherever the pieces happen to be cut, and that
+// 自動判定 reads a file as the encoding it chose would.
 
 #include <cstring>
 #include <string>
@@ -45,7 +46,9 @@ void CheckValue(std::string_view value, const char* text) {
   Require(std::strlen(text) == value.size(), "GetField and FieldView disagree");
 }
 
-Outcome Read(const std::string& path, const Options& o, std::size_t inputSize) {
+// `*detected`, when given, receives the encoding the file was read with.
+Outcome Read(const std::string& path, const Options& o, std::size_t inputSize,
+             int* detected = nullptr) {
   Outcome out;
   DelimitedReader csv;
   csv.SetTabOldType(o.tabOldType);
@@ -60,6 +63,7 @@ Outcome Read(const std::string& path, const Options& o, std::size_t inputSize) {
     Require(FuzzEnvironment::Get().files.OpenCount() == 0, "a failed Open left its file open");
     return out;
   }
+  if (detected) *detected = csv.GetEncoding();
   for (int i = 0; i < csv.FieldNameCount(); ++i) out.names.push_back(csv.GetFieldName(i));
   // Every record takes at least one byte of the converted text, which is at most a few
   // times the file's size.
@@ -116,10 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzEnvironment& env = FuzzEnvironment::Get();
   env.Reset();
   OptionBytes in(data, size);
-  static const int kEncodings[] = {korvel::kEncodingSjis, korvel::kEncodingUtf16,
-                                   korvel::kEncodingUtf8};
   Options o;
-  o.encoding = kEncodings[in.Below(3)];
+  o.encoding = PickEncoding(in);
   const std::uint8_t flags = in.Byte();
   o.adoptMark = (flags & 1) != 0;
   o.nameMode = (flags & 2) != 0;
@@ -138,11 +140,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int written = mark >= 0 ? mark : o.encoding;
   file += encodeText ? EncodeSjis(body, written) : body;
   env.files.Put("in.csv", file);
-  Outcome outcome = Read("in.csv", o, file.size());
+  int detected = -1;
+  Outcome outcome = Read("in.csv", o, file.size(), &detected);
 
   // Read through a mark that is taken, the text must give what it gives as Shift-JIS.
+  // 自動判定 reads a file as the encoding it reports would read it (a mark decides both).
+  const bool automatic = korvel::IsAutoEncoding(o.encoding);
+  if (automatic && outcome.open == DelimitedReader::kOpenOk &&
+      detected != korvel::kEncodingUtf16Be) {
+    Require(!korvel::IsAutoEncoding(detected), "自動判定 reported no encoding");
+    Options chosen = o;
+    chosen.encoding = detected;
+    chosen.adoptMark = true;
+    if (Read("in.csv", chosen, file.size()) != outcome)
+      Fail("自動判定 reads otherwise than its choice");
+  }
+
   const bool markTaken = mark < 0 || mark == o.encoding || o.adoptMark;
-  if (encodeText && written != korvel::kEncodingSjis && markTaken &&
+  if (encodeText && !automatic && written != korvel::kEncodingSjis && markTaken &&
       outcome.open == DelimitedReader::kOpenOk && SurvivesEncoding(body, written)) {
     env.files.Put("sjis.csv", body);
     Options plain = o;

@@ -1,8 +1,9 @@
 // FixedWidthReader with random definitions, every encoding with and without a byte-order mark, and
 // lines to skip. The first bytes choose the options and the definitions, the rest is the
 // file. Every run checks that the reader stops, that no value is longer than its field or
-// breaks the store rule, and that a text read through UTF-16 or UTF-8 gives exactly the
-// records that the same text gives as Shift-JIS.
+// breaks the store rule, that a text read through UTF-16, UTF-8 or EUC-JP gives exactly the
+// records that the same text gives as Shift-JIS, and that 自動判定 reads a file as the
+// encoding it chose would.
 
 #include <cstring>
 #include <string>
@@ -60,7 +61,9 @@ void Define(FixedWidthReader& fix, const Options& o) {
   }
 }
 
-Outcome Read(const std::string& path, const Options& o, std::size_t inputSize) {
+// `*detected`, when given, receives the encoding the file was read with.
+Outcome Read(const std::string& path, const Options& o, std::size_t inputSize,
+             int* detected = nullptr) {
   Outcome out;
   FixedWidthReader fix;
   Define(fix, o);
@@ -73,6 +76,7 @@ Outcome Read(const std::string& path, const Options& o, std::size_t inputSize) {
     Require(FuzzEnvironment::Get().files.OpenCount() == 0, "a failed Open left its file open");
     return out;
   }
+  if (detected) *detected = fix.GetEncoding();
   const std::size_t limit = 4 * inputSize + 16;
   for (std::size_t r = 0;; ++r) {
     Require(r <= limit, "more records than the input has bytes");
@@ -115,10 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzEnvironment& env = FuzzEnvironment::Get();
   env.Reset();
   OptionBytes in(data, size);
-  static const int kEncodings[] = {korvel::kEncodingSjis, korvel::kEncodingUtf16,
-                                   korvel::kEncodingUtf8};
   Options o;
-  o.encoding = kEncodings[in.Below(3)];
+  o.encoding = PickEncoding(in);
   const std::uint8_t flags = in.Byte();
   o.adoptMark = (flags & 1) != 0;
   o.skipLines = (flags >> 1) & 3;
@@ -144,11 +146,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int written = mark >= 0 ? mark : o.encoding;
   file += encodeText ? EncodeSjis(body, written) : body;
   env.files.Put("in.dat", file);
-  Outcome outcome = Read("in.dat", o, file.size());
+  int detected = -1;
+  Outcome outcome = Read("in.dat", o, file.size(), &detected);
+
+  // 自動判定 reads a file as the encoding it reports would read it (a mark decides both).
+  const bool automatic = korvel::IsAutoEncoding(o.encoding);
+  if (automatic && outcome.open == FixedWidthReader::kOpenOk &&
+      detected != korvel::kEncodingUtf16Be) {
+    Require(!korvel::IsAutoEncoding(detected), "自動判定 reported no encoding");
+    Options chosen = o;
+    chosen.encoding = detected;
+    chosen.adoptMark = true;
+    if (Read("in.dat", chosen, file.size()) != outcome)
+      Fail("自動判定 reads otherwise than its choice");
+  }
 
   const bool markTaken = mark < 0 || mark == o.encoding || o.adoptMark;
-  if (encodeText && written != korvel::kEncodingSjis && markTaken &&
-      outcome.open == FixedWidthReader::kOpenOk && SurvivesEncoding(body, written)) {
+  if (encodeText && !automatic && written != korvel::kEncodingSjis && markTaken &&
+      outcome.open == FixedWidthReader::kOpenOk && SurvivesEncoding(body, written) &&
+      // EUC-JP fields are measured in its own bytes: only a text without a wider character
+      // (half-width katakana, JIS X 0212) keeps the Shift-JIS layout.
+      (written != korvel::kEncodingEucJp || EncodeSjis(body, written).size() == body.size())) {
     env.files.Put("sjis.dat", body);
     Options plain = o;
     plain.encoding = korvel::kEncodingSjis;

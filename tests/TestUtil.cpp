@@ -33,6 +33,19 @@ std::string TempDir::Write(std::string_view name, std::string_view bytes) const 
   return path;
 }
 
+ScopedHome::ScopedHome(const std::string& folder) {
+  if (const char* old = std::getenv("KORVEL_HOME")) previous_ = old;
+  ::setenv("KORVEL_HOME", folder.c_str(), 1);
+}
+
+ScopedHome::~ScopedHome() {
+  if (previous_) {
+    ::setenv("KORVEL_HOME", previous_->c_str(), 1);
+  } else {
+    ::unsetenv("KORVEL_HOME");
+  }
+}
+
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

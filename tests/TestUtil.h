@@ -2,6 +2,7 @@
 // Helpers shared by the engine tests: a private temporary folder, byte-exact files, and
 // the front end's part in showing what an operation returns.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,20 @@ class TempDir {
 
  private:
   std::string path_;
+};
+
+// Points the program folder (KORVEL_HOME) at `folder` for the lifetime of a scope, so that
+// no test reads or changes the settings of the user running it; the old value comes back
+// after.
+class ScopedHome {
+ public:
+  explicit ScopedHome(const std::string& folder);
+  ~ScopedHome();
+  ScopedHome(const ScopedHome&) = delete;
+  ScopedHome& operator=(const ScopedHome&) = delete;
+
+ private:
+  std::optional<std::string> previous_;
 };
 
 std::string ReadFileBytes(const std::string& path);

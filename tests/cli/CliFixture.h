@@ -4,9 +4,7 @@
 // streams and messages kept for the test to read.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,20 +17,6 @@ namespace korvel::cli {
 
 class CliFixture : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("KORVEL_HOME");
-    if (old) oldHome_ = old;
-    hadHome_ = old != nullptr;
-    ::setenv("KORVEL_HOME", home_.Path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadHome_) {
-      ::setenv("KORVEL_HOME", oldHome_.c_str(), 1);
-    } else {
-      ::unsetenv("KORVEL_HOME");
-    }
-  }
-
   // One run; what the last run wrote and told is forgotten first.
   int RunArgs(const std::vector<std::string>& args) {
     out_.str("");
@@ -45,14 +29,11 @@ class CliFixture : public ::testing::Test {
   std::vector<std::string> Messages() const { return notifier_.Texts(); }
 
   test::TempDir home_;
+  test::ScopedHome scopedHome_{home_.Path()};
   test::TempDir dir_;
   std::ostringstream out_;
   std::ostringstream err_;
   RecordingNotifier notifier_;
-
- private:
-  std::string oldHome_;
-  bool hadHome_ = false;
 };
 
 }  // namespace korvel::cli

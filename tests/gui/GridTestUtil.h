@@ -12,6 +12,7 @@
 #include <QTimerEvent>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,33 @@
 #include "mainwindow/SetUpCommands.h"
 
 namespace korvel::test {
+
+// What a main-window test class holds from initTestCase to cleanupTestCase: settings in a
+// folder of its own (KORVEL_HOME), so that no test reads or changes the user's, and the
+// program's messages sent to the test's notifier instead of message boxes.
+class WindowTestScope {
+ public:
+  void Begin(Notifier& notifier) {
+    home_.emplace(folder_.Path());
+    notifier_.emplace(&notifier);
+  }
+  void End() {
+    notifier_.reset();
+    home_.reset();
+  }
+
+ private:
+  TempDir folder_;
+  std::optional<ScopedHome> home_;
+  std::optional<ScopedNotifier> notifier_;
+};
+
+// A new main window in `window`, shown; false when it never came on screen.
+inline bool ShowNewWindow(std::unique_ptr<MainWindow>& window) {
+  window = std::make_unique<MainWindow>();
+  window->show();
+  return QTest::qWaitForWindowExposed(window.get());
+}
 
 // Text lines joined with CR LF.
 inline std::string Lines(const std::vector<std::string>& lines) {

@@ -1,151 +1,31 @@
 #include "export/ReportWriter.h"
 
-#include <array>
 #include <charconv>
-#include <cstdint>
-#include <cstring>
-#include <memory>
 
 #include "compare/CompareSession.h"
 #include "export/ExportBuffer.h"
 #include "export/ExportDriver.h"
+#include "export/Utf8Text.h"
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
 
 namespace korvel {
 namespace {
 
-// As in the XML export, texts are converted in one pass over tables made once from the
-// code page's conversion: a report of a million pairs holds tens of millions of cells, and
-// a temporary string per cell would cost more than the writing.
-struct Piece {
-  char bytes[4];
-  std::uint8_t length;
-};
-
-constexpr int kLeadCount = 60;  // 0x81-0x9F and 0xE0-0xFC
-constexpr std::uint8_t kNotLead = 0xFF;
-
-// The single-byte tables, one per way of writing a text.
-enum TextStyle { kJson = 0, kCsvQuoted = 1, kStyleCount = 2 };
-
-struct ReportTables {
-  std::array<std::array<Piece, 256>, kStyleCount> single{};
-  std::array<std::uint8_t, 256> leadIndex{};
-  std::array<Piece, kLeadCount * 256> pairs{};  // [leadIndex * 256 + trail]
-};
-
-// The longest output of one input byte, and the bytes a piece copy writes beyond it.
-constexpr std::size_t kMaxGrowth = 3;
-constexpr std::size_t kCopySlack = 4;
-constexpr std::size_t kTextChunk = 8192;
-
-void EncodeUtf8(char16_t u, Piece& piece) {
-  if (u < 0x80) {
-    piece.bytes[0] = static_cast<char>(u);
-    piece.length = 1;
-  } else if (u < 0x800) {
-    piece.bytes[0] = static_cast<char>(0xC0 | u >> 6);
-    piece.bytes[1] = static_cast<char>(0x80 | (u & 0x3F));
-    piece.length = 2;
-  } else {
-    piece.bytes[0] = static_cast<char>(0xE0 | u >> 12);
-    piece.bytes[1] = static_cast<char>(0x80 | (u >> 6 & 0x3F));
-    piece.bytes[2] = static_cast<char>(0x80 | (u & 0x3F));
-    piece.length = 3;
-  }
+// Texts go to UTF-8 in one pass (Utf8Text), with the XML export's replacements of the
+// control characters: no markup reader takes them, and a report must say the same as the
+// workbook of the same result.
+const Utf8Text& JsonText() {
+  static const Utf8Text text(
+      {.ControlsAsQuestionMarks = true,
+       .Spellings = {{'"', "\\\""}, {'\\', "\\\\"}, {'\t', "\\t"}, {'\r', "\\r"}, {'\n', "\\n"}}});
+  return text;
 }
 
-void SetPiece(Piece& piece, std::string_view text) {
-  std::memcpy(piece.bytes, text.data(), text.size());
-  piece.length = static_cast<std::uint8_t>(text.size());
-}
-
-std::unique_ptr<ReportTables> BuildTables() {
-  auto t = std::make_unique<ReportTables>();
-  std::string singles;
-  std::string doubles;
-  int lead = 0;
-  for (unsigned c = 0; c < 256; ++c) {
-    if (IsLeadByte(static_cast<unsigned char>(c))) {
-      t->leadIndex[c] = static_cast<std::uint8_t>(lead++);
-      for (unsigned trail = 0; trail < 256; ++trail) {
-        doubles.push_back(static_cast<char>(c));
-        doubles.push_back(static_cast<char>(trail));
-      }
-    } else {
-      t->leadIndex[c] = kNotLead;
-      singles.push_back(static_cast<char>(c));
-    }
-  }
-  const std::u16string singleUnits = Cp932ToUtf16(singles);
-  const std::u16string pairUnits = Cp932ToUtf16(doubles);
-  const std::u16string lone = Cp932ToUtf16(std::string_view("\x81", 1));
-  std::array<Piece, 256> plain{};
-  std::size_t next = 0;
-  for (unsigned c = 0; c < 256; ++c) {
-    EncodeUtf8(t->leadIndex[c] == kNotLead ? singleUnits[next++] : lone[0], plain[c]);
-  }
-  // A lead byte before a byte that cannot be a trail byte is written alone and the next
-  // byte read again, so only true pairs take an entry.
-  std::size_t unit = 0;
-  for (std::size_t i = 0; i < t->pairs.size() && unit < pairUnits.size(); ++i) {
-    if (IsTrailByte(static_cast<unsigned char>(i % 256))) {
-      EncodeUtf8(pairUnits[unit++], t->pairs[i]);
-    } else {
-      unit += 2;
-    }
-  }
-  // The XML export's replacements: no markup reader takes these control characters, and a
-  // report must say the same as the workbook of the same result.
-  for (unsigned c = 0; c < 0x20; ++c) {
-    if (c != '\t' && c != '\r' && c != '\n') SetPiece(plain[c], "?");
-  }
-  SetPiece(plain[0x80], "?");
-  t->single[kJson] = plain;
-  t->single[kCsvQuoted] = plain;
-  SetPiece(t->single[kJson]['"'], "\\\"");
-  SetPiece(t->single[kJson]['\\'], "\\\\");
-  SetPiece(t->single[kJson]['\t'], "\\t");
-  SetPiece(t->single[kJson]['\r'], "\\r");
-  SetPiece(t->single[kJson]['\n'], "\\n");
-  SetPiece(t->single[kCsvQuoted]['"'], "\"\"");
-  return t;
-}
-
-const ReportTables& Tables() {
-  static const std::unique_ptr<ReportTables> tables = BuildTables();
-  return *tables;
-}
-
-// Writes `text` through the single-byte table `single`, in chunks that fit the buffer.
-void AppendConverted(ExportBuffer& out, std::string_view text,
-                     const std::array<Piece, 256>& single) {
-  const ReportTables& t = Tables();
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const std::size_t stop = std::min(n, i + kTextChunk);
-    char* o = out.Reserve((stop - i + 1) * kMaxGrowth + kCopySlack);
-    // A double-byte character that begins just before `stop` is written whole.
-    while (i < stop) {
-      const unsigned char c = p[i];
-      const std::uint8_t lead = t.leadIndex[c];
-      if (lead != kNotLead && i + 1 < n && IsTrailByte(p[i + 1])) {
-        const Piece& piece = t.pairs[static_cast<std::size_t>(lead) * 256 + p[i + 1]];
-        std::memcpy(o, piece.bytes, sizeof piece.bytes);
-        o += piece.length;
-        i += 2;
-      } else {
-        const Piece& piece = single[c];
-        std::memcpy(o, piece.bytes, sizeof piece.bytes);
-        o += piece.length;
-        ++i;
-      }
-    }
-    out.Commit(o);
-  }
+// A text inside double quotes, its quotes doubled.
+const Utf8Text& CsvQuotedText() {
+  static const Utf8Text text({.ControlsAsQuestionMarks = true, .Spellings = {{'"', "\"\""}}});
+  return text;
 }
 
 // The CSV export's rule: quotes when a single-byte comma, CR, LF or double quote appears.
@@ -195,25 +75,26 @@ ReportSummary MakeReportSummary(const CompareSession& session) {
 }
 
 void ReportWriter::AppendJsonText(ExportBuffer& out, std::string_view text) {
-  AppendConverted(out, text, Tables().single[kJson]);
+  JsonText().Append(text, out);
 }
 
 void ReportWriter::AppendCsvText(ExportBuffer& out, std::string_view text) {
-  const auto& single = Tables().single[kCsvQuoted];
+  const Utf8Text& quoted = CsvQuotedText();
   if (!NeedsQuotes(text)) {
-    // Without a double quote in it, the quoted table writes the text unchanged.
-    AppendConverted(out, text, single);
+    // Without a double quote in it, the quoted form is the text unchanged.
+    quoted.Append(text, out);
     return;
   }
   out.Append('"');
-  AppendConverted(out, text, single);
+  quoted.Append(text, out);
   out.Append('"');
 }
 
 ReportWriter::ReportWriter(const ExportSource& source, const ReportSummary& summary,
                            ReportOptions options, ExportBuffer& out)
     : rows_(source), summary_(summary), options_(options), out_(out) {
-  Tables();
+  JsonText();
+  CsvQuotedText();
 }
 
 void ReportWriter::Write() {

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "export/Utf8Text.h"
 #include "export/XmlExportWriter.h"
 #include "platform/Codepage.h"
 
@@ -56,26 +57,11 @@ bool IsPlain(std::string_view text) {
   return true;
 }
 
-// CP932 `text` with the characters XML cannot hold replaced by '?', as the XML export does:
-// the control bytes other than TAB, CR and LF, and 0x80 standing alone. A double-byte
-// character is taken whole (its trail byte may be 0x80); a lead byte before a byte that
-// cannot follow it stands alone, and that byte is judged by itself.
-std::string WithoutControls(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (IsLeadByte(c) && i + 1 < text.size() &&
-        IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {
-      out.append(text.substr(i, 2));
-      ++i;
-    } else if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x80) {
-      out.push_back('?');
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  return out;
+// CP932 cell texts in UTF-8 with the characters XML cannot hold replaced by '?', as the XML
+// export does: the control bytes other than TAB, CR and LF, and 0x80 standing alone.
+const Utf8Text& CellUtf8() {
+  static const Utf8Text text({.ControlsAsQuestionMarks = true, .Spellings = {}});
+  return text;
 }
 
 void PrepareCell(std::string_view cp932, std::string& out) {
@@ -84,7 +70,8 @@ void PrepareCell(std::string_view cp932, std::string& out) {
     out.assign(cp932);
     return;
   }
-  const std::string utf8 = Cp932ToUtf8(WithoutControls(cp932));
+  std::string utf8;
+  CellUtf8().Append(cp932, utf8);
   // libxlsxwriter refuses a text of more than a cell's characters and counts the characters
   // of a protecting escape too; so does the cut, and a text with such escapes may end a
   // little before the characters a reader sees reach the limit.

@@ -1,157 +1,29 @@
 #include "export/XmlExportWriter.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
 #include <cstring>
-#include <memory>
 
 #include "export/ExportBuffer.h"
+#include "export/Utf8Text.h"
 #include "platform/Codepage.h"
 
 namespace korvel {
 namespace {
 
-// Cell texts are escaped and turned into UTF-8 in one pass over tables made once from the
-// code-page conversion, instead of converting every cell through a temporary string: a
-// result of a million pairs has tens of millions of cells.
-struct SinglePiece {
-  char bytes[7];  // the escaped UTF-8 form: a character or an entity reference
-  std::uint8_t length;
-};
-struct DoublePiece {
-  char bytes[3];
-  std::uint8_t length;
-};
-
-constexpr int kLeadCount = 60;  // 0x81-0x9F and 0xE0-0xFC
-constexpr std::uint8_t kNotLead = 0xFF;
-
-struct XmlTables {
-  // Every byte as a character of its own; for a lead byte this is its form when the text
-  // ends right after it.
-  std::array<SinglePiece, 256> single{};
-  std::array<std::uint8_t, 256> leadIndex{};
-  // [leadIndex * 256 + trail]
-  std::array<DoublePiece, kLeadCount * 256> pairs{};
-};
-
-// The longest output of one input byte ("&quot;"), and the bytes a piece copy may write
-// beyond its length.
-constexpr std::size_t kMaxGrowth = 6;
-constexpr std::size_t kCopySlack = 8;
-
-template <typename Piece>
-void EncodeUtf8(char16_t u, Piece& piece) {
-  if (u < 0x80) {
-    piece.bytes[0] = static_cast<char>(u);
-    piece.length = 1;
-  } else if (u < 0x800) {
-    piece.bytes[0] = static_cast<char>(0xC0 | u >> 6);
-    piece.bytes[1] = static_cast<char>(0x80 | (u & 0x3F));
-    piece.length = 2;
-  } else {
-    piece.bytes[0] = static_cast<char>(0xE0 | u >> 12);
-    piece.bytes[1] = static_cast<char>(0x80 | (u >> 6 & 0x3F));
-    piece.bytes[2] = static_cast<char>(0x80 | (u & 0x3F));
-    piece.length = 3;
-  }
-}
-
-void SetEntity(SinglePiece& piece, std::string_view entity) {
-  std::memcpy(piece.bytes, entity.data(), entity.size());
-  piece.length = static_cast<std::uint8_t>(entity.size());
-}
-
-std::unique_ptr<XmlTables> BuildXmlTables() {
-  auto t = std::make_unique<XmlTables>();
-  // One conversion of every single byte and every lead-trail pair keeps the result
-  // identical to the code page's own conversion of whole texts.
-  std::string singles;
-  std::string doubles;
-  int lead = 0;
-  for (unsigned c = 0; c < 256; ++c) {
-    if (IsLeadByte(static_cast<unsigned char>(c))) {
-      t->leadIndex[c] = static_cast<std::uint8_t>(lead++);
-      for (unsigned trail = 0; trail < 256; ++trail) {
-        doubles.push_back(static_cast<char>(c));
-        doubles.push_back(static_cast<char>(trail));
-      }
-    } else {
-      t->leadIndex[c] = kNotLead;
-      singles.push_back(static_cast<char>(c));
-    }
-  }
-  std::u16string singleUnits = Cp932ToUtf16(singles);
-  std::u16string pairUnits = Cp932ToUtf16(doubles);
-  std::size_t next = 0;
-  for (unsigned c = 0; c < 256; ++c) {
-    if (t->leadIndex[c] == kNotLead) EncodeUtf8(singleUnits[next++], t->single[c]);
-  }
-  // A lead byte that ends the text converts as one broken character.
-  std::u16string lone = Cp932ToUtf16(std::string_view("\x81", 1));
-  for (unsigned c = 0; c < 256; ++c) {
-    if (t->leadIndex[c] != kNotLead) EncodeUtf8(lone[0], t->single[c]);
-  }
-  // A lead byte before a byte that cannot be a trail byte converts as two characters; such
-  // pairs are never looked up (EscapeCharacters writes the lead byte alone), so only the
-  // true pairs take an entry.
-  std::size_t unit = 0;
-  for (std::size_t i = 0; i < t->pairs.size() && unit < pairUnits.size(); ++i) {
-    if (IsTrailByte(static_cast<unsigned char>(i % 256))) {
-      EncodeUtf8(pairUnits[unit++], t->pairs[i]);
-    } else {
-      unit += 2;
-    }
-  }
-  SetEntity(t->single['"'], "&quot;");
-  SetEntity(t->single['<'], "&lt;");
-  SetEntity(t->single['>'], "&gt;");
-  SetEntity(t->single['&'], "&amp;");
-  SetEntity(t->single['\r'], "&#13;");
-  SetEntity(t->single['\n'], "&#10;");
-  // XML 1.0 has no form at all, not even a reference, for the other control characters,
-  // and one of them makes the whole workbook unreadable. Cells never hold them, but field
-  // names from a definition file and paths may: they become the code page's default
-  // character.
-  for (unsigned c = 0; c < 0x20; ++c) {
-    if (c != '\t' && c != '\r' && c != '\n') SetEntity(t->single[c], "?");
-  }
-  // 0x80 is the control character U+0080, which a workbook should not hold either.
-  SetEntity(t->single[0x80], "?");
-  return t;
-}
-
-const XmlTables& Tables() {
-  static const std::unique_ptr<XmlTables> tables = BuildXmlTables();
-  return *tables;
-}
-
-// Writes the escaped UTF-8 form of the characters of `text` that begin at `i` and before
-// `stop` (a double-byte character beginning just before `stop` is written whole) and
-// returns where it stopped. `out` needs (stop - i + 1) * kMaxGrowth + kCopySlack bytes.
-std::size_t EscapeCharacters(const XmlTables& t, std::string_view text, std::size_t i,
-                             std::size_t stop, char*& out) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
-  char* o = out;
-  while (i < stop) {
-    unsigned char c = p[i];
-    std::uint8_t lead = t.leadIndex[c];
-    if (lead != kNotLead && i + 1 < n && IsTrailByte(p[i + 1])) {
-      const DoublePiece& piece = t.pairs[static_cast<std::size_t>(lead) * 256 + p[i + 1]];
-      std::memcpy(o, piece.bytes, sizeof piece.bytes);
-      o += piece.length;
-      i += 2;
-    } else {
-      const SinglePiece& piece = t.single[c];
-      std::memcpy(o, piece.bytes, sizeof piece.bytes);
-      o += piece.length;
-      ++i;
-    }
-  }
-  out = o;
-  return i;
+// Cell texts are escaped and turned into UTF-8 in one pass (Utf8Text). XML 1.0 has no form
+// at all, not even a reference, for the control characters other than TAB, CR and LF, and
+// one of them makes the whole workbook unreadable. Cells never hold them, but field names
+// from a definition file and paths may: they become the code page's default character, as
+// does 0x80, the control character U+0080.
+const Utf8Text& CellText() {
+  static const Utf8Text text({.ControlsAsQuestionMarks = true,
+                              .Spellings = {{'"', "&quot;"},
+                                            {'<', "&lt;"},
+                                            {'>', "&gt;"},
+                                            {'&', "&amp;"},
+                                            {'\r', "&#13;"},
+                                            {'\n', "&#10;"}}});
+  return text;
 }
 
 bool IsAscii(std::string_view text) {
@@ -183,7 +55,7 @@ XmlExportWriter::XmlExportWriter(const ExportSource& source, ExportBuffer& out)
       markNotCompared_(Sjis("未")),
       markDiffer_(Sjis("×")),
       markEqual_(Sjis("○")) {
-  Tables();
+  CellText();
 }
 
 void XmlExportWriter::WriteXmlLine(std::string_view text, bool endLine) {
@@ -196,9 +68,9 @@ void XmlExportWriter::WriteXmlLine(std::string_view text, bool endLine) {
 }
 
 void XmlExportWriter::WriteXmlCell(std::string_view text, bool number, int style) {
-  const XmlTables& t = Tables();
+  const Utf8Text& converter = CellText();
   std::size_t first = std::min(text.size(), kEscapeChunk);
-  char* o = out_.Reserve(kCellFrame + (first + 1) * kMaxGrowth + kCopySlack);
+  char* o = out_.Reserve(kCellFrame + converter.Bound(first));
   o = Put(o, "    ");
   if (style == 0) {
     o = Put(o, "<Cell>");
@@ -210,11 +82,11 @@ void XmlExportWriter::WriteXmlCell(std::string_view text, bool number, int style
   o = Put(o, number ? "<Data ss:Type=\"Number\">" : "<Data ss:Type=\"String\">");
   std::size_t i = 0;
   for (;;) {
-    i = EscapeCharacters(t, text, i, std::min(text.size(), i + kEscapeChunk), o);
+    i = converter.Convert(text, i, std::min(text.size(), i + kEscapeChunk), o);
     if (i >= text.size()) break;
     out_.Commit(o);
     std::size_t chunk = std::min(text.size() - i, kEscapeChunk);
-    o = out_.Reserve(kCellFrame + (chunk + 1) * kMaxGrowth + kCopySlack);
+    o = out_.Reserve(kCellFrame + converter.Bound(chunk));
   }
   o = Put(o, "</Data></Cell>");
   o = Put(o, kNewline);

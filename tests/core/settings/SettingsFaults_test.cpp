@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "FaultyFileSystem.h"
@@ -22,9 +21,7 @@ using test::ScopedFaultyFileSystem;
 
 TEST(SettingsFaultsTest, AFailedSaveKeepsTheOldSettingsWhole) {
   test::TempDir home;
-  const char* previous = std::getenv("KORVEL_HOME");
-  const std::string previousHome = previous ? previous : "";
-  ::setenv("KORVEL_HOME", home.Path().c_str(), 1);
+  test::ScopedHome scopedHome(home.Path());
   RecordingNotifier notes;
   NotifierPrompter prompter(notes);
   const std::string old = "; mine\r\n[MOZI]\r\nCODE=10\r\nBOM=0\r\n[ETC]\r\nTAB_OLDTYPE=1\r\n";
@@ -57,12 +54,6 @@ TEST(SettingsFaultsTest, AFailedSaveKeepsTheOldSettingsWhole) {
   EXPECT_TRUE(global.SaveSettings());
   EXPECT_EQ(test::ReadFileBytes(path),
             "; mine\r\n[MOZI]\r\nCODE=15\r\nBOM=0\r\n[ETC]\r\nTAB_OLDTYPE=1\r\nRET_M_IDX=0\r\n");
-
-  if (previous) {
-    ::setenv("KORVEL_HOME", previousHome.c_str(), 1);
-  } else {
-    ::unsetenv("KORVEL_HOME");
-  }
 }
 
 }  // namespace

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,26 +16,8 @@ namespace {
 
 using test::Cat;
 using test::ReadFileBytes;
+using test::ScopedHome;
 using test::TempDir;
-
-// Points the program folder at `folder` for the lifetime of a scope.
-class ScopedHome {
- public:
-  explicit ScopedHome(const std::string& folder) {
-    if (const char* old = std::getenv("KORVEL_HOME")) previous_ = old;
-    ::setenv("KORVEL_HOME", folder.c_str(), 1);
-  }
-  ~ScopedHome() {
-    if (previous_) {
-      ::setenv("KORVEL_HOME", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("KORVEL_HOME");
-    }
-  }
-
- private:
-  std::optional<std::string> previous_;
-};
 
 class ScopedWorkingFolder {
  public:

@@ -8,10 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -26,25 +24,8 @@ namespace korvel {
 namespace {
 
 using test::ReadFileBytes;
+using test::ScopedHome;
 using test::TempDir;
-
-class ScopedHome {
- public:
-  explicit ScopedHome(const std::string& folder) {
-    if (const char* old = std::getenv("KORVEL_HOME")) previous_ = old;
-    ::setenv("KORVEL_HOME", folder.c_str(), 1);
-  }
-  ~ScopedHome() {
-    if (previous_) {
-      ::setenv("KORVEL_HOME", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("KORVEL_HOME");
-    }
-  }
-
- private:
-  std::optional<std::string> previous_;
-};
 
 // What another program does between this one's load and save: it writes the file.
 struct MergeCase {

@@ -54,18 +54,14 @@ class ComparisonProgressTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void initTestCase() {
-    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
-    scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
-  }
-  void cleanupTestCase() { scoped_.reset(); }
+  void initTestCase() { scope_.Begin(notifier_); }
+  void cleanupTestCase() { scope_.End(); }
   void StopDropsTheRunAndKeepsTheShownResult();
 
  private:
-  TempDir home_;
+  WindowTestScope scope_;
   TempDir dir_;
   korvel::RecordingNotifier notifier_;
-  std::unique_ptr<korvel::ScopedNotifier> scoped_;
 };
 
 void ComparisonProgressTest::StopDropsTheRunAndKeepsTheShownResult() {

@@ -52,11 +52,8 @@ class MainCopyTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void initTestCase() {
-    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
-    scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
-  }
-  void cleanupTestCase() { scoped_.reset(); }
+  void initTestCase() { scope_.Begin(notifier_); }
+  void cleanupTestCase() { scope_.End(); }
   void init();
   void cleanup() { window_.reset(); }
   void NothingToCopyBeforeAComparison();
@@ -91,19 +88,16 @@ class MainCopyTest : public QObject {
     korvel::test::ClickMenuItem(*window_, menuName, itemName);
   }
 
-  TempDir home_;
+  WindowTestScope scope_;
   TempDir dir_;
   korvel::RecordingNotifier notifier_;
-  std::unique_ptr<korvel::ScopedNotifier> scoped_;
   std::unique_ptr<MainWindow> window_;
 };
 
 void MainCopyTest::init() {
   notifier_.Clear();
   QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-  window_ = std::make_unique<MainWindow>();
-  window_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  QVERIFY(ShowNewWindow(window_));
 }
 
 void MainCopyTest::NothingToCopyBeforeAComparison() {

@@ -56,11 +56,8 @@ class MainFindTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void initTestCase() {
-    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
-    scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
-  }
-  void cleanupTestCase() { scoped_.reset(); }
+  void initTestCase() { scope_.Begin(notifier_); }
+  void cleanupTestCase() { scope_.End(); }
   void init();
   void cleanup() { window_.reset(); }
   void F3WithoutTextOpensTheDialog_data();
@@ -116,10 +113,9 @@ class MainFindTest : public QObject {
   }
   QPoint Cursor() const { return {window_->View().curCol, window_->View().curRow}; }
 
-  TempDir home_;
+  WindowTestScope scope_;
   TempDir dir_;
   korvel::RecordingNotifier notifier_;
-  std::unique_ptr<korvel::ScopedNotifier> scoped_;
   std::unique_ptr<MainWindow> window_;
   bool dialogShown_ = false;
   QString shownText_;
@@ -128,9 +124,7 @@ class MainFindTest : public QObject {
 
 void MainFindTest::init() {
   notifier_.Clear();
-  window_ = std::make_unique<MainWindow>();
-  window_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  QVERIFY(ShowNewWindow(window_));
   QVERIFY(CompareInWindow(*window_, dir_, FindFile(false), FindFile(true), {{1}, {}, {}}));
   QCOMPARE(ShownRows(*window_), kRows);
   QCOMPARE(FieldCount(*window_), kFields);

@@ -40,11 +40,8 @@ class GridNavigationTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void initTestCase() {
-    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
-    scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
-  }
-  void cleanupTestCase() { scoped_.reset(); }
+  void initTestCase() { scope_.Begin(notifier_); }
+  void cleanupTestCase() { scope_.End(); }
   void init();
   void cleanup() { window_.reset(); }
   void ArrowAndPagingKeys();
@@ -74,18 +71,15 @@ class GridNavigationTest : public QObject {
   int X(int field, int pane) { return FieldX(*window_, field, pane); }
   int Width(int field) { return FieldWidth(*window_, field); }
 
-  TempDir home_;
+  WindowTestScope scope_;
   TempDir dir_;
   korvel::RecordingNotifier notifier_;
-  std::unique_ptr<korvel::ScopedNotifier> scoped_;
   std::unique_ptr<MainWindow> window_;
 };
 
 void GridNavigationTest::init() {
   notifier_.Clear();
-  window_ = std::make_unique<MainWindow>();
-  window_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  QVERIFY(ShowNewWindow(window_));
   std::string left, right;
   MakeFiles(left, right);
   QVERIFY(CompareInWindow(*window_, dir_, left, right, {{1}, {}, {}}));

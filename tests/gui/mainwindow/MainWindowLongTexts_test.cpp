@@ -14,25 +14,17 @@ class LongTextsTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void initTestCase() {
-    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
-    scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
-  }
-  void cleanupTestCase() { scoped_.reset(); }
-  void init() {
-    window_ = std::make_unique<MainWindow>();
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  }
+  void initTestCase() { scope_.Begin(notifier_); }
+  void cleanupTestCase() { scope_.End(); }
+  void init() { QVERIFY(ShowNewWindow(window_)); }
   void cleanup() { window_.reset(); }
   void DetailLineShowsTheFirstDifferenceNearItsLeftEdge();
   void HeaderNamesWidenTheirColumns();
 
  private:
-  TempDir home_;
+  WindowTestScope scope_;
   TempDir dir_;
   korvel::RecordingNotifier notifier_;
-  std::unique_ptr<korvel::ScopedNotifier> scoped_;
   std::unique_ptr<MainWindow> window_;
 };
 

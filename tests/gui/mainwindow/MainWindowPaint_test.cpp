@@ -72,11 +72,8 @@ class GridPaintTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void initTestCase() {
-    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
-    scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
-  }
-  void cleanupTestCase() { scoped_.reset(); }
+  void initTestCase() { scope_.Begin(notifier_); }
+  void cleanupTestCase() { scope_.End(); }
   void init();
   void cleanup() { window_.reset(); }
   void CellColoursFollowTheMarkingRules();
@@ -95,17 +92,14 @@ class GridPaintTest : public QObject {
   void UndefinedShiftJisBytesShowAsDecoded();
 
  private:
-  TempDir home_;
+  WindowTestScope scope_;
   TempDir dir_;
   korvel::RecordingNotifier notifier_;
-  std::unique_ptr<korvel::ScopedNotifier> scoped_;
   std::unique_ptr<MainWindow> window_;
 };
 
 void GridPaintTest::init() {
-  window_ = std::make_unique<MainWindow>();
-  window_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  QVERIFY(ShowNewWindow(window_));
   QVERIFY(CompareInWindow(*window_, dir_, Lines({kLeft[0], kLeft[1], kLeft[2]}),
                           Lines({kRight[0], kRight[1], kRight[2]}), {{1}, {4}, {}}));
 }
