@@ -21,8 +21,8 @@ std::string Records(int rows, int step, const std::string& filler) {
   std::string text;
   for (int i = 0; i < rows; ++i) {
     if (step > 0 && i % step == 0) continue;
-    text += "k" + std::to_string(i * 7 % rows) + ",v" + std::to_string(i % 13) + "," + filler;
-    text += "\r\n";
+    text.append("k").append(std::to_string(i * 7 % rows));
+    text.append(",v").append(std::to_string(i % 13)).append(",").append(filler).append("\r\n");
   }
   return text;
 }

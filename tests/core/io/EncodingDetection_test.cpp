@@ -15,6 +15,7 @@
 namespace korvel {
 namespace {
 
+using test::Cat;
 using test::S;
 
 // The bytes of a UTF-8 text in another encoding, converted by iconv itself, so that the
@@ -317,7 +318,7 @@ TEST_F(AutoFileTest, FixedLengthEucJpCountsItsOwnBytes) {
     const std::string path = dir_.Write("fix.txt", c.line + "\r\n");
     FixedWidthReader fix;
     for (std::size_t i = 0; i < c.lengths.size(); ++i) {
-      ASSERT_EQ(fix.AddDefinition("f" + std::to_string(i), c.lengths[i]).Code(), 0);
+      ASSERT_EQ(fix.AddDefinition(Cat("f", std::to_string(i)), c.lengths[i]).Code(), 0);
     }
     for (int encoding : {kEncodingEucJp, kEncodingAuto}) {
       ASSERT_EQ(fix.Open(path, 0, encoding, 1), 0) << c.name;
