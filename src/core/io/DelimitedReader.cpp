@@ -5,14 +5,14 @@
 #include <cstring>
 #include <new>
 
+#include "io/PlainScan.h"
 #include "platform/Codepage.h"
 
 namespace korvel {
 namespace {
 
-constexpr unsigned char kPlain = 0;
-constexpr unsigned char kLead = 1;
-constexpr unsigned char kSpecial = 2;
+constexpr unsigned char kPlain = kPlainByte;
+constexpr unsigned char kLead = kLeadByte;
 constexpr std::size_t kCellCapacity = 2048;
 constexpr std::size_t kNoLineBreak = std::string::npos;
 const char kEmptyText[1] = {'\0'};
@@ -56,24 +56,9 @@ void DelimitedReader::SetDelimiter(char delimiter) {
 }
 
 void DelimitedReader::BuildClasses() {
-  for (int c = 0; c < 256; ++c) {
-    unsigned char cls = IsLeadByte(static_cast<unsigned char>(c)) ? kLead : kPlain;
-    unquotedClass_[c] = cls;
-    quotedClass_[c] = cls;
-  }
-  // Control bytes go the slow way so that a cell is known to need the store rule's scan.
-  for (int c = 0; c < 0x20; ++c) {
-    unquotedClass_[c] = kSpecial;
-    quotedClass_[c] = kSpecial;
-  }
-  unquotedClass_[static_cast<unsigned char>('"')] = kSpecial;
-  quotedClass_[static_cast<unsigned char>('"')] = kSpecial;
-  unquotedClass_[static_cast<unsigned char>('\t')] = kPlain;
-  // A delimiter is special outside quotes only; under the TAB rules a TAB also ends a
-  // one-line quoted cell. A lead byte stays a lead byte whatever the delimiter.
-  auto d = static_cast<unsigned char>(delimiter_);
-  if (!IsLeadByte(d)) unquotedClass_[d] = kSpecial;
-  quotedClass_[static_cast<unsigned char>('\t')] = kSpecial;
+  BuildByteClasses(delimiter_, unquotedClass_, quotedClass_);
+  unquotedScan_.Reset(unquotedClass_);
+  quotedScan_.Reset(quotedClass_);
 }
 
 void DelimitedReader::Close() {
@@ -262,21 +247,25 @@ bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t leng
 void DelimitedReader::ScanPlain(RecordState& st) {
   const auto* b = reinterpret_cast<const unsigned char*>(window_.data());
   const std::size_t end = window_.size();
-  const unsigned char* cls = st.quoted ? quotedClass_ : unquotedClass_;
-  const bool sizeChecked = st.quoted && TabRules();
   std::size_t p = pos_;
-  while (p < end) {
-    unsigned char k = cls[b[p]];
-    if (k == kPlain) {
-      if (sizeChecked && CellSize() + (p - pos_) > kMaxQuotedCell) break;
-      ++p;
-    } else if (k == kLead && p + 1 < end && b[p + 1] >= 0x20) {
-      // A control byte after a lead byte is still a control byte to the store rule; such
-      // a pair takes the slow way, which notes it.
-      p += 2;
-    } else {
-      break;
+  if (st.quoted && TabRules()) {
+    // A cell whose size is checked byte by byte.
+    const unsigned char* cls = quotedClass_;
+    while (p < end) {
+      unsigned char k = cls[b[p]];
+      if (k == kPlain) {
+        if (CellSize() + (p - pos_) > kMaxQuotedCell) break;
+        ++p;
+      } else if (k == kLead && p + 1 < end && b[p + 1] >= 0x20) {
+        // A control byte after a lead byte is still a control byte to the store rule; such
+        // a pair takes the slow way, which notes it.
+        p += 2;
+      } else {
+        break;
+      }
     }
+  } else {
+    p = (st.quoted ? quotedScan_ : unquotedScan_).RunEnd(b, p, end);
   }
   if (p > pos_) {
     if (st.brokeLine) st.textAfterBreak = true;

@@ -41,6 +41,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/PlainScan.h"
 #include "io/StringList.h"
 #include "io/TextFile.h"
 #include "platform/Status.h"
@@ -183,6 +184,8 @@ class DelimitedReader {
   // Byte classes for the unquoted and the quoted state (plain, lead byte, special).
   unsigned char unquotedClass_[256];
   unsigned char quotedClass_[256];
+  PlainScanner unquotedScan_;
+  PlainScanner quotedScan_;
 };
 
 }  // namespace korvel

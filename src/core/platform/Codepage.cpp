@@ -3,7 +3,9 @@
 #include <iconv.h>
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -204,13 +206,62 @@ std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossL
   std::size_t lost = 0;
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   const unsigned char* end = p + n;
-  out.reserve(out.size() + n);
+  // No character is longer in CP932 than in UTF-8, so the output is sized once, written
+  // through a pointer and cut to what was written. That also keeps every write at least as
+  // far behind the input as it started, which the eight-byte copies below rely on.
+  const std::size_t base = out.size();
+  out.resize(base + n);
+  char* const first = out.data();
+  char* o = first + base;
+  // Notes the '?' just written in place of `code`.
+  auto lose = [&](std::uint32_t code) {
+    ++lost;
+    if (log) log->push_back({static_cast<std::size_t>(o - first) - 1, code});
+  };
   while (p < end) {
+    // Runs of ASCII, the bulk of most files, pass eight bytes at a time: all eight are
+    // stored, and the output moves on by those before the first non-ASCII byte.
+    while (end - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, sizeof w);
+      std::memcpy(o, &w, sizeof w);
+      if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+      const std::uint64_t high = w & 0x8080808080808080ull;
+      if (high != 0) {
+        const auto ascii = static_cast<std::size_t>(std::countr_zero(high) >> 3);
+        p += ascii;
+        o += ascii;
+        break;
+      }
+      p += 8;
+      o += 8;
+    }
+    if (p == end) break;
     unsigned char c = *p;
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
+      *o++ = static_cast<char>(c);
       ++p;
       continue;
+    }
+    // Japanese text is mostly three-byte sequences: a whole, valid one goes straight to
+    // the table; anything else takes the general way below.
+    if (c >= 0xE0 && c <= 0xEF && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+      const std::uint32_t cp3 = (c & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      if (cp3 >= 0x800 && (cp3 < 0xD800 || cp3 > 0xDFFF)) {
+        const std::uint16_t code = t.toCp932[cp3];
+        if (code >= 0x100) {
+          o[0] = static_cast<char>(code >> 8);
+          o[1] = static_cast<char>(code & 0xFF);
+          o += 2;
+        } else if (code != 0) {
+          *o++ = static_cast<char>(code);
+        } else {
+          *o++ = '?';
+          lose(cp3);
+        }
+        p += 3;
+        continue;
+      }
     }
     std::size_t len;
     std::uint32_t cp;
@@ -222,22 +273,33 @@ std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossL
     } else if (c >= 0xF0 && c <= 0xF4) {
       len = 4, cp = c & 0x07, min = 0x10000;
     } else {
-      out.push_back('?');  // a stray continuation byte or a byte no UTF-8 text holds
-      Lose(out, kBrokenSequence + c, lost, log);
+      *o++ = '?';  // a stray continuation byte or a byte no UTF-8 text holds
+      lose(kBrokenSequence + c);
       ++p;
       continue;
     }
     std::size_t i = 1;
     for (; i < len && p + i < end && (p[i] & 0xC0) == 0x80; ++i) cp = cp << 6 | (p[i] & 0x3F);
     if (i < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back('?');  // a broken sequence counts as one invalid character up to its break
-      Lose(out, kBrokenSequence + c, lost, log);
+      *o++ = '?';  // a broken sequence counts as one invalid character up to its break
+      lose(kBrokenSequence + c);
       p += i;
       continue;
     }
-    AppendCp932(t, cp, out, lost, log);
+    // A valid sequence here is never U+0000, which only the ASCII path meets.
+    const std::uint16_t code = cp < 0x10000 ? t.toCp932[cp] : 0;
+    if (code == 0) {
+      *o++ = '?';
+      lose(cp);
+    } else if (code < 0x100) {
+      *o++ = static_cast<char>(code);
+    } else {
+      *o++ = static_cast<char>(code >> 8);
+      *o++ = static_cast<char>(code & 0xFF);
+    }
     p += len;
   }
+  out.resize(static_cast<std::size_t>(o - first));
   return lost;
 }
 

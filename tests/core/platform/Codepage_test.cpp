@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace korvel {
 namespace {
@@ -254,6 +256,151 @@ TEST(CodepageTest, ConversionsAppendToTheOutput) {
             "Ab");
   EXPECT_EQ(Utf8ToCp932(""), "");
   EXPECT_EQ(Cp932ToUtf16(""), u"");
+}
+
+// What Utf8ToCp932 must give, read one character at a time: a valid sequence takes its
+// CP932 form from the UTF-16 converter, a broken one becomes one '?' up to its break.
+struct Utf8Reading {
+  std::string out;
+  std::size_t lost = 0;
+  LossLog log;
+};
+
+Utf8Reading ReferenceUtf8ToCp932(std::string_view in, std::string prefix) {
+  Utf8Reading r;
+  r.out = std::move(prefix);
+  auto lose = [&](std::uint32_t code) {
+    r.out.push_back('?');
+    ++r.lost;
+    r.log.push_back({r.out.size() - 1, code});
+  };
+  std::size_t i = 0;
+  while (i < in.size()) {
+    const auto c = static_cast<unsigned char>(in[i]);
+    std::size_t len = c < 0x80                 ? 1
+                      : c >= 0xC2 && c <= 0xDF ? 2
+                      : c >= 0xE0 && c <= 0xEF ? 3
+                      : c >= 0xF0 && c <= 0xF4 ? 4
+                                               : 0;
+    if (len == 0) {
+      lose(kBrokenSequence + c);
+      i += 1;
+      continue;
+    }
+    if (len == 1) {
+      r.out.push_back(static_cast<char>(c));
+      i += 1;
+      continue;
+    }
+    std::uint32_t cp = c & (0x7F >> len);
+    std::size_t k = 1;
+    while (k < len && i + k < in.size() && (static_cast<unsigned char>(in[i + k]) & 0xC0) == 0x80) {
+      cp = cp << 6 | (static_cast<unsigned char>(in[i + k]) & 0x3F);
+      ++k;
+    }
+    const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (k < len || cp < least[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      lose(kBrokenSequence + c);
+      i += k;
+      continue;
+    }
+    const std::string form =
+        cp < 0x10000 ? Utf16ToCp932(std::u16string(1, static_cast<char16_t>(cp))) : "?";
+    if (form == "?") {
+      lose(cp);
+    } else {
+      r.out += form;
+    }
+    i += len;
+  }
+  return r;
+}
+
+void ExpectSameAsReference(std::string_view in, const std::string& prefix) {
+  const Utf8Reading want = ReferenceUtf8ToCp932(in, prefix);
+  std::string out = prefix;
+  LossLog log;
+  const std::size_t lost = Utf8ToCp932(in.data(), in.size(), out, &log);
+  ASSERT_EQ(Hex(out), Hex(want.out)) << "input " << Hex(in);
+  ASSERT_EQ(lost, want.lost) << "input " << Hex(in);
+  ASSERT_EQ(log.size(), want.log.size()) << "input " << Hex(in);
+  for (std::size_t k = 0; k < log.size(); ++k) {
+    ASSERT_EQ(log[k].Offset, want.log[k].Offset) << "loss " << k << " of " << Hex(in);
+    ASSERT_EQ(log[k].Code, want.log[k].Code) << "loss " << k << " of " << Hex(in);
+  }
+  // Without a log the count is the same.
+  std::string again = prefix;
+  ASSERT_EQ(Utf8ToCp932(in.data(), in.size(), again), want.lost);
+  ASSERT_EQ(again, want.out);
+}
+
+// Every kind of character at every offset of an ASCII run, so that the first non-ASCII
+// byte falls at each place of an eight-byte word and the run resumes at each place after.
+TEST(CodepageTest, Utf8CharactersAtEveryOffsetOfAnAsciiRun) {
+  const std::vector<std::string> pieces = {
+      "\xC3\xA9",          // é: no CP932 form, lost
+      "\xE6\x9D\xB1",      // 東: two bytes in CP932
+      "\xEF\xBD\xB6",      // half-width ｶ: one byte
+      "\xF0\xA0\xAE\xB7",  // beyond the basic plane: lost
+      "\x80",              // a stray continuation byte
+      "\xE3\x81",          // cut short
+      "\xFF",              // never in UTF-8
+      "\xC2\x80",          // U+0080, the Windows single byte 0x80
+  };
+  const std::string ascii = "0123456789abcdefghijklmnopqrstuv";
+  for (const std::string& piece : pieces) {
+    for (std::size_t at = 0; at <= 20; ++at) {
+      for (std::size_t after : {0, 1, 7, 8, 9}) {
+        std::string in = ascii.substr(0, at);
+        in += piece;
+        in += ascii.substr(0, after);
+        ExpectSameAsReference(in, "");
+        ExpectSameAsReference(in, "pre\x82\xA0");  // offsets count from the start of `out`
+      }
+    }
+  }
+}
+
+// Random mixtures of ASCII runs, characters with and without CP932 forms and broken
+// sequences give the same bytes, lost count and loss log as the character-by-character
+// reading.
+TEST(CodepageTest, Utf8ConversionAgreesWithACharacterReadingOnRandomInput) {
+  const std::vector<std::string> pieces = {"a",
+                                           "Z",
+                                           ",",
+                                           "\r\n",
+                                           "\t",
+                                           std::string(1, '\0'),
+                                           "\x7F",
+                                           "\xE3\x81\x82",
+                                           "\xE6\x9D\xB1",
+                                           "\xEF\xBD\xB6",
+                                           "\xE2\x82\xAC",
+                                           "\xED\x95\x9C",
+                                           "\xF0\x9F\x98\x80",
+                                           "\xC2\xA5",
+                                           "\xC0\xAF",
+                                           "\xED\xA0\x80",
+                                           "\xF4\x90\x80\x80",
+                                           "\xE3",
+                                           "\xE3\x81",
+                                           "\x80",
+                                           "\xBF",
+                                           "\xFE",
+                                           "\xF5"};
+  std::mt19937 rng(1616);
+  for (int round = 0; round < 4000; ++round) {
+    std::string in;
+    const int parts = static_cast<int>(rng() % 24);
+    for (int k = 0; k < parts; ++k) {
+      if (rng() % 3 == 0) {
+        in += std::string(rng() % 20, static_cast<char>('a' + rng() % 26));
+      } else {
+        in += pieces[rng() % pieces.size()];
+      }
+    }
+    ExpectSameAsReference(in, round % 2 ? "" : "x");
+  }
 }
 
 }  // namespace
