@@ -66,9 +66,8 @@ void DelimitedReader::Close() {
   std::string().swap(window_);
   pos_ = 0;
   pendingStart_ = kNoPending;
-  losses_.clear();
+  losses_.Clear();
   windowBase_ = 0;
-  recordLosses_.clear();
   file_.Close();
   open_ = false;
   fieldCount_ = 0;
@@ -152,7 +151,7 @@ DelimitedReader::Fetch DelimitedReader::FetchPiece() {
   window_.erase(0, pos_);
   pos_ = 0;
   for (const LostCharacter& lost : file_.PieceLosses()) {
-    losses_.push_back({windowBase_ + window_.size() + lost.Offset, lost.Code});
+    losses_.Add(windowBase_ + window_.size() + lost.Offset, lost.Code);
   }
   window_.append(piece, static_cast<std::size_t>(length));
   return Fetch::kMore;
@@ -205,24 +204,7 @@ int DelimitedReader::ReadRecord() {
   }
 }
 
-std::uint64_t DelimitedReader::FieldLoss(int index) const {
-  for (const auto& [field, hash] : recordLosses_) {
-    if (field == index) return hash;
-  }
-  return 0;
-}
-
-void DelimitedReader::TakeLosses(int field) {
-  const std::size_t end = windowBase_ + pos_;
-  std::uint64_t hash = 0xCBF29CE484222325ull;
-  bool any = false;
-  while (!losses_.empty() && losses_.front().Offset < end) {
-    hash = (hash ^ losses_.front().Code) * 0x100000001B3ull;
-    any = true;
-    losses_.pop_front();
-  }
-  if (any) recordLosses_.push_back({field, hash | 1});
-}
+std::uint64_t DelimitedReader::FieldLoss(int index) const { return losses_.FieldLoss(index); }
 
 bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t length) {
   if (st.error != 0) return true;
@@ -347,7 +329,7 @@ void DelimitedReader::FinishMultiLineCell(std::string& text) const {
 // followed by the byte at which the fallback happened (not consumed).
 void DelimitedReader::FallBack(RecordState& st) {
   std::string rest = cell_.substr(st.lineBreak + 2);
-  if (!losses_.empty()) TakeLosses(st.fields);
+  if (losses_.HasPending()) losses_.Take(st.fields, windowBase_ + pos_);
   Store(st, cell_.data(), st.lineBreak);
   st.fields += 1;
   windowBase_ += pos_;
@@ -375,7 +357,7 @@ void DelimitedReader::SetCellTooLargeMessage() {
 }
 
 int DelimitedReader::ReadRecordBody() {
-  if (!recordLosses_.empty()) recordLosses_.clear();
+  losses_.StartRecord();
   RecordState st;
   const bool tabRules = TabRules();
   const auto delimiter = static_cast<unsigned char>(delimiter_);
@@ -384,7 +366,7 @@ int DelimitedReader::ReadRecordBody() {
 
   auto endField = [&]() {
     // Kept out of Store, which the byte loop wants small.
-    if (!losses_.empty()) TakeLosses(st.fields);
+    if (losses_.HasPending()) losses_.Take(st.fields, windowBase_ + pos_);
     if (pendingStart_ != kNoPending && cell_.empty()) {
       // The common case: the whole cell is one run of the window, stored without a copy.
       Store(st, window_.data() + pendingStart_, pos_ - pendingStart_);

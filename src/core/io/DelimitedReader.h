@@ -35,12 +35,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "io/LossLedger.h"
 #include "io/PlainScan.h"
 #include "io/StringList.h"
 #include "io/TextFile.h"
@@ -125,9 +125,6 @@ class DelimitedReader {
   int ReadRecordBody();
   void ScanPlain(RecordState& st);
   bool Store(RecordState& st, const char* bytes, std::size_t length);
-  // Gives field `field` the lost characters read up to the read position.
-  // Out of the way of the byte loops: most files lose nothing.
-  [[gnu::cold, gnu::noinline]] void TakeLosses(int field);
   void FinishMultiLineCell(std::string& text) const;
   // Adds bytes to the cell, unless it is already known to be too long to store; a cell that
   // grows past kKeptCellBytes is cut and takes no more bytes until the next cell.
@@ -178,9 +175,8 @@ class DelimitedReader {
   std::size_t pendingStart_ = kNoPending;
   // Lost characters not yet given to a field, by their offset in the converted input, and
   // that offset of the window's first byte.
-  std::deque<LostCharacter> losses_;
+  LossLedger losses_;
   std::size_t windowBase_ = 0;
-  std::vector<std::pair<int, std::uint64_t>> recordLosses_;  // the record's fields that lost
   // Byte classes for the unquoted and the quoted state (plain, lead byte, special).
   unsigned char unquotedClass_[256];
   unsigned char quotedClass_[256];

@@ -79,8 +79,7 @@ void FixedWidthReader::Close() {
   pieceLength_ = 0;
   pos_ = 0;
   pieceBase_ = 0;
-  losses_.clear();
-  recordLosses_.clear();
+  losses_.Clear();
 }
 
 int FixedWidthReader::Open(const std::string& path, int skipLines, int encoding, int adoptMark) {
@@ -125,7 +124,7 @@ FixedWidthReader::Fetch FixedWidthReader::FetchPiece() {
   }
   pieceBase_ += pieceLength_;
   for (const LostCharacter& lost : file_.PieceLosses()) {
-    losses_.push_back({pieceBase_ + lost.Offset, lost.Code});
+    losses_.Add(pieceBase_ + lost.Offset, lost.Code);
   }
   piece_ = piece;
   pieceLength_ = static_cast<std::size_t>(length);
@@ -198,29 +197,10 @@ int FixedWidthReader::SkipLine() {
   }
 }
 
-std::uint64_t FixedWidthReader::FieldLoss(int index) const {
-  for (const auto& [field, hash] : recordLosses_) {
-    if (field == index) return hash;
-  }
-  return 0;
-}
-
-// Gives field `index` the lost characters read up to the read position; with `index` -1
-// drops them (they were in text no field holds).
-void FixedWidthReader::TakeLosses(int index) {
-  const std::size_t end = pieceBase_ + pos_;
-  std::uint64_t hash = 0xCBF29CE484222325ull;
-  bool any = false;
-  while (!losses_.empty() && losses_.front().Offset < end) {
-    hash = (hash ^ losses_.front().Code) * 0x100000001B3ull;
-    any = true;
-    losses_.pop_front();
-  }
-  if (any && index >= 0) recordLosses_.push_back({index, hash | 1});
-}
+std::uint64_t FixedWidthReader::FieldLoss(int index) const { return losses_.FieldLoss(index); }
 
 void FixedWidthReader::StoreCell(int index) {
-  if (!losses_.empty()) TakeLosses(index);
+  if (losses_.HasPending()) losses_.Take(index, pieceBase_ + pos_);
   const int length = StringList::StoreLength(cell_.c_str(), static_cast<int>(cell_.size()));
   if (values_.Set(index, cell_.data(), length) == 0) throw std::bad_alloc();
   fieldCount_ = index + 1;
@@ -249,8 +229,9 @@ int FixedWidthReader::Fail(int code, std::string_view message) {
 }
 
 int FixedWidthReader::ReadRecordBody() {
-  if (!recordLosses_.empty()) recordLosses_.clear();
-  if (!losses_.empty()) TakeLosses(-1);  // skipped lines, bytes beyond the definitions
+  losses_.StartRecord();
+  if (losses_.HasPending())
+    losses_.Take(-1, pieceBase_ + pos_);  // skipped lines, bytes beyond the definitions
   const int n = definitions_.Count();
   int j = 0;
   // Bytes still wanted by field j; 64 bits so that no definition length can overflow it.

@@ -26,12 +26,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "io/LossLedger.h"
 #include "io/StringList.h"
 #include "io/TextFile.h"
 #include "platform/Status.h"
@@ -128,7 +128,6 @@ class FixedWidthReader {
   bool ScanToLineEnd();
   void TakeLineEnd();
   void StoreCell(int index);
-  [[gnu::cold, gnu::noinline]] void TakeLosses(int index);
   // Keeps `message` as the failure `code` (a warning) and returns `code`.
   int Fail(int code, std::string_view message);
 
@@ -151,10 +150,9 @@ class FixedWidthReader {
   std::size_t pos_ = 0;
   // Lost characters not yet given to a field, by their offset in the converted input, and
   // that offset of the piece's first byte.
-  std::deque<LostCharacter> losses_;
+  LossLedger losses_;
   std::size_t pieceBase_ = 0;
   std::size_t wideAt_ = 0;  // the next of the piece's wider EUC-JP characters
-  std::vector<std::pair<int, std::uint64_t>> recordLosses_;
 };
 
 }  // namespace korvel

@@ -1,0 +1,41 @@
+#pragma once
+// The characters a reader's conversion to Shift-JIS lost, placed by their offset in the
+// converted input, then handed to the fields of the record being read. A field keeps a hash
+// of what it lost, in order, not the text: enough to tell two cells whose '?' stood for
+// different characters apart.
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <utility>
+#include <vector>
+
+#include "platform/Codepage.h"
+
+namespace korvel {
+
+class LossLedger {
+ public:
+  void Clear() {
+    pending_.clear();
+    record_.clear();
+  }
+  // Cheap enough for the byte loops: most files lose nothing.
+  bool HasPending() const { return !pending_.empty(); }
+  void Add(std::size_t offset, std::uint32_t code) { pending_.push_back({offset, code}); }
+  // Forgets what the fields of the last record lost.
+  void StartRecord() {
+    if (!record_.empty()) record_.clear();
+  }
+  // Gives field `field` the lost characters before offset `end`; with `field` -1 drops them
+  // (they were in text no field holds).
+  [[gnu::cold, gnu::noinline]] void Take(int field, std::size_t end);
+  // The hash of what field `field` of the current record lost; 0 when nothing.
+  std::uint64_t FieldLoss(int field) const;
+
+ private:
+  std::deque<LostCharacter> pending_;
+  std::vector<std::pair<int, std::uint64_t>> record_;
+};
+
+}  // namespace korvel
