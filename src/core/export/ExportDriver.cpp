@@ -103,18 +103,7 @@ int WriteXlsx(const ExportSource& source, ExportLayout layout, const std::string
   XlsxExportWriter writer(source);
   bool written = writer.Open(tempPath, folder.empty() ? std::string("/") : folder);
   if (written) {
-    switch (layout) {
-      case ExportLayout::kPerSheet:
-        writer.WriteXlsxPerSide(Side::kLeft);
-        writer.WriteXlsxPerSide(Side::kRight);
-        break;
-      case ExportLayout::kAlternateFields:
-        writer.WriteXlsxAlternateFields();
-        break;
-      case ExportLayout::kAlternateRows:
-        writer.WriteXlsxAlternateRows();
-        break;
-    }
+    writer.WriteLayout(layout);
     written = writer.Close();
   }
   if (progress.Cancelled()) {

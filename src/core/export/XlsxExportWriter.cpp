@@ -17,6 +17,21 @@
 #include "platform/Codepage.h"
 
 namespace korvel {
+
+void XlsxExportWriter::WriteLayout(ExportLayout layout) {
+  switch (layout) {
+    case ExportLayout::kPerSheet:
+      WriteXlsxPerSide(Side::kLeft);
+      WriteXlsxPerSide(Side::kRight);
+      break;
+    case ExportLayout::kAlternateFields:
+      WriteXlsxAlternateFields();
+      break;
+    case ExportLayout::kAlternateRows:
+      WriteXlsxAlternateRows();
+      break;
+  }
+}
 namespace {
 
 // The fills of the XML export's styles s21 to s26, by its style numbers 1 to 6.

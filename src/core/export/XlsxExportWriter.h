@@ -36,6 +36,7 @@
 #include <string_view>
 #include <vector>
 
+#include "export/ExportDriver.h"
 #include "export/ExportRows.h"
 
 struct lxw_workbook;
@@ -71,6 +72,8 @@ class XlsxExportWriter {
   void WriteXlsxAlternateFields();
   // The sheets "Sheet1" of the alternating-rows layout.
   void WriteXlsxAlternateRows();
+  // The sheets of `layout`: one of the three above (both sides for the per-sheet layout).
+  void WriteLayout(ExportLayout layout);
 
   // Writes the workbook file and frees the workbook. True when every row and the file were
   // written; false after any failure (the file at `path` may then hold a part).

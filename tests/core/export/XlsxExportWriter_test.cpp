@@ -351,18 +351,7 @@ std::string LimitedXlsx(const ExportSource& source, ExportLayout layout, int row
   const std::string path = dir.File("limited.xlsx");
   XlsxExportWriter writer(source, rowLimit);
   if (!writer.Open(path, dir.Path())) return "<open failed>";
-  switch (layout) {
-    case ExportLayout::kPerSheet:
-      writer.WriteXlsxPerSide(Side::kLeft);
-      writer.WriteXlsxPerSide(Side::kRight);
-      break;
-    case ExportLayout::kAlternateFields:
-      writer.WriteXlsxAlternateFields();
-      break;
-    case ExportLayout::kAlternateRows:
-      writer.WriteXlsxAlternateRows();
-      break;
-  }
+  writer.WriteLayout(layout);
   if (!writer.Close()) return "<close failed>";
   if (FolderEntries(dir.Path()) != Texts{"limited.xlsx"}) return "<temporary files left>";
   return Cells("xlsx", path);
