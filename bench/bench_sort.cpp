@@ -37,21 +37,22 @@ bool Build(korvel::RowTable& table, int records) {
   std::iota(ids.begin(), ids.end(), 0);
   std::shuffle(ids.begin(), ids.end(), rng);
   static const char* const kCategories[] = {"A", "B", "C", "D", "E", "F", "G", "H"};
-  char cell[48];
+  // The table views each cell until CommitRow copies the row: one buffer per cell.
+  char cell[6][48];
   for (int id : ids) {
     table.NewRow();
     bool ok = table.SetCell(1, kCategories[rng() % 8]) == 0;
-    std::snprintf(cell, sizeof cell, "ID%08d", id);
-    ok = ok && table.SetCell(2, cell) == 0;
-    std::snprintf(cell, sizeof cell, "BR%02u", static_cast<unsigned>(rng() % 50));
-    ok = ok && table.SetCell(3, cell) == 0;
-    std::snprintf(cell, sizeof cell, "%u", static_cast<unsigned>(rng() % 1000000));
-    ok = ok && table.SetCell(4, cell) == 0;
-    std::snprintf(cell, sizeof cell, "2026-%02u-%02u", static_cast<unsigned>(rng() % 12 + 1),
+    std::snprintf(cell[2], sizeof cell[2], "ID%08d", id);
+    ok = ok && table.SetCell(2, cell[2]) == 0;
+    std::snprintf(cell[3], sizeof cell[3], "BR%02u", static_cast<unsigned>(rng() % 50));
+    ok = ok && table.SetCell(3, cell[3]) == 0;
+    std::snprintf(cell[4], sizeof cell[4], "%u", static_cast<unsigned>(rng() % 1000000));
+    ok = ok && table.SetCell(4, cell[4]) == 0;
+    std::snprintf(cell[5], sizeof cell[5], "2026-%02u-%02u", static_cast<unsigned>(rng() % 12 + 1),
                   static_cast<unsigned>(rng() % 28 + 1));
-    ok = ok && table.SetCell(5, cell) == 0;
-    std::snprintf(cell, sizeof cell, "note %08x", static_cast<unsigned>(rng()));
-    ok = ok && table.SetCell(6, cell) == 0;
+    ok = ok && table.SetCell(5, cell[5]) == 0;
+    std::snprintf(cell[0], sizeof cell[0], "note %08x", static_cast<unsigned>(rng()));
+    ok = ok && table.SetCell(6, cell[0]) == 0;
     if (!ok || table.CommitRow() != 0) return false;
   }
   return true;

@@ -414,6 +414,8 @@ Status CompareSession::LoadRecords(SideRecordReader& reader, RowTable& table,
 Status CompareSession::StoreRecord(SideRecordReader& reader, RowTable& table,
                                    const std::vector<char>& skip, int recordIndex,
                                    const std::string& path, bool topRowNames) {
+  // The table takes the reader's values as they are and copies them once, in CommitRow,
+  // before the next ReadRecord replaces them.
   table.NewRow();
   const int n = static_cast<int>(skip.size()) - 1;
   for (int k = 1; k <= n; ++k) {

@@ -15,6 +15,9 @@ namespace {
 
 constexpr std::size_t kFirstBlock = 64 * 1024;
 constexpr std::size_t kLargestBlock = 16 * 1024 * 1024;
+// A row's offset within its block has 30 bits; rows are refused well before a block could
+// grow past that (the limits allow rows of about 5 MB).
+constexpr std::size_t kLargestRow = std::size_t{1} << 29;
 
 // Blocks of at least this size are laid on huge pages where the system offers them:
 // pairing and classification read rows all over the arena, and with small pages most of
@@ -37,13 +40,39 @@ char* AllocateBlock(std::size_t* size) {
   return static_cast<char*>(p);
 }
 
-std::uint32_t Load32(const char* p) {
-  std::uint32_t v;
+template <typename T>
+T Load(const char* p) {
+  T v;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
 
-void Store32(char* p, std::uint32_t v) { std::memcpy(p, &v, sizeof v); }
+template <typename T>
+void Store(char* p, T v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// Copies the cells end to end after their end offsets, which are of type T.
+template <typename T>
+void Pack(char* row, const std::vector<std::string_view>& cells) {
+  char* texts = row + sizeof(T) * cells.size();
+  std::size_t end = 0;
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    const std::string_view cell = cells[k];
+    if (!cell.empty()) std::memcpy(texts + end, cell.data(), cell.size());
+    end += cell.size();
+    Store(row + sizeof(T) * k, static_cast<T>(end));
+  }
+}
+
+template <typename T>
+std::string_view CellOf(const char* base, int columns, int col) {
+  const std::size_t k = static_cast<std::size_t>(col);
+  const char* texts = base + sizeof(T) * static_cast<std::size_t>(columns);
+  const std::size_t begin = k == 0 ? 0 : Load<T>(base + sizeof(T) * (k - 1));
+  const std::size_t end = Load<T>(base + sizeof(T) * k);
+  return std::string_view(texts + begin, end - begin);
+}
 
 }  // namespace
 
@@ -76,10 +105,8 @@ const ColumnDef* ColumnDefs::Get(int i) const {
 
 std::string_view RowView::Cell(int col) const {
   if (base_ == nullptr || col < 0 || col >= columns_) return {};
-  const char* offsets = base_ + 1;
-  std::uint32_t begin = Load32(offsets + 4 * col);
-  std::uint32_t end = Load32(offsets + 4 * (col + 1));
-  return std::string_view(base_ + begin, end - begin - 1);
+  return wide_ ? CellOf<std::uint32_t>(base_, columns_, col)
+               : CellOf<std::uint16_t>(base_, columns_, col);
 }
 
 void RowTable::FreeBlock::operator()(char* p) const {
@@ -107,11 +134,12 @@ int RowTable::SetDefinition(const ColumnDefs& def) {
 
 void RowTable::Clear() {
   std::vector<Block>().swap(blocks_);
-  std::vector<RowPlace>().swap(rows_);
+  std::vector<std::unique_ptr<RowPlace[]>>().swap(places_);
+  rowCount_ = 0;
 }
 
 void RowTable::NewRow() {
-  for (std::string& cell : work_) cell.clear();
+  for (std::string_view& cell : work_) cell = {};
 }
 
 int RowTable::SetCell(int col, std::string_view text) {
@@ -120,15 +148,12 @@ int RowTable::SetCell(int col, std::string_view text) {
   if (text.size() > static_cast<std::size_t>(columns_[static_cast<std::size_t>(col)].MaxSize)) {
     return kTooLong;
   }
-  try {
-    work_[static_cast<std::size_t>(col)].assign(text);
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  }
+  work_[static_cast<std::size_t>(col)] = text;
   return kOk;
 }
 
 char* RowTable::Reserve(std::size_t size, RowPlace* place) {
+  if (size > kLargestRow) return nullptr;
   if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < size) {
     // Blocks double up to a ceiling so that small tables stay small and large ones need
     // few blocks; a block is never moved, so views into rows stay valid while rows grow.
@@ -148,80 +173,87 @@ char* RowTable::Reserve(std::size_t size, RowPlace* place) {
   }
   Block& last = blocks_.back();
   place->block = static_cast<std::uint32_t>(blocks_.size() - 1);
-  place->offset = static_cast<std::uint32_t>(last.used);
+  place->word = static_cast<std::uint32_t>(last.used);
   char* at = last.bytes.get() + last.used;
   last.used += size;
   return at;
 }
 
 int RowTable::CommitRow() {
-  const std::size_t n = work_.size();
-  const std::size_t header = 1 + 4 * (n + 1);
-  std::size_t size = header;
-  for (const std::string& cell : work_) size += cell.size() + 1;
-  try {
-    // Room for the row's place first, so that a failure leaves no half-added row.
-    if (rows_.size() == rows_.capacity()) rows_.reserve(rows_.size() * 2 + 64);
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
+  std::size_t texts = 0;
+  for (std::string_view cell : work_) texts += cell.size();
+  const bool wide = texts > 0xFFFF;
+  const std::size_t size = (wide ? 4 : 2) * work_.size() + texts;
+  // Room for the row's place first, so that a failure leaves no half-added row.
+  if (rowCount_ == static_cast<int>(places_.size()) * kPlaceChunk) {
+    std::unique_ptr<RowPlace[]> chunk(new (std::nothrow) RowPlace[kPlaceChunk]);
+    if (chunk == nullptr) return kNoMemory;
+    try {
+      places_.push_back(std::move(chunk));
+    } catch (const std::bad_alloc&) {
+      return kNoMemory;
+    }
   }
   RowPlace place{};
   char* row = Reserve(size, &place);
   if (row == nullptr) return kNoMemory;
-  row[0] = 0;
-  std::size_t at = header;
-  for (std::size_t k = 0; k < n; ++k) {
-    Store32(row + 1 + 4 * k, static_cast<std::uint32_t>(at));
-    const std::string& cell = work_[k];
-    std::memcpy(row + at, cell.data(), cell.size());
-    at += cell.size();
-    row[at++] = 0;
+  if (wide) {
+    Pack<std::uint32_t>(row, work_);
+    place.word |= kWide;
+  } else {
+    Pack<std::uint16_t>(row, work_);
   }
-  Store32(row + 1 + 4 * n, static_cast<std::uint32_t>(at));
-  rows_.push_back(place);
+  places_[static_cast<std::size_t>(rowCount_ >> kPlaceChunkBits)][rowCount_ & (kPlaceChunk - 1)] =
+      place;
+  ++rowCount_;
   return kOk;
 }
 
-char* RowTable::RowBase(int row) const {
-  if (row < 0 || row >= RowCount()) return nullptr;
-  const RowPlace& p = rows_[static_cast<std::size_t>(row)];
-  return blocks_[p.block].bytes.get() + p.offset;
+std::size_t RowTable::RowBytes() const {
+  std::size_t bytes = 0;
+  for (const Block& block : blocks_) bytes += block.used;
+  return bytes;
+}
+
+const RowTable::RowPlace* RowTable::Place(int row) const {
+  if (row < 0 || row >= rowCount_) return nullptr;
+  return &places_[static_cast<std::size_t>(row >> kPlaceChunkBits)][row & (kPlaceChunk - 1)];
+}
+
+char* RowTable::RowBase(const RowPlace& place) const {
+  return blocks_[place.block].bytes.get() + (place.word & kOffsetMask);
 }
 
 RowView RowTable::Row(int row) const {
-  const char* base = RowBase(row);
-  if (base == nullptr) return {};
-  return RowView(base, ColumnCount());
-}
-
-const char* RowTable::GetCell(int col, int row) const {
-  std::string_view cell = Row(row).Cell(col);
-  return cell.data();
+  const RowPlace* place = Place(row);
+  if (place == nullptr) return {};
+  return RowView(RowBase(*place), ColumnCount(), (place->word & kWide) != 0);
 }
 
 // Pairing and classification visit rows in key order, all over the arena; asking for
 // them a few steps ahead hides most of the memory latency.
 void RowTable::PrefetchPlace(int row) const {
-  if (row >= 0 && row < RowCount()) __builtin_prefetch(&rows_[static_cast<std::size_t>(row)]);
+  if (const RowPlace* place = Place(row)) __builtin_prefetch(place);
 }
 
 void RowTable::PrefetchRow(int row) const {
-  const char* base = RowBase(row);
-  if (base == nullptr) return;
+  const RowPlace* place = Place(row);
+  if (place == nullptr) return;
+  const char* base = RowBase(*place);
   __builtin_prefetch(base);
   __builtin_prefetch(base + 64);
   __builtin_prefetch(base + 128);
 }
 
 bool RowTable::IsMarked(int row) const {
-  const char* base = RowBase(row);
-  return base != nullptr && (base[0] & 1) != 0;
+  const RowPlace* place = Place(row);
+  return place != nullptr && (place->word & kMarked) != 0;
 }
 
 void RowTable::SetMarked(int row, bool marked) {
-  char* base = RowBase(row);
-  if (base == nullptr) return;
-  base[0] = static_cast<char>(marked ? (base[0] | 1) : (base[0] & ~1));
+  if (row < 0 || row >= rowCount_) return;
+  RowPlace& p = places_[static_cast<std::size_t>(row >> kPlaceChunkBits)][row & (kPlaceChunk - 1)];
+  p.word = marked ? (p.word | kMarked) : (p.word & ~kMarked);
 }
 
 }  // namespace korvel

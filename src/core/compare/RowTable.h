@@ -6,12 +6,14 @@
 //    live in large arena blocks that never move, so a cell is read in place as a
 //    std::string_view into its row.
 //
-// Packed row layout (little-endian), n = column count:
-//   offset 0            1 byte         status byte: bit 0 set by SortedSelection::Select
-//   offset 1            4 x (n + 1)    for column k, the unsigned 32-bit offset from the row
-//                                      start to cell k's text; entry n is the row's size
-//   offset 1 + 4(n+1)   rest           the cell texts in column order, each followed by 0
-// 32-bit offsets keep every row the limits allow (255 columns of 500 bytes) whole.
+// Packed row layout (little-endian), n = column count, T = the cell texts end to end:
+//   offset 0      w x n    for column k, where cell k ends within T (unsigned); cell k
+//                          starts where cell k - 1 ends, cell 0 at 0
+//   offset w x n  |T|      T: the cell texts in column order, nothing between them
+// w is 2 bytes when T holds at most 65535 bytes and 4 bytes otherwise, so that the usual row
+// spends two bytes a cell on its layout while every row the limits allow (255 columns of
+// 500 bytes, 1000 of 5000) stays whole. The row's place (block, offset) keeps its offset
+// width and its mark; the row itself holds nothing else.
 //
 // Texts are CP932 bytes. All operations report by result codes; none throws.
 
@@ -20,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace korvel {
@@ -63,16 +66,17 @@ class RowView {
 
  private:
   friend class RowTable;
-  RowView(const char* base, int columns) : base_(base), columns_(columns) {}
+  RowView(const char* base, int columns, bool wide) : base_(base), columns_(columns), wide_(wide) {}
   const char* base_ = nullptr;
   int columns_ = 0;
+  bool wide_ = false;  // 32-bit offsets
 };
 
 class RowTable {
  public:
   static constexpr int kOk = 0;
   static constexpr int kNoColumn = 50;    // SetDefinition: empty def; SetCell: col >= n
-  static constexpr int kNoMemory = 51;    // memory could not be had
+  static constexpr int kNoMemory = 51;    // memory could not be had (or a row above 512 MiB)
   static constexpr int kTooLong = 100;    // SetCell: text longer than the column's MaxSize
   static constexpr int kBadColumn = 202;  // SetCell: a negative column
 
@@ -81,7 +85,7 @@ class RowTable {
   RowTable(const RowTable&) = delete;
   RowTable& operator=(const RowTable&) = delete;
 
-  // Copies the definitions as the columns, empties the working row (n empty texts) and
+  // Copies the definitions as the columns, empties the working row (n empty cells) and
   // removes all rows. kOk; kNoColumn when `def` is empty (nothing changes); kNoMemory
   // (the table then has no columns).
   [[nodiscard]] int SetDefinition(const ColumnDefs& def);
@@ -90,22 +94,29 @@ class RowTable {
 
   // Sets every working cell to "".
   void NewRow();
-  // Stores `text` (copied) as working cell `col`: kOk, kBadColumn, kNoColumn, kTooLong (the
-  // cell keeps its previous text) or kNoMemory.
+  // Takes `text` as working cell `col` without copying it: the bytes it views must stay as
+  // they are until CommitRow (or NewRow) is done. kOk, kBadColumn, kNoColumn or kTooLong
+  // (the cell keeps its previous text).
   [[nodiscard]] int SetCell(int col, std::string_view text);
-  // Packs the working row and appends it as the next row: kOk, or kNoMemory (no row added).
+  // A temporary string would be gone before CommitRow copies it.
+  template <typename T>
+  requires(std::is_same_v<std::remove_cvref_t<T>, std::string> &&
+           !std::is_lvalue_reference_v<T>) int SetCell(int col, T&& text) = delete;
+  // Copies the working row into a packed row and appends it as the next row: kOk, or
+  // kNoMemory (no row added). The working cells stay set (to the caller's texts).
   [[nodiscard]] int CommitRow();
 
-  int RowCount() const { return static_cast<int>(rows_.size()); }
+  int RowCount() const { return rowCount_; }
   int ColumnCount() const { return static_cast<int>(columns_.size()); }
   const std::vector<ColumnDef>& Columns() const { return columns_; }
 
+  // Bytes the packed rows take (their places and the blocks' free room not counted).
+  std::size_t RowBytes() const;
+
   // Row `row` in place; a view without row when it does not exist.
   RowView Row(int row) const;
-  // Cell `col` of row `row` as NUL-terminated text in place, or null when the column or
-  // the row does not exist. Lives as long as the row (see RowView).
-  const char* GetCell(int col, int row) const;
-  // The same as a view (null data() when missing).
+  // Cell `col` of row `row` in place; null data() when the column or the row does not
+  // exist. Lives as long as the row (see RowView).
   std::string_view CellView(int col, int row) const { return Row(row).Cell(col); }
 
   // Hints that row `row` will be read soon; PrefetchPlace a little earlier than
@@ -113,7 +124,8 @@ class RowTable {
   void PrefetchPlace(int row) const;
   void PrefetchRow(int row) const;
 
-  // Bit 0 of a row's status byte; false for a row that does not exist.
+  // The mark SortedSelection::Select sets on the rows it selects; false for a row that does
+  // not exist.
   bool IsMarked(int row) const;
   void SetMarked(int row, bool marked);
 
@@ -129,20 +141,31 @@ class RowTable {
     std::size_t capacity = 0;
     std::size_t used = 0;
   };
+  // Where a row lies: its block and, in the low 30 bits of `word`, its offset there;
+  // kWide and kMarked are flags of the row.
   struct RowPlace {
     std::uint32_t block;
-    std::uint32_t offset;
+    std::uint32_t word;
   };
+  static constexpr std::uint32_t kWide = 1u << 31;
+  static constexpr std::uint32_t kMarked = 1u << 30;
+  static constexpr std::uint32_t kOffsetMask = kMarked - 1;
+  // Places are kept in chunks of this many, so that a growing table never copies them and
+  // never holds a spare half of their vector.
+  static constexpr int kPlaceChunkBits = 13;
+  static constexpr int kPlaceChunk = 1 << kPlaceChunkBits;
 
-  char* RowBase(int row) const;
+  const RowPlace* Place(int row) const;
+  char* RowBase(const RowPlace& place) const;
   // Room for `size` bytes at the end of the last block, adding a block when needed; null
   // when memory runs out.
   char* Reserve(std::size_t size, RowPlace* place);
 
   std::vector<ColumnDef> columns_;
-  std::vector<std::string> work_;  // the working row; strings keep their capacity
+  std::vector<std::string_view> work_;  // the working row: views of the caller's texts
   std::vector<Block> blocks_;
-  std::vector<RowPlace> rows_;
+  std::vector<std::unique_ptr<RowPlace[]>> places_;  // chunks of kPlaceChunk
+  int rowCount_ = 0;
 };
 
 }  // namespace korvel

@@ -441,11 +441,6 @@ int SortedSelection::CurrentRow() const {
   return selection_[static_cast<std::size_t>(cursor_)];
 }
 
-const char* SortedSelection::GetField(int col) const {
-  if (table_ == nullptr) return nullptr;
-  return table_->GetCell(col, CurrentRow());
-}
-
 std::string_view SortedSelection::FieldView(int col) const {
   if (table_ == nullptr) return {};
   return table_->CellView(col, CurrentRow());

@@ -56,7 +56,7 @@ class SortedSelection {
   // and give up with kCancelled once it is cancelled, the selection emptied.
   void SetProgress(const Progress* progress) { progress_ = progress; }
 
-  // Selects every row of the table in table order, marks them (status bit 0), sorts, and
+  // Selects every row of the table in table order, marks them (RowTable::SetMarked), sorts, and
   // positions at the first row: 0; kNoRows (end flag 1, cursor -1); kNoMemory or kCancelled
   // (the selection is emptied).
   [[nodiscard]] int Select();
@@ -73,8 +73,7 @@ class SortedSelection {
   int IsEof() const { return eof_; }
   // The table row at the cursor, -1 when the cursor is outside the selection.
   int CurrentRow() const;
-  // GetCell(col, CurrentRow()) of the table; null outside the selection.
-  const char* GetField(int col) const;
+  // CellView(col, CurrentRow()) of the table; null data() outside the selection.
   std::string_view FieldView(int col) const;
 
   const std::vector<std::int32_t>& Selection() const { return selection_; }

@@ -393,6 +393,51 @@ TEST_F(FaultInjectionTest, MemoryThatRunsOutForGoodNeverEndsTheProgram) {
   EXPECT_EQ(Summarize(session_), reference);
 }
 
+// A row that finds no memory for its place or for its bytes is not added, the rows before
+// it stay whole, and the same working row goes in once memory is back.
+TEST(FaultInjectionRowTableTest, ACommitWithoutMemoryAddsNoRow) {
+  RowTable table;
+  ColumnDefs def;
+  ASSERT_EQ(def.Add("KIND", 10), 0);
+  for (int k = 1; k <= 14; ++k) ASSERT_EQ(def.Add(test::Cat("F", std::to_string(k)), 5000), 0);
+  ASSERT_EQ(table.SetDefinition(def), 0);
+  const std::string wide(5000, 'w');
+  std::vector<std::vector<std::string>> rows;
+  int refused = 0;
+  for (int r = 0; r < 30000; ++r) {
+    SCOPED_TRACE("row " + std::to_string(r));
+    // Now and then a row of 32-bit offsets (14 x 5000 bytes), so that blocks fill faster.
+    std::vector<std::string> cells(14, r % 500 == 0 ? wide : std::string("y"));
+    cells[0] = std::to_string(r);
+    table.NewRow();
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+      ASSERT_EQ(table.SetCell(static_cast<int>(k) + 1, cells[k]), 0);
+    }
+    // The first or the second allocation fails, alone or with every later one.
+    ArmAllocationFailure(r % 3 == 2 ? 1 : 0, r % 2 == 0);
+    const int committed = table.CommitRow();
+    if (DisarmAllocationFailure() == 0) {
+      ASSERT_EQ(committed, 0);
+    } else {
+      ASSERT_EQ(committed, RowTable::kNoMemory);
+      ++refused;
+      ASSERT_EQ(table.RowCount(), r);
+      ASSERT_EQ(table.CommitRow(), 0);
+    }
+    ASSERT_EQ(table.RowCount(), r + 1);
+    rows.push_back(std::move(cells));
+  }
+  // Row places come in new chunks every 8192 rows and blocks double from 64 KiB: both were
+  // refused now and then.
+  EXPECT_GE(refused, 6);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (std::size_t k = 0; k < rows[r].size(); ++k) {
+      ASSERT_EQ(table.CellView(static_cast<int>(k) + 1, static_cast<int>(r)), rows[r][k])
+          << "row " << r << ", column " << k + 1;
+    }
+  }
+}
+
 TEST(FaultInjectionListTest, AListMadeWithoutItsFirstBlockStillStores) {
   for (long at = 0; at < 4; ++at) {
     SCOPED_TRACE("allocation " + std::to_string(at));

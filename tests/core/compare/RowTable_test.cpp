@@ -88,20 +88,24 @@ TEST(RowTableTest, CellsAreStoredAndReadInPlace) {
   EXPECT_EQ(table.SetCell(2, "123456"), RowTable::kTooLong);  // keeps "ab"
   EXPECT_EQ(table.CommitRow(), 0);
   table.NewRow();
-  EXPECT_EQ(table.SetCell(3, S("漢字")), 0);
+  const std::string kanji = S("漢字");
+  EXPECT_EQ(table.SetCell(3, kanji), 0);
   EXPECT_EQ(table.CommitRow(), 0);
 
   ASSERT_EQ(table.RowCount(), 2);
-  EXPECT_STREQ(table.GetCell(0, 0), "");
-  EXPECT_STREQ(table.GetCell(1, 0), "12345");
-  EXPECT_STREQ(table.GetCell(2, 0), "ab");
-  EXPECT_STREQ(table.GetCell(3, 0), "");
-  EXPECT_STREQ(table.GetCell(1, 1), "");  // NewRow emptied the working row
+  EXPECT_EQ(table.CellView(0, 0), "");
+  EXPECT_EQ(table.CellView(1, 0), "12345");
+  EXPECT_EQ(table.CellView(2, 0), "ab");
+  EXPECT_EQ(table.CellView(3, 0), "");
+  EXPECT_EQ(table.CellView(1, 1), "");  // NewRow emptied the working row
   EXPECT_EQ(table.CellView(3, 1), S("漢字"));
-  EXPECT_EQ(table.GetCell(4, 0), nullptr);
-  EXPECT_EQ(table.GetCell(-1, 0), nullptr);
-  EXPECT_EQ(table.GetCell(1, 2), nullptr);
+  // An empty cell is a cell all the same: only a missing one has no data.
+  EXPECT_NE(table.CellView(0, 0).data(), nullptr);
+  EXPECT_NE(table.CellView(3, 0).data(), nullptr);
   EXPECT_EQ(table.CellView(4, 0).data(), nullptr);
+  EXPECT_EQ(table.CellView(-1, 0).data(), nullptr);
+  EXPECT_EQ(table.CellView(1, 2).data(), nullptr);
+  EXPECT_EQ(table.CellView(1, -1).data(), nullptr);
   EXPECT_FALSE(table.Row(-1).Exists());
   EXPECT_TRUE(table.Row(1).Exists());
 
@@ -151,6 +155,156 @@ TEST(RowTableTest, ManyRowsAcrossBlocksReadBack) {
                 expected[static_cast<std::size_t>(r)][static_cast<std::size_t>(k)]);
     }
   }
+}
+
+// The bytes of cell `col` of row `row`: every byte tells where it belongs, so a cell read
+// from a neighbour's place or shifted by a byte never matches.
+std::string CellText(int row, int col, std::size_t size) {
+  std::string text(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) {
+    text[i] = static_cast<char>(
+        (static_cast<std::size_t>(row) * 131 + static_cast<std::size_t>(col) * 17 + i * 7) % 256);
+  }
+  return text;
+}
+
+// Rows whose offsets need 32 bits, among rows whose offsets fit in 16, each read back
+// whole; a row's packed size shows which width it was given.
+TEST(RowTableTest, RowsOfEveryWidthReadBackExactly) {
+  struct Case {
+    const char* what;
+    std::vector<std::size_t> sizes;  // by column from FD001
+    bool wide;                       // texts above 65535 bytes
+  };
+  auto repeat = [](int n, std::size_t size) {
+    return std::vector<std::size_t>(static_cast<std::size_t>(n), size);
+  };
+  auto with = [](std::vector<std::size_t> sizes, std::size_t at, std::size_t size) {
+    sizes[at] = size;
+    return sizes;
+  };
+  std::vector<std::size_t> boundary = repeat(14, 5000);
+  boundary[13] = 535;  // 13 x 5000 + 535 = 65535
+  const Case cases[] = {
+      {"all cells empty", repeat(1000, 0), false},
+      {"one short cell", {3}, false},
+      {"255 x 500", repeat(255, 500), true},
+      {"255 x 500 with empty first, middle and last cells",
+       with(with(with(repeat(255, 500), 0, 0), 127, 0), 254, 0), true},
+      {"14 x 5000", repeat(14, 5000), true},
+      {"13 x 5000", repeat(13, 5000), false},
+      {"exactly 65535 bytes", boundary, false},
+      {"65536 bytes", with(boundary, 13, 536), true},
+      {"65536 bytes over 40 cells", with(with(repeat(40, 1500), 0, 5000), 39, 3536), true},
+      {"exactly 65535 bytes, then an empty cell", with(with(repeat(15, 5000), 13, 535), 14, 0),
+       false},
+      {"1000 x 5000", repeat(1000, 5000), true},
+  };
+  RowTable table;
+  Define(table, 1000, 5000);
+  const std::size_t n = 1001;  // 区分 and FD001 .. FD1000
+  std::vector<std::vector<std::string>> expected;
+  for (const Case& c : cases) {
+    // Each case's row follows a short one, so that rows of both widths take turns.
+    for (bool isCase : {false, true}) {
+      const int row = table.RowCount();
+      std::vector<std::string> cells(n);
+      if (isCase) {
+        for (std::size_t k = 0; k < c.sizes.size(); ++k)
+          cells[k + 1] = CellText(row, static_cast<int>(k + 1), c.sizes[k]);
+      } else {
+        cells[1] = CellText(row, 1, 9);
+      }
+      std::size_t texts = 0;
+      for (const std::string& cell : cells) texts += cell.size();
+      ASSERT_EQ(texts > 65535, isCase && c.wide) << c.what;
+      const std::size_t before = table.RowBytes();
+      table.NewRow();
+      for (std::size_t k = 1; k < n; ++k)
+        ASSERT_EQ(table.SetCell(static_cast<int>(k), cells[k]), 0) << c.what;
+      ASSERT_EQ(table.CommitRow(), 0) << c.what;
+      EXPECT_EQ(table.RowBytes() - before, (isCase && c.wide ? 4 : 2) * n + texts) << c.what;
+      expected.push_back(std::move(cells));
+    }
+  }
+  // Read back after every row is in: no row spilled into the next.
+  ASSERT_EQ(table.RowCount(), static_cast<int>(expected.size()));
+  for (std::size_t r = 0; r < expected.size(); ++r) {
+    const RowView row = table.Row(static_cast<int>(r));
+    for (std::size_t k = 0; k < n; ++k) {
+      ASSERT_EQ(row.Cell(static_cast<int>(k)), expected[r][k])
+          << cases[r / 2].what << ", row " << r << ", column " << k;
+    }
+    EXPECT_EQ(row.Cell(static_cast<int>(n)).data(), nullptr);
+  }
+}
+
+// The table views the caller's texts only until CommitRow: what the caller does with them
+// afterwards never reaches a stored row.
+TEST(RowTableTest, TheCallersTextsAreCopiedByCommitRow) {
+  RowTable table;
+  Define(table, 3, 20);
+  std::string buffer = "alpha|beta|gamma";
+  const std::string_view all(buffer);
+  table.NewRow();
+  ASSERT_EQ(table.SetCell(1, all.substr(0, 5)), 0);
+  ASSERT_EQ(table.SetCell(2, all.substr(6, 4)), 0);
+  ASSERT_EQ(table.SetCell(3, all.substr(11)), 0);
+  // A refused text leaves the cell on the caller's earlier text.
+  const std::string tooLong(21, 'x');
+  ASSERT_EQ(table.SetCell(3, tooLong), RowTable::kTooLong);
+  ASSERT_EQ(table.CommitRow(), 0);
+  // The buffer is overwritten for the next record, and then freed.
+  buffer.replace(0, buffer.size(), "ALPHA|BETA|GAMMA");
+  table.NewRow();
+  ASSERT_EQ(table.SetCell(2, all.substr(6, 4)), 0);
+  ASSERT_EQ(table.CommitRow(), 0);
+  buffer.assign(100, '#');
+  buffer.shrink_to_fit();
+  buffer.clear();
+
+  const std::vector<std::vector<std::string>> expected = {{"", "alpha", "beta", "gamma"},
+                                                          {"", "", "BETA", ""}};
+  for (int r = 0; r < 2; ++r) {
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_EQ(table.CellView(k, r),
+                expected[static_cast<std::size_t>(r)][static_cast<std::size_t>(k)])
+          << "row " << r << ", column " << k;
+    }
+  }
+}
+
+// Marks live beside the rows' places: setting and clearing them never disturbs a cell or
+// another row's mark.
+TEST(RowTableTest, MarksAreKeptByRowAndLeaveTheCellsAlone) {
+  RowTable table;
+  Define(table, 14, 5000);
+  const std::string wide(5000, 'w');
+  std::vector<std::vector<std::string>> expected;
+  for (int r = 0; r < 20000; ++r) {
+    // Every 1000th row needs 32-bit offsets: 14 cells of 5000 bytes do not fit 16 bits.
+    std::vector<std::string> cells(14, r % 1000 == 0 ? wide : "x");
+    cells[0] = std::to_string(r);
+    AddRow(table, cells);
+    expected.push_back(cells);
+  }
+  auto marked = [](int r) { return r % 3 == 0 || r == 19999; };
+  for (int r = 0; r < 20000; ++r) {
+    if (marked(r)) table.SetMarked(r, true);
+  }
+  table.SetMarked(20000, true);  // no such row: ignored
+  table.SetMarked(-1, true);
+  table.SetMarked(6, false);
+  for (int r = 0; r < 20000; ++r) {
+    ASSERT_EQ(table.IsMarked(r), marked(r) && r != 6) << r;
+    for (int k = 0; k < 14; ++k) {
+      ASSERT_EQ(table.CellView(k + 1, r),
+                expected[static_cast<std::size_t>(r)][static_cast<std::size_t>(k)])
+          << r;
+    }
+  }
+  EXPECT_FALSE(table.IsMarked(20000));
+  EXPECT_FALSE(table.IsMarked(-1));
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST(SortedSelectionTest, CursorWalkAndEmptyTable) {
   EXPECT_EQ(rec.IsEof(), 1);
   EXPECT_EQ(rec.CurrentRow(), -1);
   EXPECT_EQ(rec.First(), -1);
-  EXPECT_EQ(rec.GetField(1), nullptr);
+  EXPECT_EQ(rec.FieldView(1).data(), nullptr);
 
   AddRow(table, {"x"});
   AddRow(table, {"y"});
@@ -92,8 +92,8 @@ TEST(SortedSelectionTest, CursorWalkAndEmptyTable) {
   EXPECT_TRUE(table.IsMarked(0));
   EXPECT_TRUE(table.IsMarked(1));
   EXPECT_EQ(rec.IsEof(), 0);
-  EXPECT_STREQ(rec.GetField(1), "x");
-  EXPECT_EQ(rec.GetField(2), nullptr);
+  EXPECT_EQ(rec.FieldView(1), "x");
+  EXPECT_EQ(rec.FieldView(2).data(), nullptr);
   EXPECT_EQ(rec.Next(), 0);
   EXPECT_EQ(rec.FieldView(1), "y");
   EXPECT_EQ(rec.Next(), 1);

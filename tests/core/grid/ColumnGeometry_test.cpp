@@ -30,11 +30,12 @@ void FillTable(RowTable& table) {
   ASSERT_EQ(def.Add(S("区分"), 10), 0);
   for (int k = 1; k <= 3; ++k) ASSERT_EQ(def.Add(FieldColumnName(k), 500), 0);
   ASSERT_EQ(table.SetDefinition(def), 0);
+  const std::string x10(10, 'x'), y300(300, 'y'), z40(40, 'z');
   for (int r = 0; r < 120; ++r) {
     table.NewRow();
-    ASSERT_EQ(table.SetCell(1, r == 5 ? std::string(10, 'x') : "ab"), 0);
-    ASSERT_EQ(table.SetCell(2, r == 100 ? std::string(300, 'y') : ""), 0);  // row 100: not read
-    ASSERT_EQ(table.SetCell(3, r == 99 ? std::string(40, 'z') : "z"), 0);
+    ASSERT_EQ(table.SetCell(1, r == 5 ? std::string_view(x10) : "ab"), 0);
+    ASSERT_EQ(table.SetCell(2, r == 100 ? std::string_view(y300) : ""), 0);  // row 100: not read
+    ASSERT_EQ(table.SetCell(3, r == 99 ? std::string_view(z40) : "z"), 0);
     ASSERT_EQ(table.CommitRow(), 0);
   }
 }
@@ -85,7 +86,8 @@ TEST(ColumnGeometryTest, FieldsTheLeftFileLacksAreMeasuredOnTheRight) {
   ASSERT_EQ(def.Add(FieldColumnName(1), 500), 0);
   ASSERT_EQ(right.SetDefinition(def), 0);
   right.NewRow();
-  ASSERT_EQ(right.SetCell(1, std::string(20, 'r')), 0);
+  const std::string r20(20, 'r');
+  ASSERT_EQ(right.SetCell(1, r20), 0);
   ASSERT_EQ(right.CommitRow(), 0);
   struct Case {
     int leftNo, rightNo, width;
