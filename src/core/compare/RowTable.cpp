@@ -15,9 +15,9 @@ namespace {
 
 constexpr std::size_t kFirstBlock = 64 * 1024;
 constexpr std::size_t kLargestBlock = 16 * 1024 * 1024;
-// A row's offset within its block has 30 bits; rows are refused well before a block could
+// A row's offset within its block has 29 bits; rows are refused well before a block could
 // grow past that (the limits allow rows of about 5 MB).
-constexpr std::size_t kLargestRow = std::size_t{1} << 29;
+constexpr std::size_t kLargestRow = std::size_t{1} << 27;
 
 // Blocks of at least this size are laid on huge pages where the system offers them:
 // pairing and classification read rows all over the arena, and with small pages most of
@@ -105,8 +105,14 @@ const ColumnDef* ColumnDefs::Get(int i) const {
 
 std::string_view RowView::Cell(int col) const {
   if (base_ == nullptr || col < 0 || col >= columns_) return {};
-  return wide_ ? CellOf<std::uint32_t>(base_, columns_, col)
-               : CellOf<std::uint16_t>(base_, columns_, col);
+  switch (width_) {
+    case 1:
+      return CellOf<std::uint8_t>(base_, columns_, col);
+    case 2:
+      return CellOf<std::uint16_t>(base_, columns_, col);
+    default:
+      return CellOf<std::uint32_t>(base_, columns_, col);
+  }
 }
 
 void RowTable::FreeBlock::operator()(char* p) const {
@@ -182,8 +188,8 @@ char* RowTable::Reserve(std::size_t size, RowPlace* place) {
 int RowTable::CommitRow() {
   std::size_t texts = 0;
   for (std::string_view cell : work_) texts += cell.size();
-  const bool wide = texts > 0xFFFF;
-  const std::size_t size = (wide ? 4 : 2) * work_.size() + texts;
+  const std::uint32_t widthCode = texts <= 0xFF ? 0 : (texts <= 0xFFFF ? 1 : 2);
+  const std::size_t size = (std::size_t{1} << widthCode) * work_.size() + texts;
   // Room for the row's place first, so that a failure leaves no half-added row.
   if (rowCount_ == static_cast<int>(places_.size()) * kPlaceChunk) {
     std::unique_ptr<RowPlace[]> chunk(new (std::nothrow) RowPlace[kPlaceChunk]);
@@ -197,12 +203,14 @@ int RowTable::CommitRow() {
   RowPlace place{};
   char* row = Reserve(size, &place);
   if (row == nullptr) return kNoMemory;
-  if (wide) {
-    Pack<std::uint32_t>(row, work_);
-    place.word |= kWide;
-  } else {
+  if (widthCode == 0) {
+    Pack<std::uint8_t>(row, work_);
+  } else if (widthCode == 1) {
     Pack<std::uint16_t>(row, work_);
+  } else {
+    Pack<std::uint32_t>(row, work_);
   }
+  place.word |= widthCode << kWidthShift;
   places_[static_cast<std::size_t>(rowCount_ >> kPlaceChunkBits)][rowCount_ & (kPlaceChunk - 1)] =
       place;
   ++rowCount_;
@@ -227,7 +235,7 @@ char* RowTable::RowBase(const RowPlace& place) const {
 RowView RowTable::Row(int row) const {
   const RowPlace* place = Place(row);
   if (place == nullptr) return {};
-  return RowView(RowBase(*place), ColumnCount(), (place->word & kWide) != 0);
+  return RowView(RowBase(*place), ColumnCount(), 1 << ((place->word >> kWidthShift) & 3));
 }
 
 // Pairing and classification visit rows in key order, all over the arena; asking for

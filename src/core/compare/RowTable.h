@@ -10,10 +10,10 @@
 //   offset 0      w x n    for column k, where cell k ends within T (unsigned); cell k
 //                          starts where cell k - 1 ends, cell 0 at 0
 //   offset w x n  |T|      T: the cell texts in column order, nothing between them
-// w is 2 bytes when T holds at most 65535 bytes and 4 bytes otherwise, so that the usual row
-// spends two bytes a cell on its layout while every row the limits allow (255 columns of
-// 500 bytes, 1000 of 5000) stays whole. The row's place (block, offset) keeps its offset
-// width and its mark; the row itself holds nothing else.
+// w, the offset width, is the least of 1, 2 or 4 bytes that holds |T|: most records are
+// short and spend one byte a cell on their layout, while every row the limits allow (255
+// columns of 500 bytes, 1000 of 5000) stays whole. The row's place (block, offset) keeps its
+// offset width and its mark; the row itself holds nothing else.
 //
 // Texts are CP932 bytes. All operations report by result codes; none throws.
 
@@ -66,17 +66,18 @@ class RowView {
 
  private:
   friend class RowTable;
-  RowView(const char* base, int columns, bool wide) : base_(base), columns_(columns), wide_(wide) {}
+  RowView(const char* base, int columns, int width)
+      : base_(base), columns_(columns), width_(width) {}
   const char* base_ = nullptr;
   int columns_ = 0;
-  bool wide_ = false;  // 32-bit offsets
+  int width_ = 0;  // of the row's offsets: 1, 2 or 4 bytes
 };
 
 class RowTable {
  public:
   static constexpr int kOk = 0;
   static constexpr int kNoColumn = 50;    // SetDefinition: empty def; SetCell: col >= n
-  static constexpr int kNoMemory = 51;    // memory could not be had (or a row above 512 MiB)
+  static constexpr int kNoMemory = 51;    // memory could not be had (or a row above 128 MiB)
   static constexpr int kTooLong = 100;    // SetCell: text longer than the column's MaxSize
   static constexpr int kBadColumn = 202;  // SetCell: a negative column
 
@@ -141,15 +142,15 @@ class RowTable {
     std::size_t capacity = 0;
     std::size_t used = 0;
   };
-  // Where a row lies: its block and, in the low 30 bits of `word`, its offset there;
-  // kWide and kMarked are flags of the row.
+  // Where a row lies: its block and, in the low 29 bits of `word`, its offset there; the
+  // bits above hold the row's offset width (kWidthShift) and its mark.
   struct RowPlace {
     std::uint32_t block;
     std::uint32_t word;
   };
-  static constexpr std::uint32_t kWide = 1u << 31;
-  static constexpr std::uint32_t kMarked = 1u << 30;
-  static constexpr std::uint32_t kOffsetMask = kMarked - 1;
+  static constexpr std::uint32_t kOffsetMask = (1u << 29) - 1;
+  static constexpr int kWidthShift = 29;  // 2 bits: 0, 1, 2 for 1, 2, 4 bytes
+  static constexpr std::uint32_t kMarked = 1u << 31;
   // Places are kept in chunks of this many, so that a growing table never copies them and
   // never holds a spare half of their vector.
   static constexpr int kPlaceChunkBits = 13;

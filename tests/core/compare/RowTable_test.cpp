@@ -174,7 +174,7 @@ TEST(RowTableTest, RowsOfEveryWidthReadBackExactly) {
   struct Case {
     const char* what;
     std::vector<std::size_t> sizes;  // by column from FD001
-    bool wide;                       // texts above 65535 bytes
+    std::size_t width;               // of the offsets: the least that holds the texts' size
   };
   auto repeat = [](int n, std::size_t size) {
     return std::vector<std::size_t>(static_cast<std::size_t>(n), size);
@@ -186,26 +186,29 @@ TEST(RowTableTest, RowsOfEveryWidthReadBackExactly) {
   std::vector<std::size_t> boundary = repeat(14, 5000);
   boundary[13] = 535;  // 13 x 5000 + 535 = 65535
   const Case cases[] = {
-      {"all cells empty", repeat(1000, 0), false},
-      {"one short cell", {3}, false},
-      {"255 x 500", repeat(255, 500), true},
+      {"all cells empty", repeat(1000, 0), 1},
+      {"one short cell", {3}, 1},
+      {"exactly 255 bytes", {200, 55}, 1},
+      {"exactly 255 bytes in the last cell", with(repeat(1000, 0), 999, 255), 1},
+      {"256 bytes", {200, 56}, 2},
+      {"256 bytes, then empty cells", with(repeat(7, 0), 3, 256), 2},
+      {"255 x 500", repeat(255, 500), 4},
       {"255 x 500 with empty first, middle and last cells",
-       with(with(with(repeat(255, 500), 0, 0), 127, 0), 254, 0), true},
-      {"14 x 5000", repeat(14, 5000), true},
-      {"13 x 5000", repeat(13, 5000), false},
-      {"exactly 65535 bytes", boundary, false},
-      {"65536 bytes", with(boundary, 13, 536), true},
-      {"65536 bytes over 40 cells", with(with(repeat(40, 1500), 0, 5000), 39, 3536), true},
-      {"exactly 65535 bytes, then an empty cell", with(with(repeat(15, 5000), 13, 535), 14, 0),
-       false},
-      {"1000 x 5000", repeat(1000, 5000), true},
+       with(with(with(repeat(255, 500), 0, 0), 127, 0), 254, 0), 4},
+      {"14 x 5000", repeat(14, 5000), 4},
+      {"13 x 5000", repeat(13, 5000), 2},
+      {"exactly 65535 bytes", boundary, 2},
+      {"65536 bytes", with(boundary, 13, 536), 4},
+      {"65536 bytes over 40 cells", with(with(repeat(40, 1500), 0, 5000), 39, 3536), 4},
+      {"exactly 65535 bytes, then an empty cell", with(with(repeat(15, 5000), 13, 535), 14, 0), 2},
+      {"1000 x 5000", repeat(1000, 5000), 4},
   };
   RowTable table;
   Define(table, 1000, 5000);
   const std::size_t n = 1001;  // 区分 and FD001 .. FD1000
   std::vector<std::vector<std::string>> expected;
   for (const Case& c : cases) {
-    // Each case's row follows a short one, so that rows of both widths take turns.
+    // Each case's row follows a short one, so that rows of different widths take turns.
     for (bool isCase : {false, true}) {
       const int row = table.RowCount();
       std::vector<std::string> cells(n);
@@ -217,13 +220,14 @@ TEST(RowTableTest, RowsOfEveryWidthReadBackExactly) {
       }
       std::size_t texts = 0;
       for (const std::string& cell : cells) texts += cell.size();
-      ASSERT_EQ(texts > 65535, isCase && c.wide) << c.what;
+      const std::size_t width = isCase ? c.width : 1;
       const std::size_t before = table.RowBytes();
       table.NewRow();
       for (std::size_t k = 1; k < n; ++k)
         ASSERT_EQ(table.SetCell(static_cast<int>(k), cells[k]), 0) << c.what;
       ASSERT_EQ(table.CommitRow(), 0) << c.what;
-      EXPECT_EQ(table.RowBytes() - before, (isCase && c.wide ? 4 : 2) * n + texts) << c.what;
+      EXPECT_EQ(table.RowBytes() - before, width * n + texts)
+          << c.what << ", " << texts << " bytes";
       expected.push_back(std::move(cells));
     }
   }
@@ -280,10 +284,12 @@ TEST(RowTableTest, MarksAreKeptByRowAndLeaveTheCellsAlone) {
   RowTable table;
   Define(table, 14, 5000);
   const std::string wide(5000, 'w');
+  const std::string medium(30, 'm');
   std::vector<std::vector<std::string>> expected;
   for (int r = 0; r < 20000; ++r) {
-    // Every 1000th row needs 32-bit offsets: 14 cells of 5000 bytes do not fit 16 bits.
-    std::vector<std::string> cells(14, r % 1000 == 0 ? wide : "x");
+    // Rows of every offset width: every 1000th needs 32 bits (14 cells of 5000 bytes do not
+    // fit 16), every 777th 16 bits, the others 8.
+    std::vector<std::string> cells(14, r % 1000 == 0 ? wide : (r % 777 == 0 ? medium : "x"));
     cells[0] = std::to_string(r);
     AddRow(table, cells);
     expected.push_back(cells);
