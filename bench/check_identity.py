@@ -642,7 +642,7 @@ def cases_limits():
                 r[3] = ""
             right.append(r)
     out.append(pair("rows-around-64k", encode(delimited(left), "sjis"),
-                    encode(delimited(right), "sjis"), ["--key", "1"], runs="lean", field=132))
+                    encode(delimited(right), "sjis"), ["--key", "1"], runs="lean", field=100))
     left.extend(["S%03d" % i] + ["x" * (i % 500)] * (250 - i % 5) for i in range(40))
     right.extend(["S%03d" % i] + ["x" * (i % 500)] * (250 - i % 7) for i in range(40))
     g.shuffle(right)
@@ -673,8 +673,9 @@ def cases_failures():
     del c.files["fail-right-missing_r.csv"]
     out.append(c)
     out.append(pair("fail-right-empty", ok, b"", ["--key", "1"], runs="fail"))
-    out.append(pair("fail-unclosed-quote-end", ok, ok + b'4,"open', ["--key", "1"],
-                    runs="fail"))
+    # Not refusals: a quote left open in the last line, an odd byte at the end of UTF-16.
+    out.append(pair("unclosed-quote-at-end", ok, ok + b'4,"open', ["--key", "1"],
+                    runs="lean"))
     out.append(pair("fail-unclosed-quote-runs-on", ok,
                     b'1,a\r\n2,"open\r\n' + b"3,c\r\n" * 200, ["--key", "1"], runs="fail"))
     out.append(pair("fail-unclosed-quote-header", b'"h1,h2\r\n1,a\r\n', ok, ["--header"],
@@ -688,8 +689,23 @@ def cases_failures():
     out.append(pair("fail-tab-quoted-over-10000", ok.replace(b",", b"\t"),
                     b'0\tshort\r\n1\t"' + "長".encode("cp932") * 5010 + b'"\r\n',
                     ["--kind", "tab"], runs="fail", ext="txt"))
-    out.append(pair("fail-utf16-odd-bytes", ok, b"\xff\xfe1\x00,\x00a\x00\r\x00\n\x002",
-                    [], runs="fail"))
+    out.append(pair("utf16-odd-byte-at-end", ok, b"\xff\xfe1\x00,\x00a\x00\r\x00\n\x002",
+                    [], runs="lean"))
+    # Both sides fail while read at once: the message must be the one a run reading the
+    # left side first would give, wherever in the files the faults lie.
+    g = Gen("fail-both")
+    rows = [[str(i), cell_text(g, 1), cell_text(g, 2)] for i in range(60000)]
+    body = encode(delimited(rows), "sjis")
+    late = body + b'60001,"' + b"y" * 600 + b'"\r\n'
+    early = b'0,"' + b"z" * 501 + b'"\r\n' + body
+    unclosed = body + b'60002,"never closed\r\n'
+    out.append(pair("fail-both-late-left-early-right", late, early, ["--key", "1"],
+                    runs="fail"))
+    out.append(pair("fail-both-early-left-late-right", early, late, ["--key", "1"],
+                    runs="fail"))
+    out.append(pair("fail-both-over-long-and-unclosed", unclosed, late, ["--key", "1"],
+                    runs="fail"))
+    out.append(pair("fail-right-only-late", body, late, ["--key", "1"], runs="fail"))
     out.append(pair("fail-key-beyond-fields", ok, ok, ["--key", "3"], runs="fail"))
     out.append(pair("fail-seven-keys", ok, ok, [a for k in range(1, 8) for a in ("--key", str(k))],
                     runs="fail"))
@@ -824,6 +840,7 @@ def first_difference(before, after):
 def run_case(case, before, after, data, workdir):
     start = time.monotonic()
     runs = invocations(case)
+    exits = []
     for argv in runs:
         full = argv + case.args
         b = run_one(before, full, data, workdir, case.stdin)
@@ -832,7 +849,10 @@ def run_case(case, before, after, data, workdir):
         if diff:
             shown = " ".join(x.replace("{D}/", "").replace("{W}/", "") for x in full)
             return False, f"DIFFERENT {case.name}: `{shown}`: {diff}"
-    return True, f"same      {case.name} ({len(runs)} runs, {time.monotonic() - start:.1f} s)"
+        exits.append(b["exit status"].decode())
+    # The exit statuses show at a glance whether a case compared results or refusals.
+    return True, (f"same      {case.name} ({len(runs)} runs, exit {' '.join(exits)}; "
+                  f"{time.monotonic() - start:.1f} s)")
 
 
 def main():
