@@ -1,27 +1,37 @@
 #!/usr/bin/env python3
 """End-to-end comparison benchmark: korvel-cli against GNU sort+join and pandas.
 
-For each case (UTF-8 and Shift-JIS, one key and six keys) it generates two CSV files of
-N records x 10 fields (the right side shuffled, 1% of records changed in 1-3 non-key
-fields, 0.5% deleted, 0.5% inserted) and times, on the same files:
+For each case (1,000,000 and, with --ten-million, also 10,000,000 records; UTF-8 and
+Shift-JIS; one key and six keys) it generates two CSV files of N records x 10 fields (the
+right side shuffled, 1% of records changed in 1-3 non-key fields, 0.5% deleted, 0.5%
+inserted) and times, on the same files:
 
+  cat          both files to /dev/null: the cost of reading the bytes
   korvel-cli   --key 1 (or --key 1 ... --key 6) --encoding utf8|sjis
   sort+join    LC_ALL=C sort of both files on the key, join -a1 -a2, and a field
-               comparison in awk (the pipeline is in SORT_JOIN below); its counts of
-               equal, changed, left-only and right-only records are checked against the
-               generator's
-  pandas       merge on the key with an indicator, then a field comparison; only when
-               pandas can be imported (it is never installed from here)
+               comparison in awk (the pipeline is in SORT_JOIN below)
+  pandas       merge on the key with an indicator, then a field comparison; only when an
+               interpreter here can import pandas (scripts/setup --bench installs Debian's),
+               and by default only up to 1,000,000 records (at 10,000,000 it needs over
+               10 GiB)
 
-and prints each yardstick's time as a multiple of korvel-cli's, and korvel-cli's peak memory
-as a multiple of the two input files. The six-key layout puts a field with 8 distinct values
-first, so that the key's first field says little.
+The counts of equal, changed, left-only and right-only records that each contestant
+finds are checked against the generator's. It prints each yardstick's time as a multiple
+of korvel-cli's, korvel-cli's peak memory as a multiple of the two input files, how much
+longer six keys take than one, and a summary table with the targets. The six-key layout
+puts a field with 8 distinct values first, so that the key's first field says little.
 
-Usage: bench/bench_compare.py [--records N] [--ten-million] [--cli PATH] [--no-pandas]
-                              [--only utf8|sjis] [--keys 1|6] [--keep DIR]
+Generating is done once per record count and key layout for both encodings, with little
+Python work per record; with --cache DIR the files stay in DIR (one folder per set of
+parameters) and later runs reuse them.
+
+Usage: bench/bench_compare.py [--records N[,N...]] [--ten-million] [--cli PATH]
+                              [--no-pandas] [--pandas-limit N] [--only utf8|sjis]
+                              [--keys 1|6] [--repeat N] [--cache DIR]
 """
 
 import argparse
+import json
 import os
 import random
 import re
@@ -30,8 +40,12 @@ import subprocess
 import sys
 import tempfile
 import time
+from array import array
 
 FIELDS = 10
+GENERATOR_VERSION = 2  # part of the cache folder's name: change it when the files change
+SEED = 1
+ENCODINGS = {"utf8": ("utf-8", "UTF-8"), "sjis": ("cp932", "Shift-JIS")}
 
 # $1: folder, $2: left, $3: right, $4: number of key fields. Prints
 # "same=N diff=N left_only=N right_only=N". With several key fields each line gets their
@@ -93,60 +107,129 @@ print(f"same={len(both) - int(diff.sum())} diff={int(diff.sum())} "
 
 WORDS = ["東京都", "大阪府", "株式会社", "ｶﾌﾞｼｷ", "営業部", "開発部", "ABC", "xyz"]
 
+# --- generating ------------------------------------------------------------------
 
-def key_fields(ident, keys):
-    if keys == 1:
-        return [str(ident)]
-    # Few values first; the id's digits spread over the rest keep the whole key unique.
-    return [WORDS[ident % 8], str(ident // 100000), str(ident // 1000 % 100),
-            str(ident // 10 % 100), str(ident % 10), "K" + str(ident % 7)]
+TAILS = 4096  # the non-key fields come from this many prepared texts
+DELETED, CHANGED = 1, 2
 
 
-def generate_rows(records, keys, seed=1):
-    """Returns the left and right rows and the counts a comparison must find."""
-    rng = random.Random(seed)
-
-    def row(ident):
-        fields = key_fields(ident, keys)
-        for f in range(len(fields), FIELDS):
+def make_tails(rng, keys):
+    """Texts of the fields after the key, each with its leading comma and the line end."""
+    tails = []
+    for _ in range(TAILS):
+        fields = []
+        for f in range(keys, FIELDS):
             if f % 3 == 0:
                 fields.append(str(rng.randrange(1000000)))
             else:
                 fields.append(rng.choice(WORDS) + str(rng.randrange(1000)))
-        return fields
-
-    left = [row(100000000 + i) for i in range(records)]
-    right = []
-    counts = {"same": 0, "diff": 0, "left_only": 0, "right_only": 0}
-    for fields in left:
-        r = rng.random()
-        if r < 0.005:
-            counts["left_only"] += 1  # deleted on the right
-            continue
-        fields = list(fields)
-        if r < 0.015:
-            for f in rng.sample(range(keys, FIELDS), rng.randint(1, 3)):
-                fields[f] = fields[f] + "X"
-            counts["diff"] += 1
-        else:
-            counts["same"] += 1
-        right.append(fields)
-    for i in range(records // 200):
-        right.append(row(900000000 + i))  # inserted on the right
-        counts["right_only"] += 1
-    rng.shuffle(right)
-    return ["".join(",".join(r) + "\r\n" for r in rows) for rows in (left, right)], counts
+        tails.append("," + ",".join(fields) + "\r\n")
+    return tails
 
 
-def write_files(folder, texts, encoding):
-    paths = []
-    for name, text in zip(("left.csv", "right.csv"), texts):
-        path = os.path.join(folder, name)
-        with open(path, "wb") as out:
-            out.write(text.encode(encoding))
-        paths.append(path)
-    return paths
+def key_maker(keys):
+    """A function from a record's identifier to the text of its key fields."""
+    if keys == 1:
+        return str
+    # Few values first; the id's digits spread over the rest keep the whole key unique.
+    return lambda ident: (f"{WORDS[ident % 8]},{ident // 100000},{ident // 1000 % 100},"
+                          f"{ident // 10 % 100},{ident % 10},K{ident % 7}")
 
+
+def changed_line(line, ident, keys):
+    """The line with 1-3 of its non-key fields changed (each gets an X appended)."""
+    rng = random.Random(ident)
+    fields = line[:-2].split(",")
+    for f in rng.sample(range(keys, FIELDS), rng.randint(1, 3)):
+        fields[f] += "X"
+    return ",".join(fields) + "\r\n"
+
+
+def generate(folder, records, keys, encodings):
+    """Writes left.<enc>.csv and right.<enc>.csv for each encoding into `folder` and
+    returns the counts a comparison must find. Both sides are written in one pass per
+    side, every encoding from the same text."""
+    rng = random.Random(f"{SEED}:{records}:{keys}")
+    tails = make_tails(rng, keys)
+    key = key_maker(keys)
+    base = 100000000
+    bits = rng.getrandbits
+    tail_of = array("H", (bits(12) for _ in range(records)))
+    # 0.5% deleted on the right, 1% changed there; exact counts.
+    fate = bytearray(records)
+    picked = rng.sample(range(records), records * 3 // 200)
+    deleted = records // 200
+    for n, i in enumerate(picked):
+        fate[i] = DELETED if n < deleted else CHANGED
+    inserted = records // 200
+    counts = {"same": records - len(picked), "diff": len(picked) - deleted,
+              "left_only": deleted, "right_only": inserted}
+    chunk = 200000
+
+    def open_all(side):
+        return [(open(os.path.join(folder, f"{side}.{enc}.csv.part"), "wb"), ENCODINGS[enc][0])
+                for enc in encodings]
+
+    def write(outs, text):
+        for out, codec in outs:
+            out.write(text.encode(codec))
+
+    outs = open_all("left")
+    for start in range(0, records, chunk):
+        write(outs, "".join([key(base + i) + tails[tail_of[i]]
+                             for i in range(start, min(records, start + chunk))]))
+    for out, _ in outs:
+        out.close()
+
+    # The right side in blocks of about a million records, each holding every n-th
+    # identifier (so that each spans the whole key range) in random order, plus its share
+    # of the inserted records: as shuffled as a sort can tell, without a list of all lines.
+    blocks = max(1, records // 1000000)
+    extra_tails = [rng.randrange(TAILS) for _ in range(inserted)]
+    outs = open_all("right")
+    for b in range(blocks):
+        ids = [i for i in range(b, records, blocks) if fate[i] != DELETED]
+        ids += [-1 - j for j in range(b, inserted, blocks)]
+        rng.shuffle(ids)
+        for start in range(0, len(ids), chunk):
+            lines = []
+            for i in ids[start:start + chunk]:
+                if i < 0:
+                    lines.append(key(900000000 - 1 - i) + tails[extra_tails[-1 - i]])
+                    continue
+                line = key(base + i) + tails[tail_of[i]]
+                lines.append(changed_line(line, i, keys) if fate[i] == CHANGED else line)
+            write(outs, "".join(lines))
+    for out, _ in outs:
+        out.close()
+    for side in ("left", "right"):
+        for enc in encodings:
+            path = os.path.join(folder, f"{side}.{enc}.csv")
+            os.replace(path + ".part", path)
+    return counts
+
+
+def prepared_files(cache, records, keys, encodings):
+    """The case's folder in `cache`, generating what is not there yet; and the counts."""
+    folder = os.path.join(cache, f"r{records}-k{keys}-v{GENERATOR_VERSION}")
+    marker = os.path.join(folder, "counts.json")
+    have = []
+    if os.path.exists(marker):
+        with open(marker) as f:
+            stored = json.load(f)
+        have = [e for e in encodings if e in stored["encodings"]]
+        if len(have) == len(encodings):
+            return folder, stored["counts"], 0.0
+    os.makedirs(folder, exist_ok=True)
+    start = time.monotonic()
+    counts = generate(folder, records, keys, [e for e in encodings if e not in have])
+    with open(marker + ".part", "w") as f:
+        json.dump({"counts": counts, "encodings": sorted(set(encodings) | set(have))}, f)
+    os.replace(marker + ".part", marker)
+    return folder, counts, time.monotonic() - start
+
+
+# --- running ---------------------------------------------------------------------
 
 def run_with_rss(argv):
     """Runs argv and returns (exit code, stdout, stderr, wall seconds, peak RSS MiB).
@@ -168,6 +251,13 @@ def run_with_rss(argv):
                 err.read().decode(errors="replace"), wall, usage.ru_maxrss / 1024.0)
 
 
+def best_of(repeat, argv):
+    """run_with_rss `repeat` times; the fastest run's result (peak: the largest seen)."""
+    runs = [run_with_rss(argv) for _ in range(repeat)]
+    best = min(runs, key=lambda r: r[3])
+    return best[:4] + (max(r[4] for r in runs),)
+
+
 def parse_counts(text):
     counts = {}
     for item in text.split():
@@ -177,9 +267,14 @@ def parse_counts(text):
     return counts
 
 
-def pandas_importable():
-    return subprocess.run([sys.executable, "-c", "import pandas"],
-                          capture_output=True).returncode == 0
+def pandas_python():
+    """An interpreter that can import pandas: this one, else the system's (where Debian's
+    python3-pandas goes), else None."""
+    for candidate in (sys.executable, "/usr/bin/python3"):
+        if os.access(candidate, os.X_OK) and subprocess.run(
+                [candidate, "-c", "import pandas"], capture_output=True).returncode == 0:
+            return candidate
+    return None
 
 
 def korvel_counts(summary):
@@ -193,101 +288,150 @@ def korvel_counts(summary):
             "right_only": right_only}
 
 
-def run_case(args, folder, encoding, keys, rows, use_pandas):
-    label = f"{'UTF-8' if encoding == 'utf-8' else 'Shift-JIS'}, {keys} key{'s' * (keys > 1)}"
-    texts, expected = rows
-    left, right = write_files(folder, texts, encoding)
-    size = os.path.getsize(left) + os.path.getsize(right)
-    print(f"\n== {label}: {args.records} records per side, {size / 1e6:.1f} MB in all")
-    # Both files once through the page cache, so that the first contestant pays no more.
-    for path in (left, right):
-        with open(path, "rb") as f:
-            while f.read(1 << 24):
-                pass
+def checked(got, expected):
+    return "counts agree with the generator" if got == expected else \
+        f"COUNTS DIFFER: {got} against {expected}"
 
-    argv = [args.cli, "--encoding", "utf8" if encoding == "utf-8" else "sjis"]
+
+def run_case(args, folder, records, encoding, keys, expected, python):
+    codec, name = ENCODINGS[encoding]
+    label = f"{records:,} x {name}, {keys} key{'s' * (keys > 1)}"
+    left = os.path.join(folder, f"left.{encoding}.csv")
+    right = os.path.join(folder, f"right.{encoding}.csv")
+    size = os.path.getsize(left) + os.path.getsize(right)
+    print(f"\n== {label}: {size / 1e6:.1f} MB in all", flush=True)
+    # Both files once through the page cache, so that the first contestant pays no more;
+    # then the time of reading them, for scale.
+    subprocess.run(["cat", left, right], stdout=subprocess.DEVNULL, check=True)
+    cat = best_of(args.repeat, ["cat", left, right])[3]
+    print(f"cat         {cat:6.2f} s")
+
+    argv = [args.cli, "--encoding", encoding]
     for k in range(1, keys + 1):
         argv += ["--key", str(k)]
-    code, out, err, wall, rss = run_with_rss(argv + [left, right])
+    code, out, err, wall, rss = best_of(args.repeat, argv + [left, right])
+    first = out.strip().splitlines()[0] if out.strip() else err.strip()[-300:]
+    korvel_ok = korvel_counts(first) == expected
     print(f"korvel-cli  exit {code}  {wall:6.2f} s  peak {rss:5.0f} MiB "
           f"= {rss * 1048576 / size:.2f}x the input")
-    first = out.strip().splitlines()[0] if out.strip() else err.strip()[-300:]
-    check = "counts agree with the generator" if korvel_counts(first) == expected else \
-        f"COUNTS DIFFER from {expected}"
-    print(f"  {first}  {check}")
+    print(f"  {first}  {checked(korvel_counts(first), expected)}", flush=True)
 
-    code, out, err, swall, srss = run_with_rss(
-        ["bash", "-c", SORT_JOIN.replace("FIELDS", str(FIELDS)), "sort-join", folder, left, right,
-         str(keys)])
-    got = parse_counts(out)
-    check = "counts agree with the generator" if got == expected else \
-        f"COUNTS DIFFER: {got} against {expected}"
+    work = tempfile.mkdtemp(prefix="sortjoin-", dir=folder)
+    try:
+        code, out, err, swall, srss = best_of(
+            args.repeat, ["bash", "-c", SORT_JOIN.replace("FIELDS", str(FIELDS)), "sort-join",
+                          work, left, right, str(keys)])
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
     print(f"sort+join   exit {code}  {swall:6.2f} s  peak {srss:5.0f} MiB (largest process)  "
-          f"{check}")
+          f"{checked(parse_counts(out), expected)}", flush=True)
     if code != 0:
         print("  " + err.strip()[-500:])
-    result = {"case": label, "korvel": wall, "rss": rss / (size / 1048576), "sortjoin": swall,
-              "pandas": None}
+    result = {"case": label, "records": records, "encoding": name, "keys": keys,
+              "size": size, "cat": cat, "korvel": wall, "rss": rss * 1048576 / size,
+              "sortjoin": swall, "pandas": None,
+              "ok": korvel_ok and parse_counts(out) == expected}
 
-    if use_pandas:
+    if python and records <= args.pandas_limit:
         code, out, err, pwall, prss = run_with_rss(
-            [sys.executable, "-c", PANDAS_SCRIPT, left, right,
-             "utf-8" if encoding == "utf-8" else "cp932", str(keys)])
+            [python, "-c", PANDAS_SCRIPT, left, right, codec, str(keys)])
         got = parse_counts(out)
-        check = "counts agree" if got == expected else f"COUNTS DIFFER: {got or err[-300:]}"
-        print(f"pandas      exit {code}  {pwall:6.2f} s  peak {prss:5.0f} MiB  {check}")
+        print(f"pandas      exit {code}  {pwall:6.2f} s  peak {prss:5.0f} MiB  "
+              f"{checked(got, expected) if got else err.strip()[-300:]}", flush=True)
         result["pandas"] = pwall
+        result["ok"] = result["ok"] and got == expected
     return result
+
+
+# Targets: yardstick ratios by record count, peak memory by key count, six against one.
+SORT_JOIN_TARGET = 2.0
+PANDAS_TARGET = {1000000: 20.0}
+MEMORY_TARGET = {1: 1.2, 6: 1.35}
+SIX_KEYS_TARGET = 1.2
+
+
+def mark(ok):
+    return "" if ok else "*"
+
+
+def summary(results):
+    print(f"\n{'records':>10} {'encoding':<9} {'keys':>4} {'MB':>6} {'cat':>6} {'korvel':>7} "
+          f"{'sort+join':>9} {'pandas':>7} {'memory':>7}  counts")
+    for r in results:
+        sj = r["sortjoin"] / r["korvel"]
+        line = (f"{r['records']:>10,} {r['encoding']:<9} {r['keys']:>4} {r['size'] / 1e6:6.0f} "
+                f"{r['cat']:5.2f}s {r['korvel']:6.2f}s {sj:8.2f}x{mark(sj >= SORT_JOIN_TARGET)}")
+        if r["pandas"]:
+            pd = r["pandas"] / r["korvel"]
+            target = PANDAS_TARGET.get(r["records"])
+            line += f" {pd:6.1f}x{mark(target is None or pd >= target)}"
+        else:
+            line += f" {'-':>7} "
+        line += f" {r['rss']:6.2f}x{mark(r['rss'] <= MEMORY_TARGET[r['keys']])}"
+        line += "  ok" if r["ok"] else "  WRONG"
+        print(line)
+    print("(cat and korvel in seconds; sort+join and pandas as multiples of korvel-cli's time;"
+          " memory: korvel-cli's peak over the input;\n * marks a missed target: sort+join "
+          f">= {SORT_JOIN_TARGET}x, pandas >= {PANDAS_TARGET[1000000]}x at 1M, memory <= "
+          f"{MEMORY_TARGET[1]}x with one key and {MEMORY_TARGET[6]}x with six, six keys <= "
+          f"{SIX_KEYS_TARGET}x one key)")
+    by_case = {(r["records"], r["encoding"], r["keys"]): r["korvel"] for r in results}
+    for (records, enc, keys), six in by_case.items():
+        one = by_case.get((records, enc, 1))
+        if keys == 6 and one:
+            print(f"{records:,} x {enc}: six keys take {six / one:.2f}x the time of one"
+                  f"{' *' if six / one > SIX_KEYS_TARGET else ''}")
 
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--records", type=int, default=1000000)
-    parser.add_argument("--ten-million", action="store_true", help="same as --records 10000000")
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--records", default="1000000",
+                        help="record counts per side, comma-separated (default 1000000)")
+    parser.add_argument("--ten-million", action="store_true",
+                        help="also 10,000,000 records, after the others")
     parser.add_argument("--cli", default=os.path.join(here, "..", "build-rel", "korvel-cli"))
     parser.add_argument("--no-pandas", action="store_true")
-    parser.add_argument("--only", choices=["utf8", "sjis"])
+    parser.add_argument("--pandas-limit", type=int, default=1000000,
+                        help="run pandas only up to this many records (default 1000000)")
+    parser.add_argument("--only", choices=sorted(ENCODINGS))
     parser.add_argument("--keys", type=int, choices=[1, 6])
-    parser.add_argument("--keep", help="generate into this folder and keep the files")
+    parser.add_argument("--repeat", type=int, default=1,
+                        help="time cat, korvel-cli and sort+join this many times, keep the best")
+    parser.add_argument("--cache", "--keep", dest="cache",
+                        help="keep generated files in this folder and reuse them")
     args = parser.parse_args()
-    if args.ten_million:
-        args.records = 10000000
+    records = [int(n) for n in args.records.split(",") if n]
+    if args.ten_million and 10000000 not in records:
+        records.append(10000000)
+    if not os.access(args.cli, os.X_OK):
+        print(f"bench_compare: not an executable: {args.cli}")
+        return 2
 
-    use_pandas = not args.no_pandas and pandas_importable()
-    if not args.no_pandas and not use_pandas:
-        print("pandas cannot be imported: its column is left out")
-    folder = args.keep or tempfile.mkdtemp(prefix="korvel-bench-")
-    os.makedirs(folder, exist_ok=True)
+    python = None if args.no_pandas else pandas_python()
+    if not args.no_pandas and not python:
+        print("pandas cannot be imported (scripts/setup --bench installs it): its column is "
+              "left out")
+    cache = args.cache or tempfile.mkdtemp(prefix="korvel-bench-")
+    os.makedirs(cache, exist_ok=True)
+    encodings = [e for e in ENCODINGS if not args.only or args.only == e]
     results = []
-    encodings = [e for e in ("utf-8", "cp932")
-                 if not args.only or args.only == ("utf8" if e == "utf-8" else "sjis")]
     try:
-        for keys in (1, 6):
-            if args.keys and args.keys != keys:
-                continue
-            t0 = time.monotonic()
-            rows = generate_rows(args.records, keys)
-            print(f"\n{keys}-key rows generated in {time.monotonic() - t0:.1f} s")
-            for encoding in encodings:
-                results.append(run_case(args, folder, encoding, keys, rows, use_pandas))
+        for count in records:
+            for keys in (1, 6):
+                if args.keys and args.keys != keys:
+                    continue
+                folder, expected, took = prepared_files(cache, count, keys, encodings)
+                print(f"\n{count:,} records, {keys} key{'s' * (keys > 1)}: " +
+                      (f"generated in {took:.1f} s" if took else f"reused from {folder}"))
+                for encoding in encodings:
+                    results.append(run_case(args, folder, count, encoding, keys, expected,
+                                            python))
     finally:
-        if not args.keep:
-            shutil.rmtree(folder, ignore_errors=True)
-
-    print(f"\n{'case':<22} {'korvel-cli':>10} {'sort+join':>10} {'pandas':>8} {'memory':>8}")
-    for r in results:
-        pandas = f"{r['pandas'] / r['korvel']:.1f}x" if r["pandas"] else "-"
-        print(f"{r['case']:<22} {r['korvel']:9.2f}s {r['sortjoin'] / r['korvel']:9.2f}x "
-              f"{pandas:>8} {r['rss']:7.2f}x")
-    print("(yardsticks as multiples of korvel-cli's time; memory: korvel-cli's peak over the "
-          "input)")
-    by_case = {r["case"]: r["korvel"] for r in results}
-    for enc in ("UTF-8", "Shift-JIS"):
-        one, six = by_case.get(f"{enc}, 1 key"), by_case.get(f"{enc}, 6 keys")
-        if one and six:
-            print(f"{enc}: six keys take {six / one:.2f}x the time of one")
-    return 0
+        if not args.cache:
+            shutil.rmtree(cache, ignore_errors=True)
+    summary(results)
+    return 0 if all(r["ok"] for r in results) else 1
 
 
 if __name__ == "__main__":
