@@ -501,7 +501,8 @@ Status CompareSession::PairRecords() {
   const std::vector<std::int32_t>& rightOrder = rightRec_.Selection();
   const std::vector<SortedSelection::KeyImage>& leftImages = leftRec_.Images();
   const std::vector<SortedSelection::KeyImage>& rightImages = rightRec_.Images();
-  const bool byImages = UsesImages(leftRec_) && UsesImages(rightRec_);
+  const bool byImages = UsesImages(leftRec_) && UsesImages(rightRec_) &&
+                        leftRec_.ImageStart() == rightRec_.ImageStart();
   std::size_t li = 0;  // the cursors' positions
   std::size_t ri = 0;
   for (;;) {

@@ -55,14 +55,18 @@ class ImageWriter {
   // Some key, or part of one, found no room.
   void Overflow() { complete_ = false; }
 
-  // Folded bytes of `s`, a zero byte after them when `terminate`; inverted when
-  // `descending`. Stops when the image is full.
-  void Text(std::string_view s, bool terminate, bool descending) {
+  // Folded bytes of `s` from byte `skip` on, a zero byte after them when `terminate`;
+  // inverted when `descending`. Stops when the image is full.
+  void Text(std::string_view s, bool terminate, bool descending, std::size_t skip = 0) {
     const unsigned char flip = descending ? 0xFF : 0x00;
+    bool trail = false;  // the byte before is a lead byte, so this one ends its character
+    for (std::size_t i = 0; i < skip; ++i) {
+      trail = !trail && IsLeadByte(static_cast<unsigned char>(s[i]));
+    }
+    s.remove_prefix(skip);
     const std::size_t n = std::min<std::size_t>(s.size(), kImageBytes - used_);
     if (n < s.size()) complete_ = false;
     unsigned char* out = bytes_ + used_;
-    bool trail = false;
     for (std::size_t i = 0; i < n; ++i) {
       auto c = static_cast<unsigned char>(s[i]);
       if (c < 0x80) {
@@ -133,6 +137,7 @@ class KeyOrder {
 
   // Builds the items for `selection`; bad_alloc when memory runs out.
   std::vector<SortItem> Prepare(const std::vector<std::int32_t>& selection) {
+    FindCommonStart(selection);
     std::vector<SortItem> items(selection.size());
     for (std::size_t p = 0; p < selection.size(); ++p) {
       const std::int32_t row = selection[p];
@@ -148,7 +153,7 @@ class KeyOrder {
         if (key.numeric) {
           image.Number(KeyNumber(c), key.descending);
         } else {
-          image.Text(c, true, key.descending);
+          image.Text(c, true, key.descending, k == 0 ? commonStart_.size() : 0);
           whole_ = whole_ && !HasZeroByte(c);
         }
       }
@@ -166,7 +171,7 @@ class KeyOrder {
         if (first.numeric) {
           image.Number(KeyNumber(c), false);
         } else {
-          image.Text(c, false, false);
+          image.Text(c, false, false, commonStart_.size());
         }
         image.Store(item, false);
       }
@@ -175,6 +180,7 @@ class KeyOrder {
   }
 
   bool Whole() const { return whole_; }
+  std::string_view CommonStart() const { return commonStart_; }
 
   // The key comparison: key by key, the first unequal key decides.
   int Compare(const SortItem& a, const SortItem& b) const {
@@ -219,7 +225,29 @@ class KeyOrder {
 
   const RowTable& table_;
   const std::vector<SortedSelection::Key>& keys_;
-  bool whole_ = true;  // the image covers the key list (no zero byte in a text key)
+  bool whole_ = true;             // the image covers the key list (no zero byte in a text key)
+  std::string_view commonStart_;  // what every row's first key begins with, left out
+
+  // Keys that all begin alike (long codes, paths) would fill the images with the same
+  // bytes and leave every comparison to the rows; the bytes the first key begins with in
+  // every row are left out instead, in whole steps of 8 so that two tables of alike keys
+  // most often leave out the same. Those bytes are equal in every row, so leaving them out
+  // changes neither the order nor the byte order the folded bits tell.
+  void FindCommonStart(const std::vector<std::int32_t>& selection) {
+    constexpr std::size_t kStep = 8;
+    commonStart_ = {};
+    if (keys_[0].numeric || selection.empty()) return;
+    std::string_view common = table_.Row(selection[0]).Cell(keys_[0].column);
+    for (std::size_t p = 1; p < selection.size() && common.size() >= kStep; ++p) {
+      const std::string_view c = table_.Row(selection[p]).Cell(keys_[0].column);
+      std::size_t n = 0;
+      const std::size_t most = std::min(common.size(), c.size());
+      while (n < most && common[n] == c[n]) ++n;
+      common = common.substr(0, n);
+    }
+    if (common.data() == nullptr) return;
+    commonStart_ = common.substr(0, common.size() / kStep * kStep);
+  }
 };
 
 // Phase one: a quicksort that leaves ranges of up to 11 items unsorted, with a stack of
@@ -411,7 +439,10 @@ int SortedSelection::Sort() {
     if (cancelled()) return kCancelled;
     ReverseEqualRuns(items, order, exactTies_);
     for (std::size_t p = 0; p < items.size(); ++p) selection_[p] = items[p].Row;
-    if (keepImages_ && order.Whole()) images_ = std::move(items);
+    if (keepImages_ && order.Whole()) {
+      imageStart_.assign(order.CommonStart());
+      images_ = std::move(items);
+    }
   } catch (const std::bad_alloc&) {
     return kNoMemory;
   }
@@ -424,7 +455,10 @@ int SortedSelection::ImageOrder(const KeyImage& a, const KeyImage& b) {
   return Order(b.Info & kFoldedBits, a.Info & kFoldedBits);
 }
 
-void SortedSelection::ReleaseImages() { std::vector<KeyImage>().swap(images_); }
+void SortedSelection::ReleaseImages() {
+  std::vector<KeyImage>().swap(images_);
+  imageStart_.clear();
+}
 
 void SortedSelection::ClearSelection() {
   std::vector<std::int32_t>().swap(selection_);

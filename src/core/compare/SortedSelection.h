@@ -85,9 +85,9 @@ class SortedSelection {
 
   // The beginning of one byte string that orders like the whole key list (folded text
   // bytes ended by a zero byte, numbers as biased big-endian 32-bit values, descending keys
-  // inverted), padded with zeros, with the table row it belongs to. Info: kImageComplete
-  // when the image holds every key; then bit kImageBytes - 1 - i of kImageFolded is set
-  // when byte i was a capital letter folded.
+  // inverted; without ImageStart), padded with zeros, with the table row it belongs to. Info:
+  // kImageComplete when the image holds every key; then bit kImageBytes - 1 - i of kImageFolded is
+  // set when byte i was a capital letter folded.
   static constexpr std::uint32_t kImageBytes = 24;
   static constexpr std::uint32_t kImageComplete = 1u << 31;
   static constexpr std::uint32_t kImageFolded = (1u << kImageBytes) - 1;
@@ -101,10 +101,14 @@ class SortedSelection {
   // for the key list). Freed with the selection,
   // by the next sort, or by ReleaseImages.
   const std::vector<KeyImage>& Images() const { return images_; }
+  // The bytes that the first key of every row begins with and that its images leave out
+  // (a multiple of 8 bytes, often none). Only images that leave out the same bytes can be
+  // compared.
+  const std::string& ImageStart() const { return imageStart_; }
   void ReleaseImages();
-  // The key order of two images made from the same key list: -1 or 1 as the keys compare
-  // case-blind and, where they agree, by the bytes of their text keys (numbers by value);
-  // 0 for keys equal in both; kUndecided when only the rows can tell.
+  // The key order of two images made from the same key list and the same ImageStart: -1 or 1 as the
+  // keys compare case-blind and, where they agree, by the bytes of their text keys (numbers by
+  // value); 0 for keys equal in both; kUndecided when only the rows can tell.
   static constexpr int kUndecided = 2;
   static int ImageOrder(const KeyImage& a, const KeyImage& b);
 
@@ -119,6 +123,7 @@ class SortedSelection {
   bool exactTies_ = false;
   bool keepImages_ = false;
   std::vector<KeyImage> images_;
+  std::string imageStart_;
   const Progress* progress_ = nullptr;
 };
 
