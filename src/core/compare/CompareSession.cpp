@@ -43,6 +43,10 @@ constexpr std::uint64_t kRecordsPerReport = 1024;
 
 int Sign(long long a, long long b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
+// Below this many pairs the classification stays on one thread: starting another would
+// cost more than it saves.
+constexpr std::size_t kClassifyInTwoFrom = 256;
+
 // How many rows ahead the key-order passes ask for the rows they will read.
 constexpr std::size_t kReadAhead = 8;
 
@@ -296,6 +300,9 @@ Status CompareSession::PrepareSide(SortedSelection& rec, RowTable& table, Side s
   // keys differ only in case by their bytes lets it meet them in the same order on both
   // sides, so that identical keys always pair.
   rec.SetExactTieOrder(true);
+  // The merge and the count of duplicate keys below decide most steps from the images the
+  // sort made, rather than from rows scattered in memory.
+  rec.SetKeepImages(true);
   // A key field beyond this side's columns ends the key list (-6): its cells read "" in
   // every row, and the key fields after it are beyond the columns as well.
   (void)rec.SetSortKeys(side == Side::kLeft ? sortKeys_ : layout_.RightKeyList(), 0);
@@ -313,17 +320,36 @@ int CompareSession::CountDuplicateKeys(const SortedSelection& rec, const RowTabl
                                        Side side) const {
   if (layout_.KeyCount == 0) return 0;
   const std::vector<std::int32_t>& order = rec.Selection();
+  const std::vector<SortedSelection::KeyImage>& images = rec.Images();
+  const bool byImages = UsesImages(rec);
   int count = 0;
   std::size_t runStart = 0;
   for (std::size_t i = 1; i <= order.size(); ++i) {
-    Prefetch(table, order, i);
-    const bool runGoesOn = i < order.size() && CompareKeyCells(table.Row(order[i - 1]), side,
-                                                               table.Row(order[i]), side) == 0;
+    bool runGoesOn = false;
+    if (i < order.size()) {
+      int same = SortedSelection::kUndecided;
+      if (byImages) {
+        same = SortedSelection::ImageOrder(images[i - 1], images[i]);
+      } else {
+        Prefetch(table, order, i);
+      }
+      if (same == SortedSelection::kUndecided) {
+        same = CompareKeyCells(table.Row(order[i - 1]), side, table.Row(order[i]), side);
+      }
+      runGoesOn = same == 0;
+    }
     if (runGoesOn) continue;
     if (i - runStart > 1) count += static_cast<int>(i - runStart);
     runStart = i;
   }
   return count;
+}
+
+// The images stand for CompareKeyCells only when they were made from the whole key list:
+// none of its fields lay beyond this side's columns, and no text key held a zero byte.
+bool CompareSession::UsesImages(const SortedSelection& rec) const {
+  return layout_.KeyCount > 0 && rec.KeyCount() == layout_.KeyCount &&
+         rec.Images().size() == rec.Selection().size();
 }
 
 void CompareSession::SetEncoding(Side side, int encoding) {
@@ -475,20 +501,29 @@ Status CompareSession::PairRecords() {
   rightRec_.First();
   const std::vector<std::int32_t>& leftOrder = leftRec_.Selection();
   const std::vector<std::int32_t>& rightOrder = rightRec_.Selection();
-  std::size_t li = 0;  // the cursors' positions, for reading ahead
+  const std::vector<SortedSelection::KeyImage>& leftImages = leftRec_.Images();
+  const std::vector<SortedSelection::KeyImage>& rightImages = rightRec_.Images();
+  const bool byImages = UsesImages(leftRec_) && UsesImages(rightRec_) &&
+                        leftRec_.ImageStart() == rightRec_.ImageStart();
+  std::size_t li = 0;  // the cursors' positions
   std::size_t ri = 0;
   for (;;) {
     const bool leftEnd = leftRec_.IsEof() != 0;
     const bool rightEnd = rightRec_.IsEof() != 0;
     if (leftEnd && rightEnd) break;
-    Prefetch(leftTable_, leftOrder, li);
-    Prefetch(rightTable_, rightOrder, ri);
     int order = 0;  // below 0: the left row alone; above 0: the right row alone
     if (leftEnd) {
       order = 1;
     } else if (rightEnd) {
       order = -1;
+    } else if (byImages) {
+      order = SortedSelection::ImageOrder(leftImages[li], rightImages[ri]);
+      if (order == SortedSelection::kUndecided) {
+        order = CompareKeys(leftRec_.CurrentRow(), rightRec_.CurrentRow());
+      }
     } else if (layout_.KeyCount > 0) {
+      Prefetch(leftTable_, leftOrder, li);
+      Prefetch(rightTable_, rightOrder, ri);
       order = CompareKeys(leftRec_.CurrentRow(), rightRec_.CurrentRow());
     }
     if (allPairs_.size() % kPollEvery == 0 && progress_->Cancelled()) return Cancelled();
@@ -515,52 +550,105 @@ void CompareSession::ClassifyPairs() {
   progress_ = running;
 }
 
+// The pairs are classified in two halves, the second on a helper thread: each half counts
+// on its own and writes only its own pairs' statuses, and the counts are added up after
+// the join. The outcome is told as a sequential run would meet it: the first half's memory
+// failure or cancellation before the second half's.
 bool CompareSession::ClassifyPolled() {
   ReleaseExtraction();
   layout_.ClearDiffCounts();
-  const std::vector<ResultField>& fields = layout_.Fields();
   diffRecordCount_ = 0;
   leftOnlyCount_ = 0;
   rightOnlyCount_ = 0;
   diffCellCount_ = 0;
   const std::size_t count = allPairs_.size();
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i + 2 * kReadAhead < count) {
+  ClassifyShare first;
+  ClassifyShare second;
+  std::size_t middle = count;
+  std::thread helper;
+  if (count >= kClassifyInTwoFrom) {
+    try {
+      first.FieldDiffs.assign(layout_.Fields().size(), 0);
+      second.FieldDiffs.assign(layout_.Fields().size(), 0);
+      middle = count / 2;
+      helper = std::thread(
+          [this, &second, middle, count] { ClassifyShareCaught(middle, count, second); });
+    } catch (const std::exception&) {
+      // No thread (or no memory for its counts) to be had: one thread does it all.
+      middle = count;
+    }
+  }
+  ClassifyShareCaught(0, middle, first);
+  if (helper.joinable()) helper.join();
+  for (const ClassifyShare* share : {&first, &second}) {
+    if (share->NoMemory) throw std::bad_alloc();
+    if (share->Cancelled) return false;
+    diffRecordCount_ += share->DiffRecords;
+    leftOnlyCount_ += share->LeftOnly;
+    rightOnlyCount_ += share->RightOnly;
+    diffCellCount_ += share->DiffCells;
+    for (std::size_t k = 0; k < share->FieldDiffs.size(); ++k) {
+      layout_.CountDifferences(k, share->FieldDiffs[k]);
+    }
+  }
+  return true;
+}
+
+// Nothing may escape a helper thread: a failure is kept in the share and told after the join.
+void CompareSession::ClassifyShareCaught(std::size_t begin, std::size_t end,
+                                         ClassifyShare& share) noexcept {
+  try {
+    share.Cancelled = !ClassifyRange(begin, end, share);
+  } catch (const std::bad_alloc&) {
+    share.NoMemory = true;
+  }
+}
+
+bool CompareSession::ClassifyRange(std::size_t begin, std::size_t end, ClassifyShare& share) {
+  const std::vector<ResultField>& fields = layout_.Fields();
+  const bool losses = !lossL_.empty() || !lossR_.empty();
+  // Counted by field in the share, or straight into the layout when the share has no room.
+  const bool ownCounts = share.FieldDiffs.size() == fields.size();
+  for (std::size_t i = begin; i < end; ++i) {
+    if (i + 2 * kReadAhead < end) {
       leftTable_.PrefetchPlace(allPairs_[i + 2 * kReadAhead].LeftRow);
       rightTable_.PrefetchPlace(allPairs_[i + 2 * kReadAhead].RightRow);
     }
-    if (i + kReadAhead < count) {
+    if (i + kReadAhead < end) {
       leftTable_.PrefetchRow(allPairs_[i + kReadAhead].LeftRow);
       rightTable_.PrefetchRow(allPairs_[i + kReadAhead].RightRow);
     }
-    if (i % kPollEvery == 0 && progress_->Cancelled()) return false;
+    if ((i - begin) % kPollEvery == 0 && progress_->Cancelled()) return false;
     RecordPair& pair = allPairs_[i];
     if (pair.LeftRow < 0) {
       pair.Status = kStatusRightOnly;
-      ++rightOnlyCount_;
+      ++share.RightOnly;
       continue;
     }
     if (pair.RightRow < 0) {
       pair.Status = kStatusLeftOnly;
-      ++leftOnlyCount_;
+      ++share.LeftOnly;
       continue;
     }
     RowView left = leftTable_.Row(pair.LeftRow);
     RowView right = rightTable_.Row(pair.RightRow);
-    const bool losses = !lossL_.empty() || !lossR_.empty();
     int differing = 0;
     for (std::size_t k = 0; k < fields.size(); ++k) {
       const ResultField& f = fields[k];
       if (f.NotCompared) continue;
       if (losses ? CellsDiffer(f, pair)
                  : f.CellsDiffer(left.Cell(f.FieldNoLeft), right.Cell(f.FieldNoRight))) {
-        layout_.CountDifference(k);
+        if (ownCounts) {
+          ++share.FieldDiffs[k];
+        } else {
+          layout_.CountDifference(k);
+        }
         ++differing;
       }
     }
     pair.Status = differing;
-    diffCellCount_ += differing;
-    if (differing > 0) ++diffRecordCount_;
+    share.DiffCells += differing;
+    if (differing > 0) ++share.DiffRecords;
   }
   return true;
 }

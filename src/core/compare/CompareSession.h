@@ -275,8 +275,23 @@ class CompareSession {
   void SetEncoding(Side side, int encoding);
   Status RunSteps(const FieldGrid& grid);
   // ClassifyPairs, polling progress_: false when it was cancelled (the counts are then
-  // incomplete and the run is dropped).
+  // incomplete and the run is dropped); bad_alloc when memory ran out.
   bool ClassifyPolled();
+  // What one thread's share of the classification counted, and how it ended.
+  struct ClassifyShare {
+    int DiffRecords = 0;
+    int LeftOnly = 0;
+    int RightOnly = 0;
+    int DiffCells = 0;
+    std::vector<int> FieldDiffs;  // by field; empty: counted into the layout directly
+    bool Cancelled = false;
+    bool NoMemory = false;
+  };
+  // Classifies the pairs [begin, end): false when cancelled.
+  bool ClassifyRange(std::size_t begin, std::size_t end, ClassifyShare& share);
+  void ClassifyShareCaught(std::size_t begin, std::size_t end, ClassifyShare& share) noexcept;
+  // True when `rec`'s key images stand for the whole key list.
+  bool UsesImages(const SortedSelection& rec) const;
   Status FillExtractColumn(int position, bool differing);
   Status FillExtractByStatus(int kind, bool differing);
 

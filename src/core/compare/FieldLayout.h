@@ -43,6 +43,7 @@ class FieldLayout {
   // field `index` (an index into Fields).
   void ClearDiffCounts();
   void CountDifference(std::size_t index) { ++fields_[index].DiffCount; }
+  void CountDifferences(std::size_t index, int records) { fields_[index].DiffCount += records; }
   // The re-setting's choices for field `index`: compared without spaces, not compared,
   // compared as numbers (within the tolerance of the last BuildFieldList).
   void SetCompareFlags(std::size_t index, bool ignoreSpaces, bool notCompared, bool number);

@@ -15,31 +15,31 @@ namespace korvel {
 // The key order.
 //
 // Sorting a million rows compares tens of millions of times, so the keys are fetched
-// once: each sort item carries a 16-byte prefix that decides most comparisons and the
-// text of its first key. The order is exactly the key comparison; the prefix only makes
-// it cheaper.
+// once: each sort item carries a 24-byte image of its keys that decides most comparisons,
+// whatever the first key holds. The order is exactly the key comparison; the image only
+// makes it cheaper.
 //
-// The prefix is the beginning of one byte string that orders like the whole key list:
+// The image is the beginning of one byte string that orders like the whole key list:
 // each text key as its folded bytes and a zero byte, each number as four big-endian bytes,
 // a descending key with every byte inverted. A first key with few distinct values thus
 // leaves the next keys' bytes to decide, without a visit to the row. The zero byte only
-// ends a text that holds no zero byte, so a table with one in a key falls back to a
-// prefix of the first key alone.
+// ends a text that holds no zero byte, so a table with one in a key falls back to an
+// image of the first key alone.
+//
+// An image that holds the whole key list is marked complete, and it records which of its
+// bytes were folded: two complete images that are equal stand for keys equal in the
+// case-blind order, and their folded bytes tell their byte order too (at the first byte
+// folded in one but not the other, the folded one held the capital, the smaller byte).
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-constexpr std::uint32_t kPrefixBytes = 16;
-
-struct SortItem {
-  // The first 16 bytes of the key image (see above), big-endian, padded with zeros.
-  std::uint64_t high;
-  std::uint64_t low;
-  const char* text;
-  std::uint32_t length;
-  std::int32_t row;
-};
+using SortItem = SortedSelection::KeyImage;
+constexpr std::uint32_t kImageBytes = SortedSelection::kImageBytes;
+constexpr std::uint32_t kComplete = SortedSelection::kImageComplete;
+constexpr std::uint32_t kFoldedBits = SortedSelection::kImageFolded;
+static_assert(sizeof(SortItem) == 32, "a sort item stays within half a cache line");
 
 std::uint64_t BigEndian(const unsigned char* p) {
   std::uint64_t v;
@@ -48,24 +48,33 @@ std::uint64_t BigEndian(const unsigned char* p) {
   return v;
 }
 
-// Collects the key image of one row, up to the prefix's 16 bytes.
-class PrefixWriter {
+// Collects the key image of one row, up to the image's 24 bytes.
+class ImageWriter {
  public:
-  bool Full() const { return used_ == kPrefixBytes; }
+  bool Full() const { return used_ == kImageBytes; }
+  // Some key, or part of one, found no room.
+  void Overflow() { complete_ = false; }
 
-  // Folded bytes of `s`, a zero byte after them when `terminate`; inverted when
-  // `descending`. Stops when the prefix is full.
-  void Text(std::string_view s, bool terminate, bool descending) {
+  // Folded bytes of `s` from byte `skip` on, a zero byte after them when `terminate`;
+  // inverted when `descending`. Stops when the image is full.
+  void Text(std::string_view s, bool terminate, bool descending, std::size_t skip = 0) {
     const unsigned char flip = descending ? 0xFF : 0x00;
-    const std::size_t n = std::min<std::size_t>(s.size(), kPrefixBytes - used_);
+    bool trail = false;  // the byte before is a lead byte, so this one ends its character
+    for (std::size_t i = 0; i < skip; ++i) {
+      trail = !trail && IsLeadByte(static_cast<unsigned char>(s[i]));
+    }
+    s.remove_prefix(skip);
+    const std::size_t n = std::min<std::size_t>(s.size(), kImageBytes - used_);
+    if (n < s.size()) complete_ = false;
     unsigned char* out = bytes_ + used_;
-    bool trail = false;
     for (std::size_t i = 0; i < n; ++i) {
       auto c = static_cast<unsigned char>(s[i]);
       if (c < 0x80) {
         // Never a lead byte; a letter is folded unless it ends a double-byte character.
-        if (!trail && static_cast<unsigned char>(c - 'A') < 26)
+        if (!trail && static_cast<unsigned char>(c - 'A') < 26) {
           c = static_cast<unsigned char>(c + 32);
+          folded_ |= 1u << (kImageBytes - 1 - (used_ + static_cast<std::uint32_t>(i)));
+        }
         trail = false;
       } else {
         trail = !trail && IsLeadByte(c);
@@ -73,30 +82,52 @@ class PrefixWriter {
       out[i] = static_cast<unsigned char>(c ^ flip);
     }
     used_ += static_cast<std::uint32_t>(n);
-    if (terminate && !Full()) bytes_[used_++] = flip;
+    if (!terminate) return;
+    if (Full()) {
+      complete_ = false;
+    } else {
+      bytes_[used_++] = flip;
+    }
   }
 
   void Number(std::int32_t n, bool descending) {
     std::uint32_t v = static_cast<std::uint32_t>(n) ^ 0x80000000u;
     if (descending) v = ~v;
-    for (int shift = 24; shift >= 0 && !Full(); shift -= 8) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      if (Full()) {
+        complete_ = false;
+        return;
+      }
       bytes_[used_++] = static_cast<unsigned char>(v >> shift);
     }
   }
 
-  void Store(SortItem& item) const {
-    item.high = BigEndian(bytes_);
-    item.low = BigEndian(bytes_ + 8);
+  // `exact`: the image covers the key list as described above (else the folded bits and
+  // the completeness mean nothing and are left out).
+  void Store(SortItem& item, bool exact) const {
+    item.Bytes[0] = BigEndian(bytes_);
+    item.Bytes[1] = BigEndian(bytes_ + 8);
+    item.Bytes[2] = BigEndian(bytes_ + 16);
+    item.Info = exact ? (folded_ | (complete_ ? kComplete : 0u)) : 0u;
   }
 
  private:
-  unsigned char bytes_[kPrefixBytes] = {};
+  unsigned char bytes_[kImageBytes] = {};
   std::uint32_t used_ = 0;
+  std::uint32_t folded_ = 0;
+  bool complete_ = true;
 };
 
 template <typename T>
 int Order(T a, T b) {
   return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// The order of two images' bytes.
+int ImageBytesOrder(const SortItem& a, const SortItem& b) {
+  if (a.Bytes[0] != b.Bytes[0]) return Order(a.Bytes[0], b.Bytes[0]);
+  if (a.Bytes[1] != b.Bytes[1]) return Order(a.Bytes[1], b.Bytes[1]);
+  return Order(a.Bytes[2], b.Bytes[2]);
 }
 
 class KeyOrder {
@@ -106,71 +137,68 @@ class KeyOrder {
 
   // Builds the items for `selection`; bad_alloc when memory runs out.
   std::vector<SortItem> Prepare(const std::vector<std::int32_t>& selection) {
+    FindCommonStart(selection);
     std::vector<SortItem> items(selection.size());
-    const SortedSelection::Key& first = keys_[0];
     for (std::size_t p = 0; p < selection.size(); ++p) {
-      std::int32_t row = selection[p];
-      RowView view = table_.Row(row);
-      std::string_view cell = view.Cell(first.column);
-      SortItem& item = items[p];
-      item.text = cell.data() == nullptr ? "" : cell.data();
-      item.length = static_cast<std::uint32_t>(cell.size());
-      item.row = row;
-      PrefixWriter prefix;
-      if (first.numeric) {
-        prefix.Number(KeyNumber(cell), first.descending);
-      } else {
-        prefix.Text(cell, true, first.descending);
-        whole_ = whole_ && !HasZeroByte(cell);
-      }
-      for (std::size_t k = 1; k < keys_.size() && !prefix.Full(); ++k) {
+      const std::int32_t row = selection[p];
+      const RowView view = table_.Row(row);
+      ImageWriter image;
+      for (std::size_t k = 0; k < keys_.size(); ++k) {
+        if (image.Full()) {
+          image.Overflow();
+          break;
+        }
         const SortedSelection::Key& key = keys_[k];
-        std::string_view c = view.Cell(key.column);
+        const std::string_view c = view.Cell(key.column);
         if (key.numeric) {
-          prefix.Number(KeyNumber(c), key.descending);
+          image.Number(KeyNumber(c), key.descending);
         } else {
-          prefix.Text(c, true, key.descending);
+          image.Text(c, true, key.descending, k == 0 ? commonStart_.size() : 0);
           whole_ = whole_ && !HasZeroByte(c);
         }
       }
-      prefix.Store(item);
+      SortItem& item = items[p];
+      item.Row = row;
+      image.Store(item, true);
     }
     if (!whole_) {
-      // Only the first key's image, unterminated and ascending, as far as it goes; the
-      // comparison of equal prefixes then looks at the lengths and the texts.
+      // Only the first key's image, unterminated and ascending, as far as it goes; equal
+      // images then leave the comparison to the rows.
+      const SortedSelection::Key& first = keys_[0];
       for (SortItem& item : items) {
-        PrefixWriter prefix;
+        const std::string_view c = table_.Row(item.Row).Cell(first.column);
+        ImageWriter image;
         if (first.numeric) {
-          prefix.Number(KeyNumber(std::string_view(item.text, item.length)), false);
+          image.Number(KeyNumber(c), false);
         } else {
-          prefix.Text(std::string_view(item.text, item.length), false, false);
+          image.Text(c, false, false, commonStart_.size());
         }
-        prefix.Store(item);
+        image.Store(item, false);
       }
     }
     return items;
   }
 
+  bool Whole() const { return whole_; }
+  std::string_view CommonStart() const { return commonStart_; }
+
   // The key comparison: key by key, the first unequal key decides.
   int Compare(const SortItem& a, const SortItem& b) const {
-    if (whole_) {
-      if (a.high != b.high) return Order(a.high, b.high);
-      if (a.low != b.low) return Order(a.low, b.low);
+    if (const int c = ImageBytesOrder(a, b); c != 0) {
+      return whole_ || !keys_[0].descending ? c : -c;
     }
+    // Complete images that agree hold equal keys; one complete image is never equal to an
+    // incomplete one.
+    if ((a.Info & kComplete) != 0) return 0;
     // The quicksort meets its pivot's own row once or twice in each partition.
-    if (a.row == b.row) return 0;
-    int c = CompareFirst(a, b);
-    if (c != 0) return keys_[0].descending ? -c : c;
-    if (keys_.size() == 1) return 0;
-    // Rarely reached once the prefixes are equal, so the further keys are read from
-    // the rows rather than kept.
-    const RowView x = table_.Row(a.row);
-    const RowView y = table_.Row(b.row);
-    for (std::size_t k = 1; k < keys_.size(); ++k) {
-      const SortedSelection::Key& key = keys_[k];
+    if (a.Row == b.Row) return 0;
+    // Rarely reached, so the keys are read from the rows rather than kept.
+    const RowView x = table_.Row(a.Row);
+    const RowView y = table_.Row(b.Row);
+    for (const SortedSelection::Key& key : keys_) {
       const std::string_view p = x.Cell(key.column);
       const std::string_view q = y.Cell(key.column);
-      c = key.numeric ? Order(KeyNumber(p), KeyNumber(q)) : SortCompare(p, q);
+      const int c = key.numeric ? Order(KeyNumber(p), KeyNumber(q)) : SortCompare(p, q);
       if (c != 0) return key.descending ? -c : c;
     }
     return 0;
@@ -178,44 +206,48 @@ class KeyOrder {
 
   // For rows that Compare finds equal: the byte order of their text keys.
   int CompareExact(const SortItem& a, const SortItem& b) const {
-    if (!keys_[0].numeric) {
-      int c = std::string_view(a.text, a.length).compare(std::string_view(b.text, b.length));
-      if (c != 0) return c;
+    if ((a.Info & b.Info & kComplete) != 0) {
+      // More folded bytes, or the first of them earlier: the capital comes first.
+      return Order(b.Info & kFoldedBits, a.Info & kFoldedBits);
     }
-    const RowView x = table_.Row(a.row);
-    const RowView y = table_.Row(b.row);
-    for (std::size_t k = 1; k < keys_.size(); ++k) {
-      if (keys_[k].numeric) continue;
-      int c = x.Cell(keys_[k].column).compare(y.Cell(keys_[k].column));
+    const RowView x = table_.Row(a.Row);
+    const RowView y = table_.Row(b.Row);
+    for (const SortedSelection::Key& key : keys_) {
+      if (key.numeric) continue;
+      const int c = x.Cell(key.column).compare(y.Cell(key.column));
       if (c != 0) return c;
     }
     return 0;
   }
 
  private:
-  // The first key, ascending.
-  int CompareFirst(const SortItem& a, const SortItem& b) const {
-    if (whole_) {
-      // The prefixes are equal. A number lies whole in them, and so does a text shorter
-      // than the prefix, with its zero byte: the other text then ends at the same place.
-      if (keys_[0].numeric || a.length < kPrefixBytes) return 0;
-    } else {
-      if (a.high != b.high) return Order(a.high, b.high);
-      if (a.low != b.low) return Order(a.low, b.low);
-      if (keys_[0].numeric) return 0;
-      // Equal prefixes of texts within 16 bytes: the texts agree up to the shorter length.
-      if (a.length <= kPrefixBytes && b.length <= kPrefixBytes) {
-        return Order(a.length, b.length);
-      }
-    }
-    return SortCompare(std::string_view(a.text, a.length), std::string_view(b.text, b.length));
-  }
-
   static bool HasZeroByte(std::string_view s) { return s.find('\0') != std::string_view::npos; }
 
   const RowTable& table_;
   const std::vector<SortedSelection::Key>& keys_;
-  bool whole_ = true;  // the prefix images the whole key list (no zero byte in a text key)
+  bool whole_ = true;             // the image covers the key list (no zero byte in a text key)
+  std::string_view commonStart_;  // what every row's first key begins with, left out
+
+  // Keys that all begin alike (long codes, paths) would fill the images with the same
+  // bytes and leave every comparison to the rows; the bytes the first key begins with in
+  // every row are left out instead, in whole steps of 8 so that two tables of alike keys
+  // most often leave out the same. Those bytes are equal in every row, so leaving them out
+  // changes neither the order nor the byte order the folded bits tell.
+  void FindCommonStart(const std::vector<std::int32_t>& selection) {
+    constexpr std::size_t kStep = 8;
+    commonStart_ = {};
+    if (keys_[0].numeric || selection.empty()) return;
+    std::string_view common = table_.Row(selection[0]).Cell(keys_[0].column);
+    for (std::size_t p = 1; p < selection.size() && common.size() >= kStep; ++p) {
+      const std::string_view c = table_.Row(selection[p]).Cell(keys_[0].column);
+      std::size_t n = 0;
+      const std::size_t most = std::min(common.size(), c.size());
+      while (n < most && common[n] == c[n]) ++n;
+      common = common.substr(0, n);
+    }
+    if (common.data() == nullptr) return;
+    commonStart_ = common.substr(0, common.size() / kStep * kStep);
+  }
 };
 
 // Phase one: a quicksort that leaves ranges of up to 11 items unsorted, with a stack of
@@ -384,6 +416,7 @@ int SortedSelection::Select() {
   }
   if (const int sorted = Sort(); sorted != 0) {
     std::vector<std::int32_t>().swap(selection_);
+    ReleaseImages();
     return sorted;
   }
   First();
@@ -391,7 +424,9 @@ int SortedSelection::Select() {
 }
 
 int SortedSelection::Sort() {
-  if (keys_.empty() || table_ == nullptr || selection_.size() < 2) return 0;
+  ReleaseImages();
+  // A single row needs no sorting, but an image when one is kept.
+  if (keys_.empty() || table_ == nullptr || selection_.size() < (keepImages_ ? 1u : 2u)) return 0;
   try {
     KeyOrder order(*table_, keys_);
     auto cancelled = [this] { return progress_ != nullptr && progress_->Cancelled(); };
@@ -403,15 +438,31 @@ int SortedSelection::Sort() {
     StableFinish(items, order);
     if (cancelled()) return kCancelled;
     ReverseEqualRuns(items, order, exactTies_);
-    for (std::size_t p = 0; p < items.size(); ++p) selection_[p] = items[p].row;
+    for (std::size_t p = 0; p < items.size(); ++p) selection_[p] = items[p].Row;
+    if (keepImages_ && order.Whole()) {
+      imageStart_.assign(order.CommonStart());
+      images_ = std::move(items);
+    }
   } catch (const std::bad_alloc&) {
     return kNoMemory;
   }
   return 0;
 }
 
+int SortedSelection::ImageOrder(const KeyImage& a, const KeyImage& b) {
+  if (const int c = ImageBytesOrder(a, b); c != 0) return c;
+  if ((a.Info & b.Info & kComplete) == 0) return kUndecided;
+  return Order(b.Info & kFoldedBits, a.Info & kFoldedBits);
+}
+
+void SortedSelection::ReleaseImages() {
+  std::vector<KeyImage>().swap(images_);
+  imageStart_.clear();
+}
+
 void SortedSelection::ClearSelection() {
   std::vector<std::int32_t>().swap(selection_);
+  ReleaseImages();
   cursor_ = -1;
   eof_ = 1;
 }

@@ -52,6 +52,8 @@ class SortedSelection {
   // ordered by their bytes when this is on, so that a merge comparing case-sensitively
   // meets them in the same order on both sides. Off by default.
   void SetExactTieOrder(bool on) { exactTies_ = on; }
+  // Sort keeps the key images it sorted by (Images) when this is on. Off by default.
+  void SetKeepImages(bool on) { keepImages_ = on; }
   // Select and Sort poll `progress` (not owned; null for none) before each pass of the sort
   // and give up with kCancelled once it is cancelled, the selection emptied.
   void SetProgress(const Progress* progress) { progress_ = progress; }
@@ -80,6 +82,35 @@ class SortedSelection {
   // Empties the selection and frees its memory: cursor -1, end flag 1.
   void ClearSelection();
 
+  // The beginning of one byte string that orders like the whole key list (folded text
+  // bytes ended by a zero byte, numbers as biased big-endian 32-bit values, descending keys
+  // inverted; without ImageStart), padded with zeros, with the table row it belongs to. Info:
+  // kImageComplete when the image holds every key; then bit kImageBytes - 1 - i of kImageFolded is
+  // set when byte i was a capital letter folded.
+  static constexpr std::uint32_t kImageBytes = 24;
+  static constexpr std::uint32_t kImageComplete = 1u << 31;
+  static constexpr std::uint32_t kImageFolded = (1u << kImageBytes) - 1;
+  struct KeyImage {
+    std::uint64_t Bytes[3];
+    std::int32_t Row;
+    std::uint32_t Info;
+  };
+  // With SetKeepImages, after a sort: the images of the selection's rows in its order.
+  // Empty otherwise, and when a text key holds a zero byte (the image then cannot stand
+  // for the key list). Freed with the selection,
+  // by the next sort, or by ReleaseImages.
+  const std::vector<KeyImage>& Images() const { return images_; }
+  // The bytes that the first key of every row begins with and that its images leave out
+  // (a multiple of 8 bytes, often none). Only images that leave out the same bytes can be
+  // compared.
+  const std::string& ImageStart() const { return imageStart_; }
+  void ReleaseImages();
+  // The key order of two images made from the same key list and the same ImageStart: -1 or 1 as the
+  // keys compare case-blind and, where they agree, by the bytes of their text keys (numbers by
+  // value); 0 for keys equal in both; kUndecided when only the rows can tell.
+  static constexpr int kUndecided = 2;
+  static int ImageOrder(const KeyImage& a, const KeyImage& b);
+
  private:
   int FindColumn(std::string_view name) const;
 
@@ -89,6 +120,9 @@ class SortedSelection {
   int cursor_ = -1;
   int eof_ = 1;
   bool exactTies_ = false;
+  bool keepImages_ = false;
+  std::vector<KeyImage> images_;
+  std::string imageStart_;
   const Progress* progress_ = nullptr;
 };
 

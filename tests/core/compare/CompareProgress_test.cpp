@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -157,6 +158,70 @@ TEST_F(CompareProgressTest, ASessionSetUpFromAnotherRunsTheSame) {
   EXPECT_EQ(built, shown);
   EXPECT_EQ(next.SummaryText(), summary);
   EXPECT_EQ(PairRows(), shown);
+}
+
+// Tells the polls of the thread that made it (the caller of the run) from those of the
+// run's other threads. The caller's `after`-th poll and later ones are cancelled when
+// `caller` is set; otherwise every poll of another thread once the caller has polled
+// `after` times.
+class CancelOneThread final : public Progress {
+ public:
+  CancelOneThread(bool caller, int after)
+      : callerId_(std::this_thread::get_id()), caller_(caller), after_(after) {}
+  void AddExpected(int, std::uint64_t) override {}
+  void AddDone(int, std::uint64_t) override {}
+  void AddRecords(int, std::uint64_t) override {}
+  bool Cancelled() const override {
+    if (std::this_thread::get_id() == callerId_) {
+      const int n = callerPolls_.fetch_add(1) + 1;
+      return caller_ && n >= after_;
+    }
+    if (caller_ || callerPolls_.load() < after_) return false;
+    ++otherCancels_;
+    return true;
+  }
+  int CallerPolls() const { return callerPolls_.load(); }
+  int OtherCancels() const { return otherCancels_.load(); }
+
+ private:
+  const std::thread::id callerId_;
+  const bool caller_;
+  const int after_;
+  mutable std::atomic<int> callerPolls_{0};
+  mutable std::atomic<int> otherCancels_{0};
+};
+
+// The pairs are classified in two shares, the second on a helper thread. The caller's last
+// two polls are the merge's and its share's; a cancellation that only the helper's share
+// sees, or only the caller's, still ends the run as cancelled.
+TEST_F(CompareProgressTest, CancellingEitherShareOfTheClassificationCancelsTheRun) {
+  FieldGrid grid = Fill(Records(20000, 4, "l"), Records(19000, 5, "r"), true);
+  CancelOneThread counting(false, 1 << 30);
+  ASSERT_EQ(test::Shown(notifier_, session_.CompareSides(grid, counting)), 0);
+  const Pairs whole = PairRows();
+  const int callerPolls = counting.CallerPolls();
+  ASSERT_GT(callerPolls, 2);
+  struct Case {
+    const char* what;
+    bool caller;
+    int after;
+  };
+  const Case cases[] = {{"the helper's share, once the merge has polled", false, callerPolls - 1},
+                        {"the caller's share", true, callerPolls}};
+  for (const Case& c : cases) {
+    CancelOneThread progress(c.caller, c.after);
+    const Status result = session_.CompareSides(grid, progress);
+    EXPECT_EQ(result.Code(), CompareSession::kCancelled) << c.what;
+    EXPECT_FALSE(result.HasMessages()) << c.what;
+    EXPECT_TRUE(session_.AllPairs().empty()) << c.what;
+    EXPECT_TRUE(session_.Fields().empty()) << c.what;
+    EXPECT_GE(progress.CallerPolls(), callerPolls) << c.what;
+    if (!c.caller) {
+      EXPECT_GT(progress.OtherCancels(), 0) << c.what;
+    }
+  }
+  ASSERT_EQ(test::Shown(notifier_, session_.CompareSides(grid)), 0);
+  EXPECT_EQ(PairRows(), whole);
 }
 
 }  // namespace

@@ -830,3 +830,281 @@ TEST_F(CompareSessionTest, NumberCompareWithTolerance) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// A plain reading of the pairing's key order, written apart from the engine's: a text key
+// case-blind (single-byte A-Z folded, double-byte characters kept whole) and then by its
+// bytes, a numeric key by the 32-bit value of its leading integer.
+struct RefKeys {
+  std::vector<std::string> folded;  // per key: the folded text, or the value as 8 hex digits
+  std::vector<std::string> exact;   // per key: the bytes (numbers: the value again)
+};
+
+std::string RefFold(std::string_view s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    if (lead && i + 1 < s.size()) {
+      out += s.substr(i, 2);
+      ++i;
+    } else {
+      out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string RefNumber(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  std::uint32_t v = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) v = v * 10 + (s[i] - '0');
+  if (negative) v = 0 - v;
+  // Biased so that the texts order like the signed values.
+  char text[16];
+  std::snprintf(text, sizeof text, "%08x", v ^ 0x80000000u);
+  return text;
+}
+
+// Strips half-width spaces (the generated cells hold no other kind).
+std::string RefNoSpaces(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    if (c != ' ') out += c;
+  }
+  return out;
+}
+
+// Every generated table: keys drawn from small sets so that they repeat, differ in case
+// only, or differ only past the first keys; both sides share most records.
+TEST_F(CompareSessionTest, PairingAndClassificationMatchAPlainReference) {
+  const std::string a = S("ア");   // 0x83 0x41: a trail byte that reads as 'A'
+  const std::string ya = S("ヂ");  // 0x83 0x61: one that reads as 'a'
+  const std::vector<std::string> texts = {"a",
+                                          "A",
+                                          "ab",
+                                          "aB",
+                                          "Ab",
+                                          "",
+                                          a,
+                                          ya,
+                                          a + "b",
+                                          "zz" + a,
+                                          "Tokyo-Shinagawa",
+                                          "tokyo-shinagawa"};
+  const std::string kAlike = "Kanagawa-Yokohama-Naka-";
+  const std::vector<std::string> numbers = {"7", "007", " 7", "-3", "4294967303", "x", "", "12"};
+  struct Case {
+    const char* name;
+    std::vector<int> keys;
+    std::vector<int> numeric;
+    int fieldsLeft;
+    int fieldsRight;
+    int rows;
+    int longKeys;    // text keys that begin with the same 23 bytes: 1 on both sides, 2 but
+                     // for the right side's changed keys
+    bool shortRows;  // some records end early (missing cells)
+  };
+  const std::vector<Case> cases = {
+      {"one text key", {1}, {}, 5, 5, 700, 0, false},
+      {"one key, few records", {1}, {}, 5, 5, 40, 0, false},
+      {"six keys, the first with few values", {1, 2, 3, 4, 5, 6}, {}, 7, 7, 900, 0, false},
+      {"numeric and text keys", {1, 2}, {1}, 4, 4, 600, 0, false},
+      {"keys in the middle, numeric last", {3, 1, 2}, {2}, 5, 5, 600, 0, false},
+      {"missing cells", {1, 2}, {}, 5, 5, 600, 0, true},
+      {"key field beyond the right side's columns", {1, 3}, {}, 4, 2, 600, 0, false},
+      {"keys that all begin alike", {1, 2}, {}, 4, 4, 600, 1, false},
+      {"keys that begin alike on the left side only", {1, 2}, {}, 4, 4, 600, 2, false},
+  };
+  std::mt19937 rng(2024);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto isKey = [&c](int f) { return std::find(c.keys.begin(), c.keys.end(), f) != c.keys.end(); };
+    auto isNumeric = [&c](int f) {
+      return std::find(c.numeric.begin(), c.numeric.end(), f) != c.numeric.end();
+    };
+    auto cell = [&](int f) -> std::string {
+      if (isNumeric(f)) return numbers[rng() % numbers.size()];
+      if (isKey(f)) {
+        // Long enough now and then that the keys pass the sort's key image.
+        std::string t = texts[rng() % (f == c.keys[0] ? 4 : texts.size())];
+        if (rng() % 3 == 0) t += std::to_string(rng() % 4);
+        return c.longKeys > 0 ? kAlike + t : t;
+      }
+      static const char* const values[] = {"p", "q", "p q", " pq", "pq"};
+      return values[rng() % 5];
+    };
+    auto record = [&](int fields) {
+      std::vector<std::string> cells;
+      for (int f = 1; f <= fields; ++f) cells.push_back(cell(f));
+      return cells;
+    };
+    // `cut`: the record ends after its first one or two fields.
+    auto line = [&rng](const std::vector<std::string>& cells, int fields, bool cut) {
+      std::string text;
+      const int n = cut ? 1 + static_cast<int>(rng() % 2) : fields;
+      for (int f = 0; f < n; ++f) {
+        if (f > 0) text += ',';
+        text += cells[static_cast<std::size_t>(f)];
+      }
+      return text + "\r\n";
+    };
+    // The right side: most left records (some changed), in another order, and its own.
+    std::vector<std::vector<std::string>> left;
+    for (int r = 0; r < c.rows; ++r) left.push_back(record(c.fieldsLeft));
+    std::vector<std::vector<std::string>> right;
+    for (const auto& rec : left) {
+      if (rng() % 10 == 0) continue;
+      std::vector<std::string> copy(rec.begin(), rec.begin() + c.fieldsRight);
+      if (rng() % 5 == 0) copy.back() = cell(c.fieldsRight);
+      if (rng() % 7 == 0) {
+        copy[static_cast<std::size_t>(c.keys[0] - 1) % copy.size()] =
+            c.longKeys == 1 ? kAlike + "A" : "A";
+      }
+      right.push_back(copy);
+    }
+    for (int r = 0; r < c.rows / 10; ++r) right.push_back(record(c.fieldsRight));
+    std::shuffle(right.begin(), right.end(), rng);
+    std::string leftText;
+    std::string rightText;
+    // The first record of each side sets its column count, so it is never cut.
+    for (std::size_t r = 0; r < left.size(); ++r) {
+      leftText += line(left[r], c.fieldsLeft, c.shortRows && r > 0 && rng() % 6 == 0);
+    }
+    for (std::size_t r = 0; r < right.size(); ++r) {
+      rightText += line(right[r], c.fieldsRight, c.shortRows && r > 0 && rng() % 6 == 0);
+    }
+    Marks marks;
+    marks.keys = c.keys;
+    marks.numeric = c.numeric;
+    for (int f = 1; f <= std::max(c.fieldsLeft, c.fieldsRight); ++f) {
+      if (isKey(f)) continue;
+      if (f % 3 == 0) marks.notCompared.push_back(f);
+      if (f % 3 == 1) marks.ignoreSpaces.push_back(f);
+    }
+    ASSERT_EQ(Run(leftText, rightText, marks), 0);
+    ASSERT_EQ(session_.KeyCount(), static_cast<int>(c.keys.size()));
+
+    const std::vector<ResultField>& fields = session_.Fields();
+    auto keysOf = [&](Side side, int row) {
+      RefKeys k;
+      for (int i = 0; i < session_.KeyCount(); ++i) {
+        const ResultField& f = fields[static_cast<std::size_t>(i)];
+        const std::string text(session_.CellText(side, row, f.FieldNo(side)));
+        if (f.Numeric) {
+          k.folded.push_back(RefNumber(text));
+          k.exact.push_back(RefNumber(text));
+        } else {
+          k.folded.push_back(RefFold(text));
+          k.exact.push_back(text);
+        }
+      }
+      return k;
+    };
+    auto less = [](const RefKeys& x, const RefKeys& y) {
+      if (x.folded != y.folded) return x.folded < y.folded;
+      return x.exact < y.exact;
+    };
+    auto sorted = [&](Side side) {
+      std::vector<RefKeys> keys;
+      for (int r = 0; r < session_.Table(side).RowCount(); ++r) keys.push_back(keysOf(side, r));
+      std::stable_sort(keys.begin(), keys.end(), less);
+      return keys;
+    };
+    const std::vector<RefKeys> sortedLeft = sorted(Side::kLeft);
+    const std::vector<RefKeys> sortedRight = sorted(Side::kRight);
+    // The reference pairs, as the keys each side brings (empty: none).
+    using KeyPair = std::pair<std::vector<std::string>, std::vector<std::string>>;
+    std::vector<KeyPair> expected;
+    for (std::size_t i = 0, j = 0; i < sortedLeft.size() || j < sortedRight.size();) {
+      const bool takeLeft = j == sortedRight.size() ||
+                            (i < sortedLeft.size() && !less(sortedRight[j], sortedLeft[i]));
+      const bool takeRight = i == sortedLeft.size() ||
+                             (j < sortedRight.size() && !less(sortedLeft[i], sortedRight[j]));
+      KeyPair p;
+      if (takeLeft) p.first = sortedLeft[i++].exact;
+      if (takeRight) p.second = sortedRight[j++].exact;
+      expected.push_back(p);
+    }
+    std::vector<KeyPair> actual;
+    std::vector<int> seenLeft(static_cast<std::size_t>(session_.LeftTable().RowCount()));
+    std::vector<int> seenRight(static_cast<std::size_t>(session_.RightTable().RowCount()));
+    int diffRecords = 0, leftOnly = 0, rightOnly = 0, diffCells = 0;
+    std::vector<int> perField(fields.size());
+    for (const RecordPair& p : session_.AllPairs()) {
+      KeyPair k;
+      if (p.LeftRow >= 0) {
+        k.first = keysOf(Side::kLeft, p.LeftRow).exact;
+        ++seenLeft.at(static_cast<std::size_t>(p.LeftRow));
+      }
+      if (p.RightRow >= 0) {
+        k.second = keysOf(Side::kRight, p.RightRow).exact;
+        ++seenRight.at(static_cast<std::size_t>(p.RightRow));
+      }
+      actual.push_back(k);
+      int status = p.LeftRow < 0 ? kStatusRightOnly : kStatusLeftOnly;
+      if (p.IsPaired()) {
+        status = 0;
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+          if (fields[f].NotCompared) continue;
+          std::string l(session_.CellText(Side::kLeft, p.LeftRow, fields[f].FieldNoLeft));
+          std::string r(session_.CellText(Side::kRight, p.RightRow, fields[f].FieldNoRight));
+          if (fields[f].Compare == FieldCompare::kIgnoreSpaces) {
+            l = RefNoSpaces(l);
+            r = RefNoSpaces(r);
+          }
+          if (l != r) {
+            ++status;
+            ++perField[f];
+          }
+        }
+        diffCells += status;
+        diffRecords += status > 0;
+      } else {
+        (p.LeftRow < 0 ? rightOnly : leftOnly) += 1;
+      }
+      ASSERT_EQ(p.Status, status);
+    }
+    ASSERT_EQ(actual, expected);
+    EXPECT_EQ(std::count(seenLeft.begin(), seenLeft.end(), 1),
+              static_cast<std::ptrdiff_t>(seenLeft.size()));
+    EXPECT_EQ(std::count(seenRight.begin(), seenRight.end(), 1),
+              static_cast<std::ptrdiff_t>(seenRight.size()));
+    EXPECT_EQ(session_.DiffRecordCount(), diffRecords);
+    EXPECT_EQ(session_.LeftOnlyCount(), leftOnly);
+    EXPECT_EQ(session_.RightOnlyCount(), rightOnly);
+    EXPECT_EQ(session_.DiffCellCount(), diffCells);
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+      EXPECT_EQ(fields[f].DiffCount, perField[f]) << "field " << f;
+    }
+    // Duplicate keys: records whose exact keys another record of their side shares.
+    for (const auto* side : {&sortedLeft, &sortedRight}) {
+      int duplicates = 0;
+      for (std::size_t i = 0; i < side->size(); ++i) {
+        const bool before = i > 0 && (*side)[i - 1].exact == (*side)[i].exact;
+        const bool after = i + 1 < side->size() && (*side)[i + 1].exact == (*side)[i].exact;
+        duplicates += before || after;
+      }
+      EXPECT_EQ(session_.DuplicateKeyCount(side == &sortedLeft ? Side::kLeft : Side::kRight),
+                duplicates);
+    }
+    // The generator reached what the case is about.
+    if (c.fieldsRight < c.keys.back()) {
+      EXPECT_EQ(session_.RightTable().ColumnCount(), c.fieldsRight + 1);
+    }
+    // Re-classifying, as the re-setting does, gives the same statuses and counts.
+    const Rows before = PairRows(session_.AllPairs());
+    const int diffBefore = session_.DiffCellCount();
+    session_.ClassifyPairs();
+    EXPECT_EQ(PairRows(session_.AllPairs()), before);
+    EXPECT_EQ(session_.DiffCellCount(), diffBefore);
+  }
+}
+
+}  // namespace
+}  // namespace korvel
