@@ -1,6 +1,7 @@
 #include "io/DelimitedReader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -14,6 +15,9 @@ namespace {
 constexpr unsigned char kPlain = kPlainByte;
 constexpr unsigned char kLead = kLeadByte;
 constexpr std::size_t kCellCapacity = 2048;
+// The file is asked for this much at a time: fewer, larger steps for the window, whose
+// values are handed out in place.
+constexpr std::size_t kWindowInput = 16 * TextFile::kPieceSize;
 constexpr std::size_t kNoLineBreak = std::string::npos;
 const char kEmptyText[1] = {'\0'};
 
@@ -68,6 +72,7 @@ void DelimitedReader::Close() {
   pendingStart_ = kNoPending;
   losses_.Clear();
   windowBase_ = 0;
+  ++windowGeneration_;
   file_.Close();
   open_ = false;
   fieldCount_ = 0;
@@ -88,7 +93,8 @@ int DelimitedReader::Open(const std::string& path, int nameMode, int encoding, i
   }
   try {
     cell_.reserve(kCellCapacity);
-    window_.reserve(2 * TextFile::kPieceSize);
+    window_.reserve(kWindowInput + 2 * TextFile::kPieceSize);
+    fields_.reserve(64);
   } catch (const std::bad_alloc&) {
     status_ = Status(kOpenNoMemory, MessageKind::kAlert, Sjis("メモリが足りません。(-070407)"));
     return kOpenNoMemory;
@@ -116,7 +122,8 @@ int DelimitedReader::Open(const std::string& path, int nameMode, int encoding, i
       return Fail(kOpenTooMany, Sjis("フィールド数をオーバーしました。"));
     }
     for (int i = 0; i < n; ++i) {
-      if (!names_.SetText(i, values_.GetText(i))) {
+      const std::string_view name = FieldView(i);
+      if (!names_.Set(i, name.data(), static_cast<int>(name.size()))) {
         Close();
         status_ = names_.TakeError().Then(Status(kOpenNoMemory));
         return kOpenNoMemory;
@@ -136,25 +143,30 @@ int DelimitedReader::Fail(int code, std::string_view message) {
 DelimitedReader::Fetch DelimitedReader::FetchPiece() {
   FlushPending();
   if (inputEnded_) return Fetch::kEnded;
-  int length = 0;
-  const char* piece = file_.ReadChunk(&length);
-  if (!piece) {
-    readFailed_ = true;
-    return Fetch::kFailed;
-  }
-  if (length == 0) {
-    inputEnded_ = true;
-    return Fetch::kEnded;
-  }
-  // Drop what has been read; keep the unread rest in front of the new piece.
+  KeepValuesOutOfWindow();
+  ++windowGeneration_;
+  // Drop what has been read; keep the unread rest in front of the new pieces.
   windowBase_ += pos_;
   window_.erase(0, pos_);
   pos_ = 0;
-  for (const LostCharacter& lost : file_.PieceLosses()) {
-    losses_.Add(windowBase_ + window_.size() + lost.Offset, lost.Code);
+  const std::size_t before = window_.size();
+  pieceLosses_.clear();
+  bool ended = false;
+  // Under the TAB rules a broken multi-line cell puts its rest back into the window, and
+  // where the lost characters of the text after it are placed depends on whether that text
+  // had already been fetched; a file that can lose characters is then taken one piece at a
+  // time, as it always was, so that every lost character keeps its field.
+  // Reading byte by byte (SetBlockReading(false)) takes single pieces too.
+  const std::size_t input =
+      !blockReading_ || (TabRules() && file_.GetEncoding() != kEncodingSjis) ? 1 : kWindowInput;
+  const long appended = file_.AppendPieces(window_, input, &pieceLosses_, &ended);
+  if (appended < 0) {
+    readFailed_ = true;
+    return Fetch::kFailed;
   }
-  window_.append(piece, static_cast<std::size_t>(length));
-  return Fetch::kMore;
+  for (const LostCharacter& lost : pieceLosses_) losses_.Add(windowBase_ + lost.Offset, lost.Code);
+  if (ended) inputEnded_ = true;
+  return window_.size() > before ? Fetch::kMore : Fetch::kEnded;
 }
 
 DelimitedReader::Fetch DelimitedReader::Ensure(std::size_t count) {
@@ -165,14 +177,33 @@ DelimitedReader::Fetch DelimitedReader::Ensure(std::size_t count) {
   return Fetch::kMore;
 }
 
+bool DelimitedReader::InWindow(std::string_view value) const {
+  const auto at = reinterpret_cast<std::uintptr_t>(value.data());
+  const auto first = reinterpret_cast<std::uintptr_t>(window_.data());
+  return at >= first && at < first + window_.size();
+}
+
 const char* DelimitedReader::GetField(int index) const {
   if (index < 0 || index >= fieldCount_) return kEmptyText;
+  const std::string_view value = fields_[static_cast<std::size_t>(index)];
+  if (value.empty()) return kEmptyText;
+  if (InWindow(value)) {
+    if (!values_.Set(index, value.data(), static_cast<int>(value.size()))) {
+      (void)values_.TakeError();
+      return kEmptyText;
+    }
+    fields_[static_cast<std::size_t>(index)] = values_.GetView(index);
+  }
   return values_.GetText(index);
 }
 
-std::string_view DelimitedReader::FieldView(int index) const {
-  if (index < 0 || index >= fieldCount_) return {};
-  return values_.GetView(index);
+void DelimitedReader::KeepValuesOutOfWindow() {
+  for (int i = 0; i < storedFields_; ++i) {
+    const std::string_view value = fields_[static_cast<std::size_t>(i)];
+    if (!InWindow(value)) continue;
+    if (!values_.Set(i, value.data(), static_cast<int>(value.size()))) throw std::bad_alloc();
+    fields_[static_cast<std::size_t>(i)] = values_.GetView(i);
+  }
 }
 
 std::string_view DelimitedReader::NewlineReplacement() const {
@@ -206,7 +237,7 @@ int DelimitedReader::ReadRecord() {
 
 std::uint64_t DelimitedReader::FieldLoss(int index) const { return losses_.FieldLoss(index); }
 
-bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t length) {
+bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t length, bool inWindow) {
   if (st.error != 0) return true;
   if (nameMode_ != 0 && st.fields >= kMaxFields) {
     st.error = Fail(kReadTooMany, Sjis("フィールド数をオーバーしました。"));
@@ -221,8 +252,136 @@ bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t leng
     if (c < 0x20 && c != '\t') break;
     ++n;
   }
-  if (!values_.Set(st.fields, bytes, static_cast<int>(n))) throw std::bad_alloc();
+  const auto j = static_cast<std::size_t>(st.fields);
+  if (j >= fields_.size()) fields_.resize(std::max<std::size_t>(2 * j, 64));
+  if (inWindow) {
+    fields_[j] = std::string_view(bytes, n);
+  } else {
+    if (!values_.Set(st.fields, bytes, static_cast<int>(n))) throw std::bad_alloc();
+    fields_[j] = values_.GetView(st.fields);
+  }
+  storedFields_ = st.fields + 1;
   return true;
+}
+
+void DelimitedReader::ReadPlainFields(RecordState& st) {
+#if defined(__SSE2__)
+  if (st.quoted || pendingStart_ != kNoPending || !cell_.empty() || st.control || st.brokeLine ||
+      st.error != 0 || losses_.HasPending()) {
+    return;
+  }
+  const auto delimiter = static_cast<unsigned char>(delimiter_);
+  const bool tabRules = TabRules();
+  const char* const text = window_.data();
+  const auto* b = reinterpret_cast<const unsigned char*>(text);
+  const std::size_t size = window_.size();
+  // The stops of sixty-four bytes from plainBlock_ on, found once for all the fields in them
+  // and kept from one record to the next while the window stays as it is. Any character
+  // boundary in the block sees the same stops after it.
+  if (plainGeneration_ != windowGeneration_ || pos_ < plainBlock_ || pos_ - plainBlock_ >= 64) {
+    if (size - pos_ < 64) return;
+    bool leadBefore = false;
+    plainBlock_ = pos_;
+    plainStops_ = unquotedScan_.BlockStops64(b + pos_, 0, &plainTrail_, &leadBefore);
+    plainGeneration_ = windowGeneration_;
+  }
+  std::size_t block = plainBlock_;
+  std::uint64_t stops = plainStops_ & (~std::uint64_t{0} << (pos_ - block));
+  // The loop keeps the record's state in locals, written back whenever it stops.
+  std::size_t pos = pos_;
+  int fields = st.fields;
+  bool fieldStart = st.fieldStart;
+  std::string_view* values = fields_.data();
+  std::size_t room = fields_.size();
+  auto writeBack = [&] {
+    if (fields != st.fields) {
+      st.fields = fields;
+      storedFields_ = fields;
+      st.quoteLine = 0;
+    }
+    st.fieldStart = fieldStart;
+    pos_ = pos;
+  };
+  for (;;) {
+    while (stops == 0) {
+      if (size - block < 128) {  // the general way takes the rest of the window
+        writeBack();
+        return;
+      }
+      block += 64;
+      bool leadBefore = false;
+      stops = unquotedScan_.BlockStops64(b + block, plainTrail_, &plainTrail_, &leadBefore);
+      plainBlock_ = block;
+      plainStops_ = stops;
+      // The run ends at the lead byte before the block: the general way reads it.
+      if (leadBefore) {
+        writeBack();
+        return;
+      }
+    }
+    std::size_t e = block + static_cast<std::size_t>(std::countr_zero(stops));
+    stops &= stops - 1;
+    // The value is text[start, valueEnd); the field ends at e.
+    std::size_t start = pos;
+    std::size_t valueEnd = e;
+    unsigned char c = b[e];
+    const bool quoted = c == '"' && e == pos && !tabRules;
+    if (quoted) {
+      // A quoted cell with no doubled quote, control byte or line break in it, closed right
+      // before a delimiter or a line break, is its own inside.
+      const std::size_t close = quotedScan_.RunEnd(b, e + 1, size);
+      if (size - close < 2 || b[close] != '"') {
+        writeBack();
+        return;
+      }
+      start = e + 1;
+      valueEnd = close;
+      e = close + 1;
+      c = b[e];
+    }
+    const bool lineBreak = IsLineBreak(c);
+    if ((c != delimiter && !lineBreak) || (nameMode_ != 0 && fields >= kMaxFields)) {
+      writeBack();
+      return;
+    }
+    std::size_t length = valueEnd - start;
+    if (length > kKeptCellBytes) length = KeptLength(text + start, length);
+    const auto j = static_cast<std::size_t>(fields);
+    if (j >= room) {
+      fields_.resize(std::max<std::size_t>(2 * j, 64));
+      values = fields_.data();
+      room = fields_.size();
+    }
+    values[j] =
+        length == 0 ? std::string_view(kEmptyText, 0) : std::string_view(text + start, length);
+    fields += 1;
+    if (e > pos) fieldStart = false;
+    pos = e;
+    if (lineBreak) {
+      writeBack();
+      if (ConsumeLineBreak()) st.ended = true;
+      return;
+    }
+    ++pos;
+    if (tabRules) fieldStart = true;
+    if (quoted) {
+      // The stops inside the quotes are no stops; past this block the stops start afresh.
+      if (pos - block < 64) {
+        stops &= ~std::uint64_t{0} << (pos - block);
+      } else {
+        if (size - pos < 64) {
+          writeBack();
+          return;
+        }
+        bool leadBefore = false;
+        block = plainBlock_ = pos;
+        stops = plainStops_ = unquotedScan_.BlockStops64(b + pos, 0, &plainTrail_, &leadBefore);
+      }
+    }
+  }
+#else
+  (void)st;
+#endif
 }
 
 // Copies a run of bytes that no rule looks at into the cell in one step.
@@ -332,6 +491,8 @@ void DelimitedReader::FallBack(RecordState& st) {
   if (losses_.HasPending()) losses_.Take(st.fields, windowBase_ + pos_);
   Store(st, cell_.data(), st.lineBreak);
   st.fields += 1;
+  KeepValuesOutOfWindow();
+  ++windowGeneration_;
   windowBase_ += pos_;
   windowBase_ -= std::min(windowBase_, rest.size());
   window_.replace(0, pos_, rest);
@@ -358,6 +519,7 @@ void DelimitedReader::SetCellTooLargeMessage() {
 
 int DelimitedReader::ReadRecordBody() {
   losses_.StartRecord();
+  storedFields_ = 0;
   RecordState st;
   const bool tabRules = TabRules();
   const auto delimiter = static_cast<unsigned char>(delimiter_);
@@ -369,7 +531,7 @@ int DelimitedReader::ReadRecordBody() {
     if (losses_.HasPending()) losses_.Take(st.fields, windowBase_ + pos_);
     if (pendingStart_ != kNoPending && cell_.empty()) {
       // The common case: the whole cell is one run of the window, stored without a copy.
-      Store(st, window_.data() + pendingStart_, pos_ - pendingStart_);
+      Store(st, window_.data() + pendingStart_, pos_ - pendingStart_, true);
       pendingStart_ = kNoPending;
     } else {
       FlushPending();
@@ -395,7 +557,11 @@ int DelimitedReader::ReadRecordBody() {
     return true;
   };
 
+  const bool shortWay = blockReading_ && !IsLineBreak(delimiter) && delimiter != '"' &&
+                        !IsLeadByte(delimiter) && unquotedScan_.HasBlockScan();
   while (!st.ended) {
+    if (shortWay) ReadPlainFields(st);
+    if (st.ended || readFailed_) break;
     ScanPlain(st);
     if (pos_ >= window_.size()) {
       Fetch f = FetchPiece();

@@ -15,8 +15,10 @@
 // "メモリが足りません。(-070407)" (after the value list's own memory warning, when it had
 // one). GetError() is the text of its last message.
 //
-// Returned texts are NUL-terminated Shift-JIS and stay valid until the next call on the
-// reader.
+// Returned texts are Shift-JIS and stay valid until the next ReadRecord, Open or Close.
+// FieldView hands out a value in place wherever it lies whole in the text read (most do), so
+// that a record is not copied on its way to the caller; GetField gives the NUL-terminated
+// form, copying the value on first asking.
 //
 // Characters that became '?' on the way to Shift-JIS (TextFile::LostCount) are told per
 // field as well: FieldLoss gives a hash of the characters a field lost, in order, so that
@@ -82,6 +84,10 @@ class DelimitedReader {
   void SetDelimiter(char delimiter);
   void SetTabOldType(int tabOldType) { tabOldType_ = tabOldType; }
   void SetNewlineMode(int mode) { newlineMode_ = mode; }
+  // Whether plain and simply quoted fields are read sixty-four bytes at a time (the default)
+  // or all through the general byte-by-byte rules from one piece of the file at a time; both
+  // read every file alike, which tests check by reading it both ways.
+  void SetBlockReading(bool on) { blockReading_ = on; }
   // Reports the reading to `progress` as `input` (TextFile::SetProgress); a cancelled
   // progress makes ReadRecord fail as on a failed read.
   void SetProgress(Progress* progress, int input) { file_.SetProgress(progress, input); }
@@ -95,7 +101,10 @@ class DelimitedReader {
   void Close();
 
   const char* GetField(int index) const;
-  std::string_view FieldView(int index) const;
+  std::string_view FieldView(int index) const {
+    return index >= 0 && index < fieldCount_ ? fields_[static_cast<std::size_t>(index)]
+                                             : std::string_view();
+  }
   int FieldCount() const { return fieldCount_; }
   int FieldNameCount() const { return names_.Count(); }
   const char* GetFieldName(int index) const { return names_.GetText(index); }
@@ -124,7 +133,16 @@ class DelimitedReader {
   Fetch Ensure(std::size_t count);
   int ReadRecordBody();
   void ScanPlain(RecordState& st);
-  bool Store(RecordState& st, const char* bytes, std::size_t length);
+  // Reads the fields that are plain runs, or quoted with nothing inside to take apart, ended
+  // by the delimiter or a line break, sixty-four bytes at a time; leaves the rest to the
+  // general way.
+  void ReadPlainFields(RecordState& st);
+  // Stores field st.fields: in place when `inWindow` (its bytes lie in the window, which
+  // keeps them until the window changes), else copied into the value list.
+  bool Store(RecordState& st, const char* bytes, std::size_t length, bool inWindow = false);
+  // Copies the values that lie in the window into the value list, before the window changes.
+  void KeepValuesOutOfWindow();
+  bool InWindow(std::string_view value) const;
   void FinishMultiLineCell(std::string& text) const;
   // Adds bytes to the cell, unless it is already known to be too long to store; a cell that
   // grows past kKeptCellBytes is cut and takes no more bytes until the next cell.
@@ -148,7 +166,13 @@ class DelimitedReader {
   char delimiter_ = ',';
   int tabOldType_ = 0;
   int newlineMode_ = 0;
-  StringList values_{2048};
+  bool blockReading_ = true;
+  // The values of the record read (views into the window or into values_), and the list
+  // that holds those that are not in the window. Mutable: GetField copies a value into the
+  // list to give it a terminating NUL.
+  mutable std::vector<std::string_view> fields_;
+  mutable StringList values_{2048};
+  int storedFields_ = 0;  // the fields of the record being read stored so far
   StringList names_{2048};
   int nameMode_ = 0;
   int fieldCount_ = 0;
@@ -177,10 +201,19 @@ class DelimitedReader {
   // that offset of the window's first byte.
   LossLedger losses_;
   std::size_t windowBase_ = 0;
+  LossLog pieceLosses_;  // those of the pieces being appended, by their offset in the window
   // Byte classes for the unquoted and the quoted state (plain, lead byte, special).
   unsigned char unquotedClass_[256];
   unsigned char quotedClass_[256];
   PlainScanner unquotedScan_;
+  // ReadPlainFields' stops of the window's sixty-four bytes from plainBlock_ (outside quotes),
+  // whether the byte after them is a trail byte, and the window they were found in: every
+  // change of the window counts a generation.
+  std::uint64_t windowGeneration_ = 0;
+  std::uint64_t plainGeneration_ = ~std::uint64_t{0};
+  std::size_t plainBlock_ = 0;
+  std::uint64_t plainStops_ = 0;
+  unsigned plainTrail_ = 0;
   PlainScanner quotedScan_;
 };
 

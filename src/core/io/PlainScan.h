@@ -15,6 +15,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace korvel {
 
 inline constexpr unsigned char kPlainByte = 0;
@@ -30,6 +34,14 @@ class PlainScanner {
   PlainScanner() = default;
   explicit PlainScanner(const unsigned char* classes) { Reset(classes); }
   void Reset(const unsigned char* classes);
+
+  // Whether the block scan below serves these classes (else only RunEnd, byte by byte).
+  bool HasBlockScan() const { return wordTest_; }
+#if defined(__SSE2__)
+  unsigned BlockStops(const unsigned char* b, unsigned trailIn, unsigned* trailOut) const;
+  std::uint64_t BlockStops64(const unsigned char* b, unsigned trailIn, unsigned* trailOut,
+                             bool* leadBefore) const;
+#endif
 
   // The end of the plain run of b[p .. end) that starts at `p`, a character boundary.
   std::size_t RunEnd(const unsigned char* b, std::size_t p, std::size_t end) const;
@@ -48,6 +60,9 @@ class PlainScanner {
   // False when the classes have a shape the word test cannot serve (more than two special
   // bytes from 0x20 up, or a special byte from 0x80 up): RunEnd then walks byte by byte.
   bool wordTest_ = false;
+  // Eight copies of the one control byte that is plain (TAB outside quotes), else of 0xFF,
+  // which is none.
+  std::uint64_t plainControlWord_ = ~std::uint64_t{0};
 };
 
 namespace plain_scan_detail {
@@ -88,6 +103,142 @@ inline std::size_t PlainScanner::NextCandidate(const unsigned char* b, std::size
   return p;
 }
 
+#if defined(__SSE2__)
+
+namespace plain_scan_detail {
+
+// Of sixteen bytes whose lead bytes (by class) are `lead`, the trail bytes: walking from
+// the first byte, a lead byte takes the next byte along. `trailIn` (0 or 1) says that the
+// first byte is already the trail byte of a lead byte before it; `*trailOut` receives the
+// same for the byte after the sixteen. A run of lead bytes pairs up from its start, so its
+// bytes at odd distances from the start are trail bytes, and so is the byte after a run of
+// odd length: the carries of one addition find the runs that start on odd bits.
+inline unsigned TrailBytes(unsigned lead, unsigned trailIn, unsigned* trailOut) {
+  constexpr unsigned kEven = 0x5555;
+  constexpr unsigned kOdd = 0xAAAA;
+  lead &= ~trailIn;
+  const unsigned follows = ((lead << 1) | trailIn) & 0xFFFF;
+  const unsigned oddStarts = lead & kOdd & ~follows;
+  // Runs that start on an odd bit vanish in the sum, leaving a bit just after their end;
+  // runs that start on an even bit stay as they are.
+  const unsigned evenRuns = oddStarts + lead;
+  *trailOut = evenRuns >> 16;
+  return (kEven ^ (evenRuns << 1)) & follows & 0xFFFF;
+}
+
+// The same over sixty-four bytes.
+inline std::uint64_t TrailBytes64(std::uint64_t lead, unsigned trailIn, unsigned* trailOut) {
+  constexpr std::uint64_t kEven = 0x5555555555555555ull;
+  constexpr std::uint64_t kOdd = ~kEven;
+  lead &= ~std::uint64_t{trailIn};
+  const std::uint64_t follows = (lead << 1) | trailIn;
+  const std::uint64_t oddStarts = lead & kOdd & ~follows;
+  std::uint64_t evenRuns = 0;
+  *trailOut = __builtin_add_overflow(oddStarts, lead, &evenRuns) ? 1 : 0;
+  return (kEven ^ (evenRuns << 1)) & follows;
+}
+
+}  // namespace plain_scan_detail
+
+// The stops of the sixteen bytes at `b`, walked from a character boundary: bit k set when
+// the run stops at b[k] (a special byte that is no trail byte, or a lead byte whose trail byte
+// is a control byte); bit 16 when it stops at b[-1], a lead byte whose control byte is b[0].
+// `trailIn` (0 or 1) says that b[0] is the trail byte of b[-1]; `*trailOut` receives the
+// same for b[16]. Each byte's class comes from its value, with no table: stop bytes as bit
+// masks, and the trail bytes worked out from the lead bytes.
+inline unsigned PlainScanner::BlockStops(const unsigned char* b, unsigned trailIn,
+                                         unsigned* trailOut) const {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+  const __m128i controlBytes = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
+  const auto control = static_cast<unsigned>(_mm_movemask_epi8(controlBytes));
+  const auto special = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+      _mm_andnot_si128(
+          _mm_cmpeq_epi8(v, _mm_set1_epi64x(static_cast<long long>(plainControlWord_))),
+          controlBytes),
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi64x(static_cast<long long>(stopA_))),
+                   _mm_cmpeq_epi8(v, _mm_set1_epi64x(static_cast<long long>(stopB_)))))));
+  // Lead bytes: 0x81-0x9F and 0xE0-0xFC, each range tested as an unsigned difference.
+  const __m128i low = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(0x81)));
+  const __m128i high = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(0xE0)));
+  const auto lead = static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(low, _mm_set1_epi8(0x9F - 0x81)), low),
+                   _mm_cmpeq_epi8(_mm_min_epu8(high, _mm_set1_epi8(0xFC - 0xE0)), high))));
+  if ((lead | trailIn) == 0) {
+    *trailOut = 0;
+    return special;
+  }
+  const unsigned trail = plain_scan_detail::TrailBytes(lead, trailIn, trailOut);
+  // A control byte taken as a trail byte stops the run at its lead byte, one bit lower.
+  const unsigned leadStop = control & trail;
+  return (special & ~trail) | (leadStop >> 1) | ((leadStop & 1) << 16);
+}
+
+// BlockStops over the sixty-four bytes at `b`, bit k for b[k]; a stop at b[-1] is told in
+// `*leadBefore` instead.
+inline std::uint64_t PlainScanner::BlockStops64(const unsigned char* b, unsigned trailIn,
+                                                unsigned* trailOut, bool* leadBefore) const {
+  const __m128i controlMax = _mm_set1_epi8(0x1F);
+  const __m128i plainControl = _mm_set1_epi64x(static_cast<long long>(plainControlWord_));
+  const __m128i stopA = _mm_set1_epi64x(static_cast<long long>(stopA_));
+  const __m128i stopB = _mm_set1_epi64x(static_cast<long long>(stopB_));
+  const __m128i lowStart = _mm_set1_epi8(static_cast<char>(0x81));
+  const __m128i lowSpan = _mm_set1_epi8(0x9F - 0x81);
+  const __m128i highStart = _mm_set1_epi8(static_cast<char>(0xE0));
+  const __m128i highSpan = _mm_set1_epi8(0xFC - 0xE0);
+  std::uint64_t control = 0;
+  std::uint64_t special = 0;
+  std::uint64_t lead = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * i));
+    const __m128i controlBytes = _mm_cmpeq_epi8(_mm_min_epu8(v, controlMax), v);
+    const __m128i specialBytes =
+        _mm_or_si128(_mm_andnot_si128(_mm_cmpeq_epi8(v, plainControl), controlBytes),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, stopA), _mm_cmpeq_epi8(v, stopB)));
+    const __m128i low = _mm_sub_epi8(v, lowStart);
+    const __m128i high = _mm_sub_epi8(v, highStart);
+    const __m128i leadBytes = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(low, lowSpan), low),
+                                           _mm_cmpeq_epi8(_mm_min_epu8(high, highSpan), high));
+    const int shift = 16 * i;
+    control |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(controlBytes)))
+               << shift;
+    special |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(specialBytes)))
+               << shift;
+    lead |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(leadBytes)))
+            << shift;
+  }
+  if ((lead | trailIn) == 0) {
+    *trailOut = 0;
+    *leadBefore = false;
+    return special;
+  }
+  const std::uint64_t trail = plain_scan_detail::TrailBytes64(lead, trailIn, trailOut);
+  const std::uint64_t leadStop = control & trail;
+  *leadBefore = (leadStop & 1) != 0;
+  return (special & ~trail) | (leadStop >> 1);
+}
+
+inline std::size_t PlainScanner::RunEnd(const unsigned char* b, std::size_t p,
+                                        std::size_t end) const {
+  if (!wordTest_) return RunEndByBytes(b, p, end);
+  unsigned trailIn = 0;  // b[p] is the trail byte of the lead byte at p - 1
+  while (end - p >= 16) {
+    unsigned trailOut = 0;
+    const unsigned stops = BlockStops(b + p, trailIn, &trailOut);
+    if (stops != 0) {
+      return (stops & 0x10000) != 0 ? p - 1 : p + static_cast<std::size_t>(std::countr_zero(stops));
+    }
+    trailIn = trailOut;
+    p += 16;
+  }
+  if (trailIn != 0) {
+    if (p == end || b[p] < 0x20) return p - 1;
+    ++p;
+  }
+  return RunEndByBytes(b, p, end);
+}
+
+#else
+
 inline std::size_t PlainScanner::RunEnd(const unsigned char* b, std::size_t p,
                                         std::size_t end) const {
   if (!wordTest_) return RunEndByBytes(b, p, end);
@@ -119,6 +270,8 @@ inline std::size_t PlainScanner::RunEnd(const unsigned char* b, std::size_t p,
     }
   }
 }
+
+#endif
 
 inline std::size_t PlainScanner::RunEndByBytes(const unsigned char* b, std::size_t p,
                                                std::size_t end) const {

@@ -362,14 +362,13 @@ std::size_t FindPieceCut(const unsigned char* b, std::size_t onHand, int encodin
   return std::min(pos, onHand);
 }
 
-const char* TextFile::ReadChunk(int* length) {
-  if (length) *length = 0;
-  if (!IsOpen()) return nullptr;
+long TextFile::CutPiece() {
+  if (!IsOpen()) return -1;
   std::memcpy(piece_, carry_, carryLength_);
   long n = Fill(piece_ + carryLength_, kPieceSize - carryLength_);
   // A read that failed part-way leaves a short piece that only looks like the end of the file:
   // its end cannot be judged, so nothing of it is delivered.
-  if (n < 0 || readAheadFailed_) return nullptr;
+  if (n < 0 || readAheadFailed_) return -1;
   std::size_t onHand = carryLength_ + static_cast<std::size_t>(n);
   // NULs after the bytes on hand let the cut rules look a few bytes ahead safely.
   std::memset(piece_ + onHand, 0, sizeof piece_ - onHand);
@@ -378,6 +377,14 @@ const char* TextFile::ReadChunk(int* length) {
   carryLength_ = onHand - cut;
   std::memcpy(carry_, piece_ + cut, carryLength_);
   std::memset(piece_ + cut, 0, sizeof piece_ - cut);
+  return static_cast<long>(cut);
+}
+
+const char* TextFile::ReadChunk(int* length) {
+  if (length) *length = 0;
+  const long cutLength = CutPiece();
+  if (cutLength < 0) return nullptr;
+  const auto cut = static_cast<std::size_t>(cutLength);
 
   if (!pieceLosses_.empty()) pieceLosses_.clear();
   if (IsUtf16(encoding_)) {
@@ -398,6 +405,43 @@ const char* TextFile::ReadChunk(int* length) {
   }
   if (length) *length = static_cast<int>(converted_.size());
   return converted_.c_str();
+}
+
+long TextFile::AppendPieces(std::string& out, std::size_t inputBytes, LossLog* losses,
+                            bool* ended) {
+  *ended = false;
+  const std::size_t start = out.size();
+  std::size_t taken = 0;
+  while (taken < inputBytes) {
+    // A further piece only while its bytes are already read ahead: the file is asked for
+    // more when a reader has used up what it has, as piece by piece, so that what it has
+    // delivered when a read waits or fails, or the run is cancelled, stays the same.
+    if (taken > 0 &&
+        (mode_ != kModeRead || carryLength_ + (readAheadEnd_ - readAheadPos_) < kPieceSize)) {
+      break;
+    }
+    const long cutLength = CutPiece();
+    if (cutLength < 0) {
+      if (out.size() == start) return -1;
+      break;  // the pieces before it are whole; the next call fails
+    }
+    if (cutLength == 0) {
+      *ended = true;
+      break;
+    }
+    const auto cut = static_cast<std::size_t>(cutLength);
+    if (IsUtf16(encoding_)) {
+      lostCount_ += Utf16BytesToCp932(piece_, cut, encoding_ == kEncodingUtf16Be, out, losses);
+    } else if (encoding_ == kEncodingUtf8) {
+      lostCount_ += Utf8ToCp932(reinterpret_cast<const char*>(piece_), cut, out, losses);
+    } else if (encoding_ == kEncodingEucJp) {
+      lostCount_ += EucJpToCp932(piece_, cut, out, losses);
+    } else {
+      out.append(reinterpret_cast<const char*>(piece_), cut);
+    }
+    taken += cut;
+  }
+  return static_cast<long>(out.size() - start);
 }
 
 int OpenInputFile(TextFile& file, const std::string& path, int requestedEncoding, bool adoptMark,

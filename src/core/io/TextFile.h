@@ -90,6 +90,15 @@ class TextFile {
   // read on, and without delivering the bytes gathered for the piece it broke off). The
   // text lives in this object until the next ReadChunk or Close.
   const char* ReadChunk(int* length);
+  // The next pieces, as many as hold at least `inputBytes` bytes of the file or as are
+  // already read ahead (the first may be read for; the file is never read for a later one),
+  // each cut and converted exactly as ReadChunk delivers it, appended to `out` in one step
+  // (a reader that treats the pieces as one text needs them no smaller). Lost
+  // characters go to `*losses` with their offsets in `out`. Returns the bytes appended; 0
+  // at the end of the file; -1 when the first piece cannot be read (a failure after some
+  // pieces shows on the next call, as ReadChunk would show it). `*ended` tells that the
+  // file ended after the pieces appended.
+  long AppendPieces(std::string& out, std::size_t inputBytes, LossLog* losses, bool* ended);
 
   int GetEncoding() const { return encoding_; }
   // Characters that became '?' in the pieces delivered since Open.
@@ -112,6 +121,9 @@ class TextFile {
  private:
   // Under an AutoEncoding request: judges the first bytes after the carry.
   int Detect();
+  // Cuts the next piece into piece_ (the rest is carried); its length before conversion,
+  // 0 at the end of the file, -1 when it cannot be read.
+  long CutPiece();
   // Reads up to `count` bytes through the read-ahead buffer; -1 on failure.
   long Fill(unsigned char* dst, std::size_t count);
 

@@ -9,6 +9,10 @@
 #include <memory>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace korvel {
 namespace {
 
@@ -115,26 +119,23 @@ const Tables& GetTables() {
   return *tables;
 }
 
-// Notes a '?' just written to `out` in place of `code`.
-inline void Lose(std::string& out, std::uint32_t code, std::size_t& lost, LossLog* log) {
-  ++lost;
-  if (log) log->push_back({out.size() - 1, code});
-}
-
-inline void AppendCp932(const Tables& t, std::uint32_t codePoint, std::string& out,
-                        std::size_t& lost, LossLog* log) {
-  std::uint16_t c = codePoint < 0x10000 ? t.toCp932[codePoint] : 0;
+// Writes the CP932 form of `codePoint` (of the basic plane) at `o`; returns the end, and
+// whether a '?' was written in its place.
+inline char* PutCp932(const Tables& t, std::uint32_t codePoint, char* o, bool* lostOne) {
+  const std::uint16_t c = codePoint < 0x10000 ? t.toCp932[codePoint] : 0;
+  *lostOne = false;
   if (codePoint == 0) {
-    out.push_back('\0');
+    *o++ = '\0';
   } else if (c == 0) {
-    out.push_back('?');
-    Lose(out, codePoint, lost, log);
+    *o++ = '?';
+    *lostOne = true;
   } else if (c < 0x100) {
-    out.push_back(static_cast<char>(c));
+    *o++ = static_cast<char>(c);
   } else {
-    out.push_back(static_cast<char>(c >> 8));
-    out.push_back(static_cast<char>(c & 0xFF));
+    *o++ = static_cast<char>(c >> 8);
+    *o++ = static_cast<char>(c & 0xFF);
   }
+  return o;
 }
 
 // EUC-JP towards Unicode, by the two bytes after the lead (A1-FE each): JIS X 0208 at
@@ -219,9 +220,26 @@ std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossL
     if (log) log->push_back({static_cast<std::size_t>(o - first) - 1, code});
   };
   while (p < end) {
-    // Runs of ASCII, the bulk of most files, pass eight bytes at a time: all eight are
-    // stored, and the output moves on by those before the first non-ASCII byte.
-    while (end - p >= 8) {
+    // Runs of ASCII, the bulk of most files, pass sixteen (else eight) bytes at a time: all
+    // of them are stored, and the output moves on by those before the first non-ASCII byte.
+    bool stopped = false;
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+      const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+      if (high != 0) {
+        const auto ascii = static_cast<std::size_t>(std::countr_zero(high));
+        p += ascii;
+        o += ascii;
+        stopped = true;
+        break;
+      }
+      p += 16;
+      o += 16;
+    }
+#endif
+    while (!stopped && end - p >= 8) {
       std::uint64_t w;
       std::memcpy(&w, p, sizeof w);
       std::memcpy(o, &w, sizeof w);
@@ -243,25 +261,56 @@ std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossL
       ++p;
       continue;
     }
-    // Japanese text is mostly three-byte sequences: a whole, valid one goes straight to
-    // the table; anything else takes the general way below.
-    if (c >= 0xE0 && c <= 0xEF && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
-      const std::uint32_t cp3 = (c & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
-      if (cp3 >= 0x800 && (cp3 < 0xD800 || cp3 > 0xDFFF)) {
-        const std::uint16_t code = t.toCp932[cp3];
-        if (code >= 0x100) {
-          o[0] = static_cast<char>(code >> 8);
-          o[1] = static_cast<char>(code & 0xFF);
-          o += 2;
-        } else if (code != 0) {
-          *o++ = static_cast<char>(code);
-        } else {
-          *o++ = '?';
-          lose(cp3);
-        }
-        p += 3;
-        continue;
+    // Japanese text is mostly runs of three-byte sequences: whole, valid ones go straight to
+    // the table, one after another; anything else takes the general way below. A character
+    // of one byte is written as two, the second overwritten next (the output is never
+    // longer than the input, so the byte is there).
+    if ((c & 0xF0) == 0xE0) {
+      // Four bytes read at once: the sequence's three and one more, so the last sequence
+      // of the input takes the general way.
+      // Two at a time while eight bytes are there.
+      while (end - p >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, sizeof w);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+        if ((w & 0xC0C0F0C0C0F0ull) != 0x8080E08080E0ull) break;
+        const auto a = static_cast<std::uint32_t>(w);
+        const auto b = static_cast<std::uint32_t>(w >> 24);
+        const std::uint32_t cpA = (a & 0x0Fu) << 12 | (a >> 2 & 0xFC0u) | (a >> 16 & 0x3Fu);
+        const std::uint32_t cpB = (b & 0x0Fu) << 12 | (b >> 2 & 0xFC0u) | (b >> 16 & 0x3Fu);
+        if (cpA < 0x800 || cpB < 0x800) break;
+        const std::uint16_t codeA = t.toCp932[cpA];
+        const std::uint16_t codeB = t.toCp932[cpB];
+        if (codeA == 0 || codeB == 0) break;
+        const auto leadA = static_cast<unsigned char>(codeA >> 8);
+        o[0] = static_cast<char>(leadA != 0 ? leadA : codeA);
+        o[1] = static_cast<char>(codeA & 0xFF);
+        o += leadA != 0 ? 2 : 1;
+        const auto leadB = static_cast<unsigned char>(codeB >> 8);
+        o[0] = static_cast<char>(leadB != 0 ? leadB : codeB);
+        o[1] = static_cast<char>(codeB & 0xFF);
+        o += leadB != 0 ? 2 : 1;
+        p += 6;
       }
+      while (end - p >= 4) {
+        std::uint32_t w;
+        std::memcpy(&w, p, sizeof w);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+        if ((w & 0xC0C0F0u) != 0x8080E0u) break;
+        const std::uint32_t cp3 = (w & 0x0Fu) << 12 | (w >> 2 & 0xFC0u) | (w >> 16 & 0x3Fu);
+        // An overlong form, or a code of 0 (a surrogate half, which the table leaves out, or
+        // a character without a CP932 form), takes the general way, which notes the loss.
+        if (cp3 < 0x800) break;
+        const std::uint16_t code = t.toCp932[cp3];
+        if (code == 0) break;
+        const auto lead = static_cast<unsigned char>(code >> 8);
+        o[0] = static_cast<char>(lead != 0 ? lead : code);
+        o[1] = static_cast<char>(code & 0xFF);
+        o += lead != 0 ? 2 : 1;
+        p += 3;
+      }
+      if (p == end || *p < 0x80 || (*p & 0xF0) != 0xE0) continue;
+      c = *p;  // a three-byte sequence that is broken or too short
     }
     std::size_t len;
     std::uint32_t cp;
@@ -313,34 +362,61 @@ std::size_t Utf16BytesToCp932(const unsigned char* p, std::size_t n, bool bigEnd
                               std::string& out, LossLog* log) {
   const Tables& t = GetTables();
   std::size_t lost = 0;
-  out.reserve(out.size() + n);
+  // A unit's CP932 form is never longer than its two bytes (a surrogate pair's '?' and a
+  // trailing odd byte's '?' are shorter or as long), so the output is sized once and cut to
+  // what was written.
+  const std::size_t base = out.size();
+  out.resize(base + n);
+  char* const first = out.data();
+  char* o = first + base;
+  auto lose = [&](std::uint32_t code) {
+    ++lost;
+    if (log) log->push_back({static_cast<std::size_t>(o - first) - 1, code});
+  };
   auto unitAt = [&](std::size_t i) -> char16_t {
     return bigEndian ? static_cast<char16_t>(p[i] << 8 | p[i + 1])
                      : static_cast<char16_t>(p[i] | p[i + 1] << 8);
   };
   std::size_t i = 0;
-  for (; i + 1 < n; i += 2) {
-    char16_t u = unitAt(i);
+  while (i + 1 < n) {
+#if defined(__SSE2__)
+    // Runs of ASCII pass eight units at a time (ASCII is the same in CP932).
+    while (n - i >= 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      if (bigEndian) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+      const __m128i wide = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80)));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, _mm_setzero_si128())) != 0xFFFF) break;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
+      o += 8;
+      i += 16;
+    }
+    if (i + 1 >= n) break;
+#endif
+    const char16_t u = unitAt(i);
     if (u >= 0xD800 && u <= 0xDBFF && i + 3 < n) {
-      char16_t low = unitAt(i + 2);
+      const char16_t low = unitAt(i + 2);
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        out.push_back('?');  // outside the basic plane: no CP932 form
-        Lose(out, 0x10000 + ((u - 0xD800u) << 10 | (low - 0xDC00u)), lost, log);
-        i += 2;
+        *o++ = '?';  // outside the basic plane: no CP932 form
+        lose(0x10000 + ((u - 0xD800u) << 10 | (low - 0xDC00u)));
+        i += 4;
         continue;
       }
     }
     if (u >= 0xD800 && u <= 0xDFFF) {
-      out.push_back('?');
-      Lose(out, u, lost, log);
-      continue;
+      *o++ = '?';
+      lose(u);
+    } else {
+      bool lostOne = false;
+      o = PutCp932(t, u, o, &lostOne);
+      if (lostOne) lose(u);
     }
-    AppendCp932(t, u, out, lost, log);
+    i += 2;
   }
   if (i < n) {
-    out.push_back('?');
-    Lose(out, kBrokenSequence + p[i], lost, log);
+    *o++ = '?';
+    lose(kBrokenSequence + p[i]);
   }
+  out.resize(static_cast<std::size_t>(o - first));
   return lost;
 }
 
@@ -349,18 +425,44 @@ std::size_t EucJpToCp932(const unsigned char* p, std::size_t n, std::string& out
   const Tables& t = GetTables();
   const EucTables& e = GetEucTables();
   std::size_t lost = 0;
-  out.reserve(out.size() + n);
+  // No character is longer in CP932 than in EUC-JP (a byte that stands alone becomes one
+  // '?'), so the output is sized once and cut to what was written.
+  const std::size_t base = out.size();
+  out.resize(base + n);
+  char* const first = out.data();
+  char* o = first + base;
+  auto lose = [&](std::uint32_t code) {
+    ++lost;
+    if (log) log->push_back({static_cast<std::size_t>(o - first) - 1, code});
+  };
   std::size_t i = 0;
   while (i < n) {
-    unsigned char c = p[i];
+#if defined(__SSE2__)
+    // Runs of ASCII pass sixteen bytes at a time.
+    while (n - i >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+      const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+      if (high != 0) {
+        const auto ascii = static_cast<std::size_t>(std::countr_zero(high));
+        i += ascii;
+        o += ascii;
+        break;
+      }
+      i += 16;
+      o += 16;
+    }
+    if (i == n) break;
+#endif
+    const unsigned char c = p[i];
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
+      *o++ = static_cast<char>(c);
       ++i;
       continue;
     }
     char16_t u = kReplacement;
     std::size_t len = 1;
-    const std::size_t start = out.size();
+    const auto start = static_cast<std::size_t>(o - first);
     if (c == 0x8E && i + 1 < n && p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
       u = e.kana[p[i + 1] - 0xA1];
       len = 2;
@@ -376,16 +478,20 @@ std::size_t EucJpToCp932(const unsigned char* p, std::size_t n, std::string& out
       // and what follows it is read again.
       std::uint32_t bytes = 0;
       for (std::size_t k = 0; k < len; ++k) bytes = bytes << 8 | p[i + k];
-      out.push_back('?');
-      Lose(out, kBrokenSequence + bytes, lost, log);
+      *o++ = '?';
+      lose(kBrokenSequence + bytes);
     } else {
-      AppendCp932(t, u, out, lost, log);
+      bool lostOne = false;
+      o = PutCp932(t, u, o, &lostOne);
+      if (lostOne) lose(u);
     }
-    if (widths && len > out.size() - start) {
-      widths->push_back({start, static_cast<std::uint32_t>(len - (out.size() - start))});
+    const auto written = static_cast<std::size_t>(o - first) - start;
+    if (widths && len > written) {
+      widths->push_back({start, static_cast<std::uint32_t>(len - written)});
     }
     i += len;
   }
+  out.resize(static_cast<std::size_t>(o - first));
   return lost;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <random>
 #include <string>
 #include <vector>
@@ -130,6 +131,56 @@ TEST(PlainScanTest, StopsAtEveryOffsetAfterDoubleByteText) {
     }
   }
 }
+
+#if defined(__SSE2__)
+// The block scan that the reader chains from block to block, carrying whether the next
+// block starts with a trail byte: from every start, the first stop it finds is where the
+// byte walk ends the run. Long runs of lead bytes carry the pairing across several blocks.
+TEST(PlainScanTest, ChainedBlocksStopWhereTheByteWalkStops) {
+  const unsigned char alphabet[] = {'a',  ',',  '"',  '\t', '\r', '\n', 0x00, 0x40, 0x81, 0x81,
+                                    0x81, 0x93, 0x9F, 0xE0, 0xFC, 0xA5, 0xFD, 0x7F, '|'};
+  std::mt19937 rng(64);
+  for (char delimiter : {',', '\t', '|'}) {
+    const Tables t(delimiter);
+    for (const unsigned char* cls : {t.unquoted, t.quoted}) {
+      const PlainScanner scanner(cls);
+      ASSERT_TRUE(scanner.HasBlockScan());
+      for (int round = 0; round < 400; ++round) {
+        std::string s(64 + rng() % 200, 'x');
+        const unsigned leadShare = rng() % 4;  // from none to mostly lead bytes
+        for (char& c : s) {
+          c = static_cast<char>(rng() % 4 < leadShare ? 0x81 : alphabet[rng() % sizeof alphabet]);
+        }
+        const auto* b = reinterpret_cast<const unsigned char*>(s.data());
+        for (std::size_t p = 0; p + 64 <= s.size(); ++p) {
+          std::size_t found = s.size();  // no stop in the blocks that fit
+          unsigned trail = 0;
+          for (std::size_t block = p; block + 64 <= s.size(); block += 64) {
+            bool leadBefore = false;
+            const std::uint64_t stops = scanner.BlockStops64(b + block, trail, &trail, &leadBefore);
+            if (leadBefore) {
+              found = block - 1;
+              break;
+            }
+            if (stops != 0) {
+              found = block + static_cast<std::size_t>(std::countr_zero(stops));
+              break;
+            }
+          }
+          const std::size_t want = ReferenceRunEnd(cls, s, p);
+          if (found == s.size()) {
+            // Every whole block passed: the run goes on at least past them.
+            ASSERT_GE(want, p + (s.size() - p) / 64 * 64 - 1) << "start " << p;
+          } else {
+            ASSERT_EQ(found, want) << "delimiter " << static_cast<int>(delimiter) << " start " << p
+                                   << " length " << s.size();
+          }
+        }
+      }
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace korvel

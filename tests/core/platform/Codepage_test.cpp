@@ -381,6 +381,7 @@ TEST(CodepageTest, Utf8ConversionAgreesWithACharacterReadingOnRandomInput) {
                                            "\xC2\xA5",
                                            "\xC0\xAF",
                                            "\xED\xA0\x80",
+                                           "\xE0\x9F\xBF",
                                            "\xF4\x90\x80\x80",
                                            "\xE3",
                                            "\xE3\x81",
@@ -400,6 +401,84 @@ TEST(CodepageTest, Utf8ConversionAgreesWithACharacterReadingOnRandomInput) {
       }
     }
     ExpectSameAsReference(in, round % 2 ? "" : "x");
+  }
+}
+
+// UTF-16 and EUC-JP pass runs of ASCII in blocks. Runs of every length next to other
+// characters convert as the characters do one by one (each call too short for a block):
+// the same bytes, lost count and loss log, whether or not the output held text before.
+TEST(CodepageTest, AsciiRunsNextToOtherCharactersInUtf16AndEucJp) {
+  struct Form {
+    const char* name;
+    std::vector<std::string> others;  // whole characters, each with its own conversion
+    std::string (*encode)(const std::string&);
+    std::size_t (*convert)(const std::string&, std::string&, LossLog*);
+  };
+  const std::vector<Form> forms = {
+      {"UTF-16LE",
+       {Utf16Bytes(u"\u6771", false), Utf16Bytes(u"\u00E9", false), Utf16Bytes(u"\uFF76", false),
+        Utf16Bytes(u"\U00020BB7", false), Utf16Bytes(u"\u0080", false), "\x00\xD8"s, "\x41\x00"s},
+       [](const std::string& ascii) {
+         return Utf16Bytes(std::u16string(ascii.begin(), ascii.end()), false);
+       },
+       [](const std::string& in, std::string& out, LossLog* log) {
+         return Utf16BytesToCp932(reinterpret_cast<const unsigned char*>(in.data()), in.size(),
+                                  false, out, log);
+       }},
+      {"UTF-16BE",
+       {Utf16Bytes(u"\u6771", true), Utf16Bytes(u"\u00E9", true), Utf16Bytes(u"\u0100", true),
+        Utf16Bytes(u"\U0001F600", true)},
+       [](const std::string& ascii) {
+         return Utf16Bytes(std::u16string(ascii.begin(), ascii.end()), true);
+       },
+       [](const std::string& in, std::string& out, LossLog* log) {
+         return Utf16BytesToCp932(reinterpret_cast<const unsigned char*>(in.data()), in.size(),
+                                  true, out, log);
+       }},
+      {"EUC-JP",
+       {"\xC5\xEC", "\x8E\xB6", "\x8F\xB0\xA1", "\x8F\xA2\xAF", "\xA4\xA2", "\xFF"},
+       [](const std::string& ascii) { return ascii; },
+       [](const std::string& in, std::string& out, LossLog* log) {
+         return EucJpToCp932(reinterpret_cast<const unsigned char*>(in.data()), in.size(), out,
+                             log);
+       }},
+  };
+  const std::string ascii = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGH";
+  for (const Form& f : forms) {
+    for (const std::string& other : f.others) {
+      for (std::size_t before = 0; before <= 40; ++before) {
+        for (std::size_t after : {0, 1, 7, 8, 15, 16, 17, 33}) {
+          // The text, and its conversion character by character.
+          std::vector<std::string> parts;
+          for (std::size_t k = 0; k < before; ++k) parts.push_back(f.encode(ascii.substr(k, 1)));
+          parts.push_back(other);
+          for (std::size_t k = 0; k < after; ++k) parts.push_back(f.encode(ascii.substr(k, 1)));
+          parts.push_back(other);
+          for (const std::string prefix : {"", "pre"}) {
+            std::string in;
+            std::string want = prefix;
+            LossLog wantLog;
+            std::size_t wantLost = 0;
+            for (const std::string& part : parts) {
+              in += part;
+              wantLost += f.convert(part, want, &wantLog);
+            }
+            std::string got = prefix;
+            LossLog gotLog;
+            const std::size_t gotLost = f.convert(in, got, &gotLog);
+            SCOPED_TRACE(std::string(f.name) + " " + Hex(other) + " before " +
+                         std::to_string(before) + " after " + std::to_string(after));
+            ASSERT_EQ(Hex(got), Hex(want));
+            ASSERT_EQ(gotLost, wantLost);
+            ASSERT_EQ(gotLog.size(), wantLog.size());
+            for (std::size_t k = 0; k < gotLog.size(); ++k) {
+              EXPECT_EQ(gotLog[k].Offset, wantLog[k].Offset);
+              EXPECT_EQ(gotLog[k].Code, wantLog[k].Code);
+            }
+          }
+        }
+      }
+    }
   }
 }
 
