@@ -252,6 +252,7 @@ bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t leng
     if (c < 0x20 && c != '\t') break;
     ++n;
   }
+  if (n < length) losses_.KeepFor(st.fields, std::string_view(bytes, n));
   const auto j = static_cast<std::size_t>(st.fields);
   if (j >= fields_.size()) fields_.resize(std::max<std::size_t>(2 * j, 64));
   if (inWindow) {

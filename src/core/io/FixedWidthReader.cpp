@@ -202,6 +202,9 @@ std::uint64_t FixedWidthReader::FieldLoss(int index) const { return losses_.Fiel
 void FixedWidthReader::StoreCell(int index) {
   if (losses_.HasPending()) losses_.Take(index, pieceBase_ + pos_);
   const int length = StringList::StoreLength(cell_.c_str(), static_cast<int>(cell_.size()));
+  if (static_cast<std::size_t>(length) < cell_.size()) {
+    losses_.KeepFor(index, std::string_view(cell_.data(), static_cast<std::size_t>(length)));
+  }
   if (values_.Set(index, cell_.data(), length) == 0) throw std::bad_alloc();
   fieldCount_ = index + 1;
 }

@@ -1,22 +1,33 @@
 #include "io/LossLedger.h"
 
+#include <algorithm>
+
 namespace korvel {
 
 void LossLedger::Take(int field, std::size_t end) {
-  // FNV-1a over the lost code points; the low bit set, so that a loss never hashes to 0.
-  std::uint64_t hash = 0xCBF29CE484222325ull;
-  bool any = false;
+  const std::size_t begin = codes_.size();
   while (!pending_.empty() && pending_.front().Offset < end) {
-    hash = (hash ^ pending_.front().Code) * 0x100000001B3ull;
-    any = true;
+    if (field >= 0) codes_.push_back(pending_.front().Code);
     pending_.pop_front();
   }
-  if (any && field >= 0) record_.push_back({field, hash | 1});
+  if (codes_.size() > begin) record_.push_back({field, begin, codes_.size()});
+}
+
+void LossLedger::KeepFor(int field, std::string_view kept) {
+  for (FieldCodes& f : record_) {
+    if (f.field != field) continue;
+    const auto marks = static_cast<std::size_t>(std::count(kept.begin(), kept.end(), '?'));
+    f.end = std::min(f.end, f.begin + marks);
+  }
 }
 
 std::uint64_t LossLedger::FieldLoss(int field) const {
-  for (const auto& [index, hash] : record_) {
-    if (index == field) return hash;
+  for (const FieldCodes& f : record_) {
+    if (f.field != field || f.begin == f.end) continue;
+    // FNV-1a over the lost code points; the low bit set, so that a loss never hashes to 0.
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (std::size_t i = f.begin; i < f.end; ++i) hash = (hash ^ codes_[i]) * 0x100000001B3ull;
+    return hash | 1;
   }
   return 0;
 }
