@@ -585,8 +585,13 @@ int DelimitedReader::ReadRecordBody() {
     }
     auto c = static_cast<unsigned char>(window_[pos_]);
     // Only a field's end may use the pending run in place; every other step changes the
-    // cell or skips a byte, so the run joins the cell first.
-    if (st.quoted || !(IsLineBreak(c) || c == (tabRules ? '\t' : delimiter))) FlushPending();
+    // cell or skips a byte, so the run joins the cell first. A delimiter that is a quote or
+    // a lead byte never gets to end a field: the steps below take it as a quote or as the
+    // first byte of a character, and a run left pending would take in the skipped quote, or
+    // follow the character it came before.
+    const bool fieldEnd =
+        IsLineBreak(c) || (tabRules ? c == '\t' : c == delimiter && c != '"' && !IsLeadByte(c));
+    if (st.quoted || !fieldEnd) FlushPending();
     if (st.brokeLine && !IsLineBreak(c)) st.textAfterBreak = true;
     if (IsLeadByte(c)) {
       if (Ensure(3) == Fetch::kFailed) break;

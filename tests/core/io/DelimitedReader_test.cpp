@@ -367,6 +367,56 @@ TEST_F(CsvTest, AControlByteAfterALeadByteStillEndsTheValue) {
   EXPECT_EQ(views("a\x83\tb,c\r\n", {}), (Records{{"a\x83\tb", "c"}}));
 }
 
+// The delimiter may be any byte. A quote as delimiter only ever opens and closes quotes, and
+// a lead byte as delimiter only ever begins a character: neither ends a field, and the text
+// before it stays in front of it, in every encoding and wherever the file's pieces are cut.
+TEST_F(CsvTest, ADelimiterThatCannotEndAFieldKeepsTheTextInOrder) {
+  struct Case {
+    std::string text;  // Shift-JIS
+    char delimiter;
+    Records expected;
+  };
+  const std::vector<Case> cases = {
+      {"a\"b\"c\r\nd\r\n", '"', {{"abc"}, {"d"}}},
+      {"x,\"y\"\"z\",w\r\n", '"', {{"x,y\"z,w"}}},
+      {"p\"\"q\r\n", '"', {{"pq"}}},
+      // The lead byte takes the control byte after it as its trail; the store rule ends the
+      // value before that control byte.
+      {std::string("abcd\x81\x01,x\r\nef\r\n"), '\x81', {{"abcd\x81"}, {"ef"}}},
+  };
+  auto encode = [](const std::string& text, int encoding) {
+    if (encoding == kEncodingUtf8) return Cp932ToUtf8(text);
+    if (encoding != kEncodingUtf16) return text;
+    std::string bytes;
+    for (char16_t u : Cp932ToUtf16(text)) {
+      bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+    }
+    return bytes;
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Read(c.text, {.delimiter = c.delimiter}), c.expected) << c.text;
+    // Text that a Shift-JIS byte alone stands for reads the same through the other
+    // encodings; put behind padding lines, the piece cut falls at every place in it.
+    if (IsLeadByte(c.delimiter)) continue;
+    for (std::size_t pad = 1000; pad <= 1024; ++pad) {
+      std::string text;
+      Records expected;
+      for (std::size_t i = 0; i < pad / 2; ++i) {
+        const std::string line = i == 0 && pad % 2 == 1 ? "pp" : "p";
+        text += line + "\n";
+        expected.push_back({line});
+      }
+      text += c.text;
+      expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+      for (int encoding : {kEncodingSjis, kEncodingUtf8, kEncodingUtf16}) {
+        EXPECT_EQ(Read(encode(text, encoding), {.delimiter = c.delimiter, .encoding = encoding}),
+                  expected)
+            << c.text << " encoding " << encoding << " pad " << pad;
+      }
+    }
+  }
+}
+
 TEST_F(CsvTest, NameModeAndFieldLimits) {
   std::string names;
   for (int i = 0; i < 1000; ++i) {
