@@ -200,6 +200,35 @@ const EucTables& GetEucTables() {
 
 constexpr bool IsEucByte(unsigned char c) { return c >= 0xA1 && c <= 0xFE; }
 
+// Runs of ASCII, the bulk of most files, pass sixteen (else eight) bytes at a time. Copies
+// the run that opens [p, end) to `o` and returns its length. Whole blocks are stored, so up
+// to fifteen bytes after the run are written too (the caller writes over them): `o` needs
+// room for end - p bytes.
+std::size_t CopyAsciiRun(const unsigned char* p, const unsigned char* end, char* o) {
+  const unsigned char* const start = p;
+#if defined(__SSE2__)
+  while (end - p >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+    if (high != 0) return static_cast<std::size_t>(p - start) + std::countr_zero(high);
+    p += 16;
+    o += 16;
+  }
+#endif
+  while (end - p >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    std::memcpy(o, &w, sizeof w);
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    const std::uint64_t high = w & 0x8080808080808080ull;
+    if (high != 0) return static_cast<std::size_t>(p - start) + (std::countr_zero(high) >> 3);
+    p += 8;
+    o += 8;
+  }
+  return static_cast<std::size_t>(p - start);
+}
+
 }  // namespace
 
 std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossLog* log) {
@@ -220,40 +249,9 @@ std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossL
     if (log) log->push_back({static_cast<std::size_t>(o - first) - 1, code});
   };
   while (p < end) {
-    // Runs of ASCII, the bulk of most files, pass sixteen (else eight) bytes at a time: all
-    // of them are stored, and the output moves on by those before the first non-ASCII byte.
-    bool stopped = false;
-#if defined(__SSE2__)
-    while (end - p >= 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-      const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
-      if (high != 0) {
-        const auto ascii = static_cast<std::size_t>(std::countr_zero(high));
-        p += ascii;
-        o += ascii;
-        stopped = true;
-        break;
-      }
-      p += 16;
-      o += 16;
-    }
-#endif
-    while (!stopped && end - p >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, p, sizeof w);
-      std::memcpy(o, &w, sizeof w);
-      if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
-      const std::uint64_t high = w & 0x8080808080808080ull;
-      if (high != 0) {
-        const auto ascii = static_cast<std::size_t>(std::countr_zero(high) >> 3);
-        p += ascii;
-        o += ascii;
-        break;
-      }
-      p += 8;
-      o += 8;
-    }
+    const std::size_t ascii = CopyAsciiRun(p, end, o);
+    p += ascii;
+    o += ascii;
     if (p == end) break;
     unsigned char c = *p;
     if (c < 0x80) {
@@ -437,23 +435,10 @@ std::size_t EucJpToCp932(const unsigned char* p, std::size_t n, std::string& out
   };
   std::size_t i = 0;
   while (i < n) {
-#if defined(__SSE2__)
-    // Runs of ASCII pass sixteen bytes at a time.
-    while (n - i >= 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-      const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
-      if (high != 0) {
-        const auto ascii = static_cast<std::size_t>(std::countr_zero(high));
-        i += ascii;
-        o += ascii;
-        break;
-      }
-      i += 16;
-      o += 16;
-    }
+    const std::size_t ascii = CopyAsciiRun(p + i, p + n, o);
+    i += ascii;
+    o += ascii;
     if (i == n) break;
-#endif
     const unsigned char c = p[i];
     if (c < 0x80) {
       *o++ = static_cast<char>(c);
