@@ -51,7 +51,8 @@ std::vector<std::string> Reading(const std::string& path, int encoding, const Op
     for (int i = 0; i < n; ++i) {
       std::string value(csv.FieldView(i));
       EXPECT_EQ(value, csv.GetField(i)) << "field " << i;
-      value += "|" + std::to_string(csv.FieldLoss(i));
+      value += '|';
+      value += std::to_string(csv.FieldLoss(i));
       told.push_back(value);
     }
   }
