@@ -106,20 +106,15 @@ Reading ReadUtf8(const unsigned char* p, std::size_t n, bool complete) {
       ++i;
       continue;
     }
-    std::size_t len;
-    std::uint32_t cp;
-    std::uint32_t min;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2, cp = c & 0x1F, min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3, cp = c & 0x0F, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4, cp = c & 0x07, min = 0x10000;
-    } else {
+    Utf8Lead lead{};
+    if (!ReadUtf8Lead(c, &lead)) {
       ++r.invalid;
       ++i;
       continue;
     }
+    const std::size_t len = lead.length;
+    std::uint32_t cp = lead.bits;
+    const std::uint32_t min = lead.least;
     std::size_t k = 1;
     for (; k < len && i + k < n && (p[i + k] & 0xC0) == 0x80; ++k) cp = cp << 6 | (p[i + k] & 0x3F);
     if (k < len && i + k == n && !complete) break;  // cut by the end of the sample

@@ -43,8 +43,11 @@ std::uint16_t IconvOneToCp932(iconv_t cd, char16_t unit) {
   return 0;
 }
 
-char16_t IconvOneToUnicode(iconv_t cd, const unsigned char* bytes, std::size_t n) {
-  char in[2] = {static_cast<char>(bytes[0]), n > 1 ? static_cast<char>(bytes[1]) : '\0'};
+// One character of `n` bytes (at most 4) through `cd` into UTF-16LE; the replacement
+// character when the converter has no single unit for it.
+char16_t IconvBytesToUnicode(iconv_t cd, const unsigned char* bytes, std::size_t n) {
+  char in[4] = {};
+  for (std::size_t i = 0; i < n; ++i) in[i] = static_cast<char>(bytes[i]);
   char out[8];
   char* inp = in;
   char* outp = out;
@@ -101,11 +104,11 @@ std::unique_ptr<Tables> BuildTables() {
       for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
         b[0] = static_cast<unsigned char>(c);
         b[1] = static_cast<unsigned char>(trail);
-        t->toUnicode[c << 8 | trail] = IconvOneToUnicode(toUtf16, b, 2);
+        t->toUnicode[c << 8 | trail] = IconvBytesToUnicode(toUtf16, b, 2);
       }
     } else {
       b[0] = static_cast<unsigned char>(c);
-      t->toUnicode[c] = c == 0 ? u'\0' : IconvOneToUnicode(toUtf16, b, 1);
+      t->toUnicode[c] = c == 0 ? u'\0' : IconvBytesToUnicode(toUtf16, b, 1);
     }
   }
   iconv_close(toSjis);
@@ -146,23 +149,6 @@ struct EucTables {
   std::array<char16_t, 94 * 94> jis0212{};
   std::array<char16_t, 0x3F> kana{};
 };
-
-char16_t IconvBytesToUnicode(iconv_t cd, const unsigned char* bytes, std::size_t n) {
-  char in[4] = {};
-  for (std::size_t i = 0; i < n; ++i) in[i] = static_cast<char>(bytes[i]);
-  char out[8];
-  char* inp = in;
-  char* outp = out;
-  std::size_t inLeft = n;
-  std::size_t outLeft = sizeof out;
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0 ||
-      sizeof out - outLeft != 2) {
-    return kReplacement;
-  }
-  return static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
-                               static_cast<unsigned char>(out[1]) << 8);
-}
 
 std::unique_ptr<EucTables> BuildEucTables() {
   auto t = std::make_unique<EucTables>();
@@ -310,21 +296,16 @@ std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossL
       if (p == end || *p < 0x80 || (*p & 0xF0) != 0xE0) continue;
       c = *p;  // a three-byte sequence that is broken or too short
     }
-    std::size_t len;
-    std::uint32_t cp;
-    std::uint32_t min;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2, cp = c & 0x1F, min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3, cp = c & 0x0F, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4, cp = c & 0x07, min = 0x10000;
-    } else {
+    Utf8Lead lead{};
+    if (!ReadUtf8Lead(c, &lead)) {
       *o++ = '?';  // a stray continuation byte or a byte no UTF-8 text holds
       lose(kBrokenSequence + c);
       ++p;
       continue;
     }
+    const std::size_t len = lead.length;
+    std::uint32_t cp = lead.bits;
+    const std::uint32_t min = lead.least;
     std::size_t i = 1;
     for (; i < len && p + i < end && (p[i] & 0xC0) == 0x80; ++i) cp = cp << 6 | (p[i] & 0x3F);
     if (i < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {

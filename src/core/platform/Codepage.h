@@ -77,6 +77,27 @@ struct LostCharacter {
 using LossLog = std::vector<LostCharacter>;
 inline constexpr std::uint32_t kBrokenSequence = 0x110000;
 
+// The sequence a UTF-8 lead byte `c` opens: its length, the code point bits the lead
+// holds, and the least code point that length may hold (anything less is an overlong
+// form). False for a byte that opens no sequence (a continuation byte, C0, C1, F5-FF).
+struct Utf8Lead {
+  std::size_t length;
+  std::uint32_t bits;
+  std::uint32_t least;
+};
+constexpr bool ReadUtf8Lead(unsigned char c, Utf8Lead* lead) {
+  if (c >= 0xC2 && c <= 0xDF) {
+    *lead = {2, c & 0x1Fu, 0x80};
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    *lead = {3, c & 0x0Fu, 0x800};
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    *lead = {4, c & 0x07u, 0x10000};
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // Appends to `out` the CP932 form of `n` bytes of UTF-8. Returns the number of lost
 // characters; each is also appended to `*log` when one is given.
 std::size_t Utf8ToCp932(const char* p, std::size_t n, std::string& out, LossLog* log = nullptr);
