@@ -50,9 +50,34 @@ constexpr std::size_t kClassifyInTwoFrom = 256;
 // How many rows ahead the key-order passes ask for the rows they will read.
 constexpr std::size_t kReadAhead = 8;
 
-void Prefetch(const RowTable& table, const std::vector<std::int32_t>& order, std::size_t at) {
-  if (at + 2 * kReadAhead < order.size()) table.PrefetchPlace(order[at + 2 * kReadAhead]);
-  if (at + kReadAhead < order.size()) table.PrefetchRow(order[at + kReadAhead]);
+// One side's rows in key order: its selection, or, once that is dropped to save memory,
+// the rows its key images name.
+class SortedRows {
+ public:
+  explicit SortedRows(const SortedSelection& rec)
+      : order_(rec.Selection()), images_(rec.Images()) {}
+  std::size_t Size() const { return order_.empty() ? images_.size() : order_.size(); }
+  std::int32_t Row(std::size_t i) const { return order_.empty() ? images_[i].Row : order_[i]; }
+  const std::vector<SortedSelection::KeyImage>& Images() const { return images_; }
+
+ private:
+  const std::vector<std::int32_t>& order_;
+  const std::vector<SortedSelection::KeyImage>& images_;
+};
+
+void Prefetch(const RowTable& table, const SortedRows& rows, std::size_t at) {
+  if (at + 2 * kReadAhead < rows.Size()) table.PrefetchPlace(rows.Row(at + 2 * kReadAhead));
+  if (at + kReadAhead < rows.Size()) table.PrefetchRow(rows.Row(at + kReadAhead));
+}
+
+// Where the images decide, only the rows of images that do not hold the whole key may be
+// read: with a long key list (six keys, say) that is most of them.
+void PrefetchUndecided(const RowTable& table, const SortedRows& rows, std::size_t at) {
+  const auto undecided = [&](std::size_t i) {
+    return i < rows.Size() && (rows.Images()[i].Info & SortedSelection::kImageComplete) == 0;
+  };
+  if (undecided(at + 2 * kReadAhead)) table.PrefetchPlace(rows.Row(at + 2 * kReadAhead));
+  if (undecided(at + kReadAhead)) table.PrefetchRow(rows.Row(at + kReadAhead));
 }
 
 }  // namespace
@@ -312,6 +337,8 @@ Status CompareSession::PrepareSide(SortedSelection& rec, RowTable& table, Side s
   if (selected == SortedSelection::kCancelled) return Cancelled();
   if (selected == SortedSelection::kNoMemory) return NoMemory();
   (side == Side::kLeft ? duplicateKeysL_ : duplicateKeysR_) = CountDuplicateKeys(rec, table, side);
+  // From here on the images alone give the order: their rows stand in for the selection.
+  rec.DropSelectionForImages();
   return Status::Ok();
 }
 
@@ -319,22 +346,22 @@ Status CompareSession::PrepareSide(SortedSelection& rec, RowTable& table, Side s
 int CompareSession::CountDuplicateKeys(const SortedSelection& rec, const RowTable& table,
                                        Side side) const {
   if (layout_.KeyCount == 0) return 0;
-  const std::vector<std::int32_t>& order = rec.Selection();
+  const SortedRows rows(rec);
   const std::vector<SortedSelection::KeyImage>& images = rec.Images();
   const bool byImages = UsesImages(rec);
   int count = 0;
   std::size_t runStart = 0;
-  for (std::size_t i = 1; i <= order.size(); ++i) {
+  for (std::size_t i = 1; i <= rows.Size(); ++i) {
     bool runGoesOn = false;
-    if (i < order.size()) {
+    if (i < rows.Size()) {
       int same = SortedSelection::kUndecided;
       if (byImages) {
         same = SortedSelection::ImageOrder(images[i - 1], images[i]);
       } else {
-        Prefetch(table, order, i);
+        Prefetch(table, rows, i);
       }
       if (same == SortedSelection::kUndecided) {
-        same = CompareKeyCells(table.Row(order[i - 1]), side, table.Row(order[i]), side);
+        same = CompareKeyCells(table.Row(rows.Row(i - 1)), side, table.Row(rows.Row(i)), side);
       }
       runGoesOn = same == 0;
     }
@@ -347,9 +374,9 @@ int CompareSession::CountDuplicateKeys(const SortedSelection& rec, const RowTabl
 
 // The images stand for CompareKeyCells only when they were made from the whole key list:
 // none of its fields lay beyond this side's columns, and no text key held a zero byte.
+// Kept images always cover the whole selection.
 bool CompareSession::UsesImages(const SortedSelection& rec) const {
-  return layout_.KeyCount > 0 && rec.KeyCount() == layout_.KeyCount &&
-         rec.Images().size() == rec.Selection().size();
+  return layout_.KeyCount > 0 && rec.KeyCount() == layout_.KeyCount && !rec.Images().empty();
 }
 
 void CompareSession::SetEncoding(Side side, int encoding) {
@@ -490,26 +517,24 @@ int CompareSession::CompareKeyCells(const RowView& left, Side sideA, const RowVi
   return 0;
 }
 
+// The images each side's sort left are released as the walk passes them: the pairs it
+// builds meanwhile take their place rather than adding to the peak.
 Status CompareSession::PairRecords() {
+  const SortedRows left(leftRec_);
+  const SortedRows right(rightRec_);
   try {
     allPairs_.clear();
-    allPairs_.reserve(leftRec_.Selection().size() + rightRec_.Selection().size());
+    allPairs_.reserve(left.Size() + right.Size());
   } catch (const std::bad_alloc&) {
     return NoMemory();
   }
-  leftRec_.First();
-  rightRec_.First();
-  const std::vector<std::int32_t>& leftOrder = leftRec_.Selection();
-  const std::vector<std::int32_t>& rightOrder = rightRec_.Selection();
-  const std::vector<SortedSelection::KeyImage>& leftImages = leftRec_.Images();
-  const std::vector<SortedSelection::KeyImage>& rightImages = rightRec_.Images();
   const bool byImages = UsesImages(leftRec_) && UsesImages(rightRec_) &&
                         leftRec_.ImageStart() == rightRec_.ImageStart();
-  std::size_t li = 0;  // the cursors' positions
+  std::size_t li = 0;  // the walk's positions
   std::size_t ri = 0;
   for (;;) {
-    const bool leftEnd = leftRec_.IsEof() != 0;
-    const bool rightEnd = rightRec_.IsEof() != 0;
+    const bool leftEnd = li == left.Size();
+    const bool rightEnd = ri == right.Size();
     if (leftEnd && rightEnd) break;
     int order = 0;  // below 0: the left row alone; above 0: the right row alone
     if (leftEnd) {
@@ -517,27 +542,23 @@ Status CompareSession::PairRecords() {
     } else if (rightEnd) {
       order = -1;
     } else if (byImages) {
-      order = SortedSelection::ImageOrder(leftImages[li], rightImages[ri]);
-      if (order == SortedSelection::kUndecided) {
-        order = CompareKeys(leftRec_.CurrentRow(), rightRec_.CurrentRow());
-      }
+      PrefetchUndecided(leftTable_, left, li);
+      PrefetchUndecided(rightTable_, right, ri);
+      order = SortedSelection::ImageOrder(left.Images()[li], right.Images()[ri]);
+      if (order == SortedSelection::kUndecided) order = CompareKeys(left.Row(li), right.Row(ri));
     } else if (layout_.KeyCount > 0) {
-      Prefetch(leftTable_, leftOrder, li);
-      Prefetch(rightTable_, rightOrder, ri);
-      order = CompareKeys(leftRec_.CurrentRow(), rightRec_.CurrentRow());
+      Prefetch(leftTable_, left, li);
+      Prefetch(rightTable_, right, ri);
+      order = CompareKeys(left.Row(li), right.Row(ri));
     }
-    if (allPairs_.size() % kPollEvery == 0 && progress_->Cancelled()) return Cancelled();
+    if (allPairs_.size() % kPollEvery == 0) {
+      if (progress_->Cancelled()) return Cancelled();
+      leftRec_.ForgetImagesBefore(li);
+      rightRec_.ForgetImagesBefore(ri);
+    }
     RecordPair pair;
-    if (order <= 0) {
-      pair.LeftRow = leftRec_.CurrentRow();
-      leftRec_.Next();
-      ++li;
-    }
-    if (order >= 0) {
-      pair.RightRow = rightRec_.CurrentRow();
-      rightRec_.Next();
-      ++ri;
-    }
+    if (order <= 0) pair.LeftRow = left.Row(li++);
+    if (order >= 0) pair.RightRow = right.Row(ri++);
     allPairs_.push_back(pair);  // within the reserved capacity
   }
   return Status::Ok();

@@ -1,5 +1,8 @@
 #include "compare/SortedSelection.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -458,6 +461,28 @@ int SortedSelection::ImageOrder(const KeyImage& a, const KeyImage& b) {
 void SortedSelection::ReleaseImages() {
   std::vector<KeyImage>().swap(images_);
   imageStart_.clear();
+}
+
+void SortedSelection::DropSelectionForImages() {
+  if (images_.empty()) return;
+  std::vector<std::int32_t>().swap(selection_);
+  cursor_ = -1;
+  eof_ = 1;
+}
+
+void SortedSelection::ForgetImagesBefore(std::size_t count) {
+#ifdef MADV_DONTNEED
+  // Only whole pages inside the images go, so that the allocator's own words around the
+  // block stay; the pages remain mapped and read as zeros if touched again.
+  static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<std::uintptr_t>(images_.data());
+  const std::uintptr_t end = begin + std::min(count, images_.size()) * sizeof(KeyImage);
+  const std::uintptr_t from = (begin + page - 1) / page * page;
+  const std::uintptr_t to = end / page * page;
+  if (to > from) (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+#else
+  (void)count;
+#endif
 }
 
 void SortedSelection::ClearSelection() {

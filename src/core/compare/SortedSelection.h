@@ -105,6 +105,15 @@ class SortedSelection {
   // compared.
   const std::string& ImageStart() const { return imageStart_; }
   void ReleaseImages();
+  // With kept images, frees the selection, whose rows the images name in the same order
+  // (Row), and leaves the cursor past the end; without images nothing changes. Rows are
+  // then read from Images() alone.
+  void DropSelectionForImages();
+  // Gives the memory of the images before `count` back to the system while the vector
+  // stays: a walk through the images in order calls it for what it has passed, so that
+  // what it builds meanwhile does not add to the peak. Those images are never to be read
+  // again (they read as zeros, or as they were).
+  void ForgetImagesBefore(std::size_t count);
   // The key order of two images made from the same key list and the same ImageStart: -1 or 1 as the
   // keys compare case-blind and, where they agree, by the bytes of their text keys (numbers by
   // value); 0 for keys equal in both; kUndecided when only the rows can tell.

@@ -920,6 +920,8 @@ TEST_F(CompareSessionTest, PairingAndClassificationMatchAPlainReference) {
       {"key field beyond the right side's columns", {1, 3}, {}, 4, 2, 600, 0, false},
       {"keys that all begin alike", {1, 2}, {}, 4, 4, 600, 1, false},
       {"keys that begin alike on the left side only", {1, 2}, {}, 4, 4, 600, 2, false},
+      // Enough pairs that the walk gives the images it has passed back on the way.
+      {"one key, many records", {1, 2}, {}, 3, 3, 150000, 0, false},
   };
   std::mt19937 rng(2024);
   for (const Case& c : cases) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <utility>
@@ -550,6 +551,51 @@ TEST(SortedSelectionTest, KeptImagesOrderRowsLikeTheKeysAndTheirBytes) {
   ASSERT_EQ(rec.Select(), 0);
   EXPECT_TRUE(rec.Images().empty());
   EXPECT_EQ(rec.Selection(), (std::vector<std::int32_t>{1, 0}));
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// The pairing walk hands back what it has passed: the selection first, then the images
+// before its position, which must leave every later image as it was.
+TEST(SortedSelectionImages, DroppedSelectionAndForgottenImagesLeaveTheRestIntact) {
+  RowTable table;
+  Define(table, 1);
+  constexpr int kRows = 20000;  // 640 KB of images: many whole pages
+  for (int r = 0; r < kRows; ++r) AddRow(table, {std::to_string((r * 7919) % kRows)});
+  SortedSelection rec;
+  rec.Attach(&table);
+  rec.SetKeepImages(true);
+  ASSERT_EQ(rec.SetSortKeys("FD001", 0), 0);
+  ASSERT_EQ(rec.Select(), 0);
+  const std::vector<std::int32_t> order = rec.Selection();
+  const std::vector<SortedSelection::KeyImage> kept = rec.Images();
+  ASSERT_EQ(kept.size(), order.size());
+
+  rec.DropSelectionForImages();
+  EXPECT_TRUE(rec.Selection().empty());
+  EXPECT_EQ(rec.CurrentRow(), -1);
+  EXPECT_NE(rec.IsEof(), 0);
+
+  auto same = [](const SortedSelection::KeyImage& x, const SortedSelection::KeyImage& y) {
+    return std::memcmp(&x, &y, sizeof x) == 0;
+  };
+  const std::size_t half = kept.size() / 2 + 3;  // not on a page's edge
+  rec.ForgetImagesBefore(half);
+  const std::vector<SortedSelection::KeyImage>& images = rec.Images();
+  ASSERT_EQ(images.size(), kept.size());
+  for (std::size_t i = half; i < images.size(); ++i) {
+    ASSERT_TRUE(same(images[i], kept[i])) << i;
+    ASSERT_EQ(images[i].Row, order[i]) << i;
+  }
+  // Well inside the forgotten part the memory went back: it reads as zeros.
+  const std::size_t inside = half / 2;
+  ASSERT_NE(kept[inside].Row, 0);
+  EXPECT_EQ(images[inside].Row, 0);
+  EXPECT_EQ(images[inside].Info, 0u);
 }
 
 }  // namespace
