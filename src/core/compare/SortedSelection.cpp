@@ -253,6 +253,75 @@ class KeyOrder {
   }
 };
 
+// One partition of phase one around `pivot`, from the scans' starts `i` and `j` to where
+// they cross, leaving the items exactly where the plain scans
+//   for (;;) { while (a[i] < pivot) ++i; while (a[j] > pivot) --j;
+//              if (i >= j) break; swap(a[i], a[j]); ++i; --j; }
+// leave them: the order of equal keys depends on it. The k-th swap pairs the k-th item from
+// the left that does not compare below the pivot with the k-th from the right that does not
+// compare above it. While the two ends are far apart, those stops are found a block of
+// items at a time, each comparison adding to a list instead of branching (on random keys
+// half of the scans' branches would be mispredicted); a swap only moves items that both
+// blocks have already looked at. The last stretch is left to the plain scans, which take
+// over where the blocks' unused stops are.
+void Partition(SortItem* a, const KeyOrder& order, const SortItem& pivot, std::ptrdiff_t& iAt,
+               std::ptrdiff_t& jAt) {
+  constexpr std::ptrdiff_t kBlock = 64;
+  std::uint8_t leftStops[kBlock];
+  std::uint8_t rightStops[kBlock];
+  std::ptrdiff_t leftCount = 0;  // stops in the left block, of which the first leftUsed swapped
+  std::ptrdiff_t leftUsed = 0;
+  std::ptrdiff_t rightCount = 0;
+  std::ptrdiff_t rightUsed = 0;
+  std::ptrdiff_t leftBase = 0;  // the blocks' first items: the left block runs up, the right down
+  std::ptrdiff_t rightBase = 0;
+  std::ptrdiff_t i = iAt;  // the items not yet looked at: i to j
+  std::ptrdiff_t j = jAt;
+  for (;;) {
+    const bool fillLeft = leftUsed == leftCount;
+    const bool fillRight = rightUsed == rightCount;
+    if ((fillLeft ? kBlock : 0) + (fillRight ? kBlock : 0) > j - i + 1) break;
+    if (fillLeft) {
+      leftBase = i;
+      leftCount = leftUsed = 0;
+      for (std::ptrdiff_t k = 0; k < kBlock; ++k) {
+        leftStops[leftCount] = static_cast<std::uint8_t>(k);
+        leftCount += order.Compare(a[i + k], pivot) >= 0;
+      }
+      i += kBlock;
+    }
+    if (fillRight) {
+      rightBase = j;
+      rightCount = rightUsed = 0;
+      for (std::ptrdiff_t k = 0; k < kBlock; ++k) {
+        rightStops[rightCount] = static_cast<std::uint8_t>(k);
+        rightCount += order.Compare(a[j - k], pivot) <= 0;
+      }
+      j -= kBlock;
+    }
+    const std::ptrdiff_t swaps = std::min(leftCount - leftUsed, rightCount - rightUsed);
+    for (std::ptrdiff_t k = 0; k < swaps; ++k) {
+      std::swap(a[leftBase + leftStops[leftUsed + k]], a[rightBase - rightStops[rightUsed + k]]);
+    }
+    leftUsed += swaps;
+    rightUsed += swaps;
+  }
+  // A pending stop is where its scan stands; otherwise it stands at the first item not yet
+  // looked at, having passed the rest of its block (all on its side of the pivot).
+  if (leftUsed < leftCount) i = leftBase + leftStops[leftUsed];
+  if (rightUsed < rightCount) j = rightBase - rightStops[rightUsed];
+  for (;;) {
+    while (order.Compare(a[i], pivot) < 0) ++i;
+    while (order.Compare(a[j], pivot) > 0) --j;
+    if (i >= j) break;
+    std::swap(a[i], a[j]);
+    ++i;
+    --j;
+  }
+  iAt = i;
+  jAt = j;
+}
+
 // Phase one: a quicksort that leaves ranges of up to 11 items unsorted, with a stack of
 // at most 32 pending ranges. The pivot's keys are taken once per partition.
 void QuickPhase(std::vector<SortItem>& a, const KeyOrder& order) {
@@ -276,14 +345,7 @@ void QuickPhase(std::vector<SortItem>& a, const KeyOrder& order) {
     const SortItem pivot = a[static_cast<std::size_t>((lo + hi) / 2)];
     std::ptrdiff_t i = lo;
     std::ptrdiff_t j = hi;
-    for (;;) {
-      while (order.Compare(a[static_cast<std::size_t>(i)], pivot) < 0) ++i;
-      while (order.Compare(a[static_cast<std::size_t>(j)], pivot) > 0) --j;
-      if (i >= j) break;
-      std::swap(a[static_cast<std::size_t>(i)], a[static_cast<std::size_t>(j)]);
-      ++i;
-      --j;
-    }
+    Partition(a.data(), order, pivot, i, j);
     if (i - lo > hi - j) {
       if (i - lo > kSmall) {
         stack[depth++] = Range{lo, i - 1};
