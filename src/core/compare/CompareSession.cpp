@@ -271,23 +271,45 @@ Status CompareSession::LoadInTurn() {
   return LoadAndPrepare(Side::kRight);
 }
 
-// The two sides share nothing while they are read and sorted, so the right side is read on
+// The two sides are read and sorted apart, so the right side is read on
 // a helper thread while this thread reads the left one: on a two-core machine that nearly
 // halves the wait. Each side returns its outcome, and the run tells them as a sequential
 // run would: the left side's, and the right side's only when the left side succeeded. The
 // fixed-length reader is one shared object, so those files are read in turn.
+//
+// The side done first helps to sort the other (SortSharing): one side is often already in
+// key order and sorts in half the time. Each side closes its sharing when it is done,
+// whatever its outcome, before it serves the other's, so neither waits for the other.
 Status CompareSession::LoadBothSides() {
   if (settings_.FileKind == kFileKindFixed) return LoadInTurn();
   SideLoad left;
   SideLoad right;
+  SortSharing leftSort;
+  SortSharing rightSort;
+  leftRec_.SetSharing(&leftSort);
+  rightRec_.SetSharing(&rightSort);
+  struct Unshare {
+    SortedSelection& left;
+    SortedSelection& right;
+    ~Unshare() {
+      left.SetSharing(nullptr);
+      right.SetSharing(nullptr);
+    }
+  } unshare{leftRec_, rightRec_};
   std::thread worker;
   try {
-    worker = std::thread([this, &right] { right = LoadAndPrepareCaught(Side::kRight); });
+    worker = std::thread([this, &right, &leftSort, &rightSort] {
+      right = LoadAndPrepareCaught(Side::kRight);
+      rightSort.Close();
+      leftSort.Serve();
+    });
   } catch (const std::system_error&) {
     // No thread to be had: read the sides in turn.
     return LoadInTurn();
   }
   left = LoadAndPrepareCaught(Side::kLeft);
+  leftSort.Close();
+  rightSort.Serve();
   worker.join();
   Status leftOutcome = std::move(left).Outcome();
   if (!leftOutcome.IsOk()) return leftOutcome;

@@ -323,8 +323,21 @@ void Partition(SortItem* a, const KeyOrder& order, const SortItem& pivot, std::p
 }
 
 // Phase one: a quicksort that leaves ranges of up to 11 items unsorted, with a stack of
-// at most 32 pending ranges. The pivot's keys are taken once per partition.
-void QuickPhase(std::vector<SortItem>& a, const KeyOrder& order) {
+// at most 32 pending ranges. The pivot's keys are taken once per partition. It pushes the
+// larger part and goes on with the smaller, so a range d deep holds at most 1/2^d of the
+// rows: with fewer than 2^31 rows the stack never fills. Each range is therefore sorted
+// the same way wherever it is sorted, and with `sharing` the larger part may be handed to
+// another thread instead of pushed.
+void QuickPhaseRange(SortItem* a, const KeyOrder& order, std::ptrdiff_t lo, std::ptrdiff_t hi,
+                     SortSharing* sharing);
+
+void SortPart(const SortSharing::Part& part, SortSharing* sharing) {
+  QuickPhaseRange(static_cast<SortItem*>(part.items), *static_cast<const KeyOrder*>(part.order),
+                  part.lo, part.hi, sharing);
+}
+
+void QuickPhaseRange(SortItem* a, const KeyOrder& order, std::ptrdiff_t lo, std::ptrdiff_t hi,
+                     SortSharing* sharing) {
   struct Range {
     std::ptrdiff_t lo;
     std::ptrdiff_t hi;
@@ -333,8 +346,17 @@ void QuickPhase(std::vector<SortItem>& a, const KeyOrder& order) {
   constexpr std::ptrdiff_t kSmall = 10;
   Range stack[kStackSize];
   int depth = 0;
-  std::ptrdiff_t lo = 0;
-  std::ptrdiff_t hi = static_cast<std::ptrdiff_t>(a.size()) - 1;
+  // A range pushed is partitioned when popped, whatever its size; one handed out starts
+  // with the size check, so only ranges that pass it are handed out.
+  auto push = [&](std::ptrdiff_t from, std::ptrdiff_t to) {
+    if (to - from < kSmall) return true;
+    if (to - from > kSmall && sharing != nullptr &&
+        sharing->HandOut({SortPart, a, &order, from, to})) {
+      return true;
+    }
+    stack[depth++] = Range{from, to};
+    return depth < kStackSize;
+  };
   for (;;) {
     if (hi - lo <= kSmall) {
       if (depth == 0) return;
@@ -342,24 +364,23 @@ void QuickPhase(std::vector<SortItem>& a, const KeyOrder& order) {
       lo = stack[depth].lo;
       hi = stack[depth].hi;
     }
-    const SortItem pivot = a[static_cast<std::size_t>((lo + hi) / 2)];
+    const SortItem pivot = a[(lo + hi) / 2];
     std::ptrdiff_t i = lo;
     std::ptrdiff_t j = hi;
-    Partition(a.data(), order, pivot, i, j);
+    Partition(a, order, pivot, i, j);
     if (i - lo > hi - j) {
-      if (i - lo > kSmall) {
-        stack[depth++] = Range{lo, i - 1};
-        if (depth == kStackSize) return;
-      }
+      if (!push(lo, i - 1)) return;
       lo = j + 1;
     } else {
-      if (hi - j > kSmall) {
-        stack[depth++] = Range{j + 1, hi};
-        if (depth == kStackSize) return;
-      }
+      if (!push(j + 1, hi)) return;
       hi = i - 1;
     }
   }
+}
+
+void QuickPhase(std::vector<SortItem>& a, const KeyOrder& order, SortSharing* sharing) {
+  QuickPhaseRange(a.data(), order, 0, static_cast<std::ptrdiff_t>(a.size()) - 1, sharing);
+  if (sharing != nullptr) sharing->Finish();
 }
 
 // A stable sort of phase one's output. Phase one leaves every item within a few places of
@@ -410,6 +431,59 @@ void ReverseEqualRuns(std::vector<SortItem>& a, const KeyOrder& order, bool exac
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// SortSharing
+
+template <typename Done>
+void SortSharing::SortWaiting(std::unique_lock<std::mutex>& lock, Done done) noexcept {
+  ++idle_;
+  for (;;) {
+    changed_.wait(lock, [&] { return waiting_.sort != nullptr || done(); });
+    if (waiting_.sort == nullptr) break;
+    const Part part = waiting_;
+    waiting_ = Part{};
+    --idle_;
+    lock.unlock();
+    part.sort(part, this);
+    lock.lock();
+    ++idle_;
+    --unfinished_;
+    changed_.notify_all();
+  }
+  --idle_;
+}
+
+void SortSharing::Serve() noexcept {
+  std::unique_lock lock(mutex_);
+  SortWaiting(lock, [this] { return closed_; });
+}
+
+void SortSharing::Close() noexcept {
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+  changed_.notify_all();
+}
+
+bool SortSharing::HandOut(const Part& part) noexcept {
+  std::lock_guard lock(mutex_);
+  if (idle_ == 0 || waiting_.sort != nullptr) return false;
+  waiting_ = part;
+  ++unfinished_;
+  ++handedOut_;
+  changed_.notify_all();
+  return true;
+}
+
+int SortSharing::HandedOut() noexcept {
+  std::lock_guard lock(mutex_);
+  return handedOut_;
+}
+
+void SortSharing::Finish() noexcept {
+  std::unique_lock lock(mutex_);
+  SortWaiting(lock, [this] { return unfinished_ == 0; });
+}
 
 // ---------------------------------------------------------------------------
 // SortedSelection
@@ -498,7 +572,7 @@ int SortedSelection::Sort() {
     if (cancelled()) return kCancelled;
     std::vector<SortItem> items = order.Prepare(selection_);
     if (cancelled()) return kCancelled;
-    QuickPhase(items, order);
+    QuickPhase(items, order, sharing_);
     if (cancelled()) return kCancelled;
     StableFinish(items, order);
     if (cancelled()) return kCancelled;

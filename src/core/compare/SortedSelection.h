@@ -5,7 +5,10 @@
 //
 // Texts are CP932 bytes. All operations report by result codes; none throws.
 
+#include <condition_variable>
+#include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +17,53 @@
 #include "platform/Progress.h"
 
 namespace korvel {
+
+// Lets a thread that has nothing left to do take over parts of another thread's sort: the
+// comparison reads its two sides' sorts on two threads, and when one side is sorted first
+// (an export already in key order, say) its thread helps the other. Each part handed out
+// is sorted exactly as the sorting thread would have sorted it, so the order is the same
+// whoever sorts which part. Allocates nothing; all members are safe to call from any thread.
+class SortSharing {
+ public:
+  SortSharing() = default;
+  SortSharing(const SortSharing&) = delete;
+  SortSharing& operator=(const SortSharing&) = delete;
+
+  // For the helping thread: sorts the parts handed out until Close.
+  void Serve() noexcept;
+  // No more parts will be handed out: Serve returns once the part it sorts is done.
+  void Close() noexcept;
+
+  // For the sorting thread (SortedSelection): a part is a range of sort items and the
+  // function that sorts it.
+  struct Part {
+    void (*sort)(const Part&, SortSharing*) = nullptr;
+    void* items = nullptr;
+    const void* order = nullptr;
+    std::ptrdiff_t lo = 0;
+    std::ptrdiff_t hi = 0;
+  };
+  // Hands `part` out when a thread waits for one and no other part waits; false when the
+  // caller is to sort it itself.
+  bool HandOut(const Part& part) noexcept;
+  // Serves until every part handed out is sorted: the sorting thread's end of its share.
+  void Finish() noexcept;
+  // How many parts were handed out so far.
+  int HandedOut() noexcept;
+
+ private:
+  // Sorts waiting parts until `done` holds with none waiting; the lock is held on entry.
+  template <typename Done>
+  void SortWaiting(std::unique_lock<std::mutex>& lock, Done done) noexcept;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  Part waiting_;        // at most one part waits; sort null: none
+  int unfinished_ = 0;  // handed out and not yet sorted
+  int idle_ = 0;        // threads waiting for a part
+  int handedOut_ = 0;
+  bool closed_ = false;
+};
 
 class SortedSelection {
  public:
@@ -54,6 +104,8 @@ class SortedSelection {
   void SetExactTieOrder(bool on) { exactTies_ = on; }
   // Sort keeps the key images it sorted by (Images) when this is on. Off by default.
   void SetKeepImages(bool on) { keepImages_ = on; }
+  // Hands parts of the sort to a thread serving `sharing` (not owned; null for none).
+  void SetSharing(SortSharing* sharing) { sharing_ = sharing; }
   // Select and Sort poll `progress` (not owned; null for none) before each pass of the sort
   // and give up with kCancelled once it is cancelled, the selection emptied.
   void SetProgress(const Progress* progress) { progress_ = progress; }
@@ -133,6 +185,7 @@ class SortedSelection {
   std::vector<KeyImage> images_;
   std::string imageStart_;
   const Progress* progress_ = nullptr;
+  SortSharing* sharing_ = nullptr;
 };
 
 }  // namespace korvel

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -292,30 +293,70 @@ TEST(SortedSelectionTest, SortMatchesTheLiteralSortOnRandomInputs) {
   }
 }
 
+// `rows` rows of a text key drawn from `spread` values, every third in capitals (letter
+// case ties under the case-blind order), and a number with few values.
+void AddSpreadRows(RowTable& table, int rows, int spread, std::mt19937& rng) {
+  Define(table, 2);
+  for (int r = 0; r < rows; ++r) {
+    const auto value = static_cast<int>(rng() % static_cast<unsigned>(spread));
+    std::string text = "k" + std::to_string(value);
+    if (r % 3 == 0) text[0] = 'K';
+    AddRow(table, {text, std::to_string(value % 7)});
+  }
+}
+
+// Few distinct values only in smaller tables: the literal sort's insertion pass is
+// quadratic in the length of a run of equal keys.
+constexpr std::pair<int, int> kLargeTables[] = {
+    {700, 2}, {3000, 40}, {5000, 1000}, {20000, 5000}, {30000, 1 << 30}};
+
 // Partitions of thousands of items are scanned a block at a time; what the blocks leave
 // over, at every density of equal keys, must meet the plain scans' order exactly.
 TEST(SortedSelectionTest, LargeTablesSortLikeTheLiteralSort) {
   std::mt19937 rng(77);
-  // Few distinct values only in smaller tables: the literal sort's insertion pass is
-  // quadratic in the length of a run of equal keys.
-  const std::pair<int, int> sizes[] = {
-      {700, 2}, {3000, 40}, {5000, 1000}, {20000, 5000}, {30000, 1 << 30}};
-  for (const auto& [rows, spread] : sizes) {
+  for (const auto& [rows, spread] : kLargeTables) {
     RowTable table;
-    Define(table, 2);
-    for (int r = 0; r < rows; ++r) {
-      const auto value = static_cast<int>(rng() % static_cast<unsigned>(spread));
-      // Every third row in capitals: letter case ties under the case-blind order.
-      std::string text = "k" + std::to_string(value);
-      if (r % 3 == 0) text[0] = 'K';
-      AddRow(table, {text, std::to_string(value % 7)});
-    }
+    AddSpreadRows(table, rows, spread, rng);
     for (const char* keyList : {"FD001", "FD002 NU,FD001 D"}) {
       LiteralSort literal(table, KeysOf(table, keyList));
       ASSERT_EQ(SortedRows(table, keyList), literal.Sort(table.RowCount()))
           << rows << " rows, " << spread << " values, keys " << keyList;
     }
   }
+}
+
+// With a second thread serving, parts of the sort go to it, and those it sorts hand parts
+// back; the order must still be the one thread's, to the row.
+TEST(SortedSelectionTest, ASortSharedWithAnotherThreadKeepsTheOrder) {
+  std::mt19937 rng(91);
+  int handedOut = 0;
+  for (const auto& [rows, spread] : kLargeTables) {
+    RowTable table;
+    AddSpreadRows(table, rows, spread, rng);
+    for (const char* keyList : {"FD001", "FD002 NU,FD001 D"}) {
+      SortSharing sharing;
+      std::thread helper([&sharing] { sharing.Serve(); });
+      SortedSelection rec;
+      rec.Attach(&table);
+      rec.SetSharing(&sharing);
+      ASSERT_EQ(rec.SetSortKeys(keyList, 0), 0);
+      const int selected = rec.Select();
+      sharing.Close();
+      helper.join();
+      ASSERT_EQ(selected, 0);
+      handedOut += sharing.HandedOut();
+      LiteralSort literal(table, KeysOf(table, keyList));
+      ASSERT_EQ(std::vector<int>(rec.Selection().begin(), rec.Selection().end()),
+                literal.Sort(table.RowCount()))
+          << rows << " rows, " << spread << " values, keys " << keyList;
+    }
+  }
+  EXPECT_GT(handedOut, 10);
+  // A helper that comes after the sort, or none at all, changes nothing either.
+  SortSharing closed;
+  closed.Close();
+  closed.Serve();
+  EXPECT_EQ(closed.HandedOut(), 0);
 }
 
 TEST(SortedSelectionTest, LongCommonPrefixesSortLikeTheLiteralSort) {
