@@ -299,7 +299,8 @@ void AddSpreadRows(RowTable& table, int rows, int spread, std::mt19937& rng) {
   Define(table, 2);
   for (int r = 0; r < rows; ++r) {
     const auto value = static_cast<int>(rng() % static_cast<unsigned>(spread));
-    std::string text = "k" + std::to_string(value);
+    std::string text = "k";
+    text += std::to_string(value);
     if (r % 3 == 0) text[0] = 'K';
     AddRow(table, {text, std::to_string(value % 7)});
   }
