@@ -115,6 +115,24 @@ std::string_view RowView::Cell(int col) const {
   }
 }
 
+std::string_view RowView::Packed() const {
+  if (base_ == nullptr || columns_ == 0) return {};
+  const std::size_t offsets = static_cast<std::size_t>(width_) * static_cast<std::size_t>(columns_);
+  const char* last = base_ + offsets - static_cast<std::size_t>(width_);
+  std::size_t texts = 0;
+  switch (width_) {
+    case 1:
+      texts = Load<std::uint8_t>(last);
+      break;
+    case 2:
+      texts = Load<std::uint16_t>(last);
+      break;
+    default:
+      texts = Load<std::uint32_t>(last);
+  }
+  return std::string_view(base_, offsets + texts);
+}
+
 void RowTable::FreeBlock::operator()(char* p) const {
   ::operator delete(p, std::align_val_t(BlockAlignment(size)));
 }

@@ -63,6 +63,9 @@ class RowView {
   // Cell `col` in place; a view with a null data() when the row or the column does not
   // exist (callers that treat a missing cell as "" can use the view as it is).
   std::string_view Cell(int col) const;
+  // The whole packed row: its cells' end offsets and texts. Two rows of the same column
+  // count hold the same cells exactly when these bytes are equal.
+  std::string_view Packed() const;
 
  private:
   friend class RowTable;

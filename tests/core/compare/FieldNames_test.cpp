@@ -166,6 +166,23 @@ TEST_F(MatchNamesTest, OnlyTheRealDifferencesWhateverTheColumnOrder) {
   }
 }
 
+// Rows that hold the same bytes on both sides are equal only where each field reads the
+// same column on both: here the names cross two columns, so the first record differs in
+// both although its lines are alike, and the second, whose two cells agree, does not.
+TEST_F(MatchNamesTest, AlikeLinesDifferWhenTheNamesCrossTheColumns) {
+  const std::string left = "ID,A,B\r\n1,x,y\r\n2,p,p\r\n";
+  const std::string right = "ID,B,A\r\n1,x,y\r\n2,p,p\r\n";
+  ASSERT_EQ(Run(left, right, {1}), 0);
+  EXPECT_EQ(Fields(), (std::vector<Field>{{"ID", 1, 1, 0}, {"A", 2, 3, 1}, {"B", 3, 2, 1}}));
+  EXPECT_EQ(Counts(), std::make_tuple(1, 0, 0));
+  ASSERT_EQ(session_.AllPairs().size(), 2u);
+  EXPECT_EQ(session_.AllPairs()[0].Status, 2);
+  EXPECT_EQ(session_.AllPairs()[1].Status, 0);
+  // By position the same files are equal throughout.
+  ASSERT_EQ(Run(left, right, {1}, false), 0);
+  EXPECT_EQ(Counts(), std::make_tuple(0, 0, 0));
+}
+
 TEST_F(MatchNamesTest, RepeatedNamesPairInOrderOfOccurrence) {
   // Paired by occurrence, left x(2)-right x(1) and left x(3)-right x(3) hold the same texts.
   ASSERT_EQ(Run("k,x,x\r\n1,p,q\r\n2,r,s\r\n", "x,k,x\r\np,1,q\r\nr,2,S\r\n", {1}), 0);
