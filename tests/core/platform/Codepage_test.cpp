@@ -423,6 +423,27 @@ TEST(CodepageTest, EveryThreeByteSequenceInRunsOfEveryLength) {
   }
 }
 
+// ASCII runs pass thirty-two bytes at a step, then sixteen, then eight: runs of every length
+// up to three steps, before and after each kind of character, so that the first non-ASCII
+// byte falls at every place of each step.
+TEST(CodepageTest, Utf8AsciiRunsOfEveryLengthAroundTheSteps) {
+  const std::vector<std::string> others = {"\xE6\x9D\xB1",     "\xEF\xBD\xB6", "\xC3\xA9",
+                                           "\xF0\xA0\xAE\xB7", "\x80",         "\xE3\x81"};
+  std::string ascii;
+  for (int k = 0; k < 100; ++k) ascii += static_cast<char>('!' + k % 90);
+  for (const std::string& other : others) {
+    for (std::size_t before = 0; before <= 100; ++before) {
+      for (std::size_t after : {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65}) {
+        std::string in = ascii.substr(0, before);
+        in += other;
+        in += ascii.substr(0, after);
+        in += other;
+        ExpectSameAsReference(in, "");
+      }
+    }
+  }
+}
+
 // UTF-16 and EUC-JP pass runs of ASCII in blocks. Runs of every length next to other
 // characters convert as the characters do one by one (each call too short for a block):
 // the same bytes, lost count and loss log, whether or not the output held text before.
