@@ -305,21 +305,28 @@ std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossL
     // longer than the input, so the byte is there).
     if ((c & 0xF0) == 0xE0) {
       const std::uint16_t* const forms = t.threeByteForms.data();
-      // Two at a time while eight bytes are there.
+      // One sequence after another, two to a turn of the loop. The loop ends where the run
+      // of characters ends, which no branch foresees; written this way that is its only
+      // wrong guess, whether the run is odd or even.
       while (end - p >= 8) {
-        std::uint64_t w;
+        std::uint32_t w;
         std::memcpy(&w, p, sizeof w);
-        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
-        if ((w & 0xC0C0F0C0C0F0ull) != 0x8080E08080E0ull) break;
-        const auto a = static_cast<std::uint32_t>(w);
-        const auto b = static_cast<std::uint32_t>(w >> 24);
-        const std::uint16_t formA = forms[ThreeByteIndex(a)];
-        const std::uint16_t formB = forms[ThreeByteIndex(b)];
-        if ((formA == 0) | (formB == 0)) break;
-        o = PutForm(formA, o);
-        o = PutForm(formB, o);
-        p += 6;
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+        if ((w & 0xC0C0F0u) != 0x8080E0u) break;
+        const std::uint16_t first = forms[ThreeByteIndex(w)];
+        if (first == 0) break;
+        o = PutForm(first, o);
+        p += 3;
+        std::memcpy(&w, p, sizeof w);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+        if ((w & 0xC0C0F0u) != 0x8080E0u) break;
+        const std::uint16_t second = forms[ThreeByteIndex(w)];
+        if (second == 0) break;
+        o = PutForm(second, o);
+        p += 3;
       }
+      // Near the end of the input, one at a time; each step reads four bytes, so the input's
+      // last sequence takes the general way.
       while (end - p >= 4) {
         std::uint32_t w;
         std::memcpy(&w, p, sizeof w);
