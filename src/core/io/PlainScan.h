@@ -39,6 +39,8 @@ class PlainScanner {
   bool HasBlockScan() const { return wordTest_; }
 #if defined(__SSE2__)
   unsigned BlockStops(const unsigned char* b, unsigned trailIn, unsigned* trailOut) const;
+  // Takes the AVX2 form when the machine has it (platform/CpuFeatures.h, asked at Reset),
+  // else the SSE2 form; both give the same stops.
   std::uint64_t BlockStops64(const unsigned char* b, unsigned trailIn, unsigned* trailOut,
                              bool* leadBefore) const;
 #endif
@@ -51,6 +53,26 @@ class PlainScanner {
  private:
   // The first byte of b[p .. end) below 0x20 or equal to one of the stop bytes (end if none).
   std::size_t NextCandidate(const unsigned char* b, std::size_t p, std::size_t end) const;
+#if defined(__SSE2__)
+  std::uint64_t BlockStops64Avx2(const unsigned char* b, unsigned trailIn, unsigned* trailOut,
+                                 bool* leadBefore) const;
+  // Chosen at Reset: the machine has AVX2 and the tests have not ruled it out.
+  bool avx2_ = false;
+  // The AVX2 form's constants, thirty-two copies of a byte each, kept here for it to read:
+  // built in registers they would cost about as many instructions as the classing itself.
+  enum Wide {
+    kControlMax,
+    kPlainControl,
+    kStopA,
+    kStopB,
+    kLowStart,
+    kLowSpan,
+    kHighStart,
+    kHighSpan,
+    kWideCount
+  };
+  alignas(32) unsigned char wide_[kWideCount][32] = {};
+#endif
 
   const unsigned char* classes_ = nullptr;
   // Eight copies of each ASCII byte from 0x20 up that is special (a quote, a delimiter);
@@ -138,6 +160,21 @@ inline std::uint64_t TrailBytes64(std::uint64_t lead, unsigned trailIn, unsigned
   return (kEven ^ (evenRuns << 1)) & follows;
 }
 
+// BlockStops64 once the sixty-four bytes are classed: the bits of the control bytes, of the
+// special bytes and of the lead bytes.
+inline std::uint64_t Stops64(std::uint64_t control, std::uint64_t special, std::uint64_t lead,
+                             unsigned trailIn, unsigned* trailOut, bool* leadBefore) {
+  if ((lead | trailIn) == 0) {
+    *trailOut = 0;
+    *leadBefore = false;
+    return special;
+  }
+  const std::uint64_t trail = TrailBytes64(lead, trailIn, trailOut);
+  const std::uint64_t leadStop = control & trail;
+  *leadBefore = (leadStop & 1) != 0;
+  return (special & ~trail) | (leadStop >> 1);
+}
+
 }  // namespace plain_scan_detail
 
 // The stops of the sixteen bytes at `b`, walked from a character boundary: bit k set when
@@ -177,6 +214,7 @@ inline unsigned PlainScanner::BlockStops(const unsigned char* b, unsigned trailI
 // `*leadBefore` instead.
 inline std::uint64_t PlainScanner::BlockStops64(const unsigned char* b, unsigned trailIn,
                                                 unsigned* trailOut, bool* leadBefore) const {
+  if (avx2_) return BlockStops64Avx2(b, trailIn, trailOut, leadBefore);
   const __m128i controlMax = _mm_set1_epi8(0x1F);
   const __m128i plainControl = _mm_set1_epi64x(static_cast<long long>(plainControlWord_));
   const __m128i stopA = _mm_set1_epi64x(static_cast<long long>(stopA_));
@@ -206,15 +244,7 @@ inline std::uint64_t PlainScanner::BlockStops64(const unsigned char* b, unsigned
     lead |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(leadBytes)))
             << shift;
   }
-  if ((lead | trailIn) == 0) {
-    *trailOut = 0;
-    *leadBefore = false;
-    return special;
-  }
-  const std::uint64_t trail = plain_scan_detail::TrailBytes64(lead, trailIn, trailOut);
-  const std::uint64_t leadStop = control & trail;
-  *leadBefore = (leadStop & 1) != 0;
-  return (special & ~trail) | (leadStop >> 1);
+  return plain_scan_detail::Stops64(control, special, lead, trailIn, trailOut, leadBefore);
 }
 
 inline std::size_t PlainScanner::RunEnd(const unsigned char* b, std::size_t p,

@@ -407,6 +407,24 @@ const char* TextFile::ReadChunk(int* length) {
   return converted_.c_str();
 }
 
+// A whole Shift-JIS piece that the read-ahead block holds goes to `out` straight from
+// there, and is cut there: the bytes need no conversion, so CutPiece's copy into piece_
+// would be one copy too many. The cut is the one CutPiece finds, since the Shift-JIS walk
+// of FindPieceCut over a full piece looks at no byte past its 1021st.
+std::size_t TextFile::AppendSjisPieceInPlace(std::string& out) {
+  const std::size_t at = out.size();
+  const std::size_t take = kPieceSize - carryLength_;
+  out.append(reinterpret_cast<const char*>(carry_), carryLength_);
+  out.append(reinterpret_cast<const char*>(readAhead_.data() + readAheadPos_), take);
+  readAheadPos_ += take;
+  const auto* piece = reinterpret_cast<const unsigned char*>(out.data() + at);
+  const std::size_t cut = FindPieceCut(piece, kPieceSize, kEncodingSjis);
+  carryLength_ = kPieceSize - cut;
+  std::memcpy(carry_, piece + cut, carryLength_);
+  out.resize(at + cut);
+  return cut;
+}
+
 long TextFile::AppendPieces(std::string& out, std::size_t inputBytes, LossLog* losses,
                             bool* ended) {
   *ended = false;
@@ -419,6 +437,11 @@ long TextFile::AppendPieces(std::string& out, std::size_t inputBytes, LossLog* l
     if (taken > 0 &&
         (mode_ != kModeRead || carryLength_ + (readAheadEnd_ - readAheadPos_) < kPieceSize)) {
       break;
+    }
+    if (encoding_ == kEncodingSjis && mode_ == kModeRead && !readAheadFailed_ &&
+        readAheadEnd_ - readAheadPos_ >= kPieceSize - carryLength_) {
+      taken += AppendSjisPieceInPlace(out);
+      continue;
     }
     const long cutLength = CutPiece();
     if (cutLength < 0) {

@@ -126,6 +126,9 @@ class TextFile {
   long CutPiece();
   // Reads up to `count` bytes through the read-ahead buffer; -1 on failure.
   long Fill(unsigned char* dst, std::size_t count);
+  // AppendPieces' step for a Shift-JIS piece that lies whole in the read-ahead block; the
+  // bytes of the file it takes (the piece's length).
+  std::size_t AppendSjisPieceInPlace(std::string& out);
 
   int fd_ = -1;
   int mode_ = kModeRead;

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -25,7 +26,33 @@ constexpr char16_t kReplacement = 0xFFFD;
 struct Tables {
   std::array<std::uint16_t, 0x10000> toCp932{};
   std::array<char16_t, 0x10000> toUnicode{};
+  // toCp932 as the UTF-8 loop for three-byte sequences wants it: by ThreeByteIndex rather
+  // than by code point, the bytes in the order they are written (so the lead byte in the
+  // low half), and 0 for every code point that such a sequence cannot stand for (below
+  // U+0800: an overlong form) or that takes the general way (no CP932 form, a surrogate
+  // half), so that one test catches all of them.
+  std::array<std::uint16_t, 0x10000> threeByteForms{};
 };
+
+// The sixteen payload bits of the three-byte UTF-8 sequence in the low three bytes of `w`
+// (first byte lowest; the bits above are ignored), packed into sixteen bits by a mask and one
+// multiplication: the sequence's four, six and six bits land side by side at bits 6, 10 and
+// 16 of the product, with no other product term between them. Every code point has its own
+// index, though not in code-point order; reading the code point itself costs three times
+// the instructions in the loop that counts them.
+constexpr std::uint32_t ThreeByteIndex(std::uint32_t w) {
+  return ((w & 0x3F3F0Fu) * 0x4011u) >> 6 & 0xFFFFu;
+}
+
+void FillThreeByteForms(Tables& t) {
+  for (unsigned u = 0x800; u < 0x10000; ++u) {
+    const std::uint16_t code = t.toCp932[u];
+    const std::uint32_t sequence =
+        (0xE0u | u >> 12) | (0x80u | (u >> 6 & 0x3Fu)) << 8 | (0x80u | (u & 0x3Fu)) << 16;
+    t.threeByteForms[ThreeByteIndex(sequence)] =
+        code < 0x100 ? code : static_cast<std::uint16_t>((code >> 8) | (code & 0xFF) << 8);
+  }
+}
 
 std::uint16_t IconvOneToCp932(iconv_t cd, char16_t unit) {
   char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
@@ -92,6 +119,7 @@ std::unique_ptr<Tables> BuildTables() {
       t->toUnicode[c] = static_cast<char16_t>(c);
     }
     AddWindowsSingles(*t);
+    FillThreeByteForms(*t);
     return t;
   }
   for (unsigned u = 1; u < 0x10000; ++u) {
@@ -114,6 +142,7 @@ std::unique_ptr<Tables> BuildTables() {
   iconv_close(toSjis);
   iconv_close(toUtf16);
   AddWindowsSingles(*t);
+  FillThreeByteForms(*t);
   return t;
 }
 
@@ -186,13 +215,27 @@ const EucTables& GetEucTables() {
 
 constexpr bool IsEucByte(unsigned char c) { return c >= 0xA1 && c <= 0xFE; }
 
-// Runs of ASCII, the bulk of most files, pass sixteen (else eight) bytes at a time. Copies
-// the run that opens [p, end) to `o` and returns its length. Whole blocks are stored, so up
-// to fifteen bytes after the run are written too (the caller writes over them): `o` needs
-// room for end - p bytes.
+// Runs of ASCII, the bulk of most files, pass thirty-two, sixteen or eight bytes at a time.
+// Copies the run that opens [p, end) to `o` and returns its length. Whole blocks are stored,
+// so up to thirty-one bytes after the run are written too (the caller writes over them): `o`
+// needs room for end - p bytes.
 std::size_t CopyAsciiRun(const unsigned char* p, const unsigned char* end, char* o) {
   const unsigned char* const start = p;
 #if defined(__SSE2__)
+  // Thirty-two bytes a step while they are there: the short runs between characters end in
+  // the first step however long they are up to that, where a loop of sixteen would stop
+  // after one step or two, unforeseeably.
+  while (end - p >= 32) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), v1);
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(v0)) |
+                      static_cast<unsigned>(_mm_movemask_epi8(v1)) << 16;
+    if (high != 0) return static_cast<std::size_t>(p - start) + std::countr_zero(high);
+    p += 32;
+    o += 32;
+  }
   while (end - p >= 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
@@ -213,6 +256,17 @@ std::size_t CopyAsciiRun(const unsigned char* p, const unsigned char* end, char*
     o += 8;
   }
   return static_cast<std::size_t>(p - start);
+}
+
+// Writes a threeByteForms entry at `o` (two bytes, whatever its length); returns the end of
+// the character.
+inline char* PutForm(std::uint16_t form, char* o) {
+  const unsigned char bytes[2] = {static_cast<unsigned char>(form),
+                                  static_cast<unsigned char>(form >> 8)};
+  std::memcpy(o, bytes, 2);
+  // Arithmetic, not a choice: half-width katakana among the kanji would make a branch here
+  // guess wrong.
+  return o + 1 + ((std::size_t{form} + 0xFF00u) >> 16);
 }
 
 }  // namespace
@@ -250,47 +304,37 @@ std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossL
     // of one byte is written as two, the second overwritten next (the output is never
     // longer than the input, so the byte is there).
     if ((c & 0xF0) == 0xE0) {
-      // Four bytes read at once: the sequence's three and one more, so the last sequence
-      // of the input takes the general way.
-      // Two at a time while eight bytes are there.
+      const std::uint16_t* const forms = t.threeByteForms.data();
+      // One sequence after another, two to a turn of the loop. The loop ends where the run
+      // of characters ends, which no branch foresees; written this way that is its only
+      // wrong guess, whether the run is odd or even.
       while (end - p >= 8) {
-        std::uint64_t w;
+        std::uint32_t w;
         std::memcpy(&w, p, sizeof w);
-        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
-        if ((w & 0xC0C0F0C0C0F0ull) != 0x8080E08080E0ull) break;
-        const auto a = static_cast<std::uint32_t>(w);
-        const auto b = static_cast<std::uint32_t>(w >> 24);
-        const std::uint32_t cpA = (a & 0x0Fu) << 12 | (a >> 2 & 0xFC0u) | (a >> 16 & 0x3Fu);
-        const std::uint32_t cpB = (b & 0x0Fu) << 12 | (b >> 2 & 0xFC0u) | (b >> 16 & 0x3Fu);
-        if (cpA < 0x800 || cpB < 0x800) break;
-        const std::uint16_t codeA = t.toCp932[cpA];
-        const std::uint16_t codeB = t.toCp932[cpB];
-        if (codeA == 0 || codeB == 0) break;
-        const auto leadA = static_cast<unsigned char>(codeA >> 8);
-        o[0] = static_cast<char>(leadA != 0 ? leadA : codeA);
-        o[1] = static_cast<char>(codeA & 0xFF);
-        o += leadA != 0 ? 2 : 1;
-        const auto leadB = static_cast<unsigned char>(codeB >> 8);
-        o[0] = static_cast<char>(leadB != 0 ? leadB : codeB);
-        o[1] = static_cast<char>(codeB & 0xFF);
-        o += leadB != 0 ? 2 : 1;
-        p += 6;
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+        if ((w & 0xC0C0F0u) != 0x8080E0u) break;
+        const std::uint16_t first = forms[ThreeByteIndex(w)];
+        if (first == 0) break;
+        o = PutForm(first, o);
+        p += 3;
+        std::memcpy(&w, p, sizeof w);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+        if ((w & 0xC0C0F0u) != 0x8080E0u) break;
+        const std::uint16_t second = forms[ThreeByteIndex(w)];
+        if (second == 0) break;
+        o = PutForm(second, o);
+        p += 3;
       }
+      // Near the end of the input, one at a time; each step reads four bytes, so the input's
+      // last sequence takes the general way.
       while (end - p >= 4) {
         std::uint32_t w;
         std::memcpy(&w, p, sizeof w);
         if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
         if ((w & 0xC0C0F0u) != 0x8080E0u) break;
-        const std::uint32_t cp3 = (w & 0x0Fu) << 12 | (w >> 2 & 0xFC0u) | (w >> 16 & 0x3Fu);
-        // An overlong form, or a code of 0 (a surrogate half, which the table leaves out, or
-        // a character without a CP932 form), takes the general way, which notes the loss.
-        if (cp3 < 0x800) break;
-        const std::uint16_t code = t.toCp932[cp3];
-        if (code == 0) break;
-        const auto lead = static_cast<unsigned char>(code >> 8);
-        o[0] = static_cast<char>(lead != 0 ? lead : code);
-        o[1] = static_cast<char>(code & 0xFF);
-        o += lead != 0 ? 2 : 1;
+        const std::uint16_t form = forms[ThreeByteIndex(w)];
+        if (form == 0) break;
+        o = PutForm(form, o);
         p += 3;
       }
       if (p == end || *p < 0x80 || (*p & 0xF0) != 0xE0) continue;

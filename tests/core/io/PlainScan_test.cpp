@@ -3,14 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/Codepage.h"
+#include "platform/CpuFeatures.h"
 
 namespace korvel {
 namespace {
+
+// Limits the byte loops to the baseline instruction set while it lives, when `on`.
+struct BaselineOnly {
+  explicit BaselineOnly(bool on) { LimitToBaselineForTesting(on); }
+  ~BaselineOnly() { LimitToBaselineForTesting(false); }
+  BaselineOnly(const BaselineOnly&) = delete;
+  BaselineOnly& operator=(const BaselineOnly&) = delete;
+};
 
 struct Tables {
   unsigned char unquoted[256];
@@ -179,6 +189,49 @@ TEST(PlainScanTest, ChainedBlocksStopWhereTheByteWalkStops) {
       }
     }
   }
+}
+// The two forms of BlockStops64 give the same stops, trail bit and lead-before flag for
+// every block, chained or not, under every delimiter shape (where the machine lacks AVX2
+// both readings take the SSE2 form and agree trivially).
+TEST(PlainScanTest, BlockStopsAgreeInBothForms) {
+  const unsigned char alphabet[] = {'a',  'Z',  ',',  ';',  '|',  '"',  '\t', '\r', '\n',
+                                    0x00, 0x01, 0x1F, 0x20, 0x40, 0x7E, 0x7F, 0x80, 0x81,
+                                    0x93, 0x9F, 0xA0, 0xA5, 0xDF, 0xE0, 0xFC, 0xFD, 0xFF};
+  std::mt19937 rng(6464);
+  int compared = 0;
+  for (char delimiter : {',', ';', '|', '\t', ' '}) {
+    const Tables t(delimiter);
+    for (const unsigned char* cls : {t.unquoted, t.quoted}) {
+      const PlainScanner machine(cls);
+      std::optional<PlainScanner> sse2;
+      {
+        const BaselineOnly features(true);
+        sse2.emplace(cls);
+      }
+      ASSERT_TRUE(machine.HasBlockScan());
+      for (int round = 0; round < 3000; ++round) {
+        unsigned char block[64];
+        const unsigned leadShare = rng() % 4;
+        for (unsigned char& c : block) {
+          c = rng() % 4 < leadShare ? static_cast<unsigned char>(0x81 + rng() % 2 * 0x12)
+                                    : alphabet[rng() % sizeof alphabet];
+        }
+        for (unsigned trailIn : {0u, 1u}) {
+          unsigned trailA = 9;
+          unsigned trailB = 9;
+          bool leadA = false;
+          bool leadB = true;
+          const std::uint64_t a = machine.BlockStops64(block, trailIn, &trailA, &leadA);
+          const std::uint64_t b = sse2->BlockStops64(block, trailIn, &trailB, &leadB);
+          ASSERT_EQ(a, b) << "delimiter " << static_cast<int>(delimiter) << " round " << round;
+          ASSERT_EQ(trailA, trailB);
+          ASSERT_EQ(leadA, leadB);
+          ++compared;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(compared, 5 * 2 * 3000 * 2);
 }
 #endif
 

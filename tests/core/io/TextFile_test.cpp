@@ -664,6 +664,54 @@ TEST(TextFileTest, LongMixedTextInEveryEncoding) {
       sjis);
 }
 
+// AppendPieces delivers the pieces ReadChunk cuts: asked for one piece at a time, the same
+// piece by piece; asked for many, the same text in steps that end where pieces end. A
+// Shift-JIS piece that the read-ahead block holds whole is cut in place there, others go
+// through the piece buffer: a file of several read-ahead blocks takes both ways, and its
+// text puts lead bytes, doubled quotes, TABs and line breaks at every place near the cut.
+TEST(TextFileTest, AppendPiecesCutsAsReadChunkDoes) {
+  const std::vector<std::string> tokens = {"a",    "\x93\x8c", "\x81", "\"\"", "\"",     "\t",
+                                           "\r\n", "\n",       "\r",   ",",    "\x81\n", "xyz"};
+  std::mt19937 random(1021);
+  TempDir dir;
+  for (int round = 0; round < 6; ++round) {
+    std::string sjis;
+    while (sjis.size() < 200000) sjis += tokens[random() % tokens.size()];
+    const std::string path = dir.Write("in.txt", sjis);
+    const Delivery chunks = ReadFile(path, kEncodingSjis);
+    ASSERT_FALSE(chunks.failed);
+    std::vector<std::size_t> ends;  // where ReadChunk's pieces end in the text
+    std::size_t end = 0;
+    for (const std::string& piece : chunks.pieces) ends.push_back(end += piece.size());
+    for (const std::size_t inputBytes : {std::size_t{1}, std::size_t{16 * 1024}}) {
+      SCOPED_TRACE("round " + std::to_string(round) + " asking for " + std::to_string(inputBytes));
+      TextFile file;
+      ASSERT_EQ(file.Open(path, TextFile::kModeRead, kEncodingSjis), 0);
+      int inForce = -1;
+      ASSERT_EQ(file.CheckBom(false, &inForce), 0);
+      std::string text;
+      bool ended = false;
+      std::size_t calls = 0;
+      while (!ended && calls < 100000) {
+        LossLog losses;
+        const long appended = file.AppendPieces(text, inputBytes, &losses, &ended);
+        ASSERT_GE(appended, 0);
+        if (appended == 0) break;
+        ++calls;
+        ASSERT_TRUE(std::binary_search(ends.begin(), ends.end(), text.size()))
+            << "a step ends inside a piece at " << text.size();
+        if (inputBytes == 1) {
+          ASSERT_EQ(text.size(), ends[calls - 1]) << "piece " << calls - 1;
+        }
+      }
+      EXPECT_EQ(text, sjis);
+      if (inputBytes == 1) {
+        EXPECT_EQ(calls, chunks.pieces.size());
+      }
+    }
+  }
+}
+
 TEST(TextFileTest, OddTrailingByteOfUtf16) {
   TempDir dir;
   Delivery d = ReadFile(dir.Write("odd.txt", "\xFF\xFE" + Utf16Bytes(u"表a", false) + "\x41"),

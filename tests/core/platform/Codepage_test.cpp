@@ -404,6 +404,46 @@ TEST(CodepageTest, Utf8ConversionAgreesWithACharacterReadingOnRandomInput) {
   }
 }
 
+// Three-byte sequences in runs take a way of their own, two at a time and then one, through
+// a table laid out by a packing of the sequence's bits: every one of the 65536 sequences E0-EF
+// 80-BF 80-BF (overlong forms, surrogate halves, characters with and without a CP932 form)
+// in runs of every length up to nine, broken by ASCII, converts as the character reading
+// says.
+TEST(CodepageTest, EveryThreeByteSequenceInRunsOfEveryLength) {
+  for (unsigned run = 1; run <= 9; ++run) {
+    std::string in;
+    for (unsigned u = 0; u < 0x10000; ++u) {
+      in += static_cast<char>(0xE0 | u >> 12);
+      in += static_cast<char>(0x80 | (u >> 6 & 0x3F));
+      in += static_cast<char>(0x80 | (u & 0x3F));
+      if ((u + 1) % run == 0) in += u % 2 == 0 ? "," : "ab";
+    }
+    SCOPED_TRACE("run " + std::to_string(run));
+    ExpectSameAsReference(in, "");
+  }
+}
+
+// ASCII runs pass thirty-two bytes at a step, then sixteen, then eight: runs of every length
+// up to three steps, before and after each kind of character, so that the first non-ASCII
+// byte falls at every place of each step.
+TEST(CodepageTest, Utf8AsciiRunsOfEveryLengthAroundTheSteps) {
+  const std::vector<std::string> others = {"\xE6\x9D\xB1",     "\xEF\xBD\xB6", "\xC3\xA9",
+                                           "\xF0\xA0\xAE\xB7", "\x80",         "\xE3\x81"};
+  std::string ascii;
+  for (int k = 0; k < 100; ++k) ascii += static_cast<char>('!' + k % 90);
+  for (const std::string& other : others) {
+    for (std::size_t before = 0; before <= 100; ++before) {
+      for (std::size_t after : {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65}) {
+        std::string in = ascii.substr(0, before);
+        in += other;
+        in += ascii.substr(0, after);
+        in += other;
+        ExpectSameAsReference(in, "");
+      }
+    }
+  }
+}
+
 // UTF-16 and EUC-JP pass runs of ASCII in blocks. Runs of every length next to other
 // characters convert as the characters do one by one (each call too short for a block):
 // the same bytes, lost count and loss log, whether or not the output held text before.
