@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/CpuFeatures.h"
 #include "platform/Notifier.h"
 #include "platform/Status.h"
 
@@ -68,5 +69,14 @@ std::string Cat(const Parts&... parts) {
   (out.append(std::string_view(parts)), ...);
   return out;
 }
+
+// Limits the byte loops to the baseline instruction set while it lives, when `on`, so that
+// the forms for other machines are checked too.
+struct BaselineOnly {
+  explicit BaselineOnly(bool on) { LimitToBaselineForTesting(on); }
+  ~BaselineOnly() { LimitToBaselineForTesting(false); }
+  BaselineOnly(const BaselineOnly&) = delete;
+  BaselineOnly& operator=(const BaselineOnly&) = delete;
+};
 
 }  // namespace korvel::test

@@ -305,37 +305,26 @@ std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossL
     // longer than the input, so the byte is there).
     if ((c & 0xF0) == 0xE0) {
       const std::uint16_t* const forms = t.threeByteForms.data();
+      // Takes the sequence at p when it is whole, valid and has a CP932 form; reads four
+      // bytes, so the input's last sequence takes the general way.
+      const auto takeOne = [&] {
+        std::uint32_t w;
+        std::memcpy(&w, p, sizeof w);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+        if ((w & 0xC0C0F0u) != 0x8080E0u) return false;
+        const std::uint16_t form = forms[ThreeByteIndex(w)];
+        if (form == 0) return false;
+        o = PutForm(form, o);
+        p += 3;
+        return true;
+      };
       // One sequence after another, two to a turn of the loop. The loop ends where the run
       // of characters ends, which no branch foresees; written this way that is its only
       // wrong guess, whether the run is odd or even.
-      while (end - p >= 8) {
-        std::uint32_t w;
-        std::memcpy(&w, p, sizeof w);
-        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
-        if ((w & 0xC0C0F0u) != 0x8080E0u) break;
-        const std::uint16_t first = forms[ThreeByteIndex(w)];
-        if (first == 0) break;
-        o = PutForm(first, o);
-        p += 3;
-        std::memcpy(&w, p, sizeof w);
-        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
-        if ((w & 0xC0C0F0u) != 0x8080E0u) break;
-        const std::uint16_t second = forms[ThreeByteIndex(w)];
-        if (second == 0) break;
-        o = PutForm(second, o);
-        p += 3;
+      while (end - p >= 8 && takeOne() && takeOne()) {
       }
-      // Near the end of the input, one at a time; each step reads four bytes, so the input's
-      // last sequence takes the general way.
-      while (end - p >= 4) {
-        std::uint32_t w;
-        std::memcpy(&w, p, sizeof w);
-        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
-        if ((w & 0xC0C0F0u) != 0x8080E0u) break;
-        const std::uint16_t form = forms[ThreeByteIndex(w)];
-        if (form == 0) break;
-        o = PutForm(form, o);
-        p += 3;
+      // Near the end of the input, one at a time.
+      while (end - p >= 4 && takeOne()) {
       }
       if (p == end || *p < 0x80 || (*p & 0xF0) != 0xE0) continue;
       c = *p;  // a three-byte sequence that is broken or too short

@@ -15,21 +15,11 @@
 #include "TestUtil.h"
 #include "io/DelimitedReader.h"
 #include "platform/Codepage.h"
-#include "platform/CpuFeatures.h"
 
 namespace korvel {
 namespace {
 
 using test::TempDir;
-
-// Limits the byte loops to the baseline instruction set while it lives, when `on`: each
-// comparison runs with the machine's features and again without them.
-struct BaselineOnly {
-  explicit BaselineOnly(bool on) { LimitToBaselineForTesting(on); }
-  ~BaselineOnly() { LimitToBaselineForTesting(false); }
-  BaselineOnly(const BaselineOnly&) = delete;
-  BaselineOnly& operator=(const BaselineOnly&) = delete;
-};
 
 struct Options {
   char delimiter;
@@ -123,7 +113,10 @@ std::string RandomSjisText(std::mt19937& rng, std::size_t size) {
   return text;
 }
 
-TEST(BlockReadingTest, AgreesWithTheGeneralRulesOnRandomTexts) {
+// Random texts read by the general rules alone and by blocks, with the machine's features or
+// (`baselineOnly`) with the SSE2 form of the block scan alone, as machines without AVX2 read
+// them.
+void ExpectRandomTextsAgree(bool baselineOnly) {
   TempDir dir;
   const std::vector<Options> options = {
       {',', 0, 0, 0}, {'\t', 0, 0, 0}, {'\t', 1, 1, 1}, {'|', 0, 2, 0}, {',', 0, 1, 1}};
@@ -138,12 +131,15 @@ TEST(BlockReadingTest, AgreesWithTheGeneralRulesOnRandomTexts) {
       SCOPED_TRACE("round " + std::to_string(round) + " delimiter " +
                    std::to_string(static_cast<int>(o.delimiter)));
       const std::vector<std::string> general = Reading(path, kEncodingSjis, o, false);
+      const test::BaselineOnly features(baselineOnly);
       ASSERT_EQ(Reading(path, kEncodingSjis, o, true), general);
       ++compared;
     }
   }
   EXPECT_EQ(compared, 200);
 }
+
+TEST(BlockReadingTest, AgreesWithTheGeneralRulesOnRandomTexts) { ExpectRandomTextsAgree(false); }
 
 // The same text in each encoding: ASCII runs of every length next to characters of two,
 // three and four bytes, and characters that Shift-JIS lacks (lost, so that their fields take
@@ -275,28 +271,8 @@ TEST(BlockReadingTest, StopsAtTheEdgesOfABlock) {
   }
 }
 
-// The random texts of the first test again, read by blocks with the SSE2 form of the block
-// scan alone, as machines without AVX2 read them.
 TEST(BlockReadingTest, AgreesWithTheGeneralRulesWithoutTheMachinesFeatures) {
-  TempDir dir;
-  const std::vector<Options> options = {
-      {',', 0, 0, 0}, {'\t', 0, 0, 0}, {'\t', 1, 1, 1}, {'|', 0, 2, 0}, {',', 0, 1, 1}};
-  std::mt19937 rng(2026);
-  int compared = 0;
-  for (int round = 0; round < 40; ++round) {
-    const std::size_t size = round % 4 == 0 ? 40000 : rng() % 3000;
-    const std::string sjis = RandomSjisText(rng, size);
-    const std::string path = dir.Write("in.csv", sjis);
-    for (const Options& o : options) {
-      SCOPED_TRACE("round " + std::to_string(round) + " delimiter " +
-                   std::to_string(static_cast<int>(o.delimiter)));
-      const std::vector<std::string> general = Reading(path, kEncodingSjis, o, false);
-      const BaselineOnly features(true);
-      ASSERT_EQ(Reading(path, kEncodingSjis, o, true), general);
-      ++compared;
-    }
-  }
-  EXPECT_EQ(compared, 200);
+  ExpectRandomTextsAgree(true);
 }
 
 // Records of plain fields, the bulk of most files, which the block reading takes one after
@@ -363,7 +339,7 @@ TEST(BlockReadingTest, PlainFieldsAgreeAtEveryEdge) {
       const std::vector<std::string> general = Reading(path, kEncodingSjis, withNames, false);
       ASSERT_GT(general.size(), 2u);
       for (const bool baseline : {false, true}) {
-        const BaselineOnly features(baseline);
+        const test::BaselineOnly features(baseline);
         ASSERT_EQ(Reading(path, kEncodingSjis, withNames, true), general)
             << "baseline " << baseline;
       }

@@ -8,19 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "TestUtil.h"
 #include "platform/Codepage.h"
-#include "platform/CpuFeatures.h"
 
 namespace korvel {
 namespace {
-
-// Limits the byte loops to the baseline instruction set while it lives, when `on`.
-struct BaselineOnly {
-  explicit BaselineOnly(bool on) { LimitToBaselineForTesting(on); }
-  ~BaselineOnly() { LimitToBaselineForTesting(false); }
-  BaselineOnly(const BaselineOnly&) = delete;
-  BaselineOnly& operator=(const BaselineOnly&) = delete;
-};
 
 struct Tables {
   unsigned char unquoted[256];
@@ -205,7 +197,7 @@ TEST(PlainScanTest, BlockStopsAgreeInBothForms) {
       const PlainScanner machine(cls);
       std::optional<PlainScanner> sse2;
       {
-        const BaselineOnly features(true);
+        const test::BaselineOnly features(true);
         sse2.emplace(cls);
       }
       ASSERT_TRUE(machine.HasBlockScan());
