@@ -14,6 +14,11 @@ constexpr std::size_t kReadAheadSize = 64 * 1024;
 
 bool IsUtf16(int encoding) { return encoding == kEncodingUtf16 || encoding == kEncodingUtf16Be; }
 
+// Shift-JIS (and any code Open turned into it): the pieces are the file's bytes.
+bool IsDeliveredAsRead(int encoding) {
+  return !IsUtf16(encoding) && encoding != kEncodingUtf8 && encoding != kEncodingEucJp;
+}
+
 std::size_t Utf8SequenceLength(unsigned char c) {
   if (c >= 0xC0 && c <= 0xDF) return 2;
   if (c >= 0xE0 && c <= 0xEF) return 3;
@@ -179,7 +184,7 @@ int TextFile::CheckBom(bool adopt, int* encoding) {
   carryLength_ = static_cast<std::size_t>(n);
   int mark = -1;
   int result = 0;
-  if (n == 0) {
+  if (n == 0 || (n == 1 && carry_[0] == kEndOfFileByte && !readAheadFailed_)) {
     result = -1;
   } else if (n == 2) {
     if (carry_[0] == 0xFF && carry_[1] == 0xFE) {
@@ -370,6 +375,14 @@ long TextFile::CutPiece() {
   // its end cannot be judged, so nothing of it is delivered.
   if (n < 0 || readAheadFailed_) return -1;
   std::size_t onHand = carryLength_ + static_cast<std::size_t>(n);
+  // A short fill met the end of the file, so the last byte on hand is the file's last byte
+  // (a full piece is never cut at its end: its last bytes are carried). An end-of-file byte
+  // there, as old DOS and Windows exports have it, ends the file and is no text; in UTF-16 only
+  // as the odd byte left over (pieces before are cut at even offsets of the file or its mark).
+  if (onHand < static_cast<std::size_t>(kPieceSize) && onHand > 0 &&
+      piece_[onHand - 1] == kEndOfFileByte && (!IsUtf16(encoding_) || onHand % 2 != 0)) {
+    --onHand;
+  }
   // NULs after the bytes on hand let the cut rules look a few bytes ahead safely.
   std::memset(piece_ + onHand, 0, sizeof piece_ - onHand);
   std::size_t cut = onHand;
@@ -400,6 +413,7 @@ const char* TextFile::ReadChunk(int* length) {
     pieceWidths_.clear();
     lostCount_ += EucJpToCp932(piece_, cut, converted_, &pieceLosses_, &pieceWidths_);
   } else {
+    UnifyDuplicateCodes(reinterpret_cast<char*>(piece_), cut);
     if (length) *length = static_cast<int>(cut);
     return reinterpret_cast<const char*>(piece_);
   }
@@ -464,6 +478,9 @@ long TextFile::AppendPieces(std::string& out, std::size_t inputBytes, LossLog* l
     }
     taken += cut;
   }
+  // Shift-JIS arrives as the file holds it; the pieces, each cut where a character begins,
+  // take their duplicate codes' own forms in one pass.
+  if (IsDeliveredAsRead(encoding_)) UnifyDuplicateCodes(out.data() + start, out.size() - start);
   return static_cast<long>(out.size() - start);
 }
 

@@ -9,9 +9,12 @@
 #include <cstring>
 #include <memory>
 #include <utility>
+#include <vector>
+
+#include "platform/CpuFeatures.h"
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace korvel {
@@ -269,7 +272,161 @@ inline char* PutForm(std::uint16_t form, char* o) {
   return o + 1 + ((std::size_t{form} + 0xFF00u) >> 16);
 }
 
+// The codes of a character that CP932 holds twice which are not its own CP932 form, by lead
+// byte: for each lead byte that opens one, the code to write instead by trail byte (0 where
+// the code stays). Built once from the tables above, so that it agrees with every conversion
+// from Unicode.
+struct DuplicateCodes {
+  // 1 + the index in `forms` for a lead byte that opens such a code, else 0.
+  std::array<std::uint8_t, 0x100> slot{};
+  std::vector<std::array<std::uint16_t, 0x100>> forms;
+  std::vector<unsigned char> leads;
+  // The AVX2 scan finds the lead bytes by the entry of each byte's low nibble: the lead with
+  // that nibble, its high bit flipped (0xFF for none), once for each half of a register.
+  alignas(32) unsigned char byNibble[32];
+  bool nibbleScan = false;  // no two lead bytes share a low nibble
+};
+
+std::unique_ptr<DuplicateCodes> BuildDuplicateCodes() {
+  const Tables& t = GetTables();
+  auto d = std::make_unique<DuplicateCodes>();
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    if (!IsLeadByte(static_cast<unsigned char>(lead))) continue;
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+      const unsigned code = lead << 8 | trail;
+      const char16_t u = t.toUnicode[code];
+      if (trail == 0x7F || u == kReplacement) continue;
+      const std::uint16_t form = t.toCp932[u];
+      // Only two-byte forms that read back as the same character: the rewrite keeps the
+      // length of the text.
+      if (form < 0x100 || form == code || t.toUnicode[form] != u) continue;
+      if (d->slot[lead] == 0) {
+        d->forms.emplace_back();
+        d->leads.push_back(static_cast<unsigned char>(lead));
+        d->slot[lead] = static_cast<std::uint8_t>(d->forms.size());
+      }
+      d->forms[d->slot[lead] - 1u][trail] = form;
+    }
+  }
+  std::memset(d->byNibble, 0xFF, sizeof d->byNibble);
+  d->nibbleScan = true;
+  for (unsigned char lead : d->leads) {
+    unsigned char& entry = d->byNibble[lead & 0x0F];
+    if (entry != 0xFF) d->nibbleScan = false;
+    entry = static_cast<unsigned char>(lead ^ 0x80);
+    d->byNibble[16 + (lead & 0x0F)] = entry;
+  }
+  return d;
+}
+
+// Built on the first Shift-JIS text read.
+const DuplicateCodes& GetDuplicateCodes() {
+  static const std::unique_ptr<DuplicateCodes> codes = BuildDuplicateCodes();
+  return *codes;
+}
+
+// Settles the byte at `i`, a lead byte of a duplicate code, seen after every such byte before
+// it; `*next` is a character start at or before it, past everything settled so far. A byte
+// outside the lead range ends a character, and from the start after it (or from `*next`) the
+// bytes up to `i`, all in the lead range, pair off: `i` begins a character when an even number
+// of them lie before it. Each byte is walked over once, however the lead bytes fall.
+inline void SettleDuplicate(unsigned char* p, std::size_t n, std::size_t i, std::size_t* next,
+                            const DuplicateCodes& d) {
+  if (i < *next) return;  // the trail byte of a character settled before
+  std::size_t j = i;
+  while (j > *next && IsLeadByte(p[j - 1])) --j;
+  if ((i - j) % 2 != 0) {
+    *next = i + 1;  // a trail byte
+    return;
+  }
+  *next = i + 2;
+  if (i + 1 >= n || d.slot[p[i]] == 0) return;
+  const std::uint16_t form = d.forms[d.slot[p[i]] - 1u][p[i + 1]];
+  if (form != 0) {
+    p[i] = static_cast<unsigned char>(form >> 8);
+    p[i + 1] = static_cast<unsigned char>(form & 0xFF);
+  }
+}
+
+#if defined(__SSE2__)
+// Sixty-four bytes a step, most of which hold none of the lead bytes: each byte, its high bit
+// flipped, is compared with the entry of its low nibble, which is equal only for the lead
+// bytes (a byte below 0x80 gets 0 from the shuffle, which it never equals). Returns where it
+// stopped (the rest is less than a step).
+__attribute__((target("avx2"))) std::size_t UnifyBlocksAvx2(unsigned char* p, std::size_t n,
+                                                            std::size_t* next,
+                                                            const DuplicateCodes& d) {
+  const __m256i table = _mm256_load_si256(reinterpret_cast<const __m256i*>(d.byNibble));
+  const __m256i flip = _mm256_set1_epi8(static_cast<char>(0x80));
+  std::size_t i = 0;
+  for (; n - i >= 64; i += 64) {
+    const __m256i y0 =
+        _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i)), flip);
+    const __m256i y1 =
+        _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32)), flip);
+    const __m256i m0 = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, y0), y0);
+    const __m256i m1 = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, y1), y1);
+    const __m256i any = _mm256_or_si256(m0, m1);
+    if (_mm256_testz_si256(any, any)) continue;
+    std::uint64_t mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(m0)) |
+                         std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(m1))} << 32;
+    for (; mask != 0; mask &= mask - 1) {
+      SettleDuplicate(p, n, i + static_cast<std::size_t>(std::countr_zero(mask)), next, d);
+    }
+  }
+  return i;
+}
+
+// The baseline form: one comparison per lead byte (at most four).
+std::size_t UnifyBlocksSse2(unsigned char* p, std::size_t n, std::size_t* next,
+                            const DuplicateCodes& d) {
+  __m128i leads[4];
+  for (std::size_t k = 0; k < 4; ++k) {
+    leads[k] = _mm_set1_epi8(static_cast<char>(d.leads[k < d.leads.size() ? k : 0]));
+  }
+  std::size_t i = 0;
+  for (; n - i >= 64; i += 64) {
+    __m128i found[4];
+    for (int v = 0; v < 4; ++v) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * v));
+      found[v] =
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, leads[0]), _mm_cmpeq_epi8(x, leads[1])),
+                       _mm_or_si128(_mm_cmpeq_epi8(x, leads[2]), _mm_cmpeq_epi8(x, leads[3])));
+    }
+    const __m128i any =
+        _mm_or_si128(_mm_or_si128(found[0], found[1]), _mm_or_si128(found[2], found[3]));
+    if (_mm_movemask_epi8(any) == 0) continue;
+    std::uint64_t mask = 0;
+    for (int v = 0; v < 4; ++v) {
+      mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(found[v]))} << (16 * v);
+    }
+    for (; mask != 0; mask &= mask - 1) {
+      SettleDuplicate(p, n, i + static_cast<std::size_t>(std::countr_zero(mask)), next, d);
+    }
+  }
+  return i;
+}
+#endif
+
 }  // namespace
+
+void UnifyDuplicateCodes(char* text, std::size_t n) {
+  const DuplicateCodes& d = GetDuplicateCodes();
+  if (d.leads.empty()) return;  // no iconv: the tables know ASCII only
+  auto* p = reinterpret_cast<unsigned char*>(text);
+  std::size_t next = 0;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  if (d.nibbleScan && UseAvx2()) {
+    i = UnifyBlocksAvx2(p, n, &next, d);
+  } else if (d.leads.size() <= 4) {
+    i = UnifyBlocksSse2(p, n, &next, d);
+  }
+#endif
+  for (; i < n; ++i) {
+    if (d.slot[p[i]] != 0) SettleDuplicate(p, n, i, &next, d);
+  }
+}
 
 std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossLog* log) {
   const Tables& t = GetTables();
