@@ -9,7 +9,6 @@
 #include <cstring>
 #include <memory>
 #include <utility>
-#include <vector>
 
 #include "platform/CpuFeatures.h"
 
@@ -272,27 +271,29 @@ inline char* PutForm(std::uint16_t form, char* o) {
   return o + 1 + ((std::size_t{form} + 0xFF00u) >> 16);
 }
 
-// The codes of a character that CP932 holds twice which are not its own CP932 form, by lead
-// byte: for each lead byte that opens one, the code to write instead by trail byte (0 where
-// the code stays). Built once from the tables above, so that it agrees with every conversion
-// from Unicode.
+// The codes of a character that CP932 holds twice which are not its own CP932 form, and the
+// code to write instead. Built once from the tables above, so that it agrees with every
+// conversion from Unicode, and without a heap allocation: a reader that meets its first
+// Shift-JIS text fails for want of memory only where it always did.
 struct DuplicateCodes {
-  // 1 + the index in `forms` for a lead byte that opens such a code, else 0.
-  std::array<std::uint8_t, 0x100> slot{};
-  std::vector<std::array<std::uint16_t, 0x100>> forms;
-  std::vector<unsigned char> leads;
+  DuplicateCodes();
+  // By code (lead << 8 | trail): the character's own code, 0 where the code stays.
+  std::array<std::uint16_t, 0x10000> forms{};
+  std::array<bool, 0x100> isLead{};  // the lead byte opens such a code
+  std::array<unsigned char, 0x100> leads{};
+  std::size_t leadCount = 0;
   // The AVX2 scan finds the lead bytes by the entry of each byte's low nibble: the lead with
   // that nibble, its high bit flipped (0xFF for none), once for each half of a register.
   alignas(32) unsigned char byNibble[32];
-  bool nibbleScan = false;  // no two lead bytes share a low nibble
+  bool nibbleScan = true;  // no two lead bytes share a low nibble
 };
 
-std::unique_ptr<DuplicateCodes> BuildDuplicateCodes() {
+DuplicateCodes::DuplicateCodes() {
   const Tables& t = GetTables();
-  auto d = std::make_unique<DuplicateCodes>();
+  std::memset(byNibble, 0xFF, sizeof byNibble);
   for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-    if (!IsLeadByte(static_cast<unsigned char>(lead))) continue;
-    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+    for (unsigned trail = 0x40; trail <= 0xFC && IsLeadByte(static_cast<unsigned char>(lead));
+         ++trail) {
       const unsigned code = lead << 8 | trail;
       const char16_t u = t.toUnicode[code];
       if (trail == 0x7F || u == kReplacement) continue;
@@ -300,29 +301,22 @@ std::unique_ptr<DuplicateCodes> BuildDuplicateCodes() {
       // Only two-byte forms that read back as the same character: the rewrite keeps the
       // length of the text.
       if (form < 0x100 || form == code || t.toUnicode[form] != u) continue;
-      if (d->slot[lead] == 0) {
-        d->forms.emplace_back();
-        d->leads.push_back(static_cast<unsigned char>(lead));
-        d->slot[lead] = static_cast<std::uint8_t>(d->forms.size());
-      }
-      d->forms[d->slot[lead] - 1u][trail] = form;
+      forms[code] = form;
+      if (isLead[lead]) continue;
+      isLead[lead] = true;
+      leads[leadCount++] = static_cast<unsigned char>(lead);
+      unsigned char& entry = byNibble[lead & 0x0F];
+      if (entry != 0xFF) nibbleScan = false;
+      entry = static_cast<unsigned char>(lead ^ 0x80);
+      byNibble[16 + (lead & 0x0F)] = entry;
     }
   }
-  std::memset(d->byNibble, 0xFF, sizeof d->byNibble);
-  d->nibbleScan = true;
-  for (unsigned char lead : d->leads) {
-    unsigned char& entry = d->byNibble[lead & 0x0F];
-    if (entry != 0xFF) d->nibbleScan = false;
-    entry = static_cast<unsigned char>(lead ^ 0x80);
-    d->byNibble[16 + (lead & 0x0F)] = entry;
-  }
-  return d;
 }
 
 // Built on the first Shift-JIS text read.
 const DuplicateCodes& GetDuplicateCodes() {
-  static const std::unique_ptr<DuplicateCodes> codes = BuildDuplicateCodes();
-  return *codes;
+  static const DuplicateCodes codes;
+  return codes;
 }
 
 // Settles the byte at `i`, a lead byte of a duplicate code, seen after every such byte before
@@ -340,8 +334,8 @@ inline void SettleDuplicate(unsigned char* p, std::size_t n, std::size_t i, std:
     return;
   }
   *next = i + 2;
-  if (i + 1 >= n || d.slot[p[i]] == 0) return;
-  const std::uint16_t form = d.forms[d.slot[p[i]] - 1u][p[i + 1]];
+  if (i + 1 >= n) return;
+  const std::uint16_t form = d.forms[p[i] << 8 | p[i + 1]];
   if (form != 0) {
     p[i] = static_cast<unsigned char>(form >> 8);
     p[i + 1] = static_cast<unsigned char>(form & 0xFF);
@@ -382,7 +376,7 @@ std::size_t UnifyBlocksSse2(unsigned char* p, std::size_t n, std::size_t* next,
                             const DuplicateCodes& d) {
   __m128i leads[4];
   for (std::size_t k = 0; k < 4; ++k) {
-    leads[k] = _mm_set1_epi8(static_cast<char>(d.leads[k < d.leads.size() ? k : 0]));
+    leads[k] = _mm_set1_epi8(static_cast<char>(d.leads[k < d.leadCount ? k : 0]));
   }
   std::size_t i = 0;
   for (; n - i >= 64; i += 64) {
@@ -412,19 +406,19 @@ std::size_t UnifyBlocksSse2(unsigned char* p, std::size_t n, std::size_t* next,
 
 void UnifyDuplicateCodes(char* text, std::size_t n) {
   const DuplicateCodes& d = GetDuplicateCodes();
-  if (d.leads.empty()) return;  // no iconv: the tables know ASCII only
+  if (d.leadCount == 0) return;  // no iconv: the tables know ASCII only
   auto* p = reinterpret_cast<unsigned char*>(text);
   std::size_t next = 0;
   std::size_t i = 0;
 #if defined(__SSE2__)
   if (d.nibbleScan && UseAvx2()) {
     i = UnifyBlocksAvx2(p, n, &next, d);
-  } else if (d.leads.size() <= 4) {
+  } else if (d.leadCount <= 4) {
     i = UnifyBlocksSse2(p, n, &next, d);
   }
 #endif
   for (; i < n; ++i) {
-    if (d.slot[p[i]] != 0) SettleDuplicate(p, n, i, &next, d);
+    if (d.isLead[p[i]]) SettleDuplicate(p, n, i, &next, d);
   }
 }
 
