@@ -342,32 +342,48 @@ inline void SettleDuplicate(unsigned char* p, std::size_t n, std::size_t i, std:
   }
 }
 
+// SettleDuplicate for each bit of `found`, the lead bytes among the bytes from `at`.
+inline void SettleDuplicates(unsigned char* p, std::size_t n, std::size_t at, std::uint64_t found,
+                             std::size_t* next, const DuplicateCodes& d) {
+  for (; found != 0; found &= found - 1) {
+    SettleDuplicate(p, n, at + static_cast<std::size_t>(std::countr_zero(found)), next, d);
+  }
+}
+
 #if defined(__SSE2__)
-// Sixty-four bytes a step, most of which hold none of the lead bytes: each byte, its high bit
+// The lead bytes among thirty-two bytes, most of which hold none: each byte, its high bit
 // flipped, is compared with the entry of its low nibble, which is equal only for the lead
-// bytes (a byte below 0x80 gets 0 from the shuffle, which it never equals). Returns where it
-// stopped (the rest is less than a step).
+// bytes (a byte below 0x80 gets 0 from the shuffle, which it never equals). The blocks' scan
+// returns where it stopped (the rest is less than thirty-two bytes).
+__attribute__((target("avx2"))) inline __m256i DuplicateLeadsAvx2(const unsigned char* p,
+                                                                  __m256i table) {
+  const __m256i y = _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+                                     _mm256_set1_epi8(static_cast<char>(0x80)));
+  return _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, y), y);
+}
+
+__attribute__((target("avx2"))) inline std::uint64_t Mask32(__m256i found) {
+  return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(found))};
+}
+
 __attribute__((target("avx2"))) std::size_t UnifyBlocksAvx2(unsigned char* p, std::size_t n,
                                                             std::size_t* next,
                                                             const DuplicateCodes& d) {
   const __m256i table = _mm256_load_si256(reinterpret_cast<const __m256i*>(d.byNibble));
-  const __m256i flip = _mm256_set1_epi8(static_cast<char>(0x80));
   std::size_t i = 0;
-  for (; n - i >= 64; i += 64) {
-    const __m256i y0 =
-        _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i)), flip);
-    const __m256i y1 =
-        _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32)), flip);
-    const __m256i m0 = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, y0), y0);
-    const __m256i m1 = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, y1), y1);
-    const __m256i any = _mm256_or_si256(m0, m1);
-    if (_mm256_testz_si256(any, any)) continue;
-    std::uint64_t mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(m0)) |
-                         std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(m1))} << 32;
-    for (; mask != 0; mask &= mask - 1) {
-      SettleDuplicate(p, n, i + static_cast<std::size_t>(std::countr_zero(mask)), next, d);
-    }
+  for (; n - i >= 128; i += 128) {
+    const __m256i f0 = DuplicateLeadsAvx2(p + i, table);
+    const __m256i f1 = DuplicateLeadsAvx2(p + i + 32, table);
+    const __m256i f2 = DuplicateLeadsAvx2(p + i + 64, table);
+    const __m256i f3 = DuplicateLeadsAvx2(p + i + 96, table);
+    // A mask rather than a test: the test would share the shuffles' port.
+    const __m256i any = _mm256_or_si256(_mm256_or_si256(f0, f1), _mm256_or_si256(f2, f3));
+    if (_mm256_movemask_epi8(any) == 0) continue;
+    SettleDuplicates(p, n, i, Mask32(f0) | Mask32(f1) << 32, next, d);
+    SettleDuplicates(p, n, i + 64, Mask32(f2) | Mask32(f3) << 32, next, d);
   }
+  for (; n - i >= 32; i += 32)
+    SettleDuplicates(p, n, i, Mask32(DuplicateLeadsAvx2(p + i, table)), next, d);
   return i;
 }
 
@@ -394,9 +410,7 @@ std::size_t UnifyBlocksSse2(unsigned char* p, std::size_t n, std::size_t* next,
     for (int v = 0; v < 4; ++v) {
       mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(found[v]))} << (16 * v);
     }
-    for (; mask != 0; mask &= mask - 1) {
-      SettleDuplicate(p, n, i + static_cast<std::size_t>(std::countr_zero(mask)), next, d);
-    }
+    SettleDuplicates(p, n, i, mask, next, d);
   }
   return i;
 }
