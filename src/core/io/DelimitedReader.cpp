@@ -61,11 +61,8 @@ struct DelimitedReader::RecordState {
   bool strayQuote = false;
   long long strayLine = 0;
   // TAB rules, a quoted cell that spans lines: where its first line break lies in the
-  // converted input, and after each of its line breaks that offset and the cell's length
-  // (the cell holds every line break as CR LF), so that a fallback can place the lost
-  // characters of the rest it reads again.
+  // converted input (the reader's cellBreaks_ keeps the others).
   std::size_t lineBreakAt = 0;
-  std::vector<std::pair<std::size_t, std::size_t>> breaks;
 };
 
 DelimitedReader::DelimitedReader() { BuildClasses(); }
@@ -360,7 +357,6 @@ void DelimitedReader::ReadPlainFields(RecordState& st) {
       st.fields = fields;
       storedFields_ = fields;
       st.quoteLine = 0;
-      StartCell(windowBase_ + pos);
     }
     st.fieldStart = fieldStart;
     pos_ = pos;
@@ -589,8 +585,8 @@ void DelimitedReader::FallBack(RecordState& st) {
     const std::size_t restStart = st.lineBreak + 2;
     losses_.Move(st.lineBreakAt, [&](std::size_t offset) {
       if (offset >= fellAt) return offset + shift;
-      std::pair<std::size_t, std::size_t> anchor = st.breaks.front();
-      for (const auto& b : st.breaks) {
+      std::pair<std::size_t, std::size_t> anchor = cellBreaks_.front();
+      for (const auto& b : cellBreaks_) {
         if (b.first > offset) break;
         anchor = b;
       }
@@ -675,7 +671,11 @@ int DelimitedReader::ReadRecordBody() {
   const bool shortWay = blockReading_ && !IsLineBreak(delimiter) && delimiter != '"' &&
                         !IsLeadByte(delimiter) && unquotedScan_.HasBlockScan();
   while (!st.ended) {
-    if (shortWay) ReadPlainFields(st);
+    if (shortWay) {
+      const int before = st.fields;
+      ReadPlainFields(st);
+      if (st.fields != before) StartCell(windowBase_ + pos_);
+    }
     if (st.ended || readFailed_) break;
     ScanPlain(st);
     if (pos_ >= window_.size()) {
@@ -851,11 +851,12 @@ int DelimitedReader::ReadRecordBody() {
       if (st.lineBreak == kNoLineBreak) {
         st.lineBreak = cell_.size();
         st.lineBreakAt = windowBase_ + pos_;
+        cellBreaks_.clear();
       }
       cell_.append("\r\n");
       st.control = true;
       if (!ConsumeLineBreak()) break;
-      st.breaks.emplace_back(windowBase_ + pos_, cell_.size());
+      cellBreaks_.emplace_back(windowBase_ + pos_, cell_.size());
     } else {
       copyByte(c);
     }

@@ -230,6 +230,10 @@ class DelimitedReader {
   // '?' were in text the window has let go: a lost character's mark is counted from there.
   std::size_t cellStart_ = 0;
   std::size_t cellMarks_ = 0;
+  // TAB rules, a quoted cell that spans lines: after each of its line breaks, the offset in
+  // the converted input and the cell's length (the cell holds every line break as CR LF),
+  // so that a fallback can place the lost characters of the rest it reads again.
+  std::vector<std::pair<std::size_t, std::size_t>> cellBreaks_;
   long long strayQuotes_ = 0;
   long long firstStrayLine_ = 0;
   long long cutLines_ = 0;
