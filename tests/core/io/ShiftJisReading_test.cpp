@@ -1,53 +1,45 @@
-// Shift-JIS as every reading path delivers it: a code that CP932 holds twice comes as the
-// code iconv gives its character (read into UTF-8 and written back), and a last byte 0x1A
-// ends the file.
+// Shift-JIS as every reading path delivers it: a code that CP932 holds twice comes as iconv's
+// code for its character (read into UTF-8 and written back), and a last byte 0x1A ends the file.
 
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <random>
-#include <string>
-#include <vector>
 
 #include "TestUtil.h"
 #include "compare/InputFiles.h"
 #include "io/DelimitedReader.h"
 #include "io/FixedWidthReader.h"
 #include "io/StringList.h"
-#include "platform/Codepage.h"
 
 namespace korvel {
 namespace {
 
+using namespace std::string_literals;
 using Records = std::vector<std::string>;
 
-std::string Iconv(iconv_t cd, std::string in) {
-  std::string out(16, '\0');
-  char* ip = in.data();
-  char* op = out.data();
-  std::size_t il = in.size(), ol = out.size();
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  return iconv(cd, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) ? ""
-                                                                       : out.substr(0, 16 - ol);
+// iconv's own code for a CP932 character; the character itself where iconv knows none.
+std::string OwnForm(std::string text) {
+  static iconv_t there = iconv_open("UTF-8", "CP932"), back = iconv_open("CP932", "UTF-8");
+  for (iconv_t cd : {there, back}) {
+    std::string out(8, '\0');
+    char *in = text.data(), *o = out.data();
+    std::size_t inLeft = text.size(), outLeft = 8;
+    if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) return text;
+    text = out.substr(0, 8 - outLeft);
+  }
+  return text;
 }
 
-// iconv's own form of a CP932 character; the character itself where iconv knows none.
-std::string OwnForm(const std::string& code) {
-  static iconv_t toUtf8 = iconv_open("UTF-8", "CP932"), toCp932 = iconv_open("CP932", "UTF-8");
-  const std::string back = Iconv(toCp932, Iconv(toUtf8, code));
-  return back.empty() ? code : back;
-}
-
-// Every reading of `path`, a record a line: the delimited reader by blocks and byte by byte,
-// and the fixed-length reader with one field of `width` bytes. A failed open gives its message.
+// The delimited reader's readings by blocks and byte by byte and the fixed-length reader's
+// (one field of `width` bytes), a record a line; a failed open gives its message.
 std::vector<Records> Readings(const std::string& path, int encoding, int width) {
   std::vector<Records> all(3);
-  for (bool blocks : {true, false}) {
+  for (int k = 0; k < 2; ++k) {
     DelimitedReader csv;
-    csv.SetBlockReading(blocks);
-    Records& r = all[blocks ? 0 : 1];
-    if (csv.Open(path, 0, encoding, 1) != 0) r.push_back(csv.GetError());
-    while (csv.ReadRecord() > 0) r.emplace_back(csv.FieldView(0));
+    csv.SetBlockReading(k == 0);
+    if (csv.Open(path, 0, encoding, 1) != 0) all[k].push_back(csv.GetError());
+    while (csv.ReadRecord() > 0) all[k].emplace_back(csv.FieldView(0));
   }
   FixedWidthReader fix;
   EXPECT_EQ(fix.AddDefinition("f", width).Code(), 0);
@@ -56,88 +48,66 @@ std::vector<Records> Readings(const std::string& path, int encoding, int width) 
   return all;
 }
 
-TEST(ShiftJisReadingTest, EveryDuplicateCodeComesAsItsCharactersOwnForm) {
-  std::vector<std::string> codes, duplicates;
-  for (int lead = 0x81; lead <= 0xFC; ++lead) {
-    for (int trail = 0x40; trail <= 0xFC && IsLeadByte(static_cast<char>(lead)); ++trail) {
-      const std::string code{static_cast<char>(lead), static_cast<char>(trail)};
-      if (trail != 0x7F) (OwnForm(code) == code ? codes : duplicates).push_back(code);
-    }
+TEST(ShiftJisReadingTest, EveryDuplicateCodeComesAsItsCharactersOwnCode) {
+  std::vector<std::string> codes = {"a", "\xB1", "\x80", "\xA0", "\xFD", "\xFE", "\xFF"}, dups;
+  for (int code = 0x8140; code <= 0xFCFC; ++code) {
+    const std::string c{static_cast<char>(code >> 8), static_cast<char>(code)};
+    if (IsLeadByte(c[0]) && IsTrailByte(c[1])) (OwnForm(c) == c ? codes : dups).push_back(c);
   }
-  ASSERT_GT(duplicates.size(), 300u);  // iconv's CP932 knows the NEC and IBM extensions
-  for (const char* single : {"a", "\xB1", "\x80", "\xA0", "\xFD", "\xFE", "\xFF"})
-    codes.push_back(single);
-  // Lines of 42 bytes: each duplicate first as a trail byte and the next character's lead
-  // (which must stay), once more as itself, then characters of either kind at random.
+  ASSERT_GT(dups.size(), 300u);
+  // Lines of 42 bytes: each duplicate code as a trail byte and the next character's lead,
+  // then as itself, then characters at random, half of them duplicates.
   std::mt19937 random(5);
-  Records raw, own;
-  for (std::size_t i = 0; i < duplicates.size() * 8; ++i) {
-    const std::string& d = duplicates[i % duplicates.size()];
-    std::string after(1, d[1]);
-    if (IsLeadByte(d[1])) after += '@';
-    std::vector<std::string> line = {"\x88" + d.substr(0, 1), after, d};
+  Records own;
+  std::string text;
+  for (std::size_t i = 0; i < dups.size() * 8; ++i) {
+    const std::string& d = dups[i % dups.size()];
+    Records line = {"\x88" + d.substr(0, 1), d.substr(1) + (IsLeadByte(d[1]) ? "@" : ""), d};
     for (std::size_t n = 8; n < 40; n += line.back().size()) {
-      line.push_back(random() % 2 ? duplicates[random() % duplicates.size()]
-                                  : codes[random() % codes.size()]);
+      line.push_back(random() % 2 ? dups[random() % dups.size()] : codes[random() % codes.size()]);
     }
-    raw.emplace_back(), own.emplace_back();
-    for (const std::string& c : line) raw.back() += c, own.back() += OwnForm(c);
-    raw.back().resize(42, 'a'), own.back().resize(42, 'a');
+    own.emplace_back();
+    for (const std::string& c : line) text += c, own.back() += OwnForm(c);
+    text.resize(text.size() + 42 - own.back().size(), 'a');
+    own.back().resize(42, 'a');
+    text += "\r\n";
   }
   test::TempDir dir;
-  std::string text;
-  for (const std::string& line : raw) text += line + "\r\n";
   const std::string path = dir.Write("dup.csv", text);
   for (bool baseline : {false, true}) {
     test::BaselineOnly limit(baseline);
     for (const Records& reading : Readings(path, kEncodingSjis, 42)) EXPECT_EQ(reading, own);
-    StringList lines;
+    StringList lines;  // as definition files are read
     ASSERT_EQ(lines.LoadFromFile(path), static_cast<int>(own.size()));
     for (int i = 0; i < lines.Count(); ++i) ASSERT_EQ(lines.GetView(i), own[i]) << i;
   }
 }
 
 TEST(ShiftJisReadingTest, AFinalEndOfFileByteEndsTheFile) {
-  std::string lines;  // 16383 lines, 4 bytes short of the 64 KiB read-ahead block
+  std::string lines;  // 4 bytes short of a 64 KiB read-ahead block
   for (int i = 0; i < 16383; ++i) lines += "ab\r\n";
-  Records many(16383, "ab");
-  struct Case {
-    int encoding;
-    std::string bytes;
-    Records records;
-  };
-  const Records none = {test::S("データがありません。")};
-  const Case cases[] = {
-      {kEncodingSjis, "ab\r\n\x1A", {"ab"}},
-      {kEncodingSjis, "ab\x1A", {"ab"}},
-      {kEncodingSjis, "a\x1A\r\nab\r\n\x1A\x1A", {"a", "ab", ""}},  // values end at a control byte
-      {kEncodingSjis, "\x1A", none},
-      {kEncodingAuto, "\x1A", none},
-      {kEncodingSjis, "", none},
-      {kEncodingAuto, "ab\r\n\x1A", {"ab"}},
-      {kEncodingUtf8, "\xEF\xBB\xBF\x1A", {}},
-      {kEncodingEucJp, "ab\r\n\x1A", {"ab"}},
-      {kEncodingUtf16,
-       std::string("\xFF\xFE"
-                   "a\0b\0\r\0\n\0\x1A",
-                   11),
+  const Records none = {test::S("データがありません。")}, many(16384, "ab");
+  const std::pair<std::string, Records> cases[] = {
+      {"ab\r\n\x1A", {"ab"}},
+      {"ab\x1A", {"ab"}},
+      {"\x1A", none},
+      {"", none},
+      {"a\x1A\r\nab\r\n\x1A\x1A", {"a", "ab", ""}},  // values end at a control byte
+      {lines + "ab\r\n\x1A", many},
+      {lines + "ab\r\x1A", many},
+      {"\xFF\xFE"
+       "a\0b\0\r\0\n\0\x1A"s,
        {"ab"}},
-      {kEncodingUtf16,
-       std::string("\xFF\xFE"
-                   "a\0b\0\r\0\n\0\x1A\0",
-                   12),
-       {"ab", ""}},
-      // The byte alone in the second read-ahead block, and as the last of the first.
-      {kEncodingSjis, test::Cat(lines, "ab\r\n\x1A"), Records(16384, "ab")},
-      {kEncodingSjis, test::Cat(lines, "a\r\n\x1A"), (many.push_back("a"), many)},
-  };
+      {"\xFF\xFE"
+       "a\0b\0\r\0\n\0\x1A\0"s,
+       {"ab", ""}}};
   test::TempDir dir;
-  for (const Case& c : cases) {
-    const std::string path = dir.Write("eof.txt", c.bytes);
-    for (const Records& reading : Readings(path, c.encoding, 2)) {
-      EXPECT_EQ(reading, c.records) << c.bytes.size() << " bytes, code " << c.encoding;
+  for (const auto& [bytes, records] : cases) {
+    const std::string path = dir.Write("eof.txt", bytes);
+    for (int encoding : {kEncodingSjis, kEncodingAuto, kEncodingUtf8, kEncodingEucJp}) {
+      for (const Records& reading : Readings(path, encoding, 2)) EXPECT_EQ(reading, records);
     }
-    EXPECT_EQ(CheckInputFile(path) == InputFileState::kNoData, c.records == none);
+    EXPECT_EQ(CheckInputFile(path) == InputFileState::kNoData, records == none);
   }
 }
 
