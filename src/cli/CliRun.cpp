@@ -114,7 +114,7 @@ bool MarkGrid(CliOptions& o, FieldGrid& grid, const std::vector<std::string>& ro
               std::ostream& err) {
   if (!ResolveFieldNames(o, rowNames, err)) return false;
   const int rows = grid.RowCount() - 1;
-  auto check = [&](int field, const char* option) {
+  auto check = [&](int field, std::string_view option) {
     if (field <= rows) return true;
     UsageError(err, std::string(option) + " のフィールド " + std::to_string(field) +
                         " はありません(フィールド数 " + std::to_string(rows) + ")。");
@@ -123,27 +123,21 @@ bool MarkGrid(CliOptions& o, FieldGrid& grid, const std::vector<std::string>& ro
   for (const KeyOption& key : o.keys) {
     if (!check(key.field, "--key")) return false;
   }
-  for (int f : o.ignoreSpaces) {
-    if (!check(f, "--ignore-spaces")) return false;
-  }
-  for (int f : o.notCompared) {
-    if (!check(f, "--not-compared")) return false;
-  }
-  for (int f : o.notLoaded) {
-    if (!check(f, "--not-loaded")) return false;
-  }
-  for (int f : o.numeric) {
-    if (!check(f, "--numeric")) return false;
+  for (const OptionRow& row : OptionTable()) {
+    if (row.kind != ValueKind::kFieldList) continue;
+    for (int f : *FieldListOf(o, row.name)) {
+      if (!check(f, row.name)) return false;
+    }
   }
   if (o.extractField > 0 && !check(o.extractField, "--extract")) return false;
   for (const KeyOption& key : o.keys) {
     grid.Toggle(key.field, FieldGrid::kKey);
     if (key.numeric) grid.Toggle(key.field, FieldGrid::kNumeric);
   }
-  for (int f : Unique(o.ignoreSpaces)) grid.Toggle(f, FieldGrid::kIgnoreSpaces);
-  for (int f : Unique(o.notCompared)) grid.Toggle(f, FieldGrid::kNotCompared);
-  for (int f : Unique(o.notLoaded)) grid.Toggle(f, FieldGrid::kNotLoaded);
-  for (int f : Unique(o.numeric)) grid.Toggle(f, FieldGrid::kNumberCompare);
+  for (const OptionRow& row : OptionTable()) {
+    if (row.kind != ValueKind::kFieldList) continue;
+    for (int f : Unique(*FieldListOf(o, row.name))) grid.Toggle(f, row.gridColumn);
+  }
   return true;
 }
 
