@@ -13,6 +13,15 @@
 
 namespace korvel::test {
 
+// True in the engine tests built with AddressSanitizer and UndefinedBehaviorSanitizer, where
+// memory and time cost several times as much: the heaviest tests check their property on
+// smaller inputs there, as it does not depend on the size.
+#ifdef KORVEL_SANITIZED
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempDir {
  public:
