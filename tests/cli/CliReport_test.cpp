@@ -92,6 +92,43 @@ TEST_F(CliReportTest, AFailedReportExitsTwoAfterTheSummaryAndLeavesNoFile) {
   EXPECT_EQ(test::FolderEntries(dir_.Path()), std::vector<std::string>{});
 }
 
+// Fields paired by name: the report numbers each field as the options do, by its row in the
+// shown list (the left file's fields, then the right-only ones), never by its column in the
+// right file.
+TEST_F(CliReportTest, FieldsPairedByNameKeepTheNumbersOfTheOptions) {
+  const std::string left = dir_.Write("l.csv", "k,a,b\r\n1,x,y\r\n2,p,q\r\n");
+  const std::string right = dir_.Write("r.csv", "b,k,c\r\ny,1,c1\r\nQ,2,c2\r\n");
+  const std::string jsonl = dir_.File("r.jsonl");
+  const std::string csv = dir_.File("r.csv2");
+  for (const std::string& report : {jsonl, csv}) {
+    EXPECT_EQ(RunArgs({"--header", "--match-names", "--key", "k", "--report", report,
+                       "--report-all-fields", "--report-format", report == csv ? "csv" : "jsonl",
+                       left, right}),
+              kExitDifferent);
+  }
+  EXPECT_EQ(test::ReadFileBytes(jsonl),
+            "{\"summary\":{\"left_total\":2,\"right_total\":2,\"differing\":1,\"left_only\":0,"
+            "\"right_only\":0,\"duplicate_keys\":{\"left\":0,\"right\":0},\"fields\":["
+            "{\"field\":1,\"name\":\"k\",\"differing\":0},{\"field\":2,\"name\":\"a\","
+            "\"differing\":0},{\"field\":3,\"name\":\"b\",\"differing\":1},{\"field\":4,"
+            "\"name\":\"c\",\"differing\":0}]}}\n"
+            "{\"status\":\"equal\",\"left_row\":0,\"right_row\":0,\"key\":[{\"field\":1,"
+            "\"name\":\"k\",\"text\":\"1\"}],\"fields\":[{\"field\":2,\"name\":\"a\",\"left\":"
+            "\"x\",\"right\":\"\",\"differs\":false},{\"field\":3,\"name\":\"b\",\"left\":\"y\","
+            "\"right\":\"y\",\"differs\":false},{\"field\":4,\"name\":\"c\",\"left\":\"\","
+            "\"right\":\"c1\",\"differs\":false}]}\n"
+            "{\"status\":\"differs\",\"left_row\":1,\"right_row\":1,\"key\":[{\"field\":1,"
+            "\"name\":\"k\",\"text\":\"2\"}],\"fields\":[{\"field\":2,\"name\":\"a\",\"left\":"
+            "\"p\",\"right\":\"\",\"differs\":false},{\"field\":3,\"name\":\"b\",\"left\":\"q\","
+            "\"right\":\"Q\",\"differs\":true},{\"field\":4,\"name\":\"c\",\"left\":\"\","
+            "\"right\":\"c2\",\"differs\":false}]}\n");
+  EXPECT_EQ(test::ReadFileBytes(csv),
+            "\xEF\xBB\xBFstatus,left_row,right_row,k,field,name,left,right,differs\r\n"
+            "equal,0,0,1,2,a,x,,false\r\nequal,0,0,1,3,b,y,y,false\r\nequal,0,0,1,4,c,,c1,false\r\n"
+            "differs,1,1,2,2,a,p,,false\r\ndiffers,1,1,2,3,b,q,Q,true\r\n"
+            "differs,1,1,2,4,c,,c2,false\r\n");
+}
+
 TEST_F(CliReportTest, TheReportFollowsTheExport) {
   const std::string report = dir_.File("r.jsonl");
   const std::string xml = dir_.File("x.xml");

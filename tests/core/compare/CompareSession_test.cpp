@@ -211,6 +211,39 @@ TEST_F(CompareSessionTest, NumericKeysPairByValueAndStillCompareAsText) {
             (Rows{{0, 2, 2}, {2, 3, 0}, {-2, 1, -1}, {-1, -1, 1}, {-2, 0, -1}}));
 }
 
+// A first key too long for the sort's key image, and sides whose keys begin alike to
+// different lengths, leave the pairing to the rows: a numeric second key still pairs by
+// value there (7 with 007), and still differs as text.
+TEST_F(CompareSessionTest, NumericKeysPairByValueWhereTheRowsDecide) {
+  const std::string a = "Kanagawa-Yokohama-Naka-Honcho-1-2-3-A";
+  const std::string b = "Kanagawa-Yokohama-Naka-Honcho-1-2-3-B";
+  struct Case {
+    const char* what;
+    std::vector<std::string> left;
+    std::vector<std::string> right;
+    Rows pairs;
+  };
+  const Case cases[] = {
+      {"both sides begin alike",
+       {a + ",7,x", b + ",8,y"},
+       {b + ",8,y", a + ",007,x"},
+       {{1, 0, 1}, {0, 1, 0}}},
+      {"the left side's keys begin alike, the right side's do not",
+       {a + ",7,x", b + ",8,y"},
+       {b + ",8,y", "Osaka,7,z", a + ",007,x"},
+       {{1, 0, 2}, {0, 1, 0}, {-1, -1, 1}}},
+      {"the right side's keys begin alike, the left side's do not",
+       {"Osaka,007,z", a + ",007,x", b + ",0008,y"},
+       {a + ",7,x", b + ",8,y"},
+       {{1, 1, 0}, {1, 2, 1}, {-2, 0, -1}}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Run(Lines(c.left), Lines(c.right), {{1, 2}, {2}}), 0) << c.what;
+    EXPECT_TRUE(ResultIsConsistent(session_)) << c.what;
+    EXPECT_EQ(PairRows(session_.AllPairs()), c.pairs) << c.what;
+  }
+}
+
 TEST_F(CompareSessionTest, KeysDifferingOnlyInCaseNeverPair) {
   ASSERT_EQ(Run(Lines({"a,1"}), Lines({"A,1"}), {{1}}), 0);
   EXPECT_EQ(PairRows(session_.AllPairs()), (Rows{{-1, -1, 0}, {-2, 0, -1}}));
@@ -920,6 +953,8 @@ TEST_F(CompareSessionTest, PairingAndClassificationMatchAPlainReference) {
       {"key field beyond the right side's columns", {1, 3}, {}, 4, 2, 600, 0, false},
       {"keys that all begin alike", {1, 2}, {}, 4, 4, 600, 1, false},
       {"keys that begin alike on the left side only", {1, 2}, {}, 4, 4, 600, 2, false},
+      {"a numeric key after keys that begin alike", {1, 2}, {2}, 4, 4, 600, 1, false},
+      {"a numeric key after keys that begin alike on one side", {1, 2}, {2}, 4, 4, 600, 2, false},
       // Enough pairs that the walk gives the images it has passed back on the way.
       {"one key, many records", {1, 2}, {}, 3, 3, 150000, 0, false},
   };
