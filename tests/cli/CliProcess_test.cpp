@@ -19,16 +19,11 @@ namespace {
 
 using test::FolderEntries;
 using test::ReadFileBytes;
+using test::Shell;
 using test::TempDir;
 
 const std::string kCli = KORVEL_CLI_PATH;
 const std::string kSamples = std::string(KORVEL_SOURCE_DIR) + "/samples/";
-
-// Runs a shell command line; the exit status as the shell reports it.
-int Shell(const std::string& line) {
-  const int status = std::system(line.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 TEST(CliProcessTest, OutputThatCannotBeWrittenFailsTheRun) {
   TempDir dir;
@@ -83,14 +78,9 @@ bool HoldsFileIn(pid_t pid, const std::string& folder) {
 TEST(CliProcessTest, AnInterruptedExportLeavesTheOldFile) {
   TempDir dir;
   TempDir out;
-  std::string left;
-  std::string right;
-  for (int i = 0; i < 150000; ++i) {
-    left += std::to_string(i) + ",value " + std::to_string(i % 7) + ",x\r\n";
-    right += std::to_string(i) + ",value " + std::to_string(i % 5) + ",x\r\n";
-  }
-  const std::string l = dir.Write("l.csv", left);
-  const std::string r = dir.Write("r.csv", right);
+  const test::PairedTexts texts = test::KeyedPairs(150000, "value ", ",x");
+  const std::string l = dir.Write("l.csv", texts.left);
+  const std::string r = dir.Write("r.csv", texts.right);
   const std::string target = out.File("result.xml");
   const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
   int interrupted = 0;

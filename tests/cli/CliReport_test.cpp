@@ -38,9 +38,7 @@ TEST_F(CliReportTest, PythonReadsTheReportsAsTheExportAndTheCountersSay) {
   const std::string line =
       test::Cat("python3 ", KORVEL_SOURCE_DIR, "/tests/cli/check_report.py ", KORVEL_CLI_PATH, " ",
                 KORVEL_SOURCE_DIR, "/samples ", dir_.Path());
-  const int status = std::system(line.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(test::Shell(line), 0);
 }
 
 TEST_F(CliReportTest, UsageErrorsComeBeforeTheRun) {

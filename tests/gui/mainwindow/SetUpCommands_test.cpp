@@ -192,12 +192,6 @@ const std::vector<std::string> kLeftCsv = {"ID,氏名,部署", "1,山田,営業"
 const std::vector<std::string> kRightCsv = {"ID,氏名,部署", "1,山田,営業", "2,佐藤,経理",
                                             "4,田中,開発"};
 
-std::string SjisLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += S(line) + "\r\n";
-  return text;
-}
-
 }  // namespace
 
 class SetUpCommandsTest : public QObject {
