@@ -230,7 +230,7 @@ const OptionRow kOptions[] = {
      "TAB区切りファイルをCSVの規則で読む"},
     {"--newline", "", ValueKind::kChoice, "0|1|2", "",
      ChoiceStore([](CliOptions& o, int word, int) { o.newlineMode = word; }), OptionGroup::kReading,
-     "引用符内の改行の置換: 0 なし, 1 全角空白, 2 ¶"},
+     "引用符内の改行の置換: 0 なし (改行を含むセルは1行目だけを比較),\n1 全角空白, 2 ¶"},
     {"--fixed-def", "", ValueKind::kText, "FILE", "", &CliOptions::fixedDef, OptionGroup::kReading,
      "固定長の定義ファイル (項目名 TAB サイズ の行; --kind fixed で必須)"},
     // Fields.
@@ -278,6 +278,8 @@ const OptionRow kOptions[] = {
      OptionGroup::kResult, "レポートに相違のない項目も出力する"},
     {"--force", "", ValueKind::kNone, "", "", &CliOptions::force, OptionGroup::kResult,
      "既存の出力ファイル・レポートファイルを上書きする"},
+    {"--strict", "", ValueKind::kNone, "", "", &CliOptions::strict, OptionGroup::kResult,
+     "読込の警告や重複キーがあれば失敗とする (件数と警告を表示して\n終了コード 2)"},
     // The program itself.
     {"--help", "-h", ValueKind::kNone, "", "", &CliOptions::help, OptionGroup::kGeneral,
      "この説明を表示"},
@@ -447,7 +449,7 @@ std::string UsageText() {
   }
   out.append(
       "\n左ファイルか右ファイルの一方に - を指定すると、標準入力を読みます。\n\n"
-      "終了コード: 0 相違なし, 1 相違あり, 2 失敗\n");
+      "終了コード: 0 相違なし, 1 相違あり, 2 失敗 (--strict では警告があるときも)\n");
   return out;
 }
 

@@ -72,6 +72,7 @@ struct CliOptions {
   std::string reportPath;  // "-" for standard output
   ReportFormatOption reportFormat = ReportFormatOption::kJsonLines;
   bool reportAllFields = false;
+  bool strict = false;  // --strict: a run with any warning fails (exit 2)
   bool help = false;
   bool version = false;
   std::string left;
