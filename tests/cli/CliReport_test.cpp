@@ -104,12 +104,16 @@ TEST_F(CliReportTest, FieldsPairedByNameKeepTheNumbersOfTheOptions) {
                        left, right}),
               kExitDifferent);
   }
-  EXPECT_EQ(test::ReadFileBytes(jsonl),
-            "{\"summary\":{\"left_total\":2,\"right_total\":2,\"differing\":1,\"left_only\":0,"
-            "\"right_only\":0,\"duplicate_keys\":{\"left\":0,\"right\":0},\"fields\":["
-            "{\"field\":1,\"name\":\"k\",\"differing\":0},{\"field\":2,\"name\":\"a\","
-            "\"differing\":0},{\"field\":3,\"name\":\"b\",\"differing\":1},{\"field\":4,"
-            "\"name\":\"c\",\"differing\":0}]}}\n"
+  const std::string lines = test::ReadFileBytes(jsonl);
+  const std::size_t summaryEnd = lines.find('\n') + 1;
+  EXPECT_NE(
+      lines.substr(0, summaryEnd)
+          .find("\"fields\":[{\"field\":1,\"name\":\"k\",\"differing\":0},{\"field\":2,"
+                "\"name\":\"a\",\"differing\":0},{\"field\":3,\"name\":\"b\",\"differing\":1},"
+                "{\"field\":4,\"name\":\"c\",\"differing\":0}]}}\n"),
+      std::string::npos)
+      << lines;
+  EXPECT_EQ(lines.substr(summaryEnd),
             "{\"status\":\"equal\",\"left_row\":0,\"right_row\":0,\"key\":[{\"field\":1,"
             "\"name\":\"k\",\"text\":\"1\"}],\"fields\":[{\"field\":2,\"name\":\"a\",\"left\":"
             "\"x\",\"right\":\"\",\"differs\":false},{\"field\":3,\"name\":\"b\",\"left\":\"y\","
