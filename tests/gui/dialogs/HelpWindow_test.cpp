@@ -85,20 +85,19 @@ class HelpWindowTest : public QObject {
   void FindSelectsEachOccurrenceInTurnAndWraps();
 
  private:
-  std::unique_ptr<korvel::test::TempDir> home_;
+  std::unique_ptr<korvel::test::HomeDir> home_;
   korvel::RecordingNotifier notifier_;
   std::unique_ptr<korvel::ScopedNotifier> scoped_;
 };
 
 void HelpWindowTest::initTestCase() {
-  home_ = std::make_unique<korvel::test::TempDir>();
-  qputenv("KORVEL_HOME", QByteArray::fromStdString(home_->Path()));
+  home_ = std::make_unique<korvel::test::HomeDir>();
   scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
 }
 
 void HelpWindowTest::cleanupTestCase() {
   scoped_.reset();
-  qunsetenv("KORVEL_HOME");
+  home_.reset();
 }
 
 void HelpWindowTest::init() {

@@ -199,7 +199,6 @@ class SetUpCommandsTest : public QObject {
 
  private Q_SLOTS:
   void initTestCase() {
-    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
     scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
     left_ = dir_.Write("left.csv", SjisLines(kLeftCsv));
     right_ = dir_.Write("right.csv", SjisLines(kRightCsv));
@@ -250,7 +249,7 @@ class SetUpCommandsTest : public QObject {
     QVERIFY(script.Done());
   }
 
-  TempDir home_;
+  HomeDir home_;  // KORVEL_HOME
   TempDir dir_;
   std::string left_, right_;
   korvel::RecordingNotifier notifier_;
