@@ -145,8 +145,9 @@ const OptionRow* FindOption(std::string_view name);
 // long names without "--" and whose values are written as on the command line is read by
 // applying each key (with "--" put before it) in the order written: a repeated key adds up
 // where the command line's option does (--key and the field lists) and the last one wins
-// elsewhere. --help and --version belong to the command line only. The checks of the options
-// among themselves are ParseCliOptions's (and CheckFieldChoices, after names are looked up).
+// elsewhere. The rows of OptionGroup::kGeneral (--help, --version) belong to the command line
+// only. The checks of the options among themselves are ParseCliOptions's (and
+// CheckFieldChoices, after names are looked up).
 bool ApplyOption(std::string_view name, const std::string& value, CliOptions* options,
                  std::string* error);
 
@@ -160,8 +161,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
 // names are looked up. True when they pass; otherwise `*error` holds the reason.
 bool CheckFieldChoices(const CliOptions& options, std::string* error);
 
-// The list of field numbers that a field-list option fills ("--ignore-spaces",
-// "--not-compared", "--not-loaded", "--numeric"); null for another option.
+// The list of field numbers that a field-list option (a row of kind kFieldList) fills; null
+// for another option.
 std::vector<int>* FieldListOf(CliOptions& options, std::string_view option);
 
 // The usage text (UTF-8), made from the table.
