@@ -145,6 +145,24 @@ class DelimitedReader {
   // Makes at least `count` unread bytes available unless the input ends first.
   Fetch Ensure(std::size_t count);
   int ReadRecordBody();
+  // What a step of the general way leaves the record to.
+  enum class Step { kGoOn, kStop };
+  // One step of the general way: the plain fields, then the next byte by the rules.
+  Step ReadStep(RecordState& st, bool shortWay);
+  // The window is used up: the next pieces, or the rules for the end of the input.
+  Step AtWindowEnd(RecordState& st);
+  int FinishRecord(RecordState& st);
+  void EndField(RecordState& st);
+  void CopyByte(RecordState& st, unsigned char c);
+  // Ends the field and the record at the line break at the read position.
+  Step EndLine(RecordState& st);
+  Step TakeDoubleByte(RecordState& st);
+  Step CsvUnquotedByte(RecordState& st, unsigned char c);
+  Step CsvQuotedByte(RecordState& st, unsigned char c);
+  Step TabUnquotedByte(RecordState& st, unsigned char c);
+  Step TabQuotedByte(RecordState& st, unsigned char c);
+  Step TabQuote(RecordState& st);
+  Step FallBackStep(RecordState& st);
   void ScanPlain(RecordState& st);
   // Reads the fields that are plain runs, or quoted with nothing inside to take apart, ended
   // by the delimiter or a line break, sixty-four bytes at a time; leaves the rest to the
@@ -230,6 +248,10 @@ class DelimitedReader {
   // '?' were in text the window has let go: a lost character's mark is counted from there.
   std::size_t cellStart_ = 0;
   std::size_t cellMarks_ = 0;
+  // TAB rules, a quoted cell that spans lines: after each of its line breaks, the offset in
+  // the converted input and the cell's length (the cell holds every line break as CR LF),
+  // so that a fallback can place the lost characters of the rest it reads again.
+  std::vector<std::pair<std::size_t, std::size_t>> cellBreaks_;
   long long strayQuotes_ = 0;
   long long firstStrayLine_ = 0;
   long long cutLines_ = 0;
