@@ -139,6 +139,7 @@ bool ApplyValue(const OptionRow& row, const std::string& value, CliOptions* o, s
       break;
   }
   o->given.push_back(row.name);
+  o->applied.emplace_back(row.name, value);
   return true;
 }
 
@@ -258,7 +259,8 @@ const OptionRow kOptions[] = {
        }
      }),
      OptionGroup::kResult,
-     "表示する行: diff, diff-all, equal, left-only, right-only,\nfield-diff:N, field-equal:N"},
+     "表示する行: diff, diff-all, equal, left-only, right-only,\nfield-diff:N, field-equal:N", 0,
+     false, true},
     {"--pairs", "", ValueKind::kNone, "", "", &CliOptions::pairs, OptionGroup::kResult,
      "表示行を出力 (Status TAB 左行 TAB 右行; 行は0から, なしは -1)"},
     {"--export", "", ValueKind::kText, "FILE", "", &CliOptions::exportPath, OptionGroup::kResult,
@@ -279,8 +281,14 @@ const OptionRow kOptions[] = {
     {"--force", "", ValueKind::kNone, "", "", &CliOptions::force, OptionGroup::kResult,
      "既存の出力ファイル・レポートファイルを上書きする"},
     {"--strict", "", ValueKind::kNone, "", "", &CliOptions::strict, OptionGroup::kResult,
-     "読込の警告や重複キーがあれば失敗とする (件数と警告を表示して\n終了コード 2)"},
+     "読込の警告や重複キーがあれば失敗とする (件数と警告を表示して\n終了コード 2)", 0, false, true},
     // The program itself.
+    {"--settings", "", ValueKind::kText, "FILE", "", &CliOptions::settingsPath,
+     OptionGroup::kGeneral,
+     "比較設定ファイル (.korvel): "
+     "左ファイルの名前に合うセクションを使う\n(コマンドラインの指定が優先)"},
+    {"--save-settings", "", ValueKind::kText, "FILE", "", &CliOptions::saveSettingsPath,
+     OptionGroup::kGeneral, "この比較の設定を比較設定ファイルに保存する (上書きは --force)"},
     {"--help", "-h", ValueKind::kNone, "", "", &CliOptions::help, OptionGroup::kGeneral,
      "この説明を表示"},
     {"--version", "", ValueKind::kNone, "", "", &CliOptions::version, OptionGroup::kGeneral,
@@ -319,6 +327,14 @@ void AppendUsageRow(const OptionRow& row, std::string& out) {
 }
 
 }  // namespace
+
+bool InSettingsFile(const OptionRow& row) {
+  return row.group == OptionGroup::kReading || row.group == OptionGroup::kFields || row.inSettings;
+}
+
+bool CheckOptions(CliOptions* o, std::string* error) {
+  return CheckFieldNamesAllowed(*o, error) && CheckCombinations(o, error);
+}
 
 bool CliOptions::Given(std::string_view name) const {
   return std::find(given.begin(), given.end(), name) != given.end();
@@ -424,7 +440,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* o, std::s
     }
     if (!ApplyValue(*row, value, o, error)) return false;
   }
-  if (!CheckFieldNamesAllowed(*o, error)) return false;
+  // A settings file still to be applied (--settings) may complete what the command line
+  // leaves out: the run checks the options once it is applied.
+  const bool deferred = !o->settingsPath.empty();
+  if (!deferred && !CheckFieldNamesAllowed(*o, error)) return false;
   if (o->help || o->version) return true;
   if (paths.size() != 2) {
     *error = paths.size() < 2 ? "比較する2つのファイルを指定してください。"
@@ -433,7 +452,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* o, std::s
   }
   o->left = paths[0];
   o->right = paths[1];
-  return CheckCombinations(o, error);
+  return deferred || CheckCombinations(o, error);
 }
 
 std::string UsageText() {

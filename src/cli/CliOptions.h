@@ -72,13 +72,17 @@ struct CliOptions {
   std::string reportPath;  // "-" for standard output
   ReportFormatOption reportFormat = ReportFormatOption::kJsonLines;
   bool reportAllFields = false;
-  bool strict = false;  // --strict: a run with any warning fails (exit 2)
+  bool strict = false;           // --strict: a run with any warning fails (exit 2)
+  std::string settingsPath;      // --settings: a comparison settings file (.korvel)
+  std::string saveSettingsPath;  // --save-settings
   bool help = false;
   bool version = false;
   std::string left;
   std::string right;
   // The long names of the options applied, in the order given (names of OptionTable's rows).
   std::vector<std::string_view> given;
+  // The options applied with their values as written, in the order applied.
+  std::vector<std::pair<std::string_view, std::string>> applied;
 
   bool Given(std::string_view name) const;
 };
@@ -126,7 +130,12 @@ struct OptionRow {
   // refused (the grid does not offer that mark on a key).
   int gridColumn = 0;
   bool notOnKey = false;
+  // A result option that a comparison settings file may hold too (InSettingsFile).
+  bool inSettings = false;
 };
+
+// Whether a comparison settings file may hold the option (its key: the name without "--"):
+// every option of reading and of the fields, and the result options so marked.
 
 // Every option, in the order of the usage text.
 std::span<const OptionRow> OptionTable();
@@ -150,6 +159,12 @@ const OptionRow* FindOption(std::string_view name);
 // CheckFieldChoices, after names are looked up).
 bool ApplyOption(std::string_view name, const std::string& value, CliOptions* options,
                  std::string* error);
+
+bool InSettingsFile(const OptionRow& row);
+
+// The checks of the options among themselves, which ParseCliOptions leaves to the run when
+// a settings file is still to be applied (--settings). True when they pass.
+bool CheckOptions(CliOptions* options, std::string* error);
 
 // Parses argv[1..]. Returns true when the command line is well formed; otherwise `*error`
 // holds the reason (UTF-8, Japanese) for "korvel-cli: <reason>". With --help or --version

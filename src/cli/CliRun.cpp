@@ -5,6 +5,7 @@
 #include <set>
 
 #include "cli/CliOptions.h"
+#include "cli/SettingsFileOptions.h"
 #include "cli/StandardInput.h"
 #include "compare/CompareSession.h"
 #include "compare/FieldNames.h"
@@ -230,6 +231,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     out << "KORVEL korvel-cli " << KORVEL_VERSION << '\n';
     return 0;
   }
+  if (!o.settingsPath.empty() && !ApplySettingsFile(&o, &reason)) return UsageError(err, reason);
 
   // "-" reads standard input, copied once into a file the engine can read like any other.
   StandardInputCopy input;
@@ -240,6 +242,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   NotifierPrompter prompter(notifier);
+  if (!o.saveSettingsPath.empty() && !SaveSettingsFile(o, prompter, &reason)) {
+    return UsageError(err, reason);
+  }
   SettingsStore global(&prompter);
   global.LoadSettings();
   CompareSession session;
