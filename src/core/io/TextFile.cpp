@@ -14,11 +14,6 @@ constexpr std::size_t kReadAheadSize = 64 * 1024;
 
 bool IsUtf16(int encoding) { return encoding == kEncodingUtf16 || encoding == kEncodingUtf16Be; }
 
-// Shift-JIS (and any code Open turned into it): the pieces are the file's bytes.
-bool IsDeliveredAsRead(int encoding) {
-  return !IsUtf16(encoding) && encoding != kEncodingUtf8 && encoding != kEncodingEucJp;
-}
-
 std::size_t Utf8SequenceLength(unsigned char c) {
   if (c >= 0xC0 && c <= 0xDF) return 2;
   if (c >= 0xE0 && c <= 0xEF) return 3;
@@ -456,7 +451,11 @@ long TextFile::AppendPieces(std::string& out, std::size_t inputBytes, LossLog* l
     }
     if (encoding_ == kEncodingSjis && mode_ == kModeRead && !readAheadFailed_ &&
         readAheadEnd_ - readAheadPos_ >= kPieceSize - carryLength_) {
-      taken += AppendSjisPieceInPlace(out);
+      const std::size_t at = out.size();
+      const std::size_t cut = AppendSjisPieceInPlace(out);
+      // Each piece takes its duplicate codes' own forms while its bytes are at hand.
+      UnifyDuplicateCodes(out.data() + at, cut);
+      taken += cut;
       continue;
     }
     const long cutLength = CutPiece();
@@ -476,13 +475,11 @@ long TextFile::AppendPieces(std::string& out, std::size_t inputBytes, LossLog* l
     } else if (encoding_ == kEncodingEucJp) {
       lostCount_ += EucJpToCp932(piece_, cut, out, losses);
     } else {
+      UnifyDuplicateCodes(reinterpret_cast<char*>(piece_), cut);
       out.append(reinterpret_cast<const char*>(piece_), cut);
     }
     taken += cut;
   }
-  // Shift-JIS arrives as the file holds it; the pieces, each cut where a character begins,
-  // take their duplicate codes' own forms in one pass.
-  if (IsDeliveredAsRead(encoding_)) UnifyDuplicateCodes(out.data() + start, out.size() - start);
   return static_cast<long>(out.size() - start);
 }
 

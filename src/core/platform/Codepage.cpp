@@ -354,7 +354,7 @@ inline void SettleDuplicates(unsigned char* p, std::size_t n, std::size_t at, st
 // The lead bytes among thirty-two bytes, most of which hold none: each byte, its high bit
 // flipped, is compared with the entry of its low nibble, which is equal only for the lead
 // bytes (a byte below 0x80 gets 0 from the shuffle, which it never equals). The blocks' scan
-// returns where it stopped (the rest is less than thirty-two bytes).
+// returns where it stopped (the end, unless the text is shorter than thirty-two bytes).
 __attribute__((target("avx2"))) inline __m256i DuplicateLeadsAvx2(const unsigned char* p,
                                                                   __m256i table) {
   const __m256i y = _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
@@ -382,8 +382,15 @@ __attribute__((target("avx2"))) std::size_t UnifyBlocksAvx2(unsigned char* p, st
     SettleDuplicates(p, n, i, Mask32(f0) | Mask32(f1) << 32, next, d);
     SettleDuplicates(p, n, i + 64, Mask32(f2) | Mask32(f3) << 32, next, d);
   }
-  for (; n - i >= 32; i += 32)
+  for (; n - i >= 32; i += 32) {
     SettleDuplicates(p, n, i, Mask32(DuplicateLeadsAvx2(p + i, table)), next, d);
+  }
+  // The last bytes as the end of a block that began before them, when there is one.
+  if (i < n && n >= 32) {
+    const std::size_t before = 32 - (n - i);
+    SettleDuplicates(p, n, i, Mask32(DuplicateLeadsAvx2(p + n - 32, table)) >> before, next, d);
+    i = n;
+  }
   return i;
 }
 
