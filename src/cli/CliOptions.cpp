@@ -232,6 +232,10 @@ bool CheckCombinations(CliOptions* o, std::string* error) {
     *error = "--pairs と --report - は同時に指定できません。";
     return false;
   }
+  if (o->reportPath == "-" && o->fieldSummary) {
+    *error = "--field-summary と --report - は同時に指定できません。";
+    return false;
+  }
   if (o->matchNames && o->kind == FileKindOption::kFixed) {
     *error = "--match-names は --kind fixed には指定できません。";
     return false;
@@ -315,6 +319,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* o, std::s
       o->tabOld = true;
     } else if (arg == "--pairs") {
       o->pairs = true;
+    } else if (arg == "--field-summary") {
+      o->fieldSummary = true;
     } else if (arg == "--force") {
       o->force = true;
     } else if (arg == "--report-all-fields") {
@@ -389,6 +395,8 @@ std::string UsageText() {
   --extract KIND              表示する行: diff, diff-all, equal, left-only, right-only,
                               field-diff:N, field-equal:N
   --pairs                     表示行を出力 (Status TAB 左行 TAB 右行; 行は0から, なしは -1)
+  --field-summary             件数の行の後に比較した項目毎の相違件数を出力
+                              (項目番号 TAB 項目名 TAB 相違件数; 項目順)
   --export FILE               表示行をファイルへ出力
   --format xml|csv|xlsx       出力形式: XML, CSV(カンマ区切り), Excel(.xlsx) (既定: xml)
   --layout sheet|field|row    出力方法: シート別, 項目毎交互, 行交互 (既定: field)

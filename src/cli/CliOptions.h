@@ -58,6 +58,7 @@ struct CliOptions {
   int extractField = 0;
   std::vector<FieldNameOption> fieldNames;  // fields given by name, in the order given
   bool pairs = false;
+  bool fieldSummary = false;  // --field-summary: per-field counts after the summary line
   std::string exportPath;
   ExportFormat format = ExportFormat::kXml;
   ExportLayout layout = ExportLayout::kField;

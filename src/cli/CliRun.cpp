@@ -14,6 +14,7 @@
 #include "export/ExportDriver.h"
 #include "export/ReportWriter.h"
 #include "export/SessionExportSource.h"
+#include "grid/FieldSummary.h"
 #include "platform/Codepage.h"
 #include "platform/Notifier.h"
 #include "settings/SettingsStore.h"
@@ -30,6 +31,19 @@ int UsageError(std::ostream& err, const std::string& reason) {
 bool Shown(Notifier& notifier, const Status& status) {
   ShowStatus(notifier, status);
   return status.IsOk();
+}
+
+// --field-summary: one line per compared field (keys too, which can differ in their text
+// where they pair as numbers), in field order. A field that is 不要 or one-sided has no
+// count and no line, as its cells were never compared.
+void PrintFieldSummary(const CompareSession& session, std::ostream& out) {
+  for (const FieldSummaryRow& row :
+       FieldSummaryRows(session.Fields(), FieldSummaryOrder::kFieldOrder)) {
+    if (!row.compared) continue;
+    const ResultField& field = session.Fields()[static_cast<std::size_t>(row.field)];
+    out << FieldListNumber(field) << '\t' << Cp932ToUtf8(field.Name) << '\t' << row.differing
+        << '\n';
+  }
 }
 
 void ApplySettings(const CliOptions& o, const SettingsStore& global, CompareSettings& s) {
@@ -268,6 +282,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   // With the report on standard output, nothing else may go there.
   const bool reportToStdout = o.reportPath == "-";
   (reportToStdout ? err : out) << Cp932ToUtf8(session.SummaryText()) << '\n';
+  if (o.fieldSummary) PrintFieldSummary(session, out);
   out.flush();
   // What the reading rules let pass is said once, after the counts it qualifies.
   for (const std::string& warning : session.ReadingWarningMessages()) {
