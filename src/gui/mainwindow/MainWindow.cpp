@@ -132,6 +132,7 @@ MainWindow::MainWindow(QWidget* parent)
   CreatePopup();
   CreateClientArea();
   CreateStatusBar();
+  CreateFieldSummary();
 
   timer_ = new QTimer(this);
   timer_->setInterval(kTimerStart);
@@ -258,6 +259,8 @@ void MainWindow::CreateActions() {
   connect(AddAction("mnuFindSelOut", "抽出の解除(&E)"), &QAction::triggered, this,
           &MainWindow::ReleaseExtraction);
 
+  AddAction("mnuViewFieldSummary", "項目別相違件数(&F)")->setCheckable(true);
+
   connect(AddAction("mnuHelpHelp", "ヘルプ(&H)"), &QAction::triggered, this,
           &MainWindow::mnuHelpHelpClick);
   connect(AddAction("mnuHelpAbout", "バージョン情報(&A)..."), &QAction::triggered, this,
@@ -317,6 +320,9 @@ void MainWindow::CreateMenus() {
   connect(search, &QMenu::aboutToShow, this,
           [this] { Action("mnuFindSelOut")->setEnabled(ExtractActive()); });
 
+  QMenu* view = menu("mnuView", "表示(&V)");
+  view->addAction(Action("mnuViewFieldSummary"));
+
   QMenu* help = menu("mnuHelp", "ヘルプ(&H)");
   help->addAction(Action("mnuHelpHelp"));
   help->addAction(Action("mnuHelpAbout"));
@@ -366,6 +372,8 @@ void MainWindow::CreateToolBar() {
     copyWithMarks_ = down;
     Action("mnuEditCopyMark")->setChecked(down);
   });
+  toolBar_->addWidget(Spacer(toolBar_, 8));
+  button("tb_FieldSummary", ToolImage::kFieldSummary, "項目別相違件数")->setCheckable(true);
 }
 
 void MainWindow::CreatePopup() {
@@ -863,6 +871,7 @@ void MainWindow::ResetCursor() {
   selSide_ = 1;
   selAnchorCol_ = selAnchorRow_ = selEndCol_ = selEndRow_ = 0;
   ClearShownSel();
+  RefreshFieldSummary();
 }
 
 // ---- Extraction -----------------------------------------------------------------------------

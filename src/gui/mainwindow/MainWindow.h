@@ -91,6 +91,7 @@ class KeyBar : public QScrollBar {
 };
 
 class ChainDialogs;
+class FieldSummaryPanel;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -183,6 +184,8 @@ class MainWindow : public QMainWindow {
   const QImage& BackBuffer() const { return backBuffer_; }
   const QImage& ScreenImage() const { return screen_; }
   const QFont& GridFont() const { return gridFont_; }
+  // The 項目別相違件数 panel (表示 menu), hidden until asked for.
+  FieldSummaryPanel* FieldSummary() const { return fieldSummary_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -327,6 +330,17 @@ class MainWindow : public QMainWindow {
   bool AskFind(int& direction);
   void ShowFoundCell(int direction);
 
+  // ---- The field summary panel (MainWindowFieldSummary.cpp) ---------------------------------
+  void CreateFieldSummary();
+  // Gives the panel the shown result again, when it shows: after every run, re-setting,
+  // extraction and release.
+  void RefreshFieldSummary();
+  // A click: the cursor to the field's first difference among the shown rows, as F7 finds
+  // it from the top (a beep, and the cursor in the field's column, when none shows).
+  void FieldSummaryClicked(int field);
+  // A double-click: the field's 項目毎相違 extraction.
+  void FieldSummaryDoubleClicked(int field);
+
   // ---- Mouse, wheel, keys, timer (MainWindowInput.cpp)
   // --------------------------------------------
   void paiMainMouseDown(QMouseEvent* event);
@@ -371,6 +385,7 @@ class MainWindow : public QMainWindow {
   QLabel* panel1_ = nullptr;
   std::vector<QAction*> actions_;
   QMenu* recentMenu_ = nullptr;
+  FieldSummaryPanel* fieldSummary_ = nullptr;
 
   // ---- View state (see ViewState) ------------------------------------------------------------
   int curSide_ = 1;

@@ -78,6 +78,15 @@ void DrawCopy(QPainter& p, bool header) {
   }
 }
 
+void DrawBars(QPainter& p) {
+  // Bars of falling length: the fields by their number of differences.
+  p.setPen(kInk);
+  p.setBrush(QColor(250, 242, 0));
+  p.drawRect(1, 1, 13, 3);
+  p.drawRect(1, 6, 8, 3);
+  p.drawRect(1, 11, 4, 3);
+}
+
 }  // namespace
 
 QIcon MakeToolIcon(ToolImage image) {
@@ -105,6 +114,9 @@ QIcon MakeToolIcon(ToolImage image) {
       break;
     case ToolImage::kCopyMark:
       DrawCopy(p, false);
+      break;
+    case ToolImage::kFieldSummary:
+      DrawBars(p);
       break;
   }
   return QIcon(pixmap);

@@ -1,12 +1,12 @@
 #pragma once
-// The toolbar's seven 16-pixel images, drawn by the program: open, re-set, export, up, down,
-// copy with header, copy with marks.
+// The toolbar's 16-pixel images, drawn by the program: open, re-set, export, up, down, copy
+// with header, copy with marks, the field summary's bars.
 
 #include <QIcon>
 
 namespace korvel {
 
-enum class ToolImage { kOpen, kReset, kExport, kUp, kDown, kCopyHead, kCopyMark };
+enum class ToolImage { kOpen, kReset, kExport, kUp, kDown, kCopyHead, kCopyMark, kFieldSummary };
 
 QIcon MakeToolIcon(ToolImage image);
 
