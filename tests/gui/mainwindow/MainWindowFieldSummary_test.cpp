@@ -3,10 +3,13 @@
 // and a double-click extracts on it.
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 #include <map>
@@ -21,6 +24,7 @@ using korvel::FieldBarList;
 using korvel::FieldSummaryPanel;
 using korvel::MainWindow;
 using korvel::Q;
+using korvel::ToQString;
 using namespace korvel::test;
 
 namespace {
@@ -85,6 +89,8 @@ class MainFieldSummaryTest : public QObject {
   void CountsAreTheReportsAndBarsTheirLength();
   void ClickMovesTheCursorAndDoubleClickExtracts();
   void NoComparedFieldIsSaid();
+  void HidingLeavesTheDifferingFieldsAndKeys();
+  void CopyAcrossHiddenFieldsTakesTheShownOnes();
 
  private:
   FieldSummaryPanel* OpenPanel() {
@@ -99,6 +105,17 @@ class MainFieldSummaryTest : public QObject {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
   }
+  void ClickToolButton(const char* name) {
+    auto* button =
+        qobject_cast<QToolButton*>(window_->ToolBar1()->widgetForAction(window_->Action(name)));
+    QVERIFY(button != nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+  void ClickCell(int col, int row) {
+    QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(FieldX(*window_, col, 1) + 5, RowTop(*window_, row) + 5));
+  }
+  QString HiddenText() { return Child<QLabel>(window_.get(), "HiddenFieldsPanel")->text(); }
   // Every compared field's count in the panel (in field order, by clicking the order button)
   // is the report's; every bar shown is its count's share of the full bar, to the pixel.
   void CheckAgainstReport(const std::map<int, int>& report);
@@ -194,6 +211,70 @@ void MainFieldSummaryTest::NoComparedFieldIsSaid() {
   QCOMPARE(panel->EmptyText()->text(), Q("比較する項目がありません。"));
   QVERIFY(!panel->List()->isVisible());
   QVERIFY(!panel->OrderButton()->isEnabled());
+  QVERIFY(!window_->Action("tb_HideSame")->isEnabled());
+  QVERIFY(!window_->Action("mnuViewHideSame")->isEnabled());
+}
+
+void MainFieldSummaryTest::HidingLeavesTheDifferingFieldsAndKeys() {
+  QVERIFY(CompareInWindow(*window_, dir_, Generated(false), Generated(true), {{1}, {}, {}}, true));
+  QVERIFY(window_->Action("tb_HideSame")->isEnabled());
+  QCOMPARE(HiddenText(), QString());
+  ClickToolButton("tb_HideSame");
+  QVERIFY(window_->Action("mnuViewHideSame")->isChecked());
+  // The key and f2 .. f30, the fields with a differing record; f31 .. f50 hidden.
+  const MainWindow::ViewState view = window_->View();
+  QStringList shown;
+  for (int field : view.shownFields) shown << ToQString(window_->Session().Fields()[field].Name);
+  QStringList expected{Q("id")};
+  for (int j = 2; j <= 30; ++j) expected << Q("f") + QString::number(j);
+  QCOMPARE(shown, expected);
+  QCOMPARE(view.widths.size(), std::size_t{30});
+  QCOMPARE(HiddenText(), Q("20項目非表示"));
+  // The grid scrolls over the shown fields only: End reaches f30.
+  QTest::keyClick(window_->scr_Tab(), Qt::Key_End);
+  QCOMPARE(window_->View().curCol, 29);
+  QVERIFY(FieldX(*window_, 29, 1) > 0);
+  QCOMPARE(window_->View().hpos + 1 <= 29, true);
+  // The cursor's field stays while the toggle goes off and on again.
+  ClickToolButton("tb_HideSame");
+  QCOMPARE(HiddenText(), QString());
+  QVERIFY(window_->View().shownFields.empty());
+  QCOMPARE(window_->View().curCol, 29);
+  QTest::keyClick(window_->scr_Tab(), Qt::Key_End);
+  QCOMPARE(window_->View().curCol, 49);
+  ClickToolButton("tb_HideSame");
+  QCOMPARE(HiddenText(), Q("19項目非表示"));
+  QCOMPARE(window_->View().shownFields.back(), 49);
+  QCOMPARE(window_->View().curCol, 30);
+  // The panel's click on a hidden field shows it as the cursor's.
+  FieldSummaryPanel* panel = OpenPanel();
+  Click(panel->OrderButton());  // field order: f41 is row 40
+  panel->List()->verticalScrollBar()->setValue(30);
+  ClickRow(10);
+  QCOMPARE(window_->View().curCol, 30);
+  QCOMPARE(window_->View().shownFields[30], 40);
+  QCOMPARE(HiddenText(), Q("19項目非表示"));
+}
+
+// id, a (differs), b, c (equal), d (differs): hidden b and c are not copied.
+void MainFieldSummaryTest::CopyAcrossHiddenFieldsTakesTheShownOnes() {
+  QVERIFY(CompareInWindow(*window_, dir_, Lines({"id,a,b,c,d", "1,x,s,t,p", "2,y,u,v,q"}),
+                          Lines({"id,a,b,c,d", "1,X,s,t,P", "2,y,u,v,q"}), {{1}, {}, {}}, true));
+  ClickMenuItem(*window_, "mnuView", "mnuViewHideSame");
+  QCOMPARE(HiddenText(), Q("2項目非表示"));
+  ClickToolButton("tb_CopyHead");
+  ClickCell(1, 0);
+  QTest::keyClick(window_->scr_Tab(), Qt::Key_Right, Qt::ShiftModifier);
+  QTest::keyClick(window_->scr_Tab(), Qt::Key_Down, Qt::ShiftModifier);
+  QTest::keyClick(window_->scr_Tab(), Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(QGuiApplication::clipboard()->text(), Q("a\td\r\nx\tp\r\ny\tq\r\n"));
+  // Shown again, the same columns are a, b.
+  ClickMenuItem(*window_, "mnuView", "mnuViewHideSame");
+  ClickCell(1, 0);
+  QTest::keyClick(window_->scr_Tab(), Qt::Key_Right, Qt::ShiftModifier);
+  QTest::keyClick(window_->scr_Tab(), Qt::Key_Down, Qt::ShiftModifier);
+  QTest::keyClick(window_->scr_Tab(), Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(QGuiApplication::clipboard()->text(), Q("a\tb\r\nx\ts\r\ny\tu\r\n"));
 }
 
 QTEST_MAIN(MainFieldSummaryTest)
