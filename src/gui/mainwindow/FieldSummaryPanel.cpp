@@ -111,7 +111,7 @@ FieldSummaryPanel::FieldSummaryPanel(QWidget* parent, const QColor& barColor)
   column->setContentsMargins(2, 2, 2, 2);
   column->setSpacing(2);
   auto* head = new QHBoxLayout;
-  title_ = new QLabel(Q("項目別相違件数"), body);
+  title_ = new QLabel(body);
   title_->setObjectName(QStringLiteral("FieldSummaryTitle"));
   order_ = new QToolButton(body);
   order_->setObjectName(QStringLiteral("FieldSummaryOrder"));
@@ -137,8 +137,10 @@ FieldSummaryPanel::FieldSummaryPanel(QWidget* parent, const QColor& barColor)
 void FieldSummaryPanel::ShowResult(const std::vector<ResultField>& fields,
                                    const std::string& extractStatus) {
   fields_ = fields;
-  title_->setText(extractStatus.empty() ? Q("項目別相違件数")
-                                        : Q("項目別相違件数 ") + ToQString(extractStatus));
+  // The counts stay the whole result's; the extraction's own count stands beside the title.
+  title_->setText(ToQString(extractStatus));
+  setWindowTitle(extractStatus.empty() ? Q("項目別相違件数")
+                                       : Q("項目別相違件数 ") + ToQString(extractStatus));
   FillRows();
 }
 

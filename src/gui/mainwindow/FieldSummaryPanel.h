@@ -71,7 +71,8 @@ class FieldSummaryPanel : public QDockWidget {
   FieldSummaryPanel(QWidget* parent, const QColor& barColor);
 
   // Shows `fields` (a result's, keys first); `extractStatus` (CP932) is the caption text of
-  // an active extraction, "" for none, shown beside the title.
+  // an active extraction, "" for none, shown beside the title (the panel's title bar, and
+  // Title() over the list).
   void ShowResult(const std::vector<ResultField>& fields, const std::string& extractStatus);
   // True while the rows are in field order (the order button is down), else by count.
   bool InFieldOrder() const;

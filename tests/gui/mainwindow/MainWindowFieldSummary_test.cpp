@@ -198,10 +198,12 @@ void MainFieldSummaryTest::ClickMovesTheCursorAndDoubleClickExtracts() {
   ClickRow(1, true);
   QCOMPARE(ShownRows(*window_), 10);
   QVERIFY(panel->Title()->text().contains(Q("10件")));
+  QVERIFY(panel->windowTitle().startsWith(Q("項目別相違件数 (")));
   QCOMPARE(panel->List()->Rows().front().differing, 15);  // of the whole result still
   QTest::keyClick(window_->scr_Tab(), Qt::Key_Escape);
   QCOMPARE(ShownRows(*window_), 32);
-  QCOMPARE(panel->Title()->text(), Q("項目別相違件数"));
+  QCOMPARE(panel->Title()->text(), QString());
+  QCOMPARE(panel->windowTitle(), Q("項目別相違件数"));
 }
 
 void MainFieldSummaryTest::NoComparedFieldIsSaid() {
