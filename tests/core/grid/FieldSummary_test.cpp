@@ -42,21 +42,6 @@ TEST(FieldSummaryTest, RowsInFieldOrderAndByCount) {
   EXPECT_EQ(LargestCount({}), 0);
 }
 
-TEST(FieldSummaryTest, ComparedFieldsAndTheirNumbers) {
-  const std::vector<ResultField> fields = Fields();
-  const bool compared[] = {true, true, true, false, false, true, true};
-  for (std::size_t j = 0; j < fields.size(); ++j) {
-    EXPECT_EQ(IsComparedField(fields[j]), compared[j]) << j;
-  }
-  ResultField rightOnly;
-  rightOnly.FieldNoLeft = kNoFieldNo;
-  rightOnly.FieldNoRight = 4;
-  rightOnly.ListNo = 0;
-  EXPECT_EQ(FieldListNumber(rightOnly), 4);
-  rightOnly.ListNo = 9;
-  EXPECT_EQ(FieldListNumber(rightOnly), 9);
-}
-
 TEST(FieldSummaryTest, BarLengthsAreProportionalAndNeverVanish) {
   struct Case {
     int count, largest, full, length;
@@ -77,22 +62,6 @@ TEST(FieldSummaryTest, HidingKeepsKeysDifferencesAndTheCursorsField) {
   const Case cases[] = {
       {-1, {0, 1, 5, 6}}, {2, {0, 1, 2, 5, 6}}, {3, {0, 1, 3, 5, 6}}, {0, {0, 1, 5, 6}}};
   for (const Case& c : cases) EXPECT_EQ(FieldsShownWhenHiding(Fields(), c.keep), c.shown);
-}
-
-TEST(FieldSummaryTest, FirstDifferenceSkipsOneSidedAndEqualRows) {
-  // Rows: right-only, equal, differing in field 2, differing in field 1 and 2.
-  const int status[] = {kStatusRightOnly, 0, 1, 2};
-  const bool differ[4][3] = {
-      {true, true, true}, {false, false, false}, {false, false, true}, {false, true, true}};
-  NavigationSource source;
-  source.rowCount = 4;
-  source.fieldCount = 3;
-  source.status = [&](int row) { return status[row]; };
-  source.cellsDiffer = [&](int row, int field) { return differ[row][field]; };
-  EXPECT_EQ(FirstDifferenceRow(source, 0), -1);
-  EXPECT_EQ(FirstDifferenceRow(source, 1), 3);
-  EXPECT_EQ(FirstDifferenceRow(source, 2), 2);
-  EXPECT_EQ(FirstDifferenceRow(source, 3), -1);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "TestUtil.h"
-#include "grid/CopyText.h"
 #include "grid/FindText.h"
 #include "grid/SessionGridModel.h"
 #include "platform/Notifier.h"
@@ -48,22 +47,13 @@ TEST_F(ShownFieldsModelTest, FieldsCellsAndExtractionCountInTheShownFields) {
   EXPECT_EQ(model.RowCount(), 1);
   EXPECT_EQ(test::Shown(notifier_, model.ExtractColumn(3, true)), -1);
   EXPECT_EQ(notifier_.Texts().back(), "該当のカラムが見付かりません。");
-}
-
-TEST_F(ShownFieldsModelTest, CopyAndFindTakeTheShownFieldsOnly) {
-  std::string text;
-  CopyViewState view;
-  view.shownSel = {1, 1, 0, 2, 1};
-  view.withHeader = true;
-  ASSERT_EQ(CopySelectionText(session_, view, false, text, &shown_).Code(), kCopyDone);
-  EXPECT_EQ(text, "FD002\tFD005\r\nx\tp\r\ny\tq\r\n");
-  view.shownSel = {1, 1, 0, 3, 0};  // a column past the shown fields
-  EXPECT_EQ(CopySelectionText(session_, view, false, text, &shown_).Code(), kCopyNoData);
-  // "t" lies in hidden c only; "q" in d, the shown field 2.
-  EXPECT_EQ(FindCell(session_, Side::kLeft, 0, 0, 1, "t", kFindExact, &shown_), std::nullopt);
+  // The search: "t" lies in hidden c only, "p" in d, shown as field 2 (the copy's columns
+  // are checked in the window).
+  model.ShowExtraction(false);
   EXPECT_EQ(FindCell(session_, Side::kLeft, 0, 0, 1, "t", kFindExact), (FindPosition{3, 0}));
-  EXPECT_EQ(FindCell(session_, Side::kLeft, 0, 0, 1, "q", kFindExact, &shown_),
-            (FindPosition{2, 1}));
+  EXPECT_EQ(FindCell(session_, Side::kLeft, 0, 0, 1, "t", kFindExact, &shown_), std::nullopt);
+  EXPECT_EQ(FindCell(session_, Side::kLeft, 0, 0, 1, "p", kFindExact, &shown_),
+            (FindPosition{2, 0}));
 }
 
 }  // namespace

