@@ -160,7 +160,7 @@ void MainWindowTest::MenuItemsDoWhatTheirCaptionsSay() {
   QStringList titles;
   for (QAction* a : w.menuBar()->actions()) titles << a->text();
   QCOMPARE(titles, QStringList({Q("ファイル(&F)"), Q("編集(&E)"), Q("検索(&S)"), Q("表示(&V)"),
-                               Q("ヘルプ(&H)")}));
+                                Q("ヘルプ(&H)")}));
 
   struct Item {
     const char* caption;  // nullptr: a separator
