@@ -5,6 +5,7 @@
 #include <set>
 
 #include "cli/CliOptions.h"
+#include "cli/FolderRun.h"
 #include "cli/SettingsFileOptions.h"
 #include "cli/StandardInput.h"
 #include "compare/CompareSession.h"
@@ -245,6 +246,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     out << "KORVEL korvel-cli " << KORVEL_VERSION << '\n';
     return 0;
   }
+  if (o.folders) return RunFolders(o, out, err, notifier);
+  PairOutcome outcome;
+  return RunPair(std::move(o), out, err, notifier, &outcome);
+}
+
+int RunPair(CliOptions o, std::ostream& out, std::ostream& err, Notifier& notifier,
+            PairOutcome* outcome, bool exportIfDifferent) {
+  std::string reason;
   if (!o.settingsPath.empty() && !ApplySettingsFile(&o, &reason)) return UsageError(err, reason);
 
   // "-" reads standard input, copied once into a file the engine can read like any other.
@@ -297,6 +306,17 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   const bool different =
       session.DiffRecordCount() > 0 || session.LeftOnlyCount() > 0 || session.RightOnlyCount() > 0;
+  const ReportSummary summary = MakeReportSummary(session);
+  *outcome = {true,
+              summary.LeftTotal,
+              summary.RightTotal,
+              summary.Differing,
+              summary.LeftOnly,
+              summary.RightOnly,
+              summary.EncodingLeft,
+              summary.EncodingRight,
+              summary.Warnings};
+  if (exportIfDifferent && !different) o.exportPath.clear();
   if (!Extract(o, session, notifier)) return kExitFailed;
   if (o.pairs) {
     for (const RecordPair& p : session.ViewPairs()) {
