@@ -299,10 +299,11 @@ std::uint64_t EstimatedPeak(std::uint64_t bytes) { return bytes * 2 + (std::uint
 int RunFolders(const CliOptions& o, std::ostream& out, std::ostream& err, Notifier& notifier,
                std::uint64_t budget, FolderRunStats* stats) {
   (void)notifier;
-  if (!o.reportPath.empty() || !o.exportPath.empty() || o.pairs || !o.saveSettingsPath.empty()) {
+  if (!o.reportPath.empty() || !o.exportPath.empty() || o.pairs || o.fieldSummary ||
+      !o.saveSettingsPath.empty()) {
     return Usage(err,
                  "--folders には --report-dir と --export-dir を使ってください (--report, "
-                 "--export, --pairs, --save-settings は指定できません)。");
+                 "--export, --pairs, --field-summary, --save-settings は指定できません)。");
   }
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   if (!o.jobs.empty()) {

@@ -694,6 +694,9 @@ TEST_F(CliFieldSummaryTest, LinesGiveTheReportsCountsOfTheComparedFields) {
   // Standard output carrying the report cannot take the lines too.
   EXPECT_EQ(RunArgs({"--key", "1", "--field-summary", "--report", "-", l, r}), kExitFailed);
   EXPECT_EQ(Err(), "korvel-cli: --field-summary と --report - は同時に指定できません。\n");
+  // A folder run's pairs print rows of their own, not these lines.
+  EXPECT_EQ(RunArgs({"--folders", "--field-summary", dir_.Path(), dir_.Path()}), kExitFailed);
+  EXPECT_NE(Err().find("--pairs, --field-summary"), std::string::npos) << Err();
 }
 
 }  // namespace
