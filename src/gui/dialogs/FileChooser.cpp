@@ -1,5 +1,6 @@
 #include "dialogs/FileChooser.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QStringList>
 
@@ -17,6 +18,17 @@ QStringList QtFilters(const std::vector<FileFilter>& filters) {
   return ToQtNameFilters(pairs.join(QLatin1Char('|')));
 }
 
+// The entry of `list` (from 1) that the dialog's type list shows, 0 when none. Qt 6.4's
+// selectedNameFilter() gives the shown text, which HideNameFilterDetails has stripped of its
+// patterns, so that it matches no entry of the list; the type list's own row does.
+int ChosenFilter(const QFileDialog& dialog, const QStringList& list) {
+  if (const auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+    const int row = types->currentIndex();
+    if (row >= 0 && row < list.size()) return row + 1;
+  }
+  return static_cast<int>(list.indexOf(dialog.selectedNameFilter())) + 1;
+}
+
 QString Run(QFileDialog& dialog, const std::vector<FileFilter>& filters, int filterIndex,
             int* chosenFilter = nullptr) {
   const QStringList list = QtFilters(filters);
@@ -29,8 +41,7 @@ QString Run(QFileDialog& dialog, const std::vector<FileFilter>& filters, int fil
   }
   if (dialog.exec() != QDialog::Accepted) return QString();
   if (chosenFilter) {
-    const int selected = static_cast<int>(list.indexOf(dialog.selectedNameFilter()));
-    if (selected >= 0) *chosenFilter = selected + 1;
+    if (const int selected = ChosenFilter(dialog, list); selected > 0) *chosenFilter = selected;
   }
   const QStringList files = dialog.selectedFiles();
   return files.isEmpty() ? QString() : files.first();
