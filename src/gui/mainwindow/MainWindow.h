@@ -379,10 +379,12 @@ class MainWindow : public QMainWindow {
   int dragMode_ = 0;
   int selSide_ = 1, selAnchorCol_ = 0, selAnchorRow_ = 0, selEndCol_ = 0, selEndRow_ = 0;
   int splitX_ = 0;
-  // Where the user put the splitter (by a drag, or in an earlier run of the program), which
-  // the next runs keep until the window is resized; 0 lets the grid place it by the keys'
-  // widths.
+  // Where the user put the splitter (by a drag, or in an earlier run of the program), kept
+  // in the settings at close; 0 once the grid has placed it by the keys' widths again.
   int preferredSplit_ = 0;
+  // The splitter the settings brought back, for the empty window at start only: the first
+  // completed result, re-setting or resize places it by the keys' widths.
+  int startSplit_ = 0;
   int laidOutWidth_ = 0;  // the paint box's width at the last resize, 0 before the first
   int keyEndX_ = 0;
   bool paintLock_ = false;  // while set, the scroll bars' changes do not repaint

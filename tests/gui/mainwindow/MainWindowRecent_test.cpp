@@ -252,14 +252,33 @@ void RecentTest::ThePlaceAndSplitterComeBack() {
   QCOMPARE(w.pos(), QPoint(screen.x() + 13, screen.y() + 17));
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
-  // The splitter stands where it was left, also after a run, and is painted there.
+  // The empty window shows the splitter where it was left; every completed run and every
+  // re-setting puts it where the keys' widths place it: half the room right of the keys.
   QCOMPARE(w.View().splitX, 150);
+  auto placed = [&w] {
+    const int keys = w.View().widths[0];
+    return keys + (w.paiMain()->width() - keys) / 2;
+  };
+  auto drag = [&w](int to) {
+    const int split = w.View().splitX;
+    QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, 100));
+    QTest::mouseMove(w.paiMain(), QPoint(to, 100));
+    QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(to, 100));
+  };
   QVERIFY(Compare(w, "a.csv", "b.csv"));
+  QVERIFY(placed() != 150);
+  QCOMPARE(w.View().splitX, placed());
+  QCOMPARE(w.View().rightX[1], placed());
+  drag(150);
   QCOMPARE(w.View().splitX, 150);
-  QCOMPARE(w.View().rightX[1], 150);
-  // A resize puts it back by the grid's rule, and the next close keeps none.
-  w.resize(width - 20, height);
-  QTRY_VERIFY(w.View().splitX != 150);
+  QCOMPARE(ReGridInWindow(w, [](korvel::FieldGrid&) { return 1; }), 1);
+  QCOMPARE(w.View().splitX, placed());
+  drag(160);
+  QCOMPARE(w.View().rightX[1], 160);
+  QVERIFY(Compare(w, "a.csv", "b.csv"));
+  QCOMPARE(w.View().splitX, placed());
+  QCOMPARE(w.View().rightX[1], placed());
+  // A splitter placed by the rule is not the user's: the next close keeps none.
   w.close();
   QVERIFY(Ini().find("SPLIT=0\r\n") != std::string::npos);
 }
