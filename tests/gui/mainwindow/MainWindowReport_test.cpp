@@ -29,10 +29,10 @@ class TypedChooser : public korvel::FileChooser {
   int type = 1;
   std::vector<korvel::FileFilter> offered;
   int calls = 0;
-  QString ChooseSaveFileOfType(QWidget*, const std::vector<korvel::FileFilter>& filters, int,
+  QString ChooseSaveFileOfType(QWidget*, const korvel::SaveFileRequest& request,
                                int* chosen) override {
     ++calls;
-    offered = filters;
+    offered = request.filters;
     if (!path.isEmpty()) *chosen = type;
     return path;
   }
@@ -176,6 +176,7 @@ void MainWindowReportTest::TheSaveDialogsTypeDecidesTheFormat() {
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     bool seen = false;
+    QString title, folder;
     korvel::test::WhenModalShown([&](QWidget* modal) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
       if (!dialog) {
@@ -183,6 +184,8 @@ void MainWindowReportTest::TheSaveDialogsTypeDecidesTheFormat() {
         return;
       }
       seen = true;
+      title = dialog->windowTitle();
+      folder = dialog->directory().absolutePath();
       auto* types = korvel::test::Child<QComboBox>(dialog, "fileTypeCombo");
       types->setFocus();
       for (int i = 0; i < c.typeSteps; ++i) QTest::keyClick(types, Qt::Key_Down);
@@ -202,6 +205,9 @@ void MainWindowReportTest::TheSaveDialogsTypeDecidesTheFormat() {
     });
     ChooseReportFromMenu(w);
     QVERIFY2(seen, c.typed);
+    QCOMPARE(title, Q("差分レポートの保存"));
+    // After the first save, the dialog opens where it went.
+    if (&c != &cases[0]) QCOMPARE(folder, QString::fromStdString(dir.Path()));
     QCOMPARE(notes.Texts(), std::vector<std::string>{"出力を完了しました。"});
     const std::string text = korvel::test::ReadFileBytes(dir.File(c.written));
     if (!c.csv) {
