@@ -850,7 +850,8 @@ FieldGrid CompareSession::MakeReGridGrid() const {
     std::snprintf(number, sizeof number, "%4d", i);
     grid.SetCell(i, FieldGrid::kNumber, number);
     grid.SetCell(i, FieldGrid::kKey, f.IsKey ? mark : std::string());
-    grid.SetCell(i, FieldGrid::kNumeric, f.Numeric ? mark : std::string());
+    // 数値 is for keys only: another field shows it unavailable, as the set-up does.
+    grid.SetCell(i, FieldGrid::kNumeric, f.Numeric ? mark : (f.IsKey ? std::string() : dash));
     const bool unavailable = f.IsKey || f.IsOneSided();
     grid.SetCell(i, FieldGrid::kIgnoreSpaces,
                  unavailable ? dash

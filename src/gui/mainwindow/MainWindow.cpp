@@ -812,6 +812,7 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
     return result.Code();
   }
   columns_.Measure(session_->Fields(), session_->LeftTable(), charWidth_, &session_->RightTable());
+  FitHeaderWidths();
   ResetCursor();
   // Every result gets the splitter by its keys' widths, whatever was dragged or remembered.
   startSplit_ = 0;

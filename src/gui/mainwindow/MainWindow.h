@@ -286,6 +286,11 @@ class MainWindow : public QMainWindow {
 
   // ---- Painting and overlays (MainWindowPaint.cpp) ---------------------------------------------
   void FullRepaint();
+  // Widens the measured columns whose header names' glyphs need more room (after Measure).
+  void FitHeaderWidths();
+  // What the double line after the last key takes of that key's column (DrawSeparator's
+  // kind 2, drawn at its last pixel but one).
+  static constexpr int kKeyEndLineWidth = 6;
   void PaintGrid(QImage& image);
   void PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows, int gridBottom, int h);
   // The x range [left, right) of a pane's area (0 keys, 1 left, 2 right): what its columns
