@@ -113,6 +113,8 @@ class FixedWidthReader {
   // The encoding code in force after Open (a byte-order mark may have replaced the
   // requested one).
   int GetEncoding() const { return encoding_; }
+  // Whether the file opened began with a byte-order mark.
+  bool HasMark() const { return file_.HasMark(); }
   // Characters that became '?' since Open (TextFile::LostCount).
   std::size_t LostCount() const { return file_.LostCount(); }
   // The hash of the characters field `index` of the record read lost; 0 when it lost none
@@ -128,6 +130,9 @@ class FixedWidthReader {
   bool ScanToLineEnd();
   void TakeLineEnd();
   void StoreCell(int index);
+  // ReadRecordBody's steps for a field's bytes in the current piece (see the .cpp).
+  std::size_t CutField(long long& left);
+  bool JoinSplitCharacter(long long& left);
   // Keeps `message` as the failure `code` (a warning) and returns `code`.
   int Fail(int code, std::string_view message);
 

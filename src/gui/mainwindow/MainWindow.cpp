@@ -817,21 +817,32 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
   // Every result gets the splitter by its keys' widths, whatever was dragged or remembered.
   startSplit_ = 0;
   ResetSplit();
-  SetSummary(session_->SummaryText() + session_->DuplicateKeyText());
+  SetSummary(session_->SummaryText() + session_->DuplicateKeyText() + session_->WarningCountText());
   ShowEncodings(session_->EncodingL(), session_->EncodingR());
   SetCaption("");
   ResetRowScroll();
   ResetColumnScroll();
   EnableReset(true);
   FullRepaint();
+  ShowReadingWarnings();
   return result.Code();
+}
+
+void MainWindow::ShowReadingWarnings() {
+  // They qualify the result the user now sees, so they come after it, all in one box.
+  std::string text;
+  for (const std::string& warning : session_->ReadingWarningMessages()) {
+    if (!text.empty()) text += '\n';
+    text += warning;
+  }
+  if (!text.empty()) (void)ShowOutcome(Status::Warning(0, text));
 }
 
 void MainWindow::ShowReclassified() {
   ResetCursor();
   startSplit_ = 0;
   ResetSplit();
-  SetSummary(session_->SummaryText() + session_->DuplicateKeyText());
+  SetSummary(session_->SummaryText() + session_->DuplicateKeyText() + session_->WarningCountText());
   SetCaption("");
   ResetRowScroll();
   ResetColumnScroll();

@@ -77,12 +77,11 @@ class MainWindowReportTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void initTestCase() { qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path())); }
   void TheChosenTypeDecidesTheFormatAndReplacingIsAsked();
   void TheSaveDialogsTypeDecidesTheFormat();
 
  private:
-  korvel::test::TempDir home_;
+  korvel::test::HomeDir home_;  // KORVEL_HOME
 };
 
 void MainWindowReportTest::TheChosenTypeDecidesTheFormatAndReplacingIsAsked() {
