@@ -31,7 +31,8 @@ int CheckStreams(int status) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  korvel::StderrNotifier notifier;
+  // A message about one input names it on the line before, as the program's own line.
+  korvel::StderrNotifier notifier("korvel-cli");
   // An interrupted export must not leave a half-named file behind; the shell still sees
   // the signal.
   korvel::InstallSignalCleanup();

@@ -160,7 +160,9 @@ TEST(CliProcessTest, ADashReadsStandardInputAsAFile) {
       dir.Write("long.csv", "a,b\r\n1," + std::string(501, 'x') + "\r\n2,y\r\n");
   ASSERT_EQ(Shell(env + kCli + " " + tooLong + " " + tooLong + redirect), 2);
   const std::string tooLongErr = ReadFileBytes(err);
-  ASSERT_EQ(tooLongErr, "long.csv\n2カラム-2行目でサイズオーバー\n");
+  // The program's own line names the side and the path before the reader's text.
+  ASSERT_EQ(tooLongErr,
+            "korvel-cli: 左: " + tooLong + "\nlong.csv\n2カラム-2行目でサイズオーバー\n");
 
   struct Case {
     const char* what;
@@ -175,7 +177,7 @@ TEST(CliProcessTest, ADashReadsStandardInputAsAFile) {
       {"left from a pipe", "cat " + left + " | " + run + "- " + right, 1, expectedOut, ""},
       {"after --", "cat " + left + " | " + run + "-- - " + right, 1, expectedOut, ""},
       {"a message names it", "cat " + tooLong + " | " + env + kCli + " - " + tooLong, 2, "",
-       "-\n2カラム-2行目でサイズオーバー\n"},
+       "korvel-cli: 左: -\n-\n2カラム-2行目でサイズオーバー\n"},
       {"nothing on standard input", run + "- " + right + " </dev/null", 2, "",
        "パス(画面左)のファイルにデータがありません。\n"},
       {"standard input closed", run + "- " + right + " <&-", 2, "",

@@ -264,8 +264,14 @@ TEST_F(CliRunTest, UnclosedQuoteFailsTheRunWithItsLine) {
   };
   const std::string left = dir_.Write("l.csv", "1,a\r\n2,b\r\n");
   for (const Case& c : cases) {
-    EXPECT_EQ(Run({"--key", "1", left, dir_.Write("r.csv", c.right)}), c.exit) << c.what;
+    const std::string right = dir_.Write("r.csv", c.right);
+    EXPECT_EQ(Run({"--key", "1", left, right}), c.exit) << c.what;
     EXPECT_EQ(Messages(), c.messages) << c.what;
+    // The message names the file it is about, whether the grid's filling or the reading met
+    // it.
+    if (!c.messages.empty()) {
+      EXPECT_EQ(notifier_.Entries().back().box.subject, "右: " + right) << c.what;
+    }
     EXPECT_EQ(Out().rfind(kSummaryPrefix, 0) == 0, c.messages.empty()) << c.what;
   }
 }

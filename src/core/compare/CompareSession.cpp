@@ -34,6 +34,11 @@ Status ReaderFailure(const Status& reader) { return reader.Then(Status(-1)); }
 
 Status Cancelled() { return Status(CompareSession::kCancelled); }
 
+// What a reader's failure is about: the side and the path, as the front ends show it.
+std::string InputSubject(Side side, const std::string& path) {
+  return (side == Side::kLeft ? "左: " : "右: ") + PathText::SafePathText(path);
+}
+
 int ProgressInput(Side side) { return side == Side::kLeft ? Progress::kLeft : Progress::kRight; }
 
 // How many rows or pairs a loop handles between two polls of the progress; records loaded
@@ -124,10 +129,11 @@ Status CompareSession::FillFieldGrids(FieldGrid& grid, Prompter& prompter) {
   fill_.NamesB.clear();
   Status result = FillFieldGrid(grid, FieldGrid::kNameA, settings_.FileKind, settings_.TopRowNames,
                                 settings_.PathL, prompter);
-  if (!result.IsOk()) return result;
+  if (!result.IsOk()) return std::move(result).About(InputSubject(Side::kLeft, settings_.PathL));
   result = FillFieldGrid(grid, FieldGrid::kNameB, settings_.FileKind, settings_.TopRowNames,
                          settings_.PathR, prompter);
-  if (!result.IsOk() || !MatchesNames()) return result;
+  if (!result.IsOk()) return std::move(result).About(InputSubject(Side::kRight, settings_.PathR));
+  if (!MatchesNames()) return result;
   PairGridByName(grid, fill_);
   // With no name in common every field shows on one side only and nothing is compared; the
   // comparison may still go on (records pair by position), but never as if it had found
@@ -329,10 +335,12 @@ Status CompareSession::SideLoad::Outcome() && {
 }
 
 Status CompareSession::LoadSide(RowTable& table, const std::string& path, Side side) {
-  if (settings_.FileKind == kFileKindFixed) {
-    return LoadFixedSide(table, path, side, settings_.TopRowNames);
-  }
-  return LoadDelimitedSide(table, path, side, settings_.FileKind, settings_.TopRowNames);
+  Status loaded =
+      settings_.FileKind == kFileKindFixed
+          ? LoadFixedSide(table, path, side, settings_.TopRowNames)
+          : LoadDelimitedSide(table, path, side, settings_.FileKind, settings_.TopRowNames);
+  if (loaded.IsOk()) return loaded;
+  return std::move(loaded).About(InputSubject(side, path));
 }
 
 Status CompareSession::PrepareSide(SortedSelection& rec, RowTable& table, Side side) {
@@ -886,7 +894,8 @@ FieldGrid CompareSession::MakeReGridGrid() const {
     std::snprintf(number, sizeof number, "%4d", i);
     grid.SetCell(i, FieldGrid::kNumber, number);
     grid.SetCell(i, FieldGrid::kKey, f.IsKey ? mark : std::string());
-    grid.SetCell(i, FieldGrid::kNumeric, f.Numeric ? mark : std::string());
+    // 数値 is for keys only: another field shows it unavailable, as the set-up does.
+    grid.SetCell(i, FieldGrid::kNumeric, f.Numeric ? mark : (f.IsKey ? std::string() : dash));
     const bool unavailable = f.IsKey || f.IsOneSided();
     grid.SetCell(i, FieldGrid::kIgnoreSpaces,
                  unavailable ? dash

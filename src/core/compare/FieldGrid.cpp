@@ -166,6 +166,8 @@ std::string FieldGrid::ColumnHint(int col) {
       return Sjis("●を付けると相違比較しません。");
     case kNotLoaded:
       return Sjis("●を付けると取込しません。（サイズが大きすぎて取り込めない項目など）");
+    case kNumberCompare:
+      return Sjis("●を付けると数値として比較し、差が許容差以内なら相違としません。");
     default:
       return {};
   }

@@ -19,32 +19,34 @@ StderrNotifier& DefaultNotifier() {
 MessageBoxSpec BoxOf(const Message& message) {
   switch (message.Kind) {
     case MessageKind::kAlert:
-      return {message.Text, Sjis("注意"), MessageIcon::kNone, MessageButtons::kOk};
+      return {message.Text, Sjis("注意"), MessageIcon::kNone, MessageButtons::kOk, {}};
     case MessageKind::kError:
-      return {message.Text, Sjis("エラー"), MessageIcon::kError, MessageButtons::kOk};
+      return {message.Text, Sjis("エラー"), MessageIcon::kError, MessageButtons::kOk, {}};
     case MessageKind::kInformation:
-      return {message.Text, Sjis("確認"), MessageIcon::kInformation, MessageButtons::kOk};
+      return {message.Text, Sjis("確認"), MessageIcon::kInformation, MessageButtons::kOk, {}};
     case MessageKind::kWarning:
     case MessageKind::kBeep:
       break;
   }
-  return {message.Text, Sjis("注意"), MessageIcon::kWarning, MessageButtons::kOk};
+  return {message.Text, Sjis("注意"), MessageIcon::kWarning, MessageButtons::kOk, {}};
 }
 
 MessageBoxSpec QuestionBox(std::string_view text) {
-  return {std::string(text), Sjis("確認"), MessageIcon::kQuestion, MessageButtons::kYesNo};
+  return {std::string(text), Sjis("確認"), MessageIcon::kQuestion, MessageButtons::kYesNo, {}};
 }
 
-void ShowMessage(Notifier& notifier, const Message& message) {
+void ShowMessage(Notifier& notifier, const Message& message, std::string_view subject) {
   if (message.Kind == MessageKind::kBeep) {
     notifier.Beep();
-  } else {
-    notifier.Show(BoxOf(message));
+    return;
   }
+  MessageBoxSpec box = BoxOf(message);
+  box.subject = subject;
+  notifier.Show(box);
 }
 
 void ShowStatus(Notifier& notifier, const Status& status) {
-  for (const Message& message : status.Messages()) ShowMessage(notifier, message);
+  NotifierPrompter(notifier).TellAll(status);
 }
 
 bool NotifierPrompter::Confirm(std::string_view question) {
@@ -52,6 +54,10 @@ bool NotifierPrompter::Confirm(std::string_view question) {
 }
 
 void NotifierPrompter::Tell(const Message& message) { ShowMessage(notifier_, message); }
+
+void NotifierPrompter::TellAbout(const Message& message, std::string_view subject) {
+  ShowMessage(notifier_, message, subject);
+}
 
 Notifier& CurrentNotifier() { return installed ? *installed : DefaultNotifier(); }
 
@@ -77,7 +83,13 @@ void Alert(std::string_view text) {
 void Beep() { CurrentNotifier().Beep(); }
 
 bool StderrNotifier::Show(const MessageBoxSpec& box) {
-  std::string line = Cp932ToUtf8(box.text);
+  std::string line;
+  if (!box.subject.empty()) {
+    if (!program_.empty()) line = program_ + ": ";
+    line += box.subject;
+    line.push_back('\n');
+  }
+  line += Cp932ToUtf8(box.text);
   line.push_back('\n');
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);

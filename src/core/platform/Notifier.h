@@ -18,6 +18,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Prompter.h"
@@ -33,6 +34,8 @@ struct MessageBoxSpec {
   std::string caption;  // CP932
   MessageIcon icon = MessageIcon::kNone;
   MessageButtons buttons = MessageButtons::kOk;
+  // What the message is about (Status::Subject): UTF-8, shown after the text; may be empty.
+  std::string subject;
 };
 
 class Notifier {
@@ -48,9 +51,10 @@ class Notifier {
 MessageBoxSpec BoxOf(const Message& message);
 // The box of a question: "確認", question icon, Yes and No.
 MessageBoxSpec QuestionBox(std::string_view text);
-// Shows one message through `notifier`: its box, or a beep.
-void ShowMessage(Notifier& notifier, const Message& message);
-// Shows every message of `status` through `notifier`, in order.
+// Shows one message through `notifier`: its box (with `subject`, UTF-8), or a beep.
+void ShowMessage(Notifier& notifier, const Message& message, std::string_view subject = {});
+// Shows every message of `status` through `notifier`, in order, the last one with the
+// status's subject.
 void ShowStatus(Notifier& notifier, const Status& status);
 
 // The prompter over a notifier: questions become question boxes, messages boxes of their
@@ -60,6 +64,7 @@ class NotifierPrompter : public Prompter {
   explicit NotifierPrompter(Notifier& notifier) : notifier_(notifier) {}
   bool Confirm(std::string_view question) override;
   void Tell(const Message& message) override;
+  void TellAbout(const Message& message, std::string_view subject) override;
 
  private:
   Notifier& notifier_;
@@ -80,11 +85,16 @@ void Alert(std::string_view text);  // "注意", no icon, OK only: a memory mess
 void Beep();
 
 // Prints each box's text as UTF-8, one a line, to standard error; questions are printed
-// and answered No. Used by korvel-cli and as the default.
+// and answered No. A box's subject comes on a line of its own before its text, after
+// "`program`: " when a program name is given. Used by korvel-cli and as the default.
 class StderrNotifier : public Notifier {
  public:
+  explicit StderrNotifier(std::string program = {}) : program_(std::move(program)) {}
   bool Show(const MessageBoxSpec& box) override;
   void Beep() override;
+
+ private:
+  std::string program_;
 };
 
 // Records every call; questions are answered from a queue (default No once it is empty).

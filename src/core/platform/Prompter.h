@@ -13,7 +13,9 @@
 // Texts are CP932. A prompter is used from one thread: an operation never prompts from a
 // helper thread of its own.
 
+#include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "platform/Status.h"
 
@@ -29,9 +31,23 @@ class Prompter {
   // Shows `message` (caption and icon by its kind) and returns once it has been taken in.
   virtual void Tell(const Message& message) = 0;
 
-  // Tells every message of `status`, in order.
+  // Tells `message` with what it is about (Status::Subject, UTF-8); a prompter that has no
+  // place for the subject tells the message alone.
+  virtual void TellAbout(const Message& message, std::string_view subject) {
+    (void)subject;
+    Tell(message);
+  }
+
+  // Tells every message of `status`, in order, the last one with the status's subject.
   void TellAll(const Status& status) {
-    for (const Message& message : status.Messages()) Tell(message);
+    const std::vector<Message>& messages = status.Messages();
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+      if (i + 1 == messages.size()) {
+        TellAbout(messages[i], status.Subject());
+      } else {
+        Tell(messages[i]);
+      }
+    }
   }
 };
 

@@ -13,8 +13,15 @@ std::string_view Status::Text() const {
   return messages_.empty() ? std::string_view() : std::string_view(messages_.back().Text);
 }
 
+Status Status::About(std::string subject) && {
+  if (!messages_.empty()) subject_ = std::move(subject);
+  return std::move(*this);
+}
+
 Status Status::Then(Status next) && {
   if (messages_.empty()) return next;
+  // The subject belongs to the last message: it moves on only with new messages.
+  if (next.HasMessages()) subject_ = std::move(next.subject_);
   messages_.insert(messages_.end(), std::make_move_iterator(next.messages_.begin()),
                    std::make_move_iterator(next.messages_.end()));
   code_ = next.code_;

@@ -60,6 +60,14 @@ class [[nodiscard]] Status {
   const std::vector<Message>& Messages() const { return messages_; }
   // The last message's text, the outcome's own ("" without messages).
   std::string_view Text() const;
+  // What the outcome's own (last) message is about, when it names an input: its side and
+  // path, UTF-8, made safe to show ("左: /data/a.csv"); empty otherwise. The front ends
+  // show it with that message (the window as the box's second line, korvel-cli on a line
+  // of its own before it); the message's text stays as it is.
+  const std::string& Subject() const { return subject_; }
+  // This status with `subject` as the subject of its last message; a status without
+  // messages takes none.
+  Status About(std::string subject) &&;
 
   // The outcome of a step that ran after the one this status tells of: this status's
   // messages followed by `next`'s, with `next`'s code.
@@ -71,6 +79,7 @@ class [[nodiscard]] Status {
  private:
   int code_ = 0;
   std::vector<Message> messages_;
+  std::string subject_;
 };
 
 }  // namespace korvel

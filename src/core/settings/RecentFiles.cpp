@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "platform/Codepage.h"
+
 namespace korvel {
 namespace {
 
@@ -16,7 +18,34 @@ bool IsKeptPath(std::string_view path) {
 
 bool IsKnownKind(int kind) { return kind >= 0 && kind <= 2; }
 
-bool IsKnownEncoding(int encoding) { return encoding == 0 || encoding == 10 || encoding == 15; }
+// The encoding column: the codes older programs know, else the words korvel.ini's CODE_EX
+// uses for the choices they do not know, so that an older program skips such an entry
+// instead of reading it with another encoding.
+struct EncodingWord {
+  int code;
+  std::string_view word;
+};
+constexpr EncodingWord kEncodingWords[] = {
+    {kEncodingSjis, "0"},      {kEncodingUtf16, "10"},  {kEncodingUtf8, "15"},
+    {kEncodingEucJp, "eucjp"}, {kEncodingAuto, "auto"},
+};
+
+// Every 自動判定 request is written as "auto", whatever encoding ASCII-only text falls back to.
+int StoredEncoding(int encoding) { return IsAutoEncoding(encoding) ? kEncodingAuto : encoding; }
+
+std::optional<std::string_view> EncodingWordOf(int encoding) {
+  for (const EncodingWord& w : kEncodingWords) {
+    if (w.code == StoredEncoding(encoding)) return w.word;
+  }
+  return std::nullopt;
+}
+
+std::optional<int> EncodingOfWord(std::string_view word) {
+  for (const EncodingWord& w : kEncodingWords) {
+    if (w.word == word) return w.code;
+  }
+  return std::nullopt;
+}
 
 // A whole decimal integer without sign or spaces, as this program writes them.
 std::optional<int> ReadNumber(std::string_view text) {
@@ -45,9 +74,11 @@ std::string KeyName(std::size_t index) { return std::to_string(index + 1); }
 std::optional<std::string> FormatRecentEntry(const RecentEntry& entry) {
   const auto delimiter = static_cast<unsigned char>(entry.Delimiter);
   if (!IsKeptPath(entry.PathL) || !IsKeptPath(entry.PathR) || !IsKnownKind(entry.FileKind) ||
-      delimiter == 0 || !IsKnownEncoding(entry.Encoding)) {
+      delimiter == 0) {
     return std::nullopt;
   }
+  const std::optional<std::string_view> encoding = EncodingWordOf(entry.Encoding);
+  if (!encoding) return std::nullopt;
   std::string value = entry.PathL;
   value += '\t';
   value += entry.PathR;
@@ -58,14 +89,14 @@ std::optional<std::string> FormatRecentEntry(const RecentEntry& entry) {
   value += '\t';
   value += entry.TopRowNames ? '1' : '0';
   value += '\t';
-  value += std::to_string(entry.Encoding);
+  value += *encoding;
   return value;
 }
 
 std::optional<RecentEntry> RecentEntryOf(const CompareSettings& settings) {
   if (settings.FromClipboard) return std::nullopt;
   return RecentEntry{settings.PathL,     settings.PathR,       settings.FileKind,
-                     settings.Delimiter, settings.TopRowNames, settings.Encoding};
+                     settings.Delimiter, settings.TopRowNames, StoredEncoding(settings.Encoding)};
 }
 
 void ApplyRecentEntry(const RecentEntry& entry, CompareSettings& settings) {
@@ -77,7 +108,10 @@ void ApplyRecentEntry(const RecentEntry& entry, CompareSettings& settings) {
     settings.OtherDelimiter = entry.Delimiter;
   }
   settings.TopRowNames = entry.TopRowNames;
-  settings.Encoding = entry.Encoding;
+  // 自動判定 already chosen keeps the fallback the options gave it.
+  if (!IsAutoEncoding(entry.Encoding) || !IsAutoEncoding(settings.Encoding)) {
+    settings.Encoding = entry.Encoding;
+  }
   settings.FromClipboard = false;
 }
 
@@ -86,10 +120,10 @@ std::optional<RecentEntry> ParseRecentEntry(std::string_view value) {
   if (parts.size() != 6) return std::nullopt;
   const std::optional<int> kind = ReadNumber(parts[2]);
   const std::optional<int> delimiter = ReadNumber(parts[3]);
-  const std::optional<int> encoding = ReadNumber(parts[5]);
+  const std::optional<int> encoding = EncodingOfWord(parts[5]);
   if (!IsKeptPath(parts[0]) || !IsKeptPath(parts[1]) || !kind || !IsKnownKind(*kind) ||
       !delimiter || *delimiter < 1 || *delimiter > 255 || (parts[4] != "0" && parts[4] != "1") ||
-      !encoding || !IsKnownEncoding(*encoding)) {
+      !encoding) {
     return std::nullopt;
   }
   RecentEntry entry;

@@ -7,8 +7,10 @@
 //   left TAB right TAB kind TAB delimiter TAB name-line TAB encoding
 // paths as the file system's raw bytes (UTF-8), kind the file kind (0 CSV, 1 delimited,
 // 2 fixed-length), delimiter the byte's decimal code (TAB, the usual one, could not stand for
-// itself), name-line 0 or 1, encoding the choice of the file selection (0 Shift-JIS,
-// 10 UTF-16, 15 UTF-8). A value that does not read so is skipped, as is a key outside 1-10.
+// itself), name-line 0 or 1, encoding the choice of the file selection: 0 Shift-JIS,
+// 10 UTF-16, 15 UTF-8, or the words of korvel.ini's CODE_EX for the others, "eucjp" and
+// "auto" (自動判定). A value that does not read so (an unknown encoding word among them) is
+// skipped, as is a key outside 1-10.
 //
 // [WINDOW] holds X, Y, WIDTH, HEIGHT and SPLIT, decimal integers; the section is taken whole
 // or not at all.
@@ -30,7 +32,7 @@ struct RecentEntry {
   int FileKind = 0;
   char Delimiter = '\t';
   bool TopRowNames = false;
-  int Encoding = 0;
+  int Encoding = 0;  // an encoding code; 自動判定 is kEncodingAuto whatever its fallback
   bool operator==(const RecentEntry&) const = default;
   // Two entries name the same pair of files whatever their reading choices; the newer one
   // replaces the older.
@@ -47,12 +49,14 @@ std::optional<std::string> FormatRecentEntry(const RecentEntry& entry);
 // The pair a [RECENT] value names, or nothing when it is damaged.
 std::optional<RecentEntry> ParseRecentEntry(std::string_view value);
 
-// The pair the file selection confirmed in `settings`, or nothing for clipboard captures
+// The pair the file selection confirmed in `settings` (自動判定 as kEncodingAuto), or
+// nothing for clipboard captures
 // (their files are replaced by every capture, so they name nothing worth opening again).
 std::optional<RecentEntry> RecentEntryOf(const CompareSettings& settings);
 // Presets `settings` for the file selection with `entry`: both paths, the kind, the name line
-// and the encoding; a delimiter other than TAB becomes the other delimiter too, as the file
-// selection shows it. The clipboard flag is cleared; the byte-order-mark flag stays.
+// and the encoding (自動判定 over 自動判定 keeps the fallback `settings` had); a delimiter
+// other than TAB becomes the other delimiter too, as the file selection shows it. The
+// clipboard flag is cleared; the byte-order-mark flag stays.
 void ApplyRecentEntry(const RecentEntry& entry, CompareSettings& settings);
 
 // The list the file holds, newest first: keys 1 to 10 in order, damaged ones skipped, a pair

@@ -1,7 +1,9 @@
 #include "dialogs/ExportDialog.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -19,6 +21,7 @@
 #include <string>
 #include <utility>
 
+#include "dialogs/FileChooser.h"
 #include "dialogs/ProgressDialog.h"
 #include "io/PathText.h"
 #include "qt/QtNotifier.h"
@@ -32,7 +35,7 @@ constexpr int kClientHeight = 227;
 
 const char kFileFilter[] =
     "xmlファイル(*.xml)|*.xml|csvファイル(*.csv)|*.csv|xlsファイル(*.xls)|*.xls|"
-    "全てのファイル(*.*)|*.*";
+    "Excel ブック (*.xlsx)|*.xlsx|全てのファイル(*.*)|*.*";
 
 std::string_view FormatExtension(ExportFormat format) {
   switch (format) {
@@ -52,7 +55,7 @@ int FormatFilterIndex(ExportFormat format) {
     case ExportFormat::kCsv:
       return 2;
     case ExportFormat::kXlsx:
-      return 4;
+      return 4;  // Excel ブック
     case ExportFormat::kXml:
       break;
   }
@@ -148,7 +151,9 @@ QString ShowSaveFileDialog(QWidget* parent, const SaveDialogRequest& request) {
   if (request.filterIndex >= 1 && request.filterIndex <= request.nameFilters.size()) {
     dialog.selectNameFilter(request.nameFilters[request.filterIndex - 1]);
   }
+  if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
   if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+  FitFileDialog(dialog);
   if (dialog.exec() != QDialog::Accepted) return {};
   const QStringList files = dialog.selectedFiles();
   return files.isEmpty() ? QString() : files.first();
@@ -157,6 +162,9 @@ QString ShowSaveFileDialog(QWidget* parent, const SaveDialogRequest& request) {
 ExportDialog::ExportDialog(const ExportSource& source, QWidget* parent)
     : QDialog(parent), source_(source), saveDialog_(ShowSaveFileDialog) {
   setWindowTitle(Q("結果エクスポート"));
+  // A dialog of fixed size offers no maximise button.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFont(DialogFont());
   setFixedSize(kClientWidth, kClientHeight);
   BuildFormatGroup();
@@ -285,9 +293,15 @@ void ExportDialog::cmd_PathAClick() {
   request.nameFilters = ToQtNameFilters(Q(kFileFilter));
   request.filterIndex = FormatFilterIndex(Format());
   request.fileName = lastPicked_;
+  // The folder of the output path when it names one, else where the last save went.
+  const QFileInfo typed(txt_Path->text());
+  request.directory = !txt_Path->text().isEmpty() && typed.absoluteDir().exists()
+                          ? typed.absolutePath()
+                          : LastSaveFolder();
   const QString picked = saveDialog_(this, request);
   if (picked.isEmpty()) return;
   lastPicked_ = picked;
+  RememberSaveFolder(picked);
   std::string path = picked.toStdString();
   PathText::ChangeExtension(path, FormatExtension(Format()), false);
   txt_Path->setText(QString::fromStdString(path));

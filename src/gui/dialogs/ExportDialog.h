@@ -43,9 +43,11 @@ struct SaveDialogRequest {
   // Qt name filters, in the order of the program's filter list (see ToQtNameFilters).
   QStringList nameFilters;
   // 1-based index into nameFilters of the filter shown first: 2 (CSV) when CSV is chosen,
-  // 4 (every file; the list has no .xlsx filter of its own) when Excel(.xlsx) is, else 1
-  // (XML).
+  // 4 (Excel ブック) when Excel(.xlsx) is, else 1 (XML).
   int filterIndex = 1;
+  // The folder the picker opens in: the output path's folder when it exists, else the
+  // folder of the last save in this run of the program; empty: where Qt would open it.
+  QString directory;
   // The name the last browse of this showing picked; empty the first time.
   QString fileName;
 };

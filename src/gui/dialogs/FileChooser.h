@@ -5,6 +5,7 @@
 #include <QString>
 #include <vector>
 
+class QFileDialog;
 class QWidget;
 
 namespace korvel {
@@ -14,6 +15,14 @@ namespace korvel {
 struct FileFilter {
   QString description;
   QString pattern;
+};
+
+// What a save dialog that tells its chosen type is opened with.
+struct SaveFileRequest {
+  QString title;  // the dialog's caption; empty: Qt's own
+  std::vector<FileFilter> filters;
+  int filterIndex = 1;  // the entry of `filters` (from 1) selected at the start
+  QString folder;       // the folder it opens in; empty: where Qt would open it
 };
 
 class FileChooser {
@@ -27,11 +36,20 @@ class FileChooser {
   // after it has completed the name. The path, or the empty text when cancelled.
   virtual QString ChooseSaveFile(QWidget* parent, const std::vector<FileFilter>& filters,
                                  int filterIndex);
-  // ChooseSaveFile that also tells which entry of `filters` (from 1) was selected when the
-  // user accepted, in `*chosenFilter` (untouched when cancelled).
-  virtual QString ChooseSaveFileOfType(QWidget* parent, const std::vector<FileFilter>& filters,
-                                       int filterIndex, int* chosenFilter);
+  // A save dialog as `request` asks, that also tells which entry of its filters (from 1)
+  // was selected when the user accepted, in `*chosenFilter` (untouched when cancelled).
+  virtual QString ChooseSaveFileOfType(QWidget* parent, const SaveFileRequest& request,
+                                       int* chosenFilter);
 };
+
+// The folder of the file a save dialog last returned in this run of the program (empty
+// before the first), where the next save dialog without a folder of its own opens.
+QString LastSaveFolder();
+// Keeps the folder of `chosenPath` as LastSaveFolder (an empty path changes nothing).
+void RememberSaveFolder(const QString& chosenPath);
+// Makes room in Qt's own file dialog, once it is on screen, for its list's columns (name,
+// size, type and date) to show whole in the locale in force, within the screen.
+void FitFileDialog(QFileDialog& dialog);
 
 // The chooser in force; never null (until one is installed, the one above that shows
 // QFileDialog).

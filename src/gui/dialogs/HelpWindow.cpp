@@ -1,15 +1,18 @@
 #include "dialogs/HelpWindow.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "dialogs/DialogKit.h"
 #include "platform/Notifier.h"
@@ -18,12 +21,17 @@
 
 namespace korvel {
 
+namespace {
+constexpr int kHelpWidth = 820;
+constexpr int kHelpHeight = 640;
+}  // namespace
+
 HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
   setObjectName(QStringLiteral("HelpWindow"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(Q("KORVEL ヘルプ"));
   setFont(DialogFont());
-  resize(820, 640);
+  resize(kHelpWidth, kHelpHeight);
 
   cmd_Back = new QPushButton(Q("戻る"), this);
   cmd_Back->setObjectName(QStringLiteral("cmd_Back"));
@@ -93,6 +101,30 @@ void HelpWindow::FindNext() {
   Beep();
 }
 
+namespace {
+
+// What a desktop's frame adds around a window: its caption and borders.
+constexpr int kFrameAllowanceX = 16;
+constexpr int kFrameAllowanceY = 48;
+
+// The window at its usual size where the screen has room for it, else as large as the
+// screen allows, and wholly on the screen its owner is on.
+void FitOnScreen(QWidget& window, QWidget* owner) {
+  QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  const QSize fitted(std::min(kHelpWidth, area.width() - kFrameAllowanceX),
+                     std::min(kHelpHeight, area.height() - kFrameAllowanceY));
+  window.resize(fitted.expandedTo(window.minimumSizeHint()).boundedTo(area.size()));
+  QRect frame(window.pos(), window.size() + QSize(kFrameAllowanceX, kFrameAllowanceY));
+  if (!area.contains(frame)) {
+    frame.moveCenter(area.center());
+    window.move(frame.topLeft());
+  }
+}
+
+}  // namespace
+
 HelpWindow* OpenHelpPage(const std::string& path, QWidget* owner) {
   const QString page = PathToQString(path);
   if (OpenInBrowser(CurrentBrowserCommand(), page)) return nullptr;
@@ -100,6 +132,7 @@ HelpWindow* OpenHelpPage(const std::string& path, QWidget* owner) {
   static QPointer<HelpWindow> window;
   if (!window) window = new HelpWindow(owner);
   window->ShowPage(page);
+  FitOnScreen(*window, owner);
   window->show();
   window->raise();
   window->activateWindow();

@@ -666,7 +666,7 @@ void MainWindow::RestorePlace() {
   } else if (QScreen* s = QGuiApplication::primaryScreen()) {
     move(s->availableGeometry().center() - rect().center());
   }
-  preferredSplit_ = place->Split;
+  startSplit_ = preferredSplit_ = place->Split;
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -693,7 +693,7 @@ void MainWindow::FormResize() {
   // A resize by the user puts the splitter back by the grid's rule; the window's first layout
   // keeps the one the settings brought back.
   const int width = paiMain_->width();
-  if (laidOutWidth_ > 0 && width != laidOutWidth_) preferredSplit_ = 0;
+  if (laidOutWidth_ > 0 && width != laidOutWidth_) startSplit_ = 0;
   laidOutWidth_ = width;
   ResetSplit();
   FullRepaint();
@@ -725,10 +725,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // ---- Scroll ranges and the splitter -----------------------------------------------------
 
 void MainWindow::ResetSplit() {
-  if (preferredSplit_ > 0 && preferredSplit_ < paiMain_->width()) {
-    splitX_ = preferredSplit_;
+  if (startSplit_ > 0 && startSplit_ < paiMain_->width()) {
+    splitX_ = startSplit_;
     return;
   }
+  // Placed by the rule, the splitter is no longer where the user left it.
+  preferredSplit_ = 0;
   GridFrame frame = Frame();
   splitX_ = ResetSplitX(frame.widths, frame.keyCount, paiMain_->width());
 }
@@ -823,7 +825,10 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
     return result.Code();
   }
   columns_.Measure(session_->Fields(), session_->LeftTable(), charWidth_, &session_->RightTable());
+  FitHeaderWidths();
   ResetCursor();
+  // Every result gets the splitter by its keys' widths, whatever was dragged or remembered.
+  startSplit_ = 0;
   ResetSplit();
   SetSummary(session_->SummaryText() + session_->DuplicateKeyText() + session_->WarningCountText());
   ShowEncodings(session_->EncodingL(), session_->EncodingR());
@@ -848,6 +853,7 @@ void MainWindow::ShowReadingWarnings() {
 
 void MainWindow::ShowReclassified() {
   ResetCursor();
+  startSplit_ = 0;
   ResetSplit();
   SetSummary(session_->SummaryText() + session_->DuplicateKeyText() + session_->WarningCountText());
   SetCaption("");

@@ -295,6 +295,11 @@ class MainWindow : public QMainWindow {
 
   // ---- Painting and overlays (MainWindowPaint.cpp) ---------------------------------------------
   void FullRepaint();
+  // Widens the measured columns whose header names' glyphs need more room (after Measure).
+  void FitHeaderWidths();
+  // What the double line after the last key takes of that key's column (DrawSeparator's
+  // kind 2, drawn at its last pixel but one).
+  static constexpr int kKeyEndLineWidth = 6;
   void PaintGrid(QImage& image);
   void PaintColumns(QPainter& p, const ColumnPlan& plan, int shownRows, int gridBottom, int h);
   // The x range [left, right) of a pane's area (0 keys, 1 left, 2 right): what its columns
@@ -418,10 +423,12 @@ class MainWindow : public QMainWindow {
   int dragMode_ = 0;
   int selSide_ = 1, selAnchorCol_ = 0, selAnchorRow_ = 0, selEndCol_ = 0, selEndRow_ = 0;
   int splitX_ = 0;
-  // Where the user put the splitter (by a drag, or in an earlier run of the program), which
-  // the next runs keep until the window is resized; 0 lets the grid place it by the keys'
-  // widths.
+  // Where the user put the splitter (by a drag, or in an earlier run of the program), kept
+  // in the settings at close; 0 once the grid has placed it by the keys' widths again.
   int preferredSplit_ = 0;
+  // The splitter the settings brought back, for the empty window at start only: the first
+  // completed result, re-setting or resize places it by the keys' widths.
+  int startSplit_ = 0;
   int laidOutWidth_ = 0;  // the paint box's width at the last resize, 0 before the first
   int keyEndX_ = 0;
   bool paintLock_ = false;  // while set, the scroll bars' changes do not repaint

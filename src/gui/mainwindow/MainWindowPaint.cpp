@@ -49,6 +49,22 @@ void MainWindow::FillBox(QPainter& p, int x, int y, int width, int height, const
   if (width > 0 && height > 0) p.fillRect(x, y, width, height, color);
 }
 
+void MainWindow::FitHeaderWidths() {
+  if (model_ == nullptr) return;
+  // Bytes say too little for a header: a double-byte glyph may be wider than two "W", and
+  // the last key column also holds the double line that ends the keys. A column is at least
+  // as wide as its name's glyphs, a pixel either side and its line need.
+  const QFontMetrics metrics(gridFont_);
+  const int keys = std::min(model_->KeyCount(), model_->FieldCount());
+  for (int j = 0; j < model_->FieldCount(); ++j) {
+    const int text = metrics.horizontalAdvance(ToQString(model_->Field(j).Name));
+    const int need = text + 3 + (j + 1 == keys ? kKeyEndLineWidth : 0);
+    if (need > columns_.Width(j)) {
+      columns_.SetWidth(j, std::min(need, ColumnGeometry::kMaxWidth + kKeyEndLineWidth));
+    }
+  }
+}
+
 void MainWindow::DrawSeparator(QPainter& p, int kind, int x, int fromY, int toY) {
   const int h = toY - fromY;
   switch (kind) {
@@ -233,7 +249,8 @@ void MainWindow::PaintHeader(QPainter& p, int bottomB, int w) {
   int e = kRowHeaderWidth - 1;
   for (int j = 0; j < keys; ++j) {
     const int width = columns_.Width(j);
-    name(e + 1, width, model_->Field(j).Name);
+    // The last key's name keeps clear of the double line that ends the keys.
+    name(e + 1, j + 1 == keys ? width - kKeyEndLineWidth : width, model_->Field(j).Name);
     e += width;
     DrawSeparator(p, 0, e, rows_.headerHeight, bottomB);
     DrawSeparator(p, 4, e, 0, rows_.headerHeight);

@@ -15,10 +15,13 @@ namespace korvel {
 
 void MainWindow::mnuFileReportClick() {
   // The chosen type decides the format; a name typed without an extension gets its type's.
-  const std::vector<FileFilter> filters = {{Q("JSON Lines(*.jsonl)"), Q("*.jsonl")},
-                                           {Q("CSVファイル(*.csv)"), Q("*.csv")}};
+  SaveFileRequest request;
+  request.title = Q("差分レポートの保存");
+  request.filters = {{Q("JSON Lines(*.jsonl)"), Q("*.jsonl")},
+                     {Q("CSVファイル(*.csv)"), Q("*.csv")}};
+  request.folder = LastSaveFolder();
   int chosen = 1;
-  QString name = CurrentFileChooser().ChooseSaveFileOfType(this, filters, 1, &chosen);
+  QString name = CurrentFileChooser().ChooseSaveFileOfType(this, request, &chosen);
   if (name.isEmpty()) return;
   ReportOptions options;
   options.Format = chosen == 2 ? ReportFormat::kCsv : ReportFormat::kJsonLines;

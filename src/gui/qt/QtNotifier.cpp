@@ -28,7 +28,10 @@ QMessageBox::Icon ToIcon(MessageIcon icon) {
 
 bool QtNotifier::Show(const MessageBoxSpec& box) {
   const bool question = box.buttons == MessageButtons::kYesNo;
-  QMessageBox message(ToIcon(box.icon), ToQString(box.caption), ToQString(box.text),
+  // The input a message is about comes on the line after its text.
+  QString text = ToQString(box.text);
+  if (!box.subject.empty()) text += QLatin1Char('\n') + QString::fromUtf8(box.subject);
+  QMessageBox message(ToIcon(box.icon), ToQString(box.caption), text,
                       question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
   // No owner: the box stands for the whole program, as the engine's messages do.
   message.setWindowModality(Qt::ApplicationModal);
@@ -42,6 +45,10 @@ bool BoxPrompter::Confirm(std::string_view question) {
 }
 
 void BoxPrompter::Tell(const Message& message) { ShowMessage(CurrentNotifier(), message); }
+
+void BoxPrompter::TellAbout(const Message& message, std::string_view subject) {
+  ShowMessage(CurrentNotifier(), message, subject);
+}
 
 Prompter& WindowPrompter() {
   static BoxPrompter prompter;

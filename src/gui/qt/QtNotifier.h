@@ -27,6 +27,7 @@ class BoxPrompter : public Prompter {
  public:
   bool Confirm(std::string_view question) override;
   void Tell(const Message& message) override;
+  void TellAbout(const Message& message, std::string_view subject) override;
 };
 
 // The program's one BoxPrompter (it keeps no state).

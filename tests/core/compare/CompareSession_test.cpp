@@ -396,6 +396,10 @@ TEST_F(CompareSessionTest, ReGridReclassifiesWithoutChangingPairs) {
   EXPECT_EQ(regrid.Cell(1, 4), S("－"));
   EXPECT_EQ(regrid.Cell(2, 1), "");
   EXPECT_EQ(regrid.Cell(2, 3), "");
+  // 数値 as the set-up shows it: free on a key, unavailable on every other field.
+  EXPECT_EQ(regrid.Cell(1, FieldGrid::kNumeric), "");
+  EXPECT_EQ(regrid.Cell(2, FieldGrid::kNumeric), S("－"));
+  EXPECT_EQ(regrid.Cell(3, FieldGrid::kNumeric), S("－"));
   EXPECT_EQ(regrid.Cell(3, 5), "FD003");
   EXPECT_EQ(regrid.Cell(3, 6), "FD003");
   regrid.Toggle(3, FieldGrid::kNotCompared);

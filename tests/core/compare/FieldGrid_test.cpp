@@ -176,6 +176,8 @@ TEST(FieldGridTest, HintsPerColumn) {
   EXPECT_EQ(FieldGrid::ColumnHint(4), S("●を付けると相違比較しません。"));
   EXPECT_EQ(FieldGrid::ColumnHint(7),
             S("●を付けると取込しません。（サイズが大きすぎて取り込めない項目など）"));
+  EXPECT_EQ(FieldGrid::ColumnHint(8),
+            S("●を付けると数値として比較し、差が許容差以内なら相違としません。"));
   EXPECT_EQ(FieldGrid::ColumnHint(0), "");
   EXPECT_EQ(FieldGrid::ColumnHint(5), "");
   EXPECT_EQ(FieldGrid::ColumnHint(6), "");

@@ -152,4 +152,18 @@ TEST(PathTextTest, Clip) {
 }
 
 }  // namespace
+// A path shown in a message keeps its bytes but for the control characters, which could
+// break or rewrite the line.
+TEST(PathTextTest, SafePathTextReplacesControlCharacters) {
+  const struct {
+    std::string path, shown;
+  } cases[] = {
+      {"/home/u/データ 1.csv", "/home/u/データ 1.csv"},
+      {"/a\tb\nc\rd\x1B[2Je\x7F", "/a?b?c?d?[2Je?"},
+      {std::string("/n\0x", 4), "/n?x"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PathText::SafePathText(c.path), c.shown) << c.shown;
+}
+
 }  // namespace korvel

@@ -8,6 +8,7 @@
 namespace korvel {
 namespace {
 
+using test::Cat;
 using test::S;
 
 TEST(NotifierTest, EachKindHasItsCaptionIconAndButtons) {
@@ -126,6 +127,35 @@ TEST(NotifierTest, StderrNotifierPrintsUtf8AndAnswersNo) {
   std::string printed = testing::internal::GetCapturedStderr();
   EXPECT_FALSE(answer);
   EXPECT_EQ(printed, "ファイルが見つかりません。\n上書きしますか？\n");
+}
+
+// What an outcome is about goes with its own (last) message: korvel-cli prints it on the line
+// before, after its name; a recorder keeps it in the box; the texts stay as they were.
+TEST(NotifierTest, AnOutcomesSubjectGoesWithItsLastMessage) {
+  const Status status = Status(-1, MessageKind::kAlert, S("メモリ"))
+                            .Then(Status::Warning(-1, S("読込できないファイルです。")))
+                            .About("右: /d/b?.csv");
+  EXPECT_EQ(status.Subject(), "右: /d/b?.csv");
+  EXPECT_EQ(Status(-1).About("左: /x").Subject(), "");  // no message, no subject
+  // A later step's messages take the subject's place; a silent one leaves it.
+  EXPECT_EQ(Status(status).Then(Status::Warning(-1, S("次"))).Subject(), "");
+  EXPECT_EQ(Status(status).Then(Status(-2)).Subject(), "右: /d/b?.csv");
+
+  RecordingNotifier recorder;
+  ShowStatus(recorder, status);
+  ASSERT_EQ(recorder.Entries().size(), 2u);
+  EXPECT_EQ(recorder.Entries()[0].box.subject, "");
+  EXPECT_EQ(recorder.Entries()[1].box.subject, "右: /d/b?.csv");
+  EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{"メモリ", "読込できないファイルです。"}));
+
+  for (const char* program : {"korvel-cli", ""}) {
+    StderrNotifier notifier(program);
+    testing::internal::CaptureStderr();
+    ShowStatus(notifier, status);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              Cat("メモリ\n", *program ? "korvel-cli: " : "", "右: /d/b?.csv\n",
+                  "読込できないファイルです。\n"));
+  }
 }
 
 // An engine outcome is shown message by message, in its order, each with the box of its

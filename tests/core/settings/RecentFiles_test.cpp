@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "platform/Codepage.h"
 #include "platform/IniFile.h"
 
 namespace korvel {
@@ -39,6 +40,10 @@ TEST(RecentFilesTest, EntriesAreWrittenAsSixTabSeparatedFieldsAndReadBack) {
        Entry("/home/u/データ 旧=1.csv", "/home/u/データ 新.csv", 0, ',', true, 15),
        "/home/u/データ 旧=1.csv\t/home/u/データ 新.csv\t0\t44\t1\t15"},
       {"a byte above 0x7F as the delimiter", Entry("/a", "/b", 1, '\xA5'), "/a\t/b\t1\t165\t0\t0"},
+      {"EUC-JP by CODE_EX's word", Entry("/e", "/j", 0, '\t', true, kEncodingEucJp),
+       "/e\t/j\t0\t9\t1\teucjp"},
+      {"自動判定 by CODE_EX's word", Entry("/e", "/j", 1, ';', false, kEncodingAuto),
+       "/e\t/j\t1\t59\t0\tauto"},
       {"empty left path", Entry("", "/b"), std::nullopt},
       {"empty right path", Entry("/a", ""), std::nullopt},
       {"TAB in a path", Entry("/a\tb", "/b"), std::nullopt},
@@ -48,6 +53,7 @@ TEST(RecentFilesTest, EntriesAreWrittenAsSixTabSeparatedFieldsAndReadBack) {
       {"negative kind", Entry("/a", "/b", -1), std::nullopt},
       {"no delimiter", Entry("/a", "/b", 1, '\0'), std::nullopt},
       {"unknown encoding", Entry("/a", "/b", 0, '\t', false, 11), std::nullopt},
+      {"the inner code of no encoding", Entry("/a", "/b", 0, '\t', false, 0x200), std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -112,6 +118,18 @@ TEST(RecentFilesTest, AnEntryIsTakenFromTheSettingsAndPresetsThemAgain) {
     EXPECT_EQ(RecentEntryOf(settings), c.entry);
   }
 
+  // 自動判定 is recorded as such whatever its fallback, and applied over 自動判定 the
+  // fallback already chosen stays.
+  chosen.Encoding = AutoEncoding(kEncodingUtf8);
+  EXPECT_EQ(RecentEntryOf(chosen)->Encoding, kEncodingAuto);
+  CompareSettings automatic;
+  automatic.Encoding = AutoEncoding(kEncodingUtf16);
+  ApplyRecentEntry(*RecentEntryOf(chosen), automatic);
+  EXPECT_EQ(automatic.Encoding, AutoEncoding(kEncodingUtf16));
+  CompareSettings plain;
+  ApplyRecentEntry(*RecentEntryOf(chosen), plain);
+  EXPECT_EQ(plain.Encoding, kEncodingAuto);
+
   // Clipboard captures are not recorded.
   chosen.FromClipboard = true;
   EXPECT_FALSE(RecentEntryOf(chosen).has_value());
@@ -138,6 +156,10 @@ TEST(RecentFilesTest, DamagedValuesAreNotRead) {
       "/a\t/b\t0\t9\t0\t 0",           // a space
       "/a\t/b\t0\t9\t0\t99999999999",  // out of range
       "/a\t/b\t0x1\t9\t0\t0",          // not decimal
+      "/a\t/b\t0\t9\t0\tAUTO",         // the words are lower case
+      "/a\t/b\t0\t9\t0\teuc-jp",       // an unknown word
+      "/a\t/b\t0\t9\t0\t20",           // EUC-JP's inner code is no stored value
+      "/a\t/b\t0\t9\t0\t256",          // nor is 自動判定's
   };
   for (const char* value : damaged) {
     EXPECT_FALSE(ParseRecentEntry(value).has_value()) << value;

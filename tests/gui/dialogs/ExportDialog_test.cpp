@@ -6,12 +6,15 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 #include <filesystem>
 #include <string>
@@ -19,6 +22,8 @@
 
 #include "TestUtil.h"
 #include "core/export/ExportTestSource.h"
+#include "dialogs/FileChooser.h"
+#include "gui/GuiTest.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifier.h"
 #include "qt/QtText.h"
@@ -219,6 +224,7 @@ class ExportDialogTest : public QObject {
   void busyCursorCoversOnlyTheWriting();
   void staysOpenForFurtherExportsUntilCancelled();
   void excelFormatWritesAWorkbookWithoutTheSizeQuestion();
+  void thePickerOpensInTheOutputFolderWithItsColumnsWhole();
 };
 
 void ExportDialogTest::startsWithTheProgramsFormAndTabOrder() {
@@ -400,7 +406,8 @@ void ExportDialogTest::browsingAddsTheFormatsExtension() {
 
   QCOMPARE(requests.size(), std::size_t{5});
   const QStringList filters{Q("xmlファイル(*.xml) (*.xml)"), Q("csvファイル(*.csv) (*.csv)"),
-                            Q("xlsファイル(*.xls) (*.xls)"), Q("全てのファイル(*.*) (*)")};
+                            Q("xlsファイル(*.xls) (*.xls)"), Q("Excel ブック (*.xlsx) (*.xlsx)"),
+                            Q("全てのファイル(*.*) (*)")};
   QCOMPARE(requests[0].nameFilters, filters);
   QCOMPARE(requests[0].filterIndex, 1);
   QCOMPARE(requests[2].filterIndex, 1);
@@ -709,8 +716,7 @@ void ExportDialogTest::excelFormatWritesAWorkbookWithoutTheSizeQuestion() {
   QCOMPARE(test::FolderEntries(dir.Path()), (Texts{"big.xlsx", "engine.xlsx", "kept.xlsx"}));
   QVERIFY(!QApplication::overrideCursor());
 
-  // The picker opens on every file (its list has no .xlsx filter), and the picked name gets
-  // the extension.
+  // The picker opens on Excel ブック, and the picked name gets the extension.
   std::vector<SaveDialogRequest> requests;
   d.SetSaveDialog([&](QWidget*, const SaveDialogRequest& request) {
     requests.push_back(request);
@@ -720,6 +726,86 @@ void ExportDialogTest::excelFormatWritesAWorkbookWithoutTheSizeQuestion() {
   QCOMPARE(requests.size(), std::size_t{1});
   QCOMPARE(requests[0].filterIndex, 4);
   QCOMPARE(d.txt_Path->text(), Q("/out/list.xlsx"));
+}
+
+// Qt's own picker behind the browse button: it opens in the output path's folder, else where
+// the last save went, lists Excel ブック, and shows its list's name, size, type and date
+// columns whole.
+void ExportDialogTest::thePickerOpensInTheOutputFolderWithItsColumnsWhole() {
+  MemoryExportSource source = test::SampleSource();
+  Fixture f(source);
+  ExportDialog& d = f.dialog;
+  d.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&d));
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("out"));
+  std::filesystem::create_directories(dir.File("saved"));
+  dir.Write("out/a sample file with a long name.xml", "x");
+  dir.Write("saved/keep.xml", "x");
+  struct Seen {
+    QString folder;
+    QStringList types;
+    QStringList cut;  // the columns whose text did not fit
+  };
+  auto read = [](QFileDialog* picker, Seen& seen) {
+    seen.folder = picker->directory().absolutePath();
+    auto* types = test::Child<QComboBox>(picker, "fileTypeCombo");
+    for (int i = 0; i < types->count(); ++i) seen.types << types->itemText(i);
+    auto* list = test::Child<QTreeView>(picker, "treeView");
+    QTRY_VERIFY(list->model()->rowCount(list->rootIndex()) > 0);
+    QHeaderView* header = list->header();
+    const int margin = list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    for (int c = 0; c < 4; ++c) {
+      const QString text = list->model()->index(0, c, list->rootIndex()).data().toString();
+      const QString title = list->model()->headerData(c, Qt::Horizontal).toString();
+      const int room =
+          header->sectionSize(c) - 2 * margin - (c == 0 ? list->iconSize().width() : 0);
+      qWarning("DBG col %d text=%s title=%s size=%d room=%d adv=%d vp=%d", c, qPrintable(text),
+               qPrintable(title), header->sectionSize(c), room,
+               list->fontMetrics().horizontalAdvance(text), list->viewport()->width());
+      if (list->fontMetrics().horizontalAdvance(text) > room ||
+          header->fontMetrics().horizontalAdvance(title) > room) {
+        seen.cut << title;
+      }
+    }
+    const int end = header->sectionPosition(3) + header->sectionSize(3);
+    if (end > list->viewport()->width()) seen.cut << QStringLiteral("beyond the list");
+  };
+  // Typed output folder: the picker opens there; a name typed into it is taken.
+  TypePath(d, dir.File("out/result.xml"));
+  Seen first;
+  test::WhenModalShown([&](QWidget* modal) {
+    auto* picker = qobject_cast<QFileDialog*>(modal);
+    if (!picker) return modal->close(), void();
+    read(picker, first);
+    auto* name = test::Child<QLineEdit>(picker, "fileNameEdit");
+    name->setFocus();
+    name->clear();
+    QTest::keyClicks(name, QPath(dir.File("saved/picked")));
+    for (int tries = 0; tries < 3 && picker->isVisible(); ++tries) {
+      QCoreApplication::processEvents();
+      if (QWidget* popup = QApplication::activePopupWidget()) {
+        QTest::keyClick(popup, Qt::Key_Escape);
+      }
+      QTest::keyClick(name, Qt::Key_Return);
+    }
+    if (picker->isVisible()) picker->reject();
+  });
+  Click(d.cmd_PathA);
+  QCOMPARE(first.folder, QPath(dir.File("out")));
+  QVERIFY(first.types.contains(Q("Excel ブック (*.xlsx)")));
+  QVERIFY2(first.cut.isEmpty(), qPrintable(first.cut.join(QLatin1Char(','))));
+  QCOMPARE(d.txt_Path->text(), QPath(dir.File("saved/picked.xml")));
+  // A path in no existing folder: where the last save went.
+  TypePath(d, "/nowhere/at/all.xml");
+  Seen second;
+  test::WhenModalShown([&](QWidget* modal) {
+    if (auto* picker = qobject_cast<QFileDialog*>(modal)) read(picker, second);
+    if (modal->isVisible()) modal->close();
+  });
+  Click(d.cmd_PathA);
+  QCOMPARE(second.folder, QPath(dir.File("saved")));
+  QVERIFY2(second.cut.isEmpty(), qPrintable(second.cut.join(QLatin1Char(','))));
 }
 
 }  // namespace korvel

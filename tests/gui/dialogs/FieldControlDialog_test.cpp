@@ -174,16 +174,17 @@ class FieldControlDialogTest : public QObject {
         QString(),
         QString(),
         Q("●を付けると取込しません。（サイズが大きすぎて取り込めない項目など）"),
+        Q("●を付けると数値として比較し、差が許容差以内なら相違としません。"),
     };
     grid->setCurrentCell(0, 3);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
       QTest::keyClick(grid, Qt::Key_Right);
       QCOMPARE(grid->currentColumn(), 4 + i);
       QCOMPARE(dialog.StatusText(), hints[i]);
     }
     QTest::keyClick(grid, Qt::Key_Down);
     QTest::keyClick(grid, Qt::Key_Space);
-    for (int c = 0; c < 3; ++c) QTest::keyClick(grid, Qt::Key_Left);
+    for (int c = 0; c < 4; ++c) QTest::keyClick(grid, Qt::Key_Left);
     QCOMPARE(dialog.StatusText(), Q("●を付けると相違比較しません。"));
     QTest::keyClick(grid, Qt::Key_Left);
     QCOMPARE(dialog.StatusText(), Q("●を付けるとスペース(全角,半角)を除いて相違比較します。"));
@@ -418,7 +419,8 @@ class FieldControlDialogTest : public QObject {
     QVERIFY(grid->columnViewportPosition(8) + grid->columnWidth(8) <= grid->viewport()->width());
     ClickCell(dialog, 1, 8);
     QCOMPARE(number(1), kMark);
-    QCOMPARE(dialog.StatusText(), QString());
+    QCOMPARE(dialog.StatusText(),
+             Q("●を付けると数値として比較し、差が許容差以内なら相違としません。"));
     ClickCell(dialog, 1, 8);
     QCOMPARE(number(1), QString());
     ClickCell(dialog, 1, 8);

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QtTest>
 #include <filesystem>
@@ -166,8 +167,15 @@ void HelpWindowTest::TheHelpCommandShowsThePageWhenNoBrowserOpens() {
   const std::vector<HelpWindow*> shown = VisibleHelpWindows();
   QCOMPARE(shown.size(), std::size_t{1});
   QCOMPARE(shown[0]->browser->source(), QUrl::fromLocalFile(Q(page.c_str())));
-  // It belongs to the main window and closes with it.
+  // It belongs to the main window and closes with it, and it lies wholly on the window's
+  // screen (the test's screen is smaller than the help window's usual size).
   QCOMPARE(shown[0]->parentWidget(), &w);
+  const QRect area = w.screen()->availableGeometry();
+  QVERIFY2(area.contains(shown[0]->geometry()), qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                                                               .arg(shown[0]->width())
+                                                               .arg(shown[0]->height())
+                                                               .arg(area.width())
+                                                               .arg(area.height())));
   QVERIFY(notifier_.Entries().empty());
 
   // Asked again, the one window shows the page again.

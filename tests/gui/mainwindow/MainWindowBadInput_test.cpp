@@ -2,11 +2,15 @@
 // katakana, a code without a Unicode form, a lead byte with no second byte, and a field
 // whose name is empty.
 
+#include <QMessageBox>
 #include <QtTest>
 
 #include "gui/GridTestUtil.h"
+#include "gui/GuiTest.h"
 #include "platform/Codepage.h"
 #include "platform/Notifier.h"
+#include "qt/QtNotifier.h"
+#include "qt/QtText.h"
 
 using korvel::MainWindow;
 using namespace korvel::test;
@@ -30,6 +34,7 @@ class BadInputPaintTest : public QObject {
   void initTestCase() { scope_.Begin(notifier_); }
   void cleanupTestCase() { scope_.End(); }
   void AwkwardCellsPaintWithoutGarbage();
+  void ReaderErrorsNameTheirFileOnTheBoxsSecondLine();
 
  private:
   WindowTestScope scope_;
@@ -81,6 +86,52 @@ void BadInputPaintTest::AwkwardCellsPaintWithoutGarbage() {
   QVERIFY(DarkPixels(g, QRect(namedX + 2, RowTop(w, 1) + 2, namedWidth - 4, 12)) > 0);
   QVERIFY(DarkPixels(g, QRect(unnamedX + 2, RowTop(w, 0) + 2, unnamedWidth - 4, 12)) > 0);
   QCOMPARE(DarkPixels(g, QRect(90, RowTop(w, 3) + 2, w.paiMain()->width() - 100, 30)), 0);
+}
+
+// The reader's text stays as it is; the box names the side and the file on the line after
+// it, at the set-up (the field-control grid being filled) and in the run alike.
+void BadInputPaintTest::ReaderErrorsNameTheirFileOnTheBoxsSecondLine() {
+  korvel::QtNotifier boxes;
+  korvel::ScopedNotifier scoped(&boxes);
+  MainWindow w;
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  const std::string good = Lines({"id,v", "1,a"});
+  const std::string overLong = Lines({"id,v", "1," + std::string(501, 'x')});
+  const struct {
+    const char* what;
+    std::string left, right;
+    bool names;
+    std::string text;  // the reader's own
+    bool leftSide;
+  } cases[] = {
+      {"an unclosed quote at the set-up", Lines({"1,\"a", "2,b"}), good, false,
+       "引用符が閉じられていません。(1行目)", true},
+      {"an unclosed quote in the run", good, Lines({"id,v", "1,\"a", "2,b"}), true,
+       "引用符が閉じられていません。(2行目)", false},
+      {"an over-long cell", overLong, good, true, "bad\tl.csv\n2カラム-2行目でサイズオーバー",
+       true},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    // A TAB in a name is shown as '?' so that it cannot break the line.
+    const std::string pathL = dir_.Write("bad\tl.csv", c.left);
+    const std::string pathR = dir_.Write(Cat("r", std::to_string(++n), ".csv"), c.right);
+    QStringList shown;
+    WhenModalShown([&shown](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      if (box) shown << box->text();
+      if (box && box->button(QMessageBox::Ok)) {
+        Click(box->button(QMessageBox::Ok));
+      } else {
+        modal->close();
+      }
+    });
+    ComparePathsInWindow(w, pathL, pathR, {{}, {}, {}}, c.names);
+    const std::string path = c.leftSide ? dir_.File("bad?l.csv") : pathR;
+    QCOMPARE(shown, QStringList{korvel::Q(c.text.c_str()) + QLatin1Char('\n') +
+                                QString::fromUtf8(Cat(c.leftSide ? "左: " : "右: ", path))});
+  }
 }
 
 QTEST_MAIN(BadInputPaintTest)

@@ -90,6 +90,7 @@ class GridPaintTest : public QObject {
   void HeaderNamesStayInTheirColumns();
   void PanesClipTheirCellsToTheirArea();
   void UndefinedShiftJisBytesShowAsDecoded();
+  void KeyHeadersShowTheirGlyphsWhole();
 
  private:
   WindowTestScope scope_;
@@ -650,4 +651,49 @@ void GridPaintTest::UndefinedShiftJisBytesShowAsDecoded() {
 }
 
 QTEST_MAIN(GridPaintTest)
+// The first and the last pixel column in [from, to) of `image`'s rows [top, bottom) that
+// hold ink (dark pixels); {-1, -1} when none does.
+std::pair<int, int> InkSpan(const QImage& image, int from, int to, int top, int bottom) {
+  std::pair<int, int> span{-1, -1};
+  for (int x = from; x < to; ++x) {
+    bool ink = false;
+    for (int y = top; y < bottom && !ink; ++y) ink = qGray(image.pixel(x, y)) < 100;
+    if (!ink) continue;
+    if (span.first < 0) span.first = x;
+    span.second = x;
+  }
+  return span;
+}
+
+// A key's name shows every stroke of its glyphs: its ink in the header cell spans as wide as
+// the name drawn alone in the grid font, and stops clear of the double line that ends the
+// keys.
+void GridPaintTest::KeyHeadersShowTheirGlyphsWhole() {
+  MainWindow& w = *window_;
+  const char* const names[] = {"社員番号", "部署", "ＩＤ番号１"};
+  for (const char* name : names) {
+    QVERIFY(CompareInWindow(w, dir_, Lines({Cat(S(name), ",v"), "1001,a"}),
+                            Lines({Cat(S(name), ",v"), "1001,b"}), {{1}, {}, {}}, true));
+    // On the header's own grey, so that the glyphs' soft edges come out alike.
+    QImage alone(200, 40, QImage::Format_RGB32);
+    alone.fill(MainWindow::HeaderColor);
+    {
+      QPainter p(&alone);
+      p.setFont(w.GridFont());
+      p.setPen(Qt::black);
+      p.drawText(10, 25, Q(name));
+    }
+    const auto [aloneFirst, aloneLast] = InkSpan(alone, 0, alone.width(), 0, alone.height());
+    QVERIFY(aloneFirst >= 0);
+    const int lastPixel = korvel::kRowHeaderWidth + FieldWidth(w, 0) - 1;
+    // The header band above its bottom line; the double line takes the column's last 6 pixels.
+    const auto [first, last] = InkSpan(w.BackBuffer(), korvel::kRowHeaderWidth, lastPixel - 5, 2,
+                                       w.View().rows.headerHeight - 1);
+    QVERIFY2(first >= 0, name);
+    // A pixel either way for where the glyphs fall between pixels.
+    QVERIFY2(last - first >= aloneLast - aloneFirst - 1, name);
+    QVERIFY2(last < lastPixel - 6, name);
+  }
+}
+
 #include "MainWindowPaint_test.moc"

@@ -3,6 +3,7 @@
 // brought back by the next window.
 
 #include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
@@ -47,6 +48,7 @@ class RecentTest : public QObject {
   void cleanup() { scoped_.reset(); }
   void ComparedPairsAreOfferedNewestFirstAndKeptAtClose();
   void DamagedEntriesAreSkippedQuietly();
+  void PairsReadByDetectionOrEucJpAreOfferedAndReopenWithIt();
   void TwoWindowsClosingKeepEachOthersPairs();
   void ThePlaceAndSplitterComeBack();
   void APlaceOnNoScreenOrADamagedOneIsNotTaken();
@@ -131,7 +133,8 @@ void RecentTest::ComparedPairsAreOfferedNewestFirstAndKeptAtClose() {
 void RecentTest::DamagedEntriesAreSkippedQuietly() {
   home_->Write("korvel.ini",
                "[RECENT]\r\n1=/only/one/field\r\n2=/x/l.csv\t/x/r.csv\t0\t9\t0\t0\r\n"
-               "3=/x/l2.csv\t/x/r2.csv\t7\t9\t0\t0\r\n4=/x/l3.csv\t/x/r3.csv\t2\t9\t1\t10\r\n");
+               "3=/x/l2.csv\t/x/r2.csv\t7\t9\t0\t0\r\n4=/x/l3.csv\t/x/r3.csv\t2\t9\t1\t10\r\n"
+               "5=/x/l4.csv\t/x/r4.csv\t0\t9\t0\tutf32\r\n");
   MainWindow w;
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -148,6 +151,53 @@ void RecentTest::DamagedEntriesAreSkippedQuietly() {
   QCOMPARE(shown.FileKind, korvel::kFileKindFixed);
   QVERIFY(shown.TopRowNames);
   QCOMPARE(shown.Encoding, 10);
+  QVERIFY(notifier_.Entries().empty());
+}
+
+void RecentTest::PairsReadByDetectionOrEucJpAreOfferedAndReopenWithIt() {
+  {
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(Compare(w, "e.csv", "f.csv",
+                    [](korvel::CompareSettings& s) { s.Encoding = korvel::kEncodingEucJp; }));
+    QVERIFY(Compare(w, "u.csv", "v.csv", [](korvel::CompareSettings& s) {
+      s.Encoding = korvel::AutoEncoding(korvel::kEncodingUtf8);
+    }));
+    QVERIFY(w.Action("mnuFileRecent")->isEnabled());
+    QCOMPARE(OfferedLeftPaths(w), QStringList({korvel::PathToQString(dir_.File("u.csv")),
+                                               korvel::PathToQString(dir_.File("e.csv"))}));
+    w.close();
+  }
+  const std::string ini = Ini();
+  const std::string expected = Cat("[RECENT]\r\n1=", dir_.File("u.csv"), "\t", dir_.File("v.csv"),
+                                   "\t0\t9\t0\tauto\r\n2=", dir_.File("e.csv"), "\t",
+                                   dir_.File("f.csv"), "\t0\t9\t0\teucjp\r\n");
+  QVERIFY2(ini.find(expected) != std::string::npos, ini.c_str());
+
+  // The next window reopens each with its encoding: the file selection shows it, and the
+  // comparison reads with it.
+  MainWindow w;
+  w.show();
+  w.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+  const struct {
+    Qt::Key key;
+    int encoding;
+  } picks[] = {{Qt::Key_1, korvel::kEncodingAuto}, {Qt::Key_2, korvel::kEncodingEucJp}};
+  for (const auto& pick : picks) {
+    auto dialogs = std::make_unique<ScriptedChainDialogs>();
+    dialogs->selectFiles = [](korvel::CompareSettings&) { return true; };
+    dialogs->controlFields = [](korvel::FieldGrid&) { return 1; };
+    ScriptedChainDialogs& script = InstallScript(w, std::move(dialogs));
+    RecentMenu(w)->popup(w.mapToGlobal(QPoint(10, 10)));
+    QTRY_VERIFY(QApplication::activePopupWidget() == RecentMenu(w));
+    QTest::keyClick(RecentMenu(w), pick.key);
+    QCOMPARE(script.shownSettings.size(), std::size_t{1});
+    QCOMPARE(script.shownSettings[0].Encoding, pick.encoding);
+    QCOMPARE(w.Session().Settings().Encoding, pick.encoding);
+    QVERIFY(ShownRows(w) > 0);
+  }
   QVERIFY(notifier_.Entries().empty());
 }
 
@@ -202,14 +252,33 @@ void RecentTest::ThePlaceAndSplitterComeBack() {
   QCOMPARE(w.pos(), QPoint(screen.x() + 13, screen.y() + 17));
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
-  // The splitter stands where it was left, also after a run, and is painted there.
+  // The empty window shows the splitter where it was left; every completed run and every
+  // re-setting puts it where the keys' widths place it: half the room right of the keys.
   QCOMPARE(w.View().splitX, 150);
+  auto placed = [&w] {
+    const int keys = w.View().widths[0];
+    return keys + (w.paiMain()->width() - keys) / 2;
+  };
+  auto drag = [&w](int to) {
+    const int split = w.View().splitX;
+    QTest::mousePress(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(split, 100));
+    QTest::mouseMove(w.paiMain(), QPoint(to, 100));
+    QTest::mouseRelease(w.paiMain(), Qt::LeftButton, Qt::NoModifier, QPoint(to, 100));
+  };
   QVERIFY(Compare(w, "a.csv", "b.csv"));
+  QVERIFY(placed() != 150);
+  QCOMPARE(w.View().splitX, placed());
+  QCOMPARE(w.View().rightX[1], placed());
+  drag(150);
   QCOMPARE(w.View().splitX, 150);
-  QCOMPARE(w.View().rightX[1], 150);
-  // A resize puts it back by the grid's rule, and the next close keeps none.
-  w.resize(width - 20, height);
-  QTRY_VERIFY(w.View().splitX != 150);
+  QCOMPARE(ReGridInWindow(w, [](korvel::FieldGrid&) { return 1; }), 1);
+  QCOMPARE(w.View().splitX, placed());
+  drag(160);
+  QCOMPARE(w.View().rightX[1], 160);
+  QVERIFY(Compare(w, "a.csv", "b.csv"));
+  QCOMPARE(w.View().splitX, placed());
+  QCOMPARE(w.View().rightX[1], placed());
+  // A splitter placed by the rule is not the user's: the next close keeps none.
   w.close();
   QVERIFY(Ini().find("SPLIT=0\r\n") != std::string::npos);
 }

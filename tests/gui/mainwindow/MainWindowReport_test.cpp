@@ -2,6 +2,9 @@
 // an existing file is replaced only after the question, and the completion is announced.
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QtTest>
@@ -26,10 +29,10 @@ class TypedChooser : public korvel::FileChooser {
   int type = 1;
   std::vector<korvel::FileFilter> offered;
   int calls = 0;
-  QString ChooseSaveFileOfType(QWidget*, const std::vector<korvel::FileFilter>& filters, int,
+  QString ChooseSaveFileOfType(QWidget*, const korvel::SaveFileRequest& request,
                                int* chosen) override {
     ++calls;
-    offered = filters;
+    offered = request.filters;
     if (!path.isEmpty()) *chosen = type;
     return path;
   }
@@ -43,6 +46,31 @@ void ChooseReportFromMenu(MainWindow& w) {
   QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
 }
 
+// The fields of each line of a CSV text read by RFC 4180 (quotes double inside quoted
+// fields; line breaks end records only outside quotes), one vector a record.
+std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+      records.back().back() += '"';
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && c == ',') {
+      records.back().emplace_back();
+    } else if (!quoted && c == '\r') {
+    } else if (!quoted && c == '\n') {
+      records.emplace_back(1);
+    } else {
+      records.back().back() += c;
+    }
+  }
+  if (records.back() == std::vector<std::string>(1)) records.pop_back();
+  return records;
+}
+
 }  // namespace
 
 class MainWindowReportTest : public QObject {
@@ -50,6 +78,7 @@ class MainWindowReportTest : public QObject {
 
  private Q_SLOTS:
   void TheChosenTypeDecidesTheFormatAndReplacingIsAsked();
+  void TheSaveDialogsTypeDecidesTheFormat();
 
  private:
   korvel::test::HomeDir home_;  // KORVEL_HOME
@@ -116,6 +145,86 @@ void MainWindowReportTest::TheChosenTypeDecidesTheFormatAndReplacingIsAsked() {
   QVERIFY(notes.Texts().empty());
   QCOMPARE(korvel::test::FolderEntries(dir.Path()),
            (std::vector<std::string>{"left.csv", "r.csv", "report.jsonl", "right.csv"}));
+}
+
+// Qt's own save dialog, answered with the keyboard: the type picked in its list decides the
+// format, and a name typed without an extension gets that type's.
+void MainWindowReportTest::TheSaveDialogsTypeDecidesTheFormat() {
+  korvel::RecordingNotifier notes;
+  korvel::ScopedNotifier scopedNotes(&notes);
+  korvel::test::TempDir dir;
+  MainWindow w;
+  w.show();
+  w.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+  QVERIFY(korvel::test::CompareInWindow(w, dir, "id,v\r\n1,a\r\n2,b\r\n",
+                                        "id,v\r\n1,a\r\n2,\"c,d\"\r\n3,e\r\n", {{1}, {}, {}},
+                                        true));
+  const struct {
+    const char* typed;
+    int typeSteps;  // Down presses in the type list from its first entry
+    const char* written;
+    bool csv;
+  } cases[] = {
+      {"rep.csv", 1, "rep.csv", true},
+      {"bare", 1, "bare.csv", true},
+      {"lines", 0, "lines.jsonl", false},
+  };
+  for (const auto& c : cases) {
+    notes.Clear();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    bool seen = false;
+    QString title, folder;
+    korvel::test::WhenModalShown([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      if (!dialog) {
+        modal->close();
+        return;
+      }
+      seen = true;
+      title = dialog->windowTitle();
+      folder = dialog->directory().absolutePath();
+      auto* types = korvel::test::Child<QComboBox>(dialog, "fileTypeCombo");
+      types->setFocus();
+      for (int i = 0; i < c.typeSteps; ++i) QTest::keyClick(types, Qt::Key_Down);
+      auto* name = korvel::test::Child<QLineEdit>(dialog, "fileNameEdit");
+      name->setFocus();
+      name->clear();
+      QTest::keyClicks(name, QString::fromStdString(dir.File(c.typed)));
+      // The name box's completer takes a Return while its list is open (the list comes up
+      // as the folder is read): Esc closes the list, and Return then accepts the name.
+      for (int tries = 0; tries < 3 && dialog->isVisible(); ++tries) {
+        QCoreApplication::processEvents();
+        if (QWidget* list = QApplication::activePopupWidget())
+          QTest::keyClick(list, Qt::Key_Escape);
+        QTest::keyClick(name, Qt::Key_Return);
+      }
+      if (dialog->isVisible()) dialog->reject();
+    });
+    ChooseReportFromMenu(w);
+    QVERIFY2(seen, c.typed);
+    QCOMPARE(title, Q("差分レポートの保存"));
+    // After the first save, the dialog opens where it went.
+    if (&c != &cases[0]) QCOMPARE(folder, QString::fromStdString(dir.Path()));
+    QCOMPARE(notes.Texts(), std::vector<std::string>{"出力を完了しました。"});
+    const std::string text = korvel::test::ReadFileBytes(dir.File(c.written));
+    if (!c.csv) {
+      QVERIFY2(text.rfind("{\"summary\":", 0) == 0, text.c_str());
+      continue;
+    }
+    QVERIFY2(text.rfind("\xEF\xBB\xBF", 0) == 0, text.c_str());
+    const std::vector<std::vector<std::string>> records = ReadCsv(text.substr(3));
+    QCOMPARE(records.size(), std::size_t{3});
+    QCOMPARE(records[0], (std::vector<std::string>{"status", "left_row", "right_row", "id", "field",
+                                                   "name", "left", "right"}));
+    QCOMPARE(records[1],
+             (std::vector<std::string>{"differs", "1", "1", "2", "2", "v", "b", "c,d"}));
+    QCOMPARE(records[2].size(), std::size_t{8});
+  }
+  QCOMPARE(
+      korvel::test::FolderEntries(dir.Path()),
+      (std::vector<std::string>{"bare.csv", "left.csv", "lines.jsonl", "rep.csv", "right.csv"}));
 }
 
 QTEST_MAIN(MainWindowReportTest)
