@@ -15,6 +15,7 @@
 #include "export/ReportWriter.h"
 #include "export/SessionExportSource.h"
 #include "platform/Codepage.h"
+#include "platform/MessageText.h"
 #include "platform/Notifier.h"
 #include "settings/SettingsStore.h"
 
@@ -22,7 +23,8 @@ namespace korvel::cli {
 namespace {
 
 int UsageError(std::ostream& err, const std::string& reason) {
-  err << "korvel-cli: " << reason << '\n';
+  // A reason may echo an option's value or a path as given: made safe for the terminal.
+  err << "korvel-cli: " << TextForMessage(reason) << '\n';
   return kExitFailed;
 }
 
@@ -187,6 +189,7 @@ bool Extract(const CliOptions& o, CompareSession& session, Notifier& notifier) {
 int Export(const CliOptions& o, const CompareSession& session, Notifier& notifier,
            Prompter& prompter) {
   if (!Shown(notifier, CheckExportPath(o.exportPath))) return kExitFailed;
+  if (!Shown(notifier, CheckExportTarget(o.exportPath))) return kExitFailed;
   if (!o.force && !ConfirmOverwrite(o.exportPath, prompter)) return kExitFailed;
   korvel::ExportFormat format = o.format == cli::ExportFormat::kCsv    ? korvel::ExportFormat::kCsv
                                 : o.format == cli::ExportFormat::kXlsx ? korvel::ExportFormat::kXlsx
@@ -196,7 +199,10 @@ int Export(const CliOptions& o, const CompareSession& session, Notifier& notifie
       : o.layout == cli::ExportLayout::kRow ? korvel::ExportLayout::kAlternateRows
                                             : korvel::ExportLayout::kAlternateFields;
   SessionExportSource source(session);
-  return Shown(notifier, RunExport(source, format, layout, o.exportPath)) ? 0 : kExitFailed;
+  // Without --force nothing is replaced, not even a file that appears while the export is
+  // written.
+  return Shown(notifier, RunExport(source, format, layout, o.exportPath, o.force)) ? 0
+                                                                                   : kExitFailed;
 }
 
 // The difference report, after the export. Standard output ("-") takes it whole; a file is
@@ -204,6 +210,7 @@ int Export(const CliOptions& o, const CompareSession& session, Notifier& notifie
 int Report(const CliOptions& o, const CompareSession& session, Notifier& notifier,
            Prompter& prompter) {
   const bool toStdout = o.reportPath == "-";
+  if (!toStdout && !Shown(notifier, CheckExportTarget(o.reportPath))) return kExitFailed;
   if (!toStdout && !o.force && !ConfirmOverwrite(o.reportPath, prompter)) return kExitFailed;
   ReportOptions options;
   options.Format =
@@ -213,12 +220,8 @@ int Report(const CliOptions& o, const CompareSession& session, Notifier& notifie
   const ReportSummary summary = MakeReportSummary(session);
   int result = toStdout ? WriteReportTo(source, summary, options, 1)
                         : WriteReport(source, summary, options, o.reportPath, o.force);
-  if (result == kReportTargetExists) {
-    // Someone made the file after the question was passed; it stays, as refused.
-    (void)ConfirmOverwrite(o.reportPath, prompter);
-    return kExitFailed;
-  }
-  return Shown(notifier, ExportOutcome(result)) ? 0 : kExitFailed;
+  // A file made after the question was passed stays, as refused.
+  return Shown(notifier, ExportOutcome(result, o.reportPath)) ? 0 : kExitFailed;
 }
 
 }  // namespace

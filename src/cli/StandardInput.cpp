@@ -114,7 +114,16 @@ ssize_t StandardInputFileSystem::Write(int fd, const void* buffer, std::size_t c
 
 int StandardInputFileSystem::Close(int fd) { return inner_.Close(fd); }
 
-int StandardInputFileSystem::BeginWrite(const std::string& path) { return inner_.BeginWrite(path); }
+int StandardInputFileSystem::Sync(int fd) { return inner_.Sync(fd); }
+
+int StandardInputFileSystem::BeginWrite(const std::string& path, int flags) {
+  return inner_.BeginWrite(path, flags);
+}
+
+int StandardInputFileSystem::BeginNamedWrite(const std::string& path, int flags,
+                                             std::string* tempPath, std::string* folder) {
+  return inner_.BeginNamedWrite(path, flags, tempPath, folder);
+}
 
 int StandardInputFileSystem::CommitWrite(int fd, bool replace) {
   return inner_.CommitWrite(fd, replace);

@@ -52,7 +52,10 @@ class StandardInputFileSystem : public FileSystem {
   ssize_t Read(int fd, void* buffer, std::size_t count) override;
   ssize_t Write(int fd, const void* buffer, std::size_t count) override;
   int Close(int fd) override;
-  int BeginWrite(const std::string& path) override;
+  int Sync(int fd) override;
+  int BeginWrite(const std::string& path, int flags) override;
+  int BeginNamedWrite(const std::string& path, int flags, std::string* tempPath,
+                      std::string* folder) override;
   int CommitWrite(int fd, bool replace) override;
   void AbandonWrite(int fd) override;
 

@@ -204,6 +204,10 @@ void XlsxExportWriter::AddSheetPart() {
 
 bool XlsxExportWriter::ReserveRows(int rows) {
   if (failed_ || CheckSheetFile()) return false;
+  if (cancel_ != nullptr && cancel_->Cancelled()) {
+    failed_ = true;
+    return false;
+  }
   if (row_ + static_cast<std::uint32_t>(rows) > static_cast<std::uint32_t>(rowLimit_)) {
     AddSheetPart();
   }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/Codepage.h"
+#include "platform/MessageText.h"
 
 namespace korvel {
 namespace {
@@ -77,8 +78,20 @@ void Alert(std::string_view text) {
 void Beep() { CurrentNotifier().Beep(); }
 
 bool StderrNotifier::Show(const MessageBoxSpec& box) {
-  std::string line = Cp932ToUtf8(box.text);
-  line.push_back('\n');
+  // A message may carry a name or a cell's text: nothing in it may drive the terminal. Its
+  // own line breaks stay line breaks.
+  const std::string text = Cp932ToUtf8(box.text);
+  std::string line;
+  for (std::size_t start = 0;;) {
+    std::size_t end = text.find('\n', start);
+    std::string_view part(text.data() + start,
+                          (end == std::string::npos ? text.size() : end) - start);
+    if (end != std::string::npos && !part.empty() && part.back() == '\r') part.remove_suffix(1);
+    line += TextForMessage(part);
+    line.push_back('\n');
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
   return box.buttons == MessageButtons::kOk;

@@ -140,9 +140,9 @@ TEST(ExportDriverTest, CompletedExportReplacesTheFileAndSaysSo) {
   TempDir dir;
   const std::string path = dir.Write("out.csv", std::string(100000, 'z'));
   MemoryExportSource s = SampleSource();
-  EXPECT_EQ(
-      test::Shown(notifier, RunExport(s, ExportFormat::kCsv, ExportLayout::kAlternateFields, path)),
-      kExportDone);
+  EXPECT_EQ(test::Shown(notifier, RunExport(s, ExportFormat::kCsv, ExportLayout::kAlternateFields,
+                                            path, true)),
+            kExportDone);
   ASSERT_EQ(notifier.Texts(), Texts{"出力を完了しました。"});
   EXPECT_EQ(notifier.Entries()[0].box.caption, S("確認"));
   EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kInformation);
@@ -159,11 +159,13 @@ TEST(ExportDriverTest, UncreatableFileIsReported) {
             kExportOpenFailed);
   EXPECT_EQ(
       test::Shown(notifier, RunExport(s, ExportFormat::kCsv, ExportLayout::kPerSheet, dir.Path())),
-      kExportOpenFailed);
+      kExportNotRegular);
   EXPECT_EQ(test::Shown(notifier, RunExport(s, ExportFormat::kCsv, ExportLayout::kPerSheet, "")),
             kExportOpenFailed);
   const std::string failed = "ファイルオープンに失敗しました。";
-  EXPECT_EQ(notifier.Texts(), (Texts{failed, failed, failed}));
+  // A folder is no file to replace, with or without consent.
+  const std::string folder = "通常のファイルではないため出力できません。(" + dir.Path() + ")";
+  EXPECT_EQ(notifier.Texts(), (Texts{failed, folder, failed}));
   EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kWarning);
   EXPECT_EQ(GetPathKind(dir.Path()), PathKind::kFolder);
 }
@@ -183,14 +185,14 @@ TEST(ExportDriverTest, FailedWriteIsReportedInsteadOfCompletion) {
         FullDiskFileSystem fs(limit);
         ScopedFileSystem scopedFs(&fs);
         notifier.Clear();
-        EXPECT_EQ(test::Shown(notifier, RunExport(small, format, layout, path)),
+        EXPECT_EQ(test::Shown(notifier, RunExport(small, format, layout, path, true)),
                   kExportWriteFailed);
         EXPECT_EQ(notifier.Texts(), Texts{"書き込みに失敗しました。"});
         EXPECT_EQ(notifier.Entries()[0].box.icon, MessageIcon::kWarning);
       }
       FullDiskFileSystem exact(size);
       ScopedFileSystem scopedFs(&exact);
-      EXPECT_EQ(WriteExport(small, format, layout, path), kExportDone);
+      EXPECT_EQ(WriteExport(small, format, layout, path, Progress::None(), true), kExportDone);
     }
   }
 }
@@ -205,14 +207,16 @@ TEST(ExportDriverTest, WritesInLargeBlocksAndStopsAfterAFailure) {
     {
       FullDiskFileSystem fs(size);
       ScopedFileSystem scopedFs(&fs);
-      ASSERT_EQ(WriteExport(s, format, ExportLayout::kAlternateRows, path), kExportDone);
+      ASSERT_EQ(WriteExport(s, format, ExportLayout::kAlternateRows, path, Progress::None(), true),
+                kExportDone);
       // Blocks are all but full: a cell that does not fit in what is left starts the next.
       EXPECT_LE(fs.Calls(), static_cast<int>(size / (60 * 1024)) + 1);
     }
     // Once a write has failed nothing more is handed to the file system.
     FullDiskFileSystem fs(200000);
     ScopedFileSystem scopedFs(&fs);
-    EXPECT_EQ(WriteExport(s, format, ExportLayout::kAlternateRows, path), kExportWriteFailed);
+    EXPECT_EQ(WriteExport(s, format, ExportLayout::kAlternateRows, path, Progress::None(), true),
+              kExportWriteFailed);
     EXPECT_EQ(fs.Written(), 200000u);
     EXPECT_EQ(fs.Calls(), 4);
   }
@@ -261,7 +265,7 @@ TEST(ExportDriverTest, ProgressCountsThePairsAndACancelledExportLeavesTheFile) {
       const std::uint64_t rows = layout == ExportLayout::kPerSheet ? 6000 : 3000;
       for (std::uint64_t after : {std::uint64_t{0}, std::uint64_t{1024}}) {
         CancelAfterRows cancel(after);
-        EXPECT_EQ(WriteExport(s, format, layout, path, cancel), kExportCancelled) << after;
+        EXPECT_EQ(WriteExport(s, format, layout, path, cancel, true), kExportCancelled) << after;
         EXPECT_EQ(ReadFileBytes(path), "old bytes") << after;
         EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"out"}) << after;
       }
@@ -269,7 +273,7 @@ TEST(ExportDriverTest, ProgressCountsThePairsAndACancelledExportLeavesTheFile) {
 
       ProgressCounters counters;
       const std::string done = dir.File("done");
-      ASSERT_EQ(WriteExport(s, format, layout, done, counters), kExportDone);
+      ASSERT_EQ(WriteExport(s, format, layout, done, counters, true), kExportDone);
       EXPECT_EQ(counters.Expected(), rows);
       EXPECT_EQ(counters.Done(), rows);
       EXPECT_EQ(counters.Records(Progress::kLeft), rows);

@@ -81,9 +81,9 @@ class ReadOnlyFileSystem : public FileSystem {
     if (path == path_ && mode != OpenMode::kRead) return -1;
     return FileSystem::Open(path, mode);
   }
-  int BeginWrite(const std::string& path) override {
+  int BeginWrite(const std::string& path, int flags) override {
     if (path == path_) return -1;
-    return FileSystem::BeginWrite(path);
+    return FileSystem::BeginWrite(path, flags);
   }
 
  private:
@@ -170,13 +170,15 @@ struct Fixture {
 class NamedWriteFailingFileSystem : public FileSystem {
  public:
   explicit NamedWriteFailingFileSystem(bool failBegin) : failBegin_(failBegin) {}
-  int BeginNamedWrite(const std::string& path, std::string* tempPath) override {
+  int BeginNamedWrite(const std::string& path, int flags, std::string* tempPath,
+                      std::string* folder) override {
     ++begun;
     if (failBegin_) {
       tempPath->clear();
+      folder->clear();
       return -1;
     }
-    return FileSystem::BeginNamedWrite(path, tempPath);
+    return FileSystem::BeginNamedWrite(path, flags, tempPath, folder);
   }
   int CommitWrite(int fd, bool replace) override {
     if (failBegin_) return FileSystem::CommitWrite(fd, replace);
