@@ -65,7 +65,9 @@ class XlsxExportWriter {
 
   // Makes the layouts stop at the next row once `progress` (not owned; null for none) is
   // cancelled, as after a failure; the caller then drops the writer without Close, which
-  // frees the workbook and its temporary files without packaging anything.
+  // frees the workbook and its temporary files without packaging anything. Cancelled while
+  // Close packages the workbook, the packaging fails at its next write (the file at `path`
+  // is then worthless).
   void SetCancel(const Progress* progress) { cancel_ = progress; }
 
   // Starts the workbook that Close writes to `path` (created, or emptied and rewritten), with
@@ -129,6 +131,7 @@ class XlsxExportWriter {
   int rowLimit_;
   const Progress* cancel_ = nullptr;
   lxw_workbook* workbook_ = nullptr;
+  std::string path_;
   std::string tmpDir_;
   std::string realTmpDir_;
   std::vector<OpenFile> temporariesBefore_;  // libxlsxwriter's files open before Open

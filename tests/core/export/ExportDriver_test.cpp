@@ -349,6 +349,34 @@ TEST(ExportDriverTest, TwoProcessesExportingToOneNameLoseNothing) {
   }
 }
 
+// Turns cancelled once every row has been told, from its second poll on: while the
+// workbook is packaged.
+class CancelWhilePackaging final : public Progress {
+ public:
+  void AddExpected(int, std::uint64_t rows) override { expected_ += rows; }
+  void AddDone(int, std::uint64_t rows) override { done_ += rows; }
+  void AddRecords(int, std::uint64_t) override {}
+  bool Cancelled() const override { return done_ >= expected_ && ++polls_ > 1; }
+
+ private:
+  std::atomic<std::uint64_t> expected_{0};
+  std::atomic<std::uint64_t> done_{0};
+  mutable std::atomic<int> polls_{0};
+};
+
+// 中止 after the last row, as libxlsxwriter packages the workbook: the packaging is cut
+// short and the old file stays whole, with nothing beside it.
+TEST(ExportDriverTest, AnXlsxExportCancelledWhileItIsPackagedLeavesTheFile) {
+  TempDir dir;
+  const std::string path = dir.Write("out", "old bytes");
+  CancelWhilePackaging cancel;
+  EXPECT_EQ(WriteExport(ManyPairs(3 * 1024), ExportFormat::kXlsx, ExportLayout::kAlternateRows,
+                        path, cancel, true),
+            kExportCancelled);
+  EXPECT_EQ(ReadFileBytes(path), "old bytes");
+  EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"out"});
+}
+
 // Kills its own process once `after` rows are written, or at the first flush.
 class KillAfterRows final : public Progress {
  public:

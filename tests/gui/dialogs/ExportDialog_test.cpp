@@ -1,5 +1,6 @@
 #include "dialogs/ExportDialog.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -481,15 +482,21 @@ void ExportDialogTest::refusalsAndFailuresAreReportedAndLeaveFilesAlone() {
   QCOMPARE(f.notifier.Entries()[0].box.caption, test::S("注意"));
   QCOMPARE(f.notifier.Entries()[0].box.icon, MessageIcon::kWarning);
 
-  // A missing folder and a folder: no question, the file cannot be created.
+  // A missing folder: no question, the file cannot be created. A folder, a FIFO: no
+  // question, they are no files to replace.
   const std::string missing = dir.File("no/such.xml");
-  for (const std::string& path : {missing, dir.Path()}) {
+  const std::string fifo = dir.File("fifo");
+  QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {missing, dir.Path(), fifo}) {
     f.notifier.Clear();
     TypePath(d, path);
     Click(d.cmd_Run);
-    QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOpenFailed}));
+    const std::string refused = test::Cat("通常のファイルではないため出力できません。(", path, ")");
+    QCOMPARE(Join(f.notifier.Texts()), Join(Texts{path == missing ? kOpenFailed : refused}));
     QCOMPARE(f.notifier.Entries()[0].box.icon, MessageIcon::kWarning);
   }
+  QVERIFY(std::filesystem::is_fifo(fifo));
+  std::filesystem::remove(fifo);
   QVERIFY(!std::filesystem::exists(dir.File("no")));
   QVERIFY(std::filesystem::is_directory(dir.Path()));
 
