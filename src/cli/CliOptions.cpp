@@ -319,6 +319,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* o, std::s
       o->force = true;
     } else if (arg == "--report-all-fields") {
       o->reportAllFields = true;
+    } else if (arg == "--strict") {
+      o->strict = true;
     } else {
       std::string name = arg;
       std::string value;
@@ -370,7 +372,8 @@ std::string UsageText() {
                               CODE と CODE_EX, なければ sjis)
   --no-bom                    他の文字コードを示すBOMを採用しない
   --tab-old                   TAB区切りファイルをCSVの規則で読む
-  --newline 0|1|2             引用符内の改行の置換: 0 なし, 1 全角空白, 2 ¶
+  --newline 0|1|2             引用符内の改行の置換: 0 なし (改行を含むセルは1行目だけを比較),
+                              1 全角空白, 2 ¶
   --fixed-def FILE            固定長の定義ファイル (項目名 TAB サイズ の行; --kind fixed で必須)
 
 項目の指定 (N はフィールド番号, 1から; --header か固定長なら項目名も可):
@@ -394,13 +397,15 @@ std::string UsageText() {
   --report-format jsonl|csv   レポートの形式: JSON Lines, CSV (既定: jsonl)
   --report-all-fields         レポートに相違のない項目も出力する
   --force                     既存の出力ファイル・レポートファイルを上書きする
+  --strict                    読込の警告や重複キーがあれば失敗とする (件数と警告を表示して
+                              終了コード 2)
 
   -h, --help                  この説明を表示
   --version                   製品名とバージョンを表示
 
 左ファイルか右ファイルの一方に - を指定すると、標準入力を読みます。
 
-終了コード: 0 相違なし, 1 相違あり, 2 失敗
+終了コード: 0 相違なし, 1 相違あり, 2 失敗 (--strict では警告があるときも)
 )";
 }
 

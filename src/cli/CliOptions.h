@@ -66,6 +66,7 @@ struct CliOptions {
   ReportFormatOption reportFormat = ReportFormatOption::kJsonLines;
   bool reportFormatGiven = false;
   bool reportAllFields = false;
+  bool strict = false;  // --strict: a run with any warning fails (exit 2)
   bool help = false;
   bool version = false;
   std::string left;

@@ -271,8 +271,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   // With the report on standard output, nothing else may go there.
   const bool reportToStdout = o.reportPath == "-";
   (reportToStdout ? err : out) << Cp932ToUtf8(session.SummaryText()) << '\n';
+  out.flush();
+  // What the reading rules let pass is said once, after the counts it qualifies.
+  for (const std::string& warning : session.ReadingWarningMessages()) {
+    ShowStatus(notifier, Status::Warning(0, warning));
+  }
   if (const std::string duplicates = session.DuplicateKeyMessage(); !duplicates.empty()) {
     err << Cp932ToUtf8(duplicates) << '\n';
+  }
+  if (o.strict && !session.Warnings().empty()) {
+    // A pipeline that asked for it refuses a result that needed a lenient rule.
+    err << "korvel-cli: --strict: 警告があるため失敗として終了します。\n";
+    return kExitFailed;
   }
   const bool different =
       session.DiffRecordCount() > 0 || session.LeftOnlyCount() > 0 || session.RightOnlyCount() > 0;

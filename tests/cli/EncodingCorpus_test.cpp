@@ -155,9 +155,9 @@ TEST_F(EncodingCorpusTest, ShiftJisAgainstUtf8WithoutMark) {
   EXPECT_EQ(err_.str(), "");
 }
 
-// Characters without a Shift-JIS form: under 自動判定 the run says how many each side lost
-// and a cell holding one differs unless the other cell held the same character. Under the
-// older choices nothing of this happens (the results stay as they were).
+// Characters without a Shift-JIS form: the run says how many each side lost and a cell
+// holding one differs unless the other cell held the same character, whether the encoding
+// was detected or chosen by name.
 TEST_F(EncodingCorpusTest, LostCharactersAreToldAndCompared) {
   const std::string left = dir_.Write(
       "l.csv", "1,a\xF0\x9F\x98\x80\r\n2,\xF0\x9F\x98\x80\r\n3,?\r\n4,x\xF0\x9F\x98\x80\r\n");
@@ -174,7 +174,7 @@ TEST_F(EncodingCorpusTest, LostCharactersAreToldAndCompared) {
       // 1: different emoji; 2: the same emoji (in UTF-8 and UTF-16); 3: a real '?' against
       // an emoji; 4: an emoji against a real '?'.
       {"auto", kExitDifferent, "1\t0\t0\n0\t1\t1\n1\t2\t2\n1\t3\t3\n", true},
-      {"utf8", kExitSame, "0\t0\t0\n0\t1\t1\n0\t2\t2\n0\t3\t3\n", false},
+      {"utf8", kExitDifferent, "1\t0\t0\n0\t1\t1\n1\t2\t2\n1\t3\t3\n", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.encoding);

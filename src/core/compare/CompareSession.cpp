@@ -211,10 +211,8 @@ Status CompareSession::RunSteps(const FieldGrid& grid) {
   rightRec_.ClearSelection();
   leftTable_.Clear();
   rightTable_.Clear();
-  lostL_ = lostR_ = 0;
-  // Lost characters are told and compared under the encoding choices that came with them
-  // (自動判定, EUC-JP); the others keep their results as they always were.
-  countLosses_ = IsAutoEncoding(ReadingEncoding()) || ReadingEncoding() == kEncodingEucJp;
+  readingL_ = SideReading();
+  readingR_ = SideReading();
   std::unordered_map<std::uint64_t, std::uint64_t>().swap(lossL_);
   std::unordered_map<std::uint64_t, std::uint64_t>().swap(lossR_);
   sortKeys_ = layout_.BuildFieldList(grid, settings_.TopRowNames, settings_.FileKind,
@@ -227,11 +225,7 @@ Status CompareSession::RunSteps(const FieldGrid& grid) {
   rightRec_.ClearSelection();
   if (!paired.IsOk()) return paired;
   if (!ClassifyPolled()) return Cancelled();
-  if (lostL_ + lostR_ == 0) return Status::Ok();
-  // Said once, after which the result shows: the cells concerned already count as differing.
-  return Status::Warning(0, Format("変換できない文字があります。(左:%d件 右:%d件)",
-                                   static_cast<int>(std::min<std::size_t>(lostL_, INT32_MAX)),
-                                   static_cast<int>(std::min<std::size_t>(lostR_, INT32_MAX))));
+  return Status::Ok();
 }
 
 std::uint64_t CompareSession::CellLoss(Side side, int row, int fieldNo) const {
@@ -413,6 +407,7 @@ Status CompareSession::LoadDelimitedSide(RowTable& table, const std::string& pat
     return ReaderFailure(csv.GetStatus());
   }
   SetEncoding(side, csv.GetEncoding());
+  Reading(side).Mark = csv.HasMark();
   table.Clear();
   CsvRecordReader reader(csv);
   Status result = LoadRecords(reader, table, path, side, true, topRowNames);
@@ -436,6 +431,7 @@ Status CompareSession::LoadFixedSide(RowTable& table, const std::string& path, S
     return failed;
   }
   SetEncoding(side, fixed_->GetEncoding());
+  Reading(side).Mark = fixed_->HasMark();
   table.Clear();
   Status result = LoadRecords(*fixed_, table, path, side, false, topRowNames);
   fixed_->Close();
@@ -462,7 +458,11 @@ Status CompareSession::LoadRecords(SideRecordReader& reader, RowTable& table,
     int count = reader.ReadRecord();
     if (count <= 0) progress_->AddRecords(input, unreported);
     if (count == 0) {
-      if (countLosses_) (&table == &leftTable_ ? lostL_ : lostR_) = reader.LostCount();
+      SideReading& reading = Reading(side);
+      reading.Lost = reader.LostCount();
+      reading.StrayQuotes = reader.StrayQuoteCount();
+      reading.FirstStrayLine = reader.FirstStrayQuoteLine();
+      reading.CutLines = reader.CutLineCount();
       return Status::Ok();
     }
     if (count < 0) return progress_->Cancelled() ? Cancelled() : ReaderFailure(reader.GetStatus());
@@ -481,6 +481,8 @@ Status CompareSession::LoadRecords(SideRecordReader& reader, RowTable& table,
       skip.assign(static_cast<std::size_t>(n) + 1, 0);
       for (int k = 1; k <= n; ++k) skip[static_cast<std::size_t>(k)] = layout_.IsNotLoaded(side, k);
     }
+    // The first record fixed the columns; what a later one has beyond them is not read.
+    if (count > n) ++Reading(side).ExtraFields;
     Status stored = StoreRecord(reader, table, skip, r, path, topRowNames);
     if (!stored.IsOk()) return stored;
   }
@@ -493,6 +495,8 @@ Status CompareSession::StoreRecord(SideRecordReader& reader, RowTable& table,
   // before the next ReadRecord replaces them.
   table.NewRow();
   const int n = static_cast<int>(skip.size()) - 1;
+  // Most files lose no character: their cells need not be asked one by one.
+  const bool lossy = reader.LostCount() != 0;
   for (int k = 1; k <= n; ++k) {
     std::string_view text =
         skip[static_cast<std::size_t>(k)] ? std::string_view() : reader.Field(k - 1);
@@ -503,7 +507,7 @@ Status CompareSession::StoreRecord(SideRecordReader& reader, RowTable& table,
       return Status::Warning(-1, name + "\n" + Format("%dカラム-%d行目でサイズオーバー", k, line));
     }
     if (stored != RowTable::kOk) return NoMemory();
-    if (const std::uint64_t loss = countLosses_ ? reader.FieldLoss(k - 1) : 0;
+    if (const std::uint64_t loss = lossy ? reader.FieldLoss(k - 1) : 0;
         loss != 0 && !skip[static_cast<std::size_t>(k)]) {
       (&table == &leftTable_ ? lossL_ : lossR_)[static_cast<std::uint64_t>(recordIndex) << 32 |
                                                 static_cast<std::uint32_t>(k)] = loss;
@@ -718,6 +722,14 @@ void CompareSession::ResetResult() {
   diffCellCount_ = 0;
   duplicateKeysL_ = 0;
   duplicateKeysR_ = 0;
+  // The warnings go with the result; whether the files had a mark stays with their
+  // encodings.
+  const bool markL = readingL_.Mark;
+  const bool markR = readingR_.Mark;
+  readingL_ = SideReading();
+  readingR_ = SideReading();
+  readingL_.Mark = markL;
+  readingR_.Mark = markR;
 }
 
 std::string CompareSession::SummaryText() const {
@@ -729,6 +741,38 @@ std::string CompareSession::SummaryText() const {
 std::string CompareSession::DuplicateKeyText() const {
   if (duplicateKeysL_ == 0 && duplicateKeysR_ == 0) return {};
   return Format("  重複キー 左:%d件 右:%d件", duplicateKeysL_, duplicateKeysR_);
+}
+
+std::vector<RunWarning> CompareSession::Warnings() const {
+  auto count = [](long long n) { return static_cast<std::uint64_t>(n); };
+  const RunWarning all[] = {
+      {RunWarningKind::kStrayQuote, count(readingL_.StrayQuotes), count(readingR_.StrayQuotes),
+       readingL_.StrayQuotes > 0 ? Side::kLeft : Side::kRight,
+       readingL_.StrayQuotes > 0 ? readingL_.FirstStrayLine : readingR_.FirstStrayLine},
+      {RunWarningKind::kCutNewline, count(readingL_.CutLines), count(readingR_.CutLines)},
+      {RunWarningKind::kExtraFields, count(readingL_.ExtraFields), count(readingR_.ExtraFields)},
+      {RunWarningKind::kLostChars, readingL_.Lost, readingR_.Lost},
+      {RunWarningKind::kDuplicateKeys, count(duplicateKeysL_), count(duplicateKeysR_)},
+  };
+  std::vector<RunWarning> told;
+  for (const RunWarning& w : all) {
+    if (w.Left + w.Right > 0) told.push_back(w);
+  }
+  return told;
+}
+
+std::vector<std::string> CompareSession::ReadingWarningMessages() const {
+  std::vector<std::string> messages;
+  for (const RunWarning& w : Warnings()) {
+    if (IsReadingWarning(w.Kind)) messages.push_back(RunWarningMessage(w));
+  }
+  return messages;
+}
+
+std::string CompareSession::WarningCountText() const {
+  const std::size_t n = ReadingWarningMessages().size();
+  if (n == 0) return {};
+  return Format("  警告 %d", static_cast<int>(n));
 }
 
 std::string CompareSession::DuplicateKeyMessage() const {

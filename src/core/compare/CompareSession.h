@@ -35,6 +35,7 @@
 #include "compare/FieldLayout.h"
 #include "compare/ResultModel.h"
 #include "compare/RowTable.h"
+#include "compare/RunWarnings.h"
 #include "compare/SideReader.h"
 #include "compare/SortedSelection.h"
 #include "platform/Prompter.h"
@@ -131,8 +132,8 @@ class CompareSession {
   // read on two threads; their messages come as a sequential run would have them: the left
   // side's, then (only after the left side succeeded) the right side's. Afterwards the
   // caller shows the messages, then SummaryText(), the encodings and the caption, and
-  // repaints. A completed run under 自動判定 or EUC-JP whose files lost characters on the way
-  // to Shift-JIS is Ok with the one warning "変換できない文字があります。(左:%d件 右:%d件)".
+  // repaints. A completed run is Ok without messages; what the reading rules let pass and
+  // the duplicate keys are told through Warnings, after the result.
   //
   // The run reports to `progress` and polls it (platform/Progress.h): the bytes and records
   // read per side, and a cancellation stops it at its next poll with kCancelled and no
@@ -200,6 +201,16 @@ class CompareSession {
   // The status bar summary's tail: "  重複キー 左:%d件 右:%d件" when either side has
   // duplicate keys, else "".
   std::string DuplicateKeyText() const;
+  // The warnings of the last completed run that occurred, in the order they are told
+  // (compare/RunWarnings.h): the reading rules' and the duplicate keys'.
+  std::vector<RunWarning> Warnings() const;
+  // The messages of the reading warnings (all but the duplicate keys), in order: what
+  // korvel-cli prints after the summary and the window lists in one box after the result.
+  std::vector<std::string> ReadingWarningMessages() const;
+  // The status bar's tail for them: "  警告 %d" (how many), or "".
+  std::string WarningCountText() const;
+  // Whether one side's file of the last run began with a byte-order mark.
+  bool HadMark(Side side) const { return Reading(side).Mark; }
   // korvel-cli's line about them: "重複キーがあります。(左:%d件 右:%d件)", or "".
   std::string DuplicateKeyMessage() const;
   int EncodingL() const { return encodingL_; }
@@ -211,10 +222,8 @@ class CompareSession {
   const std::string& ResultPath(Side side) const {
     return side == Side::kLeft ? resultPathL_ : resultPathR_;
   }
-  // Characters of each side's file that became '?' on the way to Shift-JIS in the last run
-  // read under 自動判定 or EUC-JP (0 under the other encodings, whose results stay as they
-  // were: there a '?' is compared as the text it is).
-  std::size_t LostCharacters(Side side) const { return side == Side::kLeft ? lostL_ : lostR_; }
+  // Characters of each side's file that became '?' on the way to Shift-JIS in the last run.
+  std::size_t LostCharacters(Side side) const { return Reading(side).Lost; }
   // Whether the cells of `field` in `pair` (both sides present) differ: by the field's
   // comparison, and where the texts agree, by the characters they lost — a cell that holds
   // a '?' standing for a lost character differs unless the other cell lost the same ones.
@@ -322,11 +331,23 @@ class CompareSession {
   int encodingR_ = 0;
   std::string resultPathL_;
   std::string resultPathR_;
-  // Per side: the lost characters counted, and for each cell that lost some (key: row << 32
-  // | field number) the hash of what it lost.
-  bool countLosses_ = false;
-  std::size_t lostL_ = 0;
-  std::size_t lostR_ = 0;
+  // What one side's reading met, each written only by its own side's loading thread.
+  struct SideReading {
+    std::size_t Lost = 0;  // characters that became '?'
+    long long StrayQuotes = 0;
+    long long FirstStrayLine = 0;
+    long long CutLines = 0;
+    long long ExtraFields = 0;  // records with more fields than were kept
+    bool Mark = false;          // the file began with a byte-order mark
+  };
+  SideReading readingL_;
+  SideReading readingR_;
+  const SideReading& Reading(Side side) const {
+    return side == Side::kLeft ? readingL_ : readingR_;
+  }
+  SideReading& Reading(Side side) { return side == Side::kLeft ? readingL_ : readingR_; }
+  // Per side, for each cell that lost characters (key: row << 32 | field number), the hash
+  // of what it lost.
   std::unordered_map<std::uint64_t, std::uint64_t> lossL_;
   std::unordered_map<std::uint64_t, std::uint64_t> lossR_;
   std::uint64_t CellLoss(Side side, int row, int fieldNo) const;

@@ -17,6 +17,7 @@ class FixedWidthRecordReader : public FixedLengthSource {
     return fix_.Open(path, skipLines, encoding, adoptMark);
   }
   int GetEncoding() const override { return fix_.GetEncoding(); }
+  bool HasMark() const override { return fix_.HasMark(); }
   void Close() override { fix_.Close(); }
   void SetProgress(Progress* progress, int input) override { fix_.SetProgress(progress, input); }
   int ReadRecord() override { return fix_.ReadRecord(); }

@@ -58,6 +58,12 @@ class SideRecordReader {
   virtual std::uint64_t FieldLoss(int /*index*/) const { return 0; }
   // Characters that became '?' since the file was opened.
   virtual std::size_t LostCount() const { return 0; }
+  // What the reading rules let pass unseen since the file was opened
+  // (DelimitedReader::StrayQuoteCount, FirstStrayQuoteLine, CutLineCount); 0 for a reader
+  // without such rules.
+  virtual long long StrayQuoteCount() const { return 0; }
+  virtual long long FirstStrayQuoteLine() const { return 0; }
+  virtual long long CutLineCount() const { return 0; }
 };
 
 // The records of an opened DelimitedReader (not owned).
@@ -69,6 +75,9 @@ class CsvRecordReader : public SideRecordReader {
   const Status& GetStatus() const override { return csv_.GetStatus(); }
   std::uint64_t FieldLoss(int index) const override { return csv_.FieldLoss(index); }
   std::size_t LostCount() const override { return csv_.LostCount(); }
+  long long StrayQuoteCount() const override { return csv_.StrayQuoteCount(); }
+  long long FirstStrayQuoteLine() const override { return csv_.FirstStrayQuoteLine(); }
+  long long CutLineCount() const override { return csv_.CutLineCount(); }
 
  private:
   DelimitedReader& csv_;
@@ -84,6 +93,8 @@ class FixedLengthSource : public SideRecordReader {
   // holding the failure.
   virtual int Open(const std::string& path, int skipLines, int encoding, int adoptMark) = 0;
   virtual int GetEncoding() const = 0;
+  // Whether the file opened began with a byte-order mark.
+  virtual bool HasMark() const { return false; }
   virtual void Close() = 0;
   // Reports the reading of the files opened from now on to `progress` (null for none) as
   // `input`; a cancelled progress fails the reading at its next block (Progress.h).

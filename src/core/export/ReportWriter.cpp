@@ -63,6 +63,21 @@ int FieldNumber(const ResultField& field) {
 
 }  // namespace
 
+std::string ReportEncodingName(int code, bool mark) {
+  switch (code) {
+    case kEncodingUtf16:
+      return "UTF-16LE";
+    case kEncodingUtf16Be:
+      return "UTF-16BE";
+    case kEncodingUtf8:
+      return mark ? "UTF-8 BOM" : "UTF-8";
+    case kEncodingEucJp:
+      return "EUC-JP";
+    default:
+      return "SJIS";
+  }
+}
+
 ReportSummary MakeReportSummary(const CompareSession& session) {
   ReportSummary s;
   s.LeftTotal = session.LeftTable().RowCount();
@@ -72,6 +87,9 @@ ReportSummary MakeReportSummary(const CompareSession& session) {
   s.RightOnly = session.RightOnlyCount();
   s.DuplicateKeysLeft = session.DuplicateKeyCount(Side::kLeft);
   s.DuplicateKeysRight = session.DuplicateKeyCount(Side::kRight);
+  s.EncodingLeft = ReportEncodingName(session.EncodingL(), session.HadMark(Side::kLeft));
+  s.EncodingRight = ReportEncodingName(session.EncodingR(), session.HadMark(Side::kRight));
+  s.Warnings = session.Warnings();
   return s;
 }
 
@@ -137,7 +155,9 @@ void ReportWriter::WriteJsonLines() {
   AppendNumber(s.DuplicateKeysLeft);
   out_.Append(",\"right\":");
   AppendNumber(s.DuplicateKeysRight);
-  out_.Append("},\"fields\":[");
+  out_.Append('}');
+  WriteSummaryReading();
+  out_.Append(",\"fields\":[");
   for (int j = 0; j < rows_.FieldCount(); ++j) {
     const ResultField& field = rows_.Field(j);
     out_.Append(j == 0 ? "{\"field\":" : ",{\"field\":");
@@ -150,6 +170,34 @@ void ReportWriter::WriteJsonLines() {
   }
   out_.Append("]}}\n");
   for (int i = 0; i < rows_.PairCount() && !out_.Failed(); ++i) WriteJsonPair(rows_.Pair(i));
+}
+
+void ReportWriter::WriteSummaryReading() {
+  // Encoding names and warning words are ASCII and need no escaping.
+  out_.Append(",\"encodings\":{\"left\":\"");
+  out_.Append(summary_.EncodingLeft);
+  out_.Append("\",\"right\":\"");
+  out_.Append(summary_.EncodingRight);
+  out_.Append("\"},\"warnings\":[");
+  bool first = true;
+  for (const RunWarning& w : summary_.Warnings) {
+    out_.Append(first ? "{\"code\":\"" : ",{\"code\":\"");
+    first = false;
+    out_.Append(RunWarningWord(w.Kind));
+    // Counts print whole, however large.
+    out_.Append("\",\"left\":");
+    out_.Append(std::to_string(w.Left));
+    out_.Append(",\"right\":");
+    out_.Append(std::to_string(w.Right));
+    out_.Append('}');
+  }
+  out_.Append(']');
+}
+
+bool ReportWriter::KeyDiffers(const RecordPair& pair, const ResultField& field) const {
+  return pair.IsPaired() &&
+         ReportFieldDiffers(rows_.Source(), pair, field, rows_.Value(pair, Side::kLeft, field),
+                            rows_.Value(pair, Side::kRight, field));
 }
 
 void ReportWriter::WriteJsonPair(const RecordPair& pair) {
@@ -170,7 +218,14 @@ void ReportWriter::WriteJsonPair(const RecordPair& pair) {
     AppendJsonText(out_, rows_.KeyValue(pair, field));
     out_.Append("\"}");
   }
-  out_.Append("],\"fields\":[");
+  out_.Append(']');
+  // "key" holds one side's texts; where the two differ, a reader must still see it.
+  for (int k = 0; k < rows_.KeyCount() && pair.Status > 0; ++k) {
+    if (!KeyDiffers(pair, rows_.Field(k))) continue;
+    out_.Append(",\"key_differs\":true");
+    break;
+  }
+  out_.Append(",\"fields\":[");
   bool first = true;
   // Keys are reported under "key"; like the grid's key column they are never marked.
   for (int j = rows_.KeyCount(); j < rows_.FieldCount(); ++j) {
@@ -225,25 +280,33 @@ void ReportWriter::WriteCsv() {
       out_.Append(",,,,\r\n");
       continue;
     }
+    // A record that differs only in a key's text would otherwise have no row at all.
+    for (int k = 0; k < rows_.KeyCount() && pair.Status > 0; ++k) {
+      if (KeyDiffers(pair, rows_.Field(k))) WriteCsvFieldRow(pair, rows_.Field(k), true);
+    }
     for (int j = rows_.KeyCount(); j < rows_.FieldCount(); ++j) {
       const ResultField& field = rows_.Field(j);
-      const std::string_view left = rows_.Value(pair, Side::kLeft, field);
-      const std::string_view right = rows_.Value(pair, Side::kRight, field);
-      const bool differs = ReportFieldDiffers(rows_.Source(), pair, field, left, right);
-      if (!differs && !options_.AllFields) continue;
-      WriteCsvRowLead(pair);
-      out_.Append(',');
-      AppendNumber(FieldNumber(field));
-      out_.Append(',');
-      AppendCsvText(out_, field.Name);
-      out_.Append(',');
-      AppendCsvText(out_, left);
-      out_.Append(',');
-      AppendCsvText(out_, right);
-      if (options_.AllFields) out_.Append(differs ? ",true" : ",false");
-      out_.Append("\r\n");
+      const bool differs =
+          ReportFieldDiffers(rows_.Source(), pair, field, rows_.Value(pair, Side::kLeft, field),
+                             rows_.Value(pair, Side::kRight, field));
+      if (differs || options_.AllFields) WriteCsvFieldRow(pair, field, differs);
     }
   }
+}
+
+void ReportWriter::WriteCsvFieldRow(const RecordPair& pair, const ResultField& field,
+                                    bool differs) {
+  WriteCsvRowLead(pair);
+  out_.Append(',');
+  AppendNumber(FieldNumber(field));
+  out_.Append(',');
+  AppendCsvText(out_, field.Name);
+  out_.Append(',');
+  AppendCsvText(out_, rows_.Value(pair, Side::kLeft, field));
+  out_.Append(',');
+  AppendCsvText(out_, rows_.Value(pair, Side::kRight, field));
+  if (options_.AllFields) out_.Append(differs ? ",true" : ",false");
+  out_.Append("\r\n");
 }
 
 // ---- Files ----------------------------------------------------------------------------------

@@ -6,11 +6,13 @@
 // Two formats:
 //  - JSON Lines: a summary object, then one object per shown pair (status, row numbers,
 //    key texts, and the fields: only those that differ, or every field with `allFields`).
-//    Lines end with LF; names are in arrays because they may repeat.
+//    Lines end with LF; names are in arrays because they may repeat. The summary also says
+//    how each file was read and what the run warned of; a pair whose key texts differ
+//    (numeric keys that pair by value, `001` and `1`) carries "key_differs":true.
 //  - CSV: a byte-order mark (spreadsheets guess the code page without one), CR LF, the
 //    CSV export's quoting; one row per differing field of each shown pair and one row per
 //    one-sided pair. With `allFields`, one row per field of every pair and a `differs`
-//    column.
+//    column. A key field whose texts differ gets a row too, before the other fields.
 //
 // Texts are the grid's CP932 texts in UTF-8, with the XML export's replacements for what a
 // markup reader cannot hold (control characters other than TAB, CR and LF, and 0x80, become
@@ -21,7 +23,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "compare/RunWarnings.h"
 #include "export/ExportDriver.h"
 #include "export/ExportRows.h"
 #include "export/ExportSource.h"
@@ -49,7 +53,17 @@ struct ReportSummary {
   // (CompareSession::DuplicateKeyCount).
   int DuplicateKeysLeft = 0;
   int DuplicateKeysRight = 0;
+  // How each file was read: "SJIS", "UTF-8", "UTF-8 BOM", "UTF-16LE", "UTF-16BE" or
+  // "EUC-JP" (ReportEncodingName).
+  std::string EncodingLeft = "SJIS";
+  std::string EncodingRight = "SJIS";
+  // What the run warned of (CompareSession::Warnings), duplicate keys included.
+  std::vector<RunWarning> Warnings;
 };
+
+// The report's name of encoding `code` (platform/Codepage.h), `mark` when the file began
+// with a byte-order mark.
+std::string ReportEncodingName(int code, bool mark);
 
 ReportSummary MakeReportSummary(const CompareSession& session);
 
@@ -89,6 +103,10 @@ class ReportWriter {
   void WriteJsonPair(const RecordPair& pair);
   void WriteCsv();
   void WriteCsvRowLead(const RecordPair& pair);
+  void WriteCsvFieldRow(const RecordPair& pair, const ResultField& field, bool differs);
+  void WriteSummaryReading();
+  // Whether a key field's texts differ in `pair` (both sides present).
+  bool KeyDiffers(const RecordPair& pair, const ResultField& field) const;
   void AppendNumber(int n);
   void AppendRow(int row);
 

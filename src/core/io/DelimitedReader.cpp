@@ -56,6 +56,13 @@ struct DelimitedReader::RecordState {
   long long quoteLine = 0;
   bool brokeLine = false;
   bool textAfterBreak = false;
+  // CSV rules: the quoted stretch open now began after the cell's first byte and has not yet
+  // been seen to cross a line break; the line it opened on.
+  bool strayQuote = false;
+  long long strayLine = 0;
+  // TAB rules, a quoted cell that spans lines: where its first line break lies in the
+  // converted input (the reader's cellBreaks_ keeps the others).
+  std::size_t lineBreakAt = 0;
 };
 
 DelimitedReader::DelimitedReader() { BuildClasses(); }
@@ -103,6 +110,9 @@ int DelimitedReader::Open(const std::string& path, int nameMode, int encoding, i
   readFailed_ = false;
   linesEnded_ = 0;
   lfContinuesCr_ = false;
+  strayQuotes_ = 0;
+  firstStrayLine_ = 0;
+  cutLines_ = 0;
   std::string message;
   if (OpenInputFile(file_, path, encoding, adoptMark == 1, &encoding_, &message) != 0) {
     return Fail(kOpenFailed, message);
@@ -161,6 +171,14 @@ DelimitedReader::Fetch DelimitedReader::FetchPiece() {
   if (inputEnded_) return Fetch::kEnded;
   KeepValuesOutOfWindow();
   ++windowGeneration_;
+  // The marks of lost characters are counted in the window's text, which is about to go.
+  if (losses_.HasPending()) PlaceLosses(windowBase_ + pos_);
+  if (file_.GetEncoding() != kEncodingSjis && cellStart_ < windowBase_ + pos_) {
+    const std::size_t from = cellStart_ > windowBase_ ? cellStart_ - windowBase_ : 0;
+    cellMarks_ += static_cast<std::size_t>(
+        std::count(window_.begin() + static_cast<std::ptrdiff_t>(from),
+                   window_.begin() + static_cast<std::ptrdiff_t>(pos_), '?'));
+  }
   // Drop what has been read; keep the unread rest in front of the new pieces.
   windowBase_ += pos_;
   window_.erase(0, pos_);
@@ -253,6 +271,15 @@ int DelimitedReader::ReadRecord() {
 
 std::uint64_t DelimitedReader::FieldLoss(int index) const { return losses_.FieldLoss(index); }
 
+std::size_t DelimitedReader::MarksBefore(std::size_t offset) const {
+  const std::size_t from = cellStart_ > windowBase_ ? cellStart_ - windowBase_ : 0;
+  const std::size_t at = offset > windowBase_ ? offset - windowBase_ : 0;
+  const std::size_t to = std::max(from, std::min(at, window_.size()));
+  return cellMarks_ + static_cast<std::size_t>(
+                          std::count(window_.begin() + static_cast<std::ptrdiff_t>(from),
+                                     window_.begin() + static_cast<std::ptrdiff_t>(to), '?'));
+}
+
 bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t length, bool inWindow) {
   if (st.error != 0) return true;
   if (nameMode_ != 0 && st.fields >= kMaxFields) {
@@ -268,7 +295,16 @@ bool DelimitedReader::Store(RecordState& st, const char* bytes, std::size_t leng
     if (c < 0x20 && c != '\t') break;
     ++n;
   }
-  if (n < length) losses_.KeepFor(st.fields, std::string_view(bytes, n));
+  if (n < length) {
+    losses_.KeepFor(st.fields, std::string_view(bytes, n));
+    // Newline mode 0 keeps a quoted cell's line breaks, and the cut drops every line after
+    // its first: a difference there would not be seen. Line breaks alone lose nothing.
+    if (IsLineBreak(static_cast<unsigned char>(bytes[n])) &&
+        std::any_of(bytes + n, bytes + length,
+                    [](char c) { return !IsLineBreak(static_cast<unsigned char>(c)); })) {
+      ++cutLines_;
+    }
+  }
   const auto j = static_cast<std::size_t>(st.fields);
   if (j >= fields_.size()) fields_.resize(std::max<std::size_t>(2 * j, 64));
   if (inWindow) {
@@ -535,15 +571,36 @@ void DelimitedReader::FinishMultiLineCell(std::string& text) const {
 // followed by the byte at which the fallback happened (not consumed).
 void DelimitedReader::FallBack(RecordState& st) {
   std::string rest = cell_.substr(st.lineBreak + 2);
-  if (losses_.HasPending()) losses_.Take(st.fields, windowBase_ + pos_);
+  const std::size_t fellAt = windowBase_ + pos_;
+  // The rest goes back in front of the unread input, ending where the fallback happened;
+  // where the rest is longer than all the input before it (its line breaks became CR LF),
+  // the unread input's offsets move up to make room.
+  const std::size_t base = fellAt - std::min(fellAt, rest.size());
+  const std::size_t shift = rest.size() - (fellAt - base);
+  if (losses_.HasPending()) {
+    // The first line is the cell stored here; what the rest lost belongs to the records it
+    // is read as.
+    PlaceLosses(st.lineBreakAt);
+    losses_.Take(st.fields, st.lineBreakAt);
+    const std::size_t restStart = st.lineBreak + 2;
+    losses_.Move(st.lineBreakAt, [&](std::size_t offset) {
+      if (offset >= fellAt) return offset + shift;
+      std::pair<std::size_t, std::size_t> anchor = cellBreaks_.front();
+      for (const auto& b : cellBreaks_) {
+        if (b.first > offset) break;
+        anchor = b;
+      }
+      return base + anchor.second + (offset - anchor.first) - restStart;
+    });
+  }
   Store(st, cell_.data(), st.lineBreak);
   st.fields += 1;
   KeepValuesOutOfWindow();
   ++windowGeneration_;
-  windowBase_ += pos_;
-  windowBase_ -= std::min(windowBase_, rest.size());
+  windowBase_ = base;
   window_.replace(0, pos_, rest);
   pos_ = 0;
+  StartCell(windowBase_);
   st.ended = true;
 }
 
@@ -572,10 +629,14 @@ int DelimitedReader::ReadRecordBody() {
   const auto delimiter = static_cast<unsigned char>(delimiter_);
   ClearCell();
   pendingStart_ = kNoPending;
+  StartCell(windowBase_ + pos_);
 
   auto endField = [&]() {
     // Kept out of Store, which the byte loop wants small.
-    if (losses_.HasPending()) losses_.Take(st.fields, windowBase_ + pos_);
+    if (losses_.HasPending()) {
+      PlaceLosses(windowBase_ + pos_);
+      losses_.Take(st.fields, windowBase_ + pos_);
+    }
     if (pendingStart_ != kNoPending && cell_.empty()) {
       // The common case: the whole cell is one run of the window, stored without a copy.
       Store(st, window_.data() + pendingStart_, pos_ - pendingStart_, true);
@@ -590,6 +651,9 @@ int DelimitedReader::ReadRecordBody() {
     st.brokeLine = false;
     st.textAfterBreak = false;
     st.quoteLine = 0;
+    st.strayQuote = false;
+    // The byte at pos_ ends the field; the next cell begins after it.
+    StartCell(windowBase_ + pos_ + 1);
   };
   auto copyByte = [&](unsigned char c) {
     const char byte = static_cast<char>(c);
@@ -607,7 +671,11 @@ int DelimitedReader::ReadRecordBody() {
   const bool shortWay = blockReading_ && !IsLineBreak(delimiter) && delimiter != '"' &&
                         !IsLeadByte(delimiter) && unquotedScan_.HasBlockScan();
   while (!st.ended) {
-    if (shortWay) ReadPlainFields(st);
+    if (shortWay) {
+      const int before = st.fields;
+      ReadPlainFields(st);
+      if (st.fields != before) StartCell(windowBase_ + pos_);
+    }
     if (st.ended || readFailed_) break;
     ScanPlain(st);
     if (pos_ >= window_.size()) {
@@ -661,6 +729,10 @@ int DelimitedReader::ReadRecordBody() {
       if (!st.quoted) {
         if (c == '"') {
           st.quoted = true;
+          // A quote after the cell's first byte (the pending run is already in the cell)
+          // quotes all the same; should that stretch run across a line break, it is told.
+          st.strayQuote = st.quoteLine != 0 || !cell_.empty();
+          st.strayLine = linesEnded_ + 1;
           // A cell quoted, closed and quoted again is named by its first quote: that is
           // where the cell that swallows the rest began.
           if (st.quoteLine == 0) st.quoteLine = linesEnded_ + 1;
@@ -681,9 +753,14 @@ int DelimitedReader::ReadRecordBody() {
           pos_ += 2;
         } else {
           st.quoted = false;
+          st.strayQuote = false;
           ++pos_;
         }
       } else if (IsLineBreak(c)) {
+        if (st.strayQuote) {
+          if (strayQuotes_++ == 0) firstStrayLine_ = st.strayLine;
+          st.strayQuote = false;
+        }
         AddToCell(NewlineReplacement());
         st.control = true;
         st.brokeLine = true;
@@ -771,10 +848,15 @@ int DelimitedReader::ReadRecordBody() {
         break;
       }
     } else if (IsLineBreak(c)) {
-      if (st.lineBreak == kNoLineBreak) st.lineBreak = cell_.size();
+      if (st.lineBreak == kNoLineBreak) {
+        st.lineBreak = cell_.size();
+        st.lineBreakAt = windowBase_ + pos_;
+        cellBreaks_.clear();
+      }
       cell_.append("\r\n");
       st.control = true;
       if (!ConsumeLineBreak()) break;
+      cellBreaks_.emplace_back(windowBase_ + pos_, cell_.size());
     } else {
       copyByte(c);
     }

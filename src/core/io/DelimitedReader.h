@@ -117,10 +117,23 @@ class DelimitedReader {
     return status_.HasMessages() ? status_.Messages().back().Text.c_str() : "";
   }
   int GetEncoding() const { return encoding_; }
+  // Whether the file opened began with a byte-order mark.
+  bool HasMark() const { return file_.HasMark(); }
   // Characters that became '?' since Open (the name line's included).
   std::size_t LostCount() const { return file_.LostCount(); }
   // The hash of the characters field `index` of the record read lost; 0 when it lost none.
   std::uint64_t FieldLoss(int index) const;
+
+  // What the rules let pass unseen since Open, for the caller to tell (the name line's
+  // included). CSV rules: the quoted stretches that opened after a cell's first byte (a
+  // stray quote, as in `27" wide`) and ran across a line break, so that what looked like the
+  // next records became part of one cell; and the physical line the first of them opened on
+  // (0 when none).
+  long long StrayQuoteCount() const { return strayQuotes_; }
+  long long FirstStrayQuoteLine() const { return firstStrayLine_; }
+  // The values the store rule cut at a line break (newline mode 0 keeps a quoted cell's
+  // line breaks, and the store rule then keeps only its first line).
+  long long CutLineCount() const { return cutLines_; }
 
  private:
   enum class Fetch { kMore, kEnded, kFailed };
@@ -153,6 +166,17 @@ class DelimitedReader {
   // the look-ahead could not be read.
   bool ConsumeLineBreak();
   int FailUnclosedQuote(long long line);
+  // The cell being read begins at offset `at` of the converted input.
+  void StartCell(std::size_t at) {
+    cellStart_ = at;
+    cellMarks_ = 0;
+  }
+  // The '?' of the cell being read before offset `offset`, which the window still holds.
+  std::size_t MarksBefore(std::size_t offset) const;
+  // Places the pending lost characters before `end` among the marks of the cell being read.
+  void PlaceLosses(std::size_t end) {
+    losses_.Place(end, [this](std::size_t offset) { return MarksBefore(offset); });
+  }
   // Joins the pending run of the window to the cell.
   void FlushPending();
   std::size_t CellSize() const;
@@ -202,6 +226,17 @@ class DelimitedReader {
   LossLedger losses_;
   std::size_t windowBase_ = 0;
   LossLog pieceLosses_;  // those of the pieces being appended, by their offset in the window
+  // Where the cell being read began (an offset of the converted input), and how many of its
+  // '?' were in text the window has let go: a lost character's mark is counted from there.
+  std::size_t cellStart_ = 0;
+  std::size_t cellMarks_ = 0;
+  // TAB rules, a quoted cell that spans lines: after each of its line breaks, the offset in
+  // the converted input and the cell's length (the cell holds every line break as CR LF),
+  // so that a fallback can place the lost characters of the rest it reads again.
+  std::vector<std::pair<std::size_t, std::size_t>> cellBreaks_;
+  long long strayQuotes_ = 0;
+  long long firstStrayLine_ = 0;
+  long long cutLines_ = 0;
   // Byte classes for the unquoted and the quoted state (plain, lead byte, special).
   unsigned char unquotedClass_[256];
   unsigned char quotedClass_[256];

@@ -1,5 +1,6 @@
 #include "io/FixedWidthReader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -200,7 +201,16 @@ int FixedWidthReader::SkipLine() {
 std::uint64_t FixedWidthReader::FieldLoss(int index) const { return losses_.FieldLoss(index); }
 
 void FixedWidthReader::StoreCell(int index) {
-  if (losses_.HasPending()) losses_.Take(index, pieceBase_ + pos_);
+  if (losses_.HasPending()) {
+    // The cell's text is in cell_ byte for byte and ends at the read position.
+    const std::size_t end = pieceBase_ + pos_;
+    losses_.Place(end, [&](std::size_t offset) {
+      const std::size_t back = end - offset;
+      const std::size_t at = back < cell_.size() ? cell_.size() - back : 0;
+      return std::count(cell_.begin(), cell_.begin() + static_cast<std::ptrdiff_t>(at), '?');
+    });
+    losses_.Take(index, end);
+  }
   const int length = StringList::StoreLength(cell_.c_str(), static_cast<int>(cell_.size()));
   if (static_cast<std::size_t>(length) < cell_.size()) {
     losses_.KeepFor(index, std::string_view(cell_.data(), static_cast<std::size_t>(length)));

@@ -113,6 +113,8 @@ class FixedWidthReader {
   // The encoding code in force after Open (a byte-order mark may have replaced the
   // requested one).
   int GetEncoding() const { return encoding_; }
+  // Whether the file opened began with a byte-order mark.
+  bool HasMark() const { return file_.HasMark(); }
   // Characters that became '?' since Open (TextFile::LostCount).
   std::size_t LostCount() const { return file_.LostCount(); }
   // The hash of the characters field `index` of the record read lost; 0 when it lost none

@@ -202,6 +202,7 @@ int TextFile::CheckBom(bool adopt, int* encoding) {
       if (third == 1 && carry_[2] == 0xBF) mark = kEncodingUtf8;
     }
   }
+  hasMark_ = false;
   if (mark >= 0) {
     carryLength_ = 0;
     if (mark == encoding_) {
@@ -215,6 +216,7 @@ int TextFile::CheckBom(bool adopt, int* encoding) {
   } else if (result == 0 && IsAutoEncoding(encoding_)) {
     result = Detect();
   }
+  hasMark_ = result > 0 && mark >= 0;
   if (encoding) *encoding = encoding_;
   return result;
 }

@@ -107,6 +107,8 @@ class TextFile {
   long AppendPieces(std::string& out, std::size_t inputBytes, LossLog* losses, bool* ended);
 
   int GetEncoding() const { return encoding_; }
+  // Whether CheckBom found a byte-order mark (of the encoding in force).
+  bool HasMark() const { return hasMark_; }
   // Characters that became '?' in the pieces delivered since Open.
   std::size_t LostCount() const { return lostCount_; }
   // Where in the last piece (offsets into its text) each of its lost characters went.
@@ -143,6 +145,7 @@ class TextFile {
   bool followLinks_ = true;
   int openRefusal_ = 0;
   int encoding_ = 0;
+  bool hasMark_ = false;
   // Bytes not yet delivered: the rest of the last piece after its cut, or bytes that
   // CheckBom read and found to be no mark.
   unsigned char carry_[kPieceSize];

@@ -64,6 +64,11 @@ void OptionsDialog::CreateControls() {
 
   cbo_RetMoziIndex_ = PlaceControl<QComboBox>(this, "cbo_RetMoziIndex", {144, 96, 105, 20});
   cbo_RetMoziIndex_->addItems({Q("置き換え無し"), Q("（全角スペース）"), Q("¶")});
+  // What 置き換え無し costs is not visible from its name: the cell keeps its line breaks,
+  // and only its first line is compared.
+  cbo_RetMoziIndex_->setToolTip(Q(
+      "引用符で囲まれたセル内の改行の置き換え。置き換え無しでは、改行を含むセルは1行目だけを"
+      "比較します (2行目以降の相違は見えません)。全角スペースか ¶ を選ぶとセル全体を比較します。"));
 
   auto* label2 = PlaceControl<QLabel>(this, "Label2", {24, 130, 0, 0});
   label2->setText(Q("数値の許容差"));

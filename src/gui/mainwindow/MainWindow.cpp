@@ -812,20 +812,31 @@ int MainWindow::CompareAndShow(const FieldGrid& grid) {
   columns_.Measure(session_->Fields(), session_->LeftTable(), charWidth_, &session_->RightTable());
   ResetCursor();
   ResetSplit();
-  SetSummary(session_->SummaryText() + session_->DuplicateKeyText());
+  SetSummary(session_->SummaryText() + session_->DuplicateKeyText() + session_->WarningCountText());
   ShowEncodings(session_->EncodingL(), session_->EncodingR());
   SetCaption("");
   ResetRowScroll();
   ResetColumnScroll();
   EnableReset(true);
   FullRepaint();
+  ShowReadingWarnings();
   return result.Code();
+}
+
+void MainWindow::ShowReadingWarnings() {
+  // They qualify the result the user now sees, so they come after it, all in one box.
+  std::string text;
+  for (const std::string& warning : session_->ReadingWarningMessages()) {
+    if (!text.empty()) text += '\n';
+    text += warning;
+  }
+  if (!text.empty()) (void)ShowOutcome(Status::Warning(0, text));
 }
 
 void MainWindow::ShowReclassified() {
   ResetCursor();
   ResetSplit();
-  SetSummary(session_->SummaryText() + session_->DuplicateKeyText());
+  SetSummary(session_->SummaryText() + session_->DuplicateKeyText() + session_->WarningCountText());
   SetCaption("");
   ResetRowScroll();
   ResetColumnScroll();

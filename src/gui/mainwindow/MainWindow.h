@@ -217,6 +217,8 @@ class MainWindow : public QMainWindow {
   // summary and caption written again. The column widths stay.
   void ShowReclassified();
   void ShowEmptyResult();
+  // The run's reading warnings, if any, in one box.
+  void ShowReadingWarnings();
   void ShowExtractedRows();
   // The cursor at the first cell of the left pane and the selection anchored there, with
   // nothing selected: after every run (completed or failed), re-classification, extraction

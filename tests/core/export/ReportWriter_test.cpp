@@ -137,7 +137,8 @@ std::string JsonLines(std::initializer_list<std::string_view> lines) {
 
 constexpr std::string_view kSampleSummaryLine =
     R"({"summary":{"left_total":3,"right_total":3,"differing":1,"left_only":1,"right_only":1,)"
-    R"("duplicate_keys":{"left":0,"right":0},"fields":[{"field":2,"name":"ID","differing":0},)"
+    R"("duplicate_keys":{"left":0,"right":0},"encodings":{"left":"SJIS","right":"SJIS"},)"
+    R"("warnings":[],"fields":[{"field":2,"name":"ID","differing":0},)"
     R"({"field":1,"name":"名前","differing":0},{"field":3,"name":"メモ","differing":0},)"
     R"({"field":4,"name":"金額","differing":0}]}})";
 

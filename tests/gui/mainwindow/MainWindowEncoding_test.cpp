@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QtTest>
+#include <functional>
 
 #include "TestUtil.h"
 #include "gui/GridTestUtil.h"
@@ -33,6 +34,16 @@ int DifferencePixels(MainWindow& w) {
   }
   return n;
 }
+
+// Runs `onShow` whenever a box is shown, before recording it: what the window shows then.
+class SnapshotNotifier : public korvel::RecordingNotifier {
+ public:
+  std::function<void()> onShow;
+  bool Show(const korvel::MessageBoxSpec& box) override {
+    if (onShow) onShow();
+    return RecordingNotifier::Show(box);
+  }
+};
 
 // Compares two files as CSV with a name line, key on field 1, read with `encoding`.
 bool CompareWith(MainWindow& w, const std::string& left, const std::string& right, int encoding) {
@@ -95,24 +106,34 @@ void EncodingWindowTest::ShiftJisAgainstUtf8WithoutMarkShowsNoDifference() {
 }
 
 void EncodingWindowTest::LostCharactersAreToldOnceAndPaintedAsDiffering() {
-  korvel::RecordingNotifier notifier;
+  SnapshotNotifier notifier;
   korvel::ScopedNotifier scoped(&notifier);
   MainWindow w;
   w.resize(900, 400);
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
+  QString summaryAtBox;
+  int pixelsAtBox = -1;
+  notifier.onShow = [&] {
+    summaryAtBox = w.StatusPanel(1)->text();
+    pixelsAtBox = DifferencePixels(w);
+  };
   // あ and an emoji on the left (UTF-8); あ and a JIS X 0212 kanji that CP932 lacks on the
-  // right (EUC-JP): both cells read "あ?".
-  const std::string left = dir_.Write("l.csv", "no,x\r\n1,あ\xF0\x9F\x98\x80\r\n");
-  const std::string right = dir_.Write("r.csv", "no,x\r\n1,\xA4\xA2\x8F\xB0\xA1\r\n");
+  // right (EUC-JP): both cells read "あ?". The left's second record has a field too many.
+  const std::string left = dir_.Write("l.csv", "no,x\r\n1,あ\xF0\x9F\x98\x80\r\n2,b,c\r\n");
+  const std::string right = dir_.Write("r.csv", "no,x\r\n1,\xA4\xA2\x8F\xB0\xA1\r\n2,b\r\n");
 
-  // 自動判定: each side as what it is; the two '?' stood for different characters.
+  // 自動判定: each side as what it is; the two '?' stood for different characters. Both
+  // warnings come in one box, once the result is painted and counted in the status bar.
   QVERIFY(CompareWith(w, left, right, korvel::kEncodingAuto));
   QCOMPARE(w.StatusPanel(0)->text(), Q("U8/EUC"));
   QCOMPARE(notifier.Texts(),
-           std::vector<std::string>{"変換できない文字があります。(左:1件 右:1件)"});
+           std::vector<std::string>{"項目数を超えるデータを読み込みませんでした。(左:1件 右:0件)\n"
+                                    "変換できない文字があります。(左:1件 右:1件)"});
+  QCOMPARE(summaryAtBox,
+           Q("左総数:2件 右総数:2件 相違レコード数:1件 左のみ:0件 右のみ:0件  警告 2"));
+  QVERIFY(pixelsAtBox > 0);
   QCOMPARE(w.Session().DiffRecordCount(), 1);
-  QVERIFY(DifferencePixels(w) > 0);
 }
 
 QTEST_MAIN(EncodingWindowTest)
