@@ -14,13 +14,16 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "TestUtil.h"
 #include "core/export/ExportTestSource.h"
+#include "gui/GuiTest.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifier.h"
 #include "qt/QtText.h"
@@ -224,6 +227,7 @@ class ExportDialogTest : public QObject {
   void staysOpenForFurtherExportsUntilCancelled();
   void excelFormatWritesAWorkbookWithoutTheSizeQuestion();
   void nothingIsReplacedWithoutYes();
+  void stoppingAnExcelExportLeavesTheFileAndTheWindowFree();
 };
 
 void ExportDialogTest::startsWithTheProgramsFormAndTabOrder() {
@@ -790,6 +794,66 @@ void ExportDialogTest::nothingIsReplacedWithoutYes() {
   QVERIFY(ReadFileBytes(real) == xml);
   QVERIFY(std::filesystem::is_symlink(link));
   QCOMPARE(test::FolderEntries(dir.Path()), (Texts{"link.xml", "out.xml", "real.xml"}));
+}
+
+// Holds the beginning of a workbook's write until Release: an export slow to get going.
+class HeldBegin : public FileSystem {
+ public:
+  int BeginNamedWrite(const std::string& path, int flags, std::string* tempPath,
+                      std::string* folder) override {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      released_.wait(lock, [this] { return free_; });
+    }
+    return FileSystem::BeginNamedWrite(path, flags, tempPath, folder);
+  }
+  void Release() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      free_ = true;
+    }
+    released_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool free_ = false;
+};
+
+// 中止 during an Excel export: no message, the old file whole and nothing beside it, and
+// the dialog takes the next export at once.
+void ExportDialogTest::stoppingAnExcelExportLeavesTheFileAndTheWindowFree() {
+  MemoryExportSource source = test::SampleSource();
+  TempDir dir;
+  Fixture f(source);
+  ExportDialog& d = f.dialog;
+  const std::string path = dir.Write("out.xlsx", "old");
+  ClickRadio(d.rdo_ExpFormatXLSX);
+  TypePath(d, path);
+  bool stopped = false;
+  {
+    HeldBegin fs;
+    ScopedFileSystem scopedFs(&fs);
+    test::WhenModalShown([&](QWidget* modal) {
+      stopped = true;
+      Click(modal->findChild<QPushButton*>(QStringLiteral("cmd_Stop")));
+      fs.Release();
+    });
+    f.notifier.QueueAnswer(true);
+    Click(d.cmd_Run);
+    fs.Release();
+  }
+  QVERIFY(stopped);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite}));
+  QCOMPARE(ReadFileBytes(path), std::string("old"));
+  QCOMPARE(test::FolderEntries(dir.Path()), Texts{"out.xlsx"});
+  QVERIFY(d.isVisible());
+  f.notifier.Clear();
+  f.notifier.QueueAnswer(true);
+  Click(d.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite, kDone}));
+  QCOMPARE(ReadFileBytes(path).substr(0, 2), std::string("PK"));
 }
 
 }  // namespace korvel
