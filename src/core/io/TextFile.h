@@ -71,7 +71,8 @@ class TextFile {
   void SetReplace(bool replace) { replace_ = replace; }
   void SetFollowLinks(bool follow) { followLinks_ = follow; }
   // Why the last Open for writing failed: FileSystem::kTargetExists, kNotRegularFile or
-  // kLinkRefused, or -1 for any other failure; 0 after a successful Open.
+  // kLinkRefused, or -1 for any other failure; 0 after a successful Open. A Close that
+  // failed because such a thing took the name meanwhile sets it too.
   int OpenRefusal() const { return openRefusal_; }
   bool IsOpen() const { return fd_ >= 0; }
 

@@ -231,32 +231,6 @@ std::string Expand(const std::string& text, const std::string& root) {
   return out;
 }
 
-// A folder its group or others may write to is refused and named; the executable's folder
-// is then passed over without a word, as any other it cannot use.
-TEST(ProgramFolderTest, AFolderOthersMayWriteToIsRefusedAndNamed) {
-  for (mode_t mode : {0777, 0775, 0730, 0702, 01777}) {
-    SCOPED_TRACE(mode);
-    test::TempDir root;
-    const std::string home = root.File("home");
-    fs::create_directory(home);
-    ASSERT_EQ(::chmod(home.c_str(), mode), 0);
-    FolderSources sources;
-    sources.korvelHome = home;
-    std::string refused = "stale";
-    EXPECT_EQ(ProgramFolderFrom("", sources, &refused), "");
-    EXPECT_EQ(refused, home);
-    ASSERT_EQ(::chmod(home.c_str(), 0755), 0);
-    EXPECT_EQ(ProgramFolderFrom("", sources, &refused), home + "/");
-    EXPECT_EQ(refused, "");
-    // The executable's folder open to all: the configuration folder instead.
-    ASSERT_EQ(::chmod(home.c_str(), mode), 0);
-    FolderSources config;
-    config.xdgConfigHome = root.File("xdg");
-    EXPECT_EQ(ProgramFolderFrom(home + "/", config, &refused), root.File("xdg/korvel/"));
-    EXPECT_EQ(refused, "");
-  }
-}
-
 TEST(ProgramFolderTest, SourcesInOrderAndRefusedFolders) {
   const std::string kLong = "long";  // replaced below by a 300-byte folder
   const SourceCase cases[] = {

@@ -16,7 +16,6 @@
 #include <QtTest>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -226,7 +225,6 @@ class ExportDialogTest : public QObject {
   void busyCursorCoversOnlyTheWriting();
   void staysOpenForFurtherExportsUntilCancelled();
   void excelFormatWritesAWorkbookWithoutTheSizeQuestion();
-  void nothingIsReplacedWithoutYes();
   void stoppingAnExcelExportLeavesTheFileAndTheWindowFree();
 };
 
@@ -735,65 +733,6 @@ void ExportDialogTest::excelFormatWritesAWorkbookWithoutTheSizeQuestion() {
   QCOMPARE(requests.size(), std::size_t{1});
   QCOMPARE(requests[0].filterIndex, 4);
   QCOMPARE(d.txt_Path->text(), Q("/out/list.xlsx"));
-}
-
-// Puts someone else's file under `path` just before a write takes its name.
-class PlantBeforeCommit : public FileSystem {
- public:
-  explicit PlantBeforeCommit(std::string path) : path_(std::move(path)) {}
-  int Sync(int fd) override {
-    if (!planted_) std::ofstream(path_, std::ios::binary) << "someone else's";
-    planted_ = true;
-    return FileSystem::Sync(fd);
-  }
-
- private:
-  std::string path_;
-  bool planted_ = false;
-};
-
-void ExportDialogTest::nothingIsReplacedWithoutYes() {
-  MemoryExportSource source = test::SampleSource();
-  TempDir dir;
-  Fixture f(source);
-  ExportDialog& d = f.dialog;
-  const std::string xml =
-      test::ExportBytes(source, ExportFormat::kXml, ExportLayout::kAlternateFields);
-  // A file that appears under the new name while the export is written stays: nobody
-  // agreed to replace it.
-  const std::string path = dir.File("out.xml");
-  TypePath(d, path);
-  {
-    PlantBeforeCommit fs(path);
-    ScopedFileSystem scopedFs(&fs);
-    Click(d.cmd_Run);
-  }
-  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{"既にファイルが存在します。"}));
-  QCOMPARE(ReadFileBytes(path), std::string("someone else's"));
-  // Asked now: いいえ keeps it, はい replaces it.
-  f.notifier.Clear();
-  f.notifier.QueueAnswer(false);
-  Click(d.cmd_Run);
-  QCOMPARE(ReadFileBytes(path), std::string("someone else's"));
-  f.notifier.QueueAnswer(true);
-  Click(d.cmd_Run);
-  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite, kOverwrite, kDone}));
-  QVERIFY(ReadFileBytes(path) == xml);
-  // A link is an existing file too, followed only after はい.
-  const std::string real = dir.Write("real.xml", "linked");
-  const std::string link = dir.File("link.xml");
-  QCOMPARE(::symlink(real.c_str(), link.c_str()), 0);
-  TypePath(d, link);
-  f.notifier.Clear();
-  f.notifier.QueueAnswer(false);
-  Click(d.cmd_Run);
-  QCOMPARE(ReadFileBytes(real), std::string("linked"));
-  f.notifier.QueueAnswer(true);
-  Click(d.cmd_Run);
-  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite, kOverwrite, kDone}));
-  QVERIFY(ReadFileBytes(real) == xml);
-  QVERIFY(std::filesystem::is_symlink(link));
-  QCOMPARE(test::FolderEntries(dir.Path()), (Texts{"link.xml", "out.xml", "real.xml"}));
 }
 
 // Holds the beginning of a workbook's write until Release: an export slow to get going.
