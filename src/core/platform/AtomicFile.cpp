@@ -120,12 +120,20 @@ bool IsHiddenName(std::string_view name) {
                      [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
 }
 
-// Whether any process this user may look into holds the file (device, inode) open.
-bool OpenAnywhere(dev_t device, ino_t inode) {
+struct Candidate {
+  std::string name;
+  dev_t device;
+  ino_t inode;
+};
+
+// Drops from `candidates` every file that a process this user may look into holds open.
+void DropOpenFiles(std::vector<Candidate>& candidates) {
   DIR* procs = ::opendir("/proc");
-  if (procs == nullptr) return true;  // cannot tell: keep the file
-  bool found = false;
-  while (!found) {
+  if (procs == nullptr) {
+    candidates.clear();  // cannot tell: keep them all
+    return;
+  }
+  while (!candidates.empty()) {
     const dirent* process = ::readdir(procs);
     if (process == nullptr) break;
     if (process->d_name[0] < '0' || process->d_name[0] > '9') continue;
@@ -136,15 +144,14 @@ bool OpenAnywhere(dev_t device, ino_t inode) {
       if (entry->d_name[0] == '.') continue;
       struct stat st;
       const std::string link = fdFolder + "/" + entry->d_name;
-      if (::stat(link.c_str(), &st) == 0 && st.st_dev == device && st.st_ino == inode) {
-        found = true;
-        break;
-      }
+      if (::stat(link.c_str(), &st) != 0) continue;
+      std::erase_if(candidates, [&st](const Candidate& c) {
+        return c.device == st.st_dev && c.inode == st.st_ino;
+      });
     }
     ::closedir(fds);
   }
   ::closedir(procs);
-  return found;
 }
 
 // Removes what killed writes of this program left in the folder: hidden names of its own
@@ -158,16 +165,18 @@ void RemoveStaleHiddenFiles(int folderFd) {
     ::close(listFd);
     return;
   }
-  std::vector<std::string> stale;
+  std::vector<Candidate> stale;
   while (const dirent* entry = ::readdir(folder)) {
     if (!IsHiddenName(entry->d_name)) continue;
     struct stat st;
     if (::fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
-    if (!OpenAnywhere(st.st_dev, st.st_ino)) stale.emplace_back(entry->d_name);
+    if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+      stale.push_back({entry->d_name, st.st_dev, st.st_ino});
+    }
   }
   ::closedir(folder);
-  for (const std::string& name : stale) ::unlinkat(folderFd, name.c_str(), 0);
+  if (!stale.empty()) DropOpenFiles(stale);
+  for (const Candidate& file : stale) ::unlinkat(folderFd, file.name.c_str(), 0);
 }
 
 std::string RandomSuffix() {
