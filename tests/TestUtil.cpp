@@ -1,5 +1,6 @@
 #include "TestUtil.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,17 +34,55 @@ std::string TempDir::Write(std::string_view name, std::string_view bytes) const 
   return path;
 }
 
-ScopedHome::ScopedHome(const std::string& folder) {
-  if (const char* old = std::getenv("KORVEL_HOME")) previous_ = old;
-  ::setenv("KORVEL_HOME", folder.c_str(), 1);
+ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+  if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+  if (value) {
+    ::setenv(name_.c_str(), value->c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
 }
 
-ScopedHome::~ScopedHome() {
+ScopedEnv::~ScopedEnv() {
   if (previous_) {
-    ::setenv("KORVEL_HOME", previous_->c_str(), 1);
+    ::setenv(name_.c_str(), previous_->c_str(), 1);
   } else {
-    ::unsetenv("KORVEL_HOME");
+    ::unsetenv(name_.c_str());
   }
+}
+
+int Shell(const std::string& line) {
+  const int status = std::system(line.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ShellQuoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string CrLfLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text.append(line).append("\r\n");
+  return text;
+}
+
+std::string SjisLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text.append(S(line)).append("\r\n");
+  return text;
+}
+
+PairedTexts KeyedPairs(int records, std::string_view text, std::string_view tail) {
+  PairedTexts files;
+  for (int i = 0; i < records; ++i) {
+    const std::string key = std::to_string(i) + ",";
+    files.left.append(key).append(text).append(std::to_string(i % 7)).append(tail).append("\r\n");
+    files.right.append(key).append(text).append(std::to_string(i % 5)).append(tail).append("\r\n");
+  }
+  return files;
 }
 
 std::string ReadFileBytes(const std::string& path) {

@@ -13,6 +13,15 @@
 
 namespace korvel::test {
 
+// True in the engine tests built with AddressSanitizer and UndefinedBehaviorSanitizer, where
+// memory and time cost several times as much: the heaviest tests check their property on
+// smaller inputs there, as it does not depend on the size.
+#ifdef KORVEL_SANITIZED
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempDir {
  public:
@@ -31,19 +40,58 @@ class TempDir {
   std::string path_;
 };
 
+// Sets (or, with nullopt, removes) an environment variable for the lifetime of a scope and
+// puts the old value back after, so that the other tests of the process see the environment
+// unchanged.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, const std::optional<std::string>& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
 // Points the program folder (KORVEL_HOME) at `folder` for the lifetime of a scope, so that
 // no test reads or changes the settings of the user running it; the old value comes back
 // after.
 class ScopedHome {
  public:
-  explicit ScopedHome(const std::string& folder);
-  ~ScopedHome();
-  ScopedHome(const ScopedHome&) = delete;
-  ScopedHome& operator=(const ScopedHome&) = delete;
+  explicit ScopedHome(const std::string& folder) : env_("KORVEL_HOME", folder) {}
 
  private:
-  std::optional<std::string> previous_;
+  ScopedEnv env_;
 };
+
+// The settings folder of a test (CLI, settings and window tests alike): a fresh folder that
+// KORVEL_HOME names while the object lives; its files are written and read as any TempDir's.
+class HomeDir : public TempDir {
+ private:
+  ScopedHome scoped_{Path()};
+};
+
+// Runs a shell command line (how the tests run korvel-cli and other programs as processes,
+// with the shell's redirections); its exit status, or -1 when it did not exit normally.
+int Shell(const std::string& line);
+
+// `text` in single quotes for the shell.
+std::string ShellQuoted(const std::string& text);
+
+// Lines, each followed by CR LF; SjisLines turns each (written in UTF-8) into CP932 first.
+std::string CrLfLines(const std::vector<std::string>& lines);
+std::string SjisLines(const std::vector<std::string>& lines);
+
+// Two files' texts of `records` keyed records "<i>,<text><i % 7><tail>" on the left and
+// "<i>,<text><i % 5><tail>" on the right: the same keys, about four in five records
+// differing.
+struct PairedTexts {
+  std::string left;
+  std::string right;
+};
+PairedTexts KeyedPairs(int records, std::string_view text, std::string_view tail = "");
 
 std::string ReadFileBytes(const std::string& path);
 

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "cli/CliOptions.h"
+#include "cli/SettingsFileOptions.h"
 #include "cli/StandardInput.h"
 #include "compare/CompareSession.h"
 #include "compare/FieldNames.h"
@@ -116,7 +117,7 @@ bool MarkGrid(CliOptions& o, FieldGrid& grid, const std::vector<std::string>& ro
               std::ostream& err) {
   if (!ResolveFieldNames(o, rowNames, err)) return false;
   const int rows = grid.RowCount() - 1;
-  auto check = [&](int field, const char* option) {
+  auto check = [&](int field, std::string_view option) {
     if (field <= rows) return true;
     UsageError(err, std::string(option) + " のフィールド " + std::to_string(field) +
                         " はありません(フィールド数 " + std::to_string(rows) + ")。");
@@ -125,27 +126,21 @@ bool MarkGrid(CliOptions& o, FieldGrid& grid, const std::vector<std::string>& ro
   for (const KeyOption& key : o.keys) {
     if (!check(key.field, "--key")) return false;
   }
-  for (int f : o.ignoreSpaces) {
-    if (!check(f, "--ignore-spaces")) return false;
-  }
-  for (int f : o.notCompared) {
-    if (!check(f, "--not-compared")) return false;
-  }
-  for (int f : o.notLoaded) {
-    if (!check(f, "--not-loaded")) return false;
-  }
-  for (int f : o.numeric) {
-    if (!check(f, "--numeric")) return false;
+  for (const OptionRow& row : OptionTable()) {
+    if (row.kind != ValueKind::kFieldList) continue;
+    for (int f : *FieldListOf(o, row.name)) {
+      if (!check(f, row.name)) return false;
+    }
   }
   if (o.extractField > 0 && !check(o.extractField, "--extract")) return false;
   for (const KeyOption& key : o.keys) {
     grid.Toggle(key.field, FieldGrid::kKey);
     if (key.numeric) grid.Toggle(key.field, FieldGrid::kNumeric);
   }
-  for (int f : Unique(o.ignoreSpaces)) grid.Toggle(f, FieldGrid::kIgnoreSpaces);
-  for (int f : Unique(o.notCompared)) grid.Toggle(f, FieldGrid::kNotCompared);
-  for (int f : Unique(o.notLoaded)) grid.Toggle(f, FieldGrid::kNotLoaded);
-  for (int f : Unique(o.numeric)) grid.Toggle(f, FieldGrid::kNumberCompare);
+  for (const OptionRow& row : OptionTable()) {
+    if (row.kind != ValueKind::kFieldList) continue;
+    for (int f : Unique(*FieldListOf(o, row.name))) grid.Toggle(f, row.gridColumn);
+  }
   return true;
 }
 
@@ -239,6 +234,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     out << "KORVEL korvel-cli " << KORVEL_VERSION << '\n';
     return 0;
   }
+  if (!o.settingsPath.empty() && !ApplySettingsFile(&o, &reason)) return UsageError(err, reason);
 
   // "-" reads standard input, copied once into a file the engine can read like any other.
   StandardInputCopy input;
@@ -249,6 +245,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   NotifierPrompter prompter(notifier);
+  if (!o.saveSettingsPath.empty() && !SaveSettingsFile(o, prompter, &reason)) {
+    return UsageError(err, reason);
+  }
   SettingsStore global(&prompter);
   global.LoadSettings();
   CompareSession session;

@@ -28,8 +28,7 @@ class CliFixture : public ::testing::Test {
   std::string Err() const { return err_.str(); }
   std::vector<std::string> Messages() const { return notifier_.Texts(); }
 
-  test::TempDir home_;
-  test::ScopedHome scopedHome_{home_.Path()};
+  test::HomeDir home_;
   test::TempDir dir_;
   std::ostringstream out_;
   std::ostringstream err_;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "TestUtil.h"
 
 namespace korvel::cli {
@@ -302,6 +305,131 @@ TEST(CliOptionsTest, NumericFieldsAndTolerance) {
   for (const char* accepted : {"0", "1e+15", "1,000", "0.000001", "＋３"}) {
     EXPECT_TRUE(Parse({"--tolerance", accepted, "a", "b"}, &o, &error)) << accepted << error;
   }
+}
+
+}  // namespace
+}  // namespace korvel::cli
+
+namespace korvel::cli {
+namespace {
+
+// True when `line` names `option` as a whole word.
+bool NamesOption(std::string_view line, std::string_view option) {
+  auto inName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; };
+  for (std::size_t at = line.find(option); at != std::string_view::npos;
+       at = line.find(option, at + 1)) {
+    const std::size_t end = at + option.size();
+    if ((at == 0 || !inName(line[at - 1])) && (end == line.size() || !inName(line[end]))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The lines that head a man page's items (the line after each ".TP"), with roff's "\-" read
+// as "-".
+std::vector<std::string> ManPageItems(const std::string& path) {
+  std::string text = test::ReadFileBytes(path);
+  for (std::size_t at; (at = text.find("\\-")) != std::string::npos;) text.erase(at, 1);
+  std::vector<std::string> items;
+  bool item = false;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string line = text.substr(start, end - start);
+    if (item) items.push_back(line);
+    item = line == ".TP";
+    start = end + 1;
+  }
+  return items;
+}
+
+// Every option of the table has its line in the usage text and its item in both man pages,
+// and its target is of the kind its value is read as.
+TEST(CliOptionsTest, EveryOptionIsInTheUsageAndBothManPages) {
+  const std::string usage = UsageText();
+  const std::string man = std::string(KORVEL_SOURCE_DIR) + "/resources/man/";
+  const std::vector<std::string> pages[] = {ManPageItems(man + "korvel-cli.1.in"),
+                                            ManPageItems(man + "ja/korvel-cli.1.in")};
+  ASSERT_FALSE(pages[0].empty());
+  ASSERT_FALSE(pages[1].empty());
+  for (const OptionRow& row : OptionTable()) {
+    const std::string name(row.name);
+    std::vector<std::string> spellings = {name};
+    if (!row.alias.empty()) spellings.emplace_back(row.alias);
+    for (const std::string& spelling : spellings) {
+      EXPECT_TRUE(usage.find("\n  " + spelling + " ") != std::string::npos ||
+                  usage.find("\n  " + spelling + ",") != std::string::npos ||
+                  usage.find(", " + spelling + " ") != std::string::npos)
+          << spelling << " is not in the usage";
+      for (const auto& items : pages) {
+        EXPECT_TRUE(
+            std::any_of(items.begin(), items.end(),
+                        [&](const std::string& line) { return NamesOption(line, spelling); }))
+            << spelling << " has no item in a man page";
+      }
+    }
+    EXPECT_EQ(FindOption(row.name), &row);
+    const std::size_t targets[] = {0, 2, 1, 2, 3, 4, 5};  // OptionTarget's index by ValueKind
+    EXPECT_EQ(row.target.index(), targets[static_cast<int>(row.kind)]) << name;
+    EXPECT_EQ(row.notOnKey || row.gridColumn != 0, row.kind == ValueKind::kFieldList) << name;
+  }
+}
+
+// ApplyOption takes one option as the command line takes it: the same members set and the
+// same reasons, for a settings file that names the options.
+TEST(CliOptionsTest, ApplyOptionDoesWhatTheCommandLineDoes) {
+  struct Case {
+    const char* name;
+    const char* value;
+    const char* reason;  // empty: accepted
+  };
+  const Case cases[] = {
+      {"--kind", "tab", ""},
+      {"--kind", "xls", "--kind の値が正しくありません: xls"},
+      {"--delimiter", ";", ""},
+      {"--delimiter", "ab", "--delimiter には1バイトの文字を指定してください。"},
+      {"--header", "", ""},
+      {"--header", "1", "--header の値が正しくありません: 1"},
+      {"--encoding", "eucjp", ""},
+      {"--newline", "2", ""},
+      {"--fixed-def", "", "--fixed-def の値が正しくありません: "},
+      {"--key", "3:num", ""},
+      {"--key", "0", "--key の値が正しくありません: 0"},
+      {"--not-loaded", "2,5", ""},
+      {"--numeric", "1,,2", "--numeric の値が正しくありません: 1,,2"},
+      {"--tolerance", "０．５", ""},
+      {"--tolerance", "-1", "--tolerance の値が正しくありません: -1"},
+      {"--extract", "field-equal:4", ""},
+      {"--extract", "some", "--extract の値が正しくありません: some"},
+      {"--report-format", "csv", ""},
+      {"--frobnicate", "1", "不明なオプションです: --frobnicate"},
+  };
+  for (const Case& c : cases) {
+    CliOptions applied;
+    std::string reason;
+    EXPECT_EQ(ApplyOption(c.name, c.value, &applied, &reason), *c.reason == '\0') << c.name;
+    EXPECT_EQ(reason, c.reason) << c.name << " " << c.value;
+    const OptionRow* row = FindOption(c.name);
+    if (*c.reason == '\0' || (row && row->kind == ValueKind::kNone)) continue;
+    // A malformed value is refused by the command line with the same reason.
+    CliOptions parsed;
+    EXPECT_FALSE(Parse({c.name, c.value, "a", "b"}, &parsed, &reason));
+    EXPECT_EQ(reason, c.reason);
+  }
+  CliOptions o;
+  std::string reason;
+  ASSERT_TRUE(
+      ApplyOption("--key", "2", &o, &reason) && ApplyOption("--key", "1:num", &o, &reason) &&
+      ApplyOption("--not-loaded", "4", &o, &reason) &&
+      ApplyOption("--not-loaded", "6", &o, &reason) &&
+      ApplyOption("--format", "xlsx", &o, &reason) && ApplyOption("--format", "csv", &o, &reason) &&
+      ApplyOption("--tolerance", "０．５", &o, &reason));
+  // Keys and field lists add up; any other value is the last one given.
+  ASSERT_EQ(o.keys.size(), 2u);
+  EXPECT_TRUE(o.keys[1].field == 1 && o.keys[1].numeric);
+  EXPECT_EQ(o.notLoaded, (std::vector<int>{4, 6}));
+  EXPECT_EQ(o.format, ExportFormat::kCsv);
+  EXPECT_EQ(o.tolerance, "\x82\x4F\x81\x44\x82\x54");
 }
 
 }  // namespace

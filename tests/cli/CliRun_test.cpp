@@ -40,6 +40,33 @@ TEST_F(CliRunTest, SamplesGiveTheSummaryAndTheExitStatus) {
   EXPECT_EQ(Out(), "左総数:7件 右総数:7件 相違レコード数:0件 左のみ:0件 右のみ:0件\n");
 }
 
+// The exit status says whether the whole result holds a differing or one-sided record,
+// whichever kind it is and whatever the extraction shows.
+TEST_F(CliRunTest, TheExitStatusFollowsTheWholeResult) {
+  const std::string base = "1,a\r\n2,b\r\n";
+  struct Case {
+    const char* what;
+    std::string right;
+    const char* extract;
+    int exit;
+  };
+  const Case cases[] = {
+      {"equal", base, nullptr, kExitSame},
+      {"equal, nothing shown", base, "right-only", kExitSame},
+      {"one record differs", "1,a\r\n2,B\r\n", nullptr, kExitDifferent},
+      {"a left-only record", "1,a\r\n", nullptr, kExitDifferent},
+      {"right-only records and nothing else", base + "3,c\r\n4,d\r\n", nullptr, kExitDifferent},
+      {"right-only records, the equal ones shown", base + "3,c\r\n", "equal", kExitDifferent},
+  };
+  const std::string left = dir_.Write("l.csv", base);
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--key", "1", left, dir_.Write("r.csv", c.right)};
+    if (c.extract) args.insert(args.begin(), {"--extract", c.extract});
+    EXPECT_EQ(Run(args), c.exit) << c.what;
+    EXPECT_EQ(Out().rfind(kSummaryPrefix, 0), 0u) << c.what;
+  }
+}
+
 TEST_F(CliRunTest, PairsAndExtractionsPrintTheShownRows) {
   const std::string left = dir_.Write("l.csv", "1,a,x\r\n2,b,y\r\n3,c,z\r\n");
   const std::string right = dir_.Write("r.csv", "3,c,Z\r\n1,a,x\r\n4,d,w\r\n");

@@ -31,28 +31,9 @@ std::string ReadThrough(const std::string& path) {
   return text;
 }
 
-// Sets TMPDIR for a scope.
-class ScopedTmpDir {
- public:
-  explicit ScopedTmpDir(const std::string& folder) {
-    if (const char* old = std::getenv("TMPDIR")) previous_ = old;
-    ::setenv("TMPDIR", folder.c_str(), 1);
-  }
-  ~ScopedTmpDir() {
-    if (previous_) {
-      ::setenv("TMPDIR", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
-  }
-
- private:
-  std::optional<std::string> previous_;
-};
-
 TEST(StandardInputTest, APipeIsCopiedWholeAndEveryOpeningReadsItFromTheStart) {
   TempDir tmp;
-  ScopedTmpDir scope(tmp.Path());
+  test::ScopedEnv scope("TMPDIR", tmp.Path());
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   // More than a pipe holds, written while the copy reads.

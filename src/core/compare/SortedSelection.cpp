@@ -480,6 +480,11 @@ int SortSharing::HandedOut() noexcept {
   return handedOut_;
 }
 
+int SortSharing::Waiting() noexcept {
+  std::lock_guard lock(mutex_);
+  return idle_;
+}
+
 void SortSharing::Finish() noexcept {
   std::unique_lock lock(mutex_);
   SortWaiting(lock, [this] { return unfinished_ == 0; });

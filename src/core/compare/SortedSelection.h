@@ -50,6 +50,8 @@ class SortSharing {
   void Finish() noexcept;
   // How many parts were handed out so far.
   int HandedOut() noexcept;
+  // How many threads wait for a part now.
+  int Waiting() noexcept;
 
  private:
   // Sorts waiting parts until `done` holds with none waiting; the lock is held on entry.

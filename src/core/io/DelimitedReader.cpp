@@ -621,247 +621,72 @@ void DelimitedReader::SetCellTooLargeMessage() {
   (void)Fail(kReadCellTooLarge, Sjis("セル内のデータが大きすぎます。(") + head + Sjis("・・・)"));
 }
 
+// ---- The general way, a byte (or a character) at a time -----------------------------------
+//
+// One step reads the next byte under the rule set's state; ReadRecordBody repeats steps
+// until the record has ended or a step stops it (a failed read, or st.error).
+
 int DelimitedReader::ReadRecordBody() {
   losses_.StartRecord();
   storedFields_ = 0;
   RecordState st;
-  const bool tabRules = TabRules();
-  const auto delimiter = static_cast<unsigned char>(delimiter_);
   ClearCell();
   pendingStart_ = kNoPending;
   StartCell(windowBase_ + pos_);
-
-  auto endField = [&]() {
-    // Kept out of Store, which the byte loop wants small.
-    if (losses_.HasPending()) {
-      PlaceLosses(windowBase_ + pos_);
-      losses_.Take(st.fields, windowBase_ + pos_);
-    }
-    if (pendingStart_ != kNoPending && cell_.empty()) {
-      // The common case: the whole cell is one run of the window, stored without a copy.
-      Store(st, window_.data() + pendingStart_, pos_ - pendingStart_, true);
-      pendingStart_ = kNoPending;
-    } else {
-      FlushPending();
-      Store(st, cell_.data(), cell_.size());
-    }
-    st.fields += 1;
-    ClearCell();
-    st.control = false;
-    st.brokeLine = false;
-    st.textAfterBreak = false;
-    st.quoteLine = 0;
-    st.strayQuote = false;
-    // The byte at pos_ ends the field; the next cell begins after it.
-    StartCell(windowBase_ + pos_ + 1);
-  };
-  auto copyByte = [&](unsigned char c) {
-    const char byte = static_cast<char>(c);
-    AddToCell(std::string_view(&byte, 1));
-    if (c < 0x20 && c != '\t') st.control = true;
-    ++pos_;
-  };
-  // Consumes a line break at pos_ (CR LF as one) and ends the record.
-  auto endLine = [&]() -> bool {
-    if (!ConsumeLineBreak()) return false;
-    st.ended = true;
-    return true;
-  };
-
+  const auto delimiter = static_cast<unsigned char>(delimiter_);
   const bool shortWay = blockReading_ && !IsLineBreak(delimiter) && delimiter != '"' &&
                         !IsLeadByte(delimiter) && unquotedScan_.HasBlockScan();
-  while (!st.ended) {
-    if (shortWay) {
-      const int before = st.fields;
-      ReadPlainFields(st);
-      if (st.fields != before) StartCell(windowBase_ + pos_);
-    }
-    if (st.ended || readFailed_) break;
-    ScanPlain(st);
-    if (pos_ >= window_.size()) {
-      Fetch f = FetchPiece();
-      if (f == Fetch::kFailed) break;
-      if (f == Fetch::kMore) continue;
-      // End of the input.
-      if (tabRules && st.quoted && st.lineBreak != kNoLineBreak) {
-        // An unclosed quoted cell that spans lines would lose every line after its first;
-        // it falls back like any other broken multi-line cell.
-        FallBack(st);
-      } else if (!tabRules && st.quoted && st.textAfterBreak) {
-        // The store rule would keep the cell up to its first line break and drop the rest
-        // of the file with no word: on a stray quote that is every record after it.
-        fieldCount_ = 0;
-        return FailUnclosedQuote(st.quoteLine);
-      } else if (!cell_.empty()) {
-        endField();
-      }
-      break;
-    }
-    auto c = static_cast<unsigned char>(window_[pos_]);
-    // Only a field's end may use the pending run in place; every other step changes the
-    // cell or skips a byte, so the run joins the cell first. A delimiter that is a quote or
-    // a lead byte never gets to end a field: the steps below take it as a quote or as the
-    // first byte of a character, and a run left pending would take in the skipped quote, or
-    // follow the character it came before.
-    const bool fieldEnd =
-        IsLineBreak(c) || (tabRules ? c == '\t' : c == delimiter && c != '"' && !IsLeadByte(c));
-    if (st.quoted || !fieldEnd) FlushPending();
-    if (st.brokeLine && !IsLineBreak(c)) st.textAfterBreak = true;
-    if (IsLeadByte(c)) {
-      if (Ensure(3) == Fetch::kFailed) break;
-      std::size_t w = pos_ + 1 < window_.size() ? 2 : 1;
-      if (w == 2) {
-        const auto trail = static_cast<unsigned char>(window_[pos_ + 1]);
-        if (trail < 0x20 && trail != '\t') st.control = true;
-        // A line break taken as a trail byte still ends a line of the file.
-        if (IsLineBreak(trail)) {
-          ++linesEnded_;
-          // Its LF, the next byte, is then the rest of the same line break.
-          lfContinuesCr_ = trail == '\r' && pos_ + 2 < window_.size() && window_[pos_ + 2] == '\n';
-        }
-      }
-      AddToCell(std::string_view(window_).substr(pos_, w));
-      pos_ += w;
-      st.fieldStart = false;
-      continue;
-    }
-    if (!tabRules) {
-      if (!st.quoted) {
-        if (c == '"') {
-          st.quoted = true;
-          // A quote after the cell's first byte (the pending run is already in the cell)
-          // quotes all the same; should that stretch run across a line break, it is told.
-          st.strayQuote = st.quoteLine != 0 || !cell_.empty();
-          st.strayLine = linesEnded_ + 1;
-          // A cell quoted, closed and quoted again is named by its first quote: that is
-          // where the cell that swallows the rest began.
-          if (st.quoteLine == 0) st.quoteLine = linesEnded_ + 1;
-          ++pos_;
-        } else if (c == delimiter) {
-          endField();
-          ++pos_;
-        } else if (IsLineBreak(c)) {
-          endField();
-          if (!endLine()) break;
-        } else {
-          copyByte(c);
-        }
-      } else if (c == '"') {
-        if (Ensure(2) == Fetch::kFailed) break;
-        if (pos_ + 1 < window_.size() && window_[pos_ + 1] == '"') {
-          AddToCell("\"");
-          pos_ += 2;
-        } else {
-          st.quoted = false;
-          st.strayQuote = false;
-          ++pos_;
-        }
-      } else if (IsLineBreak(c)) {
-        if (st.strayQuote) {
-          if (strayQuotes_++ == 0) firstStrayLine_ = st.strayLine;
-          st.strayQuote = false;
-        }
-        AddToCell(NewlineReplacement());
-        st.control = true;
-        st.brokeLine = true;
-        if (!ConsumeLineBreak()) break;
-      } else {
-        copyByte(c);
-      }
-      continue;
-    }
-
-    // TAB rules.
-    if (!st.quoted) {
-      if (c == '\t') {
-        endField();
-        st.fieldStart = true;
-        ++pos_;
-      } else if (IsLineBreak(c)) {
-        endField();
-        if (!endLine()) break;
-      } else if (c == '"' && st.fieldStart) {
-        st.quoted = true;
-        st.lineBreak = kNoLineBreak;
-        keepWholeCell_ = true;
-        cell_.push_back('"');
-        ++pos_;
-      } else {
-        copyByte(c);
-        st.fieldStart = false;
-      }
-      continue;
-    }
-    if (CellSize() > kMaxQuotedCell) {
-      if (st.lineBreak == kNoLineBreak) {
-        SetCellTooLargeMessage();
-        fieldCount_ = 0;
-        return kReadCellTooLarge;
-      }
-      FallBack(st);
-      break;
-    }
-    if (c == '\t') {
-      if (st.lineBreak != kNoLineBreak) {
-        FallBack(st);
-        break;
-      }
-      endField();
-      st.quoted = false;
-      st.fieldStart = true;
-      ++pos_;
-    } else if (c == '"') {
-      if (Ensure(2) == Fetch::kFailed) break;
-      const bool atEnd = pos_ + 1 >= window_.size();
-      const auto next = atEnd ? 0 : static_cast<unsigned char>(window_[pos_ + 1]);
-      if (!atEnd && next == '"') {
-        cell_.append("\"\"");
-        pos_ += 2;
-      } else if (atEnd || next == '\t' || IsLineBreak(next)) {
-        // A closing quote; at the very end of the input it closes as if a line break
-        // followed.
-        if (st.lineBreak == kNoLineBreak) {
-          cell_.push_back('"');
-        } else {
-          FinishMultiLineCell(cell_);
-        }
-        endField();
-        ++pos_;
-        if (next == '\t') {
-          ++pos_;
-          st.quoted = false;
-          st.fieldStart = true;
-        } else if (atEnd) {
-          st.ended = true;
-        } else if (!endLine()) {
-          break;
-        }
-      } else if (st.lineBreak == kNoLineBreak) {
-        // The cell goes on unquoted, and from here is kept like any other.
-        keepWholeCell_ = false;
-        AddToCell("\"");
-        ++pos_;
-        st.quoted = false;
-        st.fieldStart = false;
-      } else {
-        FallBack(st);
-        break;
-      }
-    } else if (IsLineBreak(c)) {
-      if (st.lineBreak == kNoLineBreak) {
-        st.lineBreak = cell_.size();
-        st.lineBreakAt = windowBase_ + pos_;
-        cellBreaks_.clear();
-      }
-      cell_.append("\r\n");
-      st.control = true;
-      if (!ConsumeLineBreak()) break;
-      cellBreaks_.emplace_back(windowBase_ + pos_, cell_.size());
-    } else {
-      copyByte(c);
-    }
+  while (!st.ended && ReadStep(st, shortWay) == Step::kGoOn) {
   }
+  return FinishRecord(st);
+}
 
+DelimitedReader::Step DelimitedReader::ReadStep(RecordState& st, bool shortWay) {
+  if (shortWay) {
+    const int before = st.fields;
+    ReadPlainFields(st);
+    if (st.fields != before) StartCell(windowBase_ + pos_);
+  }
+  if (st.ended || readFailed_) return Step::kStop;
+  ScanPlain(st);
+  if (pos_ >= window_.size()) return AtWindowEnd(st);
+  const auto c = static_cast<unsigned char>(window_[pos_]);
+  const bool tabRules = TabRules();
+  const auto delimiter = static_cast<unsigned char>(delimiter_);
+  // Only a field's end may use the pending run in place; every other step changes the
+  // cell or skips a byte, so the run joins the cell first. A delimiter that is a quote or
+  // a lead byte never gets to end a field: the steps below take it as a quote or as the
+  // first byte of a character, and a run left pending would take in the skipped quote, or
+  // follow the character it came before.
+  const bool fieldEnd =
+      IsLineBreak(c) || (tabRules ? c == '\t' : c == delimiter && c != '"' && !IsLeadByte(c));
+  if (st.quoted || !fieldEnd) FlushPending();
+  if (st.brokeLine && !IsLineBreak(c)) st.textAfterBreak = true;
+  if (IsLeadByte(c)) return TakeDoubleByte(st);
+  if (!tabRules) return st.quoted ? CsvQuotedByte(st, c) : CsvUnquotedByte(st, c);
+  return st.quoted ? TabQuotedByte(st, c) : TabUnquotedByte(st, c);
+}
+
+DelimitedReader::Step DelimitedReader::AtWindowEnd(RecordState& st) {
+  const Fetch f = FetchPiece();
+  if (f == Fetch::kFailed) return Step::kStop;
+  if (f == Fetch::kMore) return Step::kGoOn;
+  // The end of the input.
+  if (TabRules() && st.quoted && st.lineBreak != kNoLineBreak) {
+    // An unclosed quoted cell that spans lines would lose every line after its first; it
+    // falls back like any other broken multi-line cell.
+    FallBack(st);
+  } else if (!TabRules() && st.quoted && st.textAfterBreak) {
+    // The store rule would keep the cell up to its first line break and drop the rest of
+    // the file with no word: on a stray quote that is every record after it.
+    st.error = FailUnclosedQuote(st.quoteLine);
+  } else if (!cell_.empty()) {
+    EndField(st);
+  }
+  return Step::kStop;
+}
+
+int DelimitedReader::FinishRecord(RecordState& st) {
   if (readFailed_) return Fail(kReadFailed, Sjis("ファイルの読込に失敗しました。"));
   if (st.error != 0) {
     fieldCount_ = 0;
@@ -870,6 +695,212 @@ int DelimitedReader::ReadRecordBody() {
   if (st.fields == 0) dataEnded_ = true;
   fieldCount_ = st.fields;
   return st.fields;
+}
+
+void DelimitedReader::EndField(RecordState& st) {
+  // Kept out of Store, which the byte loop wants small.
+  if (losses_.HasPending()) {
+    PlaceLosses(windowBase_ + pos_);
+    losses_.Take(st.fields, windowBase_ + pos_);
+  }
+  if (pendingStart_ != kNoPending && cell_.empty()) {
+    // The common case: the whole cell is one run of the window, stored without a copy.
+    Store(st, window_.data() + pendingStart_, pos_ - pendingStart_, true);
+    pendingStart_ = kNoPending;
+  } else {
+    FlushPending();
+    Store(st, cell_.data(), cell_.size());
+  }
+  st.fields += 1;
+  ClearCell();
+  st.control = false;
+  st.brokeLine = false;
+  st.textAfterBreak = false;
+  st.quoteLine = 0;
+  st.strayQuote = false;
+  // The byte at pos_ ends the field; the next cell begins after it.
+  StartCell(windowBase_ + pos_ + 1);
+}
+
+void DelimitedReader::CopyByte(RecordState& st, unsigned char c) {
+  const char byte = static_cast<char>(c);
+  AddToCell(std::string_view(&byte, 1));
+  if (c < 0x20 && c != '\t') st.control = true;
+  ++pos_;
+}
+
+DelimitedReader::Step DelimitedReader::EndLine(RecordState& st) {
+  EndField(st);
+  // The record ends with its line; a failed look-ahead stops it all the same.
+  if (ConsumeLineBreak()) st.ended = true;
+  return Step::kStop;
+}
+
+// A lead byte takes its trail byte with it, whatever that is.
+DelimitedReader::Step DelimitedReader::TakeDoubleByte(RecordState& st) {
+  if (Ensure(3) == Fetch::kFailed) return Step::kStop;
+  const std::size_t w = pos_ + 1 < window_.size() ? 2 : 1;
+  if (w == 2) {
+    const auto trail = static_cast<unsigned char>(window_[pos_ + 1]);
+    if (trail < 0x20 && trail != '\t') st.control = true;
+    // A line break taken as a trail byte still ends a line of the file.
+    if (IsLineBreak(trail)) {
+      ++linesEnded_;
+      // Its LF, the next byte, is then the rest of the same line break.
+      lfContinuesCr_ = trail == '\r' && pos_ + 2 < window_.size() && window_[pos_ + 2] == '\n';
+    }
+  }
+  AddToCell(std::string_view(window_).substr(pos_, w));
+  pos_ += w;
+  st.fieldStart = false;
+  return Step::kGoOn;
+}
+
+// CSV rules, outside quotes: a quote anywhere in the cell starts quoting.
+DelimitedReader::Step DelimitedReader::CsvUnquotedByte(RecordState& st, unsigned char c) {
+  if (c == '"') {
+    st.quoted = true;
+    // A quote after the cell's first byte (the pending run is already in the cell) quotes
+    // all the same; should that stretch run across a line break, it is told.
+    st.strayQuote = st.quoteLine != 0 || !cell_.empty();
+    st.strayLine = linesEnded_ + 1;
+    // A cell quoted, closed and quoted again is named by its first quote: that is where the
+    // cell that swallows the rest began.
+    if (st.quoteLine == 0) st.quoteLine = linesEnded_ + 1;
+    ++pos_;
+  } else if (c == static_cast<unsigned char>(delimiter_)) {
+    EndField(st);
+    ++pos_;
+  } else if (IsLineBreak(c)) {
+    return EndLine(st);
+  } else {
+    CopyByte(st, c);
+  }
+  return Step::kGoOn;
+}
+
+// CSV rules, inside quotes: a doubled quote is one quote, a line break is replaced.
+DelimitedReader::Step DelimitedReader::CsvQuotedByte(RecordState& st, unsigned char c) {
+  if (c == '"') {
+    if (Ensure(2) == Fetch::kFailed) return Step::kStop;
+    if (pos_ + 1 < window_.size() && window_[pos_ + 1] == '"') {
+      AddToCell("\"");
+      pos_ += 2;
+    } else {
+      st.quoted = false;
+      st.strayQuote = false;
+      ++pos_;
+    }
+  } else if (IsLineBreak(c)) {
+    if (st.strayQuote) {
+      if (strayQuotes_++ == 0) firstStrayLine_ = st.strayLine;
+      st.strayQuote = false;
+    }
+    AddToCell(NewlineReplacement());
+    st.control = true;
+    st.brokeLine = true;
+    if (!ConsumeLineBreak()) return Step::kStop;
+  } else {
+    CopyByte(st, c);
+  }
+  return Step::kGoOn;
+}
+
+// TAB rules, outside quotes: only a quote at a cell's start opens a quoted cell.
+DelimitedReader::Step DelimitedReader::TabUnquotedByte(RecordState& st, unsigned char c) {
+  if (c == '\t') {
+    EndField(st);
+    st.fieldStart = true;
+    ++pos_;
+  } else if (IsLineBreak(c)) {
+    return EndLine(st);
+  } else if (c == '"' && st.fieldStart) {
+    st.quoted = true;
+    st.lineBreak = kNoLineBreak;
+    keepWholeCell_ = true;
+    cell_.push_back('"');
+    ++pos_;
+  } else {
+    CopyByte(st, c);
+    st.fieldStart = false;
+  }
+  return Step::kGoOn;
+}
+
+// TAB rules, inside a quoted cell: it is gathered whole, and one that spans lines but does
+// not end properly falls back.
+DelimitedReader::Step DelimitedReader::TabQuotedByte(RecordState& st, unsigned char c) {
+  if (CellSize() > kMaxQuotedCell) {
+    if (st.lineBreak != kNoLineBreak) return FallBackStep(st);
+    SetCellTooLargeMessage();
+    st.error = kReadCellTooLarge;
+    return Step::kStop;
+  }
+  if (c == '\t') {
+    if (st.lineBreak != kNoLineBreak) return FallBackStep(st);
+    EndField(st);
+    st.quoted = false;
+    st.fieldStart = true;
+    ++pos_;
+  } else if (c == '"') {
+    return TabQuote(st);
+  } else if (IsLineBreak(c)) {
+    if (st.lineBreak == kNoLineBreak) {
+      st.lineBreak = cell_.size();
+      st.lineBreakAt = windowBase_ + pos_;
+      cellBreaks_.clear();
+    }
+    cell_.append("\r\n");
+    st.control = true;
+    if (!ConsumeLineBreak()) return Step::kStop;
+    cellBreaks_.emplace_back(windowBase_ + pos_, cell_.size());
+  } else {
+    CopyByte(st, c);
+  }
+  return Step::kGoOn;
+}
+
+// TAB rules, a quote inside a quoted cell: doubled, closing, or the cell goes on unquoted.
+DelimitedReader::Step DelimitedReader::TabQuote(RecordState& st) {
+  if (Ensure(2) == Fetch::kFailed) return Step::kStop;
+  const bool atEnd = pos_ + 1 >= window_.size();
+  const auto next = atEnd ? 0 : static_cast<unsigned char>(window_[pos_ + 1]);
+  if (!atEnd && next == '"') {
+    cell_.append("\"\"");
+    pos_ += 2;
+    return Step::kGoOn;
+  }
+  if (atEnd || next == '\t' || IsLineBreak(next)) {
+    // A closing quote; at the very end of the input it closes as if a line break followed.
+    if (st.lineBreak == kNoLineBreak) {
+      cell_.push_back('"');
+    } else {
+      FinishMultiLineCell(cell_);
+    }
+    EndField(st);
+    ++pos_;
+    if (next == '\t') {
+      ++pos_;
+      st.quoted = false;
+      st.fieldStart = true;
+      return Step::kGoOn;
+    }
+    if (atEnd || ConsumeLineBreak()) st.ended = true;
+    return Step::kStop;
+  }
+  if (st.lineBreak != kNoLineBreak) return FallBackStep(st);
+  // The cell goes on unquoted, and from here is kept like any other.
+  keepWholeCell_ = false;
+  AddToCell("\"");
+  ++pos_;
+  st.quoted = false;
+  st.fieldStart = false;
+  return Step::kGoOn;
+}
+
+DelimitedReader::Step DelimitedReader::FallBackStep(RecordState& st) {
+  FallBack(st);
+  return Step::kStop;
 }
 
 }  // namespace korvel

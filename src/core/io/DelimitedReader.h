@@ -145,6 +145,24 @@ class DelimitedReader {
   // Makes at least `count` unread bytes available unless the input ends first.
   Fetch Ensure(std::size_t count);
   int ReadRecordBody();
+  // What a step of the general way leaves the record to.
+  enum class Step { kGoOn, kStop };
+  // One step of the general way: the plain fields, then the next byte by the rules.
+  Step ReadStep(RecordState& st, bool shortWay);
+  // The window is used up: the next pieces, or the rules for the end of the input.
+  Step AtWindowEnd(RecordState& st);
+  int FinishRecord(RecordState& st);
+  void EndField(RecordState& st);
+  void CopyByte(RecordState& st, unsigned char c);
+  // Ends the field and the record at the line break at the read position.
+  Step EndLine(RecordState& st);
+  Step TakeDoubleByte(RecordState& st);
+  Step CsvUnquotedByte(RecordState& st, unsigned char c);
+  Step CsvQuotedByte(RecordState& st, unsigned char c);
+  Step TabUnquotedByte(RecordState& st, unsigned char c);
+  Step TabQuotedByte(RecordState& st, unsigned char c);
+  Step TabQuote(RecordState& st);
+  Step FallBackStep(RecordState& st);
   void ScanPlain(RecordState& st);
   // Reads the fields that are plain runs, or quoted with nothing inside to take apart, ended
   // by the delimiter or a line break, sixty-four bytes at a time; leaves the rest to the

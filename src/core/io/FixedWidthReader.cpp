@@ -280,60 +280,76 @@ int FixedWidthReader::ReadRecordBody() {
     }
 
     // Cut as much of field j as this piece holds, copying it in one step.
-    const auto* b = reinterpret_cast<const unsigned char*>(piece_);
-    const std::size_t end = pieceLength_;
-    std::size_t p = pos_;
-    const WidthLog& wider = file_.PieceWidths();
-    if (encoding_ == kEncodingEucJp && !wider.empty()) {
-      // An EUC-JP file is laid out in its own bytes: a character whose EUC-JP form is
-      // longer than its text counts the longer form.
-      while (wideAt_ < wider.size() && wider[wideAt_].Offset < p) ++wideAt_;
-      while (p < end && left > 0) {
-        unsigned char k = kClass[b[p]];
-        if (k == kCr || (k == kLead && p + 1 >= end)) break;
-        if (wideAt_ < wider.size() && wider[wideAt_].Offset == p) left -= wider[wideAt_++].Extra;
-        const std::size_t w = k == kLead ? 2 : 1;
-        p += w;
-        left -= static_cast<long long>(w);
-      }
-    } else {
-      while (p < end && left > 0) {
-        unsigned char k = kClass[b[p]];
-        if (k == kPlain) {
-          ++p;
-          --left;
-        } else if (k == kLead && p + 1 < end) {
-          p += 2;
-          left -= 2;
-        } else {
-          break;
-        }
-      }
-    }
+    const std::size_t p = CutField(left);
     cell_.append(piece_ + pos_, p - pos_);
     pos_ = p;
-    if (left <= 0 || p >= end) continue;
-    if (b[p] == '\r') {
+    if (left <= 0 || p >= pieceLength_) continue;
+    if (piece_[p] == '\r') {
       StoreCell(j++);
       TakeLineEnd();
       break;
     }
-    // A lead byte closes the piece; its second byte opens the next one.
-    const char lead = piece_[p];
-    pos_ = end;
-    Fetch f = FetchPiece();
-    if (f == Fetch::kFailed) return Fail(kReadFailed, Sjis("ファイルの読込に失敗しました。"));
-    cell_.push_back(lead);
-    if (f == Fetch::kMore) {
-      cell_.push_back(piece_[0]);
-      pos_ = 1;
-      left -= 2;
-    } else {
-      left -= 1;  // the input ends on a lone lead byte
+    if (!JoinSplitCharacter(left)) {
+      return Fail(kReadFailed, Sjis("ファイルの読込に失敗しました。"));
     }
   }
   fieldCount_ = j;
   return j;
+}
+
+// The end of the bytes of the piece, from the read position, that field j takes: up to
+// `left` bytes (less what they take), stopping at a CR and before a lead byte whose trail
+// byte is in the next piece.
+std::size_t FixedWidthReader::CutField(long long& left) {
+  const auto* b = reinterpret_cast<const unsigned char*>(piece_);
+  const std::size_t end = pieceLength_;
+  std::size_t p = pos_;
+  const WidthLog& wider = file_.PieceWidths();
+  if (encoding_ == kEncodingEucJp && !wider.empty()) {
+    // An EUC-JP file is laid out in its own bytes: a character whose EUC-JP form is longer
+    // than its text counts the longer form.
+    while (wideAt_ < wider.size() && wider[wideAt_].Offset < p) ++wideAt_;
+    while (p < end && left > 0) {
+      unsigned char k = kClass[b[p]];
+      if (k == kCr || (k == kLead && p + 1 >= end)) break;
+      if (wideAt_ < wider.size() && wider[wideAt_].Offset == p) left -= wider[wideAt_++].Extra;
+      const std::size_t w = k == kLead ? 2 : 1;
+      p += w;
+      left -= static_cast<long long>(w);
+    }
+    return p;
+  }
+  while (p < end && left > 0) {
+    unsigned char k = kClass[b[p]];
+    if (k == kPlain) {
+      ++p;
+      --left;
+    } else if (k == kLead && p + 1 < end) {
+      p += 2;
+      left -= 2;
+    } else {
+      break;
+    }
+  }
+  return p;
+}
+
+// A lead byte closes the piece; its second byte opens the next one. False when the next
+// piece cannot be read.
+bool FixedWidthReader::JoinSplitCharacter(long long& left) {
+  const char lead = piece_[pos_];
+  pos_ = pieceLength_;
+  const Fetch f = FetchPiece();
+  if (f == Fetch::kFailed) return false;
+  cell_.push_back(lead);
+  if (f == Fetch::kMore) {
+    cell_.push_back(piece_[0]);
+    pos_ = 1;
+    left -= 2;
+  } else {
+    left -= 1;  // the input ends on a lone lead byte
+  }
+  return true;
 }
 
 const char* FixedWidthReader::GetField(int index) const {

@@ -130,6 +130,9 @@ class FixedWidthReader {
   bool ScanToLineEnd();
   void TakeLineEnd();
   void StoreCell(int index);
+  // ReadRecordBody's steps for a field's bytes in the current piece (see the .cpp).
+  std::size_t CutField(long long& left);
+  bool JoinSplitCharacter(long long& left);
   // Keeps `message` as the failure `code` (a warning) and returns `code`.
   int Fail(int code, std::string_view message);
 

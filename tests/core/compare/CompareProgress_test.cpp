@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
 
+#include "FaultyFileSystem.h"
 #include "TestUtil.h"
 #include "compare/CompareSession.h"
 #include "platform/Notifier.h"
@@ -222,6 +225,60 @@ TEST_F(CompareProgressTest, CancellingEitherShareOfTheClassificationCancelsTheRu
   }
   ASSERT_EQ(test::Shown(notifier_, session_.CompareSides(grid)), 0);
   EXPECT_EQ(PairRows(), whole);
+}
+
+// Cancelled from its `after`-th poll on, and a file system over the real one: together they
+// note every read of a file and every byte reported by a thread that has already been told
+// of the cancellation.
+class CancelWatch final : public Progress, public FileSystem {
+ public:
+  explicit CancelWatch(int after) : after_(after) {}
+  void AddExpected(int, std::uint64_t) override {}
+  void AddDone(int, std::uint64_t) override { Note(); }
+  void AddRecords(int, std::uint64_t) override {}
+  bool Cancelled() const override {
+    if (polls_.fetch_add(1) + 1 < after_) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    told_.insert(std::this_thread::get_id());
+    return true;
+  }
+  ssize_t Read(int fd, void* buffer, std::size_t count) override {
+    Note();
+    return FileSystem::Read(fd, buffer, count);
+  }
+  int AfterTheCancel() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return afterTheCancel_;
+  }
+
+ private:
+  void Note() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    afterTheCancel_ += static_cast<int>(told_.count(std::this_thread::get_id()));
+  }
+
+  const int after_;
+  mutable std::atomic<int> polls_{0};
+  mutable std::mutex mutex_;
+  mutable std::set<std::thread::id> told_;
+  int afterTheCancel_ = 0;
+};
+
+// Once a reading thread learns that the run is cancelled it reads no byte more, and reports
+// none, at whichever poll the cancellation comes.
+TEST_F(CompareProgressTest, NothingIsReadOrReportedAfterACancel) {
+  // Several 64 KiB blocks per side.
+  FieldGrid grid = Fill(Records(6000, 4, std::string(60, 'l')), Records(5000, 5, "r"), true);
+  int cancelled = 0;
+  for (int after = 1; after < 10000; ++after) {
+    CancelWatch watch(after);
+    test::ScopedFaultyFileSystem scoped(&watch);
+    const Status result = session_.CompareSides(grid, watch);
+    EXPECT_EQ(watch.AfterTheCancel(), 0) << "poll " << after;
+    if (result.IsOk()) break;
+    ++cancelled;
+  }
+  EXPECT_GT(cancelled, 5);
 }
 
 }  // namespace

@@ -337,6 +337,8 @@ TEST(SortedSelectionTest, ASortSharedWithAnotherThreadKeepsTheOrder) {
     for (const char* keyList : {"FD001", "FD002 NU,FD001 D"}) {
       SortSharing sharing;
       std::thread helper([&sharing] { sharing.Serve(); });
+      // A helper already waiting takes the first part offered, however busy the machine.
+      while (sharing.Waiting() == 0) std::this_thread::yield();
       SortedSelection rec;
       rec.Attach(&table);
       rec.SetSharing(&sharing);
@@ -352,7 +354,7 @@ TEST(SortedSelectionTest, ASortSharedWithAnotherThreadKeepsTheOrder) {
           << rows << " rows, " << spread << " values, keys " << keyList;
     }
   }
-  EXPECT_GT(handedOut, 10);
+  EXPECT_GE(handedOut, 10);
   // A helper that comes after the sort, or none at all, changes nothing either.
   SortSharing closed;
   closed.Close();

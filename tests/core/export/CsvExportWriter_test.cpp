@@ -16,25 +16,17 @@ using test::MemoryExportSource;
 using test::S;
 using test::SampleSource;
 
-// The CP932 form of UTF-8 lines, each followed by CR LF.
-std::string Lines(std::initializer_list<std::string_view> lines) {
-  std::string out;
-  for (std::string_view line : lines) {
-    out += S(line);
-    out += "\r\n";
-  }
-  return out;
-}
+using test::SjisLines;
 
 TEST(CsvExportWriterTest, PerSheetLayoutWritesPathAndBlockPerSide) {
-  const std::string leftBlock = Lines({
+  const std::string leftBlock = SjisLines({
       "No,相違,ID,ID,差異,名前,差異,メモ,差異,金額,差異",
       "1,   0,001,001,○,山田,○,a,○,100,○",
       "2,   2,002,002,○,A&B <x>,×,memo,×,5,×",
       "3,右のみ,003,,×,,×,,○,,×",
       "4,左のみ,004,004,×,only left,×,,○,,○",
   });
-  const std::string rightBlock = Lines({
+  const std::string rightBlock = SjisLines({
       "No,相違,ID,ID,差異,名前,差異,メモ,差異,金額,差異",
       "1,   0,001,001,○,山田,○,a,○,100,○",
       "2,   2,002,002,○,\"A&B \"\"y\"\"\r\nz\",×,other,×,6,×",
@@ -42,12 +34,13 @@ TEST(CsvExportWriterTest, PerSheetLayoutWritesPathAndBlockPerSide) {
       "4,左のみ,004,,×,,×,,○,,○",
   });
   EXPECT_EQ(ExportBytes(SampleSource(), ExportFormat::kCsv, ExportLayout::kPerSheet),
-            Lines({"\"/data/左,file.csv\""}) + leftBlock + Lines({"/data/right.csv"}) + rightBlock);
+            SjisLines({"\"/data/左,file.csv\""}) + leftBlock + SjisLines({"/data/right.csv"}) +
+                rightBlock);
 }
 
 TEST(CsvExportWriterTest, AlternateFieldsLayoutSpacesOneSidedStatus) {
   EXPECT_EQ(ExportBytes(SampleSource(), ExportFormat::kCsv, ExportLayout::kAlternateFields),
-            Lines({
+            SjisLines({
                 "No,相違,ID,名前,L側,R側,メモ,L側,R側,金額,L側,R側",
                 "1,   0,001,○,山田,山田,○,a,a,未,100,100",
                 "2,   2,002,×,A&B <x>,\"A&B \"\"y\"\"\r\nz\",×,memo,other,未,5,6",
@@ -58,7 +51,7 @@ TEST(CsvExportWriterTest, AlternateFieldsLayoutSpacesOneSidedStatus) {
 
 TEST(CsvExportWriterTest, AlternateRowsLayoutWritesThreeLinesPerPair) {
   EXPECT_EQ(ExportBytes(SampleSource(), ExportFormat::kCsv, ExportLayout::kAlternateRows),
-            Lines({
+            SjisLines({
                 "No,相違,ファイル,ID,ID,名前,メモ,金額",
                 "1,   0,L,001,001,山田,a,100",
                 "1,   0,R,001,001,山田,a,100",
@@ -80,11 +73,11 @@ TEST(CsvExportWriterTest, EmptyResultWritesHeaderLinesOnly) {
   empty.leftPath = "/a.csv";
   empty.rightPath = "/b.csv";
   EXPECT_EQ(ExportBytes(empty, ExportFormat::kCsv, ExportLayout::kPerSheet),
-            Lines({"/a.csv", "No,相違", "/b.csv", "No,相違"}));
+            SjisLines({"/a.csv", "No,相違", "/b.csv", "No,相違"}));
   EXPECT_EQ(ExportBytes(empty, ExportFormat::kCsv, ExportLayout::kAlternateFields),
-            Lines({"No,相違"}));
+            SjisLines({"No,相違"}));
   EXPECT_EQ(ExportBytes(empty, ExportFormat::kCsv, ExportLayout::kAlternateRows),
-            Lines({"No,相違,ファイル"}));
+            SjisLines({"No,相違,ファイル"}));
 }
 
 // The one data line of a one-field alternating-fields export with these two values.
@@ -124,7 +117,7 @@ TEST(CsvExportWriterTest, NumbersPairsFromOneInViewOrder) {
   s.right = {{"k1", "a"}, {"k2", "B"}, {"k3", "C"}};
   s.pairs = {{1, 2, 2}, {1, 1, 1}};
   EXPECT_EQ(ExportBytes(s, ExportFormat::kCsv, ExportLayout::kAlternateFields),
-            Lines({"No,相違,K,V,L側,R側", "1,   1,k3,×,c,C", "2,   1,k2,×,b,B"}));
+            SjisLines({"No,相違,K,V,L側,R側", "1,   1,k3,×,c,C", "2,   1,k2,×,b,B"}));
 }
 
 // A field compared as numbers is marked by the number rule in every layout and in both
@@ -138,14 +131,15 @@ TEST(CsvExportWriterTest, NumberFieldsAreMarkedByValue) {
   s.left = {{"k1", "1.0", "a b", "1.0"}, {"k2", "10", "1", "x"}};
   s.right = {{"k1", "1.00", "ab", "1.00"}, {"k2", S("１０．０"), "2", "x"}};
   s.pairs = {{2, 0, 0}, {1, 1, 1}};
+  EXPECT_EQ(ExportBytes(s, ExportFormat::kCsv, ExportLayout::kAlternateFields),
+            SjisLines({"No,相違,K,N,L側,R側,S,L側,R側,T,L側,R側",
+                       "1,   2,k1,○,1.0,1.00,×,a b,ab,×,1.0,1.00",
+                       "2,   1,k2,○,10,１０．０,×,1,2,○,x,x"}));
   EXPECT_EQ(
-      ExportBytes(s, ExportFormat::kCsv, ExportLayout::kAlternateFields),
-      Lines({"No,相違,K,N,L側,R側,S,L側,R側,T,L側,R側", "1,   2,k1,○,1.0,1.00,×,a b,ab,×,1.0,1.00",
-             "2,   1,k2,○,10,１０．０,×,1,2,○,x,x"}));
-  EXPECT_EQ(ExportBytes(s, ExportFormat::kCsv, ExportLayout::kAlternateRows),
-            Lines({"No,相違,ファイル,K,K,N,S,T", "1,   2,L,k1,k1,1.0,a b,1.0",
-                   "1,   2,R,k1,k1,1.00,ab,1.00", "1,   2,相違,k1,○,○,×,×", "2,   1,L,k2,k2,10,1,x",
-                   "2,   1,R,k2,k2,１０．０,2,x", "2,   1,相違,k2,○,○,×,○"}));
+      ExportBytes(s, ExportFormat::kCsv, ExportLayout::kAlternateRows),
+      SjisLines({"No,相違,ファイル,K,K,N,S,T", "1,   2,L,k1,k1,1.0,a b,1.0",
+                 "1,   2,R,k1,k1,1.00,ab,1.00", "1,   2,相違,k1,○,○,×,×", "2,   1,L,k2,k2,10,1,x",
+                 "2,   1,R,k2,k2,１０．０,2,x", "2,   1,相違,k2,○,○,×,○"}));
   const std::string perSheet = ExportBytes(s, ExportFormat::kCsv, ExportLayout::kPerSheet);
   EXPECT_NE(perSheet.find(S("1,   2,k1,k1,○,1.0,○,a b,×,1.0,×")), std::string::npos) << perSheet;
   // The XML export's marks: one "×" fewer per number field within its tolerance.

@@ -56,15 +56,10 @@ TEST(ExportFaultsTest, AFailedCloseIsAFailedWrite) {
 TEST(ExportFaultsTest, ADiskFillingUpDuringTheExportOfAComparison) {
   RecordingNotifier notes;
   test::TempDir dir;
-  std::string left;
-  std::string right;
-  for (int i = 0; i < 3000; ++i) {
-    left += std::to_string(i) + ",left value " + std::to_string(i % 7) + "\r\n";
-    right += std::to_string(i) + ",left value " + std::to_string(i % 5) + "\r\n";
-  }
+  const test::PairedTexts texts = test::KeyedPairs(3000, "left value ");
   CompareSession session;
-  session.EditSettings().PathL = dir.Write("l.csv", left);
-  session.EditSettings().PathR = dir.Write("r.csv", right);
+  session.EditSettings().PathL = dir.Write("l.csv", texts.left);
+  session.EditSettings().PathR = dir.Write("r.csv", texts.right);
   FieldGrid grid;
   NotifierPrompter prompter(notes);
   ASSERT_EQ(test::Shown(notes, session.FillFieldGrids(grid, prompter)), 0);

@@ -25,19 +25,6 @@ using Table = std::vector<std::vector<std::string>>;  // rows of UTF-8 cells
 inline constexpr char kCsvFilter[] =
     "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1";
 
-// `text` in single quotes for the shell.
-inline std::string Quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-// The exit status of a shell command, or -1 when it did not end normally.
-inline int RunCommand(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // The first of `names` found as an executable on PATH, or "".
 inline std::string FindProgram(const std::vector<std::string>& names) {
   const char* path = std::getenv("PATH");
@@ -67,19 +54,19 @@ inline std::string InstallPackage(const TempDir& dir, const std::string& package
     return "KORVEL_NO_INSTALL=1 forbids installing it";
   }
   if (::geteuid() != 0) return "installing it needs root";
-  if (RunCommand("command -v apt-get >/dev/null 2>&1") != 0) return "apt-get is not available";
+  if (Shell("command -v apt-get >/dev/null 2>&1") != 0) return "apt-get is not available";
   const std::string log = dir.File("apt.log");
   std::string install =
       "timeout -k 10 600 env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "
       "--no-install-recommends ";
   install += package;
   install += " >>";
-  install += Quoted(log);
+  install += ShellQuoted(log);
   install += " 2>&1";
-  if (RunCommand(install) != 0) {
+  if (Shell(install) != 0) {
     // The package lists may be missing or stale: refresh them once and try again.
-    RunCommand("timeout -k 10 300 apt-get update -qq >>" + Quoted(log) + " 2>&1");
-    if (RunCommand(install) != 0) return "apt-get could not install " + package;
+    Shell("timeout -k 10 300 apt-get update -qq >>" + ShellQuoted(log) + " 2>&1");
+    if (Shell(install) != 0) return "apt-get could not install " + package;
   }
   return {};
 }

@@ -27,9 +27,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::Cat;
 using test::MemoryExportSource;
-using test::Quoted;
 using test::ReadFileBytes;
-using test::RunCommand;
+using test::Shell;
+using test::ShellQuoted;
 using test::Table;
 using test::TempDir;
 using test::Trimmed;
@@ -61,21 +61,21 @@ class XlsxExportOfficeTest : public ::testing::Test {
   bool Convert(const std::string& office, const std::vector<std::string>& files,
                const std::string& out) {
     std::string command = "timeout -k 10 180 ";
-    command += Quoted(office);
+    command += ShellQuoted(office);
     command += " -env:UserInstallation=file://";
     command += dir_.File("profile");
     command += " --headless --norestore --convert-to ";
-    command += Quoted(test::kCsvFilter);
+    command += ShellQuoted(test::kCsvFilter);
     command += " --outdir ";
-    command += Quoted(out);
+    command += ShellQuoted(out);
     for (const std::string& file : files) {
       command += ' ';
-      command += Quoted(file);
+      command += ShellQuoted(file);
     }
     command += " >";
-    command += Quoted(dir_.File("office.log"));
+    command += ShellQuoted(dir_.File("office.log"));
     command += " 2>&1";
-    const int rc = RunCommand(command);
+    const int rc = Shell(command);
     EXPECT_EQ(rc, 0) << "LibreOffice failed or timed out (exit " << rc << "):\n"
                      << ReadFileBytes(dir_.File("office.log"));
     return rc == 0;
@@ -199,9 +199,9 @@ TEST_F(XlsxExportOfficeTest, OpenpyxlFindsTheFillsWhereTheXmlExportHasThem) {
   const std::string python = DebianPython();
   const std::string probe =
       Cat("timeout -k 5 60 ", python, " -c 'import openpyxl' >/dev/null 2>&1");
-  if (RunCommand(probe) != 0) {
+  if (Shell(probe) != 0) {
     const std::string why = test::InstallPackage(dir_, "python3-openpyxl");
-    if (RunCommand(probe) != 0) {
+    if (Shell(probe) != 0) {
       GTEST_SKIP() << "python3 cannot import openpyxl, and python3-openpyxl was not installed: "
                    << (why.empty() ? "it still could not be imported after installing" : why);
     }
@@ -217,12 +217,13 @@ TEST_F(XlsxExportOfficeTest, OpenpyxlFindsTheFillsWhereTheXmlExportHasThem) {
       const std::string xlsx = Export(*source, ExportFormat::kXlsx, layout, "cells");
       const std::string fromXml = dir_.File("xml.txt");
       const std::string fromXlsx = dir_.File("xlsx.txt");
-      ASSERT_EQ(RunCommand(Cat("timeout -k 5 60 python3 ", Quoted(reader), " xml ", Quoted(xml),
-                               " ", Quoted(fromXml))),
+      ASSERT_EQ(Shell(Cat("timeout -k 5 60 python3 ", ShellQuoted(reader), " xml ",
+                          ShellQuoted(xml), " ", ShellQuoted(fromXml))),
                 0);
-      ASSERT_EQ(RunCommand(Cat("timeout -k 5 60 ", python, " ", Quoted(script), " ", Quoted(xlsx),
-                               " ", Quoted(fromXlsx), " 2>", Quoted(dir_.File("err.txt")))),
-                0)
+      ASSERT_EQ(
+          Shell(Cat("timeout -k 5 60 ", python, " ", ShellQuoted(script), " ", ShellQuoted(xlsx),
+                    " ", ShellQuoted(fromXlsx), " 2>", ShellQuoted(dir_.File("err.txt")))),
+          0)
           << ReadFileBytes(dir_.File("err.txt"));
       EXPECT_EQ(ReadFileBytes(fromXlsx), ReadFileBytes(fromXml));
     }
@@ -232,7 +233,9 @@ TEST_F(XlsxExportOfficeTest, OpenpyxlFindsTheFillsWhereTheXmlExportHasThem) {
   // right differences, grey for the side without a record and for not compared fields.
   const std::string xlsx = Export(sample, ExportFormat::kXlsx, kLayouts[2], "fills");
   const std::string cells = dir_.File("fills.txt");
-  ASSERT_EQ(RunCommand(Cat(python, " ", Quoted(script), " ", Quoted(xlsx), " ", Quoted(cells))), 0);
+  ASSERT_EQ(
+      Shell(Cat(python, " ", ShellQuoted(script), " ", ShellQuoted(xlsx), " ", ShellQuoted(cells))),
+      0);
   const std::string text = ReadFileBytes(cells);
   for (const char* line : {"cell s #F7FB6A \"A&B <x>\"", "cell s #82E6E6 \"other\"",
                            "cell - #808080 \"\"", "cell s #BBBBBB \"7\"", "cell s #AAFFFF \"003\"",

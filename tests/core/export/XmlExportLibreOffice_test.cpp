@@ -33,9 +33,9 @@ using test::FindOffice;
 using test::InstallOffice;
 using test::kCsvFilter;
 using test::ParseCsv;
-using test::Quoted;
-using test::RunCommand;
 using test::S;
+using test::Shell;
+using test::ShellQuoted;
 using test::Table;
 using test::Trimmed;
 
@@ -164,21 +164,21 @@ class XmlExportLibreOfficeTest : public ::testing::Test {
     // Appended piece by piece: g++ 12 at -O3 misreads a long chain of operator+ on
     // temporaries as an overlapping copy (-Wrestrict).
     std::string command = "timeout -k 10 120 ";
-    command += Quoted(office);
+    command += ShellQuoted(office);
     command += " -env:UserInstallation=file://";
     command += dir_.File("profile");
     command += " --headless --norestore --convert-to ";
-    command += Quoted(kCsvFilter);
+    command += ShellQuoted(kCsvFilter);
     command += " --outdir ";
-    command += Quoted(out);
+    command += ShellQuoted(out);
     for (const std::string& file : files) {
       command += ' ';
-      command += Quoted(file);
+      command += ShellQuoted(file);
     }
     command += " >";
-    command += Quoted(dir_.File("office.log"));
+    command += ShellQuoted(dir_.File("office.log"));
     command += " 2>&1";
-    const int rc = RunCommand(command);
+    const int rc = Shell(command);
     EXPECT_EQ(rc, 0) << "LibreOffice failed or timed out (exit " << rc << "):\n"
                      << test::ReadFileBytes(dir_.File("office.log"));
     return rc == 0;

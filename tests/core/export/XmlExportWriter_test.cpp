@@ -18,17 +18,9 @@ using test::MemoryExportSource;
 using test::S;
 using test::SampleSource;
 
-// Every line followed by CR LF.
-std::string Lines(std::initializer_list<std::string_view> lines) {
-  std::string out;
-  for (std::string_view line : lines) {
-    out.append(line);
-    out.append("\r\n");
-  }
-  return out;
-}
+using test::CrLfLines;
 
-const std::string kWorkbookHeader = Lines({
+const std::string kWorkbookHeader = CrLfLines({
     R"(<?xml version="1.0"?>)",
     R"(<?mso-application progid="Excel.Sheet"?>)",
     R"(<Workbook xmlns="urn:schemas-microsoft-com:office:spreadsheet")",
@@ -75,7 +67,7 @@ const std::string kWorkbookHeader = Lines({
 });
 
 std::string WorksheetStart(std::string_view name, std::string_view rows, std::string_view columns) {
-  return Lines({
+  return CrLfLines({
       std::string(R"( <Worksheet ss:Name=")") + std::string(name) + R"(">)",
       std::string(R"(  <Table ss:ExpandedColumnCount=")") + std::string(columns) + R"(")",
       std::string(R"(         ss:ExpandedRowCount=")") + std::string(rows) + R"(")",
@@ -86,7 +78,7 @@ std::string WorksheetStart(std::string_view name, std::string_view rows, std::st
   });
 }
 
-const std::string kWorksheetEnd = Lines({
+const std::string kWorksheetEnd = CrLfLines({
     R"(  </Table>)",
     R"(  <WorksheetOptions xmlns="urn:schemas-microsoft-com:office:excel">)",
     R"(   <PageSetup>)",
@@ -113,7 +105,7 @@ constexpr std::string_view kRightName = "A&amp;B &quot;y&quot;&#13;&#10;z";
 TEST(XmlExportWriterTest, PerSheetLayoutWritesOneWorksheetPerSide) {
   const std::string left =
       WorksheetStart("Left", "5", "7") +
-      Lines({
+      CrLfLines({
           "   <Row>",
           R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">No</Data></Cell>)",
           R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">相違</Data></Cell>)",
@@ -163,7 +155,7 @@ TEST(XmlExportWriterTest, PerSheetLayoutWritesOneWorksheetPerSide) {
       kWorksheetEnd;
   const std::string right =
       WorksheetStart("Right", "5", "7") +
-      Lines({
+      CrLfLines({
           "   <Row>",
           R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">No</Data></Cell>)",
           R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">相違</Data></Cell>)",
@@ -218,7 +210,7 @@ TEST(XmlExportWriterTest, PerSheetLayoutWritesOneWorksheetPerSide) {
 TEST(XmlExportWriterTest, AlternateFieldsLayoutMarksEachNonKeyField) {
   const std::string sheet =
       WorksheetStart("Sheet1", "5", "12") +
-      Lines({
+      CrLfLines({
           "   <Row>",
           R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">No</Data></Cell>)",
           R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">相違</Data></Cell>)",
@@ -298,7 +290,7 @@ TEST(XmlExportWriterTest, AlternateFieldsLayoutMarksEachNonKeyField) {
 TEST(XmlExportWriterTest, AlternateRowsLayoutWritesLeftThenRightRowPerPair) {
   const std::string sheet =
       WorksheetStart("Sheet1", "9", "8") +
-      Lines({
+      CrLfLines({
           "   <Row>",
           R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">No</Data></Cell>)",
           R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">相違</Data></Cell>)",
@@ -397,7 +389,7 @@ TEST(XmlExportWriterTest, AlternateRowsLayoutWritesLeftThenRightRowPerPair) {
 
 TEST(XmlExportWriterTest, EmptyResultWritesHeaderRowsOnly) {
   MemoryExportSource empty;
-  const std::string headerRow = Lines({
+  const std::string headerRow = CrLfLines({
       "   <Row>",
       R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">No</Data></Cell>)",
       R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">相違</Data></Cell>)",
@@ -409,7 +401,7 @@ TEST(XmlExportWriterTest, EmptyResultWritesHeaderRowsOnly) {
   EXPECT_EQ(ExportBytes(empty, ExportFormat::kXml, ExportLayout::kAlternateFields),
             kWorkbookHeader + WorksheetStart("Sheet1", "1", "2") + headerRow + kWorksheetEnd +
                 kWorkbookEnd);
-  const std::string rowsHeader = Lines({
+  const std::string rowsHeader = CrLfLines({
       "   <Row>",
       R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">No</Data></Cell>)",
       R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">相違</Data></Cell>)",
@@ -431,7 +423,7 @@ TEST(XmlExportWriterTest, NoKeysAndExtractedPairs) {
   s.pairs = {{1, 2, 2}, {12, 0, 0}};
   const std::string sheet =
       WorksheetStart("Sheet1", "3", "5") +
-      Lines({
+      CrLfLines({
           "   <Row>",
           R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">No</Data></Cell>)",
           R"(    <Cell ss:StyleID="s21"><Data ss:Type="String">相違</Data></Cell>)",

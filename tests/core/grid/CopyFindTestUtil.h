@@ -22,12 +22,6 @@ struct FieldMarks {
   std::vector<int> numberCompare = {};
 };
 
-inline std::string CrLfLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
 class ComparedFilesTest : public ::testing::Test {
  protected:
   // What an operation returns is shown through notifier_ as the window shows it; its code.

@@ -22,32 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets (or, with nullopt, removes) an environment variable for a scope and puts the old value
-// back afterwards, so that the other tests of the process see the environment unchanged.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using test::ScopedEnv;
 
 TEST(ProgramFolderTest, ExecutableFolderIsTheTestProgramsFolder) {
   std::string folder = ExecutableFolder();

@@ -20,8 +20,7 @@ using test::FaultyFileSystem;
 using test::ScopedFaultyFileSystem;
 
 TEST(SettingsFaultsTest, AFailedSaveKeepsTheOldSettingsWhole) {
-  test::TempDir home;
-  test::ScopedHome scopedHome(home.Path());
+  test::HomeDir home;
   RecordingNotifier notes;
   NotifierPrompter prompter(notes);
   const std::string old = "; mine\r\n[MOZI]\r\nCODE=10\r\nBOM=0\r\n[ETC]\r\nTAB_OLDTYPE=1\r\n";

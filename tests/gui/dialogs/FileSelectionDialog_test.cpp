@@ -47,8 +47,7 @@ class FileSelectionDialogTest : public QObject {
 
  private Q_SLOTS:
   void init() {
-    home_ = std::make_unique<korvel::test::TempDir>();
-    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_->Path()));
+    home_ = std::make_unique<korvel::test::HomeDir>();
     global_ = std::make_unique<korvel::SettingsStore>();
     notifier_.Clear();
   }
@@ -552,7 +551,7 @@ class FileSelectionDialogTest : public QObject {
   }
 
  private:
-  std::unique_ptr<korvel::test::TempDir> home_;
+  std::unique_ptr<korvel::test::HomeDir> home_;
   std::unique_ptr<korvel::SettingsStore> global_;
   korvel::RecordingNotifier notifier_;
 };

@@ -85,20 +85,19 @@ class HelpWindowTest : public QObject {
   void FindSelectsEachOccurrenceInTurnAndWraps();
 
  private:
-  std::unique_ptr<korvel::test::TempDir> home_;
+  std::unique_ptr<korvel::test::HomeDir> home_;
   korvel::RecordingNotifier notifier_;
   std::unique_ptr<korvel::ScopedNotifier> scoped_;
 };
 
 void HelpWindowTest::initTestCase() {
-  home_ = std::make_unique<korvel::test::TempDir>();
-  qputenv("KORVEL_HOME", QByteArray::fromStdString(home_->Path()));
+  home_ = std::make_unique<korvel::test::HomeDir>();
   scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
 }
 
 void HelpWindowTest::cleanupTestCase() {
   scoped_.reset();
-  qunsetenv("KORVEL_HOME");
+  home_.reset();
 }
 
 void HelpWindowTest::init() {
@@ -137,8 +136,10 @@ void HelpWindowTest::TheOpenersAnswerDecidesWhereThePageShows() {
     if (c.missingProgram) command.program = QStringLiteral("/nonexistent/xdg-open");
     korvel::ScopedBrowserCommand scoped(command);
     HelpWindow* window = korvel::OpenHelpPage(page, nullptr);
-    // The opener was given the page, whatever it answered.
-    if (!c.missingProgram) QCOMPARE(korvel::test::ReadFileBytes(record), page);
+    // The opener was given the page, whatever it answered. (One that hangs is stopped at
+    // its time limit, which on a busy machine may come before it wrote what it was given.)
+    const bool hangs = c.timeoutMs < 1000;
+    if (!c.missingProgram && !hangs) QCOMPARE(korvel::test::ReadFileBytes(record), page);
     QVERIFY2((window != nullptr) == c.inWindow, c.name);
     QCOMPARE(VisibleHelpWindows().size(), std::size_t(c.inWindow ? 1 : 0));
     if (c.inWindow) {

@@ -26,7 +26,6 @@ class OptionDialogTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void initTestCase() { qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path())); }
 
   void EncodingPresetUnlockedComesBackOnOk() {
     korvel::SettingsStore global;
@@ -263,7 +262,7 @@ class OptionDialogTest : public QObject {
   }
 
  private:
-  korvel::test::TempDir home_;
+  korvel::test::HomeDir home_;  // KORVEL_HOME
 };
 
 QTEST_MAIN(OptionDialogTest)

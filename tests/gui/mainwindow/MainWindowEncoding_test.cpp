@@ -71,12 +71,11 @@ class EncodingWindowTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void initTestCase() { qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path())); }
   void ShiftJisAgainstUtf8WithoutMarkShowsNoDifference();
   void LostCharactersAreToldOnceAndPaintedAsDiffering();
 
  private:
-  TempDir home_;
+  HomeDir home_;  // KORVEL_HOME
   TempDir dir_;
 };
 

@@ -39,8 +39,8 @@ class RecentTest : public QObject {
 
  private Q_SLOTS:
   void init() {
-    home_ = std::make_unique<TempDir>();
-    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_->Path()));
+    home_.reset();  // the last test's folder gives KORVEL_HOME back first
+    home_ = std::make_unique<HomeDir>();
     notifier_.Clear();
     scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
   }
@@ -80,7 +80,7 @@ class RecentTest : public QObject {
     return script.controlShowings == 1 && ShownRows(w) > 0;
   }
 
-  std::unique_ptr<TempDir> home_;
+  std::unique_ptr<HomeDir> home_;
   TempDir dir_;
   korvel::RecordingNotifier notifier_;
   std::unique_ptr<korvel::ScopedNotifier> scoped_;

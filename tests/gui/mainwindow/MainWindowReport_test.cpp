@@ -49,11 +49,10 @@ class MainWindowReportTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void initTestCase() { qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path())); }
   void TheChosenTypeDecidesTheFormatAndReplacingIsAsked();
 
  private:
-  korvel::test::TempDir home_;
+  korvel::test::HomeDir home_;  // KORVEL_HOME
 };
 
 void MainWindowReportTest::TheChosenTypeDecidesTheFormatAndReplacingIsAsked() {

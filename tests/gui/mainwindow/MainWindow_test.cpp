@@ -89,7 +89,6 @@ class MainWindowTest : public QObject {
 
  private Q_SLOTS:
   // Every window of this test keeps its settings in a private folder.
-  void initTestCase() { qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path())); }
   void LayoutAndCaptionAtStart();
   void MenuItemsDoWhatTheirCaptionsSay();
   void ToolBarButtonsDoWhatTheirHintsSay();
@@ -108,7 +107,7 @@ class MainWindowTest : public QObject {
   void EngineOutcomesAndQuestionsBecomeBoxesInTheirOrder();
 
  private:
-  korvel::test::TempDir home_;
+  korvel::test::HomeDir home_;  // KORVEL_HOME
   korvel::test::TempDir dir_;
 };
 

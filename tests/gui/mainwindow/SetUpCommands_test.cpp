@@ -192,12 +192,6 @@ const std::vector<std::string> kLeftCsv = {"ID,氏名,部署", "1,山田,営業"
 const std::vector<std::string> kRightCsv = {"ID,氏名,部署", "1,山田,営業", "2,佐藤,経理",
                                             "4,田中,開発"};
 
-std::string SjisLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += S(line) + "\r\n";
-  return text;
-}
-
 }  // namespace
 
 class SetUpCommandsTest : public QObject {
@@ -205,7 +199,6 @@ class SetUpCommandsTest : public QObject {
 
  private Q_SLOTS:
   void initTestCase() {
-    qputenv("KORVEL_HOME", QByteArray::fromStdString(home_.Path()));
     scoped_ = std::make_unique<korvel::ScopedNotifier>(&notifier_);
     left_ = dir_.Write("left.csv", SjisLines(kLeftCsv));
     right_ = dir_.Write("right.csv", SjisLines(kRightCsv));
@@ -256,7 +249,7 @@ class SetUpCommandsTest : public QObject {
     QVERIFY(script.Done());
   }
 
-  TempDir home_;
+  HomeDir home_;  // KORVEL_HOME
   TempDir dir_;
   std::string left_, right_;
   korvel::RecordingNotifier notifier_;
