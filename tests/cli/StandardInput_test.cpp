@@ -173,7 +173,7 @@ TEST(StandardInputTest, TheCopyStopsWhenTheTemporaryFolderRunsOutOfSpace) {
   if (::geteuid() != 0 || std::system(mount.c_str()) != 0) {
     GTEST_SKIP() << "mounting a small tmpfs needs root: not run";
   }
-  ScopedTmpDir tmp(folder);
+  test::ScopedEnv tmp("TMPDIR", folder);
   StandardInputCopy copy;
   std::string error;
   {
