@@ -1,5 +1,6 @@
 #include "settings/SettingsStore.h"
 
+#include <mutex>
 #include <new>
 
 #include "io/PathText.h"
@@ -23,8 +24,12 @@ SettingsStore::SettingsStore(Prompter* prompter) : prompter_(prompter) {
     folder_ = ProgramFolder(&refused);
     helpFolder_ = HelpFolder();
     // Settings from a folder others may change are not trusted: they stay the defaults and
-    // are not saved, and the user learns why.
-    if (!refused.empty()) {
+    // are not saved, and the user learns why, once per folder however many windows open.
+    static std::mutex toldMutex;
+    static std::string told;
+    std::lock_guard<std::mutex> lock(toldMutex);
+    if (!refused.empty() && refused != told) {
+      told = refused;
       Tell(Sjis("設定フォルダの権限が安全ではありません。(") + Cp932ForMessage(refused) + ")");
     }
   } catch (const std::bad_alloc&) {
