@@ -176,7 +176,7 @@ bool CheckCombinations(CliOptions* o, std::string* error) {
     return false;
   }
   const bool reportFormatGiven = o->Given("--report-format");
-  if (o->reportPath.empty() && (reportFormatGiven || o->reportAllFields)) {
+  if (o->reportPath.empty() && o->reportDir.empty() && (reportFormatGiven || o->reportAllFields)) {
     *error = std::string(reportFormatGiven ? "--report-format" : "--report-all-fields") +
              " は --report と共に指定してください。";
     return false;
@@ -184,6 +184,10 @@ bool CheckCombinations(CliOptions* o, std::string* error) {
   // Standard output then carries the report alone; rows printed into it would corrupt it.
   if (o->reportPath == "-" && o->pairs) {
     *error = "--pairs と --report - は同時に指定できません。";
+    return false;
+  }
+  if (o->reportPath == "-" && o->fieldSummary) {
+    *error = "--field-summary と --report - は同時に指定できません。";
     return false;
   }
   if (o->matchNames && o->kind == FileKindOption::kFixed) {
@@ -263,6 +267,9 @@ const OptionRow kOptions[] = {
      false, true},
     {"--pairs", "", ValueKind::kNone, "", "", &CliOptions::pairs, OptionGroup::kResult,
      "表示行を出力 (Status TAB 左行 TAB 右行; 行は0から, なしは -1)"},
+    {"--field-summary", "", ValueKind::kNone, "", "", &CliOptions::fieldSummary,
+     OptionGroup::kResult,
+     "件数の行の後に比較した項目毎の相違件数を出力\n(項目番号 TAB 項目名 TAB 相違件数; 項目順)"},
     {"--export", "", ValueKind::kText, "FILE", "", &CliOptions::exportPath, OptionGroup::kResult,
      "表示行をファイルへ出力"},
     {"--format", "", ValueKind::kChoice, "xml|csv|xlsx", "",
@@ -282,6 +289,17 @@ const OptionRow kOptions[] = {
      "既存の出力ファイル・レポートファイルを上書きする"},
     {"--strict", "", ValueKind::kNone, "", "", &CliOptions::strict, OptionGroup::kResult,
      "読込の警告や重複キーがあれば失敗とする (件数と警告を表示して\n終了コード 2)", 0, false, true},
+    // Folders.
+    {"--folders", "", ValueKind::kNone, "", "", &CliOptions::folders, OptionGroup::kResult,
+     "2つのフォルダのファイルを相対パスで対応付けて比較する (フォルダ比較)"},
+    {"--include", "", ValueKind::kText, "GLOB[,GLOB...]", "", &CliOptions::include,
+     OptionGroup::kResult, "フォルダ比較で比較するファイル名 (* と ?)"},
+    {"--jobs", "", ValueKind::kText, "N", "", &CliOptions::jobs, OptionGroup::kResult,
+     "フォルダ比較で同時に比較する組の数 (既定: CPU の数)"},
+    {"--report-dir", "", ValueKind::kText, "DIR", "", &CliOptions::reportDir, OptionGroup::kResult,
+     "フォルダ比較: 組ごとのレポートと index.jsonl を出力するフォルダ"},
+    {"--export-dir", "", ValueKind::kText, "DIR", "", &CliOptions::exportDir, OptionGroup::kResult,
+     "フォルダ比較: 相違のある組ごとの出力ファイルのフォルダ"},
     // The program itself.
     {"--settings", "", ValueKind::kText, "FILE", "", &CliOptions::settingsPath,
      OptionGroup::kGeneral,

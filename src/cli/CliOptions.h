@@ -65,6 +65,7 @@ struct CliOptions {
   int extractField = 0;
   std::vector<FieldNameOption> fieldNames;  // fields given by name, in the order given
   bool pairs = false;
+  bool fieldSummary = false;  // --field-summary: per-field counts after the summary line
   std::string exportPath;
   ExportFormat format = ExportFormat::kXml;
   ExportLayout layout = ExportLayout::kField;
@@ -75,6 +76,15 @@ struct CliOptions {
   bool strict = false;           // --strict: a run with any warning fails (exit 2)
   std::string settingsPath;      // --settings: a comparison settings file (.korvel)
   std::string saveSettingsPath;  // --save-settings
+  // --folders: the two paths are folders whose files pair by relative path.
+  bool folders = false;
+  std::string include;    // --include GLOB[,GLOB...]: the file names compared (folders)
+  std::string jobs;       // --jobs N: pairs compared at once (folders; default the cores)
+  std::string reportDir;  // --report-dir: one report per pair and index.jsonl (folders)
+  std::string exportDir;  // --export-dir: one export per pair with differences (folders)
+  // With --settings: the path the settings file's sections are matched against (a folder
+  // run's relative path); empty: the left file's name.
+  std::string settingsMatchPath;
   bool help = false;
   bool version = false;
   std::string left;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "cli/CliOptions.h"
+#include "cli/FolderRun.h"
 #include "cli/SettingsFileOptions.h"
 #include "cli/StandardInput.h"
 #include "compare/CompareSession.h"
@@ -15,6 +16,7 @@
 #include "export/ExportDriver.h"
 #include "export/ReportWriter.h"
 #include "export/SessionExportSource.h"
+#include "grid/FieldSummary.h"
 #include "platform/Codepage.h"
 #include "platform/MessageText.h"
 #include "platform/Notifier.h"
@@ -33,6 +35,19 @@ int UsageError(std::ostream& err, const std::string& reason) {
 bool Shown(Notifier& notifier, const Status& status) {
   ShowStatus(notifier, status);
   return status.IsOk();
+}
+
+// --field-summary: one line per compared field (keys too, which can differ in their text
+// where they pair as numbers), in field order. A field that is 不要 or one-sided has no
+// count and no line, as its cells were never compared.
+void PrintFieldSummary(const CompareSession& session, std::ostream& out) {
+  for (const FieldSummaryRow& row :
+       FieldSummaryRows(session.Fields(), FieldSummaryOrder::kFieldOrder)) {
+    if (!row.compared) continue;
+    const ResultField& field = session.Fields()[static_cast<std::size_t>(row.field)];
+    out << FieldListNumber(field) << '\t' << Cp932ToUtf8(field.Name) << '\t' << row.differing
+        << '\n';
+  }
 }
 
 void ApplySettings(const CliOptions& o, const SettingsStore& global, CompareSettings& s) {
@@ -234,6 +249,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     out << "KORVEL korvel-cli " << KORVEL_VERSION << '\n';
     return 0;
   }
+  if (o.folders) return RunFolders(o, out, err, notifier);
+  PairOutcome outcome;
+  return RunPair(std::move(o), out, err, notifier, &outcome);
+}
+
+int RunPair(CliOptions o, std::ostream& out, std::ostream& err, Notifier& notifier,
+            PairOutcome* outcome, bool exportIfDifferent) {
+  std::string reason;
   if (!o.settingsPath.empty() && !ApplySettingsFile(&o, &reason)) return UsageError(err, reason);
 
   // "-" reads standard input, copied once into a file the engine can read like any other.
@@ -270,6 +293,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   // With the report on standard output, nothing else may go there.
   const bool reportToStdout = o.reportPath == "-";
   (reportToStdout ? err : out) << Cp932ToUtf8(session.SummaryText()) << '\n';
+  if (o.fieldSummary) PrintFieldSummary(session, out);
   out.flush();
   // What the reading rules let pass is said once, after the counts it qualifies.
   for (const std::string& warning : session.ReadingWarningMessages()) {
@@ -285,6 +309,17 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   const bool different =
       session.DiffRecordCount() > 0 || session.LeftOnlyCount() > 0 || session.RightOnlyCount() > 0;
+  const ReportSummary summary = MakeReportSummary(session);
+  *outcome = {true,
+              summary.LeftTotal,
+              summary.RightTotal,
+              summary.Differing,
+              summary.LeftOnly,
+              summary.RightOnly,
+              summary.EncodingLeft,
+              summary.EncodingRight,
+              summary.Warnings};
+  if (exportIfDifferent && !different) o.exportPath.clear();
   if (!Extract(o, session, notifier)) return kExitFailed;
   if (o.pairs) {
     for (const RecordPair& p : session.ViewPairs()) {

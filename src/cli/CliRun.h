@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliOptions.h"
+#include "compare/RunWarnings.h"
+
 namespace korvel {
 class Notifier;
 }
@@ -22,5 +25,24 @@ inline constexpr int kExitFailed = 2;     // bad option, reader error, refused e
 // summary and the rows go to `out`, usage errors to `err`.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            Notifier& notifier);
+
+// What one comparison of a pair found, for a folder run's rows and index.
+struct PairOutcome {
+  bool compared = false;  // the comparison completed
+  int leftTotal = 0;
+  int rightTotal = 0;
+  int differing = 0;
+  int leftOnly = 0;
+  int rightOnly = 0;
+  std::string encodingLeft;
+  std::string encodingRight;
+  std::vector<RunWarning> warnings;
+};
+
+// One pair with options already parsed (a settings file still to be applied when
+// o.settingsPath is set): the run of RunCli after its parsing, filling `*outcome`. With
+// `exportIfDifferent`, the export is written only when the result has differences.
+int RunPair(CliOptions o, std::ostream& out, std::ostream& err, Notifier& notifier,
+            PairOutcome* outcome, bool exportIfDifferent = false);
 
 }  // namespace korvel::cli

@@ -71,8 +71,11 @@ bool ApplySettingsFile(CliOptions* o, std::string* error) {
   // Every section is checked, not only the one that applies: a mistake must not wait for
   // the file that happens to match it.
   const std::vector<std::string_view> fromCommandLine = o->given;
-  const SettingsSection* chosen = MatchSettingsSection(
-      sections, std::string_view(o->left).substr(PathText::FileNamePart(o->left)));
+  const std::string_view match =
+      o->settingsMatchPath.empty()
+          ? std::string_view(o->left).substr(PathText::FileNamePart(o->left))
+          : std::string_view(o->settingsMatchPath);
+  const SettingsSection* chosen = MatchSettingsSection(sections, match);
   for (const SettingsSection& section : sections) {
     std::set<std::string_view> seen;
     for (const SettingsEntry& entry : section.Entries) {

@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "CliFixture.h"
@@ -732,6 +735,55 @@ TEST_F(CliRunTest, NumericFieldsWithATolerance) {
   // A field number beyond the files is judged by the grid, as for the other field options.
   EXPECT_EQ(Run({"--numeric", "4", left, right}), kExitFailed);
   EXPECT_EQ(Err(), "korvel-cli: --numeric のフィールド 4 はありません(フィールド数 3)。\n");
+}
+
+}  // namespace
+}  // namespace korvel::cli
+
+namespace korvel::cli {
+namespace {
+
+// --field-summary: the compared fields with the report's own counts (read back from its
+// summary.fields), in field order, between the summary line and the --pairs rows; a 不要 or
+// one-sided field has no line.
+class CliFieldSummaryTest : public CliFixture {};
+
+std::string ReportFieldLines(const std::string& report, const std::set<int>& skipped) {
+  std::string lines;
+  const std::regex entry("\\{\"field\":(\\d+),\"name\":\"([^\"]*)\",\"differing\":(\\d+)\\}");
+  const std::string first = report.substr(0, report.find('\n'));
+  for (std::sregex_iterator it(first.begin(), first.end(), entry), end; it != end; ++it) {
+    if (skipped.count(std::stoi((*it)[1].str())) != 0) continue;
+    lines += (*it)[1].str() + "\t" + (*it)[2].str() + "\t" + (*it)[3].str() + "\n";
+  }
+  return lines;
+}
+
+TEST_F(CliFieldSummaryTest, LinesGiveTheReportsCountsOfTheComparedFields) {
+  const std::string left = std::string(KORVEL_SOURCE_DIR) + "/samples/staff_old_sjis.csv";
+  const std::string right = std::string(KORVEL_SOURCE_DIR) + "/samples/staff_new_utf8bom.csv";
+  const std::string report = dir_.File("r.jsonl");
+  ASSERT_EQ(RunArgs({"--header", "--key", "1", "--not-compared", "4", "--field-summary",
+                     "--extract", "right-only", "--pairs", "--report", report, left, right}),
+            kExitDifferent);
+  const std::string fields = ReportFieldLines(test::ReadFileBytes(report), {4});
+  EXPECT_EQ(std::count(fields.begin(), fields.end(), '\n'), 4);
+  EXPECT_NE(fields.find("\t部署\t"), std::string::npos);
+  const std::string out = Out();
+  const std::string summary = out.substr(0, out.find('\n') + 1);
+  EXPECT_EQ(summary, "左総数:7件 右総数:8件 相違レコード数:3件 左のみ:0件 右のみ:1件\n");
+  ASSERT_EQ(out.substr(summary.size(), fields.size()), fields);
+  // The --pairs rows (the one right-only record) come after.
+  EXPECT_EQ(out.substr(summary.size() + fields.size()).rfind("-1\t-1\t", 0), 0u) << out;
+
+  const std::string l = dir_.Write("l.csv", "1,x\r\n");
+  const std::string r = dir_.Write("r.csv", "1,y\r\n");
+  // Standard output carrying the report cannot take the lines too.
+  EXPECT_EQ(RunArgs({"--key", "1", "--field-summary", "--report", "-", l, r}), kExitFailed);
+  EXPECT_EQ(Err(), "korvel-cli: --field-summary と --report - は同時に指定できません。\n");
+  // A folder run's pairs print rows of their own, not these lines.
+  EXPECT_EQ(RunArgs({"--folders", "--field-summary", dir_.Path(), dir_.Path()}), kExitFailed);
+  EXPECT_NE(Err().find("--pairs, --field-summary"), std::string::npos) << Err();
 }
 
 }  // namespace

@@ -5,9 +5,12 @@
 //   file-selection.png  the file selection with 先頭行フィールド checked
 //   field-control.png   the field control with field 1 marked as the key
 //   main-window.png     the main window with the result
+//   field-summary.png   with a second pair WIDE_LEFT WIDE_RIGHT: its result with the
+//                       項目別相違件数 panel opened from the 表示 menu
 //
-// Usage: korvel_screenshots OUTPUT_FOLDER LEFT RIGHT (run by scripts/screenshots under
-// Xvfb). Any message box, or a window that does not come, fails the run.
+// Usage: korvel_screenshots OUTPUT_FOLDER LEFT RIGHT [WIDE_LEFT WIDE_RIGHT] (run by
+// scripts/screenshots under Xvfb). Any message box, or a window that does not come, fails the
+// run.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -53,13 +56,14 @@ void ClickButton(QAbstractButton* button) {
 
 class Driver {
  public:
-  Driver(MainWindow& window, QDir output) : window_(window), output_(std::move(output)) {}
+  Driver(MainWindow& window, QDir output, QStringList widePair)
+      : window_(window), output_(std::move(output)), widePair_(std::move(widePair)) {}
 
   void Start() {
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Tick(); });
     timer_.start(50);
   }
-  bool Succeeded() const { return saved_ == 3; }
+  bool Succeeded() const { return saved_ == (widePair_.isEmpty() ? 3 : 4); }
 
  private:
   // Each window is answered once, after it has been shown and painted for a moment.
@@ -81,16 +85,32 @@ class Driver {
     if (modal == nullptr && fieldsAnswered_ && !window_.Session().ViewPairs().empty()) {
       timer_.stop();
       Later([this] {
-        Save(&window_, "main-window.png");
+        if (!wide_) {
+          Save(&window_, "main-window.png");
+          if (widePair_.isEmpty()) return Finish(nullptr);
+          // The second pair: its dialogs are answered the same way but not saved again.
+          wide_ = true;
+          fieldsAnswered_ = false;
+          timer_.start(50);
+          korvel::OpenCommandLinePaths(window_, widePair_);
+          return;
+        }
+        window_.resize(1100, 640);
+        window_.Action("mnuViewFieldSummary")->trigger();
+        Settle();
+        Save(&window_, "field-summary.png");
         Finish(nullptr);
       });
     }
   }
 
   void AnswerFileSelection(QWidget* dialog) {
-    ClickButton(Child<QCheckBox>(dialog, "chk_TopField"));
+    // The second pair's selection comes preset from the first.
+    if (!Child<QCheckBox>(dialog, "chk_TopField")->isChecked()) {
+      ClickButton(Child<QCheckBox>(dialog, "chk_TopField"));
+    }
     Settle();
-    Save(dialog, "file-selection.png");
+    if (!wide_) Save(dialog, "file-selection.png");
     ClickButton(Child<QPushButton>(dialog, "cmd_Run"));
   }
 
@@ -99,7 +119,7 @@ class Driver {
     const QRect key = grid->visualRect(grid->model()->index(0, 1));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, key.center());
     Settle();
-    Save(dialog, "field-control.png");
+    if (!wide_) Save(dialog, "field-control.png");
     fieldsAnswered_ = true;
     ClickButton(Child<QPushButton>(dialog, "cmd_Run"));
   }
@@ -135,9 +155,11 @@ class Driver {
 
   MainWindow& window_;
   QDir output_;
+  QStringList widePair_;
   QTimer timer_;
   QPointer<QWidget> answered_;
   bool fieldsAnswered_ = false;
+  bool wide_ = false;  // answering the second pair
   int ticks_ = 0;
   int saved_ = 0;
 };
@@ -148,8 +170,9 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("KORVEL"));
   const QStringList args = QApplication::arguments();
-  if (args.size() != 4) {
-    std::fprintf(stderr, "usage: korvel_screenshots OUTPUT_FOLDER LEFT RIGHT\n");
+  if (args.size() != 4 && args.size() != 6) {
+    std::fprintf(stderr,
+                 "usage: korvel_screenshots OUTPUT_FOLDER LEFT RIGHT [WIDE_LEFT WIDE_RIGHT]\n");
     return 2;
   }
   FailingNotifier notifier;
@@ -158,7 +181,7 @@ int main(int argc, char* argv[]) {
   MainWindow window;
   window.show();
   korvel::OpenCommandLinePaths(window, {args[2], args[3]});
-  Driver driver(window, QDir(args[1]));
+  Driver driver(window, QDir(args[1]), args.mid(4));
   driver.Start();
   app.exec();
   return driver.Succeeded() && !notifier.failed ? 0 : 1;

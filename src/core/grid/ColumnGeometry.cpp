@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
 namespace korvel {
 namespace {
@@ -27,21 +28,39 @@ void ColumnGeometry::Measure(const std::vector<ResultField>& fields, const RowTa
     const long width = (static_cast<long>(longest) + 1) * charWidth;
     widths_.push_back(static_cast<int>(std::clamp<long>(width, kMinWidth, kMaxWidth)));
   }
+  shown_.clear();
   leftX_.assign(widths_.size(), 0);
   rightX_.assign(widths_.size(), 0);
 }
 
 void ColumnGeometry::Clear() {
   widths_.clear();
+  shown_.clear();
   leftX_.clear();
   rightX_.clear();
 }
 
-int ColumnGeometry::Width(int field) const { return At(widths_, field, kUnmeasuredWidth); }
+void ColumnGeometry::ShowFields(std::vector<int> fields) {
+  shown_ = std::move(fields);
+  // Painted positions of the other list mean nothing here; the next painting writes them.
+  const std::size_t count = shown_.empty() ? widths_.size() : shown_.size();
+  leftX_.assign(count, 0);
+  rightX_.assign(count, 0);
+}
+
+int ColumnGeometry::LayoutField(int field) const {
+  if (shown_.empty()) return field;
+  return At(shown_, field, -1);
+}
+
+int ColumnGeometry::Width(int field) const {
+  return At(widths_, LayoutField(field), kUnmeasuredWidth);
+}
 
 void ColumnGeometry::SetWidth(int field, int width) {
-  if (field < 0 || field >= FieldCount()) return;
-  widths_[static_cast<std::size_t>(field)] = width;
+  const int layoutField = LayoutField(field);
+  if (layoutField < 0 || layoutField >= FieldCount()) return;
+  widths_[static_cast<std::size_t>(layoutField)] = width;
 }
 
 void ColumnGeometry::SetPainted(const ColumnPlan& plan) {

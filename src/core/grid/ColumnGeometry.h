@@ -33,6 +33,11 @@ class ColumnGeometry {
                const RowTable* right = nullptr);
   // No fields (the empty result).
   void Clear();
+  // The grid shows only `fields` (indexes into the layout, ascending), as when the fields
+  // without differences are hidden: from now on every field index that Width, SetWidth,
+  // PaneX, SetPainted and FillFrame take is an index into `fields`, while the widths stay
+  // the layout's fields' own. Empty shows every field again; Measure and Clear do too.
+  void ShowFields(std::vector<int> fields);
 
   int FieldCount() const { return static_cast<int>(widths_.size()); }
   // The width of `field`; kUnmeasuredWidth for one beyond the measured fields.
@@ -49,7 +54,11 @@ class ColumnGeometry {
   void FillFrame(GridFrame& frame, int fieldCount) const;
 
  private:
+  // The layout's field at a shown index (the index itself while every field shows).
+  int LayoutField(int field) const;
+
   std::vector<int> widths_;
+  std::vector<int> shown_;  // empty: every field
   std::vector<int> leftX_, rightX_;
 };
 

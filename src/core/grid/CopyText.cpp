@@ -66,10 +66,22 @@ void PutRangeCell(const CompareSession& session, const RecordPair& pair, const R
   if (differs) sink.Put("(*)");
 }
 
-void PutNames(const std::vector<ResultField>& fields, int c1, int c2, TextSink& sink) {
+// The grid's column `c`: field c, or the c-th of the shown fields.
+const ResultField& ColumnField(const std::vector<ResultField>& fields,
+                               const std::vector<int>* shownFields, int c) {
+  const int field = shownFields != nullptr ? (*shownFields)[static_cast<std::size_t>(c)] : c;
+  return fields[static_cast<std::size_t>(field)];
+}
+
+int ColumnCount(const CompareSession& session, const std::vector<int>* shownFields) {
+  return static_cast<int>(shownFields != nullptr ? shownFields->size() : session.Fields().size());
+}
+
+void PutNames(const std::vector<ResultField>& fields, const std::vector<int>* shownFields, int c1,
+              int c2, TextSink& sink) {
   for (int c = c1; c <= c2; ++c) {
     if (c > c1) sink.Tab();
-    sink.Put(fields[static_cast<std::size_t>(c)].NameView());
+    sink.Put(ColumnField(fields, shownFields, c).NameView());
   }
   sink.EndLine();
 }
@@ -94,12 +106,13 @@ Status MeasureAndBuild(Produce produce, std::string& text) {
 }
 
 // The rectangle's columns are all fields and its rows start at -1 or below it.
-bool RangeInGrid(const CompareSession& session, const CopyRect& rect) {
+bool RangeInGrid(const CompareSession& session, const CopyRect& rect,
+                 const std::vector<int>* shownFields) {
   const int c1 = std::min(rect.anchorCol, rect.endCol);
   const int c2 = std::max(rect.anchorCol, rect.endCol);
   int r1 = std::min(rect.anchorRow, rect.endRow);
   if (r1 == -1) r1 = 0;  // a whole-column selection starts at the first row
-  return c1 >= 0 && c2 < static_cast<int>(session.Fields().size()) && r1 >= 0;
+  return c1 >= 0 && c2 < ColumnCount(session, shownFields) && r1 >= 0;
 }
 
 // There are fields, and `row` is a row of ViewPairs.
@@ -118,10 +131,10 @@ CopyRect RectToCopy(const CopyViewState& view, bool otherSide) {
 }
 
 std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool marks, bool header,
-                      std::string* out) {
+                      std::string* out, const std::vector<int>* shownFields) {
   const std::vector<ResultField>& fields = session.Fields();
   const std::vector<RecordPair>& pairs = session.ViewPairs();
-  if (!RangeInGrid(session, rect)) return 0;
+  if (!RangeInGrid(session, rect, shownFields)) return 0;
   const int c1 = std::min(rect.anchorCol, rect.endCol);
   const int c2 = std::max(rect.anchorCol, rect.endCol);
   const int r1 = std::max(std::min(rect.anchorRow, rect.endRow), 0);
@@ -130,12 +143,12 @@ std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool 
 
   const Side side = PaneSide(rect.pane);
   TextSink sink(out);
-  if (header) PutNames(fields, c1, c2, sink);
+  if (header) PutNames(fields, shownFields, c1, c2, sink);
   for (int r = r1; r <= r2; ++r) {
     const RecordPair& pair = pairs[static_cast<std::size_t>(r)];
     for (int c = c1; c <= c2; ++c) {
       if (c > c1) sink.Tab();
-      PutRangeCell(session, pair, fields[static_cast<std::size_t>(c)], side, marks, sink);
+      PutRangeCell(session, pair, ColumnField(fields, shownFields, c), side, marks, sink);
     }
     sink.EndLine();
   }
@@ -150,7 +163,7 @@ std::size_t RowCompareText(const CompareSession& session, int row, std::string* 
   const int last = static_cast<int>(fields.size()) - 1;
 
   TextSink sink(out);
-  PutNames(fields, 0, last, sink);
+  PutNames(fields, nullptr, 0, last, sink);
   for (Side side : {Side::kLeft, Side::kRight}) {
     for (int c = 0; c <= last; ++c) {
       if (c > 0) sink.Tab();
@@ -172,15 +185,16 @@ std::size_t RowCompareText(const CompareSession& session, int row, std::string* 
 }
 
 Status CopySelectionText(const CompareSession& session, const CopyViewState& view, bool otherSide,
-                         std::string& text) {
+                         std::string& text, const std::vector<int>* shownFields) {
   const CopyRect rect = RectToCopy(view, otherSide);
   Status copied = MeasureAndBuild(
       [&](std::string* out) {
-        return RangeText(session, rect, view.withMarks, view.withHeader, out);
+        return RangeText(session, rect, view.withMarks, view.withHeader, out, shownFields);
       },
       text);
   // A rectangle beyond the fields has nothing in it: a beep, then the refusal.
-  if (!RangeInGrid(session, rect)) return Status::Beeped(copied.Code()).Then(std::move(copied));
+  if (!RangeInGrid(session, rect, shownFields))
+    return Status::Beeped(copied.Code()).Then(std::move(copied));
   return copied;
 }
 

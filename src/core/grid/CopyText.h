@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "compare/CompareSession.h"
 #include "platform/Status.h"
@@ -67,8 +68,11 @@ CopyRect RectToCopy(const CopyViewState& view, bool otherSide);
 // it when the field is compared and CellsDiffer says it differs from the other side's cell.
 // Returns the length in bytes; 0 when there is nothing to copy, and also when a column of the
 // rectangle is not a field or a row is below -1 (CopySelectionText beeps for that).
+// `shownFields`, when given, are the fields the grid shows (indexes into Fields(), in order):
+// the rectangle's columns are then indexes into that list, and the fields it leaves out are
+// not copied.
 std::size_t RangeText(const CompareSession& session, const CopyRect& rect, bool marks, bool header,
-                      std::string* out);
+                      std::string* out, const std::vector<int>* shownFields = nullptr);
 
 // Counts or appends the four-line comparison of ViewPairs() row `row` over all fields: the
 // names, the left record's cells, the right record's cells, and "*" under each field whose
@@ -80,9 +84,10 @@ std::size_t RowCompareText(const CompareSession& session, int row, std::string* 
 // (`otherSide` true): measures the text of RectToCopy, refuses it when it is empty or longer
 // than kCopyLimitBytes (with the message; a rectangle beyond the fields beeps first), else
 // builds it into `text`. Code kCopyDone, kCopyNoData, kCopyTooLarge or kCopyNoMemory; `text`
-// is empty unless kCopyDone.
+// is empty unless kCopyDone. `shownFields` as for RangeText.
 [[nodiscard]] Status CopySelectionText(const CompareSession& session, const CopyViewState& view,
-                                       bool otherSide, std::string& text);
+                                       bool otherSide, std::string& text,
+                                       const std::vector<int>* shownFields = nullptr);
 
 // The command "カーソル行の比較コピー" for the cursor row `curRow`: kCopyNoRow with a beep
 // when it is negative; otherwise as CopySelectionText with RowCompareText (a row that is

@@ -37,11 +37,14 @@ bool MatchesAt(std::string_view cell, std::size_t i, std::string_view key, bool 
 }
 
 // The text of field index `col` in ViewPairs row `row` on `side`; "" where there is none.
-std::string_view SearchedCell(const CompareSession& session, Side side, int col, int row) {
+// With `shownFields`, `col` is an index into them.
+std::string_view SearchedCell(const CompareSession& session, Side side, int col, int row,
+                              const std::vector<int>* shownFields) {
   const int tableRow = session.ViewPairs()[static_cast<std::size_t>(row)].Row(side);
   if (tableRow < 0) return {};
+  const int field = shownFields != nullptr ? (*shownFields)[static_cast<std::size_t>(col)] : col;
   return session.CellText(side, tableRow,
-                          session.Fields()[static_cast<std::size_t>(col)].FieldNo(side));
+                          session.Fields()[static_cast<std::size_t>(field)].FieldNo(side));
 }
 
 }  // namespace
@@ -73,8 +76,9 @@ bool CellMatches(std::string_view cell, std::string_view findText, int findMode)
 
 std::optional<FindPosition> FindCell(const CompareSession& session, Side side, int curCol,
                                      int curRow, int direction, std::string_view findText,
-                                     int findMode) {
-  const int fieldCount = static_cast<int>(session.Fields().size());
+                                     int findMode, const std::vector<int>* shownFields) {
+  const int fieldCount =
+      static_cast<int>(shownFields != nullptr ? shownFields->size() : session.Fields().size());
   const int rowCount = static_cast<int>(session.ViewPairs().size());
   if (fieldCount == 0 || rowCount == 0 || direction == 0 || findText.empty()) return {};
   const int step = direction < 0 ? -1 : 1;
@@ -103,7 +107,7 @@ std::optional<FindPosition> FindCell(const CompareSession& session, Side side, i
       ++r;
     }
     if (r < 0 || r > lastRow) return {};
-    if (CellMatches(SearchedCell(session, side, f, r), findText, findMode)) {
+    if (CellMatches(SearchedCell(session, side, f, r, shownFields), findText, findMode)) {
       return FindPosition{f, r};
     }
     f += step;

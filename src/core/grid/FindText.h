@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "compare/CompareSession.h"
 #include "platform/Status.h"
@@ -61,9 +62,11 @@ struct FindPosition {
 // around at either end; the cursor cell itself is not examined. Cells are read on `side`
 // (the window's CurSide through PaneSide); a side without a record reads as "".
 // The first matching cell, or nothing (no fields, no records, direction 0, an empty search
-// text, or no match before the end).
+// text, or no match before the end). `shownFields`, when given, are the fields the grid shows
+// (indexes into Fields(), in order): columns are then indexes into that list, and only those
+// fields are searched.
 std::optional<FindPosition> FindCell(const CompareSession& session, Side side, int curCol,
                                      int curRow, int direction, std::string_view findText,
-                                     int findMode);
+                                     int findMode, const std::vector<int>* shownFields = nullptr);
 
 }  // namespace korvel

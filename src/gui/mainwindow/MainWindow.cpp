@@ -132,6 +132,7 @@ MainWindow::MainWindow(QWidget* parent)
   CreatePopup();
   CreateClientArea();
   CreateStatusBar();
+  CreateFieldSummary();
 
   timer_ = new QTimer(this);
   timer_->setInterval(kTimerStart);
@@ -197,6 +198,7 @@ MainWindow::ViewState MainWindow::View() const {
   view.charWidth = charWidth_;
   view.charHeight = charHeight_;
   view.rows = rows_;
+  if (shownModel_) view.shownFields = shownModel_->Shown();
   return view;
 }
 
@@ -258,6 +260,9 @@ void MainWindow::CreateActions() {
   connect(AddAction("mnuFindSelOut", "抽出の解除(&E)"), &QAction::triggered, this,
           &MainWindow::ReleaseExtraction);
 
+  AddAction("mnuViewFieldSummary", "項目別相違件数(&F)")->setCheckable(true);
+  AddAction("mnuViewHideSame", "相違のない項目を隠す(&H)")->setCheckable(true);
+
   connect(AddAction("mnuHelpHelp", "ヘルプ(&H)"), &QAction::triggered, this,
           &MainWindow::mnuHelpHelpClick);
   connect(AddAction("mnuHelpAbout", "バージョン情報(&A)..."), &QAction::triggered, this,
@@ -317,6 +322,10 @@ void MainWindow::CreateMenus() {
   connect(search, &QMenu::aboutToShow, this,
           [this] { Action("mnuFindSelOut")->setEnabled(ExtractActive()); });
 
+  QMenu* view = menu("mnuView", "表示(&V)");
+  view->addAction(Action("mnuViewFieldSummary"));
+  view->addAction(Action("mnuViewHideSame"));
+
   QMenu* help = menu("mnuHelp", "ヘルプ(&H)");
   help->addAction(Action("mnuHelpHelp"));
   help->addAction(Action("mnuHelpAbout"));
@@ -366,6 +375,9 @@ void MainWindow::CreateToolBar() {
     copyWithMarks_ = down;
     Action("mnuEditCopyMark")->setChecked(down);
   });
+  toolBar_->addWidget(Spacer(toolBar_, 8));
+  button("tb_FieldSummary", ToolImage::kFieldSummary, "項目別相違件数")->setCheckable(true);
+  button("tb_HideSame", ToolImage::kHideSame, "相違のない項目を隠す")->setCheckable(true);
 }
 
 void MainWindow::CreatePopup() {
@@ -787,6 +799,7 @@ void MainWindow::AdoptSession(std::unique_ptr<CompareSession> next) {
   auto gridModel = std::make_unique<SessionGridModel>(*next);
   auto exportSource = std::make_unique<SessionExportSource>(*next);
   model_ = gridModel.get();
+  shownModel_.reset();
   gridModel_ = std::move(gridModel);
   exportSource_ = std::move(exportSource);
   session_ = std::move(next);
@@ -863,6 +876,8 @@ void MainWindow::ResetCursor() {
   selSide_ = 1;
   selAnchorCol_ = selAnchorRow_ = selEndCol_ = selEndRow_ = 0;
   ClearShownSel();
+  (void)ApplyHiding(0);
+  RefreshFieldSummary();
 }
 
 // ---- Extraction -----------------------------------------------------------------------------

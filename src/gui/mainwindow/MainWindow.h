@@ -38,6 +38,7 @@
 #include "grid/GridModel.h"
 #include "grid/GridNavigation.h"
 #include "grid/SessionGridModel.h"
+#include "grid/ShownFieldsModel.h"
 #include "settings/SettingsStore.h"
 
 class QAction;
@@ -91,6 +92,7 @@ class KeyBar : public QScrollBar {
 };
 
 class ChainDialogs;
+class FieldSummaryPanel;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -141,6 +143,9 @@ class MainWindow : public QMainWindow {
     std::string dropPathL, dropPathR;
     int charWidth = 0, charHeight = 0;  // the size of "W" in the grid font
     RowMetrics rows;  // the row height, the header's and the detail area's, from the grid font
+    // While the fields without differences are hidden: the fields the grid shows (indexes into
+    // the session's fields), which every column index above counts in; else empty.
+    std::vector<int> shownFields;
     bool operator==(const ViewState&) const = default;
   };
 
@@ -183,6 +188,8 @@ class MainWindow : public QMainWindow {
   const QImage& BackBuffer() const { return backBuffer_; }
   const QImage& ScreenImage() const { return screen_; }
   const QFont& GridFont() const { return gridFont_; }
+  // The 項目別相違件数 panel (表示 menu), hidden until asked for.
+  FieldSummaryPanel* FieldSummary() const { return fieldSummary_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -327,6 +334,31 @@ class MainWindow : public QMainWindow {
   bool AskFind(int& direction);
   void ShowFoundCell(int direction);
 
+  // ---- The field summary panel (MainWindowFieldSummary.cpp) ---------------------------------
+  void CreateFieldSummary();
+  // Gives the panel the shown result again, when it shows: after every run, re-setting,
+  // extraction and release.
+  void RefreshFieldSummary();
+  // A click: the cursor to the field's first difference among the shown rows, as F7 finds
+  // it from the top (a beep, and the cursor in the field's column, when none shows).
+  void FieldSummaryClicked(int field);
+  // A double-click: the field's 項目毎相違 extraction.
+  void FieldSummaryDoubleClicked(int field);
+  // 相違のない項目を隠す: switched on or off by its menu item or button.
+  void HideSameClick(bool on);
+  // Chooses the fields the grid shows: while hiding, the keys, the fields with a differing
+  // record and `keepField` (a session field index, the cursor's); else every field. The grid
+  // reads its fields through the model that shows them (model_), the column geometry counts
+  // in them, and the status bar counts the hidden ones. True when the shown fields changed
+  // (the horizontal scroll then starts again).
+  bool ApplyHiding(int keepField);
+  // The session's field index of grid column `col`, and the other way round (-1 when the
+  // field is hidden); a column that is no field (-1, -2) stays as it is.
+  int SessionField(int col) const;
+  int GridColumn(int sessionField) const;
+  // The shown fields for the copy texts and the search; null while every field shows.
+  const std::vector<int>* ShownFields() const;
+
   // ---- Mouse, wheel, keys, timer (MainWindowInput.cpp)
   // --------------------------------------------
   void paiMainMouseDown(QMouseEvent* event);
@@ -371,6 +403,11 @@ class MainWindow : public QMainWindow {
   QLabel* panel1_ = nullptr;
   std::vector<QAction*> actions_;
   QMenu* recentMenu_ = nullptr;
+  FieldSummaryPanel* fieldSummary_ = nullptr;
+  QLabel* hiddenPanel_ = nullptr;  // "%d項目非表示"
+  bool hideSame_ = false;
+  // The grid's model while fields are hidden (over gridModel_); null otherwise.
+  std::unique_ptr<ShownFieldsModel> shownModel_;
 
   // ---- View state (see ViewState) ------------------------------------------------------------
   int curSide_ = 1;

@@ -39,7 +39,8 @@ void MainWindow::CopyRange(bool otherSide) {
   // The cursor cell stands in for a selection that is not shown, without becoming one: the
   // cursor, the selection and the result stay as they are.
   std::string text;
-  if (ShowOutcome(CopySelectionText(*session_, CopyViewOf(View()), otherSide, text))) {
+  if (ShowOutcome(
+          CopySelectionText(*session_, CopyViewOf(View()), otherSide, text, ShownFields()))) {
     PutOnClipboard(text);
   }
 }

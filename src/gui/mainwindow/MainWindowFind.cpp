@@ -14,7 +14,8 @@ namespace korvel {
 void MainWindow::FindNext(int direction) {
   if ((direction == 0 || findText_.empty()) && !AskFind(direction)) return;
   const std::optional<FindPosition> found =
-      FindCell(*session_, PaneSide(curSide_), curCol_, curRow_, direction, findText_, findMode_);
+      FindCell(*session_, PaneSide(curSide_), curCol_, curRow_, direction, findText_, findMode_,
+               ShownFields());
   if (!found) {
     Beep();
     return;

@@ -78,6 +78,25 @@ void DrawCopy(QPainter& p, bool header) {
   }
 }
 
+void DrawBars(QPainter& p) {
+  // Bars of falling length: the fields by their number of differences.
+  p.setPen(kInk);
+  p.setBrush(QColor(250, 242, 0));
+  p.drawRect(1, 1, 13, 3);
+  p.drawRect(1, 6, 8, 3);
+  p.drawRect(1, 11, 4, 3);
+}
+
+void DrawHideSame(QPainter& p) {
+  // Columns with the plain ones gone: two marked columns close together.
+  p.setPen(kInk);
+  p.setBrush(QColor(250, 242, 0));
+  p.drawRect(2, 1, 4, 13);
+  p.drawRect(9, 1, 4, 13);
+  p.setPen(QPen(kMark, 1, Qt::DotLine));
+  p.drawLine(7, 1, 7, 14);
+}
+
 }  // namespace
 
 QIcon MakeToolIcon(ToolImage image) {
@@ -105,6 +124,12 @@ QIcon MakeToolIcon(ToolImage image) {
       break;
     case ToolImage::kCopyMark:
       DrawCopy(p, false);
+      break;
+    case ToolImage::kFieldSummary:
+      DrawBars(p);
+      break;
+    case ToolImage::kHideSame:
+      DrawHideSame(p);
       break;
   }
   return QIcon(pixmap);

@@ -1,12 +1,22 @@
 #pragma once
-// The toolbar's seven 16-pixel images, drawn by the program: open, re-set, export, up, down,
-// copy with header, copy with marks.
+// The toolbar's 16-pixel images, drawn by the program: open, re-set, export, up, down, copy
+// with header, copy with marks, the field summary's bars, hiding the fields alike.
 
 #include <QIcon>
 
 namespace korvel {
 
-enum class ToolImage { kOpen, kReset, kExport, kUp, kDown, kCopyHead, kCopyMark };
+enum class ToolImage {
+  kOpen,
+  kReset,
+  kExport,
+  kUp,
+  kDown,
+  kCopyHead,
+  kCopyMark,
+  kFieldSummary,
+  kHideSame
+};
 
 QIcon MakeToolIcon(ToolImage image);
 

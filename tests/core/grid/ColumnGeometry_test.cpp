@@ -177,3 +177,31 @@ TEST(ColumnGeometryTest, DraggedWidthsAndPaintedPositions) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// While some fields are shown, indexes count in the shown list and widths stay each field's.
+TEST(ColumnGeometryShownTest, IndexesCountInTheShownFields) {
+  RowTable left;
+  FillTable(left);
+  ColumnGeometry geometry;
+  geometry.Measure(PlainFields(4), left, 7);
+  const std::vector<int> widths{geometry.Width(0), geometry.Width(1), geometry.Width(2),
+                                geometry.Width(3)};
+  geometry.ShowFields({0, 3});
+  EXPECT_EQ(geometry.Width(0), widths[0]);
+  EXPECT_EQ(geometry.Width(1), widths[3]);
+  EXPECT_EQ(geometry.Width(2), ColumnGeometry::kUnmeasuredWidth);  // beyond the shown ones
+  geometry.SetWidth(1, 150);
+  GridFrame frame;
+  geometry.FillFrame(frame, 2);
+  EXPECT_EQ(frame.widths, (std::vector<int>{widths[0], 150}));
+  EXPECT_EQ(frame.leftX, (std::vector<int>{0, 0}));
+  geometry.ShowFields({});
+  EXPECT_EQ(geometry.Width(1), widths[1]);
+  EXPECT_EQ(geometry.Width(3), 150);  // the drag changed field 3's own width
+}
+
+}  // namespace
+}  // namespace korvel

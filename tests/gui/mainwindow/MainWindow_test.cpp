@@ -159,7 +159,8 @@ void MainWindowTest::MenuItemsDoWhatTheirCaptionsSay() {
 
   QStringList titles;
   for (QAction* a : w.menuBar()->actions()) titles << a->text();
-  QCOMPARE(titles, QStringList({Q("ファイル(&F)"), Q("編集(&E)"), Q("検索(&S)"), Q("ヘルプ(&H)")}));
+  QCOMPARE(titles, QStringList({Q("ファイル(&F)"), Q("編集(&E)"), Q("検索(&S)"), Q("表示(&V)"),
+                                Q("ヘルプ(&H)")}));
 
   struct Item {
     const char* caption;  // nullptr: a separator
@@ -311,7 +312,7 @@ void MainWindowTest::ToolBarButtonsDoWhatTheirHintsSay() {
   auto button = [&w](const char* name) {
     return qobject_cast<QToolButton*>(w.ToolBar1()->widgetForAction(w.Action(name)));
   };
-  // Seven 16-pixel buttons in three groups; the five commands carry hints.
+  // Eight 16-pixel buttons in four groups; the five commands carry hints.
   QStringList hints;
   int gaps = 0;
   for (QAction* a : w.ToolBar1()->actions()) {
@@ -323,7 +324,7 @@ void MainWindowTest::ToolBarButtonsDoWhatTheirHintsSay() {
     QVERIFY(!a->icon().isNull());
     QCOMPARE(a->icon().availableSizes().value(0), QSize(16, 16));
   }
-  QCOMPARE(gaps, 2);
+  QCOMPARE(gaps, 3);
   QCOMPARE(hints.mid(0, 5), QStringList({Q("比較ファイル選択"), Q("項目再設定"),
                                          Q("結果エクスポート"), Q("上検索"), Q("下検索")}));
 
