@@ -329,6 +329,15 @@ TEST_F(CliRunTest, FixedLengthFilesWithADefinitionFile) {
   EXPECT_FALSE(Messages().empty());
 }
 
+// 髙 and ∵ as the NEC codes on one side and as their own codes on the other: one character
+// each, as key and as compared field.
+TEST_F(CliRunTest, ACharacterThatCp932HoldsTwiceIsOneCharacter) {
+  EXPECT_EQ(Run({"--key", "1", dir_.Write("l.csv", "\xEE\xE0,\x87\x9A\r\n"),
+                 dir_.Write("r.csv", "\xFB\xFC,\x81\xE6\r\n")}),
+            kExitSame);
+  EXPECT_EQ(Out(), "左総数:1件 右総数:1件 相違レコード数:0件 左のみ:0件 右のみ:0件\n");
+}
+
 TEST_F(CliRunTest, ExportReplacesAFileOnlyWithForce) {
   const std::string left = dir_.Write("l.csv", "1,a\r\n2,b\r\n");
   const std::string right = dir_.Write("r.csv", "1,a\r\n2,c\r\n");

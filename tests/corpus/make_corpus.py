@@ -74,8 +74,8 @@ NON_SJIS = ["𠮷野家", "絵文字😀", "〜WAVE DASH〜", "Ω≠ß", "ｶﾞ
 def sjis(text):
     # Python writes the IBM extension kanji (髙 and the like) with their NEC-selected codes
     # (ED/EE rows), while a conversion from Unicode gives the IBM codes (FA-FC rows): the
-    # Shift-JIS files and the Unicode files of one record set differ in those cells, as
-    # files from different tools do.
+    # Shift-JIS files and the Unicode files of one record set differ by bytes in those
+    # cells, as files from different tools do, and read as the same characters.
     return text.encode("cp932")
 
 

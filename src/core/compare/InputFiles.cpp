@@ -11,7 +11,10 @@ InputFileState CheckInputFile(const std::string& path) {
   char head[100];
   int n = file.Read(head, sizeof head);
   file.Close();
-  return n > 0 ? InputFileState::kOk : InputFileState::kNoData;
+  // An end-of-file byte alone is an empty file to the readers.
+  const bool data =
+      n > 1 || (n == 1 && static_cast<unsigned char>(head[0]) != TextFile::kEndOfFileByte);
+  return data ? InputFileState::kOk : InputFileState::kNoData;
 }
 
 Status ConfirmInputFiles(const std::string& leftPath, const std::string& rightPath) {

@@ -168,7 +168,8 @@ int StringList::LoadFromFile(const std::string& path) {
   };
   // Pieces rather than plain reads: a plain read cannot tell a failure from the end of the
   // file, and a failed read must not pass for a shorter file. With code 0 the pieces are the
-  // file's bytes as they stand; where they are cut does not matter to the line rules.
+  // file's bytes (but for the codes of a character CP932 holds twice, which take its own
+  // form); where they are cut does not matter to the line rules.
   for (;;) {
     int n = 0;
     const char* piece = file.ReadChunk(&n);

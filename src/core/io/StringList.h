@@ -69,8 +69,9 @@ class StringList {
   const Entry* GetEntry(int index) const;
 
   // Replaces the contents with the lines of a file (only CR ends a line; LF is dropped; a
-  // line is cut every 1024 bytes). Items stored; -1 the file cannot be opened; -2 no memory
-  // (TakeError); -3 a read failed (the list is then empty).
+  // line is cut every 1024 bytes), read as Shift-JIS pieces (io/TextFile.h: codes that CP932
+  // holds twice take their own form; a last byte 0x1A ends the file). Items stored; -1 the file
+  // cannot be opened; -2 no memory (TakeError); -3 a read failed (the list is then empty).
   int LoadFromFile(const std::string& path);
   // Writes every item followed by CR LF, replacing the file. Count; -1 the file cannot be
   // created; -3 a write or the closing of the file failed (the file is then incomplete).

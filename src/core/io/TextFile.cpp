@@ -185,7 +185,7 @@ int TextFile::CheckBom(bool adopt, int* encoding) {
   carryLength_ = static_cast<std::size_t>(n);
   int mark = -1;
   int result = 0;
-  if (n == 0) {
+  if (n == 0 || (n == 1 && carry_[0] == kEndOfFileByte && !readAheadFailed_)) {
     result = -1;
   } else if (n == 2) {
     if (carry_[0] == 0xFF && carry_[1] == 0xFE) {
@@ -378,6 +378,14 @@ long TextFile::CutPiece() {
   // its end cannot be judged, so nothing of it is delivered.
   if (n < 0 || readAheadFailed_) return -1;
   std::size_t onHand = carryLength_ + static_cast<std::size_t>(n);
+  // A short fill met the end of the file, so the last byte on hand is the file's last byte
+  // (a full piece is never cut at its end: its last bytes are carried). An end-of-file byte
+  // there, as old DOS and Windows exports have it, ends the file and is no text; in UTF-16 only
+  // as the odd byte left over (pieces before are cut at even offsets of the file or its mark).
+  if (onHand < static_cast<std::size_t>(kPieceSize) && onHand > 0 &&
+      piece_[onHand - 1] == kEndOfFileByte && (!IsUtf16(encoding_) || onHand % 2 != 0)) {
+    --onHand;
+  }
   // NULs after the bytes on hand let the cut rules look a few bytes ahead safely.
   std::memset(piece_ + onHand, 0, sizeof piece_ - onHand);
   std::size_t cut = onHand;
@@ -408,6 +416,7 @@ const char* TextFile::ReadChunk(int* length) {
     pieceWidths_.clear();
     lostCount_ += EucJpToCp932(piece_, cut, converted_, &pieceLosses_, &pieceWidths_);
   } else {
+    UnifyDuplicateCodes(reinterpret_cast<char*>(piece_), cut);
     if (length) *length = static_cast<int>(cut);
     return reinterpret_cast<const char*>(piece_);
   }
@@ -448,7 +457,11 @@ long TextFile::AppendPieces(std::string& out, std::size_t inputBytes, LossLog* l
     }
     if (encoding_ == kEncodingSjis && mode_ == kModeRead && !readAheadFailed_ &&
         readAheadEnd_ - readAheadPos_ >= kPieceSize - carryLength_) {
-      taken += AppendSjisPieceInPlace(out);
+      const std::size_t at = out.size();
+      const std::size_t cut = AppendSjisPieceInPlace(out);
+      // Each piece takes its duplicate codes' own forms while its bytes are at hand.
+      UnifyDuplicateCodes(out.data() + at, cut);
+      taken += cut;
       continue;
     }
     const long cutLength = CutPiece();
@@ -468,6 +481,7 @@ long TextFile::AppendPieces(std::string& out, std::size_t inputBytes, LossLog* l
     } else if (encoding_ == kEncodingEucJp) {
       lostCount_ += EucJpToCp932(piece_, cut, out, losses);
     } else {
+      UnifyDuplicateCodes(reinterpret_cast<char*>(piece_), cut);
       out.append(reinterpret_cast<const char*>(piece_), cut);
     }
     taken += cut;

@@ -7,7 +7,13 @@
 // pair is split, and never just before a TAB or a line break. UTF-16 (either byte order),
 // UTF-8 and EUC-JP are converted to CP932 piece by piece (platform/Codepage.h); the
 // characters that became '?' on the way are counted (LostCount) and, for the last piece,
-// logged (PieceLosses).
+// logged (PieceLosses). Shift-JIS pieces are the file's bytes, but for the codes of a
+// character that CP932 holds twice, which take the character's own CP932 form
+// (UnifyDuplicateCodes in platform/Codepage.h), as a conversion from Unicode gives it.
+//
+// A file whose last byte is the DOS end-of-file byte 0x1A ends before it: that byte is not
+// delivered (in UTF-16 only when it is an odd byte left over), and a file of that byte alone
+// is empty.
 //
 // An input file opened with an AutoEncoding request gets its encoding in CheckBom: from its
 // byte-order mark, whatever the adopt flag says, else by DetectEncoding
@@ -30,6 +36,8 @@ namespace korvel {
 class TextFile {
  public:
   static constexpr int kPieceSize = 1024;
+  // The DOS end-of-file byte (Ctrl+Z).
+  static constexpr unsigned char kEndOfFileByte = 0x1A;
 
   // Modes of Open.
   static constexpr int kModeRead = 0;       // the file must exist and be a regular file
@@ -84,7 +92,8 @@ class TextFile {
   int WriteNewline();
 
   // Judges the byte-order mark at the start of the file:
-  //  -3 the first bytes cannot be read; -1 the file is empty;
+  //  -3 the first bytes cannot be read; -1 the file is empty (or holds an end-of-file
+  //  byte alone);
   //   0 no mark (the bytes read stay as data); 1 a mark of the requested encoding;
   //   2 a mark of another encoding, adopted (`adopt`); -2 a mark of another encoding, not
   //   adopted. `*encoding` receives the encoding in force afterwards.

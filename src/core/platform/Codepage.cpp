@@ -10,8 +10,10 @@
 #include <memory>
 #include <utility>
 
+#include "platform/CpuFeatures.h"
+
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace korvel {
@@ -269,7 +271,177 @@ inline char* PutForm(std::uint16_t form, char* o) {
   return o + 1 + ((std::size_t{form} + 0xFF00u) >> 16);
 }
 
+// The codes of a character that CP932 holds twice which are not its own CP932 form, and the
+// code to write instead. Built once from the tables above, so that it agrees with every
+// conversion from Unicode, and without a heap allocation: a reader that meets its first
+// Shift-JIS text fails for want of memory only where it always did.
+struct DuplicateCodes {
+  DuplicateCodes();
+  // By code (lead << 8 | trail): the character's own code, 0 where the code stays.
+  std::array<std::uint16_t, 0x10000> forms{};
+  std::array<bool, 0x100> isLead{};  // the lead byte opens such a code
+  std::array<unsigned char, 0x100> leads{};
+  std::size_t leadCount = 0;
+  // The AVX2 scan finds the lead bytes by the entry of each byte's low nibble: the lead with
+  // that nibble, its high bit flipped (0xFF for none), once for each half of a register.
+  alignas(32) unsigned char byNibble[32];
+  bool nibbleScan = true;  // no two lead bytes share a low nibble
+};
+
+DuplicateCodes::DuplicateCodes() {
+  const Tables& t = GetTables();
+  std::memset(byNibble, 0xFF, sizeof byNibble);
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    for (unsigned trail = 0x40; trail <= 0xFC && IsLeadByte(static_cast<unsigned char>(lead));
+         ++trail) {
+      const unsigned code = lead << 8 | trail;
+      const char16_t u = t.toUnicode[code];
+      if (trail == 0x7F || u == kReplacement) continue;
+      const std::uint16_t form = t.toCp932[u];
+      // Only two-byte forms that read back as the same character: the rewrite keeps the
+      // length of the text.
+      if (form < 0x100 || form == code || t.toUnicode[form] != u) continue;
+      forms[code] = form;
+      if (isLead[lead]) continue;
+      isLead[lead] = true;
+      leads[leadCount++] = static_cast<unsigned char>(lead);
+      unsigned char& entry = byNibble[lead & 0x0F];
+      if (entry != 0xFF) nibbleScan = false;
+      entry = static_cast<unsigned char>(lead ^ 0x80);
+      byNibble[16 + (lead & 0x0F)] = entry;
+    }
+  }
+}
+
+// Built on the first Shift-JIS text read.
+const DuplicateCodes& GetDuplicateCodes() {
+  static const DuplicateCodes codes;
+  return codes;
+}
+
+// Settles the byte at `i`, a lead byte of a duplicate code, seen after every such byte before
+// it; `*next` is a character start at or before it, past everything settled so far. A byte
+// outside the lead range ends a character, and from the start after it (or from `*next`) the
+// bytes up to `i`, all in the lead range, pair off: `i` begins a character when an even number
+// of them lie before it. Each byte is walked over once, however the lead bytes fall.
+inline void SettleDuplicate(unsigned char* p, std::size_t n, std::size_t i, std::size_t* next,
+                            const DuplicateCodes& d) {
+  if (i < *next) return;  // the trail byte of a character settled before
+  std::size_t j = i;
+  while (j > *next && IsLeadByte(p[j - 1])) --j;
+  if ((i - j) % 2 != 0) {
+    *next = i + 1;  // a trail byte
+    return;
+  }
+  *next = i + 2;
+  if (i + 1 >= n) return;
+  const std::uint16_t form = d.forms[p[i] << 8 | p[i + 1]];
+  if (form != 0) {
+    p[i] = static_cast<unsigned char>(form >> 8);
+    p[i + 1] = static_cast<unsigned char>(form & 0xFF);
+  }
+}
+
+// SettleDuplicate for each bit of `found`, the lead bytes among the bytes from `at`.
+inline void SettleDuplicates(unsigned char* p, std::size_t n, std::size_t at, std::uint64_t found,
+                             std::size_t* next, const DuplicateCodes& d) {
+  for (; found != 0; found &= found - 1) {
+    SettleDuplicate(p, n, at + static_cast<std::size_t>(std::countr_zero(found)), next, d);
+  }
+}
+
+#if defined(__SSE2__)
+// The lead bytes among thirty-two bytes, most of which hold none: each byte, its high bit
+// flipped, is compared with the entry of its low nibble, which is equal only for the lead
+// bytes (a byte below 0x80 gets 0 from the shuffle, which it never equals). The blocks' scan
+// returns where it stopped (the end, unless the text is shorter than thirty-two bytes).
+__attribute__((target("avx2"))) inline __m256i DuplicateLeadsAvx2(const unsigned char* p,
+                                                                  __m256i table) {
+  const __m256i y = _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+                                     _mm256_set1_epi8(static_cast<char>(0x80)));
+  return _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, y), y);
+}
+
+__attribute__((target("avx2"))) inline std::uint64_t Mask32(__m256i found) {
+  return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(found))};
+}
+
+__attribute__((target("avx2"))) std::size_t UnifyBlocksAvx2(unsigned char* p, std::size_t n,
+                                                            std::size_t* next,
+                                                            const DuplicateCodes& d) {
+  const __m256i table = _mm256_load_si256(reinterpret_cast<const __m256i*>(d.byNibble));
+  std::size_t i = 0;
+  for (; n - i >= 128; i += 128) {
+    const __m256i f0 = DuplicateLeadsAvx2(p + i, table);
+    const __m256i f1 = DuplicateLeadsAvx2(p + i + 32, table);
+    const __m256i f2 = DuplicateLeadsAvx2(p + i + 64, table);
+    const __m256i f3 = DuplicateLeadsAvx2(p + i + 96, table);
+    // A mask rather than a test: the test would share the shuffles' port.
+    const __m256i any = _mm256_or_si256(_mm256_or_si256(f0, f1), _mm256_or_si256(f2, f3));
+    if (_mm256_movemask_epi8(any) == 0) continue;
+    SettleDuplicates(p, n, i, Mask32(f0) | Mask32(f1) << 32, next, d);
+    SettleDuplicates(p, n, i + 64, Mask32(f2) | Mask32(f3) << 32, next, d);
+  }
+  for (; n - i >= 32; i += 32) {
+    SettleDuplicates(p, n, i, Mask32(DuplicateLeadsAvx2(p + i, table)), next, d);
+  }
+  // The last bytes as the end of a block that began before them, when there is one.
+  if (i < n && n >= 32) {
+    const std::size_t before = 32 - (n - i);
+    SettleDuplicates(p, n, i, Mask32(DuplicateLeadsAvx2(p + n - 32, table)) >> before, next, d);
+    i = n;
+  }
+  return i;
+}
+
+// The baseline form: one comparison per lead byte (at most four).
+std::size_t UnifyBlocksSse2(unsigned char* p, std::size_t n, std::size_t* next,
+                            const DuplicateCodes& d) {
+  __m128i leads[4];
+  for (std::size_t k = 0; k < 4; ++k) {
+    leads[k] = _mm_set1_epi8(static_cast<char>(d.leads[k < d.leadCount ? k : 0]));
+  }
+  std::size_t i = 0;
+  for (; n - i >= 64; i += 64) {
+    __m128i found[4];
+    for (int v = 0; v < 4; ++v) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * v));
+      found[v] =
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, leads[0]), _mm_cmpeq_epi8(x, leads[1])),
+                       _mm_or_si128(_mm_cmpeq_epi8(x, leads[2]), _mm_cmpeq_epi8(x, leads[3])));
+    }
+    const __m128i any =
+        _mm_or_si128(_mm_or_si128(found[0], found[1]), _mm_or_si128(found[2], found[3]));
+    if (_mm_movemask_epi8(any) == 0) continue;
+    std::uint64_t mask = 0;
+    for (int v = 0; v < 4; ++v) {
+      mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(found[v]))} << (16 * v);
+    }
+    SettleDuplicates(p, n, i, mask, next, d);
+  }
+  return i;
+}
+#endif
+
 }  // namespace
+
+void UnifyDuplicateCodes(char* text, std::size_t n) {
+  const DuplicateCodes& d = GetDuplicateCodes();
+  if (d.leadCount == 0) return;  // no iconv: the tables know ASCII only
+  auto* p = reinterpret_cast<unsigned char*>(text);
+  std::size_t next = 0;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  if (d.nibbleScan && UseAvx2()) {
+    i = UnifyBlocksAvx2(p, n, &next, d);
+  } else if (d.leadCount <= 4) {
+    i = UnifyBlocksSse2(p, n, &next, d);
+  }
+#endif
+  for (; i < n; ++i) {
+    if (d.isLead[p[i]]) SettleDuplicate(p, n, i, &next, d);
+  }
+}
 
 std::size_t Utf8ToCp932(const char* text, std::size_t n, std::string& out, LossLog* log) {
   const Tables& t = GetTables();

@@ -130,6 +130,16 @@ constexpr std::size_t EucJpCharLength(unsigned char c) {
 }
 std::string Utf16ToCp932(std::u16string_view text);
 
+// CP932 holds some characters under two codes: the NEC row 13 and the NEC-selected IBM
+// extensions (ED, EE) beside JIS X 0208 and the IBM extensions (FA-FC). Text read as
+// Shift-JIS takes for each such code the one that the character's own CP932 form has (the
+// code every conversion from Unicode above writes), so that one character is one code in
+// the engine whatever system wrote the file. Rewrites the codes in place in the `n` bytes at
+// `p`, which begin a character; a lead byte takes the byte after it along, as the readers
+// take it. Both codes are two bytes, so the length never changes. Single bytes (0x80, 0xA0,
+// 0xFD-0xFF) and codes that are a trail byte and the next character's lead stay as they are.
+void UnifyDuplicateCodes(char* p, std::size_t n);
+
 // Unicode forms of CP932 text.
 std::u16string Cp932ToUtf16(std::string_view cp932);
 std::string Cp932ToUtf8(std::string_view cp932);
