@@ -206,7 +206,8 @@ int main(int argc, char** argv) {
     auto start = std::chrono::steady_clock::now();
     int result;
     if (c.report == 0) {
-      result = korvel::WriteExport(source, c.format, c.layout, path);
+      result =
+          korvel::WriteExport(source, c.format, c.layout, path, korvel::Progress::None(), true);
     } else {
       korvel::ReportOptions options;
       options.Format =

@@ -70,7 +70,7 @@ class FaultyFileSystem : public FileSystem {
     std::lock_guard<std::mutex> lock(mutex_);
     Opened& opened = open_[fd];
     opened = Opened{};
-    opened.writing = mode != OpenMode::kRead;
+    opened.writing = mode == OpenMode::kWrite || mode == OpenMode::kReadWrite;
     opened.failingReads = !readMarker_.empty() && path.find(readMarker_) != std::string::npos;
     opened.heldReads = !holdMarker_.empty() && path.find(holdMarker_) != std::string::npos;
     return fd;
@@ -106,8 +106,8 @@ class FaultyFileSystem : public FileSystem {
     if (allowed == 0 && count > 0) return -1;
     return FileSystem::Write(fd, buffer, allowed);
   }
-  int BeginWrite(const std::string& path) override {
-    const int fd = FileSystem::BeginWrite(path);
+  int BeginWrite(const std::string& path, int flags) override {
+    const int fd = FileSystem::BeginWrite(path, flags);
     if (fd < 0) return fd;
     std::lock_guard<std::mutex> lock(mutex_);
     open_[fd] = Opened{};

@@ -18,6 +18,7 @@
 #include "export/SessionExportSource.h"
 #include "grid/FieldSummary.h"
 #include "platform/Codepage.h"
+#include "platform/MessageText.h"
 #include "platform/Notifier.h"
 #include "settings/SettingsStore.h"
 
@@ -25,7 +26,8 @@ namespace korvel::cli {
 namespace {
 
 int UsageError(std::ostream& err, const std::string& reason) {
-  err << "korvel-cli: " << reason << '\n';
+  // A reason may echo an option's value or a path as given: made safe for the terminal.
+  err << "korvel-cli: " << TextForMessage(reason) << '\n';
   return kExitFailed;
 }
 
@@ -197,6 +199,7 @@ bool Extract(const CliOptions& o, CompareSession& session, Notifier& notifier) {
 int Export(const CliOptions& o, const CompareSession& session, Notifier& notifier,
            Prompter& prompter) {
   if (!Shown(notifier, CheckExportPath(o.exportPath))) return kExitFailed;
+  if (!Shown(notifier, CheckExportTarget(o.exportPath))) return kExitFailed;
   if (!o.force && !ConfirmOverwrite(o.exportPath, prompter)) return kExitFailed;
   korvel::ExportFormat format = o.format == cli::ExportFormat::kCsv    ? korvel::ExportFormat::kCsv
                                 : o.format == cli::ExportFormat::kXlsx ? korvel::ExportFormat::kXlsx
@@ -206,7 +209,10 @@ int Export(const CliOptions& o, const CompareSession& session, Notifier& notifie
       : o.layout == cli::ExportLayout::kRow ? korvel::ExportLayout::kAlternateRows
                                             : korvel::ExportLayout::kAlternateFields;
   SessionExportSource source(session);
-  return Shown(notifier, RunExport(source, format, layout, o.exportPath)) ? 0 : kExitFailed;
+  // Without --force nothing is replaced, not even a file that appears while the export is
+  // written.
+  return Shown(notifier, RunExport(source, format, layout, o.exportPath, o.force)) ? 0
+                                                                                   : kExitFailed;
 }
 
 // The difference report, after the export. Standard output ("-") takes it whole; a file is
@@ -214,6 +220,7 @@ int Export(const CliOptions& o, const CompareSession& session, Notifier& notifie
 int Report(const CliOptions& o, const CompareSession& session, Notifier& notifier,
            Prompter& prompter) {
   const bool toStdout = o.reportPath == "-";
+  if (!toStdout && !Shown(notifier, CheckExportTarget(o.reportPath))) return kExitFailed;
   if (!toStdout && !o.force && !ConfirmOverwrite(o.reportPath, prompter)) return kExitFailed;
   ReportOptions options;
   options.Format =
@@ -223,12 +230,8 @@ int Report(const CliOptions& o, const CompareSession& session, Notifier& notifie
   const ReportSummary summary = MakeReportSummary(session);
   int result = toStdout ? WriteReportTo(source, summary, options, 1)
                         : WriteReport(source, summary, options, o.reportPath, o.force);
-  if (result == kReportTargetExists) {
-    // Someone made the file after the question was passed; it stays, as refused.
-    (void)ConfirmOverwrite(o.reportPath, prompter);
-    return kExitFailed;
-  }
-  return Shown(notifier, ExportOutcome(result)) ? 0 : kExitFailed;
+  // A file made after the question was passed stays, as refused.
+  return Shown(notifier, ExportOutcome(result, o.reportPath)) ? 0 : kExitFailed;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "cli/CliRun.h"
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
+#include "platform/FileSystem.h"
 #include "platform/Notifier.h"
 #include "settings/ComparisonSettingsFile.h"
 
@@ -268,8 +269,8 @@ bool WriteIndex(const CliOptions& o, const std::vector<PairRow>& rows, std::ostr
   for (const PairRow& row : rows) text += IndexLine(row);
   const std::string path = (fs::path(o.reportDir) / "index.jsonl").string();
   TextFile file;
+  file.SetReplace(o.force);
   if (file.Open(path, TextFile::kModeWrite, kEncodingUtf8) == 0) {
-    file.SetReplace(o.force);
     const bool written =
         file.Write(text.data(), static_cast<int>(text.size())) == static_cast<int>(text.size());
     const int closed = file.Close();
@@ -278,6 +279,9 @@ bool WriteIndex(const CliOptions& o, const std::vector<PairRow>& rows, std::ostr
       err << "korvel-cli: " << Shown(path) << ": 既にファイルが存在します。\n";
       return false;
     }
+  } else if (file.OpenRefusal() == FileSystem::kTargetExists) {
+    err << "korvel-cli: " << Shown(path) << ": 既にファイルが存在します。\n";
+    return false;
   }
   err << "korvel-cli: " << Shown(path) << ": 書き込みに失敗しました。\n";
   return false;

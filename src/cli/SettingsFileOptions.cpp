@@ -7,6 +7,7 @@
 #include "export/ExportDriver.h"
 #include "io/PathText.h"
 #include "io/TextFile.h"
+#include "platform/FileSystem.h"
 #include "settings/ComparisonSettingsFile.h"
 
 namespace korvel::cli {
@@ -118,11 +119,13 @@ bool SaveSettingsFile(const CliOptions& o, Prompter& prompter, std::string* erro
   }
   const std::string text = SettingsFileText(o);
   TextFile file;
+  file.SetReplace(o.force);
   if (file.Open(path, TextFile::kModeWrite, kEncodingUtf8) != 0) {
-    *error = path + ": 比較設定ファイルを保存できません。";
+    *error = path + (file.OpenRefusal() == FileSystem::kTargetExists
+                         ? ": 既にファイルが存在します。"
+                         : ": 比較設定ファイルを保存できません。");
     return false;
   }
-  file.SetReplace(o.force);
   const bool written =
       file.Write(text.data(), static_cast<int>(text.size())) == static_cast<int>(text.size());
   const int closed = file.Close();

@@ -2,11 +2,17 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
+
+#include "io/EncodingDetection.h"
+#include "platform/Codepage.h"
 
 namespace korvel::cli {
 namespace {
@@ -51,6 +57,26 @@ bool WriteAll(int fd, const char* bytes, std::size_t count) {
   return true;
 }
 
+// Whether the first bytes of the input, `n` of them at `p` (`complete`: the whole input),
+// are a binary file as the detection rule sees one.
+bool LooksBinary(const unsigned char* p, std::size_t n, bool complete) {
+  const auto startsWith = [&](std::string_view mark) {
+    return n >= mark.size() && std::equal(mark.begin(), mark.end(), p, [](char a, unsigned char b) {
+             return static_cast<unsigned char>(a) == b;
+           });
+  };
+  if (startsWith("\xEF\xBB\xBF") || startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) return false;
+  return DetectEncoding(p, n, complete, kEncodingSjis) == kUnreadable;
+}
+
+// Whether the file system of `fd` has less than `percent` of its blocks free to this user.
+bool NearlyFull(int fd, int percent) {
+  struct statvfs st {};
+  if (::fstatvfs(fd, &st) != 0 || st.f_blocks == 0) return false;
+  return static_cast<unsigned long long>(st.f_bavail) * 100 <
+         static_cast<unsigned long long>(st.f_blocks) * static_cast<unsigned>(percent);
+}
+
 }  // namespace
 
 StandardInputCopy::~StandardInputCopy() {
@@ -73,17 +99,36 @@ bool StandardInputCopy::Capture(int source, std::string* error) {
     return false;
   }
   std::vector<char> buffer(64 * 1024);
+  // The first bytes are kept until they can be judged.
+  std::vector<unsigned char> sample;
+  bool judged = false;
+  const auto fail = [&](const char* reason) {
+    ::close(fd_);
+    fd_ = -1;
+    *error = reason;
+    return false;
+  };
   for (;;) {
     const ssize_t n = ::read(source, buffer.data(), buffer.size());
-    if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
-      *error = "標準入力の読み込みに失敗しました。";
-      return false;
+      return fail("標準入力の読み込みに失敗しました。");
     }
+    if (!judged) {
+      const std::size_t take =
+          std::min(static_cast<std::size_t>(n), kDetectionBytes - sample.size());
+      sample.insert(sample.end(), buffer.data(), buffer.data() + take);
+      if (sample.size() == kDetectionBytes || n == 0) {
+        judged = true;
+        if (LooksBinary(sample.data(), sample.size(), n == 0)) {
+          return fail("読込できないファイルです。");
+        }
+      }
+    }
+    if (n == 0) break;
+    if (NearlyFull(fd_, kMinFreePercent)) return fail("書き込みに失敗しました。");
     if (!WriteAll(fd_, buffer.data(), static_cast<std::size_t>(n))) {
-      *error = "標準入力を写す一時ファイルへの書き込みに失敗しました。";
-      return false;
+      return fail("標準入力を写す一時ファイルへの書き込みに失敗しました。");
     }
   }
   // Every opening through /proc reads the copy from its start with an offset of its own, so
@@ -114,7 +159,16 @@ ssize_t StandardInputFileSystem::Write(int fd, const void* buffer, std::size_t c
 
 int StandardInputFileSystem::Close(int fd) { return inner_.Close(fd); }
 
-int StandardInputFileSystem::BeginWrite(const std::string& path) { return inner_.BeginWrite(path); }
+int StandardInputFileSystem::Sync(int fd) { return inner_.Sync(fd); }
+
+int StandardInputFileSystem::BeginWrite(const std::string& path, int flags) {
+  return inner_.BeginWrite(path, flags);
+}
+
+int StandardInputFileSystem::BeginNamedWrite(const std::string& path, int flags,
+                                             std::string* tempPath, std::string* folder) {
+  return inner_.BeginNamedWrite(path, flags, tempPath, folder);
+}
 
 int StandardInputFileSystem::CommitWrite(int fd, bool replace) {
   return inner_.CommitWrite(fd, replace);

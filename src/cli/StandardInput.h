@@ -28,6 +28,14 @@ class StandardInputCopy {
   // Copies everything `source` (standard input: 0) delivers up to its end. True when done;
   // false, with the reason (UTF-8, for "korvel-cli: <reason>") in `*error`, when no private
   // file could be made, the input could not be read or the copy could not be written.
+  //
+  // The copy is bounded, so that an endless input (/dev/zero) cannot fill the disk: it stops
+  // with "読込できないファイルです。" as soon as the first kDetectionBytes bytes (or all of a
+  // shorter input) are a binary file by the detection rule (io/EncodingDetection.h: zero
+  // bytes that are no UTF-16 text; an input that begins with a byte-order mark is taken as
+  // text), and with "書き込みに失敗しました。" when the free space of the copy's file system
+  // falls below kMinFreePercent of its size.
+  static constexpr int kMinFreePercent = 5;
   [[nodiscard]] bool Capture(int source, std::string* error);
   // A path that opens the copy afresh, for reading from its start ("/proc/self/fd/N"); empty
   // before a successful Capture.
@@ -52,7 +60,10 @@ class StandardInputFileSystem : public FileSystem {
   ssize_t Read(int fd, void* buffer, std::size_t count) override;
   ssize_t Write(int fd, const void* buffer, std::size_t count) override;
   int Close(int fd) override;
-  int BeginWrite(const std::string& path) override;
+  int Sync(int fd) override;
+  int BeginWrite(const std::string& path, int flags) override;
+  int BeginNamedWrite(const std::string& path, int flags, std::string* tempPath,
+                      std::string* folder) override;
   int CommitWrite(int fd, bool replace) override;
   void AbandonWrite(int fd) override;
 

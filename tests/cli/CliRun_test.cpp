@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include "CliFixture.h"
 #include "TestUtil.h"
 #include "platform/Codepage.h"
+#include "platform/FileSystem.h"
 #include "platform/Notifier.h"
 
 namespace korvel::cli {
@@ -354,7 +357,91 @@ TEST_F(CliRunTest, ExportReplacesAFileOnlyWithForce) {
   EXPECT_EQ(Messages(), std::vector<std::string>{"出力を完了しました。"});
   EXPECT_NE(test::ReadFileBytes(out), "keep me");
   EXPECT_EQ(Run({"--key", "1", "--export", dir_.Path(), "--force", left, right}), kExitFailed);
-  EXPECT_EQ(Messages(), std::vector<std::string>{"ファイルオープンに失敗しました。"});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"通常のファイルではないため出力できません。(" +
+                                                 dir_.Path() + ")"});
+}
+
+// Puts someone else's file under `path` just before a write takes its name (at the first
+// flush), as another program might while an export is written.
+class PlantBeforeCommit : public FileSystem {
+ public:
+  explicit PlantBeforeCommit(std::string path) : path_(std::move(path)) {}
+  int Sync(int fd) override {
+    if (!planted_) {
+      planted_ = true;
+      std::FILE* file = std::fopen(path_.c_str(), "wb");
+      if (file != nullptr) std::fputs("someone else's", file);
+      if (file != nullptr) std::fclose(file);
+    }
+    return FileSystem::Sync(fd);
+  }
+
+ private:
+  std::string path_;
+  bool planted_ = false;
+};
+
+TEST_F(CliRunTest, AFileThatAppearsWhileTheExportIsWrittenIsReplacedOnlyWithForce) {
+  const std::string left = dir_.Write("l.csv", "1,a\r\n2,b\r\n");
+  const std::string right = dir_.Write("r.csv", "1,a\r\n2,c\r\n");
+  for (const char* format : {"xml", "csv", "xlsx"}) {
+    for (bool force : {false, true}) {
+      SCOPED_TRACE(Cat(format, force ? " --force" : ""));
+      const std::string out = dir_.File(Cat("race.", format));
+      std::vector<std::string> args = {"--key", "1", "--export", out, "--format", format};
+      if (force) args.push_back("--force");
+      args.insert(args.end(), {left, right});
+      PlantBeforeCommit fs(out);
+      FileSystem* previous = SetFileSystem(&fs);
+      const int status = Run(args);
+      SetFileSystem(previous);
+      if (force) {
+        EXPECT_EQ(status, kExitDifferent);
+        EXPECT_EQ(Messages(), std::vector<std::string>{"出力を完了しました。"});
+        EXPECT_NE(test::ReadFileBytes(out), "someone else's");
+      } else {
+        EXPECT_EQ(status, kExitFailed);
+        EXPECT_EQ(Messages(), std::vector<std::string>{"既にファイルが存在します。"});
+        EXPECT_EQ(test::ReadFileBytes(out), "someone else's");
+      }
+      EXPECT_EQ(test::FolderEntries(dir_.Path()),
+                (std::vector<std::string>{"l.csv", "r.csv", Cat("race.", format)}));
+      std::remove(out.c_str());
+    }
+  }
+}
+
+// A FIFO, a folder or a loop of links is never written to nor replaced, by an export or a
+// report, with or without --force; the name in the message cannot drive the terminal.
+TEST_F(CliRunTest, OnlyARegularFileIsReplacedAndTheRefusalNamesItSafely) {
+  const std::string left = dir_.Write("l.csv", "1,a\r\n");
+  const std::string right = dir_.Write("r.csv", "1,b\r\n");
+  const std::string fifo = dir_.File("fifo\x1b[2J");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string folder = dir_.File("folder");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  const std::string loop = dir_.File("loop");
+  ASSERT_EQ(::symlink("loop", loop.c_str()), 0);
+  for (const std::string& target : {fifo, folder, loop}) {
+    for (const char* option : {"--export", "--report"}) {
+      for (bool force : {false, true}) {
+        SCOPED_TRACE(Cat(target, " ", option, force ? " --force" : ""));
+        std::vector<std::string> args = {"--key", "1", option, target};
+        if (force) args.push_back("--force");
+        args.insert(args.end(), {left, right});
+        EXPECT_EQ(Run(args), kExitFailed);
+        std::string shown = target;
+        if (target == fifo) shown = dir_.File("fifo?[2J");
+        EXPECT_EQ(Messages(), std::vector<std::string>{
+                                  Cat("通常のファイルではないため出力できません。(", shown, ")")});
+      }
+    }
+  }
+  struct stat st {};
+  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(test::FolderEntries(dir_.Path()),
+            (std::vector<std::string>{"fifo\x1b[2J", "folder", "l.csv", "loop", "r.csv"}));
 }
 
 // The workbook that korvel-cli writes opens in a real XML parser, and its cells read back

@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "TestUtil.h"
 #include "io/TextFile.h"
@@ -101,6 +104,91 @@ TEST(StandardInputTest, AnInputThatCannotBeReadIsAFailureNotAnEmptyFile) {
   ::close(empty);
   StandardInputFileSystem fs(copy);
   EXPECT_EQ(ReadThrough("-"), "");
+}
+
+// Writes `bytes` into a pipe from a thread of its own and returns the reading end.
+class PipeInput {
+ public:
+  explicit PipeInput(std::string bytes) {
+    if (::pipe(fds_) != 0) fds_[0] = fds_[1] = -1;
+    writer_ = std::thread([this, bytes = std::move(bytes)] {
+      for (std::size_t at = 0; at < bytes.size();) {
+        const ssize_t n = ::write(fds_[1], bytes.data() + at, bytes.size() - at);
+        if (n <= 0) break;
+        at += static_cast<std::size_t>(n);
+      }
+      ::close(fds_[1]);
+    });
+  }
+  ~PipeInput() {
+    ::close(fds_[0]);  // a writer still blocked gets EPIPE
+    writer_.join();
+  }
+  int Fd() const { return fds_[0]; }
+
+ private:
+  int fds_[2];
+  std::thread writer_;
+};
+
+// Binary input is judged on its first 64 KiB, by the detection rule: an endless one stops
+// there, a short one at its end; text with zero bytes in UTF-16's pattern passes.
+TEST(StandardInputTest, ABinaryInputStopsTheCopyAfterItsFirstBlock) {
+  StandardInputCopy copy;
+  std::string error;
+  const int zero = ::open("/dev/zero", O_RDONLY);
+  ASSERT_GE(zero, 0);
+  EXPECT_FALSE(copy.Capture(zero, &error));
+  ::close(zero);
+  EXPECT_EQ(error, "読込できないファイルです。");
+  EXPECT_TRUE(copy.Path().empty());
+  struct Case {
+    std::string bytes;
+    bool text;
+  };
+  const Case cases[] = {
+      {std::string("1,a\0\0b\r\n", 8), false},
+      {std::string(100000, 'a') + std::string(10, '\0'), true},  // zeros after the first block
+      {std::string("1\0,\0a\0\r\0\n\0", 10), true},              // UTF-16 without a mark
+      {std::string("\xFF\xFE"
+                   "1\0\0\0\0\0",
+                   8),
+       true},  // with a mark
+      {"1,a\r\n", true},
+  };
+  for (const Case& c : cases) {
+    PipeInput input(c.bytes);
+    error.clear();
+    EXPECT_EQ(copy.Capture(input.Fd(), &error), c.text) << c.bytes.size();
+    EXPECT_EQ(error, c.text ? "" : "読込できないファイルです。");
+  }
+}
+
+// The copy stops before the disk of the temporary folder is all but full.
+TEST(StandardInputTest, TheCopyStopsWhenTheTemporaryFolderRunsOutOfSpace) {
+  TempDir dir;
+  const std::string folder = dir.File("small");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  const std::string mount = "mount -t tmpfs -o size=1m tmpfs '" + folder + "' >/dev/null 2>&1";
+  if (::geteuid() != 0 || std::system(mount.c_str()) != 0) {
+    GTEST_SKIP() << "mounting a small tmpfs needs root: not run";
+  }
+  test::ScopedEnv tmp("TMPDIR", folder);
+  StandardInputCopy copy;
+  std::string error;
+  {
+    PipeInput input(std::string(600 * 1024, 'a'));
+    EXPECT_TRUE(copy.Capture(input.Fd(), &error)) << error;
+  }
+  {
+    // Held open, the first copy keeps its space; the second would leave less than 5% free.
+    StandardInputCopy second;
+    PipeInput input(std::string(400 * 1024, 'b'));
+    EXPECT_FALSE(second.Capture(input.Fd(), &error));
+    EXPECT_EQ(error, "書き込みに失敗しました。");
+  }
+  EXPECT_EQ(test::FolderEntries(folder), std::vector<std::string>{});
+  ::umount2(folder.c_str(), MNT_DETACH);
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 #include "export/ExportBuffer.h"
 #include "export/XlsxExportWriter.h"
 #include "export/XmlExportWriter.h"
-#include "io/PathText.h"
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageText.h"
 
 namespace korvel {
 namespace {
@@ -90,21 +90,42 @@ void WriteCsv(const ExportSource& source, ExportLayout layout, ExportBuffer& out
   }
 }
 
-// libxlsxwriter writes by file name, so the workbook goes to the hidden name of a
-// whole-or-nothing write and takes the path's name only once it is complete.
+int WriteFlags(bool replace) { return replace ? FileSystem::kReplace : 0; }
+
+// The export's result for a refusal of the file system (BeginWrite, CommitWrite), or
+// `otherwise` for a plain failure.
+int RefusalResult(int fsResult, int otherwise) {
+  switch (fsResult) {
+    case FileSystem::kTargetExists:
+      return kExportTargetExists;
+    case FileSystem::kNotRegularFile:
+      return kExportNotRegular;
+    case FileSystem::kLinkRefused:
+      return kExportLinkRefused;
+    default:
+      return otherwise;
+  }
+}
+
+// libxlsxwriter writes by file name, so the workbook goes to the name by which the
+// whole-or-nothing write is reached (its unnamed file, where the file system has them) and
+// takes the path's name only once it is complete.
 int WriteXlsx(const ExportSource& source, ExportLayout layout, const std::string& path,
-              const Progress& progress) {
+              const Progress& progress, bool replace) {
   FileSystem& fs = CurrentFileSystem();
   std::string tempPath;
-  const int fd = fs.BeginNamedWrite(path, &tempPath);
-  if (fd < 0) return kExportOpenFailed;
-  // Its own temporary files go beside it: the same disk, the same permissions.
-  const std::string folder = tempPath.substr(0, tempPath.rfind('/'));
-  XlsxExportWriter writer(source);
-  bool written = writer.Open(tempPath, folder.empty() ? std::string("/") : folder);
-  if (written) {
-    writer.WriteLayout(layout);
-    written = writer.Close();
+  std::string folder;
+  const int fd = fs.BeginNamedWrite(path, WriteFlags(replace), &tempPath, &folder);
+  if (fd < 0) return RefusalResult(fd, kExportOpenFailed);
+  bool written;
+  {
+    // Its own temporary files go beside it: the same disk, the same permissions.
+    XlsxExportWriter writer(source);
+    writer.SetCancel(&progress);
+    written = writer.Open(tempPath, folder.empty() ? std::string("/") : folder);
+    if (written) writer.WriteLayout(layout);
+    // A cancelled workbook is never packaged: dropping it frees it and its files at once.
+    if (written && !progress.Cancelled()) written = writer.Close();
   }
   if (progress.Cancelled()) {
     fs.AbandonWrite(fd);
@@ -114,7 +135,8 @@ int WriteXlsx(const ExportSource& source, ExportLayout layout, const std::string
     fs.AbandonWrite(fd);
     return kExportWriteFailed;
   }
-  return fs.CommitWrite(fd, true) == 0 ? kExportDone : kExportWriteFailed;
+  const int committed = fs.CommitWrite(fd, replace);
+  return committed == 0 ? kExportDone : RefusalResult(committed, kExportWriteFailed);
 }
 
 }  // namespace
@@ -124,8 +146,17 @@ Status CheckExportPath(const std::string& path) {
   return Status::Warning(-1, Sjis("出力先を指定してください。"));
 }
 
+Status CheckExportTarget(const std::string& path) {
+  const int checked = CheckWriteTarget(path, FileSystem::kReplace);
+  if (checked != FileSystem::kNotRegularFile && checked != FileSystem::kLinkRefused) {
+    return Status::Ok();
+  }
+  return ExportOutcome(RefusalResult(checked, kExportOpenFailed), path);
+}
+
 bool ConfirmOverwrite(const std::string& path, Prompter& prompter) {
-  if (!PathText::FileExists(path)) return true;
+  // Whatever holds the name, a link that leads nowhere too, is only replaced with consent.
+  if (CheckWriteTarget(path, 0) != FileSystem::kTargetExists) return true;
   return prompter.Confirm(Sjis("既にファイルが存在します。上書きしてよろしいですか？"));
 }
 
@@ -135,23 +166,31 @@ bool ConfirmLargeExport(ExportFormat format, int pairCount, Prompter& prompter) 
 }
 
 Status ConfirmExport(const std::string& path, ExportFormat format, int pairCount,
-                     Prompter& prompter) {
+                     Prompter& prompter, bool* replace) {
+  if (replace != nullptr) *replace = false;
   Status checked = CheckExportPath(path);
   if (!checked.IsOk()) return checked;
+  checked = CheckExportTarget(path);
+  if (!checked.IsOk()) return checked;
+  const bool exists = CheckWriteTarget(path, 0) == FileSystem::kTargetExists;
   if (!ConfirmOverwrite(path, prompter)) return Status(-1);
+  if (replace != nullptr) *replace = exists;
   if (!ConfirmLargeExport(format, pairCount, prompter)) return Status(-1);
   return Status::Ok();
 }
 
 int WriteExport(const ExportSource& plain, ExportFormat format, ExportLayout layout,
-                const std::string& path, Progress& progress) {
+                const std::string& path, Progress& progress, bool replace) {
   CountedSource source(plain, layout, progress);
-  if (format == ExportFormat::kXlsx) return WriteXlsx(source, layout, path, progress);
+  if (format == ExportFormat::kXlsx) return WriteXlsx(source, layout, path, progress, replace);
   TextFile file;
   // Once cancelled, the next block fails to be written, like a full disk, and the writers
   // stop there.
   file.SetProgress(&progress, Progress::kLeft);
-  if (file.Open(path, TextFile::kModeWrite, kEncodingSjis) != 0) return kExportOpenFailed;
+  file.SetReplace(replace);
+  if (file.Open(path, TextFile::kModeWrite, kEncodingSjis) != 0) {
+    return RefusalResult(file.OpenRefusal(), kExportOpenFailed);
+  }
   bool written;
   {
     ExportBuffer out(file);
@@ -164,13 +203,24 @@ int WriteExport(const ExportSource& plain, ExportFormat format, ExportLayout lay
   }
   // A failed close may have lost what the system still held back; a cancelled export is
   // dropped here rather than given its name.
-  const bool closed = file.Close() == 0;
+  const int close = file.Close();
+  const bool closed = close == 0;
   if (progress.Cancelled() && !(written && closed)) return kExportCancelled;
+  if (written && close == TextFile::kTargetExists) return kExportTargetExists;
+  if (written && !closed) return RefusalResult(file.OpenRefusal(), kExportWriteFailed);
   return written && closed ? kExportDone : kExportWriteFailed;
 }
 
-Status ExportOutcome(int result) {
+Status ExportOutcome(int result, const std::string& path) {
   switch (result) {
+    case kExportTargetExists:
+      return Status::Warning(result, Sjis("既にファイルが存在します。"));
+    case kExportNotRegular:
+      return Status::Warning(result, Sjis("通常のファイルではないため出力できません。(") +
+                                         Cp932ForMessage(path) + ")");
+    case kExportLinkRefused:
+      return Status::Warning(result,
+                             Sjis("リンク先に出力できません。(") + Cp932ForMessage(path) + ")");
     case kExportDone:
       return Status::Notice(Sjis("出力を完了しました。"));
     case kExportOpenFailed:
@@ -185,8 +235,8 @@ Status ExportOutcome(int result) {
 }
 
 Status RunExport(const ExportSource& source, ExportFormat format, ExportLayout layout,
-                 const std::string& path) {
-  return ExportOutcome(WriteExport(source, format, layout, path));
+                 const std::string& path, bool replace) {
+  return ExportOutcome(WriteExport(source, format, layout, path, Progress::None(), replace), path);
 }
 
 }  // namespace korvel

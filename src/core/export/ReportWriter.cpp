@@ -8,6 +8,7 @@
 #include "export/Utf8Text.h"
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
+#include "platform/FileSystem.h"
 
 namespace korvel {
 namespace {
@@ -328,6 +329,8 @@ int WriteOpened(TextFile& file, const ExportSource& source, const ReportSummary&
   }
   const int closed = file.Close();
   if (closed == TextFile::kTargetExists) return kReportTargetExists;
+  if (closed != 0 && file.OpenRefusal() == FileSystem::kNotRegularFile) return kExportNotRegular;
+  if (closed != 0 && file.OpenRefusal() == FileSystem::kLinkRefused) return kExportLinkRefused;
   return closed == 0 ? kExportDone : kExportWriteFailed;
 }
 
@@ -336,8 +339,19 @@ int WriteOpened(TextFile& file, const ExportSource& source, const ReportSummary&
 int WriteReport(const ExportSource& source, const ReportSummary& summary, ReportOptions options,
                 const std::string& path, bool replace) {
   TextFile file;
-  if (file.Open(path, TextFile::kModeWrite, kEncodingUtf8) != 0) return kExportOpenFailed;
   file.SetReplace(replace);
+  if (file.Open(path, TextFile::kModeWrite, kEncodingUtf8) != 0) {
+    switch (file.OpenRefusal()) {
+      case FileSystem::kTargetExists:
+        return kReportTargetExists;
+      case FileSystem::kNotRegularFile:
+        return kExportNotRegular;
+      case FileSystem::kLinkRefused:
+        return kExportLinkRefused;
+      default:
+        return kExportOpenFailed;
+    }
+  }
   return WriteOpened(file, source, summary, options);
 }
 

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "compare/RunWarnings.h"
+#include "export/ExportDriver.h"
 #include "export/ExportRows.h"
 #include "export/ExportSource.h"
 
@@ -117,11 +118,13 @@ class ReportWriter {
 
 // Results of WriteReport beside kExportDone, kExportOpenFailed and kExportWriteFailed
 // (ExportDriver.h).
-inline constexpr int kReportTargetExists = -3;  // refused: the file exists and !replace
+inline constexpr int kReportTargetExists = kExportTargetExists;  // the file exists and !replace
 
 // Writes the report of `source` to `path` whole or not at all: nothing appears under
 // `path` unless every byte was written. Without `replace` an existing file stays and the
-// result is kReportTargetExists. Shows no message.
+// result is kReportTargetExists; a path that no export may replace gives the export's
+// refusals (kExportNotRegular, kExportLinkRefused), which ExportOutcome tells. Shows no
+// message.
 [[nodiscard]] int WriteReport(const ExportSource& source, const ReportSummary& summary,
                               ReportOptions options, const std::string& path, bool replace);
 // Writes the report to the open descriptor `fd` (standard output), which stays open.

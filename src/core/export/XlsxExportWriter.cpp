@@ -9,7 +9,11 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "export/Utf8Text.h"
@@ -104,6 +108,77 @@ void PrepareCell(std::string_view cp932, std::string& out) {
   }
 }
 
+// libxlsxwriter packages a workbook in one call that cannot be asked to stop, and for a
+// large workbook that call takes long. While it runs, this watcher waits for the export to
+// be cancelled; then it turns every descriptor of the process that leads to the workbook's
+// file into /dev/full, so that the package's next write fails and the packaging ends at
+// once. The file is dropped afterwards anyway: a cancelled export never takes its name.
+class PackagingStopper {
+ public:
+  PackagingStopper(const Progress* cancel, const std::string& path) : cancel_(cancel) {
+    struct stat st;
+    if (cancel_ == nullptr || ::stat(path.c_str(), &st) != 0) return;
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+    try {
+      watcher_ = std::thread([this] { Watch(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: the packaging runs to its end.
+    }
+  }
+  ~PackagingStopper() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_all();
+    if (watcher_.joinable()) watcher_.join();
+  }
+  PackagingStopper(const PackagingStopper&) = delete;
+  PackagingStopper& operator=(const PackagingStopper&) = delete;
+
+ private:
+  void Watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!done_) {
+      if (cancel_->Cancelled()) {
+        StopWrites();
+        return;
+      }
+      wake_.wait_for(lock, std::chrono::milliseconds(20));
+    }
+  }
+  void StopWrites() const {
+    DIR* fds = ::opendir("/proc/self/fd");
+    if (fds == nullptr) return;
+    std::vector<int> found;
+    while (const dirent* entry = ::readdir(fds)) {
+      if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+      const int fd = std::atoi(entry->d_name);
+      struct stat st;
+      if (fd != ::dirfd(fds) && ::fstat(fd, &st) == 0 && st.st_dev == device_ &&
+          st.st_ino == inode_) {
+        found.push_back(fd);
+      }
+    }
+    ::closedir(fds);
+    for (int fd : found) {
+      const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+      if (full < 0) return;
+      ::dup3(full, fd, O_CLOEXEC);
+      ::close(full);
+    }
+  }
+
+  const Progress* cancel_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+  std::thread watcher_;
+};
+
 }  // namespace
 
 XlsxExportWriter::XlsxExportWriter(const ExportSource& source, int rowLimit)
@@ -129,6 +204,7 @@ XlsxExportWriter::~XlsxExportWriter() {
 }
 
 bool XlsxExportWriter::Open(const std::string& path, const std::string& tmpDir) {
+  path_ = path;
   tmpDir_ = tmpDir;
   char real[PATH_MAX];
   realTmpDir_ = ::realpath(tmpDir.c_str(), real) != nullptr ? std::string(real) : tmpDir;
@@ -204,6 +280,10 @@ void XlsxExportWriter::AddSheetPart() {
 
 bool XlsxExportWriter::ReserveRows(int rows) {
   if (failed_ || CheckSheetFile()) return false;
+  if (cancel_ != nullptr && cancel_->Cancelled()) {
+    failed_ = true;
+    return false;
+  }
   if (row_ + static_cast<std::uint32_t>(rows) > static_cast<std::uint32_t>(rowLimit_)) {
     AddSheetPart();
   }
@@ -345,7 +425,11 @@ bool XlsxExportWriter::Close() {
     FILE* file = sheet->optimize_tmpfile;
     if (file != nullptr && (std::fflush(file) != 0 || std::ferror(file))) written = false;
   }
-  const lxw_error closed = workbook_close(workbook_);
+  lxw_error closed;
+  {
+    PackagingStopper stopper(cancel_, path_);
+    closed = workbook_close(workbook_);
+  }
   workbook_ = nullptr;
   sheets_.clear();
   sheet_ = nullptr;

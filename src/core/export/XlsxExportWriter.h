@@ -38,6 +38,7 @@
 
 #include "export/ExportDriver.h"
 #include "export/ExportRows.h"
+#include "platform/Progress.h"
 
 struct lxw_workbook;
 struct lxw_worksheet;
@@ -61,6 +62,13 @@ class XlsxExportWriter {
   ~XlsxExportWriter();
   XlsxExportWriter(const XlsxExportWriter&) = delete;
   XlsxExportWriter& operator=(const XlsxExportWriter&) = delete;
+
+  // Makes the layouts stop at the next row once `progress` (not owned; null for none) is
+  // cancelled, as after a failure; the caller then drops the writer without Close, which
+  // frees the workbook and its temporary files without packaging anything. Cancelled while
+  // Close packages the workbook, the packaging fails at its next write (the file at `path`
+  // is then worthless).
+  void SetCancel(const Progress* progress) { cancel_ = progress; }
 
   // Starts the workbook that Close writes to `path` (created, or emptied and rewritten), with
   // its temporary files in the folder `tmpDir`. False when no workbook could be started.
@@ -121,7 +129,9 @@ class XlsxExportWriter {
 
   ExportRows rows_;
   int rowLimit_;
+  const Progress* cancel_ = nullptr;
   lxw_workbook* workbook_ = nullptr;
+  std::string path_;
   std::string tmpDir_;
   std::string realTmpDir_;
   std::vector<OpenFile> temporariesBefore_;  // libxlsxwriter's files open before Open

@@ -52,13 +52,15 @@ int TextFile::Open(const std::string& path, int mode, int encoding) {
     default:
       return -1;
   }
-  int fd = mode == kModeWrite ? CurrentFileSystem().BeginWrite(path)
+  const int flags =
+      (replace_ ? FileSystem::kReplace : 0) | (followLinks_ ? 0 : FileSystem::kNoFollow);
+  int fd = mode == kModeWrite ? CurrentFileSystem().BeginWrite(path, flags)
                               : CurrentFileSystem().Open(path, fsMode);
+  openRefusal_ = fd < 0 ? fd : 0;
   if (fd < 0) return -1;
   fd_ = fd;
   mode_ = mode;
   writeFailed_ = false;
-  replace_ = true;
   // Only Shift-JIS, UTF-16, UTF-8, EUC-JP and detection are ever asked for; any other code
   // (an odd CODE in the settings file) reads as Shift-JIS. Big-endian UTF-16 comes from its
   // mark or from detection alone.
@@ -106,6 +108,10 @@ int TextFile::Close() {
     }
     const int committed = CurrentFileSystem().CommitWrite(fd, replace_);
     if (committed == FileSystem::kTargetExists) return kTargetExists;
+    // Something that may not be replaced took the name meanwhile: told as Open tells it.
+    if (committed == FileSystem::kNotRegularFile || committed == FileSystem::kLinkRefused) {
+      openRefusal_ = committed;
+    }
     return committed == 0 ? 0 : -1;
   }
   if (mode_ == kModeAttached) return writeFailed_ ? -1 : 0;

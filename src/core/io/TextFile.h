@@ -73,8 +73,15 @@ class TextFile {
   // seam; Close leaves it open and reports whether every write succeeded. 0, or -2 when a
   // file is already open on this object.
   int AttachForWriting(int fd);
-  // Whether Close of a written file may replace an existing file (the default).
+  // Whether a written file may replace an existing regular file (the default), and whether
+  // a symbolic link at its path is followed (the default) or refused. Set before Open,
+  // which refuses what these forbid (OpenRefusal tells why); they stay for later opens.
   void SetReplace(bool replace) { replace_ = replace; }
+  void SetFollowLinks(bool follow) { followLinks_ = follow; }
+  // Why the last Open for writing failed: FileSystem::kTargetExists, kNotRegularFile or
+  // kLinkRefused, or -1 for any other failure; 0 after a successful Open. A Close that
+  // failed because such a thing took the name meanwhile sets it too.
+  int OpenRefusal() const { return openRefusal_; }
   bool IsOpen() const { return fd_ >= 0; }
 
   // Bytes read; 0 at the end of the file or on failure.
@@ -145,6 +152,8 @@ class TextFile {
   int mode_ = kModeRead;
   bool writeFailed_ = false;
   bool replace_ = true;
+  bool followLinks_ = true;
+  int openRefusal_ = 0;
   int encoding_ = 0;
   bool hasMark_ = false;
   // Bytes not yet delivered: the rest of the last piece after its cut, or bytes that

@@ -12,6 +12,13 @@
 #include "platform/AtomicFile.h"
 
 namespace korvel {
+
+static_assert(FileSystem::kTargetExists == AtomicFile::kTargetExists &&
+              FileSystem::kNotRegularFile == AtomicFile::kNotRegularFile &&
+              FileSystem::kLinkRefused == AtomicFile::kLinkRefused &&
+              FileSystem::kReplace == AtomicFile::kReplace &&
+              FileSystem::kNoFollow == AtomicFile::kNoFollow);
+
 namespace {
 
 FileSystem* installed = nullptr;
@@ -43,8 +50,9 @@ FileSystem& RealFileSystem() {
 // itself from waiting; the type is judged on the descriptor that was opened, so nothing can
 // be swapped in between; then reads go back to blocking, which for a regular file only
 // means that they wait for the disk.
-int OpenRegularForReading(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+int OpenRegularForReading(const std::string& path, bool follow) {
+  const int fd = ::open(path.c_str(),
+                        O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (follow ? 0 : O_NOFOLLOW));
   if (fd < 0) return -1;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -62,12 +70,19 @@ int OpenRegularForReading(const std::string& path) {
 }  // namespace
 
 int FileSystem::Open(const std::string& path, OpenMode mode) {
-  if (mode == OpenMode::kRead) return OpenRegularForReading(path);
-  const int flags = O_CLOEXEC | O_CREAT | O_TRUNC | (mode == OpenMode::kWrite ? O_WRONLY : O_RDWR);
+  if (mode == OpenMode::kRead || mode == OpenMode::kReadNoFollow) {
+    return OpenRegularForReading(path, mode == OpenMode::kRead);
+  }
+  // Opened without emptying and without waiting (a FIFO), and emptied only once it is known
+  // to be a regular file: a device or a FIFO is never written to.
+  const int flags = O_CLOEXEC | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY |
+                    (mode == OpenMode::kWrite ? O_WRONLY : O_RDWR);
   int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) return -1;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  const int fdFlags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fdFlags < 0 ||
+      ::fcntl(fd, F_SETFL, fdFlags & ~O_NONBLOCK) != 0 || ::ftruncate(fd, 0) != 0) {
     ::close(fd);
     return -1;
   }
@@ -111,21 +126,31 @@ long long FileSystem::FileSize(int fd) {
   return static_cast<long long>(st.st_size);
 }
 
-int FileSystem::BeginWrite(const std::string& path) {
+int FileSystem::Sync(int fd) {
+  if (::fsync(fd) == 0) return 0;
+  return errno == EINVAL ? 0 : -1;
+}
+
+int FileSystem::BeginWrite(const std::string& path, int flags) {
   auto file = std::make_unique<AtomicFile>();
-  const int fd = file->Begin(path);
-  if (fd < 0) return -1;
+  const int fd = file->Begin(path, flags);
+  if (fd < 0) return fd;
   std::lock_guard<std::mutex> lock(pendingMutex);
   PendingWrites()[fd] = std::move(file);
   return fd;
 }
 
-int FileSystem::BeginNamedWrite(const std::string& path, std::string* tempPath) {
+int FileSystem::BeginNamedWrite(const std::string& path, int flags, std::string* tempPath,
+                                std::string* folder) {
   tempPath->clear();
+  folder->clear();
   auto file = std::make_unique<AtomicFile>();
-  const int fd = file->BeginNamed(path);
-  if (fd < 0) return -1;
-  *tempPath = file->TempPath();
+  const int fd = file->Begin(path, flags);
+  if (fd < 0) return fd;
+  // An unnamed file is reached through its descriptor: nothing with a name is ever left
+  // behind, whatever stops the writer.
+  *tempPath = file->TempPath().empty() ? "/proc/self/fd/" + std::to_string(fd) : file->TempPath();
+  *folder = file->Folder();
   std::lock_guard<std::mutex> lock(pendingMutex);
   PendingWrites()[fd] = std::move(file);
   return fd;
@@ -134,9 +159,11 @@ int FileSystem::BeginNamedWrite(const std::string& path, std::string* tempPath) 
 int FileSystem::CommitWrite(int fd, bool replace) {
   std::unique_ptr<AtomicFile> file = TakePending(fd);
   if (!file) return -1;
-  const int result = file->Commit(replace);
-  if (result == AtomicFile::kTargetExists) return kTargetExists;
-  return result == 0 ? 0 : -1;
+  return file->Commit(replace);
+}
+
+int CheckWriteTarget(const std::string& path, int flags) {
+  return AtomicFile::CheckTarget(path, flags);
 }
 
 void FileSystem::AbandonWrite(int fd) {

@@ -119,7 +119,8 @@ bool IniFile::Load(const std::string& path) {
   Parse({});
   if (GetPathKind(path) == PathKind::kMissing) return true;
   FileSystem& fs = CurrentFileSystem();
-  int fd = fs.Open(path, FileSystem::OpenMode::kRead);
+  // Settings are the program's own file: a link put in its place is not followed.
+  int fd = fs.Open(path, FileSystem::OpenMode::kReadNoFollow);
   if (fd < 0) return false;
   std::string text;
   char buffer[8192];
@@ -154,7 +155,9 @@ bool IniFile::Save(const std::string& path) const {
   // be made beside it (a folder that is not writable), the file is rewritten in place, as
   // Windows does.
   FileSystem& fs = CurrentFileSystem();
-  const int fd = fs.BeginWrite(path);
+  const int fd = fs.BeginWrite(path, FileSystem::kReplace | FileSystem::kNoFollow);
+  // A link or anything but a regular file under the name is refused, not written through.
+  if (fd != -1 && fd < 0) return false;
   if (fd < 0) return WriteWhole(path, text) == WriteResult::kDone;
   if (!text.empty() &&
       fs.Write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {

@@ -48,7 +48,7 @@ class FileLock {
 
 bool WriteWhole(const std::string& path, const std::string& text) {
   FileSystem& fs = CurrentFileSystem();
-  const int fd = fs.BeginWrite(path);
+  const int fd = fs.BeginWrite(path, FileSystem::kReplace | FileSystem::kNoFollow);
   if (fd < 0) return false;
   if (!text.empty() &&
       fs.Write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {

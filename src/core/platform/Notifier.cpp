@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/Codepage.h"
+#include "platform/MessageText.h"
 
 namespace korvel {
 namespace {
@@ -86,11 +87,22 @@ bool StderrNotifier::Show(const MessageBoxSpec& box) {
   std::string line;
   if (!box.subject.empty()) {
     if (!program_.empty()) line = program_ + ": ";
-    line += box.subject;
+    line += TextForMessage(box.subject);
     line.push_back('\n');
   }
-  line += Cp932ToUtf8(box.text);
-  line.push_back('\n');
+  // A message may carry a name or a cell's text: nothing in it may drive the terminal. Its
+  // own line breaks stay line breaks.
+  const std::string text = Cp932ToUtf8(box.text);
+  for (std::size_t start = 0;;) {
+    std::size_t end = text.find('\n', start);
+    std::string_view part(text.data() + start,
+                          (end == std::string::npos ? text.size() : end) - start);
+    if (end != std::string::npos && !part.empty() && part.back() == '\r') part.remove_suffix(1);
+    line += TextForMessage(part);
+    line.push_back('\n');
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
   return box.buttons == MessageButtons::kOk;

@@ -41,21 +41,26 @@ void MakeFolders(const std::string& path) {
   }
 }
 
-// True when `path` is a folder owned by this user, and not a symbolic link to one.
+// True when `path` is a folder owned by this user that nobody else may write to, and not a
+// symbolic link to one.
 bool IsOwnFolder(const std::string& path) {
   struct stat st;
   return ::lstat(WithoutSlash(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-         st.st_uid == ::geteuid();
+         st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 // `path` as a program folder (ending with '/'), created when missing; empty when it is
-// relative, cannot be made, or is refused.
-std::string Accept(const std::string& path) {
+// relative, cannot be made, or is refused (an existing folder refused is noted in
+// `*refused`, unless one is noted already).
+std::string Accept(const std::string& path, std::string* refused) {
   if (!IsAbsolute(path)) return {};
   const std::string bare = WithoutSlash(path);
   struct stat st;
   if (::lstat(bare.c_str(), &st) != 0 && errno == ENOENT) MakeFolders(bare);
-  return IsOwnFolder(bare) ? WithSlash(path) : std::string();
+  if (IsOwnFolder(bare)) return WithSlash(path);
+  const bool exists = ::lstat(bare.c_str(), &st) == 0;
+  if (exists && (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) && refused->empty()) *refused = bare;
+  return {};
 }
 
 std::string UserDatabaseHome() {
@@ -74,6 +79,10 @@ std::string UserDatabaseHome() {
 }
 
 }  // namespace
+
+// ProgramFolderFrom's search, noting the first existing folder refused as unsafe.
+static std::string ProgramFolderNoting(const std::string& exeFolder, const FolderSources& sources,
+                                       std::string* refused);
 
 std::string ExecutableFolder() {
   // The link's length is not known beforehand; a result that fills the buffer may be cut.
@@ -116,10 +125,19 @@ FolderSources CurrentFolderSources() {
   return sources;
 }
 
-std::string ProgramFolderFrom(const std::string& exeFolder, const FolderSources& sources) {
+std::string ProgramFolderFrom(const std::string& exeFolder, const FolderSources& sources,
+                              std::string* refused) {
+  std::string noted;
+  std::string folder = ProgramFolderNoting(exeFolder, sources, &noted);
+  if (refused != nullptr) *refused = folder.empty() ? noted : std::string();
+  return folder;
+}
+
+std::string ProgramFolderNoting(const std::string& exeFolder, const FolderSources& sources,
+                                std::string* refused) {
   // A folder named on purpose is that folder or none: falling back elsewhere would hide
   // that the named one was refused.
-  if (!sources.korvelHome.empty()) return Accept(sources.korvelHome);
+  if (!sources.korvelHome.empty()) return Accept(sources.korvelHome, refused);
   if (IsAbsolute(exeFolder) && ::access(exeFolder.c_str(), W_OK) == 0 &&
       InstalledDataFolder(exeFolder).empty() && IsOwnFolder(exeFolder)) {
     return exeFolder;
@@ -134,18 +152,20 @@ std::string ProgramFolderFrom(const std::string& exeFolder, const FolderSources&
     config = Join(sources.userHome, ".config");
   }
   if (!config.empty()) {
-    std::string folder = Accept(Join(config, "korvel"));
+    std::string folder = Accept(Join(config, "korvel"), refused);
     if (!folder.empty()) return folder;
   }
-  if (IsAbsolute(sources.runtimeDir)) return Accept(Join(sources.runtimeDir, "korvel"));
+  if (IsAbsolute(sources.runtimeDir)) return Accept(Join(sources.runtimeDir, "korvel"), refused);
   return {};
 }
 
-std::string ProgramFolderFor(const std::string& exeFolder) {
-  return ProgramFolderFrom(exeFolder, CurrentFolderSources());
+std::string ProgramFolderFor(const std::string& exeFolder, std::string* refused) {
+  return ProgramFolderFrom(exeFolder, CurrentFolderSources(), refused);
 }
 
-std::string ProgramFolder() { return ProgramFolderFor(ExecutableFolder()); }
+std::string ProgramFolder(std::string* refused) {
+  return ProgramFolderFor(ExecutableFolder(), refused);
+}
 
 std::string HelpFolderFor(const std::string& exeFolder) {
   std::string data = InstalledDataFolder(exeFolder);

@@ -8,9 +8,11 @@
 //
 // A program folder is only ever an absolute path (nothing is taken relative to the current
 // folder, and paths of any length are used whole). It must be a real folder owned by the
-// user running the program: one that is a symbolic link or belongs to someone else is
-// refused, since whoever controls it could plant links that make the program's writes land
-// elsewhere. A folder the program creates (and any missing parent of it) is made 0700.
+// user running the program and writable by nobody else: one that is a symbolic link,
+// belongs to someone else or may be written by its group or by others is refused, since
+// whoever else may write there could plant a korvel.ini that changes results, or links that
+// make the program's writes land elsewhere. A folder the program creates (and any missing
+// parent of it) is made 0700.
 
 #include <string>
 
@@ -40,10 +42,14 @@ FolderSources CurrentFolderSources();
 //    that is an absolute path), created when missing;
 //  - else "$XDG_RUNTIME_DIR/korvel", created when missing.
 // Empty when no folder can be had: nothing is then read from or written to any folder.
-std::string ProgramFolderFrom(const std::string& exeFolder, const FolderSources& sources);
+//
+// When no folder can be had because one of these existed and was refused as unsafe (see
+// above), `*refused` (when given) receives that folder (the first such); else it is emptied.
+std::string ProgramFolderFrom(const std::string& exeFolder, const FolderSources& sources,
+                              std::string* refused = nullptr);
 // ProgramFolderFrom with this process's sources.
-std::string ProgramFolderFor(const std::string& exeFolder);
-std::string ProgramFolder();
+std::string ProgramFolderFor(const std::string& exeFolder, std::string* refused = nullptr);
+std::string ProgramFolder(std::string* refused = nullptr);
 
 // The folder of the help page, ending with '/': the installed data folder for an installed
 // executable, else the program folder.

@@ -1,11 +1,13 @@
 #include "settings/SettingsStore.h"
 
+#include <mutex>
 #include <new>
 
 #include "io/PathText.h"
 #include "platform/Codepage.h"
 #include "platform/IniFile.h"
 #include "platform/IniFileUpdate.h"
+#include "platform/MessageText.h"
 #include "platform/ProgramFolder.h"
 
 namespace korvel {
@@ -18,8 +20,18 @@ constexpr std::string_view kHelpFile = "korvel.html";
 
 SettingsStore::SettingsStore(Prompter* prompter) : prompter_(prompter) {
   try {
-    folder_ = ProgramFolder();
+    std::string refused;
+    folder_ = ProgramFolder(&refused);
     helpFolder_ = HelpFolder();
+    // Settings from a folder others may change are not trusted: they stay the defaults and
+    // are not saved, and the user learns why, once per folder however many windows open.
+    static std::mutex toldMutex;
+    static std::string told;
+    std::lock_guard<std::mutex> lock(toldMutex);
+    if (!refused.empty() && refused != told) {
+      told = refused;
+      Tell(Sjis("設定フォルダの権限が安全ではありません。(") + Cp932ForMessage(refused) + ")");
+    }
   } catch (const std::bad_alloc&) {
     Tell(Sjis("パスの領域確保に失敗しました。"));
   }

@@ -310,7 +310,10 @@ void ExportDialog::cmd_PathAClick() {
 void ExportDialog::cmd_RunClick() {
   const std::string path = OutputPath();
   const ExportFormat format = Format();
-  if (!ShowOutcome(ConfirmExport(path, format, source_.PairCount(), WindowPrompter()))) return;
+  bool replace = false;
+  if (!ShowOutcome(ConfirmExport(path, format, source_.PairCount(), WindowPrompter(), &replace))) {
+    return;
+  }
   const ExportLayout layout = Layout();
   int result;
   {
@@ -320,14 +323,14 @@ void ExportDialog::cmd_RunClick() {
     const std::optional<Status> written = RunWithProgress(
         this,
         [&](Progress& progress) {
-          return Status(WriteExport(source_, format, layout, path, progress));
+          return Status(WriteExport(source_, format, layout, path, progress, replace));
         },
         ProgressKind::kExport);
     if (!written) return;
     result = written->Code();
   }
   // The message comes after the cursor is back, so the user is not shown a busy box.
-  (void)ShowOutcome(ExportOutcome(result));
+  (void)ShowOutcome(ExportOutcome(result, path));
 }
 
 void ExportDialog::cmd_CancelClick() { reject(); }

@@ -336,6 +336,8 @@ void FileSelectionDialog::CaptureClipboardClick(Side side) {
   }
 
   TextFile file;
+  // The program's own file: a link planted under its name is refused, never followed.
+  file.SetFollowLinks(false);
   if (file.Open(target, TextFile::kModeWrite, kEncodingSjis) != 0) {
     Warn(Sjis("書き込みに失敗しました。"));
     return;

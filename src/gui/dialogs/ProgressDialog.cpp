@@ -130,6 +130,9 @@ std::optional<Status> RunWithProgress(QWidget* parent, const std::function<Statu
     dialog.exec();
     QApplication::restoreOverrideCursor();
   }
+  // After 中止 the work ends at its next poll; until its last word arrives the window goes
+  // on painting rather than blocking in the join.
+  if (!finished.load(std::memory_order_acquire)) wait.exec(QEventLoop::ExcludeUserInputEvents);
   worker.join();
   if (failure) std::rethrow_exception(failure);
   if (dialog.Stopped()) return std::nullopt;

@@ -8,6 +8,7 @@
 #include "export/ExportDriver.h"
 #include "export/ReportWriter.h"
 #include "mainwindow/MainWindow.h"
+#include "platform/FileSystem.h"
 #include "qt/QtNotifier.h"
 #include "qt/QtText.h"
 
@@ -29,9 +30,13 @@ void MainWindow::mnuFileReportClick() {
     name += options.Format == ReportFormat::kCsv ? Q(".csv") : Q(".jsonl");
   }
   const std::string path = name.toStdString();
+  // As the export: what may not be replaced is refused first, and a file is replaced only
+  // after はい (one that appears meanwhile stays).
+  if (!ShowOutcome(CheckExportTarget(path))) return;
+  const bool replace = CheckWriteTarget(path, 0) == FileSystem::kTargetExists;
   if (!ConfirmOverwrite(path, WindowPrompter())) return;
   ShowOutcome(ExportOutcome(
-      WriteReport(*exportSource_, MakeReportSummary(*session_), options, path, true)));
+      WriteReport(*exportSource_, MakeReportSummary(*session_), options, path, replace), path));
 }
 
 }  // namespace korvel

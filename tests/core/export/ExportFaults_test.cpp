@@ -79,8 +79,9 @@ TEST(ExportFaultsTest, ADiskFillingUpDuringTheExportOfAComparison) {
     // The file being replaced keeps its old content whole, and nothing else is left in
     // the folder.
     const std::string out = dir.Write("out", "the previous export");
-    EXPECT_EQ(test::Shown(notes, RunExport(source, format, ExportLayout::kAlternateRows, out)),
-              kExportWriteFailed);
+    EXPECT_EQ(
+        test::Shown(notes, RunExport(source, format, ExportLayout::kAlternateRows, out, true)),
+        kExportWriteFailed);
     EXPECT_EQ(notes.Texts(), Texts{"書き込みに失敗しました。"});
     EXPECT_EQ(test::ReadFileBytes(out), "the previous export");
     EXPECT_EQ(test::FolderEntries(dir.Path()), (Texts{"l.csv", "out", "r.csv"}));

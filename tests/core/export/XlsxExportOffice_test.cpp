@@ -52,7 +52,8 @@ class XlsxExportOfficeTest : public ::testing::Test {
                      const std::string& stem) {
     const char* kind = format == ExportFormat::kXml ? "xml" : "xlsx";
     const std::string path = dir_.File(Cat(stem, "-", layout.name, "-", kind, ".", kind));
-    EXPECT_EQ(WriteExport(source, format, layout.layout, path), kExportDone);
+    EXPECT_EQ(WriteExport(source, format, layout.layout, path, Progress::None(), true),
+              kExportDone);
     return path;
   }
 

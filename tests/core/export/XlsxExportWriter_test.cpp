@@ -458,8 +458,10 @@ TEST(XlsxExportWriterTest, AWorkbookGivenUpLeavesNothing) {
 // may not be written.
 class NoNamedWriteFileSystem : public FileSystem {
  public:
-  int BeginNamedWrite(const std::string&, std::string* tempPath) override {
+  int BeginNamedWrite(const std::string&, int, std::string* tempPath,
+                      std::string* folder) override {
     tempPath->clear();
+    folder->clear();
     ++calls;
     return -1;
   }
@@ -490,7 +492,7 @@ TEST(XlsxExportWriterTest, FailuresLeaveTheOldFileWholeAndNothingElse) {
       fs.FailWriteCloses();
       test::ScopedFaultyFileSystem scopedFs(&fs);
       notes.Clear();
-      EXPECT_EQ(test::Shown(notes, RunExport(source, ExportFormat::kXlsx, layout, out)),
+      EXPECT_EQ(test::Shown(notes, RunExport(source, ExportFormat::kXlsx, layout, out, true)),
                 kExportWriteFailed);
       EXPECT_EQ(notes.Texts(), Texts{"書き込みに失敗しました。"});
       EXPECT_EQ(fs.Failures(), 1);
@@ -502,7 +504,7 @@ TEST(XlsxExportWriterTest, FailuresLeaveTheOldFileWholeAndNothingElse) {
       NoNamedWriteFileSystem fs;
       ScopedFileSystem scopedFs(&fs);
       notes.Clear();
-      EXPECT_EQ(test::Shown(notes, RunExport(source, ExportFormat::kXlsx, layout, out)),
+      EXPECT_EQ(test::Shown(notes, RunExport(source, ExportFormat::kXlsx, layout, out, true)),
                 kExportOpenFailed);
       EXPECT_EQ(notes.Texts(), Texts{"ファイルオープンに失敗しました。"});
       EXPECT_EQ(fs.calls, 1);
@@ -514,19 +516,19 @@ TEST(XlsxExportWriterTest, FailuresLeaveTheOldFileWholeAndNothingElse) {
   notes.Clear();
   EXPECT_EQ(test::Shown(
                 notes, RunExport(source, ExportFormat::kXlsx, ExportLayout::kPerSheet, dir.Path())),
-            kExportOpenFailed);
+            kExportNotRegular);
   EXPECT_EQ(WriteExport(source, ExportFormat::kXlsx, ExportLayout::kPerSheet,
                         dir.File("missing/out.xlsx")),
             kExportOpenFailed);
-  EXPECT_EQ(notes.Texts(), Texts{"ファイルオープンに失敗しました。"});
+  EXPECT_EQ(notes.Texts(), Texts{"通常のファイルではないため出力できません。(" + dir.Path() + ")"});
   EXPECT_EQ(FolderEntries(dir.Path()), Texts{"out.xlsx"});
 
   // Then a good export replaces the file, and nothing else is left either.
   notes.Clear();
   const std::string out = dir.File("out.xlsx");
-  EXPECT_EQ(
-      test::Shown(notes, RunExport(source, ExportFormat::kXlsx, ExportLayout::kPerSheet, out)),
-      kExportDone);
+  EXPECT_EQ(test::Shown(notes,
+                        RunExport(source, ExportFormat::kXlsx, ExportLayout::kPerSheet, out, true)),
+            kExportDone);
   EXPECT_EQ(notes.Texts(), Texts{"出力を完了しました。"});
   EXPECT_EQ(ReadFileBytes(out).substr(0, 4), std::string("PK\x03\x04", 4));
   EXPECT_EQ(FolderEntries(dir.Path()), Texts{"out.xlsx"});
@@ -637,8 +639,8 @@ TEST(XlsxExportWriterTest, AFullDiskLeavesTheOldFileWhole) {
       std::ofstream(out, std::ios::binary) << "the previous export";
       disk.LeaveFree(filler, freeKiB * 1024);
       const unsigned long before = disk.FreeBlocks();
-      const int result =
-          WriteExport(*source, ExportFormat::kXlsx, ExportLayout::kAlternateRows, out);
+      const int result = WriteExport(*source, ExportFormat::kXlsx, ExportLayout::kAlternateRows,
+                                     out, Progress::None(), true);
       EXPECT_EQ(FolderEntries(folder), (Texts{"filler", "out.xlsx"}));
       if (result == kExportDone) {
         ++done;

@@ -153,7 +153,8 @@ class XmlExportLibreOfficeTest : public ::testing::Test {
 
   std::string Export(const char* name, ExportLayout layout) {
     const std::string path = dir_.File(name);
-    EXPECT_EQ(WriteExport(source_, ExportFormat::kXml, layout, path), kExportDone);
+    EXPECT_EQ(WriteExport(source_, ExportFormat::kXml, layout, path, Progress::None(), true),
+              kExportDone);
     return path;
   }
 

@@ -552,11 +552,15 @@ TEST(XmlExportWriterTest, XmlParserReadsBackEveryCellText) {
   EXPECT_EQ(parsed, expected);
 
   // The other layouts are well-formed too, with the expected number of worksheets and rows.
-  ASSERT_EQ(WriteExport(s, ExportFormat::kXml, ExportLayout::kPerSheet, xmlPath), kExportDone);
+  ASSERT_EQ(
+      WriteExport(s, ExportFormat::kXml, ExportLayout::kPerSheet, xmlPath, Progress::None(), true),
+      kExportDone);
   parsed = ParsedCells(xmlPath, dir.File("cells.txt"));
   EXPECT_EQ(std::count(parsed.begin(), parsed.end(), '\x1d'), 1);
   EXPECT_EQ(std::count(parsed.begin(), parsed.end(), '\x1e'), 8);
-  ASSERT_EQ(WriteExport(s, ExportFormat::kXml, ExportLayout::kAlternateRows, xmlPath), kExportDone);
+  ASSERT_EQ(WriteExport(s, ExportFormat::kXml, ExportLayout::kAlternateRows, xmlPath,
+                        Progress::None(), true),
+            kExportDone);
   parsed = ParsedCells(xmlPath, dir.File("cells.txt"));
   EXPECT_EQ(std::count(parsed.begin(), parsed.end(), '\x1d'), 0);
   EXPECT_EQ(std::count(parsed.begin(), parsed.end(), '\x1e'), 8);

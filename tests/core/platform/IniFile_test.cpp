@@ -194,7 +194,7 @@ TEST(IniFileTest, RemovingAKeyTakesOnlyItsFirstLine) {
 // Refuses to create anything beside the file, as a folder that is not writable would.
 class NoSideFiles : public FileSystem {
  public:
-  int BeginWrite(const std::string&) override { return -1; }
+  int BeginWrite(const std::string&, int) override { return -1; }
 };
 
 class FailingReads : public FileSystem {

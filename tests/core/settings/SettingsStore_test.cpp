@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,7 +9,9 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "io/TextFile.h"
 #include "platform/Codepage.h"
+#include "platform/FileSystem.h"
 #include "platform/Notifier.h"
 
 namespace korvel {
@@ -190,11 +193,65 @@ TEST(SettingsStoreTest, WithoutAProgramFolderNothingIsReadOrWritten) {
   EXPECT_FALSE(global.SaveSettings());
   EXPECT_EQ(Cp932ToUtf8(global.SaveRefusal()), "設定を保存できません。");
   EXPECT_FALSE(global.HelpExists());
-  EXPECT_TRUE(notes.Entries().empty());
+  EXPECT_EQ(notes.Texts(), std::vector<std::string>{"設定フォルダの権限が安全ではありません。(" +
+                                                    base.File("link") + ")"});
   EXPECT_EQ(ReadFileBytes(real), "[MOZI]\r\nCODE=15\r\n");
   EXPECT_EQ(ReadFileBytes(work.File("korvel.ini")), "[MOZI]\r\nCODE=10\r\n");
   EXPECT_EQ(test::FolderEntries(work.Path()), std::vector<std::string>{"korvel.ini"});
   EXPECT_EQ(test::FolderEntries(base.File("real")), std::vector<std::string>{"korvel.ini"});
+}
+
+// A program folder that its group or others may write to could hold a korvel.ini that
+// someone else planted: its settings are not read, nothing is saved there, and the user is
+// told why.
+TEST(SettingsStoreTest, AProgramFolderOthersMayWriteToIsRefused) {
+  for (mode_t mode : {0777, 0770, 0703}) {
+    SCOPED_TRACE(mode);
+    TempDir home;
+    const std::string planted = home.Write("korvel.ini", "[MOZI]\r\nCODE=15\r\n");
+    ASSERT_EQ(::chmod(home.Path().c_str(), mode), 0);
+    ScopedHome scope(home.Path());
+    RecordingNotifier notes;
+    NotifierPrompter prompter(notes);
+    SettingsStore global(&prompter);
+    EXPECT_EQ(global.Folder(), "");
+    global.LoadSettings();
+    EXPECT_EQ(global.GetEncoding(), 0);
+    global.SetEncoding(kEncodingUtf16);
+    EXPECT_FALSE(global.SaveSettings());
+    EXPECT_EQ(notes.Texts(), std::vector<std::string>{"設定フォルダの権限が安全ではありません。(" +
+                                                      home.Path() + ")"});
+    EXPECT_EQ(ReadFileBytes(planted), "[MOZI]\r\nCODE=15\r\n");
+    EXPECT_EQ(test::FolderEntries(home.Path()), std::vector<std::string>{"korvel.ini"});
+    ASSERT_EQ(::chmod(home.Path().c_str(), 0700), 0);
+  }
+}
+
+// The program's own files are never reached through a link planted under their names.
+TEST(SettingsStoreTest, LinksInPlaceOfTheSettingsFileAreNotFollowed) {
+  TempDir home;
+  TempDir elsewhere;
+  const std::string target = elsewhere.Write("target", "[MOZI]\r\nCODE=15\r\n");
+  ASSERT_EQ(::symlink(target.c_str(), home.File("korvel.ini").c_str()), 0);
+  ScopedHome scope(home.Path());
+  RecordingNotifier notes;
+  NotifierPrompter prompter(notes);
+  SettingsStore global(&prompter);
+  global.LoadSettings();
+  EXPECT_EQ(global.GetEncoding(), 0);
+  global.SetEncoding(kEncodingUtf16);
+  EXPECT_FALSE(global.SaveSettings());
+  EXPECT_EQ(ReadFileBytes(target), "[MOZI]\r\nCODE=15\r\n");
+  struct stat st {};
+  ASSERT_EQ(::lstat(home.File("korvel.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  // Nor is a capture file written through one.
+  ASSERT_EQ(::symlink(target.c_str(), home.File("tmpA.dat").c_str()), 0);
+  TextFile capture;
+  capture.SetFollowLinks(false);
+  EXPECT_NE(capture.Open(global.MakePath("tmpA.dat"), TextFile::kModeWrite, 0), 0);
+  EXPECT_EQ(capture.OpenRefusal(), FileSystem::kLinkRefused);
+  EXPECT_EQ(ReadFileBytes(target), "[MOZI]\r\nCODE=15\r\n");
 }
 
 TEST(SettingsStoreTest, AFailedSaveIsReturnedButNotShown) {

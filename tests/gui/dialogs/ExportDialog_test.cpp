@@ -1,5 +1,6 @@
 #include "dialogs/ExportDialog.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -16,7 +17,9 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -86,9 +89,9 @@ class ReadOnlyFileSystem : public FileSystem {
     if (path == path_ && mode != OpenMode::kRead) return -1;
     return FileSystem::Open(path, mode);
   }
-  int BeginWrite(const std::string& path) override {
+  int BeginWrite(const std::string& path, int flags) override {
     if (path == path_) return -1;
-    return FileSystem::BeginWrite(path);
+    return FileSystem::BeginWrite(path, flags);
   }
 
  private:
@@ -175,13 +178,15 @@ struct Fixture {
 class NamedWriteFailingFileSystem : public FileSystem {
  public:
   explicit NamedWriteFailingFileSystem(bool failBegin) : failBegin_(failBegin) {}
-  int BeginNamedWrite(const std::string& path, std::string* tempPath) override {
+  int BeginNamedWrite(const std::string& path, int flags, std::string* tempPath,
+                      std::string* folder) override {
     ++begun;
     if (failBegin_) {
       tempPath->clear();
+      folder->clear();
       return -1;
     }
-    return FileSystem::BeginNamedWrite(path, tempPath);
+    return FileSystem::BeginNamedWrite(path, flags, tempPath, folder);
   }
   int CommitWrite(int fd, bool replace) override {
     if (failBegin_) return FileSystem::CommitWrite(fd, replace);
@@ -225,6 +230,7 @@ class ExportDialogTest : public QObject {
   void staysOpenForFurtherExportsUntilCancelled();
   void excelFormatWritesAWorkbookWithoutTheSizeQuestion();
   void thePickerOpensInTheOutputFolderWithItsColumnsWhole();
+  void stoppingAnExcelExportLeavesTheFileAndTheWindowFree();
 };
 
 void ExportDialogTest::startsWithTheProgramsFormAndTabOrder() {
@@ -486,15 +492,21 @@ void ExportDialogTest::refusalsAndFailuresAreReportedAndLeaveFilesAlone() {
   QCOMPARE(f.notifier.Entries()[0].box.caption, test::S("注意"));
   QCOMPARE(f.notifier.Entries()[0].box.icon, MessageIcon::kWarning);
 
-  // A missing folder and a folder: no question, the file cannot be created.
+  // A missing folder: no question, the file cannot be created. A folder, a FIFO: no
+  // question, they are no files to replace.
   const std::string missing = dir.File("no/such.xml");
-  for (const std::string& path : {missing, dir.Path()}) {
+  const std::string fifo = dir.File("fifo");
+  QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {missing, dir.Path(), fifo}) {
     f.notifier.Clear();
     TypePath(d, path);
     Click(d.cmd_Run);
-    QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOpenFailed}));
+    const std::string refused = test::Cat("通常のファイルではないため出力できません。(", path, ")");
+    QCOMPARE(Join(f.notifier.Texts()), Join(Texts{path == missing ? kOpenFailed : refused}));
     QCOMPARE(f.notifier.Entries()[0].box.icon, MessageIcon::kWarning);
   }
+  QVERIFY(std::filesystem::is_fifo(fifo));
+  std::filesystem::remove(fifo);
   QVERIFY(!std::filesystem::exists(dir.File("no")));
   QVERIFY(std::filesystem::is_directory(dir.Path()));
 
@@ -806,6 +818,66 @@ void ExportDialogTest::thePickerOpensInTheOutputFolderWithItsColumnsWhole() {
   Click(d.cmd_PathA);
   QCOMPARE(second.folder, QPath(dir.File("saved")));
   QVERIFY2(second.cut.isEmpty(), qPrintable(second.cut.join(QLatin1Char(','))));
+}
+
+// Holds the beginning of a workbook's write until Release: an export slow to get going.
+class HeldBegin : public FileSystem {
+ public:
+  int BeginNamedWrite(const std::string& path, int flags, std::string* tempPath,
+                      std::string* folder) override {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      released_.wait(lock, [this] { return free_; });
+    }
+    return FileSystem::BeginNamedWrite(path, flags, tempPath, folder);
+  }
+  void Release() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      free_ = true;
+    }
+    released_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool free_ = false;
+};
+
+// 中止 during an Excel export: no message, the old file whole and nothing beside it, and
+// the dialog takes the next export at once.
+void ExportDialogTest::stoppingAnExcelExportLeavesTheFileAndTheWindowFree() {
+  MemoryExportSource source = test::SampleSource();
+  TempDir dir;
+  Fixture f(source);
+  ExportDialog& d = f.dialog;
+  const std::string path = dir.Write("out.xlsx", "old");
+  ClickRadio(d.rdo_ExpFormatXLSX);
+  TypePath(d, path);
+  bool stopped = false;
+  {
+    HeldBegin fs;
+    ScopedFileSystem scopedFs(&fs);
+    test::WhenModalShown([&](QWidget* modal) {
+      stopped = true;
+      Click(modal->findChild<QPushButton*>(QStringLiteral("cmd_Stop")));
+      fs.Release();
+    });
+    f.notifier.QueueAnswer(true);
+    Click(d.cmd_Run);
+    fs.Release();
+  }
+  QVERIFY(stopped);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite}));
+  QCOMPARE(ReadFileBytes(path), std::string("old"));
+  QCOMPARE(test::FolderEntries(dir.Path()), Texts{"out.xlsx"});
+  QVERIFY(d.isVisible());
+  f.notifier.Clear();
+  f.notifier.QueueAnswer(true);
+  Click(d.cmd_Run);
+  QCOMPARE(Join(f.notifier.Texts()), Join(Texts{kOverwrite, kDone}));
+  QCOMPARE(ReadFileBytes(path).substr(0, 2), std::string("PK"));
 }
 
 }  // namespace korvel

@@ -675,8 +675,9 @@ void MainWindowTest::NotifierShowsBoxesByKind() {
   QCOMPARE(icon, QMessageBox::Critical);
 }
 
-// No folder can be had for the settings (KORVEL_HOME names a link, which is refused):
-// closing says so, in the first window closed only, and writes nothing.
+// No folder can be had for the settings (KORVEL_HOME names a link, which is refused): the
+// first window says why, closing says so in the first window closed only, and nothing is
+// written.
 void MainWindowTest::WithoutAProgramFolderClosingSaysSoOnce() {
   korvel::test::TempDir base;
   std::filesystem::create_directory(base.File("real"));
@@ -690,7 +691,9 @@ void MainWindowTest::WithoutAProgramFolderClosingSaysSoOnce() {
     w.Action("mnuFileExit")->trigger();
     QVERIFY(!w.isVisible());
   }
-  QCOMPARE(recorder.Texts(), std::vector<std::string>{"設定を保存できません。"});
+  QCOMPARE(recorder.Texts(), (std::vector<std::string>{"設定フォルダの権限が安全ではありません。(" +
+                                                           base.File("link") + ")",
+                                                       "設定を保存できません。"}));
   QCOMPARE(recorder.Entries()[0].box.caption, korvel::test::S("注意"));
   QVERIFY(recorder.Entries()[0].box.icon == korvel::MessageIcon::kWarning);
   QVERIFY(korvel::test::FolderEntries(base.File("real")).empty());
