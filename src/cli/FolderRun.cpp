@@ -15,6 +15,7 @@
 #include "io/TextFile.h"
 #include "platform/Codepage.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageText.h"
 #include "platform/Notifier.h"
 #include "settings/ComparisonSettingsFile.h"
 
@@ -40,26 +41,8 @@ struct PairRow {
   bool done = false;
 };
 
-// Control characters and broken UTF-8 of a path are shown as '?'.
-std::string Shown(std::string_view path) {
-  std::string out;
-  const auto* p = reinterpret_cast<const unsigned char*>(path.data());
-  for (std::size_t i = 0; i < path.size();) {
-    Utf8Lead lead;
-    if (p[i] >= 0x20 && p[i] < 0x7F) {
-      out.push_back(static_cast<char>(p[i++]));
-    } else if (p[i] >= 0x80 && ReadUtf8Lead(p[i], &lead) && i + lead.length <= path.size() &&
-               std::all_of(p + i + 1, p + i + lead.length,
-                           [](unsigned char c) { return (c & 0xC0) == 0x80; })) {
-      out.append(path.substr(i, lead.length));
-      i += lead.length;
-    } else {
-      out.push_back('?');
-      ++i;
-    }
-  }
-  return out;
-}
+// Paths are shown with control characters and broken UTF-8 as '?'.
+std::string Shown(std::string_view path) { return TextForMessage(path); }
 
 bool Included(const std::string& include, const std::string& rel) {
   if (include.empty()) return true;

@@ -2,6 +2,7 @@
 
 #include "platform/Codepage.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageText.h"
 
 namespace korvel {
 namespace {
@@ -65,13 +66,6 @@ std::string PathText::Clip(std::string_view text, int skip, int maximum) {
   return out;
 }
 
-std::string PathText::SafePathText(std::string_view path) {
-  std::string shown(path);
-  for (char& c : shown) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  return shown;
-}
+std::string PathText::SafePathText(std::string_view path) { return TextForMessage(path); }
 
 }  // namespace korvel

@@ -27,9 +27,9 @@ class PathText {
   // bytes; stops at the first byte below 0x20 (skipped part included) and once more than
   // 100 bytes have been copied.
   static std::string Clip(std::string_view text, int skip, int maximum);
-  // `path` (the file system's bytes) as a message may show it: every control character
-  // (below 0x20, and DEL) becomes '?', so that a name cannot break or rewrite the line it
-  // is shown on. Other bytes stay as they are.
+  // `path` (the file system's bytes) as a message may show it: control characters and
+  // broken UTF-8 become '?' (platform/MessageText.h, TextForMessage), so that a name cannot
+  // break or rewrite the line it is shown on.
   static std::string SafePathText(std::string_view path);
 };
 
