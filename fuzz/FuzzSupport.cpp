@@ -82,7 +82,13 @@ int MemoryFileSystem::Close(int fd) {
   return 0;
 }
 
-int MemoryFileSystem::BeginWrite(const std::string& path) {
+int MemoryFileSystem::Sync(int fd) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return open_.count(fd) != 0 ? 0 : -1;
+}
+
+// Whether a file may be replaced is decided at the commit, as on disk.
+int MemoryFileSystem::BeginWrite(const std::string& path, int /*flags*/) {
   std::lock_guard<std::mutex> lock(mutex_);
   OpenFile file;
   file.path = path;
@@ -93,7 +99,8 @@ int MemoryFileSystem::BeginWrite(const std::string& path) {
   return fd;
 }
 
-int MemoryFileSystem::BeginNamedWrite(const std::string& path, std::string* tempPath) {
+int MemoryFileSystem::BeginNamedWrite(const std::string& path, int /*flags*/, std::string* tempPath,
+                                      std::string* folderOut) {
   std::lock_guard<std::mutex> lock(mutex_);
   const int fd = nextFd_++;
   const std::size_t slash = path.rfind('/');
@@ -105,6 +112,7 @@ int MemoryFileSystem::BeginNamedWrite(const std::string& path, std::string* temp
   file.tempPath = folder + "." + name + "." + std::to_string(fd);
   files_[file.tempPath] = std::make_shared<const std::string>();
   *tempPath = file.tempPath;
+  *folderOut = folder;
   open_.emplace(fd, std::move(file));
   return fd;
 }

@@ -40,8 +40,11 @@ class MemoryFileSystem : public FileSystem {
   int Close(int fd) override;
   // Whole-or-nothing writes: the bytes go to a private buffer (or, for a named write, to
   // the hidden file the writer fills by name) and reach the path only at CommitWrite.
-  int BeginWrite(const std::string& path) override;
-  int BeginNamedWrite(const std::string& path, std::string* tempPath) override;
+  int BeginWrite(const std::string& path, int flags) override;
+  int BeginNamedWrite(const std::string& path, int flags, std::string* tempPath,
+                      std::string* folder) override;
+  // Files in memory are on their "disk" as soon as they are written.
+  int Sync(int fd) override;
   int CommitWrite(int fd, bool replace) override;
   void AbandonWrite(int fd) override;
 
