@@ -71,6 +71,15 @@ std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
   return records;
 }
 
+// The window shown and active, with the pair the report tests write compared in it.
+bool ShowComparedPair(MainWindow& w, const korvel::test::TempDir& dir) {
+  w.show();
+  w.activateWindow();
+  return QTest::qWaitForWindowActive(&w) &&
+         korvel::test::CompareInWindow(w, dir, "id,v\r\n1,a\r\n2,b\r\n",
+                                       "id,v\r\n1,a\r\n2,\"c,d\"\r\n3,e\r\n", {{1}, {}, {}}, true);
+}
+
 }  // namespace
 
 class MainWindowReportTest : public QObject {
@@ -91,12 +100,7 @@ void MainWindowReportTest::TheChosenTypeDecidesTheFormatAndReplacingIsAsked() {
   korvel::ScopedFileChooser scopedChooser(&chooser);
   korvel::test::TempDir dir;
   MainWindow w;
-  w.show();
-  w.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&w));
-  QVERIFY(korvel::test::CompareInWindow(w, dir, "id,v\r\n1,a\r\n2,b\r\n",
-                                        "id,v\r\n1,a\r\n2,\"c,d\"\r\n3,e\r\n", {{1}, {}, {}},
-                                        true));
+  QVERIFY(ShowComparedPair(w, dir));
   notes.Clear();
 
   // JSON Lines, the first type; the extension is added to a bare name.
@@ -154,12 +158,7 @@ void MainWindowReportTest::TheSaveDialogsTypeDecidesTheFormat() {
   korvel::ScopedNotifier scopedNotes(&notes);
   korvel::test::TempDir dir;
   MainWindow w;
-  w.show();
-  w.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&w));
-  QVERIFY(korvel::test::CompareInWindow(w, dir, "id,v\r\n1,a\r\n2,b\r\n",
-                                        "id,v\r\n1,a\r\n2,\"c,d\"\r\n3,e\r\n", {{1}, {}, {}},
-                                        true));
+  QVERIFY(ShowComparedPair(w, dir));
   const struct {
     const char* typed;
     int typeSteps;  // Down presses in the type list from its first entry
